@@ -1,0 +1,105 @@
+#include "platform/RunLoop.h"
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <exception>
+#include <memory>
+
+namespace platform {
+
+RunLoop& RunLoop::Main()
+{
+    static RunLoop* loop = new RunLoop;  // lives until exit: worker threads may still post to it
+    return *loop;
+}
+
+RunLoop& RunLoop::Current()
+{
+    if (IsMainThread())
+        return Main();
+    thread_local RunLoop loop;
+    return loop;
+}
+
+bool RunLoop::IsMainThread()
+{
+    return static_cast<pid_t>(syscall(SYS_gettid)) == getpid();
+}
+
+void RunLoop::Post(Task task)
+{
+    Task wakeUp;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        wakeUp = wakeUp_;
+    }
+    queued_.notify_all();
+    if (wakeUp)
+        wakeUp();
+}
+
+void RunLoop::PerformAndWait(const Task& task)
+{
+    if (&Current() == this) {
+        task();
+        return;
+    }
+    struct Completion {
+        std::mutex mutex;  // guards done, error
+        std::condition_variable finished;
+        bool done = false;
+        std::exception_ptr error;
+    };
+    std::shared_ptr<Completion> completion = std::make_shared<Completion>();
+    Post([task, completion]() {
+        std::exception_ptr error;
+        try {
+            task();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard<std::mutex> lock(completion->mutex);
+        completion->error = error;
+        completion->done = true;
+        completion->finished.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(completion->mutex);
+    completion->finished.wait(lock, [&completion]() { return completion->done; });
+    if (completion->error)
+        std::rethrow_exception(completion->error);
+}
+
+int RunLoop::RunPending()
+{
+    std::deque<Task> tasks;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        tasks.swap(tasks_);
+    }
+    for (Task& task : tasks)
+        task();
+    return static_cast<int>(tasks.size());
+}
+
+void RunLoop::RunFor(double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds > 0 ? seconds : 0);
+    for (;;) {
+        RunPending();
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!queued_.wait_until(lock, deadline, [this]() { return !tasks_.empty(); }))
+            return;
+    }
+}
+
+void RunLoop::SetWakeUpHandler(Task handler)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    wakeUp_ = std::move(handler);
+}
+
+}  // namespace platform
+

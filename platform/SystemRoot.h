@@ -1,0 +1,31 @@
+// The one process-wide system root under which every fixed system location lies
+// ("/Library/...", "/Applications", "/System/...", the system tools). It is "/" unless the
+// environment variable TOLK_SYSTEM_ROOT names another folder, which is how tests and
+// examples run the system against a folder of their own.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+class SystemRoot {
+public:
+    // The root folder, without a trailing "/" unless it is "/" itself.
+    static std::string Path();
+
+    // A fixed system location, given as an absolute path ("/Library/Fonts"), as it lies under
+    // the root. "/" gives the root itself.
+    static std::string Resolve(const std::string& systemPath);
+
+    // The inverse of Resolve for paths inside the root: "/Library" for "<root>/Library".
+    // A path outside the root is answered unchanged.
+    static std::string Unresolve(const std::string& path);
+
+    // The platform settings of this root (volume overrides and the like), a property list.
+    static std::string SettingsFilePath();
+
+    // The name of the environment variable that sets the root.
+    static const char* const kEnvironmentVariable;
+};
+
+}  // namespace platform

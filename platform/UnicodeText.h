@@ -1,0 +1,33 @@
+// UnicodeText: text held as UTF-16 code units, the platform's own string form that the
+// conversions, file-manager names and path comparisons work with.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class UnicodeText {
+public:
+    UnicodeText() = default;
+
+    // Decodes strict UTF-8 (no overlong forms, surrogates or values above U+10FFFF). Embedded
+    // NUL bytes are refused: a platform string ends at the first NUL, and cutting the text there
+    // would silently change it.
+    static bool FromUTF8(const std::string& utf8, UnicodeText& text);
+
+    // Encodes as UTF-8; false when a code unit is an unpaired surrogate.
+    bool ToUTF8(std::string& utf8) const;
+
+    std::size_t Length() const { return units_.size(); }
+    const std::vector<std::uint16_t>& Units() const { return units_; }
+
+    // -1, 0 or 1; the case-insensitive form folds each character to lower case first.
+    static int Compare(const UnicodeText& a, const UnicodeText& b, bool caseInsensitive);
+
+private:
+    std::vector<std::uint16_t> units_;
+};
+
+}  // namespace platform

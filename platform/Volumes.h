@@ -1,0 +1,47 @@
+// Mounted volumes: what statfs(2), getfsstat(2), the File Manager's volume parameters and Disk
+// Arbitration's disk descriptions would answer, read from /proc/self/mountinfo, statvfs(3),
+// /sys/class/block and the volumes declared by the system root's settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// What statfs tells of the file system that holds a path.
+struct VolumeStatus {
+    std::string mountPoint;   // the mounted-on folder
+    std::string mountedFrom;  // the device or source it is mounted from
+    std::string typeName;     // the file-system type
+    std::uint64_t blockSize = 0;
+    std::uint64_t totalBlocks = 0;
+    std::uint64_t availableBlocks = 0;  // available to a non-privileged user
+    bool readOnly = false;
+};
+
+// statfs: 0, or the errno value of the failure (ENOENT for a missing object).
+int StatVolume(const std::string& path, VolumeStatus& status);
+
+// getfsstat: one entry per mounted file system, in mount order; false when the table cannot
+// be read.
+bool ListVolumes(std::vector<VolumeStatus>& volumes);
+
+// The File Manager's parameters of the volume mounted at a mount point.
+struct VolumeParameters {
+    bool writable = true;
+    bool caseSensitive = true;
+    std::string displayName;
+};
+bool GetVolumeParameters(const std::string& mountPoint, VolumeParameters& parameters);
+
+// Disk Arbitration's media-removable value of the disk a volume is mounted from (the
+// partition, then its whole disk); false when no description carries one.
+bool GetMediaRemovable(const VolumeStatus& volume, bool& removable);
+
+// Test hooks: read the mount table from another file, and the block-device class from another
+// folder, instead of /proc/self/mountinfo and /sys/class/block. An empty text restores the default.
+void SetMountTableForTesting(const std::string& path);
+void SetBlockClassFolderForTesting(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,121 @@
+#include "support/TempSystemRoot.h"
+
+#include "platform/SystemRoot.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+extern char** environ;
+
+namespace tolktest {
+
+namespace {
+
+void SetOrUnset(const char* name, bool had, const std::string& value)
+{
+    if (had)
+        setenv(name, value.c_str(), 1);
+    else
+        unsetenv(name);
+}
+
+}  // namespace
+
+TempSystemRoot::TempSystemRoot()
+{
+    char pattern[] = "/tmp/tolk-test-XXXXXX";
+    if (mkdtemp(pattern) == nullptr)
+        throw std::runtime_error("cannot make a temporary folder");
+    base_ = pattern;
+    root_ = base_ + "/root";
+    home_ = base_ + "/home";
+    scratch_ = base_ + "/scratch";
+    MakeFolders(home_);
+    MakeFolders(scratch_);
+    const int status = RunProgram("/bin/bash", {TOLK_SOURCE_DIR "/scripts/make-sysroot", root_, TOLK_BINARY_DIR});
+    if (status != 0)
+        throw std::runtime_error("make-sysroot failed");
+
+    const char* root = std::getenv(platform::SystemRoot::kEnvironmentVariable);
+    const char* home = std::getenv("HOME");
+    hadRoot_ = root != nullptr;
+    hadHome_ = home != nullptr;
+    savedRoot_ = hadRoot_ ? root : "";
+    savedHome_ = hadHome_ ? home : "";
+    setenv(platform::SystemRoot::kEnvironmentVariable, root_.c_str(), 1);
+    setenv("HOME", home_.c_str(), 1);
+}
+
+TempSystemRoot::~TempSystemRoot()
+{
+    SetOrUnset(platform::SystemRoot::kEnvironmentVariable, hadRoot_, savedRoot_);
+    SetOrUnset("HOME", hadHome_, savedHome_);
+    std::error_code ignored;
+    // Tests may leave read-only folders behind; make them writable so that removal succeeds.
+    for (auto it = std::filesystem::recursive_directory_iterator(base_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored) && !it->is_symlink(ignored))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(base_, ignored);
+}
+
+std::string TempSystemRoot::Path(const std::string& systemPath) const
+{
+    if (systemPath.empty() || systemPath == "/")
+        return root_;
+    return root_ + (systemPath[0] == '/' ? "" : "/") + systemPath;
+}
+
+void TempSystemRoot::WritePlatformSettings(const std::string& plistText) const
+{
+    WriteTextFile(Path("/.tolk/platform.plist"), plistText);
+}
+
+void WriteTextFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    out << text;
+}
+
+std::string ReadTextFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void MakeFolders(const std::string& path)
+{
+    std::filesystem::create_directories(path);
+}
+
+int RunProgram(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace tolktest
