@@ -1,0 +1,31 @@
+#include "ThreadUtils.h"
+
+#include "platform/RunLoop.h"
+
+namespace ThreadUtils {
+
+bool ThreadSleep(unsigned long seconds)
+{
+    platform::RunLoop::Current().RunFor(static_cast<double>(seconds));
+    return true;
+}
+
+namespace ThreadPlatformStorage {
+
+ThreadPlatformStorageImpl::ThreadPlatformStorageImpl() = default;
+
+ThreadPlatformStorageImpl::~ThreadPlatformStorageImpl() = default;
+
+ThreadPlatformStorageImpl* MakeThreadPlatformStorageImpl()
+{
+    return new ThreadPlatformStorageImpl;
+}
+
+void ReleaseThreadPlatformStorageImpl(ThreadPlatformStorageImpl* storage)
+{
+    delete storage;
+}
+
+}  // namespace ThreadPlatformStorage
+
+}  // namespace ThreadUtils

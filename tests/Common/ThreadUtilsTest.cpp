@@ -1,0 +1,57 @@
+#include "ThreadUtils.h"
+
+#include "platform/RunLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+TEST(ThreadUtilsTest, SleepRunsTasksQueuedForTheCallingThread)
+{
+    int ran = 0;
+    platform::RunLoop::Current().Post([&ran]() { ++ran; });
+    EXPECT_TRUE(ThreadUtils::ThreadSleep(0));
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(ThreadUtilsTest, MainThreadSleepServesWorkSentFromAnotherThread)
+{
+    ASSERT_TRUE(platform::RunLoop::IsMainThread());
+    std::atomic<bool> done{false};
+    std::atomic<bool> ranOnMain{false};
+    std::thread worker([&]() {
+        // Blocks until the main thread runs the task: only its sleep can do that here.
+        platform::RunLoop::Main().PerformAndWait([&]() { ranOnMain = platform::RunLoop::IsMainThread(); });
+        done = true;
+    });
+    while (!done)
+        EXPECT_TRUE(ThreadUtils::ThreadSleep(1));
+    worker.join();
+    EXPECT_TRUE(ranOnMain);
+}
+
+TEST(ThreadUtilsTest, WorkerSleepServesItsOwnLoop)
+{
+    bool ran = false;
+    bool ranOnMain = true;
+    std::thread worker([&]() {
+        platform::RunLoop::Current().Post([&]() {
+            ran = true;
+            ranOnMain = platform::RunLoop::IsMainThread();
+        });
+        ThreadUtils::ThreadSleep(0);
+    });
+    worker.join();
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(ranOnMain);
+}
+
+TEST(ThreadUtilsTest, PlatformStorageIsMadeAndReleased)
+{
+    ThreadUtils::ThreadPlatformStorage::ThreadPlatformStorageImpl* storage =
+        ThreadUtils::ThreadPlatformStorage::MakeThreadPlatformStorageImpl();
+    EXPECT_NE(storage, nullptr);
+    ThreadUtils::ThreadPlatformStorage::ReleaseThreadPlatformStorageImpl(storage);
+    ThreadUtils::ThreadPlatformStorage::ReleaseThreadPlatformStorageImpl(nullptr);
+}
