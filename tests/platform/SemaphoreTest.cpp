@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace {
@@ -60,31 +58,6 @@ TEST_F(SemaphoreTest, DecrementNeverWaitsAndIncrementGivesBack)
     EXPECT_FALSE(platform::TryDecrementSemaphore(set));
     EXPECT_TRUE(platform::IncrementSemaphore(set));
     EXPECT_EQ(platform::SemaphoreValue(set), 1);
-}
-
-TEST_F(SemaphoreTest, AProcessThatEndsGivesBackWhatItTook)
-{
-    const int set = platform::CreateSemaphoreSet(key_, 0600, 1);
-    ASSERT_GE(set, 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        _exit(platform::TryDecrementSemaphore(set) && platform::SemaphoreValue(set) == 0 ? 0 : 1);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(platform::SemaphoreValue(set), 1);
-}
-
-TEST_F(SemaphoreTest, ARemovedSetIsGone)
-{
-    const int set = platform::CreateSemaphoreSet(key_, 0600, 1);
-    ASSERT_GE(set, 0);
-    EXPECT_TRUE(platform::RemoveSemaphoreSet(set));
-    EXPECT_FALSE(platform::TryDecrementSemaphore(set));
-    EXPECT_EQ(platform::SemaphoreValue(set), -1);
-    EXPECT_LT(platform::OpenSemaphoreSet(key_, 0600), 0);
 }
 
 }  // namespace
