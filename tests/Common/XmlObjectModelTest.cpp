@@ -248,7 +248,9 @@ TEST_F(XmlObjectModelTest, StoresLoadAnyRootAndHoldNothingAfterAFailure)
     EXPECT_TRUE(XmlAttributeValue("version", Root()).Get(text));
     EXPECT_EQ(text, "3");
     XmlProperty languages("Languages", Root(), Document());
-    store_.Release();
+    EXPECT_TRUE(languages.Get(text));
+    EXPECT_EQ(text, "en_US");
+    store_.Release();  // the view keeps its element, which the release has emptied
     EXPECT_TRUE(languages.Get(text));
     EXPECT_EQ(text, "");
 
