@@ -1,7 +1,7 @@
 #include "XmlAttributeValue.h"
 
 #include "XmlBackedObject.h"
-#include "XmlValueConversion.h"
+#include "ChangeDiffTypeImpl.h"
 
 XmlAttributeValue::XmlAttributeValue(const std::string& name, XmlBackedObject* owner)
     : name_(name)
@@ -13,7 +13,7 @@ template <typename T>
 bool XmlAttributeValue::Get(T& value) const
 {
     const std::string text = owner_ != nullptr ? owner_->Node().GetAttribute(name_) : std::string();
-    return XmlValueConversion::ChangeType(text, value);
+    return ZEB::ChangeDiffTypeImpl<std::string, T>::ChangeType(text, value);
 }
 
 template bool XmlAttributeValue::Get<std::string>(std::string&) const;

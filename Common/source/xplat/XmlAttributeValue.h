@@ -12,7 +12,7 @@ public:
     XmlAttributeValue(const std::string& name, XmlBackedObject* owner);
 
     // The attribute's value, "" when it or its element is missing, converted to the type
-    // (std::string, bool, int). The text always converts; bool takes "0" and "1" only; a failed
+    // (std::string, bool, int) by ZEB::ChangeDiffTypeImpl. The text always converts; a failed
     // conversion answers false and leaves the value as it was.
     template <typename T>
     bool Get(T& value) const;

@@ -1,6 +1,6 @@
 #include "XmlProperty.h"
 
-#include "XmlValueConversion.h"
+#include "ChangeDiffTypeImpl.h"
 
 XmlProperty::XmlProperty(const std::string& name, XmlBackedObject* parent, XmlDocument* document)
     : XmlBackedObject(name, parent, document)
@@ -10,7 +10,7 @@ XmlProperty::XmlProperty(const std::string& name, XmlBackedObject* parent, XmlDo
 template <typename T>
 bool XmlProperty::Get(T& value) const
 {
-    return XmlValueConversion::ChangeType(Node().GetNodeValue(), value);
+    return ZEB::ChangeDiffTypeImpl<std::string, T>::ChangeType(Node().GetNodeValue(), value);
 }
 
 template bool XmlProperty::Get<std::string>(std::string&) const;

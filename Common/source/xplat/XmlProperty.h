@@ -12,8 +12,8 @@ public:
     XmlProperty(const std::string& name, XmlBackedObject* parent, XmlDocument* document);
 
     // The element's text, "" when the element is missing, converted to the type (std::string,
-    // int). The text always converts; a failed conversion answers false and leaves the value as
-    // it was.
+    // int) by ZEB::ChangeDiffTypeImpl. The text always converts; a failed conversion answers
+    // false and leaves the value as it was.
     template <typename T>
     bool Get(T& value) const;
 

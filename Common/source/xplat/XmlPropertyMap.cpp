@@ -1,6 +1,6 @@
 #include "XmlPropertyMap.h"
 
-#include "XmlValueConversion.h"
+#include "ChangeDiffTypeImpl.h"
 
 #include <vector>
 
@@ -39,7 +39,7 @@ bool XmlPropertyMap::Get(std::map<std::string, T>& values) const
         if (key.empty() || child.NodeName() != itemName_)
             continue;
         T value = T();
-        if (!XmlValueConversion::ChangeType(child.GetNodeValue(), value))
+        if (!ZEB::ChangeDiffTypeImpl<std::string, T>::ChangeType(child.GetNodeValue(), value))
             return false;
         values.insert(std::make_pair(key, value));
     }

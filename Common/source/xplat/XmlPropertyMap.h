@@ -17,7 +17,7 @@ public:
     XmlPropertyMap(XmlBackedObject* parent, XmlDocument* document, const std::string& itemName,
                    const std::string& keyAttribute);
 
-    // Clears the map, then inserts key and text (converted for the bool form: "0" or "1") of every
+    // Clears the map, then inserts key and text (converted for the bool form by ZEB::ChangeDiffTypeImpl) of every
     // child called itemName whose key attribute is not empty; the first of equal keys wins. The
     // string form is always true; the bool form stops with false at the first text that does not
     // convert, keeping the entries read before it.
