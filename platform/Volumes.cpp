@@ -240,7 +240,7 @@ bool GetMediaRemovable(const VolumeStatus& volume, bool& removable)
             }
         }
     }
-    if (volume.mountedFrom.compare(0, 5, "/dev/") != 0)
+    if (volume.mountedFrom.empty() || volume.mountedFrom[0] != '/')
         return false;
     char device[PATH_MAX];
     if (realpath(volume.mountedFrom.c_str(), device) == nullptr)

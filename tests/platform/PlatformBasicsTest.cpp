@@ -1,0 +1,153 @@
+#include "platform/Bundle.h"
+#include "platform/Files.h"
+#include "platform/PropertyList.h"
+#include "platform/RunLoop.h"
+#include "platform/SystemRoot.h"
+#include "platform/UnicodeText.h"
+
+#include "support/TempSystemRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+using platform::PropertyValue;
+using platform::PropertyValuePtr;
+using platform::UnicodeText;
+
+TEST(SystemRootTest, ResolveAndUnresolve)
+{
+    tolktest::TempSystemRoot sysroot;
+    const std::string root = sysroot.Root();
+    EXPECT_EQ(platform::SystemRoot::Path(), root);
+    EXPECT_EQ(platform::SystemRoot::Resolve("/"), root);
+    EXPECT_EQ(platform::SystemRoot::Resolve("/Library/Fonts"), root + "/Library/Fonts");
+    EXPECT_EQ(platform::SystemRoot::Unresolve(root + "/Library"), "/Library");
+    EXPECT_EQ(platform::SystemRoot::Unresolve(root), "/");
+    EXPECT_EQ(platform::SystemRoot::Unresolve(root + "x/Library"), root + "x/Library");
+    EXPECT_EQ(platform::SystemRoot::Unresolve("/elsewhere"), "/elsewhere");
+}
+
+TEST(SystemRootTest, DefaultIsTheMachineRoot)
+{
+    const char* saved = getenv(platform::SystemRoot::kEnvironmentVariable);
+    const std::string kept = saved != nullptr ? saved : "";
+    setenv(platform::SystemRoot::kEnvironmentVariable, "relative/root", 1);
+    EXPECT_EQ(platform::SystemRoot::Path(), "/");
+    EXPECT_EQ(platform::SystemRoot::Resolve("/Library"), "/Library");
+    if (saved != nullptr)
+        setenv(platform::SystemRoot::kEnvironmentVariable, kept.c_str(), 1);
+    else
+        unsetenv(platform::SystemRoot::kEnvironmentVariable);
+}
+
+TEST(UnicodeTextTest, CaseInsensitiveComparisonBeyondASCII)
+{
+    UnicodeText upper;
+    UnicodeText lower;
+    ASSERT_TRUE(UnicodeText::FromUTF8("\xC3\x89T\xC3\x89", upper));  // "ÉTÉ"
+    ASSERT_TRUE(UnicodeText::FromUTF8("\xC3\xA9t\xC3\xA9", lower));  // "été"
+    EXPECT_EQ(UnicodeText::Compare(upper, lower, true), 0);
+    EXPECT_NE(UnicodeText::Compare(upper, lower, false), 0);
+    UnicodeText shorter;
+    ASSERT_TRUE(UnicodeText::FromUTF8("\xC3\xA9t", shorter));
+    EXPECT_EQ(UnicodeText::Compare(shorter, lower, false), -1);
+    EXPECT_EQ(UnicodeText::Compare(lower, shorter, true), 1);
+}
+
+TEST(PropertyListTest, ValuesSurviveBothForms)
+{
+    PropertyValuePtr root = PropertyValue::MakeDictionary();
+    root->Set("negative", PropertyValue::MakeInteger(-7));
+    root->Set("large", PropertyValue::MakeInteger(5000000000LL));
+    root->Set("date", PropertyValue::MakeDate(1000.0));
+    root->Set("text", PropertyValue::MakeString("\xE2\x82\xAC & <tag>"));
+    PropertyValuePtr nested = PropertyValue::MakeDictionary();
+    nested->Set("empty", PropertyValue::MakeArray());
+    root->Set("nested", nested);
+
+    for (int binary = 0; binary < 2; ++binary) {
+        std::string bytes;
+        ASSERT_TRUE(binary ? platform::SerializePropertyListBinary(*root, bytes) : platform::SerializePropertyListXML(*root, bytes));
+        PropertyValuePtr back;
+        ASSERT_TRUE(platform::ParsePropertyList(bytes, back));
+        EXPECT_EQ(back->Get("negative")->IntegerValue(), -7);
+        EXPECT_EQ(back->Get("large")->IntegerValue(), 5000000000LL);
+        EXPECT_DOUBLE_EQ(back->Get("date")->DateValue(), 1000.0);  // XML dates keep whole seconds
+        EXPECT_TRUE(*back == *root) << (binary ? "binary" : "XML");
+    }
+}
+
+TEST(PropertyListTest, CloneIsDeep)
+{
+    PropertyValuePtr root = PropertyValue::MakeDictionary();
+    PropertyValuePtr list = PropertyValue::MakeArray();
+    root->Set("list", list);
+    PropertyValuePtr copy = root->Clone();
+    list->ArrayItems().push_back(PropertyValue::MakeString("later"));
+    EXPECT_TRUE(copy->Get("list")->ArrayItems().empty());
+    EXPECT_FALSE(*copy == *root);
+}
+
+TEST(FilesTest, AtomicWriteKeepsTheModeOfTheFileItReplaces)
+{
+    tolktest::TempSystemRoot sysroot;
+    const std::string path = sysroot.Scratch() + "/file";
+    tolktest::WriteTextFile(path, "old");
+    chmod(path.c_str(), 0600);
+    ASSERT_TRUE(platform::WriteFileAtomically(path, "new"));
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes, "new");
+    EXPECT_FALSE(platform::ReadWholeFile(sysroot.Scratch(), bytes));
+    EXPECT_EQ(bytes, "new");
+}
+
+TEST(BundleTest, MainBundleFromTheExecutableOrTheTestHook)
+{
+    platform::BundlePtr main = platform::Bundle::Main();
+    ASSERT_TRUE(main);
+    EXPECT_EQ(main->Path().substr(main->Path().size() - 6), "/tests");  // the test program's own folder
+
+    tolktest::TempSystemRoot sysroot;
+    const std::string app = sysroot.Scratch() + "/Setup.app";
+    tolktest::MakeFolders(app + "/Contents/MacOS");
+    platform::Bundle::SetMainBundlePathForTesting(app);
+    ASSERT_TRUE(platform::Bundle::Main());
+    EXPECT_EQ(platform::Bundle::Main()->SharedSupportPath(), app + "/Contents/SharedSupport");
+    platform::Bundle::SetMainBundlePathForTesting("");
+}
+
+TEST(RunLoopTest, PerformAndWaitRunsOnTheLoopThreadAndCarriesErrors)
+{
+    std::atomic<bool> done(false);
+    bool ranOnMain = false;
+    bool caught = false;
+    std::thread worker([&]() {
+        platform::RunLoop::Main().PerformAndWait([&]() { ranOnMain = platform::RunLoop::IsMainThread(); });
+        try {
+            platform::RunLoop::Main().PerformAndWait([]() { throw std::runtime_error("inside"); });
+        } catch (const std::runtime_error&) {
+            caught = true;
+        }
+        done = true;
+    });
+    while (!done)
+        platform::RunLoop::Current().RunFor(0.05);
+    worker.join();
+    EXPECT_TRUE(ranOnMain);
+    EXPECT_TRUE(caught);
+
+    // On the loop's own thread the task runs at once.
+    bool inline_ = false;
+    platform::RunLoop::Main().PerformAndWait([&]() { inline_ = true; });
+    EXPECT_TRUE(inline_);
+    EXPECT_EQ(platform::RunLoop::Main().RunPending(), 0);
+}
