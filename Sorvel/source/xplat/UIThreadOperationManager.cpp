@@ -72,7 +72,7 @@ void UIThreadOperationManager::RemoveUnanswered(const UIOperationElemPtr& elemen
         element->releasedCondition.wait(lock);
 }
 
-void UIThreadOperationManager::AbortCallFromUIThreadContext(UIOperation* operation)
+void UIThreadOperationManager::AbortCallFromUIThreadContext(UIThreadOperationRequest* operation)
 {
     boost::mutex::scoped_lock lock(mutex_);
     for (;;) {

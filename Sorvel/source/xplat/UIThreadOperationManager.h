@@ -1,6 +1,9 @@
 // UIThreadOperationManager: the queue through which the install thread asks the user interface a
-// question and blocks until the interface, polling, answers it by message id.
+// question and blocks until the interface, polling, answers it by message id. An abort of the install
+// thread withdraws its request through the foundation's UIThreadOperationAborter.
 #pragma once
+
+#include "UIThreadOperationAborter.h"
 
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/condition.hpp>
@@ -11,12 +14,12 @@
 
 class UIProviderInterface;
 
-class UIThreadOperationManager {
+class UIThreadOperationManager : public UIThreadOperationAborter {
 public:
     // One request; the worker that posts it owns it and keeps it alive while it waits.
-    class UIOperation {
+    class UIOperation : public UIThreadOperationRequest {
     public:
-        virtual ~UIOperation() {}
+        ~UIOperation() override {}
         virtual void Perform(UIProviderInterface* provider) = 0;
         virtual bool ContentsAsJSON(std::string& json) = 0;
         virtual bool SetUserResponseOption(unsigned long option) = 0;
@@ -24,7 +27,7 @@ public:
 
     explicit UIThreadOperationManager(UIProviderInterface* provider);
     // Removes every queued request without an answer, waiting for each worker to let go.
-    ~UIThreadOperationManager();
+    ~UIThreadOperationManager() override;
 
     // Worker side: queues the request and blocks until it is answered (true) or removed
     // without an answer (false).
@@ -37,7 +40,7 @@ public:
 
     // Removes the request without an answer and waits until its worker has let go; a request
     // that is not queued is ignored.
-    void AbortCallFromUIThreadContext(UIOperation* operation);
+    void AbortCallFromUIThreadContext(UIThreadOperationRequest* operation) override;
 
     // Has the provider show the oldest request and releases it as answered.
     void HandlePendingOperations();
