@@ -6,6 +6,11 @@
 #include "platform/Volumes.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace FileSystemUtilsMac {
 
@@ -45,6 +50,22 @@ bool IsSymlink(const FileSystemPath& path, bool& isSymlink)
 bool UnlockPathObject(const FileSystemPath&)
 {
     return true;
+}
+
+bool CreateTemporaryDirectory(FileSystemPath& path)
+{
+    const std::string pattern = "/tmp/.tempdirXXXXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.resize(1024, '\0');
+    if (mkdtemp(name.data()) == nullptr)
+        return false;
+    path = FileSystemPath(std::string(name.data()));
+    return true;
+}
+
+bool DeleteDirectory(const FileSystemPath& path, bool)
+{
+    return rmdir(path.AsUTF8String().c_str()) == 0;
 }
 
 }  // namespace FileSystemUtilsMac

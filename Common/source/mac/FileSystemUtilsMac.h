@@ -20,4 +20,11 @@ bool IsSymlink(const FileSystemPath& path, bool& isSymlink);
 // Nothing to unlock on this platform.
 bool UnlockPathObject(const FileSystemPath& path);
 
+// ---- Folders ----
+
+// Makes a new folder only the owner may enter, from "/tmp/.tempdirXXXXXXXX".
+bool CreateTemporaryDirectory(FileSystemPath& path);
+// Removes an empty folder, and only an empty one; the flag is not used.
+bool DeleteDirectory(const FileSystemPath& path, bool unused);
+
 }  // namespace FileSystemUtilsMac
