@@ -228,7 +228,9 @@ bool AliasRecord::FromBytes(const std::string& bytes, AliasRecord& record)
 int AliasRecord::Resolve(const std::string& startingPoint, std::string& path) const
 {
     struct stat info;
-    if (stat(path_.c_str(), &info) == 0 && SameObject(info, device_, inode_) && CanonicalPath(path_, path) == 0)
+    // Inode numbers are reused, so a folder made where a file was may carry the file's number.
+    if (stat(path_.c_str(), &info) == 0 && SameObject(info, device_, inode_) && S_ISDIR(info.st_mode) == folder_ &&
+        CanonicalPath(path_, path) == 0)
         return 0;
 
     // The volume mounted elsewhere or renamed: the same device, or the same name, under another
