@@ -2,6 +2,7 @@
 // half made may stay behind, and the reason must be there for the log.
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
+#include "LogFactory.h"
 
 #include "platform/ExtendedAttributes.h"
 #include "platform/FaultInjection.h"
@@ -59,10 +60,16 @@ TEST_F(FileOperationsFaultTest, ACopyWhoseForkIsRefusedLeavesNoTarget)
     tolktest::WriteTextFile(Scratch("source"), "data");
     GiveResourceFork("source");
     RefuseAttributes(ENOSPC);
+    Logger* log = LogFactory::Instance().GetLogger("Sorvel");
+    ASSERT_NE(log, nullptr);
+    log->SetLogfilePath(Scratch("session.log"));
     EXPECT_FALSE(FileSystemUtils::CopyFile(P("source"), P("copy")));
+    log->SetLogfilePath("Sorvel");
     EXPECT_FALSE(FileSystemUtils::Exists(P("copy")));
     EXPECT_NE(FileSystemUtils::LastFailureReason().find("too large"), std::string::npos)
         << FileSystemUtils::LastFailureReason();
+    // The session log says why.
+    EXPECT_NE(tolktest::ReadTextFile(Scratch("session.log")).find(FileSystemUtils::LastFailureReason()), std::string::npos);
 
     // A move that has to copy fails the same way and keeps the source.
     platform::SetFaultHookForTesting([](const std::string& operation, const std::string&) {

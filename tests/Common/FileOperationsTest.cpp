@@ -111,6 +111,9 @@ TEST_F(FileOperationsTest, CopyNeverOverwritesNorWritesThroughALink)
 
     tolktest::MakeFolders(Scratch("folder"));
     EXPECT_FALSE(FileSystemUtils::CopyFile(P(Scratch("folder")), P(Scratch("folder-copy"))));
+    // A named pipe is refused rather than waited on.
+    ASSERT_EQ(mkfifo(Scratch("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(FileSystemUtils::CopyFile(P(Scratch("pipe")), P(Scratch("pipe-copy"))));
     EXPECT_FALSE(FileSystemUtils::CopyFile(P(Scratch("missing")), P(Scratch("missing-copy"))));
     EXPECT_FALSE(FileSystemUtils::CopyFile(P(Scratch("source")), P(Scratch("no/such/folder/copy"))));
     EXPECT_FALSE(FileSystemUtils::Exists(P(Scratch("folder-copy"))));

@@ -1,5 +1,5 @@
 // The platform's resource forks, alias records and renames.
-#include "platform/AliasRecord.h"
+#include "platform/FileAlias.h"
 #include "platform/ExtendedAttributes.h"
 #include "platform/PropertyList.h"
 #include "platform/Rename.h"
@@ -79,23 +79,23 @@ TEST(ResourceMapTest, RoundTripsAndRefusesDamagedMaps)
     EXPECT_FALSE(read.Remove(0x616c6973, 0));
 }
 
-class AliasRecordTest : public SystemRootTest {
+class FileAliasTest : public SystemRootTest {
 protected:
     std::string Scratch(const std::string& name) const { return sysroot_.Scratch() + "/" + name; }
-    static std::string Resolved(const platform::AliasRecord& record, const std::string& from = std::string())
+    static std::string Resolved(const platform::FileAlias& record, const std::string& from = std::string())
     {
         std::string path;
         return record.Resolve(from, path) == 0 ? path : "(unresolved)";
     }
 };
 
-TEST_F(AliasRecordTest, ARelativeRecordFollowsItsAliasFile)
+TEST_F(FileAliasTest, ARelativeRecordFollowsItsAliasFile)
 {
     tolktest::MakeFolders(Scratch("a/b"));
     tolktest::WriteTextFile(Scratch("a/target"), "");
     tolktest::WriteTextFile(Scratch("a/b/alias"), "");
-    platform::AliasRecord record;
-    ASSERT_EQ(platform::AliasRecord::Make(Scratch("a/target"), Scratch("a/b/alias"), record), 0);
+    platform::FileAlias record;
+    ASSERT_EQ(platform::FileAlias::Make(Scratch("a/target"), Scratch("a/b/alias"), record), 0);
     EXPECT_TRUE(record.IsRelative());
     std::string bytes;
     ASSERT_TRUE(record.ToBytes(bytes));
@@ -103,8 +103,8 @@ TEST_F(AliasRecordTest, ARelativeRecordFollowsItsAliasFile)
     // A copy of the whole tree: the stored path still names the original, which wins; once it
     // is gone, the path from the alias file finds the copy.
     ASSERT_EQ(tolktest::RunProgram("/bin/cp", {"-a", Scratch("a"), Scratch("copy")}), 0);
-    platform::AliasRecord read;
-    ASSERT_TRUE(platform::AliasRecord::FromBytes(bytes, read));
+    platform::FileAlias read;
+    ASSERT_TRUE(platform::FileAlias::FromBytes(bytes, read));
     EXPECT_EQ(Resolved(read, Scratch("copy/b/alias")), Scratch("a/target"));
     ASSERT_EQ(unlink(Scratch("a/target").c_str()), 0);
     EXPECT_EQ(Resolved(read, Scratch("copy/b/alias")), Scratch("copy/target"));
@@ -116,33 +116,33 @@ TEST_F(AliasRecordTest, ARelativeRecordFollowsItsAliasFile)
     EXPECT_EQ(Resolved(read, Scratch("copy/b/alias")), "(unresolved)");
 }
 
-TEST_F(AliasRecordTest, AnObjectMovedOnItsVolumeIsFoundByHandle)
+TEST_F(FileAliasTest, AnObjectMovedOnItsVolumeIsFoundByHandle)
 {
     tolktest::MakeFolders(Scratch("from"));
     tolktest::MakeFolders(Scratch("to"));
     tolktest::WriteTextFile(Scratch("from/file"), "");
     if (!CanOpenByHandle(Scratch("from/file")))
         GTEST_SKIP() << "this process may not open files by handle";
-    platform::AliasRecord record;
-    ASSERT_EQ(platform::AliasRecord::Make(Scratch("from/file"), std::string(), record), 0);
+    platform::FileAlias record;
+    ASSERT_EQ(platform::FileAlias::Make(Scratch("from/file"), std::string(), record), 0);
     ASSERT_EQ(rename(Scratch("from/file").c_str(), Scratch("to/renamed").c_str()), 0);
     EXPECT_EQ(Resolved(record), Scratch("to/renamed"));
     ASSERT_EQ(unlink(Scratch("to/renamed").c_str()), 0);
     EXPECT_EQ(Resolved(record), "(unresolved)");
 }
 
-TEST_F(AliasRecordTest, DamagedRecordsAreRefused)
+TEST_F(FileAliasTest, DamagedRecordsAreRefused)
 {
     tolktest::WriteTextFile(Scratch("file"), "");
-    platform::AliasRecord record;
-    ASSERT_EQ(platform::AliasRecord::Make(Scratch("file"), std::string(), record), 0);
-    EXPECT_EQ(platform::AliasRecord::Make(Scratch("missing"), std::string(), record), ENOENT);
+    platform::FileAlias record;
+    ASSERT_EQ(platform::FileAlias::Make(Scratch("file"), std::string(), record), 0);
+    EXPECT_EQ(platform::FileAlias::Make(Scratch("missing"), std::string(), record), ENOENT);
     std::string bytes;
     ASSERT_TRUE(record.ToBytes(bytes));
-    platform::AliasRecord read;
-    EXPECT_FALSE(platform::AliasRecord::FromBytes("", read));
-    EXPECT_FALSE(platform::AliasRecord::FromBytes(bytes.substr(0, bytes.size() / 2), read));
-    EXPECT_FALSE(platform::AliasRecord::FromBytes("<plist><dict/></plist>", read));
+    platform::FileAlias read;
+    EXPECT_FALSE(platform::FileAlias::FromBytes("", read));
+    EXPECT_FALSE(platform::FileAlias::FromBytes(bytes.substr(0, bytes.size() / 2), read));
+    EXPECT_FALSE(platform::FileAlias::FromBytes("<plist><dict/></plist>", read));
 
     // A path with a NUL in it would name another object than the one recorded.
     platform::PropertyValuePtr value;
@@ -150,7 +150,7 @@ TEST_F(AliasRecordTest, DamagedRecordsAreRefused)
     const std::string poisoned = Scratch("file") + std::string(1, '\0') + "x";
     value->Set("path", platform::PropertyValue::MakeData(std::vector<std::uint8_t>(poisoned.begin(), poisoned.end())));
     ASSERT_TRUE(platform::SerializePropertyListBinary(*value, bytes));
-    EXPECT_FALSE(platform::AliasRecord::FromBytes(bytes, read));
+    EXPECT_FALSE(platform::FileAlias::FromBytes(bytes, read));
 }
 
 class RenameTest : public SystemRootTest {

@@ -7,6 +7,8 @@
 #include "platform/FileRef.h"
 #include "platform/Rename.h"
 
+#include <boost/format.hpp>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,8 +51,8 @@ private:
 
 void NoteAttributeFailure(const char* what, const FileSystemPath& path, int error)
 {
-    NoteFailureReason(std::string("Unable to keep the ") + what + " of \"" + path.AsUTF8String() +
-                      "\": " + platform::ExtendedAttributeErrorText(error));
+    NoteFailureReason(boost::str(boost::format("Unable to keep the %1% of \"%2%\": %3%") % what % path.AsUTF8String() %
+                                 platform::ExtendedAttributeErrorText(error)));
 }
 
 // Reads one attribute of the source for the copy: false only for a read error, so that a file
@@ -150,7 +152,8 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
         platform::MakeFileRef(target.Parent().AsUTF8String(), parentRef) != platform::kNoErr)
         return false;
 
-    ScopedDescriptor from(open(source.AsUTF8String().c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking, so that a named pipe is refused below instead of waiting for a writer.
+    ScopedDescriptor from(open(source.AsUTF8String().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat sourceInfo;
     if (from.get() < 0 || fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return false;

@@ -7,12 +7,15 @@
 #include "platform/Folders.h"
 #include "platform/Volumes.h"
 
+#include <boost/format.hpp>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 namespace FileSystemUtilsMac {
@@ -195,8 +198,8 @@ bool GetSymlinkDestination(const FileSystemPath& path, std::string& destination)
         }
         size *= 2;
     }
-    FileSystemUtils::NoteFailureReason("The text of the symbolic link \"" + text + "\" is longer than " +
-                                       std::to_string(kMaxSymlinkText) + " bytes");
+    FileSystemUtils::NoteFailureReason(
+        boost::str(boost::format("The text of the symbolic link \"%1%\" is longer than %2% bytes") % text % kMaxSymlinkText));
     return false;
 }
 

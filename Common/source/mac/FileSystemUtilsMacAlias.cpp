@@ -6,12 +6,14 @@
 #include "MacUtils.h"
 #include "RefreshInFinderObject.h"
 
-#include "platform/AliasRecord.h"
+#include "platform/FileAlias.h"
 #include "platform/ExtendedAttributes.h"
 #include "platform/FileRef.h"
 #include "platform/Folders.h"
 #include "platform/LaunchServices.h"
 #include "platform/ResourceFork.h"
+
+#include <boost/format.hpp>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -55,8 +57,8 @@ const std::vector<std::uint32_t>& GetCustomIconResTypes()
 
 void NoteAttributeFailure(const char* what, const std::string& path, int error)
 {
-    FileSystemUtils::NoteFailureReason(std::string("Unable to write the ") + what + " of \"" + path +
-                                       "\": " + platform::ExtendedAttributeErrorText(error));
+    FileSystemUtils::NoteFailureReason(boost::str(boost::format("Unable to write the %1% of \"%2%\": %3%") % what % path %
+                                                  platform::ExtendedAttributeErrorText(error)));
 }
 
 // Type and creator of an alias file: what the Finder shows for the kind of target.
@@ -83,9 +85,9 @@ void ChooseTypeAndCreator(const FileSystemPath& target, bool isFolder, const pla
 
 bool MakeAliasResource(const FileSystemPath& target, const std::string& startingPoint, platform::Resource& resource)
 {
-    platform::AliasRecord record;
+    platform::FileAlias record;
     std::string bytes;
-    if (platform::AliasRecord::Make(target.AsUTF8String(), startingPoint, record) != 0 || !record.ToBytes(bytes))
+    if (platform::FileAlias::Make(target.AsUTF8String(), startingPoint, record) != 0 || !record.ToBytes(bytes))
         return false;
     resource.type = kAliasResourceType;
     resource.id = kAliasResourceID;
@@ -135,13 +137,13 @@ bool FillAliasFile(int fd, const FileSystemPath& aliasPath, const FileSystemPath
     return true;
 }
 
-bool ReadAliasRecord(const std::string& aliasFile, platform::AliasRecord& record)
+bool ReadFileAlias(const std::string& aliasFile, platform::FileAlias& record)
 {
     platform::ResourceMap fork;
     if (platform::ReadResourceFork(aliasFile, fork) != 0)
         return false;
     const platform::Resource* resource = fork.Find(kAliasResourceType, kAliasResourceID);
-    return resource != nullptr && platform::AliasRecord::FromBytes(resource->data, record);
+    return resource != nullptr && platform::FileAlias::FromBytes(resource->data, record);
 }
 
 // A resolved path as the system's paths must be: absolute, not too long.
@@ -228,9 +230,9 @@ bool GetMacAliasTarget(const FileSystemPath& aliasPath, FileSystemPath& targetPa
     if (platform::MakeFileRef(aliasPath.AsUTF8String(), ref) != platform::kNoErr || !IsMacAlias(aliasPath, isAlias) ||
         !isAlias)
         return false;
-    platform::AliasRecord record;
+    platform::FileAlias record;
     std::string resolved;
-    if (!ReadAliasRecord(ref.path, record) || record.Resolve(ref.path, resolved) != 0)
+    if (!ReadFileAlias(ref.path, record) || record.Resolve(ref.path, resolved) != 0)
         return false;
     return PathFromResolved(resolved, targetPath);
 }
@@ -240,9 +242,9 @@ bool GetMacAliasDataForPath(const FileSystemPath& path, std::vector<std::uint8_t
     platform::FileRef ref;
     if (platform::MakeFileRef(path.AsUTF8String(), ref) != platform::kNoErr)
         return false;
-    platform::AliasRecord record;
+    platform::FileAlias record;
     std::string bytes;
-    if (platform::AliasRecord::Make(ref.path, std::string(), record) != 0 || !record.ToBytes(bytes) || bytes.empty())
+    if (platform::FileAlias::Make(ref.path, std::string(), record) != 0 || !record.ToBytes(bytes) || bytes.empty())
         return false;
     data.assign(bytes.begin(), bytes.end());
     return true;
@@ -250,9 +252,9 @@ bool GetMacAliasDataForPath(const FileSystemPath& path, std::vector<std::uint8_t
 
 bool ResolveMacAliasDataToPath(const std::vector<std::uint8_t>& data, FileSystemPath& path)
 {
-    platform::AliasRecord record;
+    platform::FileAlias record;
     std::string resolved;
-    if (!platform::AliasRecord::FromBytes(std::string(data.begin(), data.end()), record) ||
+    if (!platform::FileAlias::FromBytes(std::string(data.begin(), data.end()), record) ||
         record.Resolve(std::string(), resolved) != 0)
         return false;
     return PathFromResolved(resolved, path);

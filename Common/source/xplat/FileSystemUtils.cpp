@@ -1,6 +1,7 @@
 #include "FileSystemUtils.h"
 
 #include "FileSystemVolume.h"
+#include "LogFactory.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,7 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace FileSystemUtils {
@@ -53,6 +57,51 @@ unsigned int ValidateUTF8FullPathString(const std::string& text)
         start = end + 1;
     }
     return kPathValid;
+}
+
+namespace {
+
+// atoi's reading, with numbers beyond 32 bits held at the nearest value that fits.
+std::int32_t LeadingNumber(const std::string& text)
+{
+    const long value = std::strtol(text.c_str(), nullptr, 10);
+    return static_cast<std::int32_t>(value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : value);
+}
+
+// Up to four parts of a version text. A component counts when a delimiter ends it, or when it
+// is the non-empty rest of the text after the last delimiter (so that 1.2.3 and 1.2.4 differ);
+// an empty component ends the reading.
+void ReadVersionParts(const std::string& text, const std::string& delimiter, std::int32_t (&parts)[4])
+{
+    for (int i = 0; i < 4; ++i)
+        parts[i] = INT32_MIN;
+    int count = 0;
+    std::string::size_type start = 0;
+    std::string::size_type found = text.find(delimiter);
+    while (found != std::string::npos && found != start && count < 4) {
+        parts[count++] = LeadingNumber(text.substr(start, found - start));
+        start = found + delimiter.size();
+        found = text.find(delimiter, start + 1);
+    }
+    if (found == std::string::npos && count < 4 && start < text.size())
+        parts[count] = LeadingNumber(text.substr(start));
+}
+
+}  // namespace
+
+int CompareVersionStrings(const std::string& a, const std::string& b, const std::string& delimiter)
+{
+    std::int32_t partsA[4];
+    std::int32_t partsB[4];
+    ReadVersionParts(a, delimiter, partsA);
+    ReadVersionParts(b, delimiter, partsB);
+    for (int i = 0; i < 4; ++i) {
+        if (partsA[i] > partsB[i])
+            return 1;
+        if (partsA[i] < partsB[i])
+            return -1;
+    }
+    return 0;
 }
 
 bool ChildrenForDirectory(const FileSystemPath& folder, std::vector<FileSystemPath>& children)
@@ -111,6 +160,10 @@ const int kTempNameAttempts = 62 * 62 * 62;
 
 thread_local std::string tFailureReason;
 
+// The session log, which the installer engine points at the session's log file; until it does,
+// the logger drops what it is given.
+const char kSessionLogName[] = "Sorvel";
+
 }  // namespace
 
 std::string LastFailureReason()
@@ -121,6 +174,8 @@ std::string LastFailureReason()
 void NoteFailureReason(const std::string& reason)
 {
     tFailureReason = reason;
+    if (Logger* logger = LogFactory::Instance().GetLogger(kSessionLogName))
+        logger->AppendToLog(LogAppender::kLogError, reason);
 }
 
 void ClearFailureReason()

@@ -35,6 +35,11 @@ inline unsigned int ValidateNativeFullPathString(const std::string& text) { retu
 // list is cleared once the directory is open; a read error keeps what was read before it.
 bool ChildrenForDirectory(const FileSystemPath& folder, std::vector<FileSystemPath>& children);
 
+// Compares two versions of up to four parts split at the delimiter text: 1 when a is higher,
+// -1 when it is lower, 0 when they are equal. Parts are read as decimal numbers; an empty
+// component ends the reading, and a part not read sorts below every part read.
+int CompareVersionStrings(const std::string& a, const std::string& b, const std::string& delimiter);
+
 bool SetWorkingDirectory(const FileSystemPath& path);
 bool GetTempDirectory(FileSystemPath& path);
 
@@ -80,7 +85,8 @@ bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& con
 
 // Why the latest failed file operation of the calling thread failed, where it said (an
 // attribute the file system refused, a link text that does not fit); empty when it did not.
-// Every operation that gives reasons clears it when it starts.
+// Every operation that gives reasons clears it when it starts. A noted reason is also written
+// to the session log ("Sorvel") as an error.
 std::string LastFailureReason();
 void NoteFailureReason(const std::string& reason);
 void ClearFailureReason();

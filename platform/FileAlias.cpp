@@ -1,4 +1,4 @@
-#include "platform/AliasRecord.h"
+#include "platform/FileAlias.h"
 
 #include "platform/PropertyList.h"
 #include "platform/Volumes.h"
@@ -136,9 +136,9 @@ bool ReadInteger(const PropertyValue& dictionary, const char* key, std::int64_t&
 
 }  // namespace
 
-int AliasRecord::Make(const std::string& target, const std::string& startingPoint, AliasRecord& record)
+int FileAlias::Make(const std::string& target, const std::string& startingPoint, FileAlias& record)
 {
-    AliasRecord made;
+    FileAlias made;
     if (const int error = CanonicalPath(target, made.path_))
         return error;
     struct stat info;
@@ -171,7 +171,7 @@ int AliasRecord::Make(const std::string& target, const std::string& startingPoin
     return 0;
 }
 
-bool AliasRecord::ToBytes(std::string& bytes) const
+bool FileAlias::ToBytes(std::string& bytes) const
 {
     PropertyValuePtr dictionary = PropertyValue::MakeDictionary();
     dictionary->Set("version", PropertyValue::MakeInteger(kRecordVersion));
@@ -191,12 +191,12 @@ bool AliasRecord::ToBytes(std::string& bytes) const
     return SerializePropertyListBinary(*dictionary, bytes);
 }
 
-bool AliasRecord::FromBytes(const std::string& bytes, AliasRecord& record)
+bool FileAlias::FromBytes(const std::string& bytes, FileAlias& record)
 {
     PropertyValuePtr value;
     if (bytes.empty() || !ParsePropertyList(bytes, value) || !value || !value->IsDictionary())
         return false;
-    AliasRecord parsed;
+    FileAlias parsed;
     std::int64_t version = 0, device = 0, inode = 0;
     if (!ReadInteger(*value, "version", version) || version != kRecordVersion || !ReadInteger(*value, "device", device) ||
         !ReadInteger(*value, "inode", inode))
@@ -225,7 +225,7 @@ bool AliasRecord::FromBytes(const std::string& bytes, AliasRecord& record)
     return true;
 }
 
-int AliasRecord::Resolve(const std::string& startingPoint, std::string& path) const
+int FileAlias::Resolve(const std::string& startingPoint, std::string& path) const
 {
     struct stat info;
     // Inode numbers are reused, so a folder made where a file was may carry the file's number.

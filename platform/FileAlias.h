@@ -10,16 +10,16 @@
 
 namespace platform {
 
-class AliasRecord {
+class FileAlias {
 public:
     // A record of the existing object at the target (symbolic links followed). With a starting
     // point (the alias file, which must exist) the record is relative to it; an empty starting
     // point makes an absolute record. 0, or the errno of the failure (ENOENT for a missing
     // target).
-    static int Make(const std::string& target, const std::string& startingPoint, AliasRecord& record);
+    static int Make(const std::string& target, const std::string& startingPoint, FileAlias& record);
 
     // False for bytes that are not a whole record of this format.
-    static bool FromBytes(const std::string& bytes, AliasRecord& record);
+    static bool FromBytes(const std::string& bytes, FileAlias& record);
     // False only when the record cannot be written.
     bool ToBytes(std::string& bytes) const;
 

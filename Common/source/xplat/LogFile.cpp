@@ -1,0 +1,196 @@
+#include "LogFile.h"
+
+#include "FileSystemPath.h"
+#include "FileSystemUtils.h"
+
+#include <boost/thread/lock_guard.hpp>
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const std::size_t kCompressionBlockSize = 1024;
+
+// The files in use, by path. Never destroyed: loggers are finished by static destructors
+// (the log registry's), which may run after this table's would have.
+struct FileTable {
+    boost::mutex mutex;  // guards files, and every hand-out and release of a LogFile
+    std::map<std::string, boost::shared_ptr<LogFile> > files;
+};
+
+FileTable& Table()
+{
+    static FileTable* table = new FileTable;
+    return *table;
+}
+
+bool IsValidLogPath(const std::string& path)
+{
+    return FileSystemUtils::ValidateUTF8FullPathString(path) == FileSystemUtils::kPathValid;
+}
+
+// Creates the folder, one level only, with exactly mode 0755 (the process's umask must not
+// narrow it: other users' tools read these logs). A folder whose mode cannot be set is removed.
+bool CreateLogFolder(const std::string& folder)
+{
+    if (mkdir(folder.c_str(), 0755) != 0)
+        return false;
+    if (chmod(folder.c_str(), 0755) != 0) {
+        rmdir(folder.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+boost::shared_ptr<LogFile> LogFile::Acquire(const std::string& path)
+{
+    FileTable& table = Table();
+    boost::lock_guard<boost::mutex> lock(table.mutex);
+    boost::shared_ptr<LogFile>& entry = table.files[path];
+    if (!entry) {
+        entry.reset(new LogFile(path));
+    } else {
+        // A new writer on this path gets a fresh chance to open it, as a path change would.
+        boost::lock_guard<boost::mutex> fileLock(entry->mutex_);
+        if (entry->fd_ < 0)
+            entry->openAttempted_ = false;
+    }
+    return entry;
+}
+
+void LogFile::Release(boost::shared_ptr<LogFile>& file, bool finish)
+{
+    if (!file)
+        return;
+    FileTable& table = Table();
+    boost::lock_guard<boost::mutex> lock(table.mutex);
+    // Every copy of the pointer besides the table's is made and dropped under the table's
+    // lock, so the count tells whether this holder is the last one.
+    if (file.use_count() == 2) {
+        const std::string path = file->path_;
+        table.files.erase(path);
+        file->Close();
+        file.reset();
+        // Finished under the table's lock, so that a logger newly pointed at this path waits
+        // until the plain file is compressed and gone.
+        if (finish)
+            Compress(path);
+        return;
+    }
+    file.reset();
+}
+
+LogFile::LogFile(const std::string& path) : path_(path), fd_(-1), openAttempted_(false), lastThreadIndex_(0) {}
+
+LogFile::~LogFile()
+{
+    Close();
+}
+
+unsigned int LogFile::GetThreadID()
+{
+    const pthread_t self = pthread_self();
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    if (lastThreadIndex_ < threads_.size() && pthread_equal(threads_[lastThreadIndex_], self))
+        return static_cast<unsigned int>(lastThreadIndex_);
+    for (std::size_t i = 0; i < threads_.size(); ++i) {
+        if (pthread_equal(threads_[i], self)) {
+            lastThreadIndex_ = i;
+            return static_cast<unsigned int>(i);
+        }
+    }
+    threads_.push_back(self);
+    lastThreadIndex_ = threads_.size() - 1;
+    return static_cast<unsigned int>(lastThreadIndex_);
+}
+
+void LogFile::Write(const std::string& block)
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    if (!openAttempted_)
+        Open();
+    if (fd_ < 0)
+        return;
+    const char* data = block.data();
+    std::size_t left = block.size();
+    while (left > 0) {
+        const ssize_t written = write(fd_, data, left);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+void LogFile::Open()
+{
+    openAttempted_ = true;
+    // A path that is not absolute (a registry logger's bare name before its owner set a path)
+    // is never opened: it would land wherever the working directory happens to be.
+    if (!IsValidLogPath(path_))
+        return;
+    const std::string folder = FileSystemPath(path_).Parent().AsUTF8String();
+    if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder))
+        return;
+    fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+}
+
+void LogFile::Close()
+{
+    if (fd_ >= 0) {
+        close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool LogFile::Compress(const std::string& path)
+{
+    if (!IsValidLogPath(path))
+        return true;
+    // The plain file is opened first, so that a logger that never wrote leaves no empty gzip
+    // member behind.
+    std::FILE* plain = std::fopen(path.c_str(), "rbe");
+    if (!plain)
+        return errno == ENOENT;
+    gzFile packed = gzopen((path + ".gz").c_str(), "ab");
+    if (!packed) {
+        std::fclose(plain);
+        return false;
+    }
+    bool complete = true;
+    char buffer[kCompressionBlockSize];
+    for (;;) {
+        const std::size_t count = std::fread(buffer, 1, sizeof(buffer), plain);
+        // A file whose size is a multiple of the block size ends with an empty read, which is
+        // not a failed write.
+        if (count > 0 && gzwrite(packed, buffer, static_cast<unsigned int>(count)) != static_cast<int>(count)) {
+            complete = false;
+            break;
+        }
+        if (count < sizeof(buffer)) {
+            if (std::ferror(plain))
+                complete = false;
+            break;
+        }
+    }
+    std::fclose(plain);
+    // gzclose writes what zlib still holds; only its Z_OK says the member is whole on disk.
+    if (gzclose(packed) != Z_OK)
+        complete = false;
+    if (!complete)
+        return false;
+    return unlink(path.c_str()) == 0;
+}

@@ -1,0 +1,54 @@
+// LogFile: one plain log file of the process, shared by every logger that writes to its path,
+// with the thread ordinals of its writers; and the gzip finishing of a log file.
+#pragma once
+
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include <pthread.h>
+
+#include <string>
+#include <vector>
+
+class LogFile : private boost::noncopyable {
+public:
+    // The file for a path. Loggers pointed at one path get one object, so their lines never
+    // interleave, their threads are numbered alike and the file is finished only once, after
+    // the last of them. Nothing is opened yet; a file that could not be opened is tried again.
+    static boost::shared_ptr<LogFile> Acquire(const std::string& path);
+
+    // Lets go of the file and empties the pointer. The last holder closes the file; with
+    // finish set it then compresses it (see Compress), otherwise the plain file stays.
+    static void Release(boost::shared_ptr<LogFile>& file, bool finish);
+
+    // Appends the plain file at path, gzip-compressed, to path + ".gz" (a new gzip member when
+    // that file exists) and removes the plain file when every byte went in. True when it was
+    // compressed, or when there was nothing to compress (no plain file, or a path that is not
+    // an absolute one, which a logger never wrote to). False leaves the plain file in place.
+    static bool Compress(const std::string& path);
+
+    ~LogFile();
+
+    const std::string& Path() const { return path_; }
+
+    // The calling thread's number in this file: 0 for the first thread that asks, then 1, ...
+    unsigned int GetThreadID();
+
+    // Writes the bytes in one piece, opening the file on the first write. Dropped when the
+    // file cannot be opened.
+    void Write(const std::string& block);
+
+private:
+    explicit LogFile(const std::string& path);
+
+    void Open();
+    void Close();
+
+    const std::string path_;
+    boost::mutex mutex_;  // guards fd_, openAttempted_, threads_ and lastThreadIndex_
+    int fd_;
+    bool openAttempted_;
+    std::vector<pthread_t> threads_;
+    std::size_t lastThreadIndex_;
+};

@@ -1,0 +1,142 @@
+#include "Logger.h"
+
+#include "LogFile.h"
+
+#include <boost/noncopyable.hpp>
+#include <boost/thread/lock_guard.hpp>
+
+#include <cstdio>
+#include <utility>
+
+// The file part: what a logger and its copies share. It holds the lock and the current path's
+// file; moving it to another path moves every logger that shares it.
+class Logger::LoggerImpl : private boost::noncopyable {
+public:
+    LoggerImpl(boost::mutex& mutex, const std::string& path) : mutex_(mutex), file_(LogFile::Acquire(path)) {}
+
+    ~LoggerImpl() { LogFile::Release(file_, true); }
+
+    boost::mutex& Mutex() { return mutex_; }
+
+    // The caller holds Mutex().
+    bool SetLogfilePath(const std::string& path)
+    {
+        if (path == file_->Path())
+            return false;
+        boost::shared_ptr<LogFile> next = LogFile::Acquire(path);
+        LogFile::Release(file_, false);
+        file_ = std::move(next);
+        return true;
+    }
+
+    // The caller holds Mutex().
+    unsigned int GetThreadID() { return file_->GetThreadID(); }
+    void Write(const std::string& block) { file_->Write(block); }
+
+private:
+    boost::mutex& mutex_;  // the creator's; guards file_ and the last header of every logger on this part
+    boost::shared_ptr<LogFile> file_;
+};
+
+namespace {
+
+std::atomic<Logger::Clock> gClock(nullptr);
+
+const char* LevelPrefix(int level)
+{
+    switch (level) {
+    case LogAppender::kLogFatal:
+        return "FATAL";
+    case LogAppender::kLogError:
+        return "ERROR";
+    case LogAppender::kLogWarn:
+        return " WARN";
+    case LogAppender::kLogInfo:
+        return " INFO";
+    case LogAppender::kLogDebug:
+        return "DEBUG";
+    default:
+        return "*** ERROR in Logger logic *** : ";
+    }
+}
+
+// The local time as asctime writes it, without its newline ("Tue Dec  8 08:11:04 2026"); empty
+// when it cannot be converted. Written by hand to stay independent of the process's locale.
+std::string LocalTimeText()
+{
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const Logger::Clock clock = gClock.load();
+    const std::time_t now = clock ? clock() : std::time(nullptr);
+    struct tm local;
+    if (!localtime_r(&now, &local) || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 ||
+        local.tm_mon > 11)
+        return std::string();
+    char text[64];
+    std::snprintf(text, sizeof(text), "%s %s%3d %02d:%02d:%02d %d", kDays[local.tm_wday], kMonths[local.tm_mon],
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
+    return text;
+}
+
+}  // namespace
+
+Logger::Logger(boost::mutex& mutex, const std::string& path)
+    : impl_(new LoggerImpl(mutex, path)), level_(kLogInfo)
+{
+}
+
+Logger::Logger(const Logger& other) : LogAppender(), impl_(other.impl_), level_(other.level_.load()) {}
+
+Logger& Logger::operator=(const Logger& other)
+{
+    impl_ = other.impl_;
+    level_.store(other.level_.load());
+    return *this;
+}
+
+Logger::~Logger() {}
+
+LogAppender::LogLevel Logger::SetLevel(LogLevel level)
+{
+    return static_cast<LogLevel>(level_.exchange(level));
+}
+
+LogAppender::LogLevel Logger::GetLevel() const
+{
+    return static_cast<LogLevel>(level_.load());
+}
+
+bool Logger::SetLogfilePath(const std::string& path)
+{
+    boost::lock_guard<boost::mutex> lock(impl_->Mutex());
+    return impl_->SetLogfilePath(path);
+}
+
+void Logger::AppendToLog(LogLevel level, const std::string& text)
+{
+    const int ownLevel = level_.load();
+    if (ownLevel == kLogOff || level > ownLevel)
+        return;
+    // A log line must never end its thread: whatever fails here only loses the line.
+    try {
+        boost::lock_guard<boost::mutex> lock(impl_->Mutex());
+        char ordinal[16];
+        std::snprintf(ordinal, sizeof(ordinal), "[%8u] ", impl_->GetThreadID());
+        const std::string header = ordinal + LocalTimeText() + " " + LevelPrefix(level);
+        std::string block;
+        if (header != lastHeader_) {
+            block = header + "\n";
+            lastHeader_ = header;
+        }
+        block += text;
+        block += '\n';
+        impl_->Write(block);
+    } catch (...) {
+    }
+}
+
+void Logger::SetClockForTesting(Clock clock)
+{
+    gClock.store(clock);
+}

@@ -1,0 +1,56 @@
+// Logger: the file logger. Each message goes after a header line of thread ordinal, local time
+// and level, written only when that header changes; the finished file is gzip-compressed.
+#pragma once
+
+#include "LogAppender.h"
+// The blocks and headers that frame stretches of a log come with the logger.
+#include "BaseLogBlock.h"
+#include "BaseLogHeader.h"
+
+#include <boost/shared_ptr.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include <atomic>
+#include <ctime>
+#include <string>
+
+class Logger : public LogAppender {
+public:
+    class LoggerImpl;
+
+    // A logger at level kLogInfo writing to the path (nothing is opened before the first
+    // message). The mutex serialises every write through this logger's file part, and through
+    // its copies and the loggers assigned from it; it must outlive all of them.
+    Logger(boost::mutex& mutex, const std::string& path);
+
+    // A copy shares the file part (and so its path, thread numbers and lock) and starts with the
+    // level at the time of copying and no last header.
+    Logger(const Logger& other);
+    // Takes the other's file part and level; keeps this logger's last header.
+    Logger& operator=(const Logger& other);
+    // The last logger of a file part finishes its file: closed, compressed to path + ".gz", and
+    // the plain file removed when that worked.
+    ~Logger() override;
+
+    // Stores the level and answers the previous one.
+    LogLevel SetLevel(LogLevel level);
+    LogLevel GetLevel() const;
+
+    // Re-points the file part (this logger's copies move with it); false when the path is the
+    // same. The old file is closed and stays uncompressed.
+    bool SetLogfilePath(const std::string& path);
+
+    using LogAppender::AppendToLog;
+    // Drops messages above the logger's level, and everything at kLogOff. Never throws; a path
+    // that is not absolute, or a file that cannot be opened, drops the message.
+    void AppendToLog(LogLevel level, const std::string& text) override;
+
+    // Test hook: the time source of the header lines (null restores the system clock).
+    typedef std::time_t (*Clock)();
+    static void SetClockForTesting(Clock clock);
+
+private:
+    boost::shared_ptr<LoggerImpl> impl_;
+    std::atomic<int> level_;  // read before the file part's lock is taken
+    std::string lastHeader_;  // guarded by the file part's mutex
+};

@@ -1,0 +1,35 @@
+#include "NamedLock.h"
+
+#include <boost/crc.hpp>
+
+std::uint32_t NamedLock::NameChecksum(const std::string& name)
+{
+    boost::crc_32_type crc;
+    crc.process_bytes(name.data(), name.size());
+    return crc.checksum();
+}
+
+bool NamedLock::AcquireLock(const std::string& name, boost::shared_ptr<NamedLock>& lock)
+{
+    boost::shared_ptr<NamedLockPlat> plat(new NamedLockPlat(name));
+    if (plat->SetId() < 0 || !plat->Take())
+        return false;
+    lock.reset(new NamedLock(plat));
+    return true;
+}
+
+bool NamedLock::IsLocked(const std::string& name)
+{
+    boost::shared_ptr<NamedLock> probe;
+    return !AcquireLock(name, probe);
+}
+
+NamedLock::NamedLock(const boost::shared_ptr<NamedLockPlat>& plat)
+    : plat_(plat)
+{
+}
+
+NamedLock::~NamedLock()
+{
+    plat_->Release();
+}

@@ -1,0 +1,193 @@
+#include "patcher/SetupPatcher.h"
+
+#include "platform/Bundle.h"
+#include "platform/PropertyList.h"
+
+#include <spawn.h>
+#include <strings.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+
+extern char** environ;
+
+namespace SetupPatcher {
+
+const char* const kInstalledSetupPath = "/Library/Application Support/Orvex/Installers/R1/Setup.app";
+const char* const kPatchFolder10 = "PatchZR7_1.0";
+const char* const kPatchFolder11 = "PatchZR7_1.1";
+
+bool bVerbose = false;
+
+namespace {
+
+// The version text is read into a buffer of this size: a longer text cannot be converted.
+const std::size_t kVersionTextSize = 256;
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsAsciiText(const std::string& text)
+{
+    for (char c : text) {
+        if (static_cast<unsigned char>(c) > 0x7F)
+            return false;
+    }
+    return true;
+}
+
+bool NeedsQuotes(const std::string& argument)
+{
+    if (argument.empty())
+        return true;
+    for (char c : argument) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || IsDigit(c) ||
+                           std::string("-_./=+,:@%").find(c) != std::string::npos;
+        if (!plain)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+void Log(const char* format, ...)
+{
+    if (!bVerbose)
+        return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+}
+
+std::uint32_t GetBndleVersion(const std::string& bundlePath)
+{
+    const platform::BundlePtr bundle = platform::Bundle::Create(bundlePath);
+    if (!bundle)
+        return 0;
+    // Our bundle reader derives no numeric version of its own: it would come from this same key,
+    // so a bundle without "CFBundleVersion" has version 0.
+    std::uint32_t version = 0;
+    const platform::ConstPropertyValuePtr value = bundle->InfoDictionary()->Get("CFBundleVersion");
+    if (value) {
+        // A value that is not ASCII text short enough for the buffer reads as the empty text.
+        std::string text;
+        if (value->GetType() == platform::PropertyValue::kString && value->StringValue().size() < kVersionTextSize &&
+            IsAsciiText(value->StringValue()))
+            text = value->StringValue();
+        version = VersionStrToUInt32(text);
+    }
+    return version;
+}
+
+std::uint32_t VersionStrToUInt32(const std::string& text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && !IsDigit(text[at]))
+        ++at;
+    std::uint32_t result = 0;
+    while (at < text.size()) {
+        // Kept modulo 256 as it is read, so that no run of digits can overflow.
+        std::uint32_t number = 0;
+        while (at < text.size() && IsDigit(text[at]))
+            number = (number * 10 + static_cast<std::uint32_t>(text[at++] - '0')) & 0xFF;
+        while (at < text.size() && !IsDigit(text[at]))
+            ++at;
+        result = (result << 8) | number;
+    }
+    return result;
+}
+
+std::string& GetParentDir(std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        path.clear();
+    else
+        path.erase(slash);
+    return path;
+}
+
+std::string& AppendPath(std::string& path, const std::string& name)
+{
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    path += name;
+    return path;
+}
+
+int FindArg(int argc, const char* const argv[], const char* name)
+{
+    for (int index = argc - 1; index >= 1; --index) {
+        if (argv[index] != nullptr && strcasecmp(argv[index], name) == 0)
+            return index;
+    }
+    return 0;
+}
+
+std::vector<std::string> CopyCommand(const std::string& source, const std::string& target, bool verbose)
+{
+    // GNU cp copies a source folder given as "folder/" into the target as a whole; "-T" makes it
+    // copy the folder's contents instead. "--" keeps a folder name that begins with "-" from
+    // being read as an option.
+    std::string from = source;
+    if (from.empty() || from.back() != '/')
+        from += '/';
+    std::string into = target;
+    if (into.empty() || into.back() != '/')
+        into += '/';
+    return {"/bin/cp", verbose ? "-rfvT" : "-rfT", "--", from, into};
+}
+
+std::string CommandText(const std::vector<std::string>& arguments)
+{
+    std::string text;
+    for (const std::string& argument : arguments) {
+        if (!text.empty())
+            text += ' ';
+        if (!NeedsQuotes(argument)) {
+            text += argument;
+            continue;
+        }
+        text += '"';
+        for (char c : argument) {
+            if (c == '"' || c == '\\' || c == '$' || c == '`')
+                text += '\\';
+            text += c;
+        }
+        text += '"';
+    }
+    return text;
+}
+
+int RunCommand(const std::vector<std::string>& arguments)
+{
+    if (arguments.empty())
+        return 127;
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    // The child writes to the same standard output: what we printed must come out first.
+    std::fflush(stdout);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return 127;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return 127;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return 127;
+}
+
+}  // namespace SetupPatcher

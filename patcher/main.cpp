@@ -1,0 +1,50 @@
+// SetupPatcher: copies the patch folder that matches the installed Setup's version, found
+// beside this program, over the folder of the installed Setup.
+#include "patcher/SetupPatcher.h"
+
+#include "platform/SystemRoot.h"
+
+#include <cstdio>
+
+using namespace SetupPatcher;
+
+int main(int argc, char* argv[])
+{
+    if (FindArg(argc, argv, "-v") != 0)
+        bVerbose = true;
+
+    const std::string installed = platform::SystemRoot::Resolve(kInstalledSetupPath);
+    const std::uint32_t version = GetBndleVersion(installed);
+    Log("Version: %x\n", static_cast<unsigned>(version));
+    if (version == 0) {
+        std::puts("No ZR7 install setup found");
+        return 1;
+    }
+
+    const char* patchFolder = nullptr;
+    switch (version >> 16) {
+    case 0x0100:
+        patchFolder = kPatchFolder10;
+        break;
+    case 0x0101:
+        patchFolder = kPatchFolder11;
+        break;
+    default:
+        std::printf("No patch for Setup version %d.%d\n", static_cast<int>(version >> 24),
+                    static_cast<int>((version >> 16) & 0xFF));
+        return 2;
+    }
+
+    // The patch folders lie beside this program, as its own path names it.
+    std::string source = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
+    GetParentDir(source);
+    AppendPath(source, patchFolder);
+    std::string target = installed;
+    GetParentDir(target);
+
+    const std::vector<std::string> command = CopyCommand(source, target, bVerbose);
+    Log("Executing command: %s\n", CommandText(command).c_str());
+    const int exitCode = RunCommand(command);
+    std::printf("Exit code: %d\n", exitCode);
+    return exitCode;
+}

@@ -1,0 +1,38 @@
+// System V semaphore sets, the primitive behind locks that several processes share. Each
+// operation is one system call (or two, for creation) and reports failure by its result.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace platform {
+
+// The IPC key of a file and a project identifier, as ftok(3) makes it: only the low 8 bits of
+// the identifier count. False when the file cannot be examined.
+bool MakeIPCKey(const std::string& path, int projectId, key_t& key);
+
+// Opens the existing set of one semaphore under the key; -1 when there is none or it may not
+// be opened (permissions).
+int OpenSemaphoreSet(key_t key, int permissions);
+
+// Creates a new set of one semaphore under the key and sets its value; -1 when a set of that
+// key exists already or when creation or the initial value fails (a half-made set is removed
+// again). Only the creating process sets the value, so two processes that race to create the
+// set can never reset a value that the winner has already taken.
+int CreateSemaphoreSet(key_t key, int permissions, int initialValue);
+
+// Lowers the semaphore by one without waiting; the kernel undoes it when the process ends.
+// False when the value is 0 or the set is gone.
+bool TryDecrementSemaphore(int setId);
+
+// Raises the semaphore by one, balancing the undo record of an earlier decrement.
+bool IncrementSemaphore(int setId);
+
+// The semaphore's current value, or -1 when the set cannot be read.
+int SemaphoreValue(int setId);
+
+// Removes the set from the system (sets outlive processes otherwise).
+bool RemoveSemaphoreSet(int setId);
+
+}  // namespace platform

@@ -1,0 +1,81 @@
+#include "LogTestSupport.h"
+
+#include "Logger.h"
+
+#include <zlib.h>
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <sstream>
+
+namespace logtest {
+
+namespace {
+
+const std::time_t kStart = 1796717464;  // Tue Dec  8 08:11:04 2026 UTC
+std::atomic<std::time_t> gNow(kStart);
+
+std::time_t Now()
+{
+    return gNow.load();
+}
+
+}  // namespace
+
+void LogTest::SetUp()
+{
+    const char* tz = std::getenv("TZ");
+    hadTZ_ = tz != nullptr;
+    savedTZ_ = hadTZ_ ? tz : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    gNow.store(kStart);
+    Logger::SetClockForTesting(&Now);
+}
+
+void LogTest::TearDown()
+{
+    Logger::SetClockForTesting(nullptr);
+    if (hadTZ_)
+        setenv("TZ", savedTZ_.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+void LogTest::AdvanceSeconds(int seconds)
+{
+    gNow.fetch_add(seconds);
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
+
+bool ReadGzip(const std::string& path, std::string& text)
+{
+    gzFile file = gzopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char buffer[4096];
+    int count;
+    text.clear();
+    while ((count = gzread(file, buffer, sizeof(buffer))) > 0)
+        text.append(buffer, static_cast<std::size_t>(count));
+    return gzclose(file) == Z_OK && count == 0;
+}
+
+}  // namespace logtest

@@ -1,0 +1,58 @@
+// SetupPatcher against failing copies and hostile folder names.
+#include "PatcherRun.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace patchertest;
+using tolktest::ReadTextFile;
+using tolktest::WriteTextFile;
+
+class SetupPatcherFault : public tolktest::SystemRootTest {
+};
+
+TEST_F(SetupPatcherFault, MissingPatchFolderFailsWithCopyStatus)
+{
+    InstallSetup(sysroot_, "1.0.0.1");
+    const std::string program = PlacePatcher(sysroot_.Scratch() + "/Empty");
+    const PatcherResult result = RunPatcher(program, {});
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ("Exit code: 1\n", result.output);
+}
+
+TEST_F(SetupPatcherFault, FailedCopyIsNonZeroAndKeepsWhatWasCopied)
+{
+    InstallSetup(sysroot_, "1.0.0.1");
+    const std::string folder = sysroot_.Scratch() + "/Patch";
+    const std::string program = PlacePatcher(folder);
+    // A file where the installation has a folder cannot be copied, even by root.
+    tolktest::MakeFolders(folder + "/PatchZR7_1.0/Setup.app");
+    WriteTextFile(folder + "/PatchZR7_1.0/Setup.app/Contents", "a file");
+    WriteTextFile(folder + "/PatchZR7_1.0/added.txt", "added");
+    const PatcherResult result = RunPatcher(program, {});
+    EXPECT_NE(0, result.exitCode);
+    EXPECT_EQ("Exit code: " + std::to_string(result.exitCode) + "\n", result.output);
+    EXPECT_EQ("added", ReadTextFile(InstallFolder(sysroot_) + "/added.txt"));
+    EXPECT_EQ("old program", ReadTextFile(InstallFolder(sysroot_) + "/Setup.app/Contents/MacOS/Setup"));
+}
+
+TEST_F(SetupPatcherFault, FolderNameWithQuotesAndCommandIsCopiedSafely)
+{
+    InstallSetup(sysroot_, "1.1.2.3");
+    const std::string work = sysroot_.Scratch() + "/work";
+    // Started by a relative path, the name also begins with "-", as an option would.
+    const std::string name = "-a \"b\" 'c' $(touch pwned) `touch pwned2`; touch pwned3";
+    PlacePatcher(work + "/" + name);
+    tolktest::MakeFolders(work + "/" + name + "/PatchZR7_1.1");
+    WriteTextFile(work + "/" + name + "/PatchZR7_1.1/added.txt", "safe");
+    const PatcherResult result = RunPatcher(work + "/" + name + "/SetupPatcher", {"-v"}, work, name + "/SetupPatcher");
+    EXPECT_EQ(0, result.exitCode) << result.output;
+    EXPECT_EQ("safe", ReadTextFile(InstallFolder(sysroot_) + "/added.txt"));
+    int entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(work)) {
+        EXPECT_EQ(name, entry.path().filename().string()) << "a shell ran part of the folder name";
+        ++entries;
+    }
+    EXPECT_EQ(1, entries);
+}

@@ -1,0 +1,161 @@
+// The stand-in system tools as programs: what they accept, print and leave behind.
+#include "ExecUtils.h"
+
+#include "platform/PropertyList.h"
+
+#include "support/PayloadImages.h"
+#include "support/TempSystemRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int code = -1;
+    std::string output;
+};
+
+ToolRun RunTool(const std::vector<std::string>& args, const std::string& input = std::string())
+{
+    std::vector<char> output;
+    bool ioError = false;
+    ToolRun run;
+    run.code = ExecUtils::RunExecutable(args, input.data(), input.size(), &output, ioError, true);
+    run.output.assign(output.begin(), output.end());
+    return run;
+}
+
+class StandInToolsTest : public tolktest::SystemRootTest {
+protected:
+    std::string Md5() const { return sysroot_.Path("/sbin/md5"); }
+    std::string HdiUtil() const { return sysroot_.Path("/usr/bin/hdiutil"); }
+
+    std::string Folder(const std::string& name) const
+    {
+        const std::string folder = sysroot_.Scratch() + "/" + name;
+        tolktest::MakeFolders(folder);
+        return folder;
+    }
+
+    ToolRun Attach(const std::string& image, const std::string& mountPoint, bool readOnly = false)
+    {
+        std::vector<std::string> args = {HdiUtil(), "attach", "-private"};
+        if (readOnly)
+            args.push_back("-readonly");
+        args.insert(args.end(), {"-stdinpass", "-mountpoint", mountPoint, "-plist", image});
+        return RunTool(args, "passphrase\n");
+    }
+
+    ToolRun Eject(const std::string& target) { return RunTool({HdiUtil(), "eject", target}); }
+};
+
+TEST_F(StandInToolsTest, Md5PrintsTheDigestOfItsInput)
+{
+    EXPECT_EQ(RunTool({Md5(), "-q"}).output, "d41d8cd98f00b204e9800998ecf8427e\n");
+    EXPECT_EQ(RunTool({Md5(), "-q"}, "Payload.zip").output, "769d25bfa1c6d9df3aace02bbcacbf13\n");
+    EXPECT_EQ(RunTool({Md5()}, "Payload.dmg").output, "b896d58f9dd61720d220485429b5b0ed\n");
+
+    const std::string file = sysroot_.Scratch() + "/payload";
+    tolktest::WriteTextFile(file, std::string(100000, 'x') + "end");
+    const ToolRun quiet = RunTool({Md5(), "-q", file});
+    const ToolRun plain = RunTool({Md5(), file});
+    ASSERT_EQ(quiet.code, 0);
+    ASSERT_EQ(quiet.output.size(), 33u);
+    EXPECT_EQ(plain.output, "MD5 (" + file + ") = " + quiet.output);
+    EXPECT_EQ(RunTool({Md5(), "-q"}, std::string(100000, 'x') + "end").output, quiet.output);
+
+    EXPECT_EQ(RunTool({Md5(), "-q", sysroot_.Scratch() + "/missing"}).code, 1);
+    EXPECT_EQ(RunTool({Md5(), "-z"}).code, 1);
+}
+
+TEST_F(StandInToolsTest, AttachReportsTheWholeDiskThenTheMountedPartition)
+{
+    const std::string image = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
+    const std::string mountPoint = Folder("mount");
+    const ToolRun attach = Attach(image, mountPoint);
+    ASSERT_EQ(attach.code, 0);
+
+    platform::PropertyValuePtr report;
+    ASSERT_TRUE(platform::ParsePropertyList(attach.output, report));
+    platform::ConstPropertyValuePtr entities = report->Get("system-entities");
+    ASSERT_TRUE(entities);
+    ASSERT_EQ(entities->ArrayItems().size(), 2u);
+    std::string text;
+    EXPECT_TRUE(entities->ArrayItems()[0]->GetString("dev-entry", text));
+    EXPECT_EQ(text, "/dev/disk1");
+    EXPECT_FALSE(entities->ArrayItems()[0]->Get("mount-point"));
+    EXPECT_TRUE(entities->ArrayItems()[1]->GetString("dev-entry", text));
+    EXPECT_EQ(text, "/dev/disk1s1");
+    EXPECT_TRUE(entities->ArrayItems()[1]->GetString("mount-point", text));
+    EXPECT_EQ(text, mountPoint);
+    EXPECT_TRUE(fs::exists(sysroot_.Path("/dev/disk1s1")));
+
+    // A second image gets a device of its own, and cannot share a mount point.
+    const std::string second = tolktest::MakeFileImage(sysroot_.Scratch(), "Second.tar", platform::kDiskImageTar);
+    EXPECT_EQ(Attach(second, mountPoint).code, 1);
+    const std::string secondMount = Folder("second");
+    const ToolRun other = Attach(second, secondMount);
+    ASSERT_EQ(other.code, 0);
+    EXPECT_NE(other.output.find("<string>/dev/disk2s1</string>"), std::string::npos);
+
+    // Eject by device or by mount point; each takes away its own image only.
+    EXPECT_EQ(Eject(secondMount).output, "\"disk2\" unmounted.\n\"disk2\" ejected.\n");
+    EXPECT_TRUE(fs::is_empty(secondMount));
+    EXPECT_EQ(tolktest::DescribeTree(mountPoint), tolktest::DescribeTree(image));
+    EXPECT_EQ(Eject("/dev/disk1").code, 0);
+    EXPECT_TRUE(fs::is_empty(mountPoint));
+    EXPECT_FALSE(fs::exists(sysroot_.Path("/dev/disk1s1")));
+    EXPECT_EQ(Eject("/dev/disk1").code, 1);
+}
+
+TEST_F(StandInToolsTest, AttachWantsAnEmptyExistingMountPoint)
+{
+    const std::string image = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
+    const std::string busy = Folder("busy");
+    tolktest::WriteTextFile(busy + "/own.txt", "mine");
+    EXPECT_EQ(Attach(image, busy).code, 1);
+    EXPECT_EQ(tolktest::DescribeTree(busy), std::vector<std::string>{"own.txt mine"});
+    EXPECT_EQ(Attach(image, sysroot_.Scratch() + "/missing").code, 1);
+    EXPECT_FALSE(fs::exists(sysroot_.Path("/dev/disk1")));
+}
+
+TEST_F(StandInToolsTest, EjectLeavesWhatWasAddedSinceTheAttach)
+{
+    const std::string image = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
+    const std::string mountPoint = Folder("mount");
+    ASSERT_EQ(Attach(image, mountPoint, true).code, 0);
+    struct stat info;
+    ASSERT_EQ(stat((mountPoint + "/Assets").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0222, 0u);
+
+    chmod((mountPoint + "/Assets").c_str(), 0755);
+    tolktest::WriteTextFile(mountPoint + "/Assets/added.txt", "added");
+    ASSERT_EQ(Eject(mountPoint).code, 0);
+    EXPECT_EQ(tolktest::DescribeTree(mountPoint), (std::vector<std::string>{"Assets dir", "Assets/added.txt added"}));
+    ASSERT_EQ(stat(mountPoint.c_str(), &info), 0);
+    EXPECT_NE(info.st_mode & S_IWUSR, 0u);
+}
+
+TEST_F(StandInToolsTest, BadCallsChangeNothing)
+{
+    const std::string image = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
+    const std::string mountPoint = Folder("mount");
+    EXPECT_EQ(RunTool({HdiUtil()}).code, 1);
+    EXPECT_EQ(RunTool({HdiUtil(), "attach", image}).code, 1);
+    EXPECT_EQ(RunTool({HdiUtil(), "attach", "-nobrowse", "-mountpoint", mountPoint, image}).code, 1);
+    EXPECT_TRUE(fs::is_empty(mountPoint));
+
+    // A tool that does not lie at its path under a root refuses to act at all.
+    EXPECT_EQ(RunTool({TOLK_BINARY_DIR "/platform/tools/hdiutil", "attach", "-mountpoint", mountPoint, image}).code, 1);
+    EXPECT_TRUE(fs::is_empty(mountPoint));
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+// Payload images for tests, written at test time (a small command-payload tree as a "*.dmg"
+// folder, tar, zip or ISO file), and the record of how the stand-in system tools were called.
+#pragma once
+
+#include "support/TempSystemRoot.h"
+
+#include "platform/DiskImages.h"
+
+#include <string>
+#include <vector>
+
+namespace tolktest {
+
+// Writes a small payload tree into folder (created): a proxy file, two scripts, an assets
+// folder with a nested file, an executable and a symbolic link.
+void WritePayloadTree(const std::string& folder);
+
+// The tree below a folder as sorted lines "path kind", kind being "dir", "link->target" or the
+// file's contents; how tests compare a laid-out image with its source.
+std::vector<std::string> DescribeTree(const std::string& folder);
+
+// A folder image "<folder>/<name>" (name ends in ".dmg") holding the payload tree.
+std::string MakeFolderImage(const std::string& folder, const std::string& name);
+// An image file "<folder>/<name>" of the payload tree in the given format.
+std::string MakeFileImage(const std::string& folder, const std::string& name, platform::DiskImageFormat format,
+                          const std::string& passphrase = std::string());
+
+// Makes the stand-in tools of this root record their calls; RecordedToolCalls then answers the
+// argument vectors in call order, argument 0 included.
+void RecordToolCalls(const TempSystemRoot& sysroot);
+std::vector<std::vector<std::string> > RecordedToolCalls(const TempSystemRoot& sysroot);
+
+// Replaces a tool of the root (say "/usr/bin/hdiutil") with a shell script.
+void ReplaceToolWithScript(const TempSystemRoot& sysroot, const std::string& toolPath, const std::string& script);
+
+}  // namespace tolktest
