@@ -1,0 +1,174 @@
+#include "XmlDocumentWriter.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace {
+
+// Decodes one UTF-8 sequence at position i and moves i past it. False for a malformed,
+// overlong or surrogate sequence, after which i has moved one byte.
+bool DecodeUTF8(const std::string& text, std::size_t& i, std::uint32_t& codePoint)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    std::size_t length;
+    std::uint32_t minimum;
+    if (lead < 0x80) {
+        codePoint = lead;
+        ++i;
+        return true;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        minimum = 0x80;
+        codePoint = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        minimum = 0x800;
+        codePoint = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        minimum = 0x10000;
+        codePoint = lead & 0x07;
+    } else {
+        ++i;
+        return false;
+    }
+    if (text.size() - i < length) {
+        ++i;
+        return false;
+    }
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            ++i;
+            return false;
+        }
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
+        ++i;
+        return false;
+    }
+    i += length;
+    return true;
+}
+
+// The Char production of XML 1.0.
+bool IsXmlChar(std::uint32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD)
+        || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// NameStartChar and NameChar of XML 1.0 (fifth edition), which the loading parser applies.
+bool IsNameStartChar(std::uint32_t c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':'
+        || (c >= 0xC0 && c <= 0xD6) || (c >= 0xD8 && c <= 0xF6) || (c >= 0xF8 && c <= 0x2FF)
+        || (c >= 0x370 && c <= 0x37D) || (c >= 0x37F && c <= 0x1FFF) || (c >= 0x200C && c <= 0x200D)
+        || (c >= 0x2070 && c <= 0x218F) || (c >= 0x2C00 && c <= 0x2FEF) || (c >= 0x3001 && c <= 0xD7FF)
+        || (c >= 0xF900 && c <= 0xFDCF) || (c >= 0xFDF0 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0xEFFFF);
+}
+
+bool IsNameChar(std::uint32_t c)
+{
+    return IsNameStartChar(c) || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == 0xB7
+        || (c >= 0x300 && c <= 0x36F) || (c >= 0x203F && c <= 0x2040);
+}
+
+bool IsXmlName(const std::string& name)
+{
+    if (name.empty())
+        return false;
+    std::size_t i = 0;
+    bool first = true;
+    while (i < name.size()) {
+        std::uint32_t c;
+        if (!DecodeUTF8(name, i, c))
+            return false;
+        if (first ? !IsNameStartChar(c) : !IsNameChar(c))
+            return false;
+        first = false;
+    }
+    return true;
+}
+
+// Characters that XML 1.0 cannot carry at all (most control characters, U+FFFE, U+FFFF) and
+// bytes that are not UTF-8 are left out: written as they are, or even as character references,
+// they would make the whole file unreadable, losing every other value in it.
+// Carriage returns become references because a parser turns a written one into a line feed;
+// in attribute values tabs and line feeds too, because a parser turns those into blanks.
+std::string Escape(const std::string& text, bool attribute)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        std::uint32_t c;
+        if (!DecodeUTF8(text, i, c) || !IsXmlChar(c))
+            continue;
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;  // keeps "]]>" out of text
+        case '\r': escaped += "&#13;"; break;
+        case '"': escaped += attribute ? "&quot;" : "\""; break;
+        case '\t': escaped += attribute ? "&#9;" : "\t"; break;
+        case '\n': escaped += attribute ? "&#10;" : "\n"; break;
+        default: escaped.append(text, start, i - start); break;
+        }
+    }
+    return escaped;
+}
+
+bool WriteElement(const XmlNode& element, std::string& out)
+{
+    const std::string name = element.NodeName();
+    if (!IsXmlName(name))
+        return false;
+    out += '<';
+    out += name;
+    std::map<std::string, std::string> attributes;
+    element.GetAllAttributes(attributes);
+    for (const std::pair<const std::string, std::string>& attribute : attributes) {
+        if (!IsXmlName(attribute.first))
+            return false;
+        out += ' ';
+        out += attribute.first;
+        out += "=\"";
+        out += Escape(attribute.second, true);
+        out += '"';
+    }
+    const std::string value = element.GetNodeValue();
+    const std::vector<XmlNode> children = element.ChildNodes();
+    if (value.empty() && children.empty()) {
+        out += "/>";
+        return true;
+    }
+    out += '>';
+    out += Escape(value, false);
+    for (const XmlNode& child : children) {
+        if (!WriteElement(child, out))
+            return false;
+    }
+    out += "</";
+    out += name;
+    out += '>';
+    return true;
+}
+
+}  // namespace
+
+namespace XmlDocumentWriter {
+
+bool WriteDocument(const XmlNode& root, std::string& bytes)
+{
+    std::string out = "<?xml version=\"1.0\" encoding=\"utf-8\"?>";
+    if (!WriteElement(root, out))
+        return false;
+    bytes.swap(out);
+    return true;
+}
+
+}  // namespace XmlDocumentWriter

@@ -1,0 +1,15 @@
+// XmlDocumentWriter: the text of an XML file for an element tree, as documents are saved: UTF-8,
+// the version 1.0 declaration, no white space added, attributes in ascending name order.
+#pragma once
+
+#include "XmlNode.h"
+
+#include <string>
+
+namespace XmlDocumentWriter {
+
+// The whole file for the tree under the root element. False, with the bytes untouched, when an
+// element or attribute name is not an XML name: the file could not be read back.
+bool WriteDocument(const XmlNode& root, std::string& bytes);
+
+}  // namespace XmlDocumentWriter

@@ -1,0 +1,6 @@
+#include "XmlException.h"
+
+XmlException::XmlException(const std::string& message)
+    : std::runtime_error(message)
+{
+}
