@@ -36,6 +36,8 @@ const FolderEntry kFolderTable[] = {
     {kLocalDomain, FourCharCode('l', 'o', 'g', 's'), "/Library/Logs"},
     {kLocalDomain, FourCharCode('c', 'a', 'c', 'h'), "/Library/Caches"},
     {kLocalDomain, FourCharCode('f', 'r', 'a', 'm'), "/Library/Frameworks"},
+    {kLocalDomain, FourCharCode('f', 'l', 'n', 't'), "/tmp"},
+    {kLocalDomain, FourCharCode('t', 'e', 'm', 'p'), "/tmp"},
     {kSystemDomain, FourCharCode('d', 'l', 'i', 'b'), "/System/Library"},
     {kSystemDomain, FourCharCode('f', 'r', 'a', 'm'), "/System/Library/Frameworks"},
     {kSystemDomain, FourCharCode('f', 'o', 'n', 't'), "/System/Library/Fonts"},
@@ -61,6 +63,8 @@ bool CreateFolders(const std::string& path)
         return false;
     return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
+
+const char kVolumeTemporaryFolder[] = ".TemporaryItems";
 
 }  // namespace
 
@@ -99,6 +103,35 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
         return kNoErr;
     }
     return kFileNotFoundErr;
+}
+
+int FindVolumeFolder(const std::string& volumeRoot, std::uint32_t folderType, bool create, std::string& path)
+{
+    if (folderType != FourCharCode('f', 'l', 'n', 't') && folderType != FourCharCode('t', 'e', 'm', 'p'))
+        return kFileNotFoundErr;
+    FileRef volume;
+    FileRef startup;
+    if (MakeFileRef(volumeRoot, volume) != kNoErr)
+        return kFileNotFoundErr;
+    if (MakeFileRef(SystemRoot::Path(), startup) == kNoErr && SameFileRef(volume, startup))
+        return FindFolder(kLocalDomain, folderType, create, path);
+
+    const std::string folder = (volumeRoot == "/" ? std::string() : volumeRoot) + "/" + kVolumeTemporaryFolder;
+    struct stat info;
+    if (lstat(folder.c_str(), &info) != 0) {
+        if (errno != ENOENT || !create)
+            return kFileNotFoundErr;
+        // The mode is set again after mkdir, which the umask narrows.
+        if ((mkdir(folder.c_str(), 01777) != 0 && errno != EEXIST) || lstat(folder.c_str(), &info) != 0)
+            return kFileNotFoundErr;
+        if (S_ISDIR(info.st_mode) && (info.st_mode & 07777) != 01777)
+            chmod(folder.c_str(), 01777);
+    }
+    // A link planted at a volume's root must not send files elsewhere.
+    if (!S_ISDIR(info.st_mode))
+        return kFileNotFoundErr;
+    path = folder;
+    return kNoErr;
 }
 
 }  // namespace platform

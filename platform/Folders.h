@@ -25,6 +25,13 @@ constexpr std::uint32_t FourCharCode(char a, char b, char c, char d)
 // folder that may not or cannot be created.
 int FindFolder(short domain, std::uint32_t folderType, bool create, std::string& path);
 
+// The folder of a type on the volume mounted at a root: the chewable-items folder ('flnt',
+// emptied at restart) and the temporary-items folder ('temp'). On the start-up volume (the one
+// whose root is the system root) they are the local domain's, the system root's temporary
+// folder; on any other volume a hidden folder ".TemporaryItems" at its root, world-writable
+// with the sticky bit as a temporary folder is. Answers as FindFolder does.
+int FindVolumeFolder(const std::string& volumeRoot, std::uint32_t folderType, bool create, std::string& path);
+
 // The home folder of the user the process runs as ($HOME, else the password database).
 std::string HomeFolder();
 

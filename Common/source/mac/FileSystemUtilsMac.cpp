@@ -1,13 +1,19 @@
 #include "FileSystemUtilsMac.h"
 
 #include "FileSystemUtils.h"
+#include "MacUtils.h"
 
 #include "platform/FileRef.h"
+#include "platform/Folders.h"
 #include "platform/Volumes.h"
+
+#include <boost/format.hpp>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -52,20 +58,166 @@ bool UnlockPathObject(const FileSystemPath&)
     return true;
 }
 
+// ---- Folders, temporary moves, modes, owners and symbolic links ----
+
+namespace {
+
+const char kTemporaryDirectoryTemplate[] = "/tmp/.tempdirXXXXXXXX";
+const std::uint32_t kChewableItemsFolderType = platform::FourCharCode('f', 'l', 'n', 't');
+// Linux keeps link texts below 4096 bytes; other file systems may keep more, but a text beyond
+// this is not one we can hand back whole.
+const std::size_t kMaxSymlinkText = 65536;
+
+bool IsExistingRegularFile(const FileSystemPath& path)
+{
+    bool isRegularFile = false;
+    return IsRegularFile(path, isRegularFile) && isRegularFile;
+}
+
+// The temporary folder of a volume, where a file can be moved aside without leaving the volume.
+bool GetDestructiveTempPreferringVolume(const FileSystemVolume& volume, FileSystemPath& folder)
+{
+    FileSystemPath root;
+    volume.RootPath(root);
+    std::string found;
+    if (MacUtils::StdStringFindFolder(root, kChewableItemsFolderType, true, found) ||
+        MacUtils::StdStringFindFolder(platform::kLocalDomain, kChewableItemsFolderType, true, found)) {
+        folder = FileSystemPath(found);
+        return true;
+    }
+    return FileSystemUtils::GetTempDirectory(folder);
+}
+
+}  // namespace
+
 bool CreateTemporaryDirectory(FileSystemPath& path)
 {
-    const std::string pattern = "/tmp/.tempdirXXXXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.resize(1024, '\0');
+    std::vector<char> name(kTemporaryDirectoryTemplate, kTemporaryDirectoryTemplate + sizeof(kTemporaryDirectoryTemplate));
     if (mkdtemp(name.data()) == nullptr)
         return false;
     path = FileSystemPath(std::string(name.data()));
     return true;
 }
 
+bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp)
+{
+    FileSystemPath name;
+    if (!IsExistingRegularFile(source) || !FileSystemUtils::TempFilenameInDirectory(source.Parent(), name))
+        return false;
+    temp = name;
+    return FileSystemUtils::MoveFile(source, name);
+}
+
+bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
+{
+    if (!IsExistingRegularFile(source))
+        return false;
+    const FileSystemVolume volume(source);
+    FileSystemPath folder;
+    FileSystemPath name;
+    if (!GetDestructiveTempPreferringVolume(volume, folder) || !FileSystemUtils::TempFilenameInDirectory(folder, name))
+        return false;
+    temp = name;
+    return FileSystemUtils::MoveFile(source, name);
+}
+
+bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact)
+{
+    const std::string text = path.AsUTF8String();
+    if (mkdir(text.c_str(), static_cast<mode_t>(mode & 07777)) != 0)
+        return false;
+    if (exact && chmod(text.c_str(), static_cast<mode_t>(mode & 07777)) != 0) {
+        rmdir(text.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CreateDirectoryPath(const FileSystemPath& path, unsigned short mode, bool exact)
+{
+    if (FileSystemUtils::Exists(path))
+        return true;
+    const FileSystemPath parent = path.Parent();
+    if (parent.AsUTF8String() != path.AsUTF8String() && !CreateDirectoryPath(parent, mode, exact))
+        return false;
+    return CreateDirectory(path, mode, exact);
+}
+
 bool DeleteDirectory(const FileSystemPath& path, bool)
 {
     return rmdir(path.AsUTF8String().c_str()) == 0;
+}
+
+bool GetMode(const FileSystemPath& path, unsigned short& mode)
+{
+    struct stat info;
+    if (lstat(path.AsUTF8String().c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+        return false;
+    mode = static_cast<unsigned short>(info.st_mode & 07777);
+    return true;
+}
+
+bool SetMode(const FileSystemPath& path, unsigned short mode)
+{
+    return chmod(path.AsUTF8String().c_str(), static_cast<mode_t>(mode & 07777)) == 0;
+}
+
+bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int& group)
+{
+    struct stat info;
+    if (lstat(path.AsUTF8String().c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+        return false;
+    owner = info.st_uid;
+    group = info.st_gid;
+    return true;
+}
+
+bool SetOwnerGroup(const FileSystemPath& path, unsigned int owner, unsigned int group)
+{
+    return chown(path.AsUTF8String().c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
+}
+
+bool GetSymlinkDestination(const FileSystemPath& path, std::string& destination)
+{
+    FileSystemUtils::ClearFailureReason();
+    const std::string text = path.AsUTF8String();
+    struct stat info;
+    if (lstat(text.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return false;
+    // The size lstat gives is only a hint (some file systems answer 0, and the link may be
+    // replaced meanwhile): a text that fills the buffer may have been cut, so read again with more.
+    std::size_t size = std::max<std::size_t>(static_cast<std::size_t>(info.st_size) + 1, 1024);
+    while (size <= kMaxSymlinkText) {
+        std::vector<char> buffer(size);
+        const ssize_t length = readlink(text.c_str(), buffer.data(), buffer.size());
+        if (length < 0)
+            return false;
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            destination.assign(buffer.data(), static_cast<std::size_t>(length));
+            return true;
+        }
+        size *= 2;
+    }
+    FileSystemUtils::NoteFailureReason(
+        boost::str(boost::format("The text of the symbolic link \"%1%\" is longer than %2% bytes") % text % kMaxSymlinkText));
+    return false;
+}
+
+bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
+{
+    // A NUL would end the text early and make a link other than the one asked for.
+    if (destination.find('\0') != std::string::npos)
+        return false;
+    return symlink(destination.c_str(), path.AsUTF8String().c_str()) == 0;
+}
+
+bool GetDataLength(const FileSystemPath& path, std::uint64_t& length)
+{
+    struct stat info;
+    if (lstat(path.AsUTF8String().c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    length = static_cast<std::uint64_t>(info.st_size);
+    return true;
 }
 
 }  // namespace FileSystemUtilsMac

@@ -102,6 +102,15 @@ bool StdStringFindFolder(short domain, std::uint32_t folderType, bool create, st
     return true;
 }
 
+bool StdStringFindFolder(const FileSystemPath& volumeRoot, std::uint32_t folderType, bool create, std::string& path)
+{
+    std::string found;
+    if (platform::FindVolumeFolder(volumeRoot.AsUTF8String(), folderType, create, found) != platform::kNoErr)
+        return false;
+    path = found;
+    return true;
+}
+
 bool RefreshInFinder(const platform::FileRef& item)
 {
     return platform::Finder()->SendUpdateEvent(item, false) == platform::kNoErr;

@@ -35,6 +35,9 @@ bool GetPackageInfo(const FileSystemPath& folder, std::uint32_t& packageType, st
 
 // The path of a folder of a domain and type, created when missing and asked to.
 bool StdStringFindFolder(short domain, std::uint32_t folderType, bool create, std::string& path);
+// The same for a folder that each volume has of its own (its temporary items), given the
+// volume's root in place of a domain.
+bool StdStringFindFolder(const FileSystemPath& volumeRoot, std::uint32_t folderType, bool create, std::string& path);
 
 // Asks the Finder to redraw one item, without waiting for its answer.
 bool RefreshInFinder(const platform::FileRef& item);

@@ -1,15 +1,19 @@
 #include "FileSystemUtils.h"
 
 #include "FileSystemVolume.h"
+#include "LogFactory.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 
 namespace FileSystemUtils {
 
@@ -143,6 +147,113 @@ bool ExpandInlineFolderTokens(const std::string&, FileSystemPath&)
 bool GetRemovableDrives(std::vector<std::string>&)
 {
     return false;
+}
+
+// ---- File operations ----
+
+namespace {
+
+const char kTempNamePrefix[] = ".temp";
+const int kTempNameRandomCharacters = 6;
+// As many names as mktemp(3) tries before it gives up.
+const int kTempNameAttempts = 62 * 62 * 62;
+
+thread_local std::string tFailureReason;
+
+// The session log, which the installer engine points at the session's log file; until it does,
+// the logger drops what it is given.
+const char kSessionLogName[] = "Sorvel";
+
+}  // namespace
+
+std::string LastFailureReason()
+{
+    return tFailureReason;
+}
+
+void NoteFailureReason(const std::string& reason)
+{
+    tFailureReason = reason;
+    if (Logger* logger = LogFactory::Instance().GetLogger(kSessionLogName))
+        logger->AppendToLog(LogAppender::kLogError, reason);
+}
+
+void ClearFailureReason()
+{
+    tFailureReason.clear();
+}
+
+bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path)
+{
+    static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device source;
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kCharacters)) - 2);
+    for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
+        std::string name = kTempNamePrefix;
+        for (int i = 0; i < kTempNameRandomCharacters; ++i)
+            name += kCharacters[pick(source)];
+        FileSystemPath candidate(folder);
+        candidate.AppendUTF8Segment(name);
+        struct stat info;
+        if (lstat(candidate.AsUTF8String().c_str(), &info) == 0)
+            continue;
+        if (errno != ENOENT && errno != ENOTDIR)
+            return false;
+        path = candidate;
+        return true;
+    }
+    return false;
+}
+
+bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
+{
+    struct stat info;
+    if (lstat(source.AsUTF8String().c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    FileSystemPath temp;
+    FileSystemPath name;
+    if (!GetTempDirectory(temp) || !TempFilenameInDirectory(temp, name))
+        return false;
+    copy = name;
+    return CopyFile(source, name);
+}
+
+bool DeleteFile(const FileSystemPath& path, bool)
+{
+    return std::remove(path.AsUTF8String().c_str()) == 0;
+}
+
+bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents)
+{
+    struct stat info;
+    if (stat(path.AsUTF8String().c_str(), &info) != 0)
+        return false;
+    if (info.st_size == 0) {
+        contents.clear();
+        return true;
+    }
+    const int fd = open(path.AsUTF8String().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    // One read(2) returns at most about 2 GB, so a large file takes several.
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        const ssize_t count = read(fd, bytes.data() + done, bytes.size() - done);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(count);
+    }
+    close(fd);
+    if (!ok)
+        return false;
+    contents.swap(bytes);
+    return true;
 }
 
 }  // namespace FileSystemUtils

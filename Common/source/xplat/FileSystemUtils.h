@@ -5,6 +5,7 @@
 
 #include "FileSystemPath.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,49 @@ bool GetTempDirectory(FileSystemPath& path);
 // Not available on this platform: both answer false and leave their output untouched.
 bool ExpandInlineFolderTokens(const std::string& text, FileSystemPath& path);
 bool GetRemovableDrives(std::vector<std::string>& drives);
+
+// ---- File operations ----
+//
+// Each either completes or leaves the file system as it was, except where noted. Temporary
+// names are ".temp" and six random characters; they are free when chosen but not reserved.
+
+// Copies a file (symbolic links followed) into a new file at the target, which must not exist:
+// the data, the Finder information (without the has-been-placed flag, so that the Finder places
+// the copy afresh), the resource fork, the access and modification dates, then the owner, group
+// and mode. Any failure after the target was created deletes it again.
+bool CopyFile(const FileSystemPath& source, const FileSystemPath& target);
+
+// Moves a regular file (not a symbolic link) to a target where nothing exists, a dangling link
+// counting as something: a rename that never replaces, or else (across volumes) a copy and the
+// removal of the source; when the source cannot be removed the copy is removed again.
+bool MoveFile(const FileSystemPath& source, const FileSystemPath& target);
+
+// Exchanges two regular files: in one step where the file system can, else by three moves
+// through a temporary name beside the first file, each undone when a later one fails. Throws
+// std::runtime_error only when an undoing move fails too; the file left at the temporary name
+// then keeps it.
+bool SwapFiles(const FileSystemPath& first, const FileSystemPath& second);
+
+// Copies a regular file (not a symbolic link) to a new temporary name in /tmp; the name is
+// written to copy before the copy is made, so a caller can clean up after a failed copy.
+bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy);
+
+// A name in the folder that nothing has when it is chosen; nothing is created.
+bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path);
+
+// Removes a file, a symbolic link itself or an empty folder. The flag is not used.
+bool DeleteFile(const FileSystemPath& path, bool flag);
+
+// Reads a whole file (symbolic links followed); true only when every byte was read. An empty
+// file gives an empty vector.
+bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents);
+
+// Why the latest failed file operation of the calling thread failed, where it said (an
+// attribute the file system refused, a link text that does not fit); empty when it did not.
+// Every operation that gives reasons clears it when it starts. A noted reason is also written
+// to the session log ("Sorvel") as an error.
+std::string LastFailureReason();
+void NoteFailureReason(const std::string& reason);
+void ClearFailureReason();
 
 }  // namespace FileSystemUtils

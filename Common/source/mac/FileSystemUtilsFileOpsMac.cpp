@@ -1,0 +1,222 @@
+// The file operations of FileSystemUtils that rest on the platform: the copy of every fork and
+// the catalog information, the move and the exchange of two files.
+#include "FileSystemUtils.h"
+#include "FileSystemUtilsMac.h"
+
+#include "platform/ExtendedAttributes.h"
+#include "platform/FileRef.h"
+#include "platform/Rename.h"
+
+#include <boost/format.hpp>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+namespace FileSystemUtils {
+
+namespace {
+
+const std::size_t kCopyBufferSize = 16384;
+const std::uint16_t kFinderFlagHasBeenInited = 0x0100;
+
+// Closes the descriptor when it goes out of scope (unless released first).
+class ScopedDescriptor {
+public:
+    explicit ScopedDescriptor(int fd) : fd_(fd) {}
+    ~ScopedDescriptor()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    ScopedDescriptor(const ScopedDescriptor&) = delete;
+    ScopedDescriptor& operator=(const ScopedDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now and answers whether the close reported no error (a late write error shows here).
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+void NoteAttributeFailure(const char* what, const FileSystemPath& path, int error)
+{
+    NoteFailureReason(boost::str(boost::format("Unable to keep the %1% of \"%2%\": %3%") % what % path.AsUTF8String() %
+                                 platform::ExtendedAttributeErrorText(error)));
+}
+
+// Reads one attribute of the source for the copy: false only for a read error, so that a file
+// system without attributes reads as a file without them.
+bool ReadSourceAttribute(int fd, const char* name, std::string& value, bool& present)
+{
+    const int error = platform::GetExtendedAttribute(fd, name, value);
+    present = error == 0;
+    return error == 0 || error == ENODATA || error == ENOTSUP;
+}
+
+bool CopyData(int from, int to, std::uint64_t size)
+{
+    // Reserving the space first lets a full disk show before the data is written; where the file
+    // system cannot reserve, the writes below find out instead.
+    if (size > 0)
+        posix_fallocate(to, 0, static_cast<off_t>(size));
+    std::vector<char> buffer(kCopyBufferSize);
+    std::uint64_t copied = 0;
+    for (;;) {
+        const ssize_t count = read(from, buffer.data(), buffer.size());
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (count == 0)
+            break;
+        std::size_t written = 0;
+        while (written < static_cast<std::size_t>(count)) {
+            const ssize_t result = write(to, buffer.data() + written, static_cast<std::size_t>(count) - written);
+            if (result < 0 && errno == EINTR)
+                continue;
+            if (result <= 0)
+                return false;
+            written += static_cast<std::size_t>(result);
+        }
+        copied += static_cast<std::uint64_t>(count);
+    }
+    // A source that shrank while it was read must not leave the reserved tail behind.
+    return copied == size || ftruncate(to, static_cast<off_t>(copied)) == 0;
+}
+
+// Everything of the copy after the target was created; false leaves the caller to delete it.
+bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileSystemPath& targetPath)
+{
+    std::string finderInfoBytes;
+    std::string resourceFork;
+    bool hasFinderInfo = false;
+    bool hasResourceFork = false;
+    if (!ReadSourceAttribute(source, platform::kFinderInfoAttribute, finderInfoBytes, hasFinderInfo) ||
+        !ReadSourceAttribute(source, platform::kResourceForkAttribute, resourceFork, hasResourceFork))
+        return false;
+
+    if (hasFinderInfo) {
+        if (finderInfoBytes.size() == sizeof(platform::FinderInfo().bytes))
+            finderInfoBytes[8] = static_cast<char>(finderInfoBytes[8] & ~(kFinderFlagHasBeenInited >> 8));
+        if (finderInfoBytes.find_first_not_of('\0') == std::string::npos)
+            hasFinderInfo = false;
+    }
+    if (hasFinderInfo) {
+        if (const int error = platform::SetExtendedAttribute(target, platform::kFinderInfoAttribute, finderInfoBytes)) {
+            NoteAttributeFailure("Finder information", targetPath, error);
+            return false;
+        }
+    }
+    if (!CopyData(source, target, static_cast<std::uint64_t>(sourceInfo.st_size)))
+        return false;
+    if (hasResourceFork) {
+        if (const int error = platform::SetExtendedAttribute(target, platform::kResourceForkAttribute, resourceFork)) {
+            NoteAttributeFailure("resource fork", targetPath, error);
+            return false;
+        }
+    }
+
+    const struct timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
+    if (futimens(target, times) != 0)
+        return false;
+    // Owner before mode: a change of owner clears the set-id bits that the mode may set.
+    struct stat targetInfo;
+    if (fstat(target, &targetInfo) != 0)
+        return false;
+    if ((targetInfo.st_uid != sourceInfo.st_uid || targetInfo.st_gid != sourceInfo.st_gid) &&
+        fchown(target, sourceInfo.st_uid, sourceInfo.st_gid) != 0)
+        return false;
+    return fchmod(target, sourceInfo.st_mode & 07777) == 0;
+}
+
+}  // namespace
+
+bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
+{
+    ClearFailureReason();
+    platform::FileRef sourceRef;
+    platform::FileRef parentRef;
+    if (platform::MakeFileRef(source.AsUTF8String(), sourceRef) != platform::kNoErr ||
+        platform::MakeFileRef(target.Parent().AsUTF8String(), parentRef) != platform::kNoErr)
+        return false;
+
+    // Not blocking, so that a named pipe is refused below instead of waiting for a writer.
+    ScopedDescriptor from(open(source.AsUTF8String().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat sourceInfo;
+    if (from.get() < 0 || fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
+        return false;
+
+    // Exclusive, and never through a link: an existing target, whatever it is, fails the copy.
+    // Owner-only until the copy is complete and gets the source's mode.
+    const std::string targetText = target.AsUTF8String();
+    ScopedDescriptor to(open(targetText.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (to.get() < 0)
+        return false;
+    const bool filled = FillCopy(from.get(), sourceInfo, to.get(), target);
+    if (to.Close() && filled)
+        return true;
+    unlink(targetText.c_str());
+    return false;
+}
+
+bool MoveFile(const FileSystemPath& source, const FileSystemPath& target)
+{
+    bool isRegularFile = false;
+    if (!Exists(source) || Exists(target) || !FileSystemUtilsMac::IsRegularFile(source, isRegularFile) || !isRegularFile)
+        return false;
+    const int error = platform::RenameNoReplace(source.AsUTF8String(), target.AsUTF8String());
+    if (error == 0)
+        return true;
+    // Something appeared at the target since the check: it is not ours to replace.
+    if (error == EEXIST || !CopyFile(source, target))
+        return false;
+    if (DeleteFile(source, false))
+        return true;
+    DeleteFile(target, false);
+    return false;
+}
+
+bool SwapFiles(const FileSystemPath& first, const FileSystemPath& second)
+{
+    bool firstIsFile = false;
+    bool secondIsFile = false;
+    platform::FileRef firstRef;
+    platform::FileRef secondRef;
+    if (!FileSystemUtilsMac::IsRegularFile(first, firstIsFile) || !firstIsFile ||
+        !FileSystemUtilsMac::IsRegularFile(second, secondIsFile) || !secondIsFile ||
+        platform::MakeFileRef(first.AsUTF8String(), firstRef) != platform::kNoErr ||
+        platform::MakeFileRef(second.AsUTF8String(), secondRef) != platform::kNoErr)
+        return false;
+    if (platform::ExchangePaths(first.AsUTF8String(), second.AsUTF8String()) == 0)
+        return true;
+
+    FileSystemPath temp;
+    if (!FileSystemUtilsMac::MoveFileToSiblingTemp(first, temp))
+        return false;
+    if (!MoveFile(second, first)) {
+        if (!MoveFile(temp, first))
+            throw std::runtime_error("Unable to restore first file in failed SwapFiles operation.");
+        return false;
+    }
+    if (MoveFile(temp, second))
+        return true;
+    if (!MoveFile(first, second))
+        throw std::runtime_error("Unable to restore both files in failed SwapFiles operation.");
+    if (!MoveFile(temp, first))
+        throw std::runtime_error("Unable to restore file in failed SwapFiles operation.");
+    return false;
+}
+
+}  // namespace FileSystemUtils

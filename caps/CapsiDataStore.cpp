@@ -1,0 +1,362 @@
+#include "CapsiDataStore.h"
+
+#include "capsiFiles.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// What a failed or empty query leaves in its caller's out-parameter.
+const char kEmptyText[] = "";
+const char* const kEmptyList[] = {nullptr};
+
+bool BeginsWith(const char* text, const char* prefix)
+{
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+bool OpensTransaction(const char* sql)
+{
+    return BeginsWith(sql, "INSERT ") || BeginsWith(sql, "UPDATE ") || BeginsWith(sql, "DELETE ");
+}
+
+}  // namespace
+
+capsStatus capsiSQLiteErrorMap(int sqliteResult)
+{
+    // Extended codes (a trigger's abort is SQLITE_CONSTRAINT_TRIGGER) count as their primary code.
+    switch (sqliteResult & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return kCapsOK;
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_AUTH:
+        return kCapsAccessDenied;
+    case SQLITE_BUSY:
+        return kCapsBusy;
+    case SQLITE_NOMEM:
+        return kCapsNoMemory;
+    case SQLITE_IOERR:
+    case SQLITE_CORRUPT:
+    case SQLITE_FULL:
+    case SQLITE_NOTADB:
+        return kCapsIOError;
+    case SQLITE_NOTFOUND:
+    case SQLITE_EMPTY:
+        return kCapsNotFound;
+    case SQLITE_CONSTRAINT:
+        return kCapsConstraint;
+    default:
+        return kCapsDatabaseError;
+    }
+}
+
+CapsiDataStore::CapsiDataStore()
+    : status_(kCapsFailure), db_(nullptr), schemas_(nullptr), shared_(false)
+{
+}
+
+CapsiDataStore::CapsiDataStore(const std::string& folder, const std::string& fileName, capsiSchemaList schemas,
+                               bool shared)
+    : status_(kCapsFailure), db_(nullptr), folder_(folder), fileName_(fileName), schemas_(schemas), shared_(shared)
+{
+    status_ = dbOpen();
+    if (status_ == kCapsOK)
+        capsiSetDbAccess(folder_, fileName_, shared_);
+}
+
+CapsiDataStore::~CapsiDataStore()
+{
+    dbClose();
+}
+
+capsStatus CapsiDataStore::dbOpen()
+{
+    if (db_ != nullptr)
+        return kCapsOK;
+    // The file name may come from a storage key or collection code: it must not leave its folder.
+    std::string path;
+    if (!capsiIsSafeFileName(fileName_) || !capsiPathAppend(folder_, fileName_, path))
+        return kCapsBadArgument;
+    if (!capsiFileExists(path)) {
+        if (capsiPathExists(path))
+            return kCapsFailure;
+        const capsStatus created = capsiCreatePath(folder_);
+        if (created != kCapsOK)
+            return created;
+    }
+
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (opened != SQLITE_OK) {
+        sqlite3_close(db);
+        return capsiSQLiteErrorMap(opened);
+    }
+    // The schema's triggers, not foreign keys, keep the tables consistent, and INSERT OR REPLACE
+    // must not run the delete triggers: pin both, whatever this SQLite's defaults are.
+    sqlite3_extended_result_codes(db, 0);
+    sqlite3_exec(db, "PRAGMA foreign_keys=OFF", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "PRAGMA recursive_triggers=OFF", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(db, kCapsiBusyTimeoutMs);
+    db_ = db;
+    status_ = kCapsOK;
+
+    const int latest = capsiSchemaLatestVersion(schemas_);
+    capsStatus result = kCapsOK;
+    int firstToLoad = 1;
+    const char* value = nullptr;
+    if (querySingle(&value, "SELECT value FROM pcd_meta WHERE key = 'schema_version'") == kCapsOK) {
+        const long current = value != nullptr ? std::strtol(value, nullptr, 10) : 0;
+        const capsStatus compatibility =
+            querySingle(&value, "SELECT value FROM pcd_meta WHERE key = 'schema_compatibility_version'");
+        if (compatibility != kCapsOK)
+            result = compatibility;
+        else if (value != nullptr && std::strtol(value, nullptr, 10) > latest)
+            result = kCapsSchemaTooNew;
+        firstToLoad = static_cast<int>(current) + 1;
+    }
+    // A file that cannot be used as it is stays untouched.
+    for (int version = firstToLoad; result == kCapsOK && version <= latest; ++version)
+        result = loadSchema(version);
+
+    if (result != kCapsOK) {
+        dbClose();
+        return result;
+    }
+    return kCapsOK;
+}
+
+capsStatus CapsiDataStore::dbClose()
+{
+    if (db_ == nullptr)
+        return kCapsOK;
+    int closed = sqlite3_close(db_);
+    if (closed != SQLITE_OK)
+        sqlite3_close_v2(db_);  // never forget a connection that is still alive
+    db_ = nullptr;
+    status_ = kCapsFailure;
+    return capsiSQLiteErrorMap(closed);
+}
+
+capsStatus CapsiDataStore::loadSchema(int version)
+{
+    if (db_ == nullptr)
+        return kCapsFailure;
+    if (version < 1)
+        return kCapsBadArgument;
+    if (schemas_ == nullptr)
+        return kCapsSchemaMissing;
+    for (int index = 0; index < version; ++index) {
+        if (schemas_[index] == nullptr)
+            return kCapsSchemaMissing;
+    }
+    if (execute("BEGIN") != kCapsOK)
+        return kCapsFailure;
+    for (capsiSchemaStatements statement = schemas_[version - 1]; *statement != nullptr; ++statement) {
+        if (queryNR("%s", *statement) != kCapsOK) {
+            execute("ROLLBACK");
+            return kCapsFailure;
+        }
+    }
+    return execute("COMMIT");
+}
+
+capsStatus CapsiDataStore::prepare(sqlite3_stmt** statement, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    const capsStatus status = vprepare(statement, format, arguments);
+    va_end(arguments);
+    return status;
+}
+
+capsStatus CapsiDataStore::vprepare(sqlite3_stmt** statement, const char* format, va_list arguments)
+{
+    *statement = nullptr;
+    char* sql = sqlite3_vmprintf(format, arguments);
+    if (sql == nullptr)
+        return kCapsNoMemory;
+    if (db_ == nullptr) {
+        const capsStatus status = BeginsWith(sql, "SELECT") ? kCapsNotFound : status_;
+        sqlite3_free(sql);
+        return status;
+    }
+    capsStatus began = kCapsOK;
+    if (sqlite3_get_autocommit(db_) && OpensTransaction(sql))
+        began = execute("BEGIN");
+    const int compiled = sqlite3_prepare_v2(db_, sql, -1, statement, nullptr);
+    sqlite3_free(sql);
+    if (compiled != SQLITE_OK) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+        return capsiSQLiteErrorMap(compiled);
+    }
+    if (began != kCapsOK) {
+        sqlite3_finalize(*statement);
+        *statement = nullptr;
+    }
+    return began;
+}
+
+capsStatus CapsiDataStore::finish(sqlite3_stmt* statement, capsStatus stepStatus)
+{
+    const int finalized = sqlite3_finalize(statement);
+    return finalized != SQLITE_OK ? capsiSQLiteErrorMap(finalized) : stepStatus;
+}
+
+capsStatus CapsiDataStore::execute(const char* sql)
+{
+    if (db_ == nullptr)
+        return status_;
+    return capsiSQLiteErrorMap(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+capsStatus CapsiDataStore::queryNR(const char* format, ...)
+{
+    sqlite3_stmt* statement = nullptr;
+    va_list arguments;
+    va_start(arguments, format);
+    const capsStatus prepared = vprepare(&statement, format, arguments);
+    va_end(arguments);
+    if (prepared != kCapsOK || statement == nullptr)
+        return prepared;
+    int stepped;
+    do {
+        stepped = sqlite3_step(statement);
+    } while (stepped == SQLITE_ROW);
+    return finish(statement, stepped == SQLITE_DONE ? kCapsOK : capsiSQLiteErrorMap(stepped));
+}
+
+capsStatus CapsiDataStore::querySingle(const char** out, const char* format, ...)
+{
+    if (out == nullptr)
+        return kCapsBadArgument;
+    *out = kEmptyText;
+    sqlite3_stmt* statement = nullptr;
+    va_list arguments;
+    va_start(arguments, format);
+    const capsStatus prepared = vprepare(&statement, format, arguments);
+    va_end(arguments);
+    if (prepared != kCapsOK)
+        return prepared;
+    *out = nullptr;
+    if (statement == nullptr)
+        return kCapsNotFound;
+
+    capsStatus status;
+    const int stepped = sqlite3_step(statement);
+    if (stepped == SQLITE_ROW) {
+        // A NULL column reads as an empty text: callers take the value as a string.
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        const int length = text != nullptr ? sqlite3_column_bytes(statement, 0) : 0;
+        *out = pool_.strdup(text != nullptr ? text : "", static_cast<std::size_t>(length));
+        status = *out != nullptr ? kCapsOK : kCapsNoMemory;
+    } else if (stepped == SQLITE_DONE) {
+        status = kCapsNotFound;
+    } else {
+        status = capsiSQLiteErrorMap(stepped);
+    }
+    return finish(statement, status);
+}
+
+capsStatus CapsiDataStore::queryList(capsStringList* out, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    const capsStatus status = vqueryList(out, nullptr, format, arguments);
+    va_end(arguments);
+    return status;
+}
+
+capsStatus CapsiDataStore::queryListCounted(capsStringList* out, std::size_t* count, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    const capsStatus status = vqueryList(out, count, format, arguments);
+    va_end(arguments);
+    return status;
+}
+
+capsStatus CapsiDataStore::vqueryList(capsStringList* out, std::size_t* count, const char* format,
+                                      va_list arguments)
+{
+    if (out == nullptr)
+        return kCapsBadArgument;
+    *out = kEmptyList;
+    if (count != nullptr)
+        *count = 0;
+    sqlite3_stmt* statement = nullptr;
+    const capsStatus prepared = vprepare(&statement, format, arguments);
+    if (prepared != kCapsOK)
+        return prepared;
+    if (statement == nullptr)
+        return kCapsNotFound;
+
+    std::vector<const char*> entries;
+    capsStatus status = kCapsOK;
+    bool anyRow = false;
+    try {
+        int stepped;
+        while ((stepped = sqlite3_step(statement)) == SQLITE_ROW) {
+            anyRow = true;
+            const int columns = sqlite3_column_count(statement);
+            for (int column = 0; column < columns && status == kCapsOK; ++column) {
+                const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+                if (text == nullptr) {
+                    entries.push_back(nullptr);
+                    continue;
+                }
+                const char* copy =
+                    pool_.strdup(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+                if (copy == nullptr)
+                    status = kCapsNoMemory;
+                entries.push_back(copy);
+            }
+            if (status != kCapsOK)
+                break;
+        }
+        if (status == kCapsOK && stepped != SQLITE_DONE)
+            status = capsiSQLiteErrorMap(stepped);
+    } catch (const std::bad_alloc&) {
+        status = kCapsNoMemory;
+    }
+    status = finish(statement, status);
+    if (status != kCapsOK)
+        return status;
+    if (!anyRow)
+        return kCapsNotFound;
+
+    void* block = pool_.malloc((entries.size() + 1) * sizeof(const char*));
+    if (block == nullptr)
+        return kCapsNoMemory;
+    const char** list = static_cast<const char**>(block);
+    std::copy(entries.begin(), entries.end(), list);
+    list[entries.size()] = nullptr;
+    *out = list;
+    if (count != nullptr)
+        *count = entries.size();
+    return kCapsOK;
+}
+
+capsStatus CapsiDataStore::commit()
+{
+    if (db_ == nullptr || sqlite3_get_autocommit(db_))
+        return kCapsOK;
+    return execute("COMMIT");
+}
+
+capsStatus CapsiDataStore::rollback()
+{
+    if (db_ == nullptr || sqlite3_get_autocommit(db_))
+        return kCapsOK;
+    return execute("ROLLBACK");
+}

@@ -1,0 +1,70 @@
+// CapsiDataStore: one open SQLite database file of this subsystem (the installation database
+// or an uninstall database): opening and schema upgrade, statements with SQLite's printf
+// formats ("%q", "%d", "%ld"), transactions, and the pool that owns every result.
+#pragma once
+
+#include "CapsiPool.h"
+#include "capsTypes.h"
+#include "capsiSchemas.h"
+
+#include <boost/noncopyable.hpp>
+
+#include <cstdarg>
+#include <cstddef>
+#include <string>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// The one mapping of SQLite result codes (primary or extended) to capsStatus.
+capsStatus capsiSQLiteErrorMap(int sqliteResult);
+
+class CapsiDataStore : private boost::noncopyable {
+public:
+    // A store with status 1 and nothing open.
+    CapsiDataStore();
+    // Opens folder/fileName (creating the folder chain, file and schema as needed); status()
+    // tells the outcome. An opened store gets its owner and modes.
+    CapsiDataStore(const std::string& folder, const std::string& fileName, capsiSchemaList schemas, bool shared);
+    ~CapsiDataStore();
+
+    // 0 while open, 1 while nothing is open, else the status with which opening failed.
+    capsStatus status() const { return status_; }
+    bool isOpen() const { return db_ != nullptr; }
+    CapsiPool& pool() { return pool_; }
+
+    /* Opening and closing. */
+    capsStatus dbOpen();
+    capsStatus dbClose();
+    capsStatus loadSchema(int version);
+
+    /* Statements. The first INSERT, UPDATE or DELETE outside a transaction begins one, which
+       lasts until commit, rollback or close. */
+    capsStatus prepare(sqlite3_stmt** statement, const char* format, ...);
+    capsStatus queryNR(const char* format, ...);
+    // out: the first column of the first row (pool text), null when there is no row (8).
+    capsStatus querySingle(const char** out, const char* format, ...);
+    // out: every column of every row; the static empty list when there is no row (8).
+    capsStatus queryList(capsStringList* out, const char* format, ...);
+    // As queryList; count receives the number of entries, NULL columns included.
+    capsStatus queryListCounted(capsStringList* out, std::size_t* count, const char* format, ...);
+
+    /* Transactions: 0 when the store is not open or no transaction is open. */
+    capsStatus commit();
+    capsStatus rollback();
+
+private:
+    capsStatus vprepare(sqlite3_stmt** statement, const char* format, va_list arguments);
+    capsStatus vqueryList(capsStringList* out, std::size_t* count, const char* format, va_list arguments);
+    capsStatus execute(const char* sql);
+    // The stepping's status, unless finalising reports an error of its own.
+    capsStatus finish(sqlite3_stmt* statement, capsStatus stepStatus);
+
+    capsStatus status_;
+    sqlite3* db_;
+    CapsiPool pool_;
+    std::string folder_;
+    std::string fileName_;
+    capsiSchemaList schemas_;
+    bool shared_;
+};

@@ -1,0 +1,104 @@
+// The installation database interface: sessions on "caps.db", its backup copy and integrity
+// check, collections, payloads, constraints, install states and key/value data per domain.
+// Every function checks its pointer arguments first (a null one gives 10); strings, records
+// and lists handed back belong to the session and stay valid until it is closed.
+#pragma once
+
+#include "capsTypes.h"
+
+/* ---- Sessions ---- */
+
+// Opens "caps.db" in the folder "caps" under the base folder, creating folders (root only),
+// file and schema when missing. 0 and a new handle in out; on failure out is null.
+capsStatus capsOpenSession(capsiSession** out);
+// 8 when "caps.db" does not exist; otherwise as capsOpenSession.
+capsStatus capsOpenSessionNoCreate(capsiSession** out);
+// The modification time of "caps.db"; 8 (out unchanged) when it does not exist.
+capsStatus capsGetLastModTime(long* out);
+// 5 when "caps.db" is missing but its backup copy exists; 0 otherwise.
+capsStatus capsVerifyIntegrity();
+// Replaces the backup copy with a copy of "caps.db".
+capsStatus capsBackup();
+// Commits the open transaction (if any) and, when that succeeded, refreshes the backup copy.
+capsStatus capsSessionCommit(capsiSession* session);
+// Discards the open transaction (if any).
+capsStatus capsSessionRollback(capsiSession* session);
+// Commits (with backup), closes the file and frees the handle; the close's status.
+capsStatus capsCloseSession(capsiSession* session);
+
+/* ---- Collections ---- */
+
+capsStatus capsAddCollection(capsiSession* session, const char* collectionID, const char* collectionPayloadID);
+// Removes the collection and the payloads that only it held and that upgraded nothing.
+capsStatus capsRemoveCollection(capsiSession* session, const char* collectionID);
+capsStatus capsGetCollections(capsiSession* session, capsStringList* out);
+capsStatus capsGetCollection(capsiSession* session, const char* collectionID, capsCollection* out);
+capsStatus capsGetCollectionPayloads(capsiSession* session, capsInstallState state, const char* collectionID,
+                                     capsStringList* out);
+
+/* ---- Payloads ---- */
+
+// Records the payload (insert or replace) and links it to the collection in state 0 unless it
+// is linked already; conflicts and upgrades are null-terminated lists of codes, or null.
+capsStatus capsAddPayload(capsiSession* session, const char* collectionID, const char* payloadID,
+                          const char* productFamily, const char* productName, const char* version,
+                          const char* signature, const char* const* conflicts, const char* const* upgrades);
+// Removes the payload and the originals that it upgraded.
+capsStatus capsRemovePayload(capsiSession* session, const char* payloadID);
+capsStatus capsGetPayload(capsiSession* session, const char* payloadID, capsPayload* out);
+capsStatus capsGetPayloads(capsiSession* session, capsInstallState state, capsStringList* out);
+capsStatus capsGetPayloadCollections(capsiSession* session, capsInstallState state, const char* payloadID,
+                                     capsStringList* out);
+capsStatus capsGetPayloadCollectionsAcrossUpgrades(capsiSession* session, capsInstallState state,
+                                                   const char* payloadID, capsStringList* out);
+// Pairs: original, upgrading payload.
+capsStatus capsGetUpgradedPayloadsKeysAndValues(capsiSession* session, capsStringList* out);
+
+/* ---- Constraints ---- */
+
+capsStatus capsAddPayloadConstraint(capsiSession* session, const char* payloadID, capsConstraintType type,
+                                    const char* payloadIDb);
+// A null payloadIDb removes every constraint of the type.
+capsStatus capsRemovePayloadConstraint(capsiSession* session, const char* payloadID, capsConstraintType type,
+                                       const char* payloadIDb);
+capsStatus capsGetPayloadConstraint(capsiSession* session, const char* payloadID, capsConstraintType type,
+                                    capsStringList* out);
+
+/* ---- Install states ---- */
+
+// Only 0 and 2; marking installed first refuses conflicts (16) and records upgrades.
+capsStatus capsSetInstallState(capsiSession* session, const char* collectionID, const char* payloadID,
+                               capsInstallState state);
+// out receives the state, or 0 when the payload is not linked to the collection (then 8).
+capsStatus capsGetInstallState(capsiSession* session, const char* collectionID, const char* payloadID,
+                               capsInstallState* out);
+
+/* ---- Data per collection and domain ---- */
+
+capsStatus capsGetCollectionData(capsiSession* session, const char* collectionID, capsDomain domain,
+                                 const char* key, const char** out);
+// A null value removes the key.
+capsStatus capsSetCollectionData(capsiSession* session, const char* collectionID, capsDomain domain,
+                                 const char* key, const char* value);
+capsStatus capsRemoveCollectionData(capsiSession* session, const char* collectionID, capsDomain domain,
+                                    const char* key);
+capsStatus capsRemoveCollectionDomainData(capsiSession* session, const char* collectionID, capsDomain domain);
+capsStatus capsGetCollectionDataKeys(capsiSession* session, const char* collectionID, capsDomain domain,
+                                     capsStringList* out);
+// key, value, key, value ... in no particular order.
+capsStatus capsGetCollectionDataKeysAndValues(capsiSession* session, const char* collectionID, capsDomain domain,
+                                              capsStringList* out);
+
+/* ---- Data per payload and domain ---- */
+
+capsStatus capsGetPayloadData(capsiSession* session, const char* payloadID, capsDomain domain, const char* key,
+                              const char** out);
+capsStatus capsSetPayloadData(capsiSession* session, const char* payloadID, capsDomain domain, const char* key,
+                              const char* value);
+capsStatus capsRemovePayloadData(capsiSession* session, const char* payloadID, capsDomain domain,
+                                 const char* key);
+capsStatus capsRemovePayloadDomainData(capsiSession* session, const char* payloadID, capsDomain domain);
+capsStatus capsGetPayloadDataKeys(capsiSession* session, const char* payloadID, capsDomain domain,
+                                  capsStringList* out);
+capsStatus capsGetPayloadDataKeysAndValues(capsiSession* session, const char* payloadID, capsDomain domain,
+                                           capsStringList* out);

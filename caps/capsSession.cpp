@@ -1,0 +1,141 @@
+// Sessions on the installation database, its backup copy and the integrity check.
+#include "caps.h"
+
+#include "capsiFiles.h"
+#include "capsiSession.h"
+
+#include <new>
+
+namespace {
+
+// The folder and full path of "caps.db"; false when the base folder is missing or a path
+// cannot be built.
+bool DatabasePaths(std::string& folder, std::string& file)
+{
+    std::string base;
+    return capsiDbPath(base) && capsiPathAppend(base, dbDir, folder) && capsiPathAppend(folder, dbName, file);
+}
+
+bool BackupPaths(std::string& folder, std::string& file)
+{
+    std::string base;
+    return capsiDbPath(base) && capsiPathAppend(base, dbBackupDir, folder) &&
+           capsiPathAppend(folder, dbName, file);
+}
+
+capsStatus OpenSession(capsiSession** out)
+{
+    std::string folder;
+    std::string file;
+    if (!DatabasePaths(folder, file))
+        return kCapsFailure;
+    boost::shared_ptr<CapsiDataStore> store(new (std::nothrow) CapsiDataStore(folder, dbName, gCapsSchemas, false));
+    if (!store)
+        return kCapsNoMemory;
+    if (store->status() != kCapsOK)
+        return store->status();
+    capsiSession* session = new (std::nothrow) capsiSession;
+    if (session == nullptr)
+        return kCapsNoMemory;
+    session->store = store;
+    *out = session;
+    return kCapsOK;
+}
+
+}  // namespace
+
+capsStatus capsOpenSession(capsiSession** out)
+{
+    if (out == nullptr)
+        return kCapsBadArgument;
+    *out = nullptr;
+    return OpenSession(out);
+}
+
+capsStatus capsOpenSessionNoCreate(capsiSession** out)
+{
+    if (out == nullptr)
+        return kCapsBadArgument;
+    *out = nullptr;
+    std::string folder;
+    std::string file;
+    if (!DatabasePaths(folder, file) || !capsiFileExists(file))
+        return kCapsNotFound;
+    return OpenSession(out);
+}
+
+capsStatus capsGetLastModTime(long* out)
+{
+    if (out == nullptr)
+        return kCapsBadArgument;
+    std::string folder;
+    std::string file;
+    if (!DatabasePaths(folder, file) || !capsiFileExists(file))
+        return kCapsNotFound;
+    *out = capsiGetFileModTime(file);
+    return kCapsOK;
+}
+
+capsStatus capsVerifyIntegrity()
+{
+    std::string folder;
+    std::string file;
+    std::string backupFolder;
+    std::string backupFile;
+    if (!DatabasePaths(folder, file) || !BackupPaths(backupFolder, backupFile))
+        return kCapsOK;
+    if (!capsiFileExists(file) && capsiFileExists(backupFile))
+        return kCapsSchemaMissing;
+    return kCapsOK;
+}
+
+capsStatus capsBackup()
+{
+    std::string folder;
+    std::string file;
+    std::string backupFolder;
+    std::string backupFile;
+    if (!DatabasePaths(folder, file) || !BackupPaths(backupFolder, backupFile) || !capsiFileExists(file))
+        return kCapsNotFound;
+    capsStatus status = kCapsOK;
+    if (!capsiDirectoryExists(backupFolder))
+        status = capsiCreatePath(backupFolder);
+    if (!capsiCopyDatabaseFile(file, backupFile))
+        return kCapsIOError;
+    return status;
+}
+
+capsStatus capsSessionCommit(capsiSession* session)
+{
+    if (session == nullptr)
+        return kCapsBadArgument;
+    if (CapsiDataStore* store = capsiStoreOf(session)) {
+        const capsStatus committed = store->commit();
+        if (committed != kCapsOK)
+            return committed;
+    }
+    capsBackup();  // the copy's own trouble is not the commit's
+    return kCapsOK;
+}
+
+capsStatus capsSessionRollback(capsiSession* session)
+{
+    if (session == nullptr)
+        return kCapsBadArgument;
+    CapsiDataStore* store = capsiStoreOf(session);
+    if (store == nullptr)
+        return kCapsOK;
+    return store->rollback();
+}
+
+capsStatus capsCloseSession(capsiSession* session)
+{
+    if (session == nullptr)
+        return kCapsBadArgument;
+    capsSessionCommit(session);
+    capsStatus closed = kCapsOK;
+    if (CapsiDataStore* store = capsiStoreOf(session))
+        closed = store->dbClose();
+    delete session;
+    return closed;
+}

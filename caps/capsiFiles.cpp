@@ -1,0 +1,267 @@
+#include "capsiFiles.h"
+
+#include "capsiHooks.h"
+
+#include "MacUtils.h"
+#include "platform/Folders.h"
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <libgen.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+const char* const dbDir = "caps";
+const char* const dbName = "caps.db";
+const char* const dbBackupDir = "backup";
+const char* const dbUninstallDir = "Uninstall";
+
+namespace {
+
+const char* const kBaseFolderName = "Orvex";
+const std::uint32_t kApplicationSupportFolderType = platform::FourCharCode('a', 's', 'u', 'p');
+const uid_t kDbOwner = 0;
+const gid_t kDbGroup = 80;  // the admin group of the system the files are shared with
+
+bool StatPath(const std::string& path, struct stat& info)
+{
+    return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+void ApplyAccess(const std::string& path, mode_t mode)
+{
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0)
+        return;
+    // Owner and mode are a courtesy to the other admin tools; the database works without them,
+    // so a file system that refuses either is not an error.
+    if (capsiRunningAsRoot() && (info.st_uid != kDbOwner || info.st_gid != kDbGroup))
+        static_cast<void>(chown(path.c_str(), kDbOwner, kDbGroup) == 0);
+    chmod(path.c_str(), mode);
+}
+
+// Makes the rename of a finished copy durable; a failure only weakens that, so it is ignored.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+bool SyncFile(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool synced = fsync(fd) == 0;
+    return close(fd) == 0 && synced;
+}
+
+// One page-by-page copy of the whole database under one read lock of the source.
+bool BackupInto(sqlite3* source, const std::string& target)
+{
+    sqlite3* destination = nullptr;
+    if (sqlite3_open_v2(target.c_str(), &destination, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(destination);
+        return false;
+    }
+    // The copy is renamed into place only when whole, so it needs no journal of its own.
+    sqlite3_exec(destination, "PRAGMA journal_mode=OFF", nullptr, nullptr, nullptr);
+    bool copied = false;
+    if (sqlite3_backup* backup = sqlite3_backup_init(destination, "main", source, "main")) {
+        const int stepped = sqlite3_backup_step(backup, -1);
+        const int finished = sqlite3_backup_finish(backup);
+        copied = stepped == SQLITE_DONE && finished == SQLITE_OK;
+    }
+    return sqlite3_close(destination) == SQLITE_OK && copied;
+}
+
+}  // namespace
+
+bool capsiDbPath(std::string& out)
+{
+    std::string applicationSupport;
+    if (!MacUtils::StdStringFindFolder(platform::kLocalDomain, kApplicationSupportFolderType, false,
+                                       applicationSupport))
+        return false;
+    return capsiPathAppend(applicationSupport, kBaseFolderName, out);
+}
+
+bool capsiPathAppend(const std::string& first, const std::string& second, std::string& out)
+{
+    if (first.size() + second.size() > kCapsiMaxPathLength)
+        return false;
+    std::string::size_type start = 0;
+    while (start < second.size() && second[start] == '/')
+        ++start;
+    if (second.empty()) {
+        out = first;
+        return true;
+    }
+    std::string joined = first;
+    while (!joined.empty() && joined.back() == '/')
+        joined.pop_back();
+    joined += '/';
+    joined.append(second, start, std::string::npos);
+    out = joined;
+    return true;
+}
+
+bool capsiIsSafeFileName(const std::string& name)
+{
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+bool capsiPathExists(const std::string& path)
+{
+    struct stat info;
+    return !path.empty() && lstat(path.c_str(), &info) == 0;
+}
+
+bool capsiFileExists(const std::string& path)
+{
+    struct stat info;
+    return StatPath(path, info) && S_ISREG(info.st_mode);
+}
+
+bool capsiDirectoryExists(const std::string& path)
+{
+    struct stat info;
+    return StatPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+std::string capsiPathParent(const std::string& path)
+{
+    std::vector<char> buffer(path.begin(), path.end());
+    buffer.push_back('\0');
+    return dirname(buffer.data());
+}
+
+long capsiGetFileModTime(const std::string& path)
+{
+    struct stat info;
+    if (!StatPath(path, info))
+        return 0;
+    return static_cast<long>(info.st_mtime);
+}
+
+capsStatus capsiCreatePath(const std::string& path)
+{
+    if (path.empty())
+        return kCapsBadArgument;
+    if (capsiDirectoryExists(path))
+        return kCapsOK;
+    if (capsiPathExists(path))
+        return kCapsIOError;
+    const std::string parent = capsiPathParent(path);
+    if (parent != path) {
+        const capsStatus status = capsiCreatePath(parent);
+        if (status != kCapsOK)
+            return status;
+    }
+    return capsiCreateDirectory(path);
+}
+
+capsStatus capsiCreateDirectory(const std::string& path)
+{
+    if (!capsiRunningAsRoot())
+        return kCapsAccessDenied;
+    // The mode is set after mkdir rather than by changing the umask, which is process-wide.
+    const mode_t mode = 0775;
+    if (mkdir(path.c_str(), mode) == 0) {
+        chmod(path.c_str(), mode);
+        return kCapsOK;
+    }
+    switch (errno) {
+    case EEXIST:
+        return capsiDirectoryExists(path) ? kCapsOK : kCapsIOError;
+    case ENAMETOOLONG:
+        return kCapsBadArgument;
+    case EACCES:
+    case EPERM:
+        return kCapsAccessDenied;
+    default:
+        return kCapsIOError;
+    }
+}
+
+capsStatus capsiSetDbAccess(const std::string& folder, const std::string& fileName, bool shared)
+{
+    if (capsiPathExists(folder))
+        ApplyAccess(folder, shared ? 01777 : 0755);
+    std::string file;
+    if (capsiPathAppend(folder, fileName, file) && capsiPathExists(file))
+        ApplyAccess(file, shared ? 0666 : 0644);
+    return kCapsOK;
+}
+
+bool capsiCopyDatabaseFile(const std::string& source, const std::string& destination)
+{
+    struct stat sourceInfo;
+    if (!StatPath(source, sourceInfo) || !S_ISREG(sourceInfo.st_mode) || destination.empty())
+        return false;
+
+    // The source is read through SQLite only: a plain open and close of a database file would
+    // drop the POSIX locks that this process's other connections hold on it.
+    sqlite3* database = nullptr;
+    if (sqlite3_open_v2(source.c_str(), &database, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(database);
+        return false;
+    }
+    sqlite3_busy_timeout(database, kCapsiBusyTimeoutMs);
+
+    std::vector<char> pattern(destination.begin(), destination.end());
+    const std::string suffix = ".XXXXXX";
+    pattern.insert(pattern.end(), suffix.begin(), suffix.end());
+    pattern.push_back('\0');
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        sqlite3_close(database);
+        return false;
+    }
+    const std::string temporary = pattern.data();
+    const bool prepared = fchmod(fd, sourceInfo.st_mode & 07777) == 0;
+    close(fd);
+
+    bool copied = prepared && BackupInto(database, temporary) && SyncFile(temporary);
+    sqlite3_close(database);
+    if (copied)
+        copied = rename(temporary.c_str(), destination.c_str()) == 0;
+    if (!copied) {
+        unlink(temporary.c_str());
+        unlink((temporary + "-journal").c_str());
+        return false;
+    }
+    SyncFolder(capsiPathParent(destination));
+    return true;
+}
+
+bool capsiLoadFileContents(const std::string& path, std::vector<unsigned char>& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    std::vector<unsigned char> contents;
+    unsigned char block[16384];
+    bool complete = true;
+    for (;;) {
+        const std::size_t count = std::fread(block, 1, sizeof(block), file);
+        contents.insert(contents.end(), block, block + count);
+        if (count < sizeof(block)) {
+            complete = std::ferror(file) == 0;
+            break;
+        }
+    }
+    std::fclose(file);
+    if (!complete)
+        return false;
+    bytes.swap(contents);
+    return true;
+}

@@ -1,0 +1,20 @@
+// Failure injection for the platform's file operations: a test names the operations it wants to
+// fail and the error they should report. Inert unless a test installs a hook.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// Called with the operation's name ("rename", "exchange", "setxattr") and the path it acts on
+// (the source of a rename); answers the errno value to fail with, or 0 to let it run.
+typedef std::function<int(const std::string& operation, const std::string& path)> FaultHook;
+
+// Installs the hook; an empty one turns injection off again.
+void SetFaultHookForTesting(const FaultHook& hook);
+
+// The error injected for this operation, 0 when none (always 0 without a hook).
+int InjectedFault(const std::string& operation, const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,207 @@
+// File operations where the file system refuses an attribute or a move fails half-way: nothing
+// half made may stay behind, and the reason must be there for the log.
+#include "FileSystemUtils.h"
+#include "FileSystemUtilsMac.h"
+#include "LogFactory.h"
+
+#include "platform/ExtendedAttributes.h"
+#include "platform/FaultInjection.h"
+#include "platform/ResourceFork.h"
+
+#include "support/TempSystemRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using tolktest::SystemRootTest;
+
+class FileOperationsFaultTest : public SystemRootTest {
+protected:
+    void SetUp() override
+    {
+        if (!platform::FolderSupportsExtendedAttributes(sysroot_.Scratch()))
+            GTEST_SKIP() << "the file system keeps no user attributes";
+    }
+    void TearDown() override { platform::SetFaultHookForTesting(platform::FaultHook()); }
+
+    std::string Scratch(const std::string& name) const { return sysroot_.Scratch() + "/" + name; }
+    FileSystemPath P(const std::string& name) const { return FileSystemPath(Scratch(name)); }
+
+    void GiveResourceFork(const std::string& name)
+    {
+        platform::ResourceMap fork;
+        platform::Resource resource;
+        resource.type = 0x49434e23;  // 'ICN#'
+        resource.id = -16496;
+        resource.data = "icon";
+        ASSERT_TRUE(fork.Add(resource));
+        ASSERT_EQ(platform::WriteResourceFork(Scratch(name), fork), 0);
+    }
+
+    // Makes every attribute write fail as a file system without room for it does.
+    static void RefuseAttributes(int error)
+    {
+        platform::SetFaultHookForTesting([error](const std::string& operation, const std::string&) {
+            return operation == "setxattr" ? error : 0;
+        });
+    }
+
+    std::size_t Entries() const
+    {
+        std::vector<FileSystemPath> children;
+        FileSystemUtils::ChildrenForDirectory(FileSystemPath(sysroot_.Scratch()), children);
+        return children.size();
+    }
+};
+
+TEST_F(FileOperationsFaultTest, ACopyWhoseForkIsRefusedLeavesNoTarget)
+{
+    tolktest::WriteTextFile(Scratch("source"), "data");
+    GiveResourceFork("source");
+    RefuseAttributes(ENOSPC);
+    Logger* log = LogFactory::Instance().GetLogger("Sorvel");
+    ASSERT_NE(log, nullptr);
+    log->SetLogfilePath(Scratch("session.log"));
+    EXPECT_FALSE(FileSystemUtils::CopyFile(P("source"), P("copy")));
+    log->SetLogfilePath("Sorvel");
+    EXPECT_FALSE(FileSystemUtils::Exists(P("copy")));
+    EXPECT_NE(FileSystemUtils::LastFailureReason().find("too large"), std::string::npos)
+        << FileSystemUtils::LastFailureReason();
+    // The session log says why.
+    EXPECT_NE(tolktest::ReadTextFile(Scratch("session.log")).find(FileSystemUtils::LastFailureReason()), std::string::npos);
+
+    // A move that has to copy fails the same way and keeps the source.
+    platform::SetFaultHookForTesting([](const std::string& operation, const std::string&) {
+        return operation == "rename" ? EXDEV : operation == "setxattr" ? ENOTSUP : 0;
+    });
+    EXPECT_FALSE(FileSystemUtils::MoveFile(P("source"), P("moved")));
+    EXPECT_FALSE(FileSystemUtils::Exists(P("moved")));
+    EXPECT_EQ(tolktest::ReadTextFile(Scratch("source")), "data");
+    EXPECT_NE(FileSystemUtils::LastFailureReason().find("does not keep extended attributes"), std::string::npos);
+}
+
+TEST_F(FileOperationsFaultTest, ACopyNeedsNoAttributesWhereTheSourceHasNothingToKeep)
+{
+    tolktest::WriteTextFile(Scratch("source"), "plain");
+    // Only the has-been-placed flag, which a copy drops anyway.
+    platform::FinderInfo info;
+    info.SetFlags(0x0100);
+    ASSERT_EQ(platform::WriteFinderInfo(Scratch("source"), info), 0);
+    RefuseAttributes(ENOTSUP);
+    ASSERT_TRUE(FileSystemUtils::CopyFile(P("source"), P("copy")));
+    EXPECT_EQ(tolktest::ReadTextFile(Scratch("copy")), "plain");
+    EXPECT_TRUE(FileSystemUtils::LastFailureReason().empty());
+}
+
+TEST_F(FileOperationsFaultTest, ASwapWhoseSecondMoveFailsPutsTheFirstBack)
+{
+    tolktest::WriteTextFile(Scratch("a"), "first");
+    tolktest::WriteTextFile(Scratch("b"), "second");
+    GiveResourceFork("b");
+    const std::string second = Scratch("b");
+    // No exchange, and the second file can only move by a copy, which its fork makes fail.
+    platform::SetFaultHookForTesting([second](const std::string& operation, const std::string& path) {
+        if (operation == "exchange")
+            return EINVAL;
+        if (operation == "rename" && path == second)
+            return EXDEV;
+        return operation == "setxattr" ? ENOSPC : 0;
+    });
+    EXPECT_FALSE(FileSystemUtils::SwapFiles(P("a"), P("b")));
+    EXPECT_EQ(tolktest::ReadTextFile(Scratch("a")), "first");
+    EXPECT_EQ(tolktest::ReadTextFile(Scratch("b")), "second");
+    EXPECT_EQ(Entries(), 2u);
+}
+
+TEST_F(FileOperationsFaultTest, ASwapThatCannotRestoreThrowsAndKeepsTheTemporaryFile)
+{
+    tolktest::WriteTextFile(Scratch("a"), "first");
+    tolktest::WriteTextFile(Scratch("b"), "second");
+    GiveResourceFork("a");
+    GiveResourceFork("b");
+    const std::string first = Scratch("a");
+    // Only the first file's move aside works; every later move has to copy, and copies fail.
+    platform::SetFaultHookForTesting([first](const std::string& operation, const std::string& path) {
+        if (operation == "exchange")
+            return EINVAL;
+        if (operation == "rename" && path != first)
+            return EXDEV;
+        return operation == "setxattr" ? ENOSPC : 0;
+    });
+    try {
+        FileSystemUtils::SwapFiles(P("a"), P("b"));
+        FAIL() << "expected an exception";
+    } catch (const std::runtime_error& error) {
+        EXPECT_STREQ(error.what(), "Unable to restore first file in failed SwapFiles operation.");
+    }
+    EXPECT_FALSE(FileSystemUtils::Exists(P("a")));
+    EXPECT_EQ(tolktest::ReadTextFile(Scratch("b")), "second");
+    std::vector<FileSystemPath> children;
+    ASSERT_TRUE(FileSystemUtils::ChildrenForDirectory(FileSystemPath(sysroot_.Scratch()), children));
+    ASSERT_EQ(children.size(), 2u);
+    const FileSystemPath& kept = children[0].NameAsUTF8String() == "b" ? children[1] : children[0];
+    EXPECT_EQ(kept.NameAsUTF8String().substr(0, 5), ".temp");
+    EXPECT_EQ(tolktest::ReadTextFile(kept.AsUTF8String()), "first");
+}
+
+TEST_F(FileOperationsFaultTest, AnAliasWhoseAttributesAreRefusedIsNotLeftBehind)
+{
+    tolktest::WriteTextFile(Scratch("target"), "");
+    tolktest::WriteTextFile(Scratch("icons"), "");
+    GiveResourceFork("icons");
+    const FileSystemPath icons = P("icons");
+    for (int error : {ENOTSUP, ENOSPC}) {
+        RefuseAttributes(error);
+        EXPECT_FALSE(FileSystemUtilsMac::CreateMacAlias(P("alias"), P("target"), &icons));
+        EXPECT_FALSE(FileSystemUtils::Exists(P("alias")));
+        EXPECT_FALSE(FileSystemUtils::LastFailureReason().empty());
+    }
+
+    // A retarget whose new fork is refused keeps the old record.
+    platform::SetFaultHookForTesting(platform::FaultHook());
+    tolktest::WriteTextFile(Scratch("other"), "");
+    ASSERT_TRUE(FileSystemUtilsMac::CreateMacAlias(P("alias"), P("target"), nullptr));
+    RefuseAttributes(ENOSPC);
+    EXPECT_FALSE(FileSystemUtilsMac::RetargetMacAlias(P("alias"), P("other")));
+    FileSystemPath target;
+    ASSERT_TRUE(FileSystemUtilsMac::GetMacAliasTarget(P("alias"), target));
+    EXPECT_EQ(target.AsUTF8String(), Scratch("target"));
+
+    EXPECT_FALSE(FileSystemUtilsMac::SetDisplayAttributes(P("target"), 1, 1));
+    std::uint32_t attributes = 7;
+    ASSERT_TRUE(FileSystemUtilsMac::GetDisplayAttributes(P("target"), attributes));
+    EXPECT_EQ(attributes, 0u);
+}
+
+TEST_F(FileOperationsFaultTest, AnAliasIsWholeOrNotThereWhenItsIconsNearTheAttributeLimit)
+{
+    tolktest::WriteTextFile(Scratch("target"), "");
+    tolktest::WriteTextFile(Scratch("icons"), "");
+    // Grow the icon until the icon source refuses it: the largest icon the file system keeps,
+    // plus the alias record, may be more than an alias file can keep.
+    platform::ResourceMap fork;
+    platform::Resource icon;
+    icon.type = 0x69636e73;  // 'icns'
+    icon.id = -16496;
+    for (std::size_t size = 1024; size <= (1u << 20); size += 256) {
+        platform::ResourceMap larger;
+        icon.data.assign(size, 'i');
+        ASSERT_TRUE(larger.Add(icon));
+        if (platform::WriteResourceFork(Scratch("icons"), larger) != 0)
+            break;
+        fork = larger;
+    }
+    ASSERT_EQ(platform::WriteResourceFork(Scratch("icons"), fork), 0);
+
+    const FileSystemPath icons = P("icons");
+    if (FileSystemUtilsMac::CreateMacAlias(P("alias"), P("target"), &icons)) {
+        platform::ResourceMap kept;
+        ASSERT_EQ(platform::ReadResourceFork(Scratch("alias"), kept), 0);
+        EXPECT_EQ(kept.Resources().size(), 2u);
+    } else {
+        EXPECT_FALSE(FileSystemUtils::Exists(P("alias")));
+        EXPECT_NE(FileSystemUtils::LastFailureReason().find("too large"), std::string::npos)
+            << FileSystemUtils::LastFailureReason();
+    }
+}

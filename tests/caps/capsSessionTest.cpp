@@ -1,0 +1,109 @@
+#include "CapsTestSupport.h"
+
+using namespace capstest;
+
+namespace {
+
+// The collections recorded in a database file, read without the caps functions.
+std::vector<std::string> CollectionsIn(const std::string& path)
+{
+    RawDatabase raw(path);
+    return raw.Rows("SELECT collectionID FROM tolk_collection ORDER BY collectionID");
+}
+
+}  // namespace
+
+TEST_F(CapsTest, NoCreateOpensOnlyAnExistingFile)
+{
+    capsiSetRunningAsRootForTesting(1);
+    capsiSession* session = nullptr;
+    EXPECT_EQ(kCapsNotFound, capsOpenSessionNoCreate(&session));
+    EXPECT_FALSE(capsiPathExists(DbFolder()));
+    long modified = 7;
+    EXPECT_EQ(kCapsNotFound, capsGetLastModTime(&modified));
+    EXPECT_EQ(7, modified);
+    CreateDatabase();
+    ASSERT_EQ(kCapsOK, capsOpenSessionNoCreate(&session));
+    EXPECT_EQ(kCapsOK, capsCloseSession(session));
+}
+
+TEST_F(CapsDbTest, RollbackDiscardsAndCommitKeepsWrites)
+{
+    capsiSession* session = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "gone", "p"));
+    EXPECT_EQ(kCapsOK, capsSessionRollback(session));
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "kept", "p"));
+    EXPECT_EQ(kCapsOK, capsSessionCommit(session));
+    // The session goes on after a commit and opens a new transaction at its next write.
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "later", "p"));
+    EXPECT_EQ(kCapsOK, capsSessionRollback(session));
+    EXPECT_EQ(kCapsOK, capsSessionRollback(session));  // nothing open any more
+    EXPECT_EQ(std::vector<std::string>{"kept"}, CollectionsIn(DbFile()));
+}
+
+TEST_F(CapsDbTest, BackupFollowsEveryCommitAndClose)
+{
+    capsiSession* session = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "first", "p"));
+    ASSERT_EQ(kCapsOK, capsSessionCommit(session));
+    EXPECT_EQ(std::vector<std::string>{"first"}, CollectionsIn(BackupFile()));
+
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "second", "p"));
+    // Uncommitted writes never reach the copy.
+    EXPECT_EQ(std::vector<std::string>{"first"}, CollectionsIn(BackupFile()));
+    ASSERT_EQ(kCapsOK, Close(session));
+    EXPECT_EQ((std::vector<std::string>{"first", "second"}), CollectionsIn(DbFile()));
+    EXPECT_EQ((std::vector<std::string>{"first", "second"}), CollectionsIn(BackupFile()));
+}
+
+TEST_F(CapsDbTest, ClosingASessionThatOnlyReadRefreshesTheBackup)
+{
+    ASSERT_EQ(0, unlink(BackupFile().c_str()));
+    capsiSession* session = Open();
+    capsStringList list = nullptr;
+    EXPECT_EQ(kCapsNotFound, capsGetCollections(session, &list));
+    EXPECT_EQ(nullptr, list[0]);
+    ASSERT_EQ(kCapsOK, Close(session));
+    EXPECT_TRUE(capsiFileExists(BackupFile()));
+}
+
+TEST_F(CapsDbTest, IntegrityIsDamagedOnlyWhenTheBackupIsAlone)
+{
+    EXPECT_EQ(kCapsOK, capsVerifyIntegrity());
+    ASSERT_EQ(0, rename(DbFile().c_str(), (DbFile() + ".moved").c_str()));
+    EXPECT_EQ(kCapsSchemaMissing, capsVerifyIntegrity());
+    ASSERT_EQ(0, unlink(BackupFile().c_str()));
+    EXPECT_EQ(kCapsOK, capsVerifyIntegrity());
+    tolktest::RunProgram("/bin/rm", {"-rf", sysroot_.Path("/Library/Application Support")});
+    EXPECT_EQ(kCapsOK, capsVerifyIntegrity());
+}
+
+// Both of these wait out the 2000 ms busy time-out once.
+TEST_F(CapsDbTest, SecondWriterIsBusyUntilTheFirstCommits)
+{
+    capsiSession* first = Open();
+    capsiSession* second = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(first, "one", "p"));
+    EXPECT_EQ(kCapsBusy, capsAddCollection(second, "two", "p"));
+    EXPECT_EQ(kCapsOK, capsSessionRollback(second));
+    EXPECT_EQ(kCapsOK, capsSessionCommit(first));
+    EXPECT_EQ(kCapsOK, capsAddCollection(second, "two", "p"));
+    EXPECT_EQ(kCapsOK, Close(second));
+    EXPECT_EQ((std::vector<std::string>{"one", "two"}), CollectionsIn(BackupFile()));
+}
+
+TEST_F(CapsDbTest, FailedCommitKeepsTheTransactionAndCopiesNothing)
+{
+    capsiSession* session = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "c", "p"));
+    {
+        RawDatabase reader(DbFile());
+        ASSERT_EQ(SQLITE_OK, reader.Exec("BEGIN"));
+        reader.Rows("SELECT count(*) FROM tolk_collection");  // holds the shared lock
+        EXPECT_EQ(kCapsBusy, capsSessionCommit(session));
+        EXPECT_TRUE(CollectionsIn(BackupFile()).empty());
+        ASSERT_EQ(SQLITE_OK, reader.Exec("COMMIT"));
+    }
+    EXPECT_EQ(kCapsOK, capsSessionCommit(session));
+    EXPECT_EQ(std::vector<std::string>{"c"}, CollectionsIn(BackupFile()));
+}
