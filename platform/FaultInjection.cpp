@@ -1,6 +1,9 @@
 #include "platform/FaultInjection.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <mutex>
+#include <sstream>
 
 namespace platform {
 
@@ -24,7 +27,18 @@ int InjectedFault(const std::string& operation, const std::string& path)
         std::lock_guard<std::mutex> lock(gFaultMutex);
         hook = gFaultHook;
     }
-    return hook ? hook(operation, path) : 0;
+    if (hook)
+        return hook(operation, path);
+    const char* listed = std::getenv("TOLK_FAULTS");
+    if (listed == nullptr)
+        return 0;
+    std::istringstream names(listed);
+    std::string name;
+    while (std::getline(names, name, ',')) {
+        if (name == operation)
+            return EIO;
+    }
+    return 0;
 }
 
 }  // namespace platform

@@ -1,5 +1,6 @@
-// Failure injection for the platform's file operations: a test names the operations it wants to
-// fail and the error they should report. Inert unless a test installs a hook.
+// Failure injection: a test names the operations it wants to fail and the error they should
+// report. Inert unless a test installs a hook, or, for a program a test starts, lists the
+// operations in the environment variable TOLK_FAULTS ("scripting-start,engine-main").
 #pragma once
 
 #include <functional>
@@ -14,7 +15,8 @@ typedef std::function<int(const std::string& operation, const std::string& path)
 // Installs the hook; an empty one turns injection off again.
 void SetFaultHookForTesting(const FaultHook& hook);
 
-// The error injected for this operation, 0 when none (always 0 without a hook).
+// The error injected for this operation, 0 when none. An operation named in TOLK_FAULTS fails
+// with EIO.
 int InjectedFault(const std::string& operation, const std::string& path);
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 // - no C++ exception crosses a Duktape frame: native entries catch everything and hand failures
 //   back to scripts as Duktape errors.
 
+#include "platform/FaultInjection.h"
 #include "platform/Pelvo.h"
 #include "platform/PelvoDuktapeValues.h"
 
@@ -545,7 +546,8 @@ EnginePtr Engine::createEngine(std::uint32_t type)
 
 bool InitTerm::init()
 {
-    if (gFailInitForTesting || !Mivor::InitTerm::isInitialized())
+    if (gFailInitForTesting || platform::InjectedFault("scripting-start", std::string()) != 0 ||
+        !Mivor::InitTerm::isInitialized())
         return false;
     // Proves that a heap can be made before anyone relies on it.
     duk_context* probe = duk_create_heap(nullptr, nullptr, nullptr, nullptr, Fatal);

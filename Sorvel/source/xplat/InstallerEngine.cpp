@@ -1,0 +1,170 @@
+#include "InstallerEngine.h"
+
+#include "BaseLogBlock.h"
+#include "ChangeDiffTypeImpl.h"
+#include "LogFactory.h"
+#include "SorvelConstants.h"
+#include "TQInitManager.h"
+#include "TolkConstants.h"
+#include "UIDriverFullGUI.h"
+#include "UIDriverSilentJSWorkflow.h"
+#include "UIDriverTerminal.h"
+#include "UIThreadOperationManager.h"
+#include "UserInterfaceMessagePrompt.h"
+
+#include "platform/FaultInjection.h"
+
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+
+const std::int32_t kUIModeFullGUI = 0;
+const std::int32_t kUIModeTerminal = 1;
+const std::int32_t kUIModeSilent = 2;
+
+const int kExitBadArguments = 1;
+const int kExitScriptingEngine = 3;
+const int kExitDriverFailed = 4;
+const int kExitMediaOptimization = 13;
+const int kExitException = 9999;
+
+}  // namespace
+
+InstallerEngine::InstallerEngine(const FileSystemPath& installerParent)
+    : bootstrapping_(false),
+      uiMode_(kUIModeFullGUI),
+      installerParent_(installerParent),
+      propertyMap_(new StringMap),
+      exitCode_(0),
+      sessionInitialized_(false)
+{
+}
+
+InstallerEngine::~InstallerEngine()
+{
+    sessionManager_.reset();
+}
+
+bool InstallerEngine::ProcessArgumentVector(const std::vector<std::string>& arguments)
+{
+    argumentMap_.reset(new StringMap);
+    ArgumentsToArgumentKeyValuePairs(arguments.begin(), arguments.end(),
+                                     std::inserter(*argumentMap_, argumentMap_->end()));
+    StringMap::const_iterator mode = argumentMap_->find("mode");
+    if (mode == argumentMap_->end())
+        return true;
+    if (mode->second == "gui" || mode->second == "GUI")
+        uiMode_ = kUIModeFullGUI;
+    else if (mode->second == "terminal" || mode->second == "Terminal")
+        uiMode_ = kUIModeTerminal;
+    else if (mode->second == "silent" || mode->second == "Silent")
+        uiMode_ = kUIModeSilent;
+    else
+        return false;
+    return true;
+}
+
+std::string InstallerEngine::CreateUIDriver()
+{
+    switch (uiMode_) {
+    case kUIModeTerminal:
+        uiDriver_.reset(new UIDriverTerminal(*this));
+        return "Terminal";
+    case kUIModeSilent:
+        uiDriver_.reset(new UIDriverSilentJSWorkflow(*this));
+        return "Silent";
+    default:
+        uiDriver_.reset(new UIDriverFullGUI(*this));
+        return "Full GUI";
+    }
+}
+
+int InstallerEngine::Main(const std::vector<std::string>& arguments)
+{
+    std::cout << "Begin Orvex Setup" << std::endl;
+    try {
+        rawArguments_ = arguments;
+        if (platform::InjectedFault("engine-main", std::string()) != 0)
+            throw std::runtime_error("injected failure of the engine's main routine");
+        if (!ProcessArgumentVector(arguments))
+            exitCode_ = kExitBadArguments;
+
+        StringMap::const_iterator exitWorkflow = argumentMap_->find(TolkConstants::kPropExitWorkflow);
+        if (exitWorkflow != argumentMap_->end() && !exitWorkflow->second.empty()) {
+            int value = 0;
+            if (!ZEB::ChangeDiffTypeImpl<std::string, int>::ChangeType(exitWorkflow->second, value) || value != 0)
+                return 0;
+        }
+
+        StringMap::const_iterator optimize = argumentMap_->find(TolkConstants::kPropOptimizeMedia);
+        if (optimize != argumentMap_->end() && optimize->second == "1") {
+            exitCode_ = DoMediaOptimizationWorkflow();
+            ReleasePayloadSession();
+            std::cout << "End Media Optimization.  Exit code: " << exitCode_ << std::endl;
+            return exitCode_;
+        }
+
+        if (exitCode_ == 0) {
+            std::cout << "UI mode: ";
+            std::cout << CreateUIDriver() << std::endl;
+            exitCode_ = InstallerEnginePlatformMethods::ValidateBareMinimumOSRequirements(uiDriver_);
+        }
+        if (exitCode_ == 0 && !StartScriptingEngine())
+            exitCode_ = kExitScriptingEngine;
+        if (exitCode_ == 0) {
+            uiOperationManager_.reset(new UIThreadOperationManager(uiDriver_.get()));
+            if (!uiDriver_->Run())
+                exitCode_ = kExitDriverFailed;
+        }
+    } catch (const std::exception&) {
+        exitCode_ = kExitException;
+    } catch (...) {
+        exitCode_ = kExitException;
+    }
+    uiDriver_.reset();
+    std::cout << "End Orvex Setup.  Exit code: " << exitCode_ << std::endl;
+    ReleasePayloadSession();
+    return exitCode_;
+}
+
+boost::shared_ptr<PayloadSessionManager> InstallerEngine::GetPayloadSessionManager()
+{
+    return sessionManager_;
+}
+
+void InstallerEngine::ReleasePayloadSession()
+{
+    sessionManager_.reset();
+}
+
+int InstallerEngine::DoMediaOptimizationWorkflow()
+{
+    try {
+        if (!StartScriptingEngine())
+            return kExitScriptingEngine;
+        boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
+        Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+        InfoLogBlock block(logger, "Optimizing for media");
+        if (!session) {
+            if (logger != nullptr)
+                logger->AppendToLog(LogAppender::kLogFatal, "Unable to initialize payload session for media optimization");
+            return kExitMediaOptimization;
+        }
+        return kExitMediaOptimization;
+    } catch (...) {
+        return kExitScriptingEngine;
+    }
+}
+
+bool InstallerEngine::StartScriptingEngine()
+{
+    try {
+        scriptingGuard_.reset(new TQInitManager);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}

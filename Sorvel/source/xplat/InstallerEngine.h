@@ -1,0 +1,110 @@
+// InstallerEngine: the one engine object of a Setup run. It owns the command line, the UI mode,
+// the payload session, the install thread and the request queue, and turns every outcome of the
+// run into the process exit code.
+#pragma once
+
+#include "FileSystemPath.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+class PayloadSessionManager;
+class ThreadPayloadOperation;
+class TQInitManager;
+class UIDriver;
+class UIThreadOperationManager;
+class UserInterfaceMessagePrompt;
+
+// Enters every argument that begins with "--" into the map: the key runs from the dashes to the
+// first "=" (or the end), the value is the rest. The first occurrence of a key wins.
+template <class InputIterator, class InsertIterator>
+void ArgumentsToArgumentKeyValuePairs(InputIterator first, InputIterator last, InsertIterator inserter)
+{
+    for (; first != last; ++first) {
+        const std::string& argument = *first;
+        if (argument.compare(0, 2, "--") != 0)
+            continue;
+        const std::string::size_type equals = argument.find('=', 2);
+        const std::string key = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const std::string value = equals == std::string::npos ? std::string() : argument.substr(equals + 1);
+        *inserter++ = std::make_pair(key, value);
+    }
+}
+
+class InstallerEngine {
+public:
+    typedef std::map<std::string, std::string> StringMap;
+
+    explicit InstallerEngine(const FileSystemPath& installerParent);
+    ~InstallerEngine();
+    InstallerEngine(const InstallerEngine&) = delete;
+    InstallerEngine& operator=(const InstallerEngine&) = delete;
+
+    // Runs the whole setup and answers the exit code.
+    int Main(const std::vector<std::string>& arguments);
+    // Builds the argument map and the UI mode; false for a "mode" value that is not accepted.
+    bool ProcessArgumentVector(const std::vector<std::string>& arguments);
+
+    std::vector<std::string> GetRawArguments() const { return rawArguments_; }
+    boost::shared_ptr<StringMap> GetArgumentMap() const { return argumentMap_; }
+    boost::shared_ptr<StringMap> GetPropertyMap() const { return propertyMap_; }
+    FileSystemPath GetInstallerParentPath() const { return installerParent_; }
+    std::int32_t GetUIMode() const { return uiMode_; }
+    void SetExitCode(int code) { exitCode_ = code; }
+    void SetSessionInitialized(bool initialized) { sessionInitialized_ = initialized; }
+    bool GetSessionInitialized() const { return sessionInitialized_; }
+    void SetEngineLocale(const std::string& locale) { engineLocale_.reset(new std::string(locale)); }
+    void GetEngineLocale(std::string& locale) const
+    {
+        if (engineLocale_)
+            locale = *engineLocale_;
+    }
+    boost::shared_ptr<UIThreadOperationManager> GetUIThreadOperationManager() const { return uiOperationManager_; }
+
+    // The process-wide payload session; empty when it cannot be set up.
+    boost::shared_ptr<PayloadSessionManager> GetPayloadSessionManager();
+    // The media-optimisation workflow: 0, 3 (scripting engine) or 13.
+    int DoMediaOptimizationWorkflow();
+
+    // The engine's platform half: the minimum-system check, the bootstrapper's image and folder.
+    class InstallerEnginePlatformMethods {
+    public:
+        // 0, or 9 (system too old), 10 (start-up volume unsuitable), 12 (database damaged),
+        // each after an alert through the driver when there is one.
+        static int ValidateBareMinimumOSRequirements(boost::shared_ptr<UIDriver> driver);
+        // base joined with "Bootstrapper.dmg"; false when base is missing, else whether that exists.
+        static bool GetBootstrapperPayloadPath(const FileSystemPath& base, FileSystemPath& path);
+        // The "OrvexCommon" folder, then "Installers", then the session key.
+        static bool GetBootstrapperINSTALLDIR(const std::string& sessionKey, FileSystemPath& path);
+    };
+
+    // Read by the wizard's quit handler: the bootstrapper is uninstalled again only when false.
+    bool bootstrapping_;
+
+private:
+    // Creates the driver of the UI mode and answers the name printed for it.
+    std::string CreateUIDriver();
+    // Starts the scripting frameworks once for the process; false when they cannot start.
+    bool StartScriptingEngine();
+    void ReleasePayloadSession();
+
+    std::vector<std::string> rawArguments_;
+    boost::shared_ptr<StringMap> argumentMap_;
+    std::int32_t uiMode_;
+    boost::shared_ptr<PayloadSessionManager> sessionManager_;
+    FileSystemPath installerParent_;
+    boost::shared_ptr<StringMap> propertyMap_;
+    boost::shared_ptr<UIDriver> uiDriver_;
+    boost::shared_ptr<ThreadPayloadOperation> installThread_;
+    boost::shared_ptr<UIThreadOperationManager> uiOperationManager_;
+    boost::shared_ptr<std::vector<UserInterfaceMessagePrompt> > promptList_;
+    boost::shared_ptr<TQInitManager> scriptingGuard_;
+    boost::shared_ptr<std::string> engineLocale_;
+    int exitCode_;
+    bool sessionInitialized_;
+};

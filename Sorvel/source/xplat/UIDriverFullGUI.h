@@ -1,0 +1,46 @@
+// UIDriverFullGUI: the full wizard. It learns the payload language from the wizard's scripts,
+// relaunches Setup with administrator rights (or in the payload's language) when needed, and
+// then runs the application that hosts the wizard.
+#pragma once
+
+#include "UIDriver.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class UIDriverFullGUI : public UIDriver {
+public:
+    explicit UIDriverFullGUI(InstallerEngine& engine);
+
+    bool operator()(UserInterfaceMessagePrompt* prompt) override;
+    bool Run() override;
+    bool Alert(const std::string& title, const std::string& body, const std::string& button) override;
+
+    struct UIDriverFullGUIData {
+        static InstallerEngine* sInstallerEngine;  // the wizard's controllers take the engine from here
+        static bool sGUIInitialized;
+    };
+
+    // Whether Setup must run again through an administrator authorisation, and with which
+    // arguments: every raw argument but the program path, plus "-AppleLanguages" "(<language>)"
+    // when the payload language differs from the interface language. Either language may be
+    // empty (unknown), which counts as no difference.
+    struct RelaunchDecision {
+        bool relaunch = false;
+        bool languagesDiffer = false;
+        std::vector<std::string> arguments;
+    };
+    static RelaunchDecision DecideRelaunch(const std::vector<std::string>& rawArguments, uid_t effectiveUser,
+                                           const std::string& interfaceLanguage, const std::string& payloadLanguage);
+
+    // The exit code of the relaunching process: 0 when the user cancelled the authorisation, 4
+    // when it failed or the privileged copy could not run or did not exit, otherwise the copy's
+    // own exit status.
+    static int RelaunchExitCode(int preAuthorizeResult, bool copyRan, int copyWaitStatus);
+
+private:
+    boost::shared_ptr<UIDriverFullGUIData> data_;
+};

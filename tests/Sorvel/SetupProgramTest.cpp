@@ -1,0 +1,162 @@
+// Runs the built Setup against a temporary system root and checks its banners and exit codes.
+#include "support/ProgramRun.h"
+#include "support/TempSystemRoot.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+const std::string kProgram = SETUP_PROGRAM;
+
+class SetupProgramTest : public tolktest::SystemRootTest {
+protected:
+    void TearDown() override { unsetenv("TOLK_FAULTS"); }
+
+    tolktest::ProgramResult Run(const std::vector<std::string>& arguments, const std::string& cwd = "")
+    {
+        return tolktest::RunCapturingOutput(kProgram, arguments, cwd);
+    }
+
+    // The folder that holds Setup.app: the default installer parent.
+    static std::string BundleFolder()
+    {
+        std::filesystem::path program(kProgram);
+        return program.parent_path().parent_path().parent_path().parent_path().string();
+    }
+
+    void SetSystemVersion(const std::string& version)
+    {
+        tolktest::WriteTextFile(sysroot_.Path("/System/Library/CoreServices/SystemVersion.plist"),
+                                "<plist version=\"1.0\"><dict><key>ProductVersion</key><string>" + version +
+                                    "</string></dict></plist>");
+    }
+};
+
+TEST_F(SetupProgramTest, TerminalModePrintsItsFiveLines)
+{
+    const tolktest::ProgramResult result = Run({"--mode=terminal"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nUI mode: Terminal\nInstaller Parent Path: " + BundleFolder() +
+                                 "\nInstallation properties:\nEnd Orvex Setup.  Exit code: 0\n");
+}
+
+TEST_F(SetupProgramTest, InstallerParentAndModeArguments)
+{
+    // The last "--installerParent=" wins; the first "mode" wins.
+    const tolktest::ProgramResult result =
+        Run({"--installerParent=/first", "--mode=terminal", "--mode=silent", "--installerParent=" + sysroot_.Scratch()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.output.find("Installer Parent Path: " + sysroot_.Scratch() + "\n"), std::string::npos);
+
+    // A relative parent is taken from the working directory.
+    const tolktest::ProgramResult relative = Run({"--mode=terminal", "--installerParent=media/"}, sysroot_.Scratch());
+    EXPECT_EQ(relative.exitCode, 0);
+    EXPECT_NE(relative.output.find("Installer Parent Path: " + sysroot_.Scratch() + "/media\n"), std::string::npos);
+
+    // One that cannot be a path ends like an unreadable bundle location, and says why.
+    const tolktest::ProgramResult invalid = Run({"--mode=terminal", "--installerParent=/" + std::string(300, 'x')});
+    EXPECT_EQ(invalid.exitCode, 5);
+    EXPECT_EQ(invalid.output, "");
+    EXPECT_NE(invalid.errorOutput.find("Invalid installer parent"), std::string::npos);
+}
+
+TEST_F(SetupProgramTest, BadModeIsExitCodeOne)
+{
+    const tolktest::ProgramResult result = Run({"--mode=Gui"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Orvex Setup.  Exit code: 1\n");
+}
+
+TEST_F(SetupProgramTest, ExitWorkflow)
+{
+    for (const char* value : {"1", "yes"}) {
+        const tolktest::ProgramResult result = Run({"--mode=terminal", std::string("--ExitWorkflow=") + value});
+        EXPECT_EQ(result.exitCode, 0) << value;
+        EXPECT_EQ(result.output, "Begin Orvex Setup\n") << value;
+    }
+    for (const char* value : {"0", ""}) {
+        const tolktest::ProgramResult result = Run({"--mode=terminal", std::string("--ExitWorkflow=") + value});
+        EXPECT_EQ(result.exitCode, 0) << value;
+        EXPECT_NE(result.output.find("End Orvex Setup.  Exit code: 0"), std::string::npos) << value;
+    }
+}
+
+TEST_F(SetupProgramTest, SystemVersionCheck)
+{
+    SetSystemVersion("10.4.5");
+    tolktest::ProgramResult result = Run({"--mode=terminal"});
+    EXPECT_EQ(result.exitCode, 9);
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nUI mode: Terminal\nEnd Orvex Setup.  Exit code: 9\n");
+    // Terminal mode tells why on the standard error, from the bundle's English table.
+    EXPECT_NE(result.errorOutput.find("10.4.6"), std::string::npos);
+
+    SetSystemVersion("10.4.6");
+    EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 0);
+    SetSystemVersion("10.5");
+    EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 0);
+    SetSystemVersion("not a version");
+    EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 9);
+}
+
+TEST_F(SetupProgramTest, CaseSensitiveStartUpVolumeIsRefused)
+{
+    sysroot_.WritePlatformSettings(
+        "<plist version=\"1.0\"><dict><key>volumes</key><array><dict>"
+        "<key>mount-point</key><string>/</string><key>mounted-from</key><string>/dev/disk0s2</string>"
+        "<key>writable</key><true/><key>case-sensitive</key><true/>"
+        "</dict></array></dict></plist>");
+    const tolktest::ProgramResult result = Run({"--mode=terminal"});
+    EXPECT_EQ(result.exitCode, 10);
+    EXPECT_NE(result.output.find("End Orvex Setup.  Exit code: 10"), std::string::npos);
+}
+
+TEST_F(SetupProgramTest, ReadOnlyStartUpVolumeIsRefused)
+{
+    sysroot_.WritePlatformSettings(
+        "<plist version=\"1.0\"><dict><key>volumes</key><array><dict>"
+        "<key>mount-point</key><string>/</string><key>mounted-from</key><string>/dev/disk0s2</string>"
+        "<key>writable</key><false/><key>case-sensitive</key><false/>"
+        "</dict></array></dict></plist>");
+    EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 10);
+}
+
+TEST_F(SetupProgramTest, OnlyTheBackupDatabaseIsDamage)
+{
+    const std::string backup = sysroot_.Path("/Library/Application Support/Orvex/backup");
+    tolktest::MakeFolders(backup);
+    tolktest::WriteTextFile(backup + "/caps.db", "");
+    const tolktest::ProgramResult result = Run({"--mode=terminal"});
+    EXPECT_EQ(result.exitCode, 12);
+    EXPECT_NE(result.output.find("End Orvex Setup.  Exit code: 12"), std::string::npos);
+}
+
+TEST_F(SetupProgramTest, ScriptingEngineThatCannotStart)
+{
+    setenv("TOLK_FAULTS", "scripting-start", 1);
+    const tolktest::ProgramResult result = Run({"--mode=terminal"});
+    EXPECT_EQ(result.exitCode, 3);
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nUI mode: Terminal\nEnd Orvex Setup.  Exit code: 3\n");
+}
+
+TEST_F(SetupProgramTest, AnExceptionInTheMainRoutine)
+{
+    setenv("TOLK_FAULTS", "engine-main", 1);
+    const tolktest::ProgramResult result = Run({"--mode=terminal"});
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Orvex Setup.  Exit code: 9999\n");
+    // The system keeps the low eight bits of an exit status.
+    EXPECT_EQ(result.exitCode, 9999 & 0xFF);
+}
+
+TEST_F(SetupProgramTest, MediaOptimizationRunsEvenAfterABadMode)
+{
+    const tolktest::ProgramResult result = Run({"--mode=Gui", "--mediaOptimize=1"});
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Media Optimization.  Exit code: 13\n");
+    EXPECT_EQ(result.exitCode, 13);
+    // Only the exact value "1" counts.
+    EXPECT_EQ(Run({"--mode=terminal", "--mediaOptimize=true"}).exitCode, 0);
+}
+
+}  // namespace
