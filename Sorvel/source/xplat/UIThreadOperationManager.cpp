@@ -62,7 +62,7 @@ bool UIThreadOperationManager::PopThreadMessage(const std::string& messageId, un
     return true;
 }
 
-void UIThreadOperationManager::RemoveUnanswered(const UIOperationElemPtr& element, boost::mutex::scoped_lock& lock)
+void UIThreadOperationManager::RemoveUnanswered(UIOperationElemPtr element, boost::mutex::scoped_lock& lock)
 {
     queue_.remove(element);
     element->answeredCondition.notify_all();

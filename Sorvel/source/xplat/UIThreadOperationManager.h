@@ -57,8 +57,9 @@ private:
     typedef boost::shared_ptr<UIOperationElem> UIOperationElemPtr;
 
     bool InQueue(const UIOperationElemPtr& element) const;
-    // Takes the element out unanswered and waits until its worker has left its wait.
-    void RemoveUnanswered(const UIOperationElemPtr& element, boost::mutex::scoped_lock& lock);
+    // Takes the element out unanswered and waits until its worker has left its wait. By value: the
+    // caller's reference may be the queue's own entry, which the removal destroys.
+    void RemoveUnanswered(UIOperationElemPtr element, boost::mutex::scoped_lock& lock);
 
     UIProviderInterface* provider_;
     std::list<UIOperationElemPtr> queue_;
