@@ -1,12 +1,12 @@
 #include "PayloadAccessor.h"
 
-PayloadAccessor::PayloadAccessor(const FileSystemPath& mediaRoot, const FileSystemPath& proxyFilePath_,
+PayloadAccessor::PayloadAccessor(const FileSystemPath& mediaRoot, const FileSystemPath& proxyFile,
                                  const FileSystemPath& payloadPath,
-                                 const boost::shared_ptr<PayloadProxy::ProxyFileDataStore>& proxyDataStore_,
+                                 const boost::shared_ptr<PayloadProxy::ProxyFileDataStore>& store,
                                  const std::vector<ConfigurationData::VolumeInfo>& volumes)
-    : proxyFilePath(proxyFilePath_),
-      proxyDataStore(proxyDataStore_),
+    : proxyFilePath(proxyFile),
+      proxyDataStore(store),
       isDriverPayload(false),
-      mediaSource(mediaRoot, payloadPath, proxyDataStore_, volumes)
+      mediaSource(mediaRoot, payloadPath, store, volumes)
 {
 }
