@@ -117,19 +117,6 @@ TEST_F(QENEngineCoreTest, ATerminationRequestRunsNothing)
     EXPECT_TRUE(log_.Has("4 2 Termination request received; stopping command processing.")) << log_.Dump();
 }
 
-TEST_F(QENEngineCoreTest, CommandsAreCommittedOrRolledBackOnlyOnce)
-{
-    QENEngine engine(controller_, log_, "{id}", QENEngine::PropertyMap());
-    QENCommandPtr command = Command(engine, "one");
-    engine.ProcessCommand(command);
-    EXPECT_TRUE(command->IsPerformed());
-    engine.CommitPerformedCommands();
-    EXPECT_FALSE(command->IsPerformed());
-    journal_->clear();
-    engine.RollbackPerformedCommands();
-    EXPECT_TRUE(journal_->empty());
-}
-
 TEST_F(QENEngineCoreTest, LogFilterPrefixesOnlyWhileACommandIsNumbered)
 {
     QENEngine::EngineLogFilter filter(log_);

@@ -207,21 +207,3 @@ TEST_F(QENGlobalsLCTest, UninstallFunctionsOfTheCoreEngineRecordNothing)
     EXPECT_EQ(Code("QENAddToUninstallScript()"), "20");
     EXPECT_EQ(Code("QENSaveUninstallScript(1)"), "20");
 }
-
-TEST_F(QENGlobalsLCTest, FunctionsWithoutABodyAnswerCode24)
-{
-    const QENGlobalsLC::Function none = nullptr;
-    for (const QENGlobalsLC::FunctionEntry* entry = QENGlobalsLC::myFunctions; entry->body != nullptr; ++entry)
-        EXPECT_NE(entry->body, none);
-    Mivor::Variant result;
-    Mivor::Error error;
-    for (const Mivor::LivePropertyInfo* entry = QENGlobalsLC::myTable + 16; entry->name != nullptr; ++entry) {
-        bool found = false;
-        for (const QENGlobalsLC::FunctionEntry* body = QENGlobalsLC::myFunctions; body->body != nullptr; ++body)
-            found = found || body->id == entry->id;
-        if (!found) {
-            EXPECT_EQ(globals_->call(nullptr, entry->id, Mivor::Array(), result, &error), 24) << entry->name;
-        }
-    }
-    EXPECT_EQ(Eval("typeof QENCopyFile"), "function");
-}

@@ -220,6 +220,21 @@ TEST_F(QENPayloadRunTest, TerminationStopsTheScriptAndRollsBack)
     EXPECT_NE(log_.Dump().find("TestCommand failed with error code -34"), std::string::npos) << log_.Dump();
 }
 
+TEST_F(QENPayloadRunTest, ACommandThatThrowsFailsItsCallAndTheRunRollsBack)
+{
+    PayloadImage image;
+    image.instructions = "TestCommand('one');\n"
+                         "var code; try { TestCommand('two', 'throw-perform'); } catch (e) { code = e.code; }\n"
+                         "QENLogMessage(1, 'code=' + code);\n"
+                         "throw 'stop';\n";
+    QENEngineMac engine(controller_, log_, MakeImage(image), clientProperties_);
+    AddTestCommands(engine, journal_);
+    EXPECT_FALSE(engine.InstallQENPayload());
+    EXPECT_EQ(Logged("code"), "-29");
+    EXPECT_EQ(JournalLines(), (std::vector<std::string>{"perform one", "perform two", "rollback one"}));
+    EXPECT_TRUE(log_.Has("4 code=-29"));  // no command number left behind by the exception
+}
+
 TEST_F(QENPayloadRunTest, ScriptsOfOneRunShareOneEngine)
 {
     PayloadImage image;
