@@ -3,6 +3,7 @@
 #include "Base64.h"
 #include "FileSystemUtilsMac.h"
 #include "QENRelocationQuery.h"
+#include "UninstallDBAccess.h"
 
 #include <gtest/gtest.h>
 
@@ -154,10 +155,6 @@ TEST_F(QENRelocationQueryTest, OnlyMovedItemsAreListedAndEveryTokenIsResolved)
                          goneAlias + "\""));
 }
 
-#if __has_include("UninstallDBAccess.h")
-
-#include "UninstallDBAccess.h"
-
 TEST_F(QENRelocationQueryTest, ScriptReadsBackWhatTheKeysDatabaseHolds)
 {
     if (geteuid() != 0)
@@ -180,4 +177,3 @@ TEST_F(QENRelocationQueryTest, ScriptReadsBackWhatTheKeysDatabaseHolds)
     EXPECT_FALSE(qentest::Exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/{other}.db")));
 }
 
-#endif
