@@ -5,7 +5,8 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 #include "MacUtils.h"
-#include "QENUpgradeQuery.h"
+#include "CAPSQueryUtilities.h"
+#include "caps.h"
 
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -193,7 +194,7 @@ bool QENEngineMac::GetUpgradeOrvexCodes(std::set<std::string>& codes, std::set<s
     capsiSession* session = nullptr;
     if (capsOpenSession(&session) != kCapsOK)
         return false;
-    const bool found = QENUpgradeQuery::GetAllPayloadsToBePhysicallyUpgraded(session, upgrades, codes, sessionIDs);
+    const bool found = CAPSQueryUtilities::GetAllPayloadsToBePhysicallyUpgraded(session, upgrades, codes, sessionIDs);
     capsCloseSession(session);
     return found;
 }

@@ -81,6 +81,19 @@ const Mivor::LivePropertyInfo QENGlobalsLC::myTable[] = {
 // One row per function with a body. Adding a function: define its body (declared in
 // QENGlobalFunctions.h) in a source file of this folder and add its row here.
 const QENGlobalsLC::FunctionEntry QENGlobalsLC::myFunctions[] = {
+    {kID_QENChmodCommand, &QENGlobalFunctions::QENChmodCommand},
+    {kID_QENChownCommand, &QENGlobalFunctions::QENChownCommand},
+    {kID_QENCreateDirectory, &QENGlobalFunctions::QENCreateDirectory},
+    {kID_QENDeleteDirectory, &QENGlobalFunctions::QENDeleteDirectory},
+    {kID_QENCopyFile, &QENGlobalFunctions::QENCopyFile},
+    {kID_QENDeleteFile, &QENGlobalFunctions::QENDeleteFile},
+    {kID_QENCreateSymlink, &QENGlobalFunctions::QENCreateSymlink},
+    {kID_QENDeleteSymlink, &QENGlobalFunctions::QENDeleteSymlink},
+    {kID_QENCopySymlink, &QENGlobalFunctions::QENCopySymlink},
+    {kID_QENCreateMacAlias, &QENGlobalFunctions::QENCreateMacAlias},
+    {kID_QENRetargetMacAlias, &QENGlobalFunctions::QENRetargetMacAlias},
+    {kID_QENSetDisplayAttributes, &QENGlobalFunctions::QENSetDisplayAttributes},
+    {kID_QENRegisterApplications, &QENGlobalFunctions::QENRegisterApplications},
     {kID_QENGetProperty, &QENGlobalFunctions::QENGetProperty},
     {kID_QENSetProperty, &QENGlobalFunctions::QENSetProperty},
     {kID_QENGetAllPropertyKeys, &QENGlobalFunctions::QENGetAllPropertyKeys},
