@@ -10,9 +10,10 @@
 #include "UIDriver.h"
 
 #include "platform/Bundle.h"
+#include "platform/Folders.h"
+#include "platform/Gestalt.h"
 #include "platform/Localization.h"
 #include "platform/SystemRoot.h"
-#include "platform/SystemVersion.h"
 
 #include <exception>
 
@@ -41,7 +42,7 @@ int Refuse(const boost::shared_ptr<UIDriver>& driver, const char* title, const c
 bool SystemIsRecentEnough()
 {
     std::int32_t version = 0;
-    if (!platform::GetSystemVersionBCD(version))
+    if (platform::Gestalt(platform::FourCharCode('s', 'y', 's', 'v'), version) != 0)
         return false;
     const std::int32_t major = (version >> 8) & 0xFFF;
     const std::int32_t minor = (version >> 4) & 0xF;

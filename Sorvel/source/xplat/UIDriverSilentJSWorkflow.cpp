@@ -1,9 +1,93 @@
 #include "UIDriverSilentJSWorkflow.h"
 
+#include "FileSystemPath.h"
+#include "FileSystemUtils.h"
+#include "InstallerEngine.h"
+#include "JSMethodPublisherGroup.h"
+#include "LogFactory.h"
+#include "SorvelCommonTQEngine.h"
+#include "SorvelConstants.h"
+
+#include <cstdint>
 #include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kLibraryScripts[] = {"utils.js", "ContainerProxy.js", "localization.js"};
+const char kWorkflowScript[] = "silentWorkflow.js";
+
+bool LoadScript(const FileSystemPath& folder, const std::string& name, std::string& text)
+{
+    FileSystemPath path(folder);
+    path.AppendUTF8Segment(name);
+    std::vector<std::uint8_t> bytes;
+    if (!FileSystemUtils::LoadFileContents(path, bytes))
+        return false;
+    text.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+// The files are evaluated as one text. A file whose last line has no line end would otherwise
+// run into the next file's first line (a trailing line comment would swallow it), so such a
+// file gets one; files that end properly keep their line numbers.
+void AppendScript(std::string& script, const std::string& file)
+{
+    if (!script.empty() && script[script.size() - 1] != '\n')
+        script += '\n';
+    script += file;
+}
+
+}  // namespace
 
 bool UIDriverSilentJSWorkflow::Run()
 {
-    std::cerr << "The silent workflow cannot run in this build of Setup; use --mode=terminal." << std::endl;
-    return false;
+    if (!engine_.GetPayloadSessionManager()) {
+        std::cout << "Unable to initialize the session manager" << std::endl;
+        return false;
+    }
+    return RunWorkflowScripts();
+}
+
+bool UIDriverSilentJSWorkflow::RunWorkflowScripts()
+{
+    Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+
+    FileSystemPath scripts = engine_.GetInstallerParentPath();
+    scripts.AppendUTF8Segment("resources").AppendUTF8Segment("common").AppendUTF8Segment("scripts");
+
+    std::string workflow;
+    if (!LoadScript(scripts, kWorkflowScript, workflow)) {
+        std::cout << "Unable to load silent workflow from " << scripts.AsUTF8String() << std::endl;
+        return false;
+    }
+
+    // Declared in this order so that the bridge goes first: its script globals point into the
+    // group's publishers.
+    JSMethodPublisherGroup publishers(MakePublishers(logger));
+    SorvelCommonTQEngine bridge(publishers);
+
+    std::string script;
+    for (const char* name : kLibraryScripts) {
+        std::string library;
+        if (LoadScript(scripts, name, library))
+            AppendScript(script, library);
+    }
+    AppendScript(script, workflow);
+
+    Mivor::Variant result;
+    std::string errorText;
+    if (!bridge.EvalScript(script, result, errorText)) {
+        std::cout << "Javascript error in Tessel: " << errorText << std::endl;
+        return false;
+    }
+    return true;
+}
+
+UIDriverSilentJSWorkflow::PublisherList UIDriverSilentJSWorkflow::MakePublishers(Logger*)
+{
+    // The data-access publisher, then the mutation-access publisher, both over engine_ and the
+    // logger, join this list as they are built; until then the scripts find no methods.
+    return PublisherList();
 }

@@ -1,0 +1,79 @@
+#include "platform/Gestalt.h"
+
+#include "platform/Files.h"
+#include "platform/Folders.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemRoot.h"
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// The parts of "ProductVersion"; false when the file or the version cannot be read.
+bool ReadVersionParts(std::vector<int>& parts)
+{
+    std::string bytes;
+    PropertyValuePtr plist;
+    std::string text;
+    if (!ReadWholeFile(SystemRoot::Resolve("/System/Library/CoreServices/SystemVersion.plist"), bytes) ||
+        !ParsePropertyList(bytes, plist) || !plist->GetString("ProductVersion", text))
+        return false;
+    std::istringstream stream(text);
+    std::string part;
+    while (std::getline(stream, part, '.')) {
+        if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        parts.push_back(std::stoi(part));
+    }
+    return !parts.empty() && parts.size() <= 3 && parts[0] <= 99;
+}
+
+std::int32_t ToBCD(int value)
+{
+    return ((value / 10) % 10) << 4 | (value % 10);
+}
+
+}  // namespace
+
+int Gestalt(std::uint32_t selector, std::int32_t& response)
+{
+    if (selector == FourCharCode('s', 'y', 's', 'a')) {
+#if defined(__i386__) || defined(__x86_64__)
+        response = kGestaltIntel;
+        return 0;
+#else
+        return kGestaltUndefSelectorErr;
+#endif
+    }
+    if (selector == FourCharCode('p', 'p', 'c', 'f'))
+        return kGestaltUndefSelectorErr;
+
+    const char* const kParts[] = {"sys1", "sys2", "sys3"};
+    for (std::size_t index = 0; index < 3; ++index) {
+        if (selector != FourCharCode(kParts[index][0], kParts[index][1], kParts[index][2], kParts[index][3]))
+            continue;
+        std::vector<int> parts;
+        if (!ReadVersionParts(parts) || parts.size() <= index)
+            return kGestaltUndefSelectorErr;
+        response = parts[index];
+        return 0;
+    }
+
+    if (selector == FourCharCode('s', 'y', 's', 'v')) {
+        std::vector<int> parts;
+        if (!ReadVersionParts(parts))
+            return kGestaltUndefSelectorErr;
+        parts.resize(3, 0);
+        const int minor = parts[1] > 9 ? 9 : parts[1];
+        const int bugFix = parts[2] > 9 ? 9 : parts[2];
+        response = (ToBCD(parts[0]) << 8) | (minor << 4) | bugFix;
+        return 0;
+    }
+    return kGestaltUndefSelectorErr;
+}
+
+}  // namespace platform
