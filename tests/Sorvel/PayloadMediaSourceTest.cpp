@@ -3,6 +3,8 @@
 #include "ConfigurationDataStore.h"
 #include "PayloadMediaSource.h"
 #include "ProxyFileDataStore.h"
+#include "TQInitManager.h"
+#include "ThirdPartyPayloadSupportUtilites.h"
 #include "caps.h"
 #include "capsiHooks.h"
 
@@ -293,14 +295,30 @@ TEST_F(PayloadMediaSourceTest, ThirdPartyPackageBesideTheImage)
     ASSERT_TRUE(source.Update(nullptr, thirdParty, FileSystemPath(medium_), nullptr, nullptr));
     EXPECT_EQ(source.GetPath().AsUTF8String(), medium_ + "/payloads/T/Tool.app");
 
+    // A name script names the package.
+    InitializeTessel();
+    const auto scripted = Proxy(
+        "S", "<PayloadInfo><Satisfies><ProductInfo><Family>NonOrvexPayload</Family></ProductInfo></Satisfies>"
+             "<ThirdPartyComponent><Metadata><Type>cfmApplication</Type><NameScript>'Tool' + (1 + 1) + '.app'"
+             "</NameScript></Metadata></ThirdPartyComponent></PayloadInfo>");
+    PayloadMediaSource named = Source("S", scripted);
+    ASSERT_TRUE(named.Update(nullptr, scripted, FileSystemPath(medium_), nullptr, nullptr));
+    EXPECT_EQ(named.GetPath().AsUTF8String(), medium_ + "/payloads/S/Tool2.app");
+    std::string result = "kept";
+    EXPECT_TRUE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "6 * 7", result));
+    EXPECT_EQ(result, "42");
+    EXPECT_FALSE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "no such thing(", result));
+    EXPECT_FALSE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "", result));
+    EXPECT_EQ(result, "42");
+
     // A component without a package name, or a proxy that says nothing of its product, fails.
     const auto nameless = Proxy(
         "N", "<PayloadInfo><Satisfies><ProductInfo><Family>NonOrvexPayload</Family></ProductInfo></Satisfies>"
              "<ThirdPartyComponent><Metadata><Type>cfmApplication</Type></Metadata></ThirdPartyComponent></PayloadInfo>");
     PayloadMediaSource noName = Source("N", nameless);
     EXPECT_FALSE(noName.Update(nullptr, nameless, FileSystemPath(medium_), nullptr, nullptr));
-    const auto silent = Proxy("S", "<PayloadInfo/>");
-    PayloadMediaSource noProduct = Source("S", silent);
+    const auto silent = Proxy("Q", "<PayloadInfo/>");
+    PayloadMediaSource noProduct = Source("Q", silent);
     EXPECT_FALSE(noProduct.Update(nullptr, silent, FileSystemPath(medium_), nullptr, nullptr));
 }
 

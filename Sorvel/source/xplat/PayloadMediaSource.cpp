@@ -1,5 +1,7 @@
 #include "PayloadMediaSource.h"
 
+#include "CAPSQueryUtilities.h"
+#include "CAPSSessionPtr.h"
 #include "FileSystemUtils.h"
 #include "FileSystemVolume.h"
 #include "Logger.h"
@@ -7,8 +9,6 @@
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "TolkConstants.h"
 #include "caps.h"
-
-#include <boost/noncopyable.hpp>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,43 +20,6 @@
 namespace {
 
 const std::string kInvalidData = "Invalid configuration data.  ";
-
-// A database session that lives for one scope; closing it commits nothing this code wrote.
-class ScopedCapsSession : private boost::noncopyable {
-public:
-    ScopedCapsSession() : session_(nullptr)
-    {
-        if (capsOpenSession(&session_) != kCapsOK)
-            session_ = nullptr;
-    }
-    ~ScopedCapsSession()
-    {
-        if (session_ != nullptr)
-            capsCloseSession(session_);
-    }
-    capsiSession* Get() const { return session_; }
-
-private:
-    capsiSession* session_;
-};
-
-// The code that upgraded the payload, or the code itself when nothing has. False for an empty code.
-bool GetEffectiveOrvexCode(capsiSession* session, const std::string& orvexCode, std::string& effective)
-{
-    if (orvexCode.empty())
-        return false;
-    effective = orvexCode;
-    capsStringList pairs = nullptr;
-    if (capsGetUpgradedPayloadsKeysAndValues(session, &pairs) != kCapsOK || pairs == nullptr)
-        return true;
-    for (capsStringList pair = pairs; pair[0] != nullptr && pair[1] != nullptr; pair += 2) {
-        if (orvexCode == pair[0]) {
-            effective = pair[1];
-            break;
-        }
-    }
-    return true;
-}
 
 bool ReadPayloadData(capsiSession* session, const std::string& orvexCode, const std::string& key, std::string& value)
 {
@@ -122,7 +85,9 @@ PayloadMediaSource::PayloadMediaSource(const FileSystemPath& mediaRoot, const Fi
     relativePayloadPath_ = payloadText.size() >= rootText.size() ? payloadText.substr(rootText.size()) : std::string();
     const std::string folderName = payloadPath.Parent().NameAsNative();
 
-    ScopedCapsSession session;
+    // Only read from, so closing it has nothing to commit.
+    CAPSSessionPtr session;
+    session.Open();
 
     proxyDataStore_ = proxyDataStore;
     if (proxyDataStore_) {
@@ -135,15 +100,15 @@ PayloadMediaSource::PayloadMediaSource(const FileSystemPath& mediaRoot, const Fi
     effectiveOrvexCode_ = originalOrvexCode_;
 
     bool upgraded = false;
-    if (!originalOrvexCode_.empty() && session.Get() != nullptr) {
+    if (!originalOrvexCode_.empty() && session.IsOpen()) {
         std::string effective;
-        if (GetEffectiveOrvexCode(session.Get(), originalOrvexCode_, effective)) {
+        if (CAPSQueryUtilities::GetEffectiveOrvexCodeFromOriginal(session.Get(), originalOrvexCode_, effective)) {
             effectiveOrvexCode_ = effective;
             upgraded = !effective.empty() && effective != originalOrvexCode_;
         }
     }
 
-    if (session.Get() != nullptr) {
+    if (session.IsOpen()) {
         boost::shared_ptr<PayloadMediaInfo> stored(new PayloadMediaInfo);
         if (GetCAPSMediaInformation(session.Get(), effectiveOrvexCode_, stored->mediaType, stored->volumeOrder,
                                     stored->path, stored->mediaName)) {

@@ -1,7 +1,10 @@
 #include "ThirdPartyPayloadSupportUtilites.h"
 
+#include "JSMethodPublisherGroup.h"
 #include "PayloadProxyFileConstants.h"
+#include "SorvelCommonTQEngine.h"
 
+#include <exception>
 #include <iterator>
 #include <vector>
 
@@ -43,14 +46,28 @@ bool GetPackageName(PayloadProxy::ThirdPartyComponent& component, InstallerEngin
     return RunThirdPartyScript(engine, script, name);
 }
 
-bool RunThirdPartyScript(InstallerEngine*, const std::string& script, std::string&)
+bool RunThirdPartyScript(InstallerEngine*, const std::string& script, std::string& result)
 {
     if (script.empty())
         return false;
-    // Component scripts run in a scripting engine that publishes the data-access methods to
-    // them; until that publisher is part of the program, a script cannot be run and yields
-    // nothing.
-    return false;
+    try {
+        // The data-access publisher, over the engine and the "Sorvel" logger, joins this group
+        // once it is built; until then a script finds no methods to call.
+        JSMethodPublisherGroup publishers((JSMethodPublisherGroup::PublisherList()));
+        SorvelCommonTQEngine bridge(publishers);
+        Mivor::Variant value;
+        std::string errorText;
+        if (!bridge.EvalScript(script, value, errorText))
+            return false;
+        if (!value.isUndefined()) {
+            const Mivor::String text = value.isString() ? value.getString() : value.toString(10);
+            result = text.encode(Mivor::Encoder::getUtf8());
+        }
+        return true;
+    } catch (const std::exception&) {
+        // No script engine could be made for the run.
+        return false;
+    }
 }
 
 }  // namespace ThirdPartyPayloadSupportUtilites

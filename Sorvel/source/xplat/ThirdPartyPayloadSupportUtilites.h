@@ -23,8 +23,10 @@ bool GetPackageType(PayloadProxy::ThirdPartyComponent& component, std::string& t
 // has one; else false.
 bool GetPackageName(PayloadProxy::ThirdPartyComponent& component, InstallerEngine* engine, std::string& name);
 
-// Evaluates a component's script and answers its value as text; false for an empty script or a
-// failed evaluation.
+// Evaluates a component's script in a script engine of its own and answers its value as text (a
+// value that is no string in base 10; an undefined one leaves the result as it was). False for
+// an empty script, a failed evaluation, or when no script engine can be made (the scripting
+// frameworks must have been started).
 bool RunThirdPartyScript(InstallerEngine* engine, const std::string& script, std::string& result);
 
 }  // namespace ThirdPartyPayloadSupportUtilites

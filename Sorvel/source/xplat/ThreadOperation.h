@@ -18,7 +18,7 @@ class ThreadPayloadOperation;
 class UIThreadOperationManager;
 class UserInterfaceMessagePrompt;
 namespace CAPSQueryUtilities {
-class PackageManagementOperationResult;
+struct PackageManagementOperationResult;
 }
 
 class ThreadOperation : public LogAppender, private boost::noncopyable {
