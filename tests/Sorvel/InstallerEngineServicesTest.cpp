@@ -223,46 +223,6 @@ TEST_F(InstallerEngineServicesTest, SilentModeTakesFullProxyFilesOnly)
     ASSERT_TRUE(session);
     EXPECT_EQ(session->GetSessionOrvexCodes(), std::vector<std::string>{"{F}"});
 
-    PayloadSessionManager::Release();
-    InstallerEngine wizard((FileSystemPath(medium_)));
-    ASSERT_TRUE(wizard.GetPayloadSessionManager());
-    EXPECT_EQ(wizard.GetPayloadSessionManager()->GetSessionOrvexCodes().size(), 2u);
-}
-
-TEST_F(InstallerEngineServicesTest, ASessionThatCannotStartIsTriedAgain)
-{
-    const std::string proxy = AddProxy("A", "<PayloadInfo>broken");
-    InstallerEngine engine((FileSystemPath(medium_)));
-    EXPECT_FALSE(engine.GetPayloadSessionManager());
-    tolktest::WriteTextFile(proxy, ProxyXml("{A}"));
-    EXPECT_TRUE(engine.GetPayloadSessionManager());
-}
-
-TEST_F(InstallerEngineServicesTest, APayloadThatCannotBeLocatedLeavesNoSession)
-{
-    // A proxy that says nothing of its product cannot be placed on any medium.
-    AddProxy("A", "<PayloadInfo><InstallerProperties><Property name=\"OrvexCode\">{A}</Property>"
-                  "</InstallerProperties></PayloadInfo>");
-    InstallerEngine engine((FileSystemPath(medium_)));
-    EXPECT_FALSE(engine.GetPayloadSessionManager());
-    EXPECT_FALSE(engine.UpdatePayloadMediaData());
-}
-
-TEST_F(InstallerEngineServicesTest, SessionPropertiesInThePropertyMap)
-{
-    InstallerEngine empty((FileSystemPath(medium_)));
-    EXPECT_FALSE(empty.AddCAPSPropertiesToPropertyMap());
-    PayloadSessionManager::Release();
-
-    AddProxy("a", ProxyXml("{B}"));
-    AddProxy("b", ProxyXml("{A}"));
-    InstallerEngine engine((FileSystemPath(medium_)));
-    (*engine.GetPropertyMap())[TolkConstants::kCAPSPropPayloadCodeBase + "0"] = "kept";
-    ASSERT_TRUE(engine.AddCAPSPropertiesToPropertyMap());
-    const InstallerEngine::StringMap& properties = *engine.GetPropertyMap();
-    EXPECT_EQ(properties.at("CAPS_28B98837_8526_4159_B4E7_D0FD5E235960.TotalPayloads"), "2");
-    EXPECT_EQ(properties.at("CAPS_28B98837_8526_4159_B4E7_D0FD5E235960.Payload0"), "kept");
-    EXPECT_EQ(properties.at("CAPS_28B98837_8526_4159_B4E7_D0FD5E235960.Payload1"), "{B}");
 }
 
 TEST_F(InstallerEngineServicesTest, BootstrapperParametersOfTheExampleMedium)
@@ -298,15 +258,4 @@ TEST_F(InstallerEngineServicesTest, MediaOptimization)
     EXPECT_EQ(broken.DoMediaOptimizationWorkflow(), 13);
     EXPECT_THAT(ReadTextFile(LogFolder() + "/Orvex Setup Errors.log"),
                 HasSubstr("Unable to initialize payload session for media optimization"));
-}
-
-TEST_F(InstallerEngineServicesTest, OperationsWithoutCallersSetTheBootstrappingFlag)
-{
-    InstallerEngine engine((FileSystemPath(medium_)));
-    EXPECT_FALSE(engine.BeginBootstrap());
-    EXPECT_TRUE(engine.bootstrapping_);
-    EXPECT_FALSE(engine.BeginInstallation());
-    EXPECT_FALSE(engine.bootstrapping_);
-    EXPECT_FALSE(engine.InitializePropertyMapDefaults());
-    EXPECT_TRUE(PayloadSessionManager::Instance());
 }

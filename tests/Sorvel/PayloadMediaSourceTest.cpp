@@ -15,8 +15,8 @@
 
 #include <iterator>
 #include <stdexcept>
+#include <string>
 
-using ::testing::HasSubstr;
 using tolktest::ProxyXml;
 
 namespace {
@@ -91,6 +91,23 @@ protected:
             "</array></dict></plist>");
     }
 
+    // The stored media values as "type|order|path|name", or "none".
+    std::string Stored(const char* code)
+    {
+        PayloadMediaSource::MediaType type = PayloadMediaSource::kMediaTypeLocal;
+        std::uint16_t order = 0;
+        FileSystemPath path("/");
+        std::string name;
+        if (!PayloadMediaSource::GetCAPSMediaInformation(session_, code, type, order, path, name))
+            return "none";
+        return std::to_string(type) + "|" + std::to_string(order) + "|" + path.AsUTF8String() + "|" + name;
+    }
+    static std::string Current(const PayloadMediaSource& source)
+    {
+        return std::to_string(source.GetMediaType()) + "|" + std::to_string(source.GetVolumeOrder()) + "|" +
+               source.GetPath().AsUTF8String() + "|" + source.GetMediaName();
+    }
+
     capsiSession* session_ = nullptr;
     boost::shared_ptr<ConfigurationData::ConfigurationDataStore> configuration_;
 };
@@ -101,63 +118,31 @@ std::string VolumeXml(const std::string& name, const std::string& payloads)
            "</Payloads></Volume>";
 }
 
+const char kThirdPartyHead[] =
+    "<PayloadInfo><Satisfies><ProductInfo><Family>NonOrvexPayload</Family></ProductInfo></Satisfies>"
+    "<ThirdPartyComponent><Metadata><Type>cfmApplication</Type>";
+const char kThirdPartyTail[] = "</Metadata></ThirdPartyComponent></PayloadInfo>";
+
 }  // namespace
 
 TEST_F(PayloadMediaSourceTest, MediaValuesStoredAndRead)
 {
     RecordPayload("{A}");
     ASSERT_TRUE(PayloadMediaSource::SetCAPSMediaInformation(session_, "{A}", "1", "2", "/Volumes/Disk 2", "Disk 2"));
-    PayloadMediaSource::MediaType type = PayloadMediaSource::kMediaTypeLocal;
-    std::uint16_t order = 0;
-    FileSystemPath path;
-    std::string name;
-    ASSERT_TRUE(PayloadMediaSource::GetCAPSMediaInformation(session_, "{A}", type, order, path, name));
-    EXPECT_EQ(type, PayloadMediaSource::kMediaTypeVolume);
-    EXPECT_EQ(order, 2);
-    EXPECT_EQ(path.AsUTF8String(), "/Volumes/Disk 2");
-    EXPECT_EQ(name, "Disk 2");
-
+    EXPECT_EQ(Stored("{A}"), "1|2|/Volumes/Disk 2|Disk 2");
     // Only "1" is a media volume; the index is its leading number.
-    const struct {
-        const char* type;
-        const char* index;
-        PayloadMediaSource::MediaType expectedType;
-        std::uint16_t expectedOrder;
-    } rows[] = {
-        {"01", "12abc", PayloadMediaSource::kMediaTypeLocal, 12},
-        {"true", "abc", PayloadMediaSource::kMediaTypeLocal, 0},
-        {"2", "3", PayloadMediaSource::kMediaTypeLocal, 3},
-    };
-    for (const auto& row : rows) {
-        ASSERT_TRUE(PayloadMediaSource::SetCAPSMediaInformation(session_, "{A}", row.type, row.index, "/p", ""));
-        ASSERT_TRUE(PayloadMediaSource::GetCAPSMediaInformation(session_, "{A}", type, order, path, name));
-        EXPECT_EQ(type, row.expectedType) << row.type;
-        EXPECT_EQ(order, row.expectedOrder) << row.index;
-    }
-}
+    ASSERT_TRUE(PayloadMediaSource::SetCAPSMediaInformation(session_, "{A}", "01", "12abc", "/p", ""));
+    EXPECT_EQ(Stored("{A}"), "0|12|/p|");
+    ASSERT_TRUE(PayloadMediaSource::SetCAPSMediaInformation(session_, "{A}", "true", "abc", "/p", ""));
+    EXPECT_EQ(Stored("{A}"), "0|0|/p|");
 
-TEST_F(PayloadMediaSourceTest, IncompleteMediaValues)
-{
-    RecordPayload("{A}");
-    ASSERT_EQ(kCapsOK, capsSetPayloadData(session_, "{A}", kCapsDomainProperties, "mediaType", "1"));
-    ASSERT_EQ(kCapsOK, capsSetPayloadData(session_, "{A}", kCapsDomainProperties, "mediaVolumeIndex", "4"));
-    PayloadMediaSource::MediaType type = PayloadMediaSource::kMediaTypeLocal;
-    std::uint16_t order = 9;
-    FileSystemPath path("/unchanged");
-    std::string name = "unchanged";
-    // Without a path there is no record, and nothing is changed.
-    EXPECT_FALSE(PayloadMediaSource::GetCAPSMediaInformation(session_, "{A}", type, order, path, name));
-    EXPECT_EQ(order, 9);
-    EXPECT_EQ(path.AsUTF8String(), "/unchanged");
-    EXPECT_EQ(name, "unchanged");
-    // A path that cannot be one is no record either.
+    // Without a name there is a record; without a path, or with one that is no path, there is none.
+    ASSERT_EQ(kCapsOK, capsRemovePayloadData(session_, "{A}", kCapsDomainProperties, "mediaName"));
+    EXPECT_EQ(Stored("{A}"), "0|0|/p|");
     ASSERT_EQ(kCapsOK, capsSetPayloadData(session_, "{A}", kCapsDomainProperties, "mediaPath", "relative"));
-    EXPECT_FALSE(PayloadMediaSource::GetCAPSMediaInformation(session_, "{A}", type, order, path, name));
-    // Without a name there is one, with an empty name.
-    ASSERT_EQ(kCapsOK, capsSetPayloadData(session_, "{A}", kCapsDomainProperties, "mediaPath", "/media"));
-    EXPECT_TRUE(PayloadMediaSource::GetCAPSMediaInformation(session_, "{A}", type, order, path, name));
-    EXPECT_EQ(name, "");
-    EXPECT_EQ(order, 4);
+    EXPECT_EQ(Stored("{A}"), "none");
+    ASSERT_EQ(kCapsOK, capsRemovePayloadData(session_, "{A}", kCapsDomainProperties, "mediaPath"));
+    EXPECT_EQ(Stored("{A}"), "none");
 
     // A payload the database does not know takes no values.
     EXPECT_FALSE(PayloadMediaSource::SetCAPSMediaInformation(session_, "{Unknown}", "1", "1", "/p", "n"));
@@ -166,85 +151,60 @@ TEST_F(PayloadMediaSourceTest, IncompleteMediaValues)
 TEST_F(PayloadMediaSourceTest, VolumeOfTheSetupDescription)
 {
     const auto proxy = Proxy("A", ProxyXml("{A}"));
-    PayloadMediaSource third = Source(
-        "A", proxy,
-        Volumes(VolumeXml("Disk 1", "<Payload folder=\"B\"/>") + VolumeXml("Disk 2", "") +
-                VolumeXml("Disk 3", "<Payload folder=\"C\"/><Payload folder=\"A\">Disc3</Payload>")));
-    EXPECT_EQ(third.GetMediaType(), PayloadMediaSource::kMediaTypeVolume);
-    EXPECT_EQ(third.GetVolumeOrder(), 3);
-    EXPECT_EQ(third.GetMediaName(), "Disk 3");
     // The path is the root of the volume that holds the image: here the start-up volume.
-    EXPECT_EQ(third.GetPath().AsUTF8String(), sysroot_.Root());
+    EXPECT_EQ(Current(Source("A", proxy,
+                             Volumes(VolumeXml("Disk 1", "<Payload folder=\"B\"/>") + VolumeXml("Disk 2", "") +
+                                     VolumeXml("Disk 3", "<Payload folder=\"C\"/><Payload folder=\"A\">x</Payload>")))),
+              "1|3|" + sysroot_.Root() + "|Disk 3");
+    EXPECT_EQ(Source("A", proxy, Volumes(VolumeXml("Disk 1", "") + VolumeXml("Disk 2", ""))).GetVolumeOrder(), 3);
+    EXPECT_EQ(Source("A", proxy).GetVolumeOrder(), 1);
 
-    PayloadMediaSource none =
-        Source("A", proxy, Volumes(VolumeXml("Disk 1", "<Payload folder=\"B\"/>") + VolumeXml("Disk 2", "")));
-    EXPECT_EQ(none.GetMediaType(), PayloadMediaSource::kMediaTypeLocal);
-    EXPECT_EQ(none.GetVolumeOrder(), 3);
-
-    PayloadMediaSource noSetup = Source("A", proxy);
-    EXPECT_EQ(noSetup.GetMediaType(), PayloadMediaSource::kMediaTypeLocal);
-    EXPECT_EQ(noSetup.GetVolumeOrder(), 1);
+    // A Payload element without a folder, on a volume searched before the match; a volume without a name.
+    EXPECT_THROW(Source("A", proxy,
+                        Volumes(VolumeXml("Disk 1", "<Payload>x</Payload>") +
+                                VolumeXml("Disk 2", "<Payload folder=\"A\"/>"))),
+                 std::runtime_error);
+    EXPECT_THROW(Source("A", proxy, Volumes(VolumeXml("", "<Payload folder=\"A\"/>"))), std::runtime_error);
 }
 
-TEST_F(PayloadMediaSourceTest, UnusableSetupDescriptionThrows)
+TEST_F(PayloadMediaSourceTest, UpdateToTheInstallationSource)
 {
-    const auto proxy = Proxy("A", ProxyXml("{A}"));
-    try {
-        Source("A", proxy,
-               Volumes(VolumeXml("Disk 1", "<Payload>x</Payload>") + VolumeXml("Disk 2", "<Payload folder=\"A\"/>")));
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Invalid configuration data.  @folder not specified for PayloadLocation: A");
-    }
-    try {
-        Source("A", proxy, Volumes(VolumeXml("", "<Payload folder=\"A\"/>")));
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Invalid configuration data.  Unable to get location for folder: A");
-    }
-}
-
-TEST_F(PayloadMediaSourceTest, LocalSourceWhereTheImageIs)
-{
-    // Whatever "Setup.xml" says, an image found on a fixed volume is taken where it is.
-    PayloadMediaSource source = Source("A", Proxy("A", ProxyXml("{A}"), true),
-                                       Volumes(VolumeXml("Disk 2", "<Payload folder=\"A\"/>")));
-    ASSERT_TRUE(source.Update(nullptr, Proxy("A", ProxyXml("{A}"), true), FileSystemPath(medium_), nullptr, nullptr));
-    EXPECT_EQ(source.GetMediaType(), PayloadMediaSource::kMediaTypeLocal);
-    EXPECT_EQ(source.GetPath().AsUTF8String(), medium_ + "/payloads/A/A.dmg");
-
-    // Without "Setup.xml" and without the image, the source path is still the best guess.
-    const auto missing = Proxy("B", ProxyXml("{B}"));
-    PayloadMediaSource guessed = Source("B", missing);
-    ASSERT_TRUE(guessed.Update(nullptr, missing, FileSystemPath(medium_), nullptr, nullptr));
-    EXPECT_EQ(guessed.GetPath().AsUTF8String(), medium_ + "/payloads/B/B.dmg");
-    EXPECT_EQ(guessed.GetVolumeOrder(), 1);
-}
-
-TEST_F(PayloadMediaSourceTest, RemovableSourceIsTheNamedVolume)
-{
-    const auto proxy = Proxy("A", ProxyXml("{A}"));
     const auto volumes = Volumes(VolumeXml("Disk 1", "<Payload folder=\"B\"/>") +
                                  VolumeXml("Disk 2", "<Payload folder=\"A\">Disc2</Payload>"));
-    // The image is not under the source path: it is on the volume of its name.
-    PayloadMediaSource source = Source("A", proxy, volumes);
-    ASSERT_TRUE(source.Update(nullptr, proxy, FileSystemPath(sysroot_.Scratch()), nullptr, nullptr));
-    EXPECT_EQ(source.GetMediaType(), PayloadMediaSource::kMediaTypeVolume);
-    EXPECT_EQ(source.GetVolumeOrder(), 2);
-    EXPECT_EQ(source.GetPath().AsUTF8String(), sysroot_.Path("/Volumes/Disk 2/Disc2/payloads/A/A.dmg"));
+    const std::string onDisk2 = sysroot_.Path("/Volumes/Disk 2/Disc2/payloads/A/A.dmg");
 
-    // The image is under the source path, but that is a removable volume.
+    // An image found on a fixed volume is taken where it is, whatever "Setup.xml" says.
+    const auto local = Proxy("A", ProxyXml("{A}"), true);
+    PayloadMediaSource source = Source("A", local, volumes);
+    ASSERT_TRUE(source.Update(nullptr, local, FileSystemPath(medium_), nullptr, nullptr));
+    EXPECT_EQ(Current(source), "0|2|" + medium_ + "/payloads/A/A.dmg|Disk 2");
+
+    // Not found under the source path: it is on the volume of its name.
+    PayloadMediaSource elsewhere = Source("A", local, volumes);
+    ASSERT_TRUE(elsewhere.Update(nullptr, local, FileSystemPath(sysroot_.Scratch()), nullptr, nullptr));
+    EXPECT_EQ(Current(elsewhere), "1|2|" + onDisk2 + "|Disk 2");
+
+    // Found, but the source is a removable volume: again the volume of its name.
     DeclareRemovableVolume("/Volumes/Installer");
-    const std::string removableMedium = sysroot_.Path("/Volumes/Installer");
-    tolktest::MakeFolders(removableMedium + "/payloads/A");
-    tolktest::WriteTextFile(removableMedium + "/payloads/A/A.dmg", "image");
-    PayloadMediaSource fromDisc = Source("A", proxy, volumes);
-    ASSERT_TRUE(fromDisc.Update(nullptr, proxy, FileSystemPath(removableMedium), nullptr, nullptr));
-    EXPECT_EQ(fromDisc.GetPath().AsUTF8String(), sysroot_.Path("/Volumes/Disk 2/Disc2/payloads/A/A.dmg"));
+    const std::string disc = sysroot_.Path("/Volumes/Installer");
+    tolktest::MakeFolders(disc + "/payloads/A");
+    tolktest::WriteTextFile(disc + "/payloads/A/A.dmg", "image");
+    PayloadMediaSource fromDisc = Source("A", local, volumes);
+    ASSERT_TRUE(fromDisc.Update(nullptr, local, FileSystemPath(disc), nullptr, nullptr));
+    EXPECT_EQ(fromDisc.GetPath().AsUTF8String(), onDisk2);
+    // ... which cannot be found again without a name.
+    PayloadMediaSource unnamed = Source("A", local);
+    EXPECT_FALSE(unnamed.Update(nullptr, local, FileSystemPath(disc), nullptr, nullptr));
 
-    // A removable source without a volume name cannot be found again.
-    PayloadMediaSource unnamed = Source("A", proxy);
-    EXPECT_FALSE(unnamed.Update(nullptr, proxy, FileSystemPath(removableMedium), nullptr, nullptr));
+    // Without "Setup.xml" and without the image, the source path is the best guess.
+    PayloadMediaSource guessed = Source("A", local);
+    ASSERT_TRUE(guessed.Update(nullptr, local, FileSystemPath(sysroot_.Scratch()), nullptr, nullptr));
+    EXPECT_EQ(Current(guessed), "0|1|" + sysroot_.Scratch() + "/payloads/A/A.dmg|");
+
+    // A proxy that names no product cannot be placed.
+    const auto silent = Proxy("Q", "<PayloadInfo/>");
+    PayloadMediaSource noProduct = Source("Q", silent);
+    EXPECT_FALSE(noProduct.Update(nullptr, silent, FileSystemPath(medium_), nullptr, nullptr));
 }
 
 TEST_F(PayloadMediaSourceTest, UpgradedPayloadUsesItsStoredRecord)
@@ -260,74 +220,38 @@ TEST_F(PayloadMediaSourceTest, UpgradedPayloadUsesItsStoredRecord)
     const auto proxy = Proxy("A", ProxyXml("{A}"), true);
     PayloadMediaSource source = Source("A", proxy);
     ASSERT_TRUE(source.Update(nullptr, proxy, FileSystemPath(medium_), nullptr, nullptr));
-    EXPECT_EQ(source.GetMediaType(), PayloadMediaSource::kMediaTypeVolume);
-    EXPECT_EQ(source.GetVolumeOrder(), 2);
-    EXPECT_EQ(source.GetPath().AsUTF8String(), "/Volumes/Old");
-    EXPECT_EQ(source.GetMediaName(), "Old");
+    EXPECT_EQ(Current(source), "1|2|/Volumes/Old|Old");
 
     // A copy has neither the codes nor the stored record: it goes by the source path.
     PayloadMediaSource copy(source);
     ASSERT_TRUE(copy.Update(nullptr, proxy, FileSystemPath(medium_), nullptr, nullptr));
-    EXPECT_EQ(copy.GetPath().AsUTF8String(), medium_ + "/payloads/A/A.dmg");
-    EXPECT_EQ(copy.GetMediaType(), PayloadMediaSource::kMediaTypeLocal);
+    EXPECT_EQ(Current(copy), "0|2|" + medium_ + "/payloads/A/A.dmg|Old");
 
     // Upgraded, but without a stored record, the payload cannot be found.
     ASSERT_EQ(kCapsOK, capsRemovePayloadDomainData(session_, "{B}", kCapsDomainProperties));
     Commit();
-    try {
-        Source("A", proxy);
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Invalid configuration data.  Unable to get upgrade location for folder: A");
-    }
+    EXPECT_THROW(Source("A", proxy), std::runtime_error);
 }
 
 TEST_F(PayloadMediaSourceTest, ThirdPartyPackageBesideTheImage)
 {
-    // The family marks another maker's payload; its package lies in the payload's folder.
-    const auto thirdParty = Proxy(
-        "T", "<PayloadInfo><InstallerProperties><Property name=\"OrvexCode\">{T}</Property></InstallerProperties>"
-             "<Satisfies><ProductInfo><Family>NonOrvexPayload</Family></ProductInfo></Satisfies>"
-             "<ThirdPartyComponent><Metadata><Type>cfmApplication</Type><Name>Tool.app</Name></Metadata>"
-             "</ThirdPartyComponent></PayloadInfo>");
-    tolktest::MakeFolders(medium_ + "/payloads/T/Tool.app");
-    PayloadMediaSource source = Source("T", thirdParty);
-    ASSERT_TRUE(source.Update(nullptr, thirdParty, FileSystemPath(medium_), nullptr, nullptr));
-    EXPECT_EQ(source.GetPath().AsUTF8String(), medium_ + "/payloads/T/Tool.app");
-
-    // A name script names the package.
+    // The package lies in the payload's folder, named by the component or by its name script.
     InitializeTessel();
-    const auto scripted = Proxy(
-        "S", "<PayloadInfo><Satisfies><ProductInfo><Family>NonOrvexPayload</Family></ProductInfo></Satisfies>"
-             "<ThirdPartyComponent><Metadata><Type>cfmApplication</Type><NameScript>'Tool' + (1 + 1) + '.app'"
-             "</NameScript></Metadata></ThirdPartyComponent></PayloadInfo>");
-    PayloadMediaSource named = Source("S", scripted);
-    ASSERT_TRUE(named.Update(nullptr, scripted, FileSystemPath(medium_), nullptr, nullptr));
-    EXPECT_EQ(named.GetPath().AsUTF8String(), medium_ + "/payloads/S/Tool2.app");
-    std::string result = "kept";
-    EXPECT_TRUE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "6 * 7", result));
-    EXPECT_EQ(result, "42");
-    EXPECT_FALSE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "no such thing(", result));
-    EXPECT_FALSE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "", result));
-    EXPECT_EQ(result, "42");
-
-    // A component without a package name, or a proxy that says nothing of its product, fails.
-    const auto nameless = Proxy(
-        "N", "<PayloadInfo><Satisfies><ProductInfo><Family>NonOrvexPayload</Family></ProductInfo></Satisfies>"
-             "<ThirdPartyComponent><Metadata><Type>cfmApplication</Type></Metadata></ThirdPartyComponent></PayloadInfo>");
+    const auto named = Proxy("T", std::string(kThirdPartyHead) + "<Name>Tool.app</Name>" + kThirdPartyTail);
+    const auto scripted =
+        Proxy("S", std::string(kThirdPartyHead) + "<NameScript>'Tool' + (1 + 1) + '.app'</NameScript>" + kThirdPartyTail);
+    const auto nameless = Proxy("N", std::string(kThirdPartyHead) + kThirdPartyTail);
+    PayloadMediaSource byName = Source("T", named);
+    ASSERT_TRUE(byName.Update(nullptr, named, FileSystemPath(medium_), nullptr, nullptr));
+    EXPECT_EQ(byName.GetPath().AsUTF8String(), medium_ + "/payloads/T/Tool.app");
+    PayloadMediaSource byScript = Source("S", scripted);
+    ASSERT_TRUE(byScript.Update(nullptr, scripted, FileSystemPath(medium_), nullptr, nullptr));
+    EXPECT_EQ(byScript.GetPath().AsUTF8String(), medium_ + "/payloads/S/Tool2.app");
     PayloadMediaSource noName = Source("N", nameless);
     EXPECT_FALSE(noName.Update(nullptr, nameless, FileSystemPath(medium_), nullptr, nullptr));
-    const auto silent = Proxy("Q", "<PayloadInfo/>");
-    PayloadMediaSource noProduct = Source("Q", silent);
-    EXPECT_FALSE(noProduct.Update(nullptr, silent, FileSystemPath(medium_), nullptr, nullptr));
-}
 
-TEST_F(PayloadMediaSourceTest, DumpNamesTheCurrentMedium)
-{
-    PayloadMediaSource::PayloadMediaInfo info;
-    info.mediaType = PayloadMediaSource::kMediaTypeVolume;
-    info.volumeOrder = 2;
-    info.mediaName = "Disk 2";
-    info.path = FileSystemPath("/Volumes/Disk 2");
-    EXPECT_EQ(info.Dump(), "Type: 1, Volume Order: 2, Media Name: Disk 2, Path: /Volumes/Disk 2");
+    std::string result = "kept";
+    EXPECT_FALSE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "no such thing(", result));
+    EXPECT_TRUE(ThirdPartyPayloadSupportUtilites::RunThirdPartyScript(nullptr, "undefined", result));
+    EXPECT_EQ(result, "kept");
 }

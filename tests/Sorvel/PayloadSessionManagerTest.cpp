@@ -96,18 +96,6 @@ TEST_F(PayloadSessionManagerTest, DriverPayload)
     EXPECT_EQ(name, "Main Product 3.1.log");
 }
 
-TEST_F(PayloadSessionManagerTest, OnePayloadWithoutDriverElementIsTheDriver)
-{
-    AddProxy("Only", ProxyXml("{A}", "Only Product", "2"));
-    WriteSetupXml("<Media/>");
-    boost::shared_ptr<PayloadSessionManager> session = Start();
-    ASSERT_TRUE(session);
-    EXPECT_EQ(session->GetDriverPayloadOrvexCode(), "{A}");
-    std::string name;
-    EXPECT_TRUE(session->GetLogfileName(name));
-    EXPECT_EQ(name, "Only Product 2.log");
-}
-
 TEST_F(PayloadSessionManagerTest, NoPayloadsFolderGivesAnEmptySession)
 {
     boost::shared_ptr<PayloadSessionManager> session;
@@ -122,16 +110,6 @@ TEST_F(PayloadSessionManagerTest, NoPayloadsFolderGivesAnEmptySession)
     EXPECT_EQ(name, "");
     boost::shared_ptr<ConfigurationData::ConfigurationDataStore> configuration;
     EXPECT_FALSE(session->GetConfigurationData(configuration));
-}
-
-TEST_F(PayloadSessionManagerTest, SecondInitializeKeepsTheSession)
-{
-    AddProxy("a", ProxyXml("{A}"));
-    boost::shared_ptr<PayloadSessionManager> first = Start();
-    AddProxy("b", ProxyXml("{B}"));
-    EXPECT_FALSE(PayloadSessionManager::Initialize(FileSystemPath(medium_), PayloadProxyFileConstants::kProxyFileTypeAny));
-    EXPECT_EQ(PayloadSessionManager::Instance(), first);
-    EXPECT_EQ(first->GetSessionOrvexCodes().size(), 1u);
 }
 
 TEST_F(PayloadSessionManagerTest, ReleaseEndsTheSessionButNotItsHolders)
@@ -186,49 +164,39 @@ TEST_F(PayloadSessionManagerTest, ProxyFileTypes)
 
 TEST_F(PayloadSessionManagerTest, PayloadIdentityFromTheProxyFile)
 {
-    AddProxy("a", "<PayloadInfo><InstallerProperties><Property name=\"OrvexCode\">{A}</Property>"
-                  "<Property name=\"INSTALLDIR\">[OrvexProgramFiles]</Property>"
-                  "<Property name=\"ProductName\">Name</Property><Property name=\"ProductVersion\">4.5</Property>"
-                  "</InstallerProperties><BuildInfo><Property name=\"Created\">20240611.1</Property></BuildInfo>"
-                  "<Satisfies><ProductInfo><Family>Family</Family><ProductName>Name</ProductName>"
-                  "<ProductVersion>4.5</ProductVersion></ProductInfo>"
-                  "<ProductInfo><Family>Second</Family></ProductInfo></Satisfies></PayloadInfo>");
-    AddProxy("b", "<PayloadInfo><InstallerProperties><Property name=\"OrvexCode\">{B}</Property>"
-                  "<Property name=\"ProductName\">B</Property><Property name=\"Language\">en_US</Property>"
-                  "</InstallerProperties><BuildInfo><Property name=\"Created\">7</Property></BuildInfo>"
-                  "<Satisfies><ProductInfo/></Satisfies></PayloadInfo>");
-    AddProxy("c", "<PayloadInfo><InstallerProperties><Property name=\"OrvexCode\">{C}</Property>"
-                  "<Property name=\"ProductName\">C</Property><Property name=\"ProductVersion\">1</Property>"
-                  "</InstallerProperties><Satisfies/></PayloadInfo>");
+    const std::string head = "<PayloadInfo><InstallerProperties><Property name=\"OrvexCode\">";
+    AddProxy("a", head + "{A}</Property><Property name=\"INSTALLDIR\">x</Property><Property name=\"ProductName\">"
+                         "Name</Property><Property name=\"ProductVersion\">4.5</Property></InstallerProperties>"
+                         "<BuildInfo><Property name=\"Created\">20240611.1</Property></BuildInfo><Satisfies>"
+                         "<ProductInfo><Family>Family</Family><ProductName>Name</ProductName></ProductInfo>"
+                         "<ProductInfo><Family>Second</Family></ProductInfo></Satisfies></PayloadInfo>");
+    AddProxy("b", head + "{B}</Property><Property name=\"ProductName\">B</Property></InstallerProperties>"
+                         "<BuildInfo><Property name=\"Created\">7</Property></BuildInfo></PayloadInfo>");
+    AddProxy("c", head + "{C}</Property><Property name=\"ProductName\">C</Property><Property "
+                         "name=\"ProductVersion\">1</Property></InstallerProperties></PayloadInfo>");
     boost::shared_ptr<PayloadSessionManager> session = Start();
     ASSERT_TRUE(session);
+    // "code|name|version|build" after the call, and its result.
+    auto properties = [&](const std::string& code, bool& result) {
+        std::string values[4] = {"-", "-", "-", "-"};
+        result = DataAccessUtilities::GetPayloadPropertiesFromAccesssor(session->GetPayloadAccessorForOrvexCode(code),
+                                                                         values[0], values[1], values[2], values[3]);
+        return values[0] + "|" + values[1] + "|" + values[2] + "|" + values[3];
+    };
+    bool result = false;
+    EXPECT_EQ(properties("{A}", result), "{A}|Name|4.5|20240611.1");
+    EXPECT_TRUE(result);
+    // Without a version: false, with what was found set. Without a build: nothing set.
+    EXPECT_EQ(properties("{B}", result), "{B}|B|-|7");
+    EXPECT_FALSE(result);
+    EXPECT_EQ(properties("{C}", result), "-|-|-|-");
+    EXPECT_FALSE(result);
 
-    std::string code, name, version, build;
-    EXPECT_TRUE(DataAccessUtilities::GetPayloadPropertiesFromAccesssor(session->GetPayloadAccessorForOrvexCode("{A}"),
-                                                                       code, name, version, build));
-    EXPECT_EQ(code + "|" + name + "|" + version + "|" + build, "{A}|Name|4.5|20240611.1");
-
-    // Without a version: false, with what was found set.
-    code = name = version = build = "-";
-    EXPECT_FALSE(DataAccessUtilities::GetPayloadPropertiesFromAccesssor(session->GetPayloadAccessorForOrvexCode("{B}"),
-                                                                        code, name, version, build));
-    EXPECT_EQ(code + "|" + name + "|" + version + "|" + build, "{B}|B|-|7");
-
-    // Without a build identifier nothing is set.
-    code = name = version = build = "-";
-    EXPECT_FALSE(DataAccessUtilities::GetPayloadPropertiesFromAccesssor(session->GetPayloadAccessorForOrvexCode("{C}"),
-                                                                        code, name, version, build));
-    EXPECT_EQ(code + "|" + name + "|" + version + "|" + build, "-|-|-|-");
-    EXPECT_FALSE(DataAccessUtilities::GetPayloadPropertiesFromAccesssor(boost::shared_ptr<PayloadAccessor>(), code,
-                                                                        name, version, build));
-
-    // The first satisfied product counts.
-    std::string family = "-";
+    // The first satisfied product counts; a proxy without one gives nothing.
+    std::string family, name, version;
     EXPECT_TRUE(DataAccessUtilities::GetSatisfiesData(session->GetPayloadAccessorForOrvexCode("{A}"), family, name,
                                                       version));
-    EXPECT_EQ(family + "|" + name + "|" + version, "Family|Name|4.5");
-    family = name = version = "-";
+    EXPECT_EQ(family + "|" + name + "|" + version, "Family|Name|");
     EXPECT_FALSE(DataAccessUtilities::GetSatisfiesData(session->GetPayloadAccessorForOrvexCode("{C}"), family, name,
                                                        version));
-    EXPECT_EQ(family + "|" + name + "|" + version, "-|-|-");
 }

@@ -4,7 +4,6 @@
 #include "ThreadPayloadOperation.h"
 #include "UIThreadOperationManager.h"
 
-#include "LogFactory.h"
 #include "FakeThreadOperation.h"
 #include "support/TempSystemRoot.h"
 
@@ -53,12 +52,19 @@ protected:
 
 TEST_F(ThreadPayloadOperationTest, StatusPolledWhileTheOperationRuns)
 {
-    Gate started, reported, release;
+    Gate started, reported, release, finish;
+    std::uint32_t capped = 0;
     boost::shared_ptr<FakeThreadOperation> operation(new FakeThreadOperation([&](FakeThreadOperation& op, UIThreadOperationManager&) {
         started.Open();
         release.Wait();
+        // More than a hundred is a hundred.
+        op.SetPercentComplete(150);
+        ThreadPayloadOperationState seen;
+        op.GetOwningThread()->GetStatus(seen);
+        capped = seen.percentComplete;
         op.SetPercentCompleteAndStatusMessage(40, Message(7, "file", "a.txt"));
         reported.Open();
+        finish.Wait();
         return 0;
     }));
     boost::shared_ptr<ThreadPayloadOperation> thread = Thread(operation);
@@ -78,6 +84,11 @@ TEST_F(ThreadPayloadOperationTest, StatusPolledWhileTheOperationRuns)
 
     release.Open();
     reported.Wait();
+    state = Status(*thread);
+    EXPECT_EQ(capped, 100u);
+    EXPECT_EQ(state.percentComplete, 40u);
+    EXPECT_EQ(state.statusMessage.Code(), 7);
+    finish.Open();
     WaitUntilFinished(*thread);
     state = Status(*thread);
     EXPECT_EQ(state.percentComplete, 100u);
@@ -86,26 +97,6 @@ TEST_F(ThreadPayloadOperationTest, StatusPolledWhileTheOperationRuns)
     EXPECT_EQ(thread->GetRunResult(), 1);
     EXPECT_EQ(operation->GetPercentComplete(), 40u);
     EXPECT_EQ(operation->GetStatusMessage().Code(), 7);
-}
-
-TEST_F(ThreadPayloadOperationTest, PercentIsCappedAtAHundred)
-{
-    std::vector<std::uint32_t> seen;
-    boost::shared_ptr<ThreadPayloadOperation> thread;
-    boost::shared_ptr<FakeThreadOperation> operation(new FakeThreadOperation([&](FakeThreadOperation& op, UIThreadOperationManager&) {
-        op.SetPercentComplete(150);
-        seen.push_back(Status(*thread).percentComplete);
-        op.SetPercentComplete(0);
-        seen.push_back(Status(*thread).percentComplete);
-        op.SetStatusMessage(Message(3));
-        seen.push_back(Status(*thread).percentComplete);
-        return 0;
-    }));
-    thread = Thread(operation);
-    ASSERT_TRUE(thread->Run());
-    WaitUntilFinished(*thread);
-    EXPECT_THAT(seen, ElementsAre(100u, 0u, 0u));
-    EXPECT_EQ(Status(*thread).statusMessage.Code(), 3);
 }
 
 TEST_F(ThreadPayloadOperationTest, ErrorLinesAreCollectedInOrder)
@@ -141,28 +132,6 @@ TEST_F(ThreadPayloadOperationTest, ErrorLinesAreCollectedInOrder)
     EXPECT_TRUE(Status(*next).errorTexts.empty());
 }
 
-TEST_F(ThreadPayloadOperationTest, LinesGoToTheNamedLogger)
-{
-    Logger* logger = LogFactory::Instance().GetLogger("ThreadPayloadOperationTest");
-    ASSERT_NE(logger, nullptr);
-    const std::string path = sysroot_.Scratch() + "/thread.log";
-    logger->SetLogfilePath(path);
-    logger->SetLevel(LogAppender::kLogDebug);
-    boost::shared_ptr<FakeThreadOperation> operation(new FakeThreadOperation([](FakeThreadOperation& op, UIThreadOperationManager&) {
-        op.AppendToLog(LogAppender::kLogError, "went wrong");
-        op.AppendToLog(LogAppender::kLogDebug, "detail");
-        return 0;
-    }));
-    boost::shared_ptr<ThreadPayloadOperation> thread = Thread(operation, "ThreadPayloadOperationTest");
-    ASSERT_TRUE(thread->Run());
-    WaitUntilFinished(*thread);
-    const std::string log = tolktest::ReadTextFile(path);
-    EXPECT_THAT(log, HasSubstr("Installer Operation: FakeThreadOperation"));
-    EXPECT_THAT(log, HasSubstr("went wrong"));
-    EXPECT_THAT(log, HasSubstr("detail"));
-    EXPECT_THAT(Status(*thread).errorTexts, ElementsAre("went wrong"));
-}
-
 TEST_F(ThreadPayloadOperationTest, AnOperationRunsOnlyOnce)
 {
     boost::shared_ptr<FakeThreadOperation> operation(
@@ -195,30 +164,6 @@ TEST_F(ThreadPayloadOperationTest, AnOperationThatThrowsStillEnds)
     EXPECT_EQ(state.statusMessage.Code(), 4);
 }
 
-TEST_F(ThreadPayloadOperationTest, MessagesFromTheInterfaceInOrder)
-{
-    Gate posted;
-    std::vector<TolkMessage> received;
-    boost::shared_ptr<ThreadPayloadOperation> thread;
-    boost::shared_ptr<FakeThreadOperation> operation(new FakeThreadOperation([&](FakeThreadOperation& op, UIThreadOperationManager&) {
-        posted.Wait();
-        TolkMessage message = 42;
-        while (op.GetOwningThread()->PopThreadMessage(message))
-            received.push_back(message);
-        return 0;
-    }));
-    thread = Thread(operation);
-    TolkMessage untouched = 9;
-    EXPECT_FALSE(thread->PopThreadMessage(untouched));
-    EXPECT_EQ(untouched, 9);
-    ASSERT_TRUE(thread->Run());
-    thread->PostMessage(-3);
-    thread->PostMessage(TolkMessages::kCancelRequest);
-    posted.Open();
-    WaitUntilFinished(*thread);
-    EXPECT_THAT(received, ElementsAre(-3, 0));
-}
-
 TEST_F(ThreadPayloadOperationTest, UnboundOperationIgnoresReports)
 {
     FakeThreadOperation operation;
@@ -231,33 +176,4 @@ TEST_F(ThreadPayloadOperationTest, UnboundOperationIgnoresReports)
     EXPECT_EQ(operation.GetStatusMessage().Code(), 0);
     EXPECT_FALSE(operation.HasBeenCalled());
     EXPECT_EQ(operation.GetOperationResult(), 1);
-}
-
-TEST_F(ThreadPayloadOperationTest, EmptyOperationIsRefused)
-{
-    boost::shared_ptr<ThreadOperation> empty;
-    try {
-        ThreadPayloadOperation thread(empty, manager_, prompts_, "");
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& error) {
-        EXPECT_STREQ(error.what(), "Thread operation is empty");
-    }
-}
-
-TEST_F(ThreadPayloadOperationTest, StateRecord)
-{
-    ThreadPayloadOperationState state;
-    state.percentComplete = 70;
-    state.statusMessage = Message(5, "a", "b");
-    state.errorTexts.push_back("e");
-    ThreadPayloadOperationState copy(state);
-    copy = copy;
-    EXPECT_EQ(copy.percentComplete, 70u);
-    EXPECT_EQ(copy.statusMessage.Arguments().at("a"), "b");
-    EXPECT_THAT(copy.errorTexts, ElementsAre("e"));
-    copy.Reset();
-    EXPECT_EQ(copy.percentComplete, 0u);
-    EXPECT_EQ(copy.statusMessage.Code(), ThreadPayloadOperationState::kUnknownStatusCode);
-    EXPECT_TRUE(copy.statusMessage.Arguments().empty());
-    EXPECT_TRUE(copy.errorTexts.empty());
 }
