@@ -115,6 +115,15 @@ TEST_F(InstallerEngineServicesTest, OneOperationAtATime)
     EXPECT_EQ(second->calls, 1);
     boost::shared_ptr<ThreadOperation> none;
     EXPECT_FALSE(engine.InstallPayload(none));
+
+    // A thread the system refuses is no started operation.
+    TolkThreadTesting::FailNextThreadStart();
+    boost::shared_ptr<FakeThreadOperation> refused(new FakeThreadOperation);
+    boost::shared_ptr<ThreadOperation> refusedHanded(refused);
+    EXPECT_FALSE(engine.InstallPayload(refusedHanded));
+    ASSERT_TRUE(engine.GetInstallThreadStatus(running, state));
+    EXPECT_FALSE(running);
+    EXPECT_EQ(refused->calls, 0);
 }
 
 TEST_F(InstallerEngineServicesTest, QuestionsAreRelayedThroughTheRequestManager)
