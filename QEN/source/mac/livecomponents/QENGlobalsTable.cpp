@@ -81,6 +81,10 @@ const Mivor::LivePropertyInfo QENGlobalsLC::myTable[] = {
 // One row per function with a body. Adding a function: define its body (declared in
 // QENGlobalFunctions.h) in a source file of this folder and add its row here.
 const QENGlobalsLC::FunctionEntry QENGlobalsLC::myFunctions[] = {
+    {kID_QENCAPSRemoveCollectionData, &QENGlobalFunctions::QENCAPSRemoveCollectionData},
+    {kID_QENCAPSRemovePayloadData, &QENGlobalFunctions::QENCAPSRemovePayloadData},
+    {kID_QENCAPSWriteCollectionData, &QENGlobalFunctions::QENCAPSWriteCollectionData},
+    {kID_QENCAPSWritePayloadData, &QENGlobalFunctions::QENCAPSWritePayloadData},
     {kID_QENGetProperty, &QENGlobalFunctions::QENGetProperty},
     {kID_QENSetProperty, &QENGlobalFunctions::QENSetProperty},
     {kID_QENGetAllPropertyKeys, &QENGlobalFunctions::QENGetAllPropertyKeys},
@@ -89,5 +93,7 @@ const QENGlobalsLC::FunctionEntry QENGlobalsLC::myFunctions[] = {
     {kID_QENSetFractionComplete, &QENGlobalFunctions::QENSetFractionComplete},
     {kID_QENAddToUninstallScript, &QENGlobalFunctions::QENAddToUninstallScript},
     {kID_QENSaveUninstallScript, &QENGlobalFunctions::QENSaveUninstallScript},
+    {kID_QENStoreRelocationData, &QENGlobalFunctions::QENStoreRelocationData},
+    {kID_QENDeleteRelocationData, &QENGlobalFunctions::QENDeleteRelocationData},
     {0, nullptr},
 };
