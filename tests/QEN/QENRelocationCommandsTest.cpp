@@ -179,7 +179,13 @@ TEST_F(QENRelocationTest, ScriptFunctionsCheckTheirArgumentsStoreAndDelete)
     EXPECT_EQ(Stored("{KEY}"), (Strings{Item("a") + " -> " + Item("a"), "S " + volume + " -> " + volume,
                                         "T " + volume + " -> " + volume}));
 
+    // Read back by the next run: only the moved item is listed, every token with its present place.
+    std::filesystem::rename(Item("a"), Item("a moved"));
     StartRun();
+    EXPECT_EQ(Eval("JSON.stringify(QENGetRelocationData('{KEY}'))"),
+              "[[[\"" + Item("a") + "\",\"" + Item("a moved") + "\"]],[[\"S\",\"" + volume + "\",\"" + volume +
+                  "\"],[\"T\",\"" + volume + "\",\"" + volume + "\"]]]");
+
     EXPECT_EQ(Eval("QENDeleteRelocationData('{KEY}')"), "true");
     EXPECT_EQ(Eval("QENStoreRelocationData('', [], [])"), "false");
     EXPECT_TRUE(engine_->CommitPerformedCommands());
