@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FileSystemPath.h"
+#include "PayloadOperationConstants.h"
 #include "TolkMessage.h"
 
 #include <boost/shared_ptr.hpp>
@@ -88,6 +89,12 @@ public:
     // starting nothing, while an operation runs, for an empty operation, before the request
     // queue exists, or when no thread can be started. Clears the bootstrapping flag in any case.
     bool InstallPayload(boost::shared_ptr<ThreadOperation>& operation);
+    // Installs (action 0, from "Bootstrapper.dmg" in the installer parent) or uninstalls (action
+    // 2) the session's bootstrapper on the install thread, for the session id of the properties
+    // or else the session's key. With a "sessionID" the "Sorvel" log moves to a log of its own.
+    // False while an operation runs, without a session id, for another action, without the image,
+    // or when the thread cannot start. Sets the bootstrapping flag unless refused at once.
+    bool InstallBootstrapper(PayloadOperationConstants::InstallAction action, const StringMap& properties);
     // The last status of the install thread and whether it still runs; false, with the outputs
     // unchanged, before the first operation.
     bool GetInstallThreadStatus(bool& running, ThreadPayloadOperationState& state);
@@ -117,6 +124,9 @@ public:
     bool BeginInstallation();
     bool BeginBootstrap();
     bool InitializePropertyMapDefaults();
+    // Uninstalls the session's bootstrapper on the install thread when the session's collection
+    // is recorded without an installed payload; the start's result, false in every other case.
+    bool BeginUninstallBootstrap();
 
     // Test hook: the request queue that Main creates before it runs the driver.
     void SetUIThreadOperationManagerForTesting(const boost::shared_ptr<UIThreadOperationManager>& manager)
@@ -148,6 +158,9 @@ private:
     bool StartScriptingEngine();
     void ReleasePayloadSession();
     bool InstallThreadRunning() const;
+    // Starts the operation on a new install thread (replacing the finished one) and takes over
+    // the pointer; false without the request queue or when no thread can be started.
+    bool StartInstallThread(boost::shared_ptr<ThreadOperation>& operation);
 
     std::vector<std::string> rawArguments_;
     boost::shared_ptr<StringMap> argumentMap_;

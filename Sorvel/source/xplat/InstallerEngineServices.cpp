@@ -1,6 +1,6 @@
 // The engine's services to the drivers and the script interface: the payload session, one
 // payload operation at a time on the install thread with its status and questions, the
-// bootstrapper's parameters and media optimisation.
+// bootstrapper's install, uninstall and parameters, and media optimisation.
 #include "InstallerEngine.h"
 
 #include "BaseLogBlock.h"
@@ -8,6 +8,8 @@
 #include "ChangeDiffTypeImpl.h"
 #include "DataAccessUtilities.h"
 #include "FileSystemUtils.h"
+#include "InstallPayloadOperation.h"
+#include "LocalFileSourceProvider.h"
 #include "LogFactory.h"
 #include "PayloadAccessor.h"
 #include "PayloadProxyFileConstants.h"
@@ -18,9 +20,11 @@
 #include "ThreadPayloadOperationState.h"
 #include "TolkConstants.h"
 #include "UIThreadOperationManager.h"
+#include "UninstallBootstrapperOperation.h"
 #include "UserInterfaceMessagePrompt.h"
 #include "caps.h"
 
+#include <algorithm>
 #include <iterator>
 #include <set>
 
@@ -32,6 +36,35 @@ const int kExitMediaOptimization = 13;
 
 const char* const kDefaultProductName = "Orvex Setup";
 const char* const kDefaultLanguage = "en_US";
+
+// Points the "Sorvel" logger at a log of the bootstrapper's own, named after the product the
+// properties describe (else the session id), and starts it with the properties.
+void StartBootstrapperLog(const std::string& sessionId, const InstallerEngine::StringMap& properties)
+{
+    std::string name = sessionId;
+    InstallerEngine::StringMap::const_iterator display = properties.find("AddRemoveInfoDisplayName");
+    if (display != properties.end()) {
+        name = display->second;
+        InstallerEngine::StringMap::const_iterator version = properties.find("AddRemoveInfoDisplayVersion");
+        if (version != properties.end())
+            name += " " + version->second;
+    }
+    // The name comes from the caller: it must not lead the log out of the log folder.
+    std::replace(name.begin(), name.end(), '/', '-');
+    name += ".log";
+
+    std::string path;
+    Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+    if (logger == nullptr || !PayloadSessionManager::PayloadSessionManagerPlatformMethods::GetLogfilePath(name, path))
+        return;
+    logger->SetLevel(LogAppender::kLogDebug);
+    if (!logger->SetLogfilePath(path))
+        return;
+    InfoLogHeader header(logger, "START - Install Bootstrapper Session");
+    logger->AppendToLog(LogAppender::kLogInfo, "Install Properties:");
+    for (const auto& property : properties)
+        logger->AppendToLog(LogAppender::kLogInfo, "\t" + property.first + "=" + property.second);
+}
 
 }  // namespace
 
@@ -97,8 +130,15 @@ bool InstallerEngine::InstallThreadRunning() const
 bool InstallerEngine::InstallPayload(boost::shared_ptr<ThreadOperation>& operation)
 {
     bootstrapping_ = false;
+    if (InstallThreadRunning() || !operation)
+        return false;
+    return StartInstallThread(operation);
+}
+
+bool InstallerEngine::StartInstallThread(boost::shared_ptr<ThreadOperation>& operation)
+{
     // Without the request queue the operation would have nowhere to ask its questions.
-    if (InstallThreadRunning() || !operation || !uiOperationManager_)
+    if (!uiOperationManager_)
         return false;
     promptList_.reset(new std::vector<UserInterfaceMessagePrompt>);
     installThread_.reset(
@@ -108,6 +148,41 @@ bool InstallerEngine::InstallPayload(boost::shared_ptr<ThreadOperation>& operati
     // A thread the system refused never runs the operation; saying it started would have the
     // interface wait for a result that cannot come.
     return installThread_->Run();
+}
+
+bool InstallerEngine::InstallBootstrapper(PayloadOperationConstants::InstallAction action, const StringMap& properties)
+{
+    if (InstallThreadRunning())
+        return false;
+    bootstrapping_ = true;
+
+    std::string sessionId;
+    StringMap::const_iterator found = properties.find(TolkConstants::kPropSessionID);
+    if (found != properties.end()) {
+        sessionId = found->second;
+        StartBootstrapperLog(sessionId, properties);
+    }
+    if (sessionId.empty()) {
+        boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
+        if (!session)
+            return false;
+        sessionId = session->GetSessionKey();
+        if (sessionId.empty())
+            return false;
+    }
+
+    boost::shared_ptr<ThreadOperation> operation;
+    if (action == PayloadOperationConstants::kInstall) {
+        FileSystemPath image(installerParent_);
+        if (InstallerEnginePlatformMethods::GetBootstrapperPayloadPath(installerParent_, image))
+            operation.reset(new InstallPayloadOperation<LocalFileSourceProvider>(
+                sessionId, installerParent_, LocalFileSourceProvider(image), properties));
+    } else if (action == PayloadOperationConstants::kUninstall) {
+        operation.reset(new UninstallBootstrapperOperation(sessionId));
+    }
+    if (!operation)
+        return false;
+    return StartInstallThread(operation);
 }
 
 bool InstallerEngine::GetInstallThreadStatus(bool& running, ThreadPayloadOperationState& state)
@@ -279,4 +354,29 @@ bool InstallerEngine::InitializePropertyMapDefaults()
 {
     GetPayloadSessionManager();
     return false;
+}
+
+bool InstallerEngine::BeginUninstallBootstrap()
+{
+    if (InstallThreadRunning())
+        return false;
+    boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
+    if (!session)
+        return false;
+    const std::string sessionKey = session->GetSessionKey();
+    bool unused = false;
+    {
+        CAPSSessionPtr database;
+        if (!database.Open())
+            return false;
+        capsCollection collection = {};
+        capsStringList installed = nullptr;
+        unused = capsGetCollection(database, sessionKey.c_str(), &collection) == kCapsOK &&
+                 capsGetCollectionPayloads(database, kCapsInstalled, sessionKey.c_str(), &installed) == kCapsNotFound;
+        // Closed before the uninstall writes from the install thread.
+    }
+    if (!unused)
+        return false;
+    boost::shared_ptr<ThreadOperation> operation(new UninstallBootstrapperOperation(sessionKey));
+    return StartInstallThread(operation);
 }

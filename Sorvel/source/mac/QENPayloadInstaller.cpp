@@ -1,0 +1,18 @@
+#include "QENPayloadInstaller.h"
+
+#include "QENEngine.h"
+#include "ThreadOperation.h"
+
+QENPayloadInstaller::QENPayloadInstaller(const FileSystemPath& imagePath, const PropertyMap& clientProperties,
+                                       ThreadOperation& operation, UIThreadOperationManager& manager,
+                                       std::vector<UserInterfaceMessagePrompt>& prompts)
+    : SorvelQENPayloadController(operation, manager, prompts), imagePath_(imagePath), clientProperties_(clientProperties)
+{
+}
+
+int QENPayloadInstaller::InstallPayload(unsigned long& result)
+{
+    return RunEngine("InstallPayload",
+                     [this]() { return QENEngine::InstallPayload(*this, operation_, imagePath_, clientProperties_); },
+                     result);
+}
