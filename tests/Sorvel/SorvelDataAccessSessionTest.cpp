@@ -389,7 +389,8 @@ TEST_F(InstallStateTest, PayloadsOfOtherMakersAskTheirScript)
                              "\",\"thirdPartyOwner\":\"0\"}")
         << "without an IsInstalledScript";
 
-    LayOutMedium("'1'");
+    // The script reads the host through a data-access publisher of its own.
+    LayOutMedium("eval('(' + GetTolkBuildInfo() + ')').Version.major == '2' ? '1' : '0'");
     Restart();
     capsiSession* database = OpenDatabase();
     const std::string key = SessionKey();
