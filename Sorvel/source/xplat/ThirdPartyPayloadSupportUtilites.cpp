@@ -2,8 +2,11 @@
 
 #include "ChangeDiffTypeImpl.h"
 #include "JSMethodPublisherGroup.h"
+#include "LogFactory.h"
 #include "PayloadProxyFileConstants.h"
 #include "SorvelCommonTQEngine.h"
+#include "SorvelConstants.h"
+#include "SorvelDataAccess.h"
 #include "TolkConstants.h"
 
 #include <cstdint>
@@ -65,14 +68,17 @@ bool RunIsInstalledScript(PayloadProxy::ThirdPartyComponent& component, Installe
     return ran;
 }
 
-bool RunThirdPartyScript(InstallerEngine*, const std::string& script, std::string& result)
+bool RunThirdPartyScript(InstallerEngine* engine, const std::string& script, std::string& result)
 {
     if (script.empty())
         return false;
     try {
-        // The data-access publisher, over the engine and the "Sorvel" logger, joins this group
-        // once it is built; until then a script finds no methods to call.
-        JSMethodPublisherGroup publishers((JSMethodPublisherGroup::PublisherList()));
+        // The script reads the host and the session through a data-access publisher of its own.
+        JSMethodPublisherGroup::PublisherList list;
+        if (engine != nullptr)
+            list.push_back(JSMethodPublisherGroup::PublisherPtr(
+                new SorvelDataAccess(engine, LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog))));
+        JSMethodPublisherGroup publishers(list);
         SorvelCommonTQEngine bridge(publishers);
         Mivor::Variant value;
         std::string errorText;
