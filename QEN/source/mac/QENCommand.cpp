@@ -1,0 +1,26 @@
+#include "QENCommand.h"
+
+QENCommand::QENCommand(LogAppender& log) : log_(log), performed_(false) {}
+
+QENCommand::~QENCommand() {}
+
+bool QENCommand::Perform()
+{
+    const bool result = DoPerform();
+    performed_ = true;
+    return result;
+}
+
+bool QENCommand::Rollback()
+{
+    const bool result = DoRollback();
+    performed_ = false;
+    return result;
+}
+
+bool QENCommand::Commit()
+{
+    const bool result = DoCommit();
+    performed_ = false;
+    return result;
+}

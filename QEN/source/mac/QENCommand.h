@@ -1,0 +1,46 @@
+// QENCommand: the base of every change a command payload makes. The engine performs a command
+// as soon as a script creates it and, when the scripts end, commits or rolls back every command
+// it performed, newest first.
+#pragma once
+
+#include "LogAppender.h"
+
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+
+class QENCommand : private boost::noncopyable {
+public:
+    // The sink the command writes its messages to: the engine's log filter, so that every line
+    // carries the command's number.
+    explicit QENCommand(LogAppender& log);
+    virtual ~QENCommand();
+
+    // The logged name: each command answers its own class name.
+    virtual std::string GetName() const = 0;
+
+    // What the engine calls. Each answers what the Do operation answered; Perform marks the
+    // command performed whatever DoPerform gave, Rollback and Commit clear the mark.
+    bool Perform();
+    bool Rollback();
+    bool Commit();
+
+    bool IsPerformed() const { return performed_; }
+
+protected:
+    // Makes the change, keeping what the rollback needs. A failing perform must leave nothing
+    // behind: the engine never rolls back a command whose perform failed.
+    virtual bool DoPerform() = 0;
+    // Undoes the change.
+    virtual bool DoRollback() = 0;
+    // Makes the change final (removes backups and the like).
+    virtual bool DoCommit() = 0;
+
+    LogAppender& log_;
+
+private:
+    bool performed_;
+};
+
+typedef boost::shared_ptr<QENCommand> QENCommandPtr;

@@ -1,0 +1,188 @@
+#include "QENEngine.h"
+
+#include <boost/format.hpp>
+
+// ---- EngineLogFilter ----
+
+QENEngine::EngineLogFilter::EngineLogFilter(LogAppender& inner) : inner_(inner), commandNumber_(0) {}
+
+QENEngine::EngineLogFilter::~EngineLogFilter() {}
+
+void QENEngine::EngineLogFilter::AppendToLog(LogLevel level, const std::string& text)
+{
+    if (commandNumber_ == 0) {
+        inner_.AppendToLog(level, text);
+        return;
+    }
+    std::string numbered;
+    try {
+        numbered = (boost::format("%1% %2%") % commandNumber_ % text).str();
+    } catch (...) {
+        // A log line may not end the caller; the line goes out without its number then.
+        inner_.AppendToLog(level, text);
+        return;
+    }
+    inner_.AppendToLog(level, numbered);
+}
+
+unsigned long QENEngine::EngineLogFilter::SetCommandNumber(unsigned long number)
+{
+    const unsigned long previous = commandNumber_;
+    commandNumber_ = number;
+    return previous;
+}
+
+// ---- QENEngine ----
+
+QENEngine::QENEngine(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
+                     const PropertyMap& clientProperties)
+    : controller_(controller),
+      logFilter_(log),
+      log_(&logFilter_),
+      hasPayloadPath_(true),
+      payloadPath_(payloadPath),
+      clientProperties_(clientProperties)
+{
+}
+
+QENEngine::QENEngine(QENController& controller, LogAppender& log, const std::string& identifier,
+                     const PropertyMap& clientProperties)
+    : controller_(controller),
+      logFilter_(log),
+      log_(&logFilter_),
+      hasPayloadPath_(false),
+      payloadPath_(std::string("/")),  // never used; the root spares a look at the working folder
+      identifier_(identifier),
+      clientProperties_(clientProperties)
+{
+}
+
+QENEngine::~QENEngine() {}
+
+namespace {
+
+// Puts the log filter's number back to 0 however processing ends, an exception included.
+class CommandNumberScope {
+public:
+    CommandNumberScope(QENEngine::EngineLogFilter& filter, unsigned long number) : filter_(filter)
+    {
+        filter_.SetCommandNumber(number);
+    }
+    ~CommandNumberScope() { filter_.SetCommandNumber(0); }
+
+private:
+    QENEngine::EngineLogFilter& filter_;
+};
+
+}  // namespace
+
+QENEngine::ProcessCommandResult QENEngine::ProcessCommand(const QENCommandPtr& command)
+{
+    CommandNumberScope number(logFilter_, performedCommands_.size() + 1);
+    ProcessCommandResult result;
+    if (!controller_.HandleControlMessages()) {
+        log_->AppendToLog(LogAppender::kLogInfo, "Termination request received; stopping command processing.");
+        result = kCommandTerminated;
+    } else if (command->Perform()) {
+        performedCommands_.push(command);
+        result = kCommandPerformed;
+    } else {
+        log_->AppendToLog(LogAppender::kLogError, "Command " + command->GetName() + " failed.");
+        result = kCommandFailed;
+    }
+    return result;
+}
+
+bool QENEngine::GetProperty(const std::string& name, std::string& value)
+{
+    const PropertyMap* maps[] = {&determinedProperties_, &clientProperties_, &scriptProperties_};
+    for (const PropertyMap* map : maps) {
+        PropertyMap::const_iterator found = map->find(name);
+        if (found != map->end()) {
+            value = found->second;
+            return true;
+        }
+    }
+    return false;
+}
+
+void QENEngine::SetProperty(const std::string& name, const std::string& value)
+{
+    scriptProperties_[name] = value;
+}
+
+QENEngine::PropertyMap QENEngine::GetAllProperties()
+{
+    // insert never replaces: the first source that names a property decides its value.
+    PropertyMap all(clientProperties_);
+    all.insert(determinedProperties_.begin(), determinedProperties_.end());
+    all.insert(scriptProperties_.begin(), scriptProperties_.end());
+    return all;
+}
+
+QENEngine::PropertyMap QENEngine::GetClientProperties()
+{
+    return clientProperties_;
+}
+
+bool QENEngine::AddToUninstallInstructions(const std::string&, const std::string&)
+{
+    return false;
+}
+
+bool QENEngine::SaveUninstallInstructions()
+{
+    return false;
+}
+
+bool QENEngine::InstallQENPayload()
+{
+    if (!hasPayloadPath_)
+        return false;
+    log_->AppendToLog(LogAppender::kLogInfo, "Beginning installation for payload at " + payloadPath_.AsUTF8String());
+    controller_.InstallStarted();
+    log_->AppendToLog(LogAppender::kLogInfo, "Completing installation for payload at " + payloadPath_.AsUTF8String());
+    controller_.InstallComplete(true);
+    return true;
+}
+
+bool QENEngine::RollbackPerformedCommands()
+{
+    return FinishPerformedCommands(false);
+}
+
+bool QENEngine::CommitPerformedCommands()
+{
+    return FinishPerformedCommands(true);
+}
+
+bool QENEngine::FinishPerformedCommands(bool commit)
+{
+    log_->AppendToLog(LogAppender::kLogDebug, commit ? "Committing prior actions..." : "Rolling back prior actions...");
+    bool failed = false;
+    unsigned long number = performedCommands_.size();
+    while (!performedCommands_.empty()) {
+        QENCommandPtr command = performedCommands_.top();
+        logFilter_.SetCommandNumber(number);
+        bool done = false;
+        try {
+            done = commit ? command->Commit() : command->Rollback();
+        } catch (...) {
+            // Counted as a failure of this command: the commands below it still get their turn.
+        }
+        if (!done) {
+            log_->AppendToLog(LogAppender::kLogError,
+                              (commit ? "Error committing command " : "Error rolling back command ") + command->GetName());
+            failed = true;
+        }
+        performedCommands_.pop();
+        --number;
+    }
+    logFilter_.SetCommandNumber(0);
+    return !failed;
+}
+
+void QENEngine::InsertDeterminedProperty(const std::string& name, const std::string& value)
+{
+    determinedProperties_.insert(PropertyMap::value_type(name, value));
+}

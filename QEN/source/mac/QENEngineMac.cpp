@@ -1,0 +1,452 @@
+#include "QENEngineMac.h"
+
+#include "FileSystemUtils.h"
+#include "FolderResolver.h"
+#include "QENGlobalsLC.h"
+#include "QENScUtils.h"
+#include "TolkConstants.h"
+
+#include "platform/Bundle.h"
+#include "platform/FileNotifications.h"
+
+#include <boost/format.hpp>
+
+#include <exception>
+#include <vector>
+
+const char* const QENEngineMac::kPropPayload = "QEN_PAYLOAD";
+const char* const QENEngineMac::kPropOverrides = "QEN_OVERRIDES";
+const char* const QENEngineMac::kPropAssets = "QEN_ASSETS";
+const char* const QENEngineMac::kPropInstallMode = "INSTALL_MODE";
+const char* const QENEngineMac::kPropOrvexCode = "orvexCode";
+const char* const QENEngineMac::kDefaultInstallLanguage = "en_US";
+const char* const QENEngineMac::kProxyFileName = "Proxy.xml";
+const char* const QENEngineMac::kAssetsFolderName = "Assets";
+const char* const QENEngineMac::kConditionsScript = "Conditions.js";
+const char* const QENEngineMac::kInstructionsScript = "Instructions.js";
+const char* const QENEngineMac::kSetupScript = "InstallSetup.js";
+const char* const QENEngineMac::kConditionsPrefixScript = "InstallConditionsPrefix.js";
+const char* const QENEngineMac::kConditionsSuffixScript = "InstallConditionsSuffix.js";
+
+namespace {
+
+// The folder keys every run resolves, in the order they are set.
+const char* const kPathTokens[] = {
+    "OrvexCommon", "OrvexProgramFiles", "Common",           "ProgramFiles",     "SharedApplicationData",
+    "SharedDocuments", "Utilities",     "FontsFolder",      "Library",          "ScriptingAdditions",
+    "InternetPlugins", "ColorSyncProfiles", "UserInternetPlugins", "UserPreferences",
+};
+
+const std::size_t kMaxScriptPathLength = 1024;
+
+const char* const kInstallSuffix = "InstallSuffix();\n";
+const char* const kRepairSuffix = "RepairSuffix();\n";
+const char* const kUninstallSuffix = "UninstallSuffix();\n";
+const char* const kPayloadSuffix = "PayloadSuffix();\n";
+
+}  // namespace
+
+// ---- Static entry points ----
+
+bool QENEngine::InstallPayload(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
+                               const PropertyMap& clientProperties)
+{
+    QENEngineMac engine(controller, log, payloadPath, clientProperties);
+    return engine.InstallQENPayload();
+}
+
+bool QENEngine::RepairPayload(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
+                              const PropertyMap& clientProperties)
+{
+    QENEngineMac engine(controller, log, payloadPath, clientProperties);
+    return engine.RepairQENPayload();
+}
+
+bool QENEngine::UninstallPayload(QENController& controller, LogAppender& log, const std::string& identifier,
+                                 const PropertyMap& clientProperties)
+{
+    QENEngineMac engine(controller, log, identifier, clientProperties);
+    return engine.UninstallQENPayload();
+}
+
+// ---- Construction ----
+
+QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
+                           const PropertyMap& clientProperties)
+    : QENEngine(controller, log, payloadPath, clientProperties), imageMounter_(new DiskImageMounter(payloadPath))
+{
+}
+
+QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const std::string& identifier,
+                           const PropertyMap& clientProperties)
+    : QENEngine(controller, log, identifier, clientProperties)
+{
+}
+
+QENEngineMac::~QENEngineMac()
+{
+    scriptEngine_.reset();
+    payloadDataStore_.reset();
+}
+
+// ---- Runs ----
+
+template <typename Steps>
+bool QENEngineMac::RunScriptPhase(Steps steps)
+{
+    try {
+        return steps();
+    } catch (const std::exception& error) {
+        log_->AppendToLog(LogAppender::kLogFatal, std::string("Payload processing stopped by an exception: ") + error.what());
+    } catch (...) {
+        log_->AppendToLog(LogAppender::kLogFatal, "Payload processing stopped by an unknown exception.");
+    }
+    return false;
+}
+
+bool QENEngineMac::InstallQENPayload()
+{
+    if (!hasPayloadPath_)
+        return false;
+    const std::string image = payloadPath_.AsUTF8String();
+    log_->AppendToLog(LogAppender::kLogInfo, "Beginning installation for payload at " + image);
+    controller_.InstallStarted();
+
+    bool result = false;
+    FileSystemPath mountPoint(std::string("/"));
+    const bool prepared = RunScriptPhase([&]() {
+        if (!LoadDeterminedProperties()) {
+            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
+            return false;
+        }
+        return MountPayloadImage(mountPoint);
+    });
+    if (prepared) {
+        std::vector<FileSystemPath> removalList;
+        result = RunScriptPhase([&]() {
+            InsertDeterminedProperty(kPropAssets, FileSystemPath(mountPoint).AppendUTF8Segment(kAssetsFolderName).AsUTF8String());
+            InsertDeterminedProperty(kPropInstallMode, "install");
+            std::string code;
+            if (GetPayloadOrvexCode(code))
+                InsertDeterminedProperty(kPropOrvexCode, code);
+            std::string identifier;
+            return ProcessSorvelScript(kSetupScript) && RemoveUpgradedPayloads(removalList) &&
+                   LoadUninstallConditionalData(mountPoint) && GetPayloadIdentifier(identifier) &&
+                   ProcessPayloadPrefix(identifier, "install") && ProcessSorvelScript(kConditionsPrefixScript) &&
+                   ProcessPayloadScript(mountPoint, kConditionsScript) && ProcessSorvelScript(kConditionsSuffixScript) &&
+                   ProcessPayloadScript(mountPoint, kInstructionsScript) &&
+                   ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kInstallSuffix);
+        });
+        if (result) {
+            CommitPerformedCommands();
+            for (const FileSystemPath& path : removalList) {
+                if (!FileSystemUtils::DeleteFile(path, false))
+                    log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
+            }
+        } else {
+            RollbackPerformedCommands();
+        }
+        NotifyFoldersChanged();
+    }
+
+    log_->AppendToLog(LogAppender::kLogInfo, "Completing installation for payload at " + image);
+    controller_.InstallComplete(result);
+    return result;
+}
+
+bool QENEngineMac::RepairQENPayload()
+{
+    if (!hasPayloadPath_)
+        return false;
+    const std::string image = payloadPath_.AsUTF8String();
+    log_->AppendToLog(LogAppender::kLogInfo, "Beginning repair for payload at " + image);
+    controller_.InstallStarted();
+
+    bool result = false;
+    FileSystemPath mountPoint(std::string("/"));
+    const bool prepared = RunScriptPhase([&]() {
+        if (!LoadDeterminedProperties()) {
+            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
+            return false;
+        }
+        return MountPayloadImage(mountPoint);
+    });
+    if (prepared) {
+        result = RunScriptPhase([&]() {
+            InsertDeterminedProperty(kPropAssets, FileSystemPath(mountPoint).AppendUTF8Segment(kAssetsFolderName).AsUTF8String());
+            InsertDeterminedProperty(kPropInstallMode, "repair");
+            std::string code;
+            if (GetPayloadOrvexCode(code))
+                InsertDeterminedProperty(kPropOrvexCode, code);
+            std::string identifier;
+            return ProcessSorvelScript(kSetupScript) && GetPayloadIdentifier(identifier) &&
+                   ProcessPayloadPrefix(identifier, "repair") && ProcessSorvelScript(kConditionsPrefixScript) &&
+                   ProcessPayloadScript(mountPoint, kConditionsScript) && ProcessSorvelScript(kConditionsSuffixScript) &&
+                   ProcessPayloadScript(mountPoint, kInstructionsScript) &&
+                   ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kRepairSuffix);
+        });
+        if (result)
+            CommitPerformedCommands();
+        else
+            RollbackPerformedCommands();
+        NotifyFoldersChanged();
+    }
+
+    log_->AppendToLog(LogAppender::kLogInfo, "Completing repair for payload at " + image);
+    controller_.InstallComplete(result);
+    return result;
+}
+
+bool QENEngineMac::UninstallQENPayload()
+{
+    log_->AppendToLog(LogAppender::kLogInfo, "Beginning uninstallation for payload.");
+    controller_.InstallStarted();
+
+    bool result = false;
+    FileSystemPath scriptPath(std::string("/"));
+    const bool prepared = RunScriptPhase([&]() {
+        if (!LoadDeterminedProperties()) {
+            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
+            return false;
+        }
+        if (!GetUninstallInstructionsPath(scriptPath)) {
+            log_->AppendToLog(LogAppender::kLogError, "Unable to locate uninstall instructions.");
+            return false;
+        }
+        return true;
+    });
+    if (prepared) {
+        result = RunScriptPhase([&]() {
+            InsertDeterminedProperty(kPropInstallMode, "remove");
+            log_->AppendToLog(LogAppender::kLogInfo, "BEGIN - QEN Uninstall properties");
+            const PropertyMap all = GetAllProperties();
+            for (const PropertyMap::value_type& entry : all)
+                log_->AppendToLog(LogAppender::kLogInfo, (boost::format("%1%=%2%") % entry.first % entry.second).str());
+            log_->AppendToLog(LogAppender::kLogInfo, "END - QEN Uninstall properties");
+            std::string identifier;
+            return ProcessSorvelScript(kSetupScript) && GetPayloadIdentifier(identifier) &&
+                   ProcessPayloadPrefix(identifier, "remove") && ProcessSorvelScript(kConditionsPrefixScript) &&
+                   ProcessJavaScriptInstructionsFile(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
+                   ProcessUTF8JavaScriptInstructions(kUninstallSuffix);
+        });
+        if (result) {
+            CommitPerformedCommands();
+            if (!FileSystemUtils::DeleteFile(scriptPath, false))
+                log_->AppendToLog(LogAppender::kLogError,
+                                  "Unable to delete uninstall instructions at" + scriptPath.AsUTF8String());
+            FileSystemPath databasePath(std::string("/"));
+            if (GetUninstallDBPath(databasePath) && !FileSystemUtils::DeleteFile(databasePath, false))
+                log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at" + databasePath.AsUTF8String());
+        } else {
+            RollbackPerformedCommands();
+        }
+        NotifyFoldersChanged();
+    }
+
+    log_->AppendToLog(LogAppender::kLogInfo, "Completing uninstallation for payload.");
+    controller_.InstallComplete(result);
+    return result;
+}
+
+bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
+{
+    log_->AppendToLog(LogAppender::kLogDebug, "Mounting payload image at " + payloadPath_.AsUTF8String());
+    if (!imageMounter_)
+        return false;
+    if (!imageMounter_->IsMounted() && !imageMounter_->MountHidden())
+        return false;
+    if (!imageMounter_->GetMountPoint(mountPoint))
+        return false;
+    log_->AppendToLog(LogAppender::kLogDebug, "Payload mounted at " + mountPoint.AsUTF8String());
+    return true;
+}
+
+bool QENEngineMac::ProcessPayloadPrefix(const std::string& identifier, const std::string& mode)
+{
+    // The identifier goes into a quoted script literal: a quote, backslash or line break in it
+    // must not end the literal early or add code of its own.
+    std::string literal;
+    for (char c : identifier) {
+        switch (c) {
+        case '\\': literal += "\\\\"; break;
+        case '\'': literal += "\\'"; break;
+        case '\n': literal += "\\n"; break;
+        case '\r': literal += "\\r"; break;
+        default: literal += c;
+        }
+    }
+    // U+2028 and U+2029 end a line in scripts too.
+    for (const char* separator : {"\xE2\x80\xA8", "\xE2\x80\xA9"}) {
+        std::string::size_type at;
+        while ((at = literal.find(separator)) != std::string::npos)
+            literal.replace(at, 3, separator[2] == '\xA8' ? "\\u2028" : "\\u2029");
+    }
+    return ProcessUTF8JavaScriptInstructions((boost::format("PayloadPrefix('%1%', '%2%');\n") % literal % mode).str());
+}
+
+void QENEngineMac::NotifyFoldersChanged()
+{
+    platform::NotifyAll(platform::kNotifyDirectoryModified, 0);
+}
+
+// ---- Properties ----
+
+bool QENEngineMac::LoadDeterminedProperties()
+{
+    log_->AppendToLog(LogAppender::kLogDebug, "Setting determined properties...");
+    if (hasPayloadPath_) {
+        InsertDeterminedProperty(kPropPayload, payloadPath_.AsUTF8String());
+        InsertDeterminedProperty(kPropOverrides, payloadPath_.Parent().AppendUTF8Segment("overrides").AsUTF8String());
+    }
+    if (clientProperties_.find(TolkConstants::kPropInstallLanguage) == clientProperties_.end())
+        InsertDeterminedProperty(TolkConstants::kPropInstallLanguage, kDefaultInstallLanguage);
+    for (const char* token : kPathTokens) {
+        if (!AddPropertyForPathToken(token))
+            return false;
+    }
+    return true;
+}
+
+bool QENEngineMac::AddPropertyForPathToken(const std::string& token)
+{
+    FileSystemPath folder(std::string("/"));
+    if (!FolderResolver::ExpandPathKey(token, folder)) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to locate folder for token " + token + ".");
+        return false;
+    }
+    InsertDeterminedProperty(token, folder.AsUTF8String());
+    return true;
+}
+
+// ---- Scripts ----
+
+Pelvo::EnginePtr QENEngineMac::GetJavaScriptEngine()
+{
+    if (scriptEngine_)
+        return scriptEngine_;
+    Pelvo::EnginePtr engine = Pelvo::Engine::createEngine(Pelvo::Engine::kTypeJavaScript);
+    if (!engine)
+        return scriptEngine_;
+    // Script classes of the engine register their prototypes here, before the globals.
+    Pelvo::LiveObjectAPI* live = engine->getInterface(Pelvo::Engine::kLiveObjectInterface);
+    if (live == nullptr)
+        return scriptEngine_;
+    Mivor::LiveObject* global = live->getGlobalObject();
+    QENGlobalsLC* globals = new QENGlobalsLC(*this, controller_, *log_);
+    const int added = global->addComponent(globals);
+    globals->release();
+    if (added == 0)
+        scriptEngine_ = engine;
+    return scriptEngine_;
+}
+
+bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text)
+{
+    const Mivor::String script(text.data(), text.size(), Mivor::Encoder::getUtf8());
+    Pelvo::EnginePtr engine = GetJavaScriptEngine();
+    if (!engine) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to initialize JavaScript engine for processing commands.");
+        return false;
+    }
+    Mivor::Variant result;
+    if (engine->eval(script, result, -1, 1, 0, 0, 0))
+        return true;
+    const std::string error = QENScUtils::MivorStringToUTF8StdString(engine->getError().getFullText());
+    log_->AppendToLog(LogAppender::kLogFatal, "JavaScript processing failed with error:");
+    log_->AppendToLog(LogAppender::kLogFatal, error);
+    engine->clearError();
+    return false;
+}
+
+bool QENEngineMac::ProcessJavaScriptInstructionsFile(const FileSystemPath& path)
+{
+    log_->AppendToLog(LogAppender::kLogInfo, "Reading instructions from " + path.AsUTF8String());
+    std::vector<std::uint8_t> bytes;
+    if (!FileSystemUtils::LoadFileContents(path, bytes)) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to read instructions from " + path.AsUTF8String());
+        return false;
+    }
+    return ProcessUTF8JavaScriptInstructions(std::string(bytes.begin(), bytes.end()));
+}
+
+bool QENEngineMac::ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName)
+{
+    FileSystemPath path(folder);
+    path.AppendUTF8Segment(fileName);
+    if (!FileSystemUtils::Exists(path)) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to locate payload script " + fileName);
+        return false;
+    }
+    return ProcessJavaScriptInstructionsFile(path);
+}
+
+bool QENEngineMac::ProcessSorvelScript(const std::string& fileName)
+{
+    FileSystemPath path(std::string("/"));
+    if (!GetSorvelScriptPath(fileName, path)) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to locate Sorvel script " + fileName);
+        return false;
+    }
+    return ProcessJavaScriptInstructionsFile(path);
+}
+
+bool QENEngineMac::GetSorvelScriptPath(const std::string& fileName, FileSystemPath& path)
+{
+    platform::BundlePtr bundle = platform::Bundle::Main();
+    if (!bundle)
+        return false;
+    const std::string folder = bundle->SharedSupportPath();
+    bool isDirectory = false;
+    if (folder.empty() || folder.size() >= kMaxScriptPathLength || folder[0] != '/')
+        return false;
+    FileSystemPath script(folder);
+    if (!FileSystemUtils::IsDirectory(script, isDirectory) || !isDirectory)
+        return false;
+    script.AppendUTF8Segment(fileName);
+    if (!FileSystemUtils::Exists(script))
+        return false;
+    path = script;
+    return true;
+}
+
+// ---- The payload ----
+
+boost::shared_ptr<PayloadProxy::ProxyFileDataStore> QENEngineMac::GetPayloadDataStorePtr()
+{
+    if (!payloadDataStore_ && imageMounter_) {
+        FileSystemPath mountPoint(std::string("/"));
+        if ((imageMounter_->IsMounted() || imageMounter_->MountHidden()) && imageMounter_->GetMountPoint(mountPoint)) {
+            mountPoint.AppendUTF8Segment(kProxyFileName);
+            boost::shared_ptr<PayloadProxy::ProxyFileDataStore> store(new PayloadProxy::ProxyFileDataStore);
+            if (store->Load(mountPoint.AsUTF8String()))
+                payloadDataStore_ = store;
+        }
+    }
+    return payloadDataStore_;
+}
+
+bool QENEngineMac::GetPayloadOrvexCode(std::string& code)
+{
+    if (!identifier_.empty()) {
+        code = identifier_;
+        return true;
+    }
+    boost::shared_ptr<PayloadProxy::ProxyFileDataStore> store = GetPayloadDataStorePtr();
+    if (!store)
+        return false;
+    std::map<std::string, std::string> properties;
+    if (!store->InstallerProperties().Get(properties))
+        return false;
+    std::map<std::string, std::string>::const_iterator found = properties.find("OrvexCode");
+    // An empty code names no payload: the session's identifier is then the better name.
+    if (found == properties.end() || found->second.empty())
+        return false;
+    identifier_ = found->second;
+    code = identifier_;
+    return true;
+}
+
+bool QENEngineMac::GetPayloadIdentifier(std::string& identifier)
+{
+    return GetPayloadOrvexCode(identifier) || GetProperty(TolkConstants::kPropSessionID, identifier);
+}

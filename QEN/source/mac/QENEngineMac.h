@@ -1,0 +1,123 @@
+// QENEngineMac: the command engine the system runs. It mounts a command payload image, offers
+// the scripts the engine properties, evaluates the setup program's support scripts and the
+// payload's scripts in one script engine whose globals create commands, commits or rolls back
+// what they performed, and records, saves and plays back the payload's uninstall script.
+#pragma once
+
+#include "DiskImageMounter.h"
+#include "ProxyFileDataStore.h"
+#include "QENEngine.h"
+#include "TQInitManager.h"
+
+#include "platform/Pelvo.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <set>
+#include <stack>
+#include <string>
+#include <vector>
+
+class QENEngineMac : public QENEngine {
+public:
+    // Names of the determined properties the scripts see.
+    static const char* const kPropPayload;       // "QEN_PAYLOAD": the payload image
+    static const char* const kPropOverrides;     // "QEN_OVERRIDES": "overrides" beside the image
+    static const char* const kPropAssets;        // "QEN_ASSETS": "Assets" on the mounted image
+    static const char* const kPropInstallMode;   // "INSTALL_MODE": "install", "repair" or "remove"
+    static const char* const kPropOrvexCode;     // "orvexCode": the payload code of the image
+    static const char* const kDefaultInstallLanguage;  // "en_US"
+
+    // The payload image's own files, and the setup program's support scripts.
+    static const char* const kProxyFileName;       // "Proxy.xml"
+    static const char* const kAssetsFolderName;    // "Assets"
+    static const char* const kConditionsScript;    // "Conditions.js"
+    static const char* const kInstructionsScript;  // "Instructions.js"
+    static const char* const kSetupScript;               // "InstallSetup.js"
+    static const char* const kConditionsPrefixScript;    // "InstallConditionsPrefix.js"
+    static const char* const kConditionsSuffixScript;    // "InstallConditionsSuffix.js"
+
+    // Both throw std::runtime_error when the scripting frameworks cannot be started.
+    QENEngineMac(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
+                 const PropertyMap& clientProperties);
+    QENEngineMac(QENController& controller, LogAppender& log, const std::string& identifier,
+                 const PropertyMap& clientProperties);
+    // Releases the script engine (and with it the globals that refer to this engine) first, then
+    // the payload data store; the mounter's release ejects the image.
+    ~QENEngineMac() override;
+
+    // ---- Runs: each reports its start and end to the controller and answers its result ----
+
+    bool InstallQENPayload() override;
+    virtual bool RepairQENPayload();
+    virtual bool UninstallQENPayload();
+
+    // ---- Uninstall scripts ----
+
+    // Pushes one entry: "if (condition)\t{\n\tcommand\n}\n", or "command\n" without condition.
+    bool AddToUninstallInstructions(const std::string& command, const std::string& condition) override;
+    // Appends the prelude and the recorded entries, newest first, each followed by its fraction
+    // line, to the script file of the engine's identifier. All or nothing: on failure the file is
+    // left as it was and the entries stay recorded.
+    bool SaveUninstallInstructions() override;
+    // The prelude of saved scripts: the support conditions prefix, the payload's "Conditions.js"
+    // and the support conditions suffix; empty when the image has no conditions script.
+    bool LoadUninstallConditionalData(const FileSystemPath& mountPoint);
+
+    // "<local Application Support>/Orvex/Uninstall/<identifier>.js" (or ".db"); false when that
+    // folder cannot be found or the identifier cannot name a file there (empty, or holding "/").
+    static bool GetUninstallInstructionsPathForIdentifier(const std::string& identifier, FileSystemPath& path);
+    static bool GetUninstallDBPathForIdentifier(const std::string& identifier, FileSystemPath& path);
+    // The same for the engine's identifier; false when it has none.
+    bool GetUninstallInstructionsPath(FileSystemPath& path);
+    bool GetUninstallDBPath(FileSystemPath& path);
+
+    // ---- Properties, payload and scripts ----
+
+    bool LoadDeterminedProperties();
+    bool AddPropertyForPathToken(const std::string& token);
+
+    // The run's script engine, made on first use with the engine's globals; empty when it cannot
+    // be made (the next call tries again).
+    Pelvo::EnginePtr GetJavaScriptEngine();
+    bool ProcessUTF8JavaScriptInstructions(const std::string& text);
+    bool ProcessJavaScriptInstructionsFile(const FileSystemPath& path);
+    bool ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName);
+    bool ProcessSorvelScript(const std::string& fileName);
+    // The file of that name in the SharedSupport folder of the running bundle; false when it
+    // does not exist.
+    static bool GetSorvelScriptPath(const std::string& fileName, FileSystemPath& path);
+
+    // The image's "Proxy.xml", mounting the image when needed; empty when it cannot be loaded.
+    boost::shared_ptr<PayloadProxy::ProxyFileDataStore> GetPayloadDataStorePtr();
+    // The engine's identifier, else the "OrvexCode" installer property of the proxy file (which
+    // then becomes the identifier).
+    bool GetPayloadOrvexCode(std::string& code);
+    // GetPayloadOrvexCode, else the property "sessionID".
+    bool GetPayloadIdentifier(std::string& identifier);
+    // The installed payloads this payload replaces and the collections such payloads drive.
+    bool GetUpgradeOrvexCodes(std::set<std::string>& codes, std::set<std::string>& sessionIDs);
+
+private:
+    // Mounts the image unless it is mounted already and answers where.
+    bool MountPayloadImage(FileSystemPath& mountPoint);
+    // Plays the stored uninstall scripts of the payloads this one upgrades; collects the script
+    // and database files to delete once the install has committed.
+    bool RemoveUpgradedPayloads(std::vector<FileSystemPath>& removalList);
+    bool RemoveUpgradedPayload(const std::string& identifier, const std::string& label,
+                               std::vector<FileSystemPath>& removalList, bool& played);
+    // The text that starts a payload's scripts: "PayloadPrefix('<identifier>', '<mode>');\n".
+    bool ProcessPayloadPrefix(const std::string& identifier, const std::string& mode);
+    // Runs the script phase of a run; an exception out of it counts as a failure of the run, so
+    // that what was performed is rolled back rather than left half done.
+    template <typename Steps>
+    bool RunScriptPhase(Steps steps);
+    void NotifyFoldersChanged();
+
+    std::stack<std::string> uninstallEntries_;
+    std::string uninstallPrelude_;
+    boost::shared_ptr<DiskImageMounter> imageMounter_;
+    TQInitManager scriptingStartUp_;
+    Pelvo::EnginePtr scriptEngine_;
+    boost::shared_ptr<PayloadProxy::ProxyFileDataStore> payloadDataStore_;
+};

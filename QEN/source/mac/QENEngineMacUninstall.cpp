@@ -1,0 +1,200 @@
+// QENEngineMac's uninstall scripts: where they live, how the scripts record and save them, and how
+// an install plays the stored scripts of the payloads it upgrades.
+#include "QENEngineMac.h"
+
+#include "FileSystemUtils.h"
+#include "FileSystemUtilsMac.h"
+#include "MacUtils.h"
+#include "CAPSQueryUtilities.h"
+#include "caps.h"
+
+#include "platform/Files.h"
+#include "platform/Folders.h"
+
+#include <boost/format.hpp>
+
+#include <iterator>
+#include <vector>
+
+namespace {
+
+const std::uint32_t kApplicationSupportFolderType = platform::FourCharCode('a', 's', 'u', 'p');
+
+// "<local Application Support>/Orvex/Uninstall/<identifier><extension>".
+bool UninstallFilePath(const std::string& identifier, const char* extension, FileSystemPath& path)
+{
+    // The identifier names a file in the uninstall folder and nothing else: a "/" would reach
+    // (and a later uninstall delete) files elsewhere.
+    if (identifier.empty() || identifier.find('/') != std::string::npos ||
+        identifier.find('\0') != std::string::npos)
+        return false;
+    std::string folder;
+    if (!MacUtils::StdStringFindFolder(platform::kLocalDomain, kApplicationSupportFolderType, true, folder))
+        return false;
+    FileSystemPath file(folder);
+    file.AppendUTF8Segment("Orvex").AppendUTF8Segment("Uninstall").AppendUTF8Segment(identifier + extension);
+    path = file;
+    return true;
+}
+
+std::string FractionLine(std::size_t done, std::size_t total)
+{
+    return (boost::format("SetFractionComplete(%1%, %2%);\n") % done % total).str();
+}
+
+bool ReadSupportScript(const std::string& name, std::vector<std::uint8_t>& bytes)
+{
+    FileSystemPath path(std::string("/"));
+    return QENEngineMac::GetSorvelScriptPath(name, path) && FileSystemUtils::LoadFileContents(path, bytes);
+}
+
+}  // namespace
+
+// ---- Paths ----
+
+bool QENEngineMac::GetUninstallInstructionsPathForIdentifier(const std::string& identifier, FileSystemPath& path)
+{
+    return UninstallFilePath(identifier, ".js", path);
+}
+
+bool QENEngineMac::GetUninstallDBPathForIdentifier(const std::string& identifier, FileSystemPath& path)
+{
+    return UninstallFilePath(identifier, ".db", path);
+}
+
+bool QENEngineMac::GetUninstallInstructionsPath(FileSystemPath& path)
+{
+    std::string identifier;
+    return GetPayloadIdentifier(identifier) && GetUninstallInstructionsPathForIdentifier(identifier, path);
+}
+
+bool QENEngineMac::GetUninstallDBPath(FileSystemPath& path)
+{
+    std::string identifier;
+    return GetPayloadIdentifier(identifier) && GetUninstallDBPathForIdentifier(identifier, path);
+}
+
+// ---- Recording and saving ----
+
+bool QENEngineMac::AddToUninstallInstructions(const std::string& command, const std::string& condition)
+{
+    if (condition.empty())
+        uninstallEntries_.push(command + "\n");
+    else
+        uninstallEntries_.push("if (" + condition + ")\t{\n\t" + command + "\n}\n");
+    return true;
+}
+
+bool QENEngineMac::LoadUninstallConditionalData(const FileSystemPath& mountPoint)
+{
+    FileSystemPath conditions(mountPoint);
+    conditions.AppendUTF8Segment(kConditionsScript);
+    if (!FileSystemUtils::Exists(conditions)) {
+        uninstallPrelude_.clear();
+        return true;
+    }
+    std::vector<std::uint8_t> prefix;
+    std::vector<std::uint8_t> body;
+    std::vector<std::uint8_t> suffix;
+    if (FileSystemUtils::LoadFileContents(conditions, body) && ReadSupportScript(kConditionsPrefixScript, prefix) &&
+        ReadSupportScript(kConditionsSuffixScript, suffix)) {
+        uninstallPrelude_.assign(prefix.begin(), prefix.end());
+        uninstallPrelude_.append(body.begin(), body.end());
+        uninstallPrelude_.append(suffix.begin(), suffix.end());
+        log_->AppendToLog(LogAppender::kLogInfo, "Storing Condition.js for uninstall script");
+        return true;
+    }
+    log_->AppendToLog(LogAppender::kLogError, "Condition.js file found " + conditions.AsUTF8String() +
+                                                  " but could not be added to uninstall script");
+    return false;
+}
+
+bool QENEngineMac::SaveUninstallInstructions()
+{
+    FileSystemPath path(std::string("/"));
+    if (!GetUninstallInstructionsPath(path))
+        return false;
+    if (!FileSystemUtilsMac::CreateDirectoryPath(path.Parent(), 0755, false))
+        return false;
+
+    // The new text is built whole before the file is touched, and the file is replaced in one
+    // step: a failed save leaves the earlier script (of this or an older run) as it was and keeps
+    // the entries recorded, instead of losing either.
+    std::string text;
+    const bool existed = FileSystemUtils::Exists(path);
+    if (existed && !platform::ReadWholeFile(path.AsUTF8String(), text))
+        return false;
+    std::stack<std::string> entries(uninstallEntries_);
+    if (!uninstallPrelude_.empty())
+        entries.push(uninstallPrelude_);
+    const std::size_t total = entries.size();
+    for (std::size_t done = 1; !entries.empty(); ++done) {
+        text += entries.top();
+        text += FractionLine(done, total);
+        entries.pop();
+    }
+    if (!existed || total != 0) {
+        if (!platform::WriteFileAtomically(path.AsUTF8String(), text))
+            return false;
+    }
+    uninstallEntries_ = std::stack<std::string>();
+    return true;
+}
+
+// ---- Upgrades ----
+
+bool QENEngineMac::RemoveUpgradedPayloads(std::vector<FileSystemPath>& removalList)
+{
+    std::set<std::string> codes;
+    std::set<std::string> sessionIDs;
+    if (!GetUpgradeOrvexCodes(codes, sessionIDs))
+        return true;
+    bool played = false;
+    for (const std::string& code : codes) {
+        if (!RemoveUpgradedPayload(code, std::string(), removalList, played))
+            return false;
+    }
+    for (const std::string& sessionID : sessionIDs) {
+        if (!RemoveUpgradedPayload(sessionID, "sessionID ", removalList, played))
+            return false;
+    }
+    return !played || ProcessUTF8JavaScriptInstructions("UninstallSuffix()\n");
+}
+
+bool QENEngineMac::RemoveUpgradedPayload(const std::string& identifier, const std::string& label,
+                                         std::vector<FileSystemPath>& removalList, bool& played)
+{
+    FileSystemPath script(std::string("/"));
+    if (GetUninstallInstructionsPathForIdentifier(identifier, script) && FileSystemUtils::Exists(script)) {
+        log_->AppendToLog(LogAppender::kLogDebug, "Uninstalling " + label + identifier + " as part of upgrade installation.");
+        removalList.push_back(script);
+        played = true;
+        if (!ProcessPayloadPrefix(identifier, "remove") || !ProcessJavaScriptInstructionsFile(script) ||
+            !ProcessUTF8JavaScriptInstructions("PayloadSuffix();\n"))
+            return false;
+    } else {
+        log_->AppendToLog(LogAppender::kLogDebug, "Uninstall script for " + label + identifier + " not found, skipping removal.");
+    }
+    FileSystemPath database(std::string("/"));
+    if (GetUninstallDBPathForIdentifier(identifier, database) && FileSystemUtils::Exists(database))
+        removalList.push_back(database);
+    else
+        log_->AppendToLog(LogAppender::kLogDebug, "Uninstall database for " + identifier + " not found, skipping removal.");
+    return true;
+}
+
+bool QENEngineMac::GetUpgradeOrvexCodes(std::set<std::string>& codes, std::set<std::string>& sessionIDs)
+{
+    boost::shared_ptr<PayloadProxy::ProxyFileDataStore> store = GetPayloadDataStorePtr();
+    if (!store)
+        return false;
+    std::set<std::string> upgrades;
+    if (!store->Upgrades().Get(std::inserter(upgrades, upgrades.end())))
+        return false;
+    capsiSession* session = nullptr;
+    if (capsOpenSession(&session) != kCapsOK)
+        return false;
+    const bool found = CAPSQueryUtilities::GetAllPayloadsToBePhysicallyUpgraded(session, upgrades, codes, sessionIDs);
+    capsCloseSession(session);
+    return found;
+}
