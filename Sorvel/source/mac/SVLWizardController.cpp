@@ -1,16 +1,21 @@
 #include "SVLWizardController.h"
 
+#include "CAPSSessionPtr.h"
 #include "FileSystemPath.h"
 #include "FileSystemUtils.h"
 #include "InstallerEngine.h"
 #include "JSMethodPublisherGroup.h"
 #include "LogFactory.h"
+#include "QENController.h"
+#include "QENEngine.h"
 #include "SVLDHTMLAlertController.h"
 #include "SVLPageBridge.h"
 #include "SVLWindow.h"
 #include "SorvelConstants.h"
 #include "SorvelUserInterfaceJSPublisher.h"
+#include "TolkConstants.h"
 #include "UIDriverFullGUI.h"
+#include "caps.h"
 
 #include "platform/Bundle.h"
 #include "platform/GuiAlert.h"
@@ -39,6 +44,27 @@ Logger* SorvelLogger()
 {
     return LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
 }
+
+// Where the quit-time uninstall writes when there is no "Sorvel" logger.
+class SilentLog : public LogAppender {
+public:
+    using LogAppender::AppendToLog;
+    void AppendToLog(LogLevel, const std::string&) override {}
+};
+
+}  // namespace
+
+// The bootstrapper's uninstall at quit has nobody to report to and nothing to stop it.
+class NoopController : public QENController {
+public:
+    ~NoopController() override {}
+    bool HandleControlMessages() override { return true; }
+    void InstallStarted() override {}
+    void InstallFractionComplete(double) override {}
+    void InstallComplete(bool) override {}
+};
+
+namespace {
 
 }  // namespace
 
@@ -166,6 +192,27 @@ void SVLWizardController::UninstallBootstrapperIfUnused()
     InstallerEngine* engine = wizardData_ ? wizardData_->engine : nullptr;
     if (engine == nullptr || engine->bootstrapping_ || !engine->GetSessionInitialized())
         return;
+}
+
+void SVLWizardController::UninstallBootstrapperOfUnusedSession(const std::string& sessionKey)
+{
+    CAPSSessionPtr session;
+    if (!session.Open())
+        return;
+    capsCollection collection;
+    capsStringList installed = nullptr;
+    // Only a collection that exists and has nothing installed is the session's own leftover.
+    if (capsGetCollection(session, sessionKey.c_str(), &collection) == kCapsOK &&
+        capsGetCollectionPayloads(session, kCapsInstalled, sessionKey.c_str(), &installed) == kCapsNotFound) {
+        NoopController controller;
+        SilentLog silent;
+        Logger* logger = SorvelLogger();
+        QENEngine::PropertyMap properties;
+        properties[TolkConstants::kPropSessionID] = sessionKey;
+        QENEngine::UninstallPayload(controller, logger != nullptr ? static_cast<LogAppender&>(*logger) : silent,
+                                    std::string(), properties);
+    }
+    session.Close();
 }
 
 void SVLWizardController::webViewRunJavaScriptAlertPanelWithMessage(const std::string& message)

@@ -66,6 +66,11 @@ public:
     bool exitDialog(const std::string& exitText) override;
     bool showHTMLAlert(const std::string& html, std::string& result) override;
 
+    // The quit-time clean-up for a session key: when the installation database records the
+    // session's collection and none of its payloads as installed, the session's bootstrapper is
+    // uninstalled through the command engine.
+    static void UninstallBootstrapperOfUnusedSession(const std::string& sessionKey);
+
     SVLWizardData& wizardData() { return *wizardData_; }
     SVLDHTMLAlertController& alertController() { return *alertController_; }
 
