@@ -220,6 +220,7 @@ GuiWebView::GuiWebView(GuiWindow& window)
     WebKitSettings* settings = webkit_settings_new();
     // The wizard's pages are files that read their neighbours.
     webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
+    // Scripts open no windows; a link to a new window still reaches the new-window policy.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
 
     GtkWidget* view = GTK_WIDGET(

@@ -23,7 +23,7 @@ int ClampSize(int size)
 
 }  // namespace
 
-GuiWindow::GuiWindow(const std::string& title, int width, int height) : window_(nullptr)
+GuiWindow::GuiWindow(const std::string& title, int width, int height) : window_(nullptr), sizePending_(false)
 {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     // The window belongs to this object, not to GTK's list of toplevels.
@@ -66,6 +66,7 @@ void GuiWindow::SetContentRect(const Rect& rect)
     rect_ = rect;
     rect_.width = ClampSize(rect.width);
     rect_.height = ClampSize(rect.height);
+    sizePending_ = true;
     gtk_window_move(AsWindow(window_), rect_.x, rect_.y);
     gtk_window_resize(AsWindow(window_), rect_.width, rect_.height);
 }
@@ -74,6 +75,7 @@ void GuiWindow::SetContentSize(int width, int height)
 {
     rect_.width = ClampSize(width);
     rect_.height = ClampSize(height);
+    sizePending_ = true;
     gtk_window_resize(AsWindow(window_), rect_.width, rect_.height);
 }
 
@@ -162,6 +164,13 @@ int GuiWindow::OnConfigure(void*, void* event, void* self)
 {
     const GdkEventConfigure* configure = static_cast<const GdkEventConfigure*>(event);
     GuiWindow* window = static_cast<GuiWindow*>(self);
+    // Reports that come before the window system has taken the size last asked for are about
+    // an older geometry; the request stands until the window has that size.
+    if (window->sizePending_) {
+        if (configure->width != window->rect_.width || configure->height != window->rect_.height)
+            return FALSE;
+        window->sizePending_ = false;
+    }
     window->rect_.x = configure->x;
     window->rect_.y = configure->y;
     window->rect_.width = configure->width;

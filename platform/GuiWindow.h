@@ -66,6 +66,7 @@ private:
 
     void* window_;  // GtkWindow*, owned
     Rect rect_;
+    bool sizePending_;  // a size was asked for that the window system has not reported yet
     std::function<bool()> shouldClose_;
     std::function<void()> closed_;
 };

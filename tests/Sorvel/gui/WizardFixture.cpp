@@ -51,6 +51,8 @@ void WizardTest::SetUp()
 
     platform::SetAlertPresenterForTesting([this](const platform::AlertRequest& request) {
         alerts_.push_back(request);
+        if (whileAlertShows_)
+            whileAlertShows_();
         return alertAnswer_;
     });
     platform::SetFolderPanelPresenterForTesting(

@@ -51,6 +51,8 @@ protected:
     // Every alert shown, and the answer each gets.
     std::vector<platform::AlertRequest> alerts_;
     int alertAnswer_ = platform::kAlertDefaultReturn;
+    // Runs while an alert is up, before it answers.
+    std::function<void()> whileAlertShows_;
     // Every folder panel shown, and what it answers.
     std::vector<platform::FolderPanelRequest> panels_;
     int panelAnswer_ = platform::kFolderPanelOK;

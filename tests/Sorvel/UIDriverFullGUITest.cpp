@@ -1,0 +1,190 @@
+#include "UIDriverFullGUI.h"
+
+#include "InstallerEngine.h"
+#include "UserInterfaceMessagePrompt.h"
+
+#include "support/LocalizationEnvironment.h"
+#include "support/TempSystemRoot.h"
+
+#include "platform/Authorization.h"
+#include "platform/GuiAlert.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Runs programs directly, as an administrator's authorisation would, or answers a status.
+class DirectAuthorization : public platform::Authorization {
+public:
+    explicit DirectAuthorization(int rightsStatus) : rightsStatus_(rightsStatus) {}
+    int CopyAdminRights() override { return rightsStatus_; }
+    int ExecuteWithPrivileges(const char* path, char* const* arguments, pid_t& pid, int& pipe) override
+    {
+        return Spawn(nullptr, path, arguments, pid, pipe);
+    }
+
+private:
+    int rightsStatus_;
+};
+
+class UIDriverFullGUITest : public tolktest::SystemRootTest {
+protected:
+    void SetUp() override
+    {
+        bundle_ = sysroot_.Scratch() + "/media/Setup.app";
+        tolktest::MakeLocalizedBundle(
+            bundle_, {{"en", tolktest::ReadTextFile(TOLK_SOURCE_DIR "/Sorvel/resources/Resources/en.lproj/Localizable.strings")}},
+            "en");
+        localization_.SetMainBundle(bundle_);
+        engine_.reset(new InstallerEngine(FileSystemPath(sysroot_.Scratch() + "/media")));
+        driver_.reset(new UIDriverFullGUI(*engine_));
+        platform::SetAlertPresenterForTesting([this](const platform::AlertRequest& request) {
+            alerts_.push_back(request);
+            return answer_;
+        });
+    }
+
+    void TearDown() override
+    {
+        platform::SetAlertPresenterForTesting(nullptr);
+        platform::Authorization::SetMakerForTesting(nullptr);
+    }
+
+    // The relaunched copy: writes its arguments to a file and ends with 3.
+    std::string MakeRelaunchedProgram()
+    {
+        const std::string record = sysroot_.Scratch() + "/relaunched.txt";
+        tolktest::MakeFolders(bundle_ + "/Contents/MacOS");
+        const std::string program = bundle_ + "/Contents/MacOS/Setup";
+        tolktest::WriteTextFile(program, "#!/bin/sh\necho \"$@\" > '" + record + "'\nexit 3\n");
+        chmod(program.c_str(), 0755);
+        return record;
+    }
+
+    void Authorize(int rightsStatus)
+    {
+        platform::Authorization::SetMakerForTesting([rightsStatus](std::unique_ptr<platform::Authorization>& out) {
+            out.reset(new DirectAuthorization(rightsStatus));
+            return 0;
+        });
+    }
+
+    std::string bundle_;
+    tolktest::LocalizationEnvironment localization_;
+    std::unique_ptr<InstallerEngine> engine_;
+    std::unique_ptr<UIDriverFullGUI> driver_;
+    std::vector<platform::AlertRequest> alerts_;
+    int answer_ = platform::kAlertDefaultReturn;
+};
+
+UserInterfaceMessagePrompt Question(std::uint32_t statusCode)
+{
+    return UserInterfaceMessagePrompt(statusCode, TolkUIRequest::kResponseYes | TolkUIRequest::kResponseNo,
+                                      TolkUIRequest::kIndicatorDefault);
+}
+
+}  // namespace
+
+TEST_F(UIDriverFullGUITest, ConstructionPublishesTheEngine)
+{
+    EXPECT_EQ(UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine, engine_.get());
+    EXPECT_FALSE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+}
+
+TEST_F(UIDriverFullGUITest, AlertShowsTitleBodyAndOneButton)
+{
+    EXPECT_TRUE(driver_->Alert("Too old", "Needs a newer system.", "Quit"));
+    EXPECT_TRUE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+    ASSERT_EQ(alerts_.size(), 1u);
+    EXPECT_EQ(alerts_[0].messageText, "Too old");
+    EXPECT_EQ(alerts_[0].informativeText, "Needs a newer system.");
+    EXPECT_EQ(alerts_[0].defaultButton, "Quit");
+    EXPECT_EQ(alerts_[0].alternateButton, "");
+
+    answer_ = platform::kAlertErrorReturn;
+    EXPECT_FALSE(driver_->Alert("Too old", "", "Quit"));
+}
+
+TEST_F(UIDriverFullGUITest, AlertWithoutADisplayCannotBeShown)
+{
+    platform::SetAlertPresenterForTesting(nullptr);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    EXPECT_FALSE(driver_->Alert("Title", "Body", "OK"));
+}
+
+TEST_F(UIDriverFullGUITest, ACancelRequestIsConfirmedByTheUser)
+{
+    UserInterfaceMessagePrompt prompt = Question(0);
+    EXPECT_TRUE((*driver_)(&prompt));
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseYes));
+    ASSERT_EQ(alerts_.size(), 1u);
+    EXPECT_EQ(alerts_[0].messageText, "Cancel the installation?");
+    EXPECT_EQ(alerts_[0].informativeText, "What was installed so far will be removed again.");
+    EXPECT_EQ(alerts_[0].defaultButton, "Yes");
+    EXPECT_EQ(alerts_[0].alternateButton, "No");
+
+    answer_ = platform::kAlertAlternateReturn;
+    (*driver_)(&prompt);
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseNo));
+    answer_ = platform::kAlertErrorReturn;
+    (*driver_)(&prompt);
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseUnknown));
+    answer_ = platform::kAlertOtherReturn;
+    (*driver_)(&prompt);
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseUnknown));
+}
+
+TEST_F(UIDriverFullGUITest, OtherQuestionsAreAnsweredZeroWithoutAsking)
+{
+    UserInterfaceMessagePrompt prompt = Question(12);
+    prompt.SetUserResponseOption(TolkUIRequest::kResponseYes);
+    EXPECT_TRUE((*driver_)(&prompt));
+    EXPECT_EQ(prompt.GetUserResponseOption(), 0u);
+    EXPECT_TRUE(alerts_.empty());
+}
+
+TEST_F(UIDriverFullGUITest, RunWithoutAPayloadSessionFailsBeforeShowingAnything)
+{
+    EXPECT_FALSE(driver_->Run());
+    EXPECT_TRUE(alerts_.empty());
+    EXPECT_FALSE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+}
+
+TEST_F(UIDriverFullGUITest, NoRelaunchForRootInItsOwnLanguage)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    engine_->SetEngineLocale("en_US");
+    UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_);  // returns: no relaunch
+    SUCCEED();
+}
+
+TEST_F(UIDriverFullGUITest, AnotherPayloadLanguageRelaunchesInIt)
+{
+    const std::string record = MakeRelaunchedProgram();
+    engine_->SetEngineLocale("de_DE");
+    Authorize(platform::kAuthorizationSuccess);
+    // The process ends with the relaunched copy's code.
+    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(tolktest::ReadTextFile(record), "-AppleLanguages (de_DE)\n");
+}
+
+TEST_F(UIDriverFullGUITest, ARefusedAuthorizationEndsTheProcess)
+{
+    MakeRelaunchedProgram();
+    engine_->SetEngineLocale("de_DE");
+    Authorize(platform::kAuthorizationCanceled);
+    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(0), "");
+    Authorize(platform::kAuthorizationDenied);
+    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(4), "");
+    EXPECT_FALSE(std::ifstream(sysroot_.Scratch() + "/relaunched.txt").good());
+}
