@@ -132,10 +132,12 @@ capsStatus capsCloseSession(capsiSession* session)
 {
     if (session == nullptr)
         return kCapsBadArgument;
-    capsSessionCommit(session);
+    // A commit that failed lost the session's writes: that, not the close, is what the caller
+    // must hear about.
+    const capsStatus committed = capsSessionCommit(session);
     capsStatus closed = kCapsOK;
     if (CapsiDataStore* store = capsiStoreOf(session))
         closed = store->dbClose();
     delete session;
-    return closed;
+    return committed != kCapsOK ? committed : closed;
 }

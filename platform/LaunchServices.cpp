@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 namespace platform {
@@ -131,6 +132,35 @@ void SetRegistrationHookForTesting(const RegistrationHook& hook)
 {
     std::lock_guard<std::mutex> lock(gHookMutex);
     gRegistrationHook = hook;
+}
+
+int FindApplication(std::uint32_t creator, const std::string* identifier, const std::string* name, std::string& path)
+{
+    if (creator == 0 && identifier == nullptr && name == nullptr)
+        return kApplicationNotFoundErr;
+    std::vector<RegisteredApplication> applications;
+    if (!ReadApplicationRegistry(applications))
+        return kApplicationNotFoundErr;
+    std::set<std::string> superseded;
+    for (std::vector<RegisteredApplication>::const_reverse_iterator entry = applications.rbegin();
+         entry != applications.rend(); ++entry) {
+        if (!superseded.insert(entry->path).second)
+            continue;
+        const std::string::size_type slash = entry->path.find_last_of('/');
+        const std::string fileName = slash == std::string::npos ? entry->path : entry->path.substr(slash + 1);
+        if (creator != 0 && entry->creator != CreatorText(creator))
+            continue;
+        if (identifier != nullptr && entry->identifier != *identifier)
+            continue;
+        if (name != nullptr && fileName != *name)
+            continue;
+        struct stat info;
+        if (stat(entry->path.c_str(), &info) != 0)
+            continue;
+        path = entry->path;
+        return 0;
+    }
+    return kApplicationNotFoundErr;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // and creator, separated by tabs). Tests may put a recording hook in place of the file.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,5 +32,15 @@ bool ReadApplicationRegistry(std::vector<RegisteredApplication>& applications);
 // the registration's result. An empty hook restores the file.
 typedef std::function<int(const std::string& path, bool update)> RegistrationHook;
 void SetRegistrationHookForTesting(const RegistrationHook& hook);
+
+// The status of a lookup that finds no application.
+const int kApplicationNotFoundErr = -10814;
+
+// The registered application that matches every criterion given: its creator (0 matches any),
+// its bundle identifier and its file name (null matches any). Only the latest registration of
+// a path counts, and only while something still exists there; among several matches the most
+// recently registered wins. 0 with the path; kApplicationNotFoundErr when none matches (also
+// when no criterion is given or the registry cannot be read).
+int FindApplication(std::uint32_t creator, const std::string* identifier, const std::string* name, std::string& path);
 
 }  // namespace platform

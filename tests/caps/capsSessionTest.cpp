@@ -92,6 +92,18 @@ TEST_F(CapsDbTest, SecondWriterIsBusyUntilTheFirstCommits)
     EXPECT_EQ((std::vector<std::string>{"one", "two"}), CollectionsIn(BackupFile()));
 }
 
+TEST_F(CapsDbTest, CloseReportsTheCommitThatFailed)
+{
+    capsiSession* session = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "lost", "p"));
+    RawDatabase reader(DbFile());
+    ASSERT_EQ(SQLITE_OK, reader.Exec("BEGIN"));
+    reader.Rows("SELECT count(*) FROM tolk_collection");  // holds the shared lock
+    EXPECT_EQ(kCapsBusy, Close(session));
+    ASSERT_EQ(SQLITE_OK, reader.Exec("COMMIT"));
+    EXPECT_TRUE(CollectionsIn(DbFile()).empty());
+}
+
 TEST_F(CapsDbTest, FailedCommitKeepsTheTransactionAndCopiesNothing)
 {
     capsiSession* session = Open();

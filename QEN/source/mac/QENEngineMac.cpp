@@ -3,6 +3,7 @@
 #include "FileSystemUtils.h"
 #include "FolderResolver.h"
 #include "QENGlobalsLC.h"
+#include "QENPathAttributesLO.h"
 #include "QENScUtils.h"
 #include "TolkConstants.h"
 
@@ -327,7 +328,11 @@ Pelvo::EnginePtr QENEngineMac::GetJavaScriptEngine()
     Pelvo::EnginePtr engine = Pelvo::Engine::createEngine(Pelvo::Engine::kTypeJavaScript);
     if (!engine)
         return scriptEngine_;
-    // Script classes of the engine register their prototypes here, before the globals.
+    QENPathAttributesLO* pathAttributes = new QENPathAttributesLO;
+    const int registered = Mivor::LiveObject::addFactory(pathAttributes, Mivor::LiveObject::kFactoryScriptClass);
+    pathAttributes->release();
+    if (registered != 0)
+        return scriptEngine_;
     Pelvo::LiveObjectAPI* live = engine->getInterface(Pelvo::Engine::kLiveObjectInterface);
     if (live == nullptr)
         return scriptEngine_;

@@ -1,0 +1,57 @@
+#include "QENChmodCommand.h"
+
+#include "FileSystemUtilsMac.h"
+
+#include <boost/format.hpp>
+
+using boost::format;
+using boost::str;
+
+QENChmodCommand::QENChmodCommand(LogAppender& log, const FileSystemPath& path, unsigned short mode)
+    : QENCommand(log), path_(path), newMode_(mode), savedMode_(0)
+{
+}
+
+QENChmodCommand::~QENChmodCommand() {}
+
+std::string QENChmodCommand::GetName() const
+{
+    return "QENChmodCommand";
+}
+
+bool QENChmodCommand::DoPerform()
+{
+    const std::string path = path_.AsUTF8String();
+    if (!FileSystemUtilsMac::GetMode(path_, savedMode_)) {
+        log_.AppendToLog(LogAppender::kLogError, str(format("Unable to get permissions of \"%1%\"") % path));
+        return false;
+    }
+    log_.AppendToLog(LogAppender::kLogDebug, str(format("Saved permissions of %1$04o") % savedMode_));
+    log_.AppendToLog(LogAppender::kLogDebug, str(format("Setting permissions to %1$04o") % newMode_));
+    if (!FileSystemUtilsMac::SetMode(path_, newMode_)) {
+        log_.AppendToLog(LogAppender::kLogError,
+                         str(format("Unable to set permissions of \"%1%\" to %2$04o") % path % newMode_));
+        return false;
+    }
+    log_.AppendToLog(LogAppender::kLogDebug, "Set");
+    return true;
+}
+
+bool QENChmodCommand::DoRollback()
+{
+    const std::string path = path_.AsUTF8String();
+    log_.AppendToLog(LogAppender::kLogDebug,
+                     str(format("Restoring permissions for \"%1%\" to %2$04o") % path % savedMode_));
+    if (!FileSystemUtilsMac::SetMode(path_, savedMode_)) {
+        log_.AppendToLog(LogAppender::kLogError,
+                         str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path % savedMode_));
+        return false;
+    }
+    log_.AppendToLog(LogAppender::kLogDebug, "Restored");
+    return true;
+}
+
+bool QENChmodCommand::DoCommit()
+{
+    return true;
+}

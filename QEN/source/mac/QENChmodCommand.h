@@ -1,0 +1,26 @@
+// QENChmodCommand: changes the mode of a file or folder, keeping the former mode (set-id and
+// sticky bits included) for the rollback.
+#pragma once
+
+#include "FileSystemPath.h"
+#include "QENCommand.h"
+
+class QENChmodCommand : public QENCommand {
+public:
+    QENChmodCommand(LogAppender& log, const FileSystemPath& path, unsigned short mode);
+    ~QENChmodCommand() override;
+
+    std::string GetName() const override;
+
+protected:
+    // A symbolic link is refused: its own mode cannot be read, and setting one would change
+    // its target.
+    bool DoPerform() override;
+    bool DoRollback() override;
+    bool DoCommit() override;
+
+private:
+    FileSystemPath path_;
+    unsigned short newMode_;
+    unsigned short savedMode_;
+};

@@ -1,0 +1,182 @@
+#include "QENChownCommand.h"
+
+#include "FileSystemUtilsMac.h"
+
+#include <boost/format.hpp>
+
+#include <grp.h>
+#include <pwd.h>
+
+#include <cerrno>
+#include <limits>
+#include <utility>
+#include <vector>
+
+using boost::format;
+using boost::str;
+
+namespace {
+
+const char kDigits[] = "0123456789";
+
+// The id of a text of digits; false when it does not fit an id.
+bool ParseDecimalID(const std::string& text, std::uint32_t& id)
+{
+    std::uint64_t value = 0;
+    for (char digit : text) {
+        value = value * 10 + static_cast<std::uint64_t>(digit - '0');
+        if (value > std::numeric_limits<std::uint32_t>::max())
+            return false;
+    }
+    id = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+// Looks a name up in the user (or group) database; the buffer grows while the entry does not fit.
+bool LookUpName(const std::string& name, bool isGroup, std::uint32_t& id)
+{
+    std::vector<char> buffer(1024);
+    for (;;) {
+        int error = 0;
+        if (isGroup) {
+            struct group entry;
+            struct group* found = nullptr;
+            error = getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found);
+            if (error == 0) {
+                if (found == nullptr)
+                    return false;
+                id = static_cast<std::uint32_t>(found->gr_gid);
+                return true;
+            }
+        } else {
+            struct passwd entry;
+            struct passwd* found = nullptr;
+            error = getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found);
+            if (error == 0) {
+                if (found == nullptr)
+                    return false;
+                id = static_cast<std::uint32_t>(found->pw_uid);
+                return true;
+            }
+        }
+        if (error != ERANGE || buffer.size() >= (1u << 20))
+            return false;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool ResolveID(const std::string& text, bool isGroup, std::uint32_t& id)
+{
+    id = 0;
+    if (text.find_first_not_of(kDigits) == std::string::npos)
+        return ParseDecimalID(text, id);
+    return LookUpName(text, isGroup, id);
+}
+
+// Linux clears the set-user-id and set-group-id bits of a file whose owner changes, even for
+// root (Mac OS X keeps them when root changes the owner): put them back, so that neither
+// the change nor its rollback alters the mode. Failing that costs a warning, not the change.
+bool SetOwnerGroupKeepingMode(LogAppender& log, const FileSystemPath& path, std::uint32_t owner, std::uint32_t group)
+{
+    unsigned short before = 0;
+    const bool hadMode = FileSystemUtilsMac::GetMode(path, before);
+    if (!FileSystemUtilsMac::SetOwnerGroup(path, owner, group))
+        return false;
+    unsigned short after = 0;
+    if (hadMode && FileSystemUtilsMac::GetMode(path, after) && after != before &&
+        !FileSystemUtilsMac::SetMode(path, before))
+        log.AppendToLog(
+            LogAppender::kLogWarn,
+            str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path.AsUTF8String() % before));
+    return true;
+}
+
+}  // namespace
+
+QENChownCommand::QENChownCommand(LogAppender& log, const FileSystemPath& path, std::string user, std::string group)
+    : QENCommand(log),
+      path_(path),
+      user_(std::move(user)),
+      group_(std::move(group)),
+      newOwner_(0),
+      newGroup_(0),
+      savedOwner_(0),
+      savedGroup_(0),
+      ownerResolved_(false),
+      groupResolved_(false)
+{
+    const std::string text = path_.AsUTF8String();
+    ownerResolved_ = ResolveID(user_, false, newOwner_);
+    if (ownerResolved_)
+        log_.AppendToLog(LogAppender::kLogDebug,
+                         str(format("User \"%1%\" resolved to uid %2% for path \"%3%\"") % user_ % newOwner_ % text));
+    else
+        log_.AppendToLog(LogAppender::kLogError,
+                         str(format("Unable to resolve user \"%1%\" for path \"%2%\"") % user_ % text));
+    groupResolved_ = ResolveID(group_, true, newGroup_);
+    if (groupResolved_)
+        log_.AppendToLog(LogAppender::kLogDebug,
+                         str(format("Group \"%1%\" resolved to gid %2% for path \"%3%\"") % group_ % newGroup_ % text));
+    else
+        log_.AppendToLog(LogAppender::kLogError,
+                         str(format("Unable to resolve group \"%1%\" for path \"%2%\"") % group_ % text));
+}
+
+QENChownCommand::~QENChownCommand() {}
+
+std::string QENChownCommand::GetName() const
+{
+    return "QENChownCommand";
+}
+
+bool QENChownCommand::DoPerform()
+{
+    const std::string path = path_.AsUTF8String();
+    if (!ownerResolved_ || !groupResolved_) {
+        log_.AppendToLog(LogAppender::kLogError,
+                         str(format("Unable to set owner and group of \"%1%\" to user \"%2%\" and group \"%3%\"") %
+                             path % user_ % group_));
+        return false;
+    }
+    unsigned int owner = 0;
+    unsigned int group = 0;
+    if (!FileSystemUtilsMac::GetOwnerGroup(path_, owner, group)) {
+        log_.AppendToLog(LogAppender::kLogError, str(format("Unable to preserve owner and group of \"%1%\"") % path));
+        return false;
+    }
+    savedOwner_ = owner;
+    savedGroup_ = group;
+    log_.AppendToLog(LogAppender::kLogDebug,
+                     str(format("Saved owner %1% and group %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
+    log_.AppendToLog(LogAppender::kLogDebug,
+                     str(format("Setting owner to %1% and group to %2%") % newOwner_ % newGroup_));
+    if (!SetOwnerGroupKeepingMode(log_, path_, newOwner_, newGroup_)) {
+        log_.AppendToLog(
+            LogAppender::kLogError,
+            str(format("Unable to set owner and group of \"%1%\" to %2% and %3%") % path % newOwner_ % newGroup_));
+        return false;
+    }
+    log_.AppendToLog(LogAppender::kLogDebug, "Set");
+    return true;
+}
+
+bool QENChownCommand::DoRollback()
+{
+    const std::string path = path_.AsUTF8String();
+    log_.AppendToLog(
+        LogAppender::kLogDebug,
+        str(format("Restoring owner to %1% and group to %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
+    if (!SetOwnerGroupKeepingMode(log_, path_, savedOwner_, savedGroup_)) {
+        log_.AppendToLog(
+            LogAppender::kLogError,
+            str(format("Unable to restore owner %1% and group %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
+        return false;
+    }
+    log_.AppendToLog(LogAppender::kLogDebug, "Restored");
+    return true;
+}
+
+bool QENChownCommand::DoCommit()
+{
+    return true;
+}

@@ -1,0 +1,219 @@
+#include "QENServiceMonitorCommand.h"
+
+#include "FileSystemPath.h"
+#include "QENChildStatusPipe.h"
+#include "QENFileSnapshot.h"
+
+#include "platform/Files.h"
+#include "platform/PropertyList.h"
+#include "platform/SystemRoot.h"
+
+#include <boost/format.hpp>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+extern char** environ;
+
+using platform::PropertyValue;
+
+namespace {
+
+const char* const kPerUserFolder = "/etc/mach_init_per_user.d";
+
+// What the monitor's child reports of its way to the monitor program.
+enum ChildStep { kChildStarted = 1, kChildDaemonized, kChildDaemonFailed, kChildAboutToExec, kChildExecFailed };
+
+std::string EscapeBlanks(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text) {
+        if (c == ' ')
+            escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+// The child's side, async-signal-safe calls only; it never returns.
+[[noreturn]] void RunMonitorChild(const QENChildStatusPipe& status, char* const argv[])
+{
+    // The setup program ignores broken pipes; the monitor gets the defaults.
+    struct sigaction defaults;
+    std::memset(&defaults, 0, sizeof(defaults));
+    defaults.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+
+    status.Send(kChildStarted);
+    // The working folder becomes "/"; standard input, output and error stay open.
+    if (daemon(0, 1) == 0)
+        status.Send(kChildDaemonized);
+    else
+        status.Send(kChildDaemonFailed, errno);
+    // The monitor belongs to the user who started the setup program, not to root; rather than
+    // run it with root's rights when that cannot be arranged, the child gives up.
+    if (geteuid() == 0 && (setegid(getgid()) != 0 || seteuid(getuid()) != 0)) {
+        const int error = errno;
+        status.Send(kChildExecFailed, error);
+        _exit(error);
+    }
+    status.Send(kChildAboutToExec);
+    execve(argv[0], argv, environ);
+    const int error = errno;
+    status.Send(kChildExecFailed, error);
+    _exit(error);
+}
+
+// A name too long for a path cannot be written either; that is the step's failure, not an
+// exception.
+bool TakeSnapshot(const std::string& path, bool& existed, std::string& bytes)
+{
+    try {
+        return QENFileSnapshot::Take(FileSystemPath(path), existed, bytes);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
+
+}  // namespace
+
+QENServiceMonitorCommand::QENServiceMonitorCommand(LogAppender& log, const std::string& name,
+                                                   const std::string& command, const std::string& action)
+    : QENCommand(log),
+      monitorName_(name + ".monitor"),
+      command_(command),
+      action_(action),
+      plistPath_(platform::SystemRoot::Resolve(kPerUserFolder) + "/" + monitorName_ + ".plist"),
+      keptFile_(false)
+{
+}
+
+std::string QENServiceMonitorCommand::GetName() const
+{
+    return "QENServiceMonitorCommand";
+}
+
+bool QENServiceMonitorCommand::installServiceMonitor()
+{
+    platform::PropertyValuePtr monitor = PropertyValue::MakeDictionary();
+    monitor->Set("ServiceName", PropertyValue::MakeString(monitorName_));
+    monitor->Set("Command", PropertyValue::MakeString(EscapeBlanks(command_)));
+    monitor->Set("OnDemand", PropertyValue::MakeBoolean(false));
+    std::string bytes;
+    if (!platform::SerializePropertyListXML(*monitor, bytes) || bytes.empty())
+        return false;
+    return platform::WriteFileAtomically(plistPath_, bytes);
+}
+
+bool QENServiceMonitorCommand::removeServiceMonitor()
+{
+    return unlink(plistPath_.c_str()) == 0;
+}
+
+bool QENServiceMonitorCommand::launchServiceMonitor()
+{
+    log_.AppendToLog(LogAppender::kLogDebug,
+                     (boost::format("QENServiceMonitorCommand: Launching \"%1%\"...") % command_).str());
+
+    // Everything the child needs is made before the fork.
+    std::vector<char> program(command_.begin(), command_.end());
+    program.push_back('\0');
+    char* const argv[] = {program.data(), nullptr};
+    QENChildStatusPipe status;
+    const bool reporting = status.Open();
+
+    const pid_t pid = fork();
+    if (pid < 0) {
+        log_.AppendToLog(LogAppender::kLogDebug,
+                         (boost::format("QENServiceMonitorCommand: fork failed with errno of %1%") % errno).str());
+        return false;
+    }
+    if (pid == 0)
+        RunMonitorChild(status, argv);
+
+    log_.AppendToLog(LogAppender::kLogDebug, (boost::format("QENServiceMonitorCommand: child pid is %1%") % pid).str());
+    if (!reporting)
+        return true;
+
+    bool detached = false;
+    for (const QENChildStatusPipe::Report& report : status.ReceiveAll()) {
+        switch (report.step) {
+        case kChildStarted:
+            log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child started");
+            break;
+        case kChildDaemonized:
+            detached = true;
+            log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child daemonized");
+            break;
+        case kChildDaemonFailed:
+            log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child daemonized");
+            break;
+        case kChildAboutToExec:
+            log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child about to exec...");
+            break;
+        case kChildExecFailed:
+            log_.AppendToLog(
+                LogAppender::kLogDebug,
+                (boost::format("QENServiceMonitorCommand: Child exec failed with errno of %1%") % report.error).str());
+            break;
+        default:
+            break;
+        }
+    }
+    // The direct child ended as soon as it had forked the detached one; collecting it keeps it
+    // from lingering as a zombie for the rest of the setup program's life. The monitor itself
+    // is never waited for.
+    if (detached) {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    return true;
+}
+
+bool QENServiceMonitorCommand::DoPerform()
+{
+    if (action_ == "install" || action_ == "remove") {
+        bool existed = false;
+        std::string bytes;
+        if (!TakeSnapshot(plistPath_, existed, bytes))
+            return false;
+        if (!(action_ == "install" ? installServiceMonitor() : removeServiceMonitor()))
+            return false;
+        keptFile_ = existed;
+        keptBytes_.swap(bytes);
+        return true;
+    }
+    if (action_ == "start")
+        return launchServiceMonitor();
+    return action_ == "stop";
+}
+
+bool QENServiceMonitorCommand::DoRollback()
+{
+    if (action_ == "install") {
+        if (keptFile_)
+            return platform::WriteFileAtomically(plistPath_, keptBytes_);
+        return removeServiceMonitor();
+    }
+    if (action_ == "remove") {
+        if (keptFile_)
+            return platform::WriteFileAtomically(plistPath_, keptBytes_);
+        return installServiceMonitor();
+    }
+    // A started monitor is left running.
+    return action_ == "start" || action_ == "stop";
+}
+
+bool QENServiceMonitorCommand::DoCommit()
+{
+    return true;
+}

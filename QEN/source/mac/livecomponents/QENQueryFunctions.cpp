@@ -1,0 +1,99 @@
+// The script functions that answer questions about the file system: whether a path exists, the
+// names in a folder, the volume that holds a path, whether a file is empty, the browsers'
+// folders and shell-pattern matches. None builds a command.
+#include "QENGlobalFunctions.h"
+
+#include "BrowserAccessor.h"
+#include "FileSystemUtils.h"
+#include "FileSystemUtilsMac.h"
+#include "FileSystemVolume.h"
+
+#include "platform/ShellPattern.h"
+
+#include <vector>
+
+namespace {
+
+void AppendPaths(Mivor::Array& array, const BrowserAccessor::FileSystemPathSet& paths)
+{
+    for (const FileSystemPath& path : paths)
+        QENGlobalsLC::SetUTF8String(array.appendUndefined(), path.AsUTF8String());
+}
+
+}  // namespace
+
+namespace QENGlobalFunctions {
+
+int QENPathExists(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 1)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    result.setBool(FileSystemUtils::Exists(QENGlobalsLC::ToPath(arguments[0])));
+    return QENGlobalsLC::kCodeOK;
+}
+
+int QENGetPathChildren(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 1)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    std::vector<FileSystemPath> children;
+    if (!FileSystemUtils::ChildrenForDirectory(QENGlobalsLC::ToPath(arguments[0]), children))
+        return QENGlobalsLC::kCodeOK;
+    Mivor::Array& names = result.makeArray();
+    for (const FileSystemPath& child : children)
+        QENGlobalsLC::SetUTF8String(names.appendUndefined(), child.NameAsUTF8String());
+    return QENGlobalsLC::kCodeOK;
+}
+
+int QENGetVolumePathForPath(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 1)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    // Throws, ending the call with -29, when no volume holds the path.
+    const FileSystemVolume volume(QENGlobalsLC::ToPath(arguments[0]));
+    FileSystemPath root(std::string("/"));
+    if (volume.RootPath(root))
+        QENGlobalsLC::SetUTF8String(result, root.AsUTF8String());
+    else
+        result.setNull();
+    return QENGlobalsLC::kCodeOK;
+}
+
+int QENIsFileEmpty(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 1)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    std::uint64_t length = 0;
+    if (FileSystemUtilsMac::GetDataLength(QENGlobalsLC::ToPath(arguments[0]), length))
+        result.setBool(length == 0);
+    return QENGlobalsLC::kCodeOK;
+}
+
+int QENGetBrowserPaths(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 0)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    BrowserAccessor::FileSystemPathSet components;
+    BrowserAccessor::FileSystemPathSet plugins;
+    BrowserAccessor::GetBrowserPaths(components, plugins);
+    Mivor::Array componentPaths;
+    Mivor::Array pluginPaths;
+    AppendPaths(componentPaths, components);
+    AppendPaths(pluginPaths, plugins);
+    Mivor::Array& pair = result.makeArray();
+    pair.append(componentPaths);
+    pair.append(pluginPaths);
+    return QENGlobalsLC::kCodeOK;
+}
+
+int QENGlobTest(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 2)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    const std::string text = QENGlobalsLC::ToUTF8String(arguments[0]);
+    const std::string pattern = QENGlobalsLC::ToUTF8String(arguments[1]);
+    result.setBool(platform::MatchShellPattern(pattern, text, platform::kShellPatternCaseFold) == 0);
+    return QENGlobalsLC::kCodeOK;
+}
+
+}  // namespace QENGlobalFunctions

@@ -1,0 +1,139 @@
+// The file, link and alias commands when a script names what does not exist or the world changes
+// under them: nothing given away, overwritten, lost or left behind.
+#include "QENFileCommandTestSupport.h"
+
+#include "QENChownCommand.h"
+#include "QENCreateSymlinkCommand.h"
+#include "QENDeleteFileCommand.h"
+#include "QENRetargetMacAliasCommand.h"
+#include "QENSetDisplayAttributesCommand.h"
+
+#include "platform/FaultInjection.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cerrno>
+
+using namespace qentest;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+class QENFileCommandsFaultTest : public QENFileCommandTest {
+protected:
+    void TearDown() override { platform::SetFaultHookForTesting(platform::FaultHook()); }
+};
+
+}  // namespace
+
+TEST_F(QENFileCommandsFaultTest, ChownWithAnUnknownNameFailsInsteadOfGivingTheFileToRoot)
+{
+    tolktest::WriteTextFile(At("file"), "");
+    const std::string owner = OwnerOf(At("file"));
+    QENChownCommand unknownUser(log_, P("file"), "no-such-user-of-tolk", "0");
+    QENChownCommand unknownGroup(log_, P("file"), "0", "no-such-group-of-tolk");
+    QENChownCommand tooLarge(log_, P("file"), "4294967296", "0");
+    EXPECT_EQ(log_.lines[0], "2 Unable to resolve user \"no-such-user-of-tolk\" for path \"" + At("file") + "\"");
+    EXPECT_EQ(log_.lines[3], "2 Unable to resolve group \"no-such-group-of-tolk\" for path \"" + At("file") + "\"");
+    EXPECT_EQ(log_.lines[4], "2 Unable to resolve user \"4294967296\" for path \"" + At("file") + "\"");
+    NewLines();
+
+    EXPECT_FALSE(unknownUser.Perform());
+    EXPECT_EQ(NewLines(),
+              Lines{"2 Unable to set owner and group of \"" + At("file") +
+                    "\" to user \"no-such-user-of-tolk\" and group \"0\""});
+    EXPECT_FALSE(unknownGroup.Perform());
+    EXPECT_FALSE(tooLarge.Perform());
+    EXPECT_EQ(OwnerOf(At("file")), owner);
+}
+
+TEST_F(QENFileCommandsFaultTest, RestoringADeletedFileNeverOverwritesWhatTookItsPlace)
+{
+    tolktest::WriteTextFile(At("prefs"), "original");
+    QENDeleteFileCommand remove(log_, P("prefs"));
+    ASSERT_TRUE(remove.Perform());
+    const std::string backup = remove.BackupPath().AsUTF8String();
+    tolktest::WriteTextFile(At("prefs"), "newcomer");
+
+    EXPECT_FALSE(remove.Rollback());
+    EXPECT_EQ(log_.lines.back(),
+              "2 Unable to restore file at \"" + At("prefs") + "\" from backup at \"" + backup + "\"");
+    EXPECT_EQ(ContentOf(At("prefs")), "newcomer");
+    EXPECT_EQ(ContentOf(backup), "original");
+
+    // Without a successful perform there is nothing to commit or restore.
+    QENDeleteFileCommand failed(log_, P("missing"));
+    EXPECT_FALSE(failed.Perform());
+    EXPECT_FALSE(failed.Commit());
+    EXPECT_FALSE(failed.Rollback());
+}
+
+TEST_F(QENFileCommandsFaultTest, RollingBackALinkLeavesWhatReplacedItAlone)
+{
+    QENCreateSymlinkCommand create(log_, P("link"), "target");
+    ASSERT_TRUE(create.Perform());
+    ASSERT_EQ(unlink(At("link").c_str()), 0);
+    tolktest::WriteTextFile(At("link"), "someone else's file");
+    EXPECT_FALSE(create.Rollback());
+    EXPECT_EQ(log_.lines.back(), "2 Unable to delete created symlink at \"" + At("link") + "\"");
+    EXPECT_EQ(ContentOf(At("link")), "someone else's file");
+
+}
+
+TEST_F(QENFileCommandsFaultTest, AFailedRetargetLeavesTheAliasAndNoBackup)
+{
+    if (!HasExtendedAttributes())
+        GTEST_SKIP() << "the file system keeps no user attributes";
+    tolktest::WriteTextFile(At("v1"), "");
+    tolktest::WriteTextFile(At("v2"), "");
+    tolktest::WriteTextFile(At("plain"), "no alias record");
+    ASSERT_TRUE(FileSystemUtilsMac::CreateMacAlias(P("alias"), P("v1"), nullptr));
+
+    QENRetargetMacAliasCommand missingTarget(log_, P("alias"), P("missing"));
+    QENRetargetMacAliasCommand noRecord(log_, P("plain"), P("v2"));
+    QENRetargetMacAliasCommand noAlias(log_, P("none"), P("v2"));
+    EXPECT_FALSE(missingTarget.Perform());
+    EXPECT_EQ(log_.lines.back(),
+              "2 Unable to retarget Mac alias at \"" + At("alias") + "\" referring to \"" + At("missing") + "\"");
+    EXPECT_FALSE(noRecord.Perform());
+    EXPECT_FALSE(noAlias.Perform());
+    EXPECT_EQ(log_.lines.back(), "2 Unable to preserve original alias file at \"" + At("none") + "\"");
+    // The alias file refuses the new record; its copy was made before.
+    const std::string alias = At("alias");
+    platform::SetFaultHookForTesting([alias](const std::string& operation, const std::string& path) {
+        return operation == "setxattr" && path == alias ? EIO : 0;
+    });
+    QENRetargetMacAliasCommand refused(log_, P("alias"), P("v2"));
+    EXPECT_FALSE(refused.Perform());
+    platform::SetFaultHookForTesting(platform::FaultHook());
+
+    // Each of the copies made before the retarget failed is gone again.
+    const std::string saved = "5 Alias file saved to \"";
+    std::size_t copies = 0;
+    for (const std::string& line : log_.lines) {
+        if (line.compare(0, saved.size(), saved) != 0)
+            continue;
+        ++copies;
+        EXPECT_FALSE(Exists(line.substr(saved.size(), line.size() - saved.size() - 1))) << line;
+    }
+    EXPECT_EQ(copies, 3u);
+    EXPECT_EQ(AliasTargetOf(At("alias")), At("v1"));
+    EXPECT_EQ(ContentOf(At("plain")), "no alias record");
+}
+
+TEST_F(QENFileCommandsFaultTest, ARefusedDisplayAttributeWriteIsADebugLine)
+{
+    if (!HasExtendedAttributes())
+        GTEST_SKIP() << "the file system keeps no user attributes";
+    tolktest::WriteTextFile(At("item"), "");
+    platform::SetFaultHookForTesting(
+        [](const std::string& operation, const std::string&) { return operation == "setxattr" ? EIO : 0; });
+    QENSetDisplayAttributesCommand refused(log_, P("item"), 1, 1);
+    EXPECT_FALSE(refused.Perform());
+    EXPECT_EQ(log_.lines.back(),
+              "5 Unable to set display attributes of \"" + At("item") + "\" to 00000001 with mask 00000001");
+    platform::SetFaultHookForTesting(platform::FaultHook());
+    EXPECT_EQ(DisplayAttributesOf(At("item")), "0");
+}
