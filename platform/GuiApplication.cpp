@@ -41,10 +41,14 @@ gboolean MarkExpired(gpointer flag)
     return G_SOURCE_REMOVE;
 }
 
-// The main thread's RunLoop::RunFor while the GUI is up: events keep being served.
+// The main thread's RunLoop::RunFor while the GUI is up: events keep being served. It is a
+// sleep, so it lasts its time even while the application terminates.
 void PumpEvents(double seconds)
 {
-    GuiApplication::RunUntil([]() { return false; }, seconds);
+    bool expired = false;
+    g_timeout_add(static_cast<guint>(seconds * 1000.0), MarkExpired, &expired);
+    while (!expired)
+        g_main_context_iteration(nullptr, TRUE);
 }
 
 void Post(GuiApplication::Notification notification)
