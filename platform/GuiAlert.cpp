@@ -1,6 +1,7 @@
 #include "platform/GuiAlert.h"
 
 #include "platform/GuiApplication.h"
+#include "platform/RunLoop.h"
 
 #include <gtk/gtk.h>
 
@@ -123,7 +124,10 @@ int RunModalAlert(const AlertRequest& request)
         return presenter(request);
     if (!GuiApplication::IsLoaded())
         return kAlertErrorReturn;
-    return RunGtkAlert(request);
+    // The toolkit lives on the main thread; a worker's alert waits there for its answer.
+    int response = kAlertErrorReturn;
+    RunLoop::Main().PerformAndWait([&request, &response]() { response = RunGtkAlert(request); });
+    return response;
 }
 
 void SetAlertPresenterForTesting(AlertPresenter presenter)
@@ -143,7 +147,10 @@ int RunFolderPanel(const FolderPanelRequest& request, std::vector<std::string>& 
         return presenter(request, chosen);
     if (!GuiApplication::IsLoaded())
         return kFolderPanelCancel;
-    return RunGtkFolderPanel(request, chosen);
+    int response = kFolderPanelCancel;
+    RunLoop::Main().PerformAndWait(
+        [&request, &chosen, &response]() { response = RunGtkFolderPanel(request, chosen); });
+    return response;
 }
 
 void SetFolderPanelPresenterForTesting(FolderPanelPresenter presenter)

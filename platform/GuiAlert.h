@@ -25,8 +25,9 @@ enum AlertResponse {
     kAlertErrorReturn = -2,
 };
 
-// Shows the alert in front of the application's windows and waits for a button. Without a
-// display (GuiApplication::Load failed or was never called) and without a presenter: error.
+// Shows the alert in front of the application's windows and waits for a button; from another
+// thread, the main thread shows it while the caller waits. Without a display
+// (GuiApplication::Load failed or was never called) and without a presenter: error.
 int RunModalAlert(const AlertRequest& request);
 
 typedef std::function<int(const AlertRequest&)> AlertPresenter;
