@@ -94,6 +94,10 @@ const QENGlobalsLC::FunctionEntry QENGlobalsLC::myFunctions[] = {
     {kID_QENRetargetMacAlias, &QENGlobalFunctions::QENRetargetMacAlias},
     {kID_QENSetDisplayAttributes, &QENGlobalFunctions::QENSetDisplayAttributes},
     {kID_QENRegisterApplications, &QENGlobalFunctions::QENRegisterApplications},
+    {kID_QENCAPSRemoveCollectionData, &QENGlobalFunctions::QENCAPSRemoveCollectionData},
+    {kID_QENCAPSRemovePayloadData, &QENGlobalFunctions::QENCAPSRemovePayloadData},
+    {kID_QENCAPSWriteCollectionData, &QENGlobalFunctions::QENCAPSWriteCollectionData},
+    {kID_QENCAPSWritePayloadData, &QENGlobalFunctions::QENCAPSWritePayloadData},
     {kID_QENGetProperty, &QENGlobalFunctions::QENGetProperty},
     {kID_QENSetProperty, &QENGlobalFunctions::QENSetProperty},
     {kID_QENGetAllPropertyKeys, &QENGlobalFunctions::QENGetAllPropertyKeys},
@@ -123,5 +127,7 @@ const QENGlobalsLC::FunctionEntry QENGlobalsLC::myFunctions[] = {
     {kID_QENServiceMonitor, &QENGlobalFunctions::QENServiceMonitor},
     {kID_QENAddFirewallEntry, &QENGlobalFunctions::QENAddFirewallEntry},
     {kID_QENRemoveFirewallEntry, &QENGlobalFunctions::QENRemoveFirewallEntry},
+    {kID_QENStoreRelocationData, &QENGlobalFunctions::QENStoreRelocationData},
+    {kID_QENDeleteRelocationData, &QENGlobalFunctions::QENDeleteRelocationData},
     {0, nullptr},
 };

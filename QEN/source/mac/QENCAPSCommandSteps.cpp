@@ -1,0 +1,49 @@
+#include "QENCAPSCommandSteps.h"
+
+#include "CAPSLoggingUtilities.h"
+
+#include <boost/format.hpp>
+
+namespace QENCAPSCommandSteps {
+
+bool OpenSession(LogAppender& log, capsiSession*& session)
+{
+    session = nullptr;
+    const capsStatus status = capsOpenSession(&session);
+    if (status == kCapsOK && session != nullptr)
+        return true;
+    session = nullptr;
+    log.AppendToLog(LogAppender::kLogError, (boost::format("Unable to open CAPS session due to error %1%") % status).str());
+    return false;
+}
+
+bool PackageManagementStep(LogAppender& log, capsiSession* session,
+                           const CAPSQueryUtilities::PackageManagementData& data,
+                           CAPSQueryUtilities::PackageManagementOperationResult& result)
+{
+    const bool returned = CAPSQueryUtilities::DoCAPSPackageManagementOperations(session, data, result);
+    CAPSLoggingUtilities::LogCAPSResult(log, result);
+    return CAPSQueryUtilities::PackageManagementOperationSucceeded(returned, result);
+}
+
+void RollbackPartialTransaction(LogAppender& log, capsiSession* session)
+{
+    const capsStatus status = capsSessionRollback(session);
+    if (status != kCapsOK)
+        log.AppendToLog(LogAppender::kLogError,
+                        (boost::format("Unable to roll back partial CAPS transaction due to error %1%") % status).str());
+}
+
+void DiscardUncommitted(LogAppender& log, capsiSession* session, const std::string& commandName)
+{
+    if (session == nullptr)
+        return;
+    const capsStatus status = capsSessionRollback(session);
+    if (status != kCapsOK)
+        log.AppendToLog(LogAppender::kLogError,
+                        (boost::format("Unable to discard uncommitted CAPS changes of %1% due to error %2%") %
+                         commandName % status)
+                            .str());
+}
+
+}  // namespace QENCAPSCommandSteps
