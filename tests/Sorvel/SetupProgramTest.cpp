@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -152,11 +154,33 @@ TEST_F(SetupProgramTest, AnExceptionInTheMainRoutine)
 
 TEST_F(SetupProgramTest, MediaOptimizationRunsEvenAfterABadMode)
 {
+    // Beside the bundle there are no payloads: an empty session, with nothing to optimise.
     const tolktest::ProgramResult result = Run({"--mode=Gui", "--mediaOptimize=1"});
-    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Media Optimization.  Exit code: 13\n");
-    EXPECT_EQ(result.exitCode, 13);
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Media Optimization.  Exit code: 0\n");
+    EXPECT_EQ(result.exitCode, 0);
     // Only the exact value "1" counts.
     EXPECT_EQ(Run({"--mode=terminal", "--mediaOptimize=true"}).exitCode, 0);
+}
+
+TEST_F(SetupProgramTest, MediaOptimizationOfTheExampleMedium)
+{
+    const tolktest::ProgramResult result =
+        Run({"--mediaOptimize=1", "--installerParent=" TOLK_SOURCE_DIR "/examples"});
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Media Optimization.  Exit code: 0\n");
+    EXPECT_EQ(result.exitCode, 0);
+    // The session log is finished, compressed, when the program ends.
+    const std::string logs =
+        (geteuid() == 0 ? sysroot_.Path("/Library") : sysroot_.Home() + "/Library") + "/Logs/Orvex/Installers";
+    EXPECT_TRUE(std::filesystem::exists(logs + "/Orvex Sketchbook 1.0.log.gz"));
+    EXPECT_FALSE(std::filesystem::exists(logs + "/Orvex Sketchbook 1.0.log"));
+
+    // A medium whose proxy file cannot be read has no session to optimise.
+    const std::string medium = sysroot_.Scratch() + "/medium";
+    tolktest::MakeFolders(medium + "/payloads/A");
+    tolktest::WriteTextFile(medium + "/payloads/A/A.proxy.xml", "<PayloadInfo>");
+    const tolktest::ProgramResult broken = Run({"--mediaOptimize=1", "--installerParent=" + medium});
+    EXPECT_EQ(broken.exitCode, 13);
+    EXPECT_TRUE(std::filesystem::exists(logs + "/Orvex Setup Errors.log.gz"));
 }
 
 }  // namespace

@@ -115,6 +115,9 @@ protected:
 TEST_F(UIDriverSilentJSWorkflowTest, WithoutAPayloadSessionNothingRuns)
 {
     WriteScript("silentWorkflow.js", "Trace('ran');");
+    // A proxy file that cannot be read: the payload session cannot start.
+    tolktest::MakeFolders(parent_ + "/payloads/A");
+    tolktest::WriteTextFile(parent_ + "/payloads/A/A.proxy.xml", "<PayloadInfo>");
     testing::internal::CaptureStdout();
     EXPECT_FALSE(driver_.Run());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Unable to initialize the session manager\n");

@@ -5,6 +5,7 @@
 #include "caps.h"
 #include "FileSystemVolume.h"
 #include "FolderResolver.h"
+#include "Logger.h"
 #include "SorvelConstants.h"
 #include "UIDriver.h"
 
@@ -106,5 +107,13 @@ bool InstallerEngine::InstallerEnginePlatformMethods::GetBootstrapperINSTALLDIR(
     folder.AppendUTF8Segment(SorvelConstants::kBootstrapperSubdirPathComponent);
     folder.AppendUTF8Segment(sessionKey);
     path = folder;
+    return true;
+}
+
+bool InstallerEngine::InstallerEnginePlatformMethods::OptimizeForMedia(const StringMap&, const StringMap&,
+                                                                       Logger* logger)
+{
+    if (logger != nullptr)
+        logger->AppendToLog(LogAppender::kLogInfo, "Media optimization not necessary on OSX");
     return true;
 }

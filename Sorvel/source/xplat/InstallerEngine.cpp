@@ -1,10 +1,9 @@
 #include "InstallerEngine.h"
 
-#include "BaseLogBlock.h"
 #include "ChangeDiffTypeImpl.h"
-#include "LogFactory.h"
-#include "SorvelConstants.h"
+#include "PayloadSessionManager.h"
 #include "TQInitManager.h"
+#include "ThreadPayloadOperation.h"
 #include "TolkConstants.h"
 #include "UIDriverFullGUI.h"
 #include "UIDriverSilentJSWorkflow.h"
@@ -28,7 +27,6 @@ const std::int32_t kUIModeSilent = 2;
 const int kExitBadArguments = 1;
 const int kExitScriptingEngine = 3;
 const int kExitDriverFailed = 4;
-const int kExitMediaOptimization = 13;
 const int kExitException = 9999;
 
 }  // namespace
@@ -45,6 +43,10 @@ InstallerEngine::InstallerEngine(const FileSystemPath& installerParent)
 
 InstallerEngine::~InstallerEngine()
 {
+    // The thread object must outlive its job, and the job uses the request queue and the prompt
+    // list destroyed below: wait for a job that still runs, freeing a question it waits on.
+    if (installThread_ && installThread_->IsRunning())
+        installThread_->Abort();
     sessionManager_.reset();
 }
 
@@ -102,7 +104,7 @@ int InstallerEngine::Main(const std::vector<std::string>& arguments)
         StringMap::const_iterator optimize = argumentMap_->find(TolkConstants::kPropOptimizeMedia);
         if (optimize != argumentMap_->end() && optimize->second == "1") {
             exitCode_ = DoMediaOptimizationWorkflow();
-            ReleasePayloadSession();
+            PayloadSessionManager::Release();
             std::cout << "End Media Optimization.  Exit code: " << exitCode_ << std::endl;
             return exitCode_;
         }
@@ -128,35 +130,6 @@ int InstallerEngine::Main(const std::vector<std::string>& arguments)
     std::cout << "End Orvex Setup.  Exit code: " << exitCode_ << std::endl;
     ReleasePayloadSession();
     return exitCode_;
-}
-
-boost::shared_ptr<PayloadSessionManager> InstallerEngine::GetPayloadSessionManager()
-{
-    return sessionManager_;
-}
-
-void InstallerEngine::ReleasePayloadSession()
-{
-    sessionManager_.reset();
-}
-
-int InstallerEngine::DoMediaOptimizationWorkflow()
-{
-    try {
-        if (!StartScriptingEngine())
-            return kExitScriptingEngine;
-        boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
-        Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
-        InfoLogBlock block(logger, "Optimizing for media");
-        if (!session) {
-            if (logger != nullptr)
-                logger->AppendToLog(LogAppender::kLogFatal, "Unable to initialize payload session for media optimization");
-            return kExitMediaOptimization;
-        }
-        return kExitMediaOptimization;
-    } catch (...) {
-        return kExitScriptingEngine;
-    }
 }
 
 bool InstallerEngine::StartScriptingEngine()

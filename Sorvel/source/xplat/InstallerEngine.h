@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FileSystemPath.h"
+#include "TolkMessage.h"
 
 #include <boost/shared_ptr.hpp>
 
@@ -13,8 +14,11 @@
 #include <string>
 #include <vector>
 
+class Logger;
 class PayloadSessionManager;
+class ThreadOperation;
 class ThreadPayloadOperation;
+class ThreadPayloadOperationState;
 class TQInitManager;
 class UIDriver;
 class UIThreadOperationManager;
@@ -66,10 +70,59 @@ public:
     }
     boost::shared_ptr<UIThreadOperationManager> GetUIThreadOperationManager() const { return uiOperationManager_; }
 
-    // The process-wide payload session; empty when it cannot be set up.
+    // ---- The payload session ----
+
+    // The process-wide payload session, set up on first use; empty when it cannot be set up
+    // (every later call tries again).
     boost::shared_ptr<PayloadSessionManager> GetPayloadSessionManager();
+    // Initialises the session (full proxy files only in silent mode) and points its payloads at
+    // the installation source; the engine keeps no session when either fails.
+    boost::shared_ptr<PayloadSessionManager> InitializePayloadSessionManager();
+    // Points the session's payloads at the installation source: the source path recorded for the
+    // session's collection, else the installer parent. False without a session.
+    bool UpdatePayloadMediaData();
+
+    // ---- The install thread (interface thread only) ----
+
+    // Starts the operation on a new install thread and takes over the caller's pointer. False,
+    // starting nothing, while an operation runs, for an empty operation, before the request
+    // queue exists, or when no thread can be started. Clears the bootstrapping flag in any case.
+    bool InstallPayload(boost::shared_ptr<ThreadOperation>& operation);
+    // The last status of the install thread and whether it still runs; false, with the outputs
+    // unchanged, before the first operation.
+    bool GetInstallThreadStatus(bool& running, ThreadPayloadOperationState& state);
+    // Queues a message for the running operation; false when none runs.
+    bool PostThreadMessage(TolkMessage message);
+    // The oldest question of the install thread (its JSON and message id); true with nothing
+    // waiting when there is no request queue.
+    bool PeekInstallThreadMessage(bool& waiting, std::string& messageId, std::string& json);
+    // Answers the oldest question when the id matches it; true when there is no request queue.
+    bool PostInstallThreadMessageResult(const std::string& messageId, unsigned long option);
+
+    // ---- Bootstrapper and media ----
+
+    // The parameters of the session's bootstrapper: the driver payload's add/remove entries,
+    // product name, install folder and the flags of a bootstrapper install. False only without
+    // a payload session.
+    bool GetBootstrapperInstallParams(StringMap& params);
     // The media-optimisation workflow: 0, 3 (scripting engine) or 13.
     int DoMediaOptimizationWorkflow();
+
+    // ---- Kept without callers ----
+
+    // The number of session payloads and each code by its position; existing keys stay. False
+    // without a session or payloads.
+    bool AddCAPSPropertiesToPropertyMap();
+    // Each refuses while an operation runs, sets up the payload session and answers false.
+    bool BeginInstallation();
+    bool BeginBootstrap();
+    bool InitializePropertyMapDefaults();
+
+    // Test hook: the request queue that Main creates before it runs the driver.
+    void SetUIThreadOperationManagerForTesting(const boost::shared_ptr<UIThreadOperationManager>& manager)
+    {
+        uiOperationManager_ = manager;
+    }
 
     // The engine's platform half: the minimum-system check, the bootstrapper's image and folder.
     class InstallerEnginePlatformMethods {
@@ -81,6 +134,8 @@ public:
         static bool GetBootstrapperPayloadPath(const FileSystemPath& base, FileSystemPath& path);
         // The "OrvexCommon" folder, then "Installers", then the session key.
         static bool GetBootstrapperINSTALLDIR(const std::string& sessionKey, FileSystemPath& path);
+        // Nothing to prepare on this platform: logs so and answers true.
+        static bool OptimizeForMedia(const StringMap& arguments, const StringMap& parameters, Logger* logger);
     };
 
     // Read by the wizard's quit handler: the bootstrapper is uninstalled again only when false.
@@ -92,6 +147,7 @@ private:
     // Starts the scripting frameworks once for the process; false when they cannot start.
     bool StartScriptingEngine();
     void ReleasePayloadSession();
+    bool InstallThreadRunning() const;
 
     std::vector<std::string> rawArguments_;
     boost::shared_ptr<StringMap> argumentMap_;

@@ -25,6 +25,14 @@ extern const std::string kThirdPartyMSIUninstallProductCodeKey;
 // The child names of "AddRemoveInfo", in this order.
 extern const std::string addRemoveInfoChildren[8];
 
+// Which proxy files a session takes: full proxy files (".proxy.xml"), boot proxy files
+// (".boot.xml") or, the first found, either.
+enum ProxyFileType {
+    kProxyFileTypeAny = 0,
+    kProxyFileTypeFull = 1,
+    kProxyFileTypeBoot = 2
+};
+
 }  // namespace PayloadProxyFileConstants
 
 namespace PayloadIteration {

@@ -1,0 +1,51 @@
+// The payload session's platform half: the folder of the session logs.
+#include "PayloadSessionManager.h"
+
+#include "FileSystemUtils.h"
+#include "FileSystemUtilsMac.h"
+#include "MacUtils.h"
+
+#include "platform/Folders.h"
+
+#include <unistd.h>
+
+#include <exception>
+
+namespace {
+
+const std::uint32_t kDomainLibraryFolderType = platform::FourCharCode('d', 'l', 'i', 'b');
+const unsigned short kLogFolderMode = 0755;
+
+}  // namespace
+
+bool PayloadSessionManager::PayloadSessionManagerPlatformMethods::MakeLogDirectory(FileSystemPath& folder)
+{
+    // Logs of a run as root belong to the system, so that every administrator finds them.
+    const short domain = geteuid() == 0 ? platform::kLocalDomain : platform::kUserDomain;
+    std::string library;
+    if (!MacUtils::StdStringFindFolder(domain, kDomainLibraryFolderType, true, library))
+        return false;
+    try {
+        FileSystemPath path(library);
+        for (const char* component : {"Logs", "Orvex", "Installers"}) {
+            path.AppendUTF8Segment(component);
+            if (!FileSystemUtils::Exists(path) && !FileSystemUtilsMac::CreateDirectory(path, kLogFolderMode, true))
+                return false;
+        }
+        folder = path;
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool PayloadSessionManager::PayloadSessionManagerPlatformMethods::GetLogfilePath(const std::string& fileName,
+                                                                                 std::string& path)
+{
+    FileSystemPath folder;
+    if (!MakeLogDirectory(folder))
+        return false;
+    folder.AppendUTF8Segment(fileName);
+    path = folder.AsUTF8String();
+    return true;
+}

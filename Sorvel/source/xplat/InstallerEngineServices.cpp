@@ -1,0 +1,282 @@
+// The engine's services to the drivers and the script interface: the payload session, one
+// payload operation at a time on the install thread with its status and questions, the
+// bootstrapper's parameters and media optimisation.
+#include "InstallerEngine.h"
+
+#include "BaseLogBlock.h"
+#include "CAPSSessionPtr.h"
+#include "ChangeDiffTypeImpl.h"
+#include "DataAccessUtilities.h"
+#include "FileSystemUtils.h"
+#include "LogFactory.h"
+#include "PayloadAccessor.h"
+#include "PayloadProxyFileConstants.h"
+#include "PayloadSessionManager.h"
+#include "SorvelConstants.h"
+#include "ThreadOperation.h"
+#include "ThreadPayloadOperation.h"
+#include "ThreadPayloadOperationState.h"
+#include "TolkConstants.h"
+#include "UIThreadOperationManager.h"
+#include "UserInterfaceMessagePrompt.h"
+#include "caps.h"
+
+#include <iterator>
+#include <set>
+
+namespace {
+
+const std::int32_t kUIModeSilent = 2;
+const int kExitScriptingEngine = 3;
+const int kExitMediaOptimization = 13;
+
+const char* const kDefaultProductName = "Orvex Setup";
+const char* const kDefaultLanguage = "en_US";
+
+}  // namespace
+
+// ---- The payload session
+
+boost::shared_ptr<PayloadSessionManager> InstallerEngine::GetPayloadSessionManager()
+{
+    if (!sessionManager_)
+        InitializePayloadSessionManager();
+    return sessionManager_;
+}
+
+boost::shared_ptr<PayloadSessionManager> InstallerEngine::InitializePayloadSessionManager()
+{
+    if (!sessionManager_) {
+        const PayloadProxyFileConstants::ProxyFileType type = uiMode_ == kUIModeSilent
+                                                                  ? PayloadProxyFileConstants::kProxyFileTypeFull
+                                                                  : PayloadProxyFileConstants::kProxyFileTypeAny;
+        if (PayloadSessionManager::Initialize(installerParent_, type))
+            sessionManager_ = PayloadSessionManager::Instance();
+    }
+    if (sessionManager_ && !UpdatePayloadMediaData())
+        sessionManager_.reset();
+    return sessionManager_;
+}
+
+bool InstallerEngine::UpdatePayloadMediaData()
+{
+    if (!sessionManager_)
+        return false;
+    FileSystemPath sourcePath(installerParent_);
+    {
+        CAPSSessionPtr database;
+        const char* stored = nullptr;
+        if (database.Open() &&
+            capsGetCollectionData(database, sessionManager_->GetSessionKey().c_str(), kCapsDomainInstaller,
+                                  TolkConstants::kPropSourcePath.c_str(), &stored) == kCapsOK &&
+            stored != nullptr) {
+            // A recorded source that is no full path cannot be where the payloads are; the
+            // installer parent is the better guess.
+            const std::string text(stored);
+            if (FileSystemUtils::ValidateUTF8FullPathString(text) == FileSystemUtils::kPathValid)
+                sourcePath = FileSystemPath(text);
+        }
+    }
+    return sessionManager_->UpdatePayloadMediaData(this, sourcePath, nullptr,
+                                                   LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog));
+}
+
+void InstallerEngine::ReleasePayloadSession()
+{
+    if (sessionManager_)
+        PayloadSessionManager::Release();
+}
+
+// ---- The install thread
+
+bool InstallerEngine::InstallThreadRunning() const
+{
+    return installThread_ && installThread_->IsRunning();
+}
+
+bool InstallerEngine::InstallPayload(boost::shared_ptr<ThreadOperation>& operation)
+{
+    bootstrapping_ = false;
+    // Without the request queue the operation would have nowhere to ask its questions.
+    if (InstallThreadRunning() || !operation || !uiOperationManager_)
+        return false;
+    promptList_.reset(new std::vector<UserInterfaceMessagePrompt>);
+    installThread_.reset(
+        new ThreadPayloadOperation(operation, *uiOperationManager_, *promptList_, SorvelConstants::kSorvelLog));
+    operation.reset();
+    installThread_->SetUIOperationManager(uiOperationManager_.get());
+    // A thread the system refused never runs the operation; saying it started would have the
+    // interface wait for a result that cannot come.
+    return installThread_->Run();
+}
+
+bool InstallerEngine::GetInstallThreadStatus(bool& running, ThreadPayloadOperationState& state)
+{
+    if (!installThread_)
+        return false;
+    const bool result = installThread_->GetStatus(state);
+    running = installThread_->IsRunning();
+    return result;
+}
+
+bool InstallerEngine::PostThreadMessage(TolkMessage message)
+{
+    if (!InstallThreadRunning())
+        return false;
+    installThread_->PostMessage(message);
+    return true;
+}
+
+bool InstallerEngine::PeekInstallThreadMessage(bool& waiting, std::string& messageId, std::string& json)
+{
+    if (!uiOperationManager_)
+        return true;
+    return uiOperationManager_->PeekThreadMessage(waiting, messageId, json);
+}
+
+bool InstallerEngine::PostInstallThreadMessageResult(const std::string& messageId, unsigned long option)
+{
+    if (!uiOperationManager_)
+        return true;
+    return uiOperationManager_->PopThreadMessage(messageId, option);
+}
+
+// ---- Bootstrapper and media
+
+bool InstallerEngine::GetBootstrapperInstallParams(StringMap& params)
+{
+    params.clear();
+    boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
+    if (!session)
+        return false;
+    // The default properties of a session (its id, the setup version, the source path, the
+    // platform, the language and the collection's stored install properties) are the data-access
+    // publisher's to give; this program does not have that publisher yet.
+
+    params[TolkConstants::kPropConfiguringBootstrapper] = "1";
+    FileSystemPath installDir;
+    const bool haveInstallDir =
+        InstallerEnginePlatformMethods::GetBootstrapperINSTALLDIR(session->GetSessionKey(), installDir);
+    if (haveInstallDir) {
+        params[SorvelConstants::kPropINSTALLDIR] = installDir.AsUTF8String();
+        if (argumentMap_) {
+            StringMap::const_iterator record = argumentMap_->find(TolkConstants::kPropRecordOption);
+            if (record != argumentMap_->end())
+                params[record->first] = record->second;
+        }
+    }
+
+    const std::string driverCode = session->GetDriverPayloadOrvexCode();
+    boost::shared_ptr<PayloadAccessor> driver = session->GetPayloadAccessorForOrvexCode(driverCode);
+    if (haveInstallDir && !driverCode.empty() && driver && driver->proxyDataStore) {
+        const PayloadProxy::ProxyFileDataStore& proxy = *driver->proxyDataStore;
+        std::vector<std::string> languages;
+        bool independent = false;
+        proxy.IsLanguageIndependent(independent);
+        if (independent) {
+            languages.push_back(kDefaultLanguage);
+            const std::set<std::string> all = TolkConstants::GetAllSupportedLanguages();
+            languages.insert(languages.end(), all.begin(), all.end());
+        } else {
+            proxy.Languages().Get(std::back_inserter(languages));
+            languages.push_back(kDefaultLanguage);
+        }
+        StringMap addRemoveInfo;
+        for (const std::string& language : languages) {
+            if (proxy.GetAddRemoveInfoForLanguage(driverCode, language, addRemoveInfo) > 0 && addRemoveInfo.size() >= 2)
+                break;
+        }
+        for (const auto& entry : addRemoveInfo)
+            params[entry.first] = entry.second;
+
+        bool suppress = false;
+        if (proxy.GetSuppressUninstallerForPlatform(PayloadProxyFileConstants::kPlatformCurrent, suppress))
+            params["suppressUninstaller"] = suppress ? "1" : "0";
+        params[TolkConstants::kPropDriverPayloadCode] = driverCode;
+
+        std::string code;
+        std::string productName = kDefaultProductName;
+        std::string version;
+        std::string build;
+        DataAccessUtilities::GetPayloadPropertiesFromAccesssor(driver, code, productName, version, build);
+        params["productName"] = productName;
+    }
+    if (driverCode.empty())
+        params["productName"] = kDefaultProductName;
+    return true;
+}
+
+int InstallerEngine::DoMediaOptimizationWorkflow()
+{
+    try {
+        if (!StartScriptingEngine())
+            return kExitScriptingEngine;
+        boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
+        Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+        InfoLogBlock block(logger, "Optimizing for media");
+        if (!session) {
+            if (logger != nullptr)
+                logger->AppendToLog(LogAppender::kLogFatal, "Unable to initialize payload session for media optimization");
+            return kExitMediaOptimization;
+        }
+        StringMap parameters;
+        if (!GetBootstrapperInstallParams(parameters)) {
+            if (logger != nullptr)
+                logger->AppendToLog(LogAppender::kLogFatal,
+                                    "Unable to create bootstrapper parameter cache.  Verify the proxy files exist.");
+            return kExitMediaOptimization;
+        }
+        const StringMap arguments = argumentMap_ ? *argumentMap_ : StringMap();
+        return InstallerEnginePlatformMethods::OptimizeForMedia(arguments, parameters, logger) ? 0
+                                                                                              : kExitMediaOptimization;
+    } catch (...) {
+        return kExitScriptingEngine;
+    }
+}
+
+// ---- Kept without callers
+
+bool InstallerEngine::AddCAPSPropertiesToPropertyMap()
+{
+    boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
+    if (!session)
+        return false;
+    const std::vector<std::string> codes = session->GetSessionOrvexCodes();
+    if (codes.empty())
+        return false;
+    std::string count;
+    if (!ZEB::ChangeDiffTypeImpl<std::size_t, std::string>::ChangeType(codes.size(), count))
+        return false;
+    propertyMap_->insert(std::make_pair(TolkConstants::kCAPSPropTotalPayloads, count));
+    for (std::size_t index = 0; index < codes.size(); ++index) {
+        std::string position;
+        if (!ZEB::ChangeDiffTypeImpl<std::size_t, std::string>::ChangeType(index, position))
+            return false;
+        propertyMap_->insert(std::make_pair(TolkConstants::kCAPSPropPayloadCodeBase + position, codes[index]));
+    }
+    return true;
+}
+
+bool InstallerEngine::BeginInstallation()
+{
+    if (InstallThreadRunning())
+        return false;
+    bootstrapping_ = false;
+    GetPayloadSessionManager();
+    return false;
+}
+
+bool InstallerEngine::BeginBootstrap()
+{
+    if (InstallThreadRunning())
+        return false;
+    bootstrapping_ = true;
+    GetPayloadSessionManager();
+    return false;
+}
+
+bool InstallerEngine::InitializePropertyMapDefaults()
+{
+    GetPayloadSessionManager();
+    return false;
+}

@@ -1,0 +1,107 @@
+#include "ThreadPayloadOperation.h"
+
+#include "LogFactory.h"
+#include "ThreadOperation.h"
+#include "ThreadUtils.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+const std::int32_t kRunStarted = 0;
+const std::int32_t kRunSucceeded = 1;
+const std::int32_t kRunFailed = 2;
+
+const unsigned long kMaxPercent = 100;
+
+// Releases the worker's platform object however the job ends.
+class ThreadPlatformStorageScope {
+public:
+    ThreadPlatformStorageScope() : storage_(ThreadUtils::ThreadPlatformStorage::MakeThreadPlatformStorageImpl()) {}
+    ~ThreadPlatformStorageScope() { ThreadUtils::ThreadPlatformStorage::ReleaseThreadPlatformStorageImpl(storage_); }
+    ThreadPlatformStorageScope(const ThreadPlatformStorageScope&) = delete;
+    ThreadPlatformStorageScope& operator=(const ThreadPlatformStorageScope&) = delete;
+
+private:
+    ThreadUtils::ThreadPlatformStorage::ThreadPlatformStorageImpl* storage_;
+};
+
+}  // namespace
+
+ThreadPayloadOperation::ThreadPayloadOperation(boost::shared_ptr<ThreadOperation>& operation,
+                                               UIThreadOperationManager& manager,
+                                               std::vector<UserInterfaceMessagePrompt>& prompts,
+                                               const std::string& logName)
+    : operation_(operation), manager_(manager), prompts_(prompts), logger_(nullptr)
+{
+    if (!operation_)
+        throw std::runtime_error("Thread operation is empty");
+    operation_->owningThread_ = this;
+    if (!logName.empty())
+        logger_ = LogFactory::Instance().GetLogger(logName);
+}
+
+ThreadPayloadOperation::~ThreadPayloadOperation()
+{
+    // The operation may outlive this object through another holder; it must not report to it.
+    if (operation_ && operation_->owningThread_ == this)
+        operation_->owningThread_ = nullptr;
+}
+
+bool ThreadPayloadOperation::PopThreadMessage(TolkMessage& message)
+{
+    return PopMessage(message);
+}
+
+void ThreadPayloadOperation::AppendToLog(LogLevel level, const std::string& text)
+{
+    if (logger_ != nullptr)
+        logger_->AppendToLog(level, text);
+    if (level == kLogError)
+        ownState_.errorTexts.push_back(text);
+}
+
+bool ThreadPayloadOperation::SetPercentCompleteAndStatusMessage(unsigned long percent, const ContainerMessage& message)
+{
+    ThreadPayloadOperationState copy(ownState_);
+    copy.percentComplete = static_cast<std::uint32_t>(std::min(percent, kMaxPercent));
+    copy.statusMessage = message;
+    if (!SetStatus(copy))
+        return false;
+    ownState_ = copy;
+    return true;
+}
+
+void ThreadPayloadOperation::ThreadProc()
+{
+    ThreadPlatformStorageScope storage;
+    SetRunResult(kRunStarted);
+    std::int32_t runResult = kRunStarted;
+
+    std::string title = "Installer Operation";
+    if (operation_)
+        title += ": " + operation_->GetOperationType();
+    InfoLogHeader header(logger_, title);
+
+    ownState_.Reset();
+    if (operation_) {
+        try {
+            SetStatus(ownState_);
+            if (!operation_->called_) {
+                operation_->called_ = true;
+                operation_->operationResult_ = (*operation_)(manager_, prompts_);
+            }
+            runResult = operation_->operationResult_ != 0 ? kRunFailed : kRunSucceeded;
+        } catch (...) {
+            // Whatever the operation throws, the interface must still see the run end.
+            runResult = kRunFailed;
+        }
+    } else {
+        runResult = kRunSucceeded;
+    }
+
+    ownState_.percentComplete = kMaxPercent;
+    SetStatus(ownState_);
+    SetRunResult(runResult);
+}

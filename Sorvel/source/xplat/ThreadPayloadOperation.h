@@ -1,0 +1,56 @@
+// ThreadPayloadOperation: the install thread. It runs one ThreadOperation on a detached worker,
+// keeps the status record that the interface polls, collects every line the operation logs at
+// the error level, and carries the interface's messages to the operation.
+//
+// The engine keeps the object until IsRunning is false; the destructor does not wait.
+#pragma once
+
+#include "LogAppender.h"
+#include "ThreadPayloadOperationState.h"
+#include "TolkMessage.h"
+#include "TolkThread.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+#include <vector>
+
+class Logger;
+class ThreadOperation;
+class UIThreadOperationManager;
+class UserInterfaceMessagePrompt;
+
+class ThreadPayloadOperation : public TolkThreadWithMessaging<ThreadPayloadOperationState, TolkMessage>,
+                               public LogAppender {
+public:
+    // Binds the operation to this thread. The manager and the prompt list are handed to the
+    // operation's call and must outlive the job. An empty log name means no logger. Throws
+    // std::runtime_error "Thread operation is empty" for an empty operation.
+    ThreadPayloadOperation(boost::shared_ptr<ThreadOperation>& operation, UIThreadOperationManager& manager,
+                           std::vector<UserInterfaceMessagePrompt>& prompts, const std::string& logName);
+    ~ThreadPayloadOperation() override;
+
+    // Worker side: the oldest message from the interface; false when there is none.
+    bool PopThreadMessage(TolkMessage& message);
+
+    // Worker side: hands the line to the logger and keeps the text of an error-level line for
+    // the status record.
+    using LogAppender::AppendToLog;
+    void AppendToLog(LogLevel level, const std::string& text) override;
+
+    // Worker side: publishes percent (at most 100) and message with the error texts collected so
+    // far; false, changing nothing, when the status lock fails.
+    virtual bool SetPercentCompleteAndStatusMessage(unsigned long percent, const ContainerMessage& message);
+
+    // The job: runs the operation once and publishes its final status.
+    void ThreadProc() override;
+
+private:
+    boost::shared_ptr<ThreadOperation> operation_;
+    UIThreadOperationManager& manager_;
+    std::vector<UserInterfaceMessagePrompt>& prompts_;
+    // The worker's working copy of the status record; used on the worker thread only and copied
+    // into the base's record, under its status lock, whenever it changes.
+    ThreadPayloadOperationState ownState_;
+    Logger* logger_;  // owned by the log factory; null without a log name
+};
