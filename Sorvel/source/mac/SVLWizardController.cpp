@@ -6,6 +6,9 @@
 #include "InstallerEngine.h"
 #include "JSMethodPublisherGroup.h"
 #include "LogFactory.h"
+#include "PayloadAccessor.h"
+#include "PayloadProxyFileConstants.h"
+#include "PayloadSessionManager.h"
 #include "QENController.h"
 #include "QENEngine.h"
 #include "SVLDHTMLAlertController.h"
@@ -38,6 +41,32 @@ std::string FormatWithObject(const std::string& format, const std::string& argum
             return text.replace(at, std::char_traits<char>::length(placeholder), argument);
     }
     return text;
+}
+
+// The product name of the session's driver payload, from its proxy file; false when there is
+// none.
+bool DriverProductName(InstallerEngine* engine, std::string& productName)
+{
+    if (engine == nullptr)
+        return false;
+    boost::shared_ptr<PayloadSessionManager> session = engine->GetPayloadSessionManager();
+    if (!session)
+        return false;
+    const std::string code = session->GetDriverPayloadOrvexCode();
+    if (code.empty())
+        return false;
+    boost::shared_ptr<PayloadAccessor> accessor = session->GetPayloadAccessorForOrvexCode(code);
+    if (!accessor || !accessor->proxyDataStore)
+        return false;
+    std::map<std::string, std::string> properties;
+    if (!accessor->proxyDataStore->InstallerProperties().Get(properties))
+        return false;
+    std::map<std::string, std::string>::const_iterator name =
+        properties.find(PayloadProxyFileConstants::kPropProductName);
+    if (name == properties.end())
+        return false;
+    productName = name->second;
+    return true;
 }
 
 Logger* SorvelLogger()
@@ -141,7 +170,7 @@ void SVLWizardController::applicationDidFinishLaunching()
 
     std::string productName;
     platform::GuiWindow* window = Window();
-    if (window != nullptr && !productName.empty())
+    if (window != nullptr && DriverProductName(wizardData_->engine, productName))
         window->SetTitle(FormatWithObject(SVLPageBridge::LocalizedString("Main Window Title"), productName));
 
     if (window != nullptr)
@@ -192,6 +221,9 @@ void SVLWizardController::UninstallBootstrapperIfUnused()
     InstallerEngine* engine = wizardData_ ? wizardData_->engine : nullptr;
     if (engine == nullptr || engine->bootstrapping_ || !engine->GetSessionInitialized())
         return;
+    boost::shared_ptr<PayloadSessionManager> session = engine->GetPayloadSessionManager();
+    if (session)
+        UninstallBootstrapperOfUnusedSession(session->GetSessionKey());
 }
 
 void SVLWizardController::UninstallBootstrapperOfUnusedSession(const std::string& sessionKey)

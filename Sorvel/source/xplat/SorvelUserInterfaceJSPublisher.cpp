@@ -1,9 +1,12 @@
 #include "SorvelUserInterfaceJSPublisher.h"
 
 #include "ChangeDiffTypeImpl.h"
+#include "DataAccessUtilities.h"
 #include "HexMD5Digest.h"
 #include "InstallerEngine.h"
 #include "JSONUtilities.h"
+#include "PayloadAccessor.h"
+#include "PayloadSessionManager.h"
 #include "SorvelJSPublisherUtilities.h"
 
 #include <exception>
@@ -39,6 +42,33 @@ std::string ObjectWithOneProperty(const std::string& name, const std::string& va
     std::ostringstream text;
     answer.Serialize(text);
     return text.str();
+}
+
+// Display name -> manifest error text of every payload of the session that has such a text; a
+// display name met again keeps its first text. Nothing without an engine or a session.
+void CollectManifestErrors(InstallerEngine* engine, std::map<std::string, std::string>& errors)
+{
+    if (engine == nullptr)
+        return;
+    boost::shared_ptr<PayloadSessionManager> session = engine->GetPayloadSessionManager();
+    if (!session)
+        return;
+    for (PayloadSessionManager::PayloadIterator payload = session->PayloadsBegin(); payload != session->PayloadsEnd();
+         ++payload) {
+        const boost::shared_ptr<PayloadAccessor>& accessor = payload->second;
+        if (!accessor || !accessor->proxyDataStore)
+            continue;
+        std::string text;
+        accessor->proxyDataStore->ManifestErrors().Get(text);
+        if (text.empty())
+            continue;
+        std::string displayName = payload->first;
+        std::string code, productName, productVersion, created;
+        if (DataAccessUtilities::GetPayloadPropertiesFromAccesssor(accessor, code, productName, productVersion,
+                                                                   created))
+            displayName = productName + " " + productVersion + " (" + created + ")";
+        errors.insert(std::make_pair(displayName, text));
+    }
 }
 
 // The payload list page and one page per payload, added to pages (a name met again keeps its
@@ -230,10 +260,8 @@ std::string SorvelUserInterfaceJSPublisher::UIShowManifestErrors(const ArgumentL
     if (!arguments.empty())
         return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
 
-    // Display name -> error text; without an engine or a session there is nothing to show.
     std::map<std::string, std::string> errors;
-    if (engine_ != nullptr && engine_->GetPayloadSessionManager()) {
-    }
+    CollectManifestErrors(engine_, errors);
     if (errors.empty())
         return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultNoManifestErrors);
 

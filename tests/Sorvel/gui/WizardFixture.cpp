@@ -1,5 +1,6 @@
 #include "WizardFixture.h"
 
+#include "PayloadSessionManager.h"
 #include "UIDriverFullGUI.h"
 
 #include "platform/Bundle.h"
@@ -7,6 +8,7 @@
 #include "platform/Workspace.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace tolktest {
 
@@ -42,7 +44,9 @@ void WizardTest::SetUp()
                   "<key>CFBundleDevelopmentRegion</key><string>en</string></dict></plist>\n");
     WriteTextFile(bundle_ + "/Contents/Resources/en.lproj/Localizable.strings",
                   ReadTextFile(TOLK_SOURCE_DIR "/Sorvel/resources/Resources/en.lproj/Localizable.strings"));
-    UseShippedFrameLoadScript();
+    // The support scripts of the command engine, which the quit-time uninstall runs.
+    for (const auto& entry : std::filesystem::directory_iterator(TOLK_SOURCE_DIR "/Sorvel/resources/SharedSupport"))
+        std::filesystem::copy_file(entry.path(), bundle_ + "/Contents/SharedSupport/" + entry.path().filename().string());
     platform::Bundle::SetMainBundlePathForTesting(bundle_);
 
     engine_.reset(new InstallerEngine(FileSystemPath(media_)));
@@ -73,6 +77,13 @@ void WizardTest::TearDown()
     UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine = nullptr;
     platform::GuiApplication::ResetForTesting();
     engine_.reset();
+    PayloadSessionManager::Release();
+}
+
+void WizardTest::CopyExamplePayloads()
+{
+    std::filesystem::copy(TOLK_SOURCE_DIR "/examples/payloads", media_ + "/payloads",
+                          std::filesystem::copy_options::recursive);
 }
 
 void WizardTest::UseShippedFrameLoadScript()

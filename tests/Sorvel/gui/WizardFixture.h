@@ -27,6 +27,8 @@ protected:
     void UseShippedFrameLoadScript();
     void WriteFrameLoadScript(const std::string& text);
     void RemoveFrameLoadScript();
+    // The payloads of the example medium, as the medium's own.
+    void CopyExamplePayloads();
     // A file in the "resources" folder beside the bundle.
     void WriteResource(const std::string& name, const std::string& text);
 
