@@ -1,6 +1,8 @@
 #include "UIDriverFullGUI.h"
 
 #include "InstallerEngine.h"
+#include "PayloadSessionManager.h"
+#include "TQInitManager.h"
 #include "UserInterfaceMessagePrompt.h"
 
 #include "support/LocalizationEnvironment.h"
@@ -14,6 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -56,6 +59,30 @@ protected:
     {
         platform::SetAlertPresenterForTesting(nullptr);
         platform::Authorization::SetMakerForTesting(nullptr);
+        PayloadSessionManager::Release();
+    }
+
+    // The example's payloads and the wizard's scripts, without a display to run the wizard on:
+    // Run probes the language and then fails at the application's start.
+    std::string ProbeLanguage(const std::string& localizationScript)
+    {
+        const std::string media = sysroot_.Scratch() + "/media";
+        if (!std::filesystem::exists(media + "/payloads"))
+            std::filesystem::copy(TOLK_SOURCE_DIR "/examples/payloads", media + "/payloads",
+                                  std::filesystem::copy_options::recursive);
+        const std::string scripts = media + "/resources/common/scripts";
+        tolktest::MakeFolders(scripts);
+        // A last line without its line end must not swallow the next file.
+        tolktest::WriteTextFile(scripts + "/utils.js", "var probe = { parts: ['utils'] }; // no line end");
+        tolktest::WriteTextFile(scripts + "/ContainerProxy.js", "probe.parts.push('proxy');\n");
+        tolktest::WriteTextFile(scripts + "/localization.js", localizationScript);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        InitializeTessel();
+        EXPECT_FALSE(driver_->Run());
+        std::string locale = "(none)";
+        engine_->GetEngineLocale(locale);
+        return locale;
     }
 
     // The relaunched copy: writes its arguments to a file and ends with 3.
@@ -154,9 +181,29 @@ TEST_F(UIDriverFullGUITest, OtherQuestionsAreAnsweredZeroWithoutAsking)
 
 TEST_F(UIDriverFullGUITest, RunWithoutAPayloadSessionFailsBeforeShowingAnything)
 {
+    // A proxy file that cannot be read fails the session.
+    tolktest::MakeFolders(sysroot_.Scratch() + "/media/payloads/A");
+    tolktest::WriteTextFile(sysroot_.Scratch() + "/media/payloads/A/A.proxy.xml", "<PayloadInfo>broken");
     EXPECT_FALSE(driver_->Run());
     EXPECT_TRUE(alerts_.empty());
     EXPECT_FALSE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+}
+
+TEST_F(UIDriverFullGUITest, RunTakesThePayloadLanguageFromTheWizardScripts)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root (anyone else is relaunched with administrator rights)";
+    EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() { return probe.parts.join('+') == 'utils+proxy'"
+                            " ? 'en_US' : 'wrong'; }"),
+              "en_US");
+}
+
+TEST_F(UIDriverFullGUITest, AFailingOrSilentProbeLeavesTheLanguageUnset)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() { throw new Error('no language'); }"), "(none)");
+    EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() {}"), "(none)");
 }
 
 TEST_F(UIDriverFullGUITest, NoRelaunchForRootInItsOwnLanguage)
