@@ -66,6 +66,8 @@ TEST_F(HTMLAlertTest, ExitTextsArriveUnchangedEvenEmpty)
 TEST_F(HTMLAlertTest, TheSameAlertTwiceIsLoadedTwice)
 {
     const std::string page = ExitingAlert("'again'");
+    // The window's first blank page may still be on its way.
+    ASSERT_TRUE(WaitFor([this]() { return Alert().alertData().pageLoaded; }));
     const unsigned loads = Alert().dhtmlView().FinishedFrameLoads();
     EXPECT_EQ(ReturnValue(ShowAlert(page)), "again");
     EXPECT_EQ(ReturnValue(ShowAlert(page)), "again");
