@@ -98,11 +98,3 @@ TEST_F(ManifestErrorPagesTest, NoPayloadWithErrorsIsErrorSeventeenAndWritesNothi
     EXPECT_FALSE(std::filesystem::exists(Folder()));
     EXPECT_TRUE(platform::RecordedWorkspaceRequests().empty());
 }
-
-TEST_F(ManifestErrorPagesTest, APageThatCannotBeWrittenIsError9999)
-{
-    AddProxy("A", tolktest::ProxyXml("{A}", "Alpha", "2.5", "<ValidationResults>x</ValidationResults>"));
-    tolktest::MakeFolders(Folder() + "/errors.html");
-    EXPECT_EQ(Show(), "{\"_error\":\"9999\"}");
-    EXPECT_TRUE(platform::RecordedWorkspaceRequests().empty());
-}

@@ -120,14 +120,10 @@ UserInterfaceMessagePrompt Question(std::uint32_t statusCode)
 
 }  // namespace
 
-TEST_F(UIDriverFullGUITest, ConstructionPublishesTheEngine)
+TEST_F(UIDriverFullGUITest, AlertShowsTitleBodyAndOneButton)
 {
     EXPECT_EQ(UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine, engine_.get());
     EXPECT_FALSE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
-}
-
-TEST_F(UIDriverFullGUITest, AlertShowsTitleBodyAndOneButton)
-{
     EXPECT_TRUE(driver_->Alert("Too old", "Needs a newer system.", "Quit"));
     EXPECT_TRUE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
     ASSERT_EQ(alerts_.size(), 1u);
@@ -204,15 +200,6 @@ TEST_F(UIDriverFullGUITest, AFailingOrSilentProbeLeavesTheLanguageUnset)
         GTEST_SKIP() << "needs root";
     EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() { throw new Error('no language'); }"), "(none)");
     EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() {}"), "(none)");
-}
-
-TEST_F(UIDriverFullGUITest, NoRelaunchForRootInItsOwnLanguage)
-{
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root";
-    engine_->SetEngineLocale("en_US");
-    UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_);  // returns: no relaunch
-    SUCCEED();
 }
 
 TEST_F(UIDriverFullGUITest, AnotherPayloadLanguageRelaunchesInIt)

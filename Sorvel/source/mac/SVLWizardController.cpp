@@ -93,10 +93,6 @@ public:
     void InstallComplete(bool) override {}
 };
 
-namespace {
-
-}  // namespace
-
 SVLWizardController::SVLWizardController()
     : wizardView_(nullptr), alertController_(new SVLDHTMLAlertController), launchObserver_(0),
       terminateObserver_(0)

@@ -111,12 +111,4 @@ TEST_F(HTMLAlertTest, ASecondAlertWhileOneShowsIsRefused)
     EXPECT_EQ(secondResult, "untouched");
 }
 
-TEST_F(HTMLAlertTest, BadArguments)
-{
-    EXPECT_EQ(ShowAlert(""), "{\"_error\":\"2\"}");
-    EXPECT_EQ(Bridge("DQEN<===>UIShowModalAlert"), "{\"_error\":\"1\"}");
-    EXPECT_EQ(Bridge("DQEN<===>UIShowModalAlert<===>a<===>b"), "{\"_error\":\"1\"}");
-    EXPECT_FALSE(Alert().window().IsVisible());
-}
-
 }  // namespace tolktest

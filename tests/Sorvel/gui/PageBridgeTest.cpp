@@ -35,21 +35,15 @@ protected:
     }
 };
 
-TEST_F(PageBridgeTest, CallsTheMethodAndSetsTheResultBeforeAlertReturns)
-{
-    LaunchBridgePage();
-    EXPECT_EQ(Bridge("DQEN<===>UISetWindowTitle<===>Hello"), "");
-    EXPECT_EQ(nib_->window().Window().Title(), "Hello");
-    EXPECT_EQ(Bridge("DQEN<===>UISetWindowTitle"), "{\"_error\":\"1\"}");
-    EXPECT_TRUE(alerts_.empty());
-}
-
-TEST_F(PageBridgeTest, UnknownMethodsAndABareNameAnswerNull)
+TEST_F(PageBridgeTest, BridgeTextForms)
 {
     LaunchBridgePage();
     EXPECT_EQ(Bridge("DQEN<===>NoSuchMethod"), "null");
     EXPECT_EQ(Bridge("DQEN<===>NoSuchMethod<===>1<===>2"), "null");
     EXPECT_EQ(Bridge("DQEN"), "null");
+    // A trailing separator is one empty argument.
+    EXPECT_EQ(Bridge("DQEN<===>UIShowWindow<===>"), "{\"_error\":\"2\"}");
+    EXPECT_EQ(Bridge("DQEN<===>UIShowWindow"), "{\"_error\":\"1\"}");
     EXPECT_TRUE(alerts_.empty());
 }
 
@@ -67,13 +61,6 @@ TEST_F(PageBridgeTest, OtherAlertsShowTheJavaScriptAlertPanelAndCallNothing)
     EXPECT_NE(nib_->window().Window().Title(), "Changed");
 }
 
-TEST_F(PageBridgeTest, ATrailingSeparatorIsOneEmptyArgument)
-{
-    LaunchBridgePage();
-    EXPECT_EQ(Bridge("DQEN<===>UIShowWindow<===>"), "{\"_error\":\"2\"}");
-    EXPECT_EQ(Bridge("DQEN<===>UIShowWindow"), "{\"_error\":\"1\"}");
-}
-
 TEST_F(PageBridgeTest, AnswersReachThePageUnchanged)
 {
     LaunchBridgePage();
@@ -84,14 +71,6 @@ TEST_F(PageBridgeTest, AnswersReachThePageUnchanged)
     EXPECT_EQ(Bridge("DQEN<===>UISelectInstallLocation<===>/nowhere"), *sent);
     // The page evaluates the answer as a script literal and finds the folder as it was.
     EXPECT_EQ(Evaluate("(" + *sent + ").path"), folder);
-    panels_.erase(panels_.begin());
-
-    ASSERT_EQ(panels_.size(), 1u);
-    EXPECT_EQ(panels_[0].title, "Select Location");
-    EXPECT_EQ(panels_[0].message, "Please select a location to install this software.");
-    EXPECT_EQ(panels_[0].prompt, "Choose");
-    EXPECT_TRUE(panels_[0].canCreateFolders);
-    EXPECT_EQ(panels_[0].directory, "");
 }
 
 TEST_F(PageBridgeTest, TheFolderPanelStartsBesideAnExistingFolder)
@@ -99,18 +78,17 @@ TEST_F(PageBridgeTest, TheFolderPanelStartsBesideAnExistingFolder)
     LaunchBridgePage();
     MakeFolders(media_ + "/Target");
     panelChoice_ = {media_ + "/Chosen"};
-    const std::string answer = Bridge("DQEN<===>UISelectInstallLocation<===>" + media_ + "/Target<===>Where<===>Pick one<===>ignored");
-    EXPECT_EQ(answer, "{\"path\":\"" + media_ + "/Chosen\"}");
+    EXPECT_EQ(Bridge("DQEN<===>UISelectInstallLocation<===>" + media_ + "/Target<===>Where<===>Pick one"),
+              "{\"path\":\"" + media_ + "/Chosen\"}");
     ASSERT_EQ(panels_.size(), 1u);
     EXPECT_EQ(panels_[0].directory, media_);
     EXPECT_EQ(panels_[0].selectedName, "Target");
     EXPECT_EQ(panels_[0].title, "Where");
     EXPECT_EQ(panels_[0].message, "Pick one");
+    EXPECT_EQ(panels_[0].prompt, "Choose");
+    EXPECT_TRUE(panels_[0].canCreateFolders);
 
     panelAnswer_ = platform::kFolderPanelCancel;
-    EXPECT_EQ(Bridge("DQEN<===>UISelectInstallLocation<===>/"), "{\"_error\":\"9999\"}");
-    panelAnswer_ = platform::kFolderPanelOK;
-    panelChoice_.clear();
     EXPECT_EQ(Bridge("DQEN<===>UISelectInstallLocation<===>/"), "{\"_error\":\"9999\"}");
 }
 
@@ -191,20 +169,14 @@ TEST_F(PageBridgeTest, WindowCalls)
     EXPECT_EQ(Bridge("DQEN<===>UIResizeWindow<===>500<===>300"), "");
     EXPECT_EQ(window.ContentRect().width, 500);
     EXPECT_EQ(window.ContentRect().height, 300);
-    EXPECT_EQ(Bridge("DQEN<===>UIResizeWindow<===>640<===>abc"), "{\"_error\":\"2\"}");
-    EXPECT_EQ(Bridge("DQEN<===>UIResizeWindow<===>-640<===>480"), "{\"_error\":\"2\"}");
-    EXPECT_EQ(window.ContentRect().width, 500);
 
     EXPECT_EQ(Bridge("DQEN<===>UIShowWindow<===>0"), "");
-    EXPECT_FALSE(window.IsVisible());
-    EXPECT_EQ(Bridge("DQEN<===>UIShowWindow<===>true"), "{\"_error\":\"2\"}");
     EXPECT_FALSE(window.IsVisible());
     EXPECT_EQ(Bridge("DQEN<===>UIShowWindow<===>1"), "");
     EXPECT_TRUE(window.IsVisible());
 
     EXPECT_EQ(Bridge("DQEN<===>UISetCloseBoxEnabled<===>0"), "");
     EXPECT_FALSE(window.CloseButtonEnabled());
-    EXPECT_EQ(Bridge("DQEN<===>UISetCloseBoxEnabled<===>yes"), "{\"_error\":\"9999\"}");
     EXPECT_EQ(Bridge("DQEN<===>UISetCloseBoxEnabled<===>7"), "");
     EXPECT_TRUE(window.CloseButtonEnabled());
 
