@@ -4,10 +4,13 @@
 #include "platform/Files.h"
 #include "platform/SystemRoot.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <mutex>
 #include <set>
@@ -42,6 +45,35 @@ bool CreateFolders(const std::string& path)
     if (slash != std::string::npos && slash > 0 && !CreateFolders(path.substr(0, slash)))
         return false;
     return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+std::string Lowered(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+// Whether the bundle's document types claim the extension (already lower-cased).
+bool ClaimsExtension(const std::string& application, const std::string& extension)
+{
+    BundlePtr bundle = Bundle::Create(application);
+    if (!bundle)
+        return false;
+    ConstPropertyValuePtr types = bundle->InfoDictionary()->Get("CFBundleDocumentTypes");
+    if (!types || types->GetType() != PropertyValue::kArray)
+        return false;
+    for (const PropertyValuePtr& type : types->ArrayItems()) {
+        ConstPropertyValuePtr extensions = type ? type->Get("CFBundleTypeExtensions") : ConstPropertyValuePtr();
+        if (!extensions || extensions->GetType() != PropertyValue::kArray)
+            continue;
+        for (const PropertyValuePtr& claimed : extensions->ArrayItems()) {
+            if (claimed && claimed->GetType() == PropertyValue::kString &&
+                (claimed->StringValue() == "*" || Lowered(claimed->StringValue()) == extension))
+                return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -125,6 +157,48 @@ bool ReadApplicationRegistry(std::vector<RegisteredApplication>& applications)
             read.push_back(entry);
     }
     applications.swap(read);
+    return true;
+}
+
+bool ApplicationsForDocument(const std::string& path, std::vector<std::string>& applications)
+{
+    struct stat info;
+    if (path.empty() || stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode))
+        return false;
+    const std::string::size_type slash = path.find_last_of('/');
+    const std::string::size_type dot = path.find_last_of('.');
+    const std::string extension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash) ? Lowered(path.substr(dot + 1)) : "";
+
+    std::vector<RegisteredApplication> registered;
+    if (!ReadApplicationRegistry(registered))
+        return false;
+    std::vector<std::string> candidates;
+    for (const RegisteredApplication& application : registered)
+        candidates.push_back(application.path);
+    const std::string folder = SystemRoot::Resolve("/Applications");
+    if (DIR* listing = opendir(folder.c_str())) {
+        std::vector<std::string> bundles;
+        while (struct dirent* entry = readdir(listing)) {
+            const std::string name = entry->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".app") == 0)
+                bundles.push_back(folder + "/" + name);
+        }
+        closedir(listing);
+        // Directory order is the file system's; sort so that answers do not depend on it.
+        std::sort(bundles.begin(), bundles.end());
+        candidates.insert(candidates.end(), bundles.begin(), bundles.end());
+    }
+
+    std::vector<std::string> found;
+    std::set<std::string> seen;
+    for (const std::string& candidate : candidates) {
+        if (!seen.insert(candidate).second)
+            continue;
+        if (ClaimsExtension(candidate, extension))
+            found.push_back(candidate);
+    }
+    applications.swap(found);
     return true;
 }
 

@@ -28,6 +28,13 @@ int RegisterApplication(const std::string& path, bool update);
 // False when the registry cannot be read; a missing registry is empty.
 bool ReadApplicationRegistry(std::vector<RegisteredApplication>& applications);
 
+// The applications that can open the existing file at the path, judged by its extension: the
+// registered applications, then the application bundles directly in "/Applications", whose
+// Info.plist lists the extension (ignoring case) or "*" under CFBundleDocumentTypes /
+// CFBundleTypeExtensions. Each application once, in that order; applications that no longer
+// exist are left out. False when nothing exists at the path or the registry cannot be read.
+bool ApplicationsForDocument(const std::string& path, std::vector<std::string>& applications);
+
 // Replaces the registry file by a hook that is given the path and the update flag and answers
 // the registration's result. An empty hook restores the file.
 typedef std::function<int(const std::string& path, bool update)> RegistrationHook;

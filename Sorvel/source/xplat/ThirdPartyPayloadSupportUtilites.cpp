@@ -1,8 +1,11 @@
 #include "ThirdPartyPayloadSupportUtilites.h"
 
 #include "JSMethodPublisherGroup.h"
+#include "LogFactory.h"
 #include "PayloadProxyFileConstants.h"
 #include "SorvelCommonTQEngine.h"
+#include "SorvelConstants.h"
+#include "SorvelDataAccess.h"
 
 #include <exception>
 #include <iterator>
@@ -46,14 +49,17 @@ bool GetPackageName(PayloadProxy::ThirdPartyComponent& component, InstallerEngin
     return RunThirdPartyScript(engine, script, name);
 }
 
-bool RunThirdPartyScript(InstallerEngine*, const std::string& script, std::string& result)
+bool RunThirdPartyScript(InstallerEngine* engine, const std::string& script, std::string& result)
 {
     if (script.empty())
         return false;
     try {
-        // The data-access publisher, over the engine and the "Sorvel" logger, joins this group
-        // once it is built; until then a script finds no methods to call.
-        JSMethodPublisherGroup publishers((JSMethodPublisherGroup::PublisherList()));
+        // The script reads the host and the session through a data-access publisher of its own.
+        JSMethodPublisherGroup::PublisherList list;
+        if (engine != nullptr)
+            list.push_back(JSMethodPublisherGroup::PublisherPtr(
+                new SorvelDataAccess(engine, LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog))));
+        JSMethodPublisherGroup publishers(list);
         SorvelCommonTQEngine bridge(publishers);
         Mivor::Variant value;
         std::string errorText;

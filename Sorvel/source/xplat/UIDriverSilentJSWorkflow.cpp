@@ -7,6 +7,7 @@
 #include "LogFactory.h"
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
+#include "SorvelDataAccess.h"
 
 #include <cstdint>
 #include <iostream>
@@ -85,9 +86,10 @@ bool UIDriverSilentJSWorkflow::RunWorkflowScripts()
     return true;
 }
 
-UIDriverSilentJSWorkflow::PublisherList UIDriverSilentJSWorkflow::MakePublishers(Logger*)
+UIDriverSilentJSWorkflow::PublisherList UIDriverSilentJSWorkflow::MakePublishers(Logger* logger)
 {
-    // The data-access publisher, then the mutation-access publisher, both over engine_ and the
-    // logger, join this list as they are built; until then the scripts find no methods.
-    return PublisherList();
+    // The mutation-access publisher joins the list, second, once it is built.
+    PublisherList publishers;
+    publishers.push_back(boost::shared_ptr<JSMethodPublisherInterface>(new SorvelDataAccess(&engine_, logger)));
+    return publishers;
 }
