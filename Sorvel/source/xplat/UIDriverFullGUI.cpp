@@ -9,6 +9,7 @@
 #include "LogFactory.h"
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
+#include "SorvelDataAccess.h"
 #include "TesselUtils.h"
 
 #include "platform/Bundle.h"
@@ -52,10 +53,13 @@ std::string LanguageProbeScript(const FileSystemPath& installerParent)
     return script;
 }
 
-// The publishers the probe's scripts may call: data access, then mutation access.
-JSMethodPublisherGroup::PublisherList MakeProbePublishers(InstallerEngine&, Logger*)
+// The publishers the probe's scripts may call: data access, then mutation access (which joins
+// the list, second, once it is built).
+JSMethodPublisherGroup::PublisherList MakeProbePublishers(InstallerEngine& engine, Logger* logger)
 {
-    return JSMethodPublisherGroup::PublisherList();
+    JSMethodPublisherGroup::PublisherList publishers;
+    publishers.push_back(JSMethodPublisherGroup::PublisherPtr(new SorvelDataAccess(&engine, logger)));
+    return publishers;
 }
 
 }  // namespace

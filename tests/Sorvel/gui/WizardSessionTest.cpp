@@ -64,7 +64,9 @@ TEST_F(WizardSessionTest, TheTitleNamesTheDriverPayloadsProduct)
 TEST_F(WizardSessionTest, QuittingAnInitialisedSessionWithNothingInstalledRemovesTheBootstrapper)
 {
     RecordBootstrapper();
-    engine_->SetSessionInitialized(true);
+    // The page marks the session initialised through the data-access publisher.
+    EXPECT_EQ(Bridge("DQEN<===>SetSessionInitialized<===>1"), "{ \"success\": 1 }");
+    ASSERT_TRUE(engine_->GetSessionInitialized());
     EXPECT_EQ(Bridge("DQEN<===>UIExitDialog<===>"), "");
     EXPECT_TRUE(platform::GuiApplication::IsTerminating());
     EXPECT_FALSE(std::filesystem::exists(UninstallScript()));
