@@ -251,6 +251,10 @@ TEST_F(InstallerEngineServicesTest, BootstrapperParametersOfTheExampleMedium)
     EXPECT_EQ(params.at("suppressUninstaller"), "0");
     EXPECT_EQ(params.at("driverOrvexCode"), kExampleCode);
     EXPECT_EQ(params.at("productName"), "Orvex Sketchbook");
+    // The session's default properties come first.
+    EXPECT_EQ(params.at("sessionID"), kExampleKey);
+    EXPECT_EQ(params.at("setupVersion"), "2.0.0.0");
+    EXPECT_EQ(params.at("platform"), "OSX");
 }
 
 TEST_F(InstallerEngineServicesTest, MediaOptimization)

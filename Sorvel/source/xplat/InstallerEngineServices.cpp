@@ -13,6 +13,7 @@
 #include "PayloadProxyFileConstants.h"
 #include "PayloadSessionManager.h"
 #include "SorvelConstants.h"
+#include "SorvelDataAccess.h"
 #include "ThreadOperation.h"
 #include "ThreadPayloadOperation.h"
 #include "ThreadPayloadOperationState.h"
@@ -149,9 +150,7 @@ bool InstallerEngine::GetBootstrapperInstallParams(StringMap& params)
     boost::shared_ptr<PayloadSessionManager> session = GetPayloadSessionManager();
     if (!session)
         return false;
-    // The default properties of a session (its id, the setup version, the source path, the
-    // platform, the language and the collection's stored install properties) are the data-access
-    // publisher's to give; this program does not have that publisher yet.
+    SorvelDataAccess::GetDefaultPropertiesMap(this, params);
 
     params[TolkConstants::kPropConfiguringBootstrapper] = "1";
     FileSystemPath installDir;
