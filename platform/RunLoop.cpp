@@ -86,6 +86,16 @@ int RunLoop::RunPending()
 
 void RunLoop::RunFor(double seconds)
 {
+    EventPump pump;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pump = pump_;
+    }
+    if (pump && &Current() == this) {
+        RunPending();
+        pump(seconds > 0 ? seconds : 0);
+        return;
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds > 0 ? seconds : 0);
     for (;;) {
         RunPending();
@@ -99,6 +109,12 @@ void RunLoop::SetWakeUpHandler(Task handler)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     wakeUp_ = std::move(handler);
+}
+
+void RunLoop::SetEventPump(EventPump pump)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    pump_ = std::move(pump);
 }
 
 }  // namespace platform

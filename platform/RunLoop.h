@@ -35,15 +35,22 @@ public:
     // event source (the GUI's) knows to call RunPending.
     void SetWakeUpHandler(Task handler);
 
+    // Lets another event source (the GUI's) do the waiting of RunFor on the loop's own thread, so
+    // that its events are served too; the pump must serve this loop's tasks through the wake-up
+    // handler. An empty pump restores the plain wait.
+    typedef std::function<void(double seconds)> EventPump;
+    void SetEventPump(EventPump pump);
+
 private:
     RunLoop() = default;
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
 
-    std::mutex mutex_;               // guards tasks_, wakeUp_
+    std::mutex mutex_;               // guards tasks_, wakeUp_, pump_
     std::condition_variable queued_;  // signalled when a task is queued
     std::deque<Task> tasks_;
     Task wakeUp_;
+    EventPump pump_;
 };
 
 }  // namespace platform

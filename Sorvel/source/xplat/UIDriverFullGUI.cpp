@@ -1,12 +1,68 @@
 #include "UIDriverFullGUI.h"
 
+#include "AuthExec.h"
+#include "FileSystemPath.h"
+#include "FileSystemUtils.h"
 #include "InstallerEngine.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "JSMethodPublisherGroup.h"
+#include "LocalizationUtilities.h"
+#include "LogFactory.h"
+#include "SorvelCommonTQEngine.h"
+#include "SorvelConstants.h"
+#include "SorvelDataAccess.h"
+#include "TesselUtils.h"
+
+#include "platform/Bundle.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <iostream>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+const char* const kLanguageScripts[] = {"utils.js", "ContainerProxy.js", "localization.js"};
+const char kLanguageProbeCall[] = "_tesselGetSingleLanguage();";
+
+// The files are evaluated as one text; a file whose last line has no line end would run into
+// the next one, so it gets one.
+void AppendScript(std::string& script, const std::string& piece)
+{
+    if (!script.empty() && script[script.size() - 1] != '\n')
+        script += '\n';
+    script += piece;
+}
+
+// "utils.js", "ContainerProxy.js" and "localization.js" from the wizard's scripts folder (a file
+// that cannot be read is left out), then the call that answers the payload language.
+std::string LanguageProbeScript(const FileSystemPath& installerParent)
+{
+    FileSystemPath folder(installerParent);
+    folder.AppendUTF8Segment("resources").AppendUTF8Segment("common").AppendUTF8Segment("scripts");
+    std::string script;
+    for (const char* name : kLanguageScripts) {
+        FileSystemPath path(folder);
+        path.AppendUTF8Segment(name);
+        std::vector<std::uint8_t> bytes;
+        if (FileSystemUtils::LoadFileContents(path, bytes))
+            AppendScript(script, std::string(bytes.begin(), bytes.end()));
+    }
+    AppendScript(script, kLanguageProbeCall);
+    return script;
+}
+
+// The publishers the probe's scripts may call: data access, then mutation access (which joins
+// the list, second, once it is built).
+JSMethodPublisherGroup::PublisherList MakeProbePublishers(InstallerEngine& engine, Logger* logger)
+{
+    JSMethodPublisherGroup::PublisherList publishers;
+    publishers.push_back(JSMethodPublisherGroup::PublisherPtr(new SorvelDataAccess(&engine, logger)));
+    return publishers;
+}
+
+}  // namespace
 
 InstallerEngine* UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine = nullptr;
 bool UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized = false;
@@ -17,23 +73,61 @@ UIDriverFullGUI::UIDriverFullGUI(InstallerEngine& engine) : UIDriver(engine), da
     UIDriverFullGUIData::sGUIInitialized = false;
 }
 
-bool UIDriverFullGUI::operator()(UserInterfaceMessagePrompt* prompt)
-{
-    return prompt->SetUserResponseOption(TolkUIRequest::kResponseUnknown);
-}
-
 bool UIDriverFullGUI::Run()
 {
-    std::cerr << "The full wizard cannot run in this build of Setup; use --mode=terminal." << std::endl;
-    return false;
+    if (!engine_.GetPayloadSessionManager())
+        return false;
+
+    // The probe's publishers and engine stay alive for the whole wizard run; the bridge is
+    // declared after the group because its script globals point into it.
+    Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+    JSMethodPublisherGroup publishers(MakeProbePublishers(engine_, logger));
+    SorvelCommonTQEngine bridge(publishers);
+    Mivor::Variant result;
+    std::string errorText;
+    if (bridge.EvalScript(LanguageProbeScript(engine_.GetInstallerParentPath()), result, errorText) &&
+        !result.isUndefined()) {
+        if (!result.isString())
+            result.doToString(10);
+        const std::string language = TesselUtils::MivorToUTF8(result.getString());
+        if (!language.empty())
+            engine_.SetEngineLocale(language);
+    }
+
+    RespawnAndAuthorizeIfNeeded(engine_);
+    return RunApplicationMain(engine_.GetRawArguments());
 }
 
-bool UIDriverFullGUI::Alert(const std::string& title, const std::string& body, const std::string&)
+void UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(InstallerEngine& engine)
 {
-    std::cerr << title << std::endl;
-    if (!body.empty())
-        std::cerr << body << std::endl;
-    return false;
+    std::string interfaceLanguage;
+    LocalizationUtilities::GetUserInterfaceLanguage(interfaceLanguage);
+    std::string payloadLanguage;
+    engine.GetEngineLocale(payloadLanguage);
+    const RelaunchDecision decision =
+        DecideRelaunch(engine.GetRawArguments(), geteuid(), interfaceLanguage, payloadLanguage);
+    if (!decision.relaunch)
+        return;
+
+    AuthExec exec;
+    const int authorized = exec.preAuthorize();
+    if (authorized != 0)
+        std::exit(RelaunchExitCode(authorized, false, 0));
+
+    Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+    if (logger != nullptr && geteuid() != 0) {
+        logger->AppendToLog(LogAppender::kLogInfo, "Starting authenticated installer...");
+        logger->AppendToLog(LogAppender::kLogInfo,
+                            "See the system-wide log file under /Library/... for additional log messages.");
+    }
+    std::string executable;
+    platform::BundlePtr bundle = platform::Bundle::Main();
+    if (bundle)
+        bundle->ExecutablePath(executable);
+    exec.setArguments(decision.arguments);
+    exec.setCommand(executable);
+    const bool ran = exec.execute();
+    std::exit(RelaunchExitCode(0, ran, exec.waitStatus()));
 }
 
 UIDriverFullGUI::RelaunchDecision UIDriverFullGUI::DecideRelaunch(const std::vector<std::string>& rawArguments,

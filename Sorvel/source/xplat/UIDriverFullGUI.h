@@ -21,8 +21,14 @@ public:
 
     struct UIDriverFullGUIData {
         static InstallerEngine* sInstallerEngine;  // the wizard's controllers take the engine from here
+        // Set once the wizard application has launched, or once Alert has loaded the GUI.
         static bool sGUIInitialized;
     };
+
+    // Runs Setup again through an administrator authorisation when DecideRelaunch says so, and
+    // then ends the process (0 when the user cancelled, 4 when the rights could not be had,
+    // else as RelaunchExitCode says). Returns when no relaunch is needed.
+    static void RespawnAndAuthorizeIfNeeded(InstallerEngine& engine);
 
     // Whether Setup must run again through an administrator authorisation, and with which
     // arguments: every raw argument but the program path, plus "-AppleLanguages" "(<language>)"
@@ -42,5 +48,8 @@ public:
     static int RelaunchExitCode(int preAuthorizeResult, bool copyRan, int copyWaitStatus);
 
 private:
+    // The application main loop with the wizard's interface; whether it ended normally.
+    static bool RunApplicationMain(const std::vector<std::string>& arguments);
+
     boost::shared_ptr<UIDriverFullGUIData> data_;
 };

@@ -1,0 +1,28 @@
+#include "SVLMainNib.h"
+
+namespace {
+
+const char kInitialTitle[] = "Setup";
+// The pages size the window themselves ("UIResizeWindow"); this is where they start.
+const int kInitialWidth = 640;
+const int kInitialHeight = 480;
+
+}  // namespace
+
+SVLMainNib::SVLMainNib()
+{
+    window_.reset(new SVLWindow(kInitialTitle, kInitialWidth, kInitialHeight));
+    webView_.reset(new platform::GuiWebView(window_->Window()));
+    controller_.reset(new SVLWizardController);
+    controller_->setWizardView(webView_.get());
+    controller_->awakeFromNib();
+    window_->Window().MakeKeyAndOrderFront();
+}
+
+SVLMainNib::~SVLMainNib()
+{
+    controller_->setWizardView(nullptr);
+    webView_.reset();
+    window_.reset();
+    controller_.reset();
+}

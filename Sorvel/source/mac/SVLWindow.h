@@ -1,0 +1,29 @@
+// SVLWindow: the wizard's window. Closing it is confirmed first, and a closed wizard window
+// ends the application.
+#pragma once
+
+#include "platform/GuiWindow.h"
+
+#include <boost/noncopyable.hpp>
+
+#include <cstdint>
+#include <string>
+
+class SVLWindow : private boost::noncopyable {
+public:
+    SVLWindow(const std::string& title, int width, int height);
+
+    platform::GuiWindow& Window() { return window_; }
+
+    // Asked before the window closes: the quit confirmation; true lets it close.
+    bool windowShouldClose();
+    // Closes the window and terminates the application.
+    void close();
+
+    // Resizes the window's content to width by height keeping its top-right corner in place,
+    // then centres the window. Used by both window controllers.
+    static void ResizeContent(platform::GuiWindow& window, std::uint32_t width, std::uint32_t height);
+
+private:
+    platform::GuiWindow window_;
+};

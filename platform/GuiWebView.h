@@ -1,0 +1,91 @@
+// GuiWebView: the web view that fills a GuiWindow (WebKitGTK): loads a file URL or HTML data,
+// evaluates script in the page, reports every finished frame load, and hands the page's
+// alert() and confirm() to its owner. A script that the owner evaluates while it handles an
+// alert() runs in the page before alert() returns, as in a web view that lives in the
+// application's own process. Pages get no context menu, take no drops and open no windows: the
+// URL of a new-window navigation goes to the workspace (Workspace.h). Main thread only.
+#pragma once
+
+#include <boost/noncopyable.hpp>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class GuiWindow;
+
+class GuiWebView : private boost::noncopyable {
+public:
+    // The preferences of a view; the identifier names a set that views may share.
+    struct Preferences {
+        std::string identifier;
+        bool tabsToLinks = false;
+    };
+
+    typedef std::function<void(const std::string& message)> AlertHandler;
+    typedef std::function<bool(const std::string& message)> ConfirmHandler;
+    // mainFrame: the load was the page's own, not one of an inner frame.
+    typedef std::function<void(bool mainFrame)> FrameLoadHandler;
+
+    // A view that fills the window; the window must outlive it.
+    explicit GuiWebView(GuiWindow& window);
+    ~GuiWebView();
+
+    GuiWindow& Window() const { return window_; }
+
+    void SetPreferences(const Preferences& preferences);
+    // Without scrolling the page's top frame shows no scroll bars and cannot be scrolled.
+    void SetScrollingEnabled(bool enabled);
+
+    // Loads the file at the absolute path by its file URL.
+    void LoadFile(const std::string& path);
+    void LoadURL(const std::string& url);
+    // Loads the text as a document of the MIME type and text encoding, with the base URL.
+    void LoadData(const std::string& data, const std::string& mimeType, const std::string& encoding,
+                  const std::string& baseURL);
+
+    // Evaluates the script in the page's top frame; errors stay in the page. While the alert
+    // handler runs, the script runs before the page's alert() returns; otherwise scripts run in
+    // the order given, after whatever the page is doing now.
+    void EvaluateScript(const std::string& script);
+
+    // Evaluates the script and waits for its value as text (false when it failed, when the view
+    // is inside its alert handler, or after the time-out). For tests and diagnostics.
+    bool EvaluateScriptAndWait(const std::string& script, std::string& value, double timeoutSeconds);
+
+    // Each handler replaces the previous one; an empty one removes it. Without an alert handler
+    // alert() does nothing; without a confirm handler confirm() answers true.
+    void SetAlertHandler(AlertHandler handler);
+    void SetConfirmHandler(ConfirmHandler handler);
+    void SetFrameLoadHandler(FrameLoadHandler handler);
+    // Called when the page's process has ended unexpectedly; the page is gone.
+    void SetProcessTerminatedHandler(std::function<void()> handler);
+
+    // How many frame loads have finished since the view was made (for tests).
+    unsigned FinishedFrameLoads() const { return finishedLoads_; }
+
+private:
+    struct Signals;
+    friend struct Signals;
+
+    void DidFinishFrameLoad(bool mainFrame);
+    void RunAlert(const std::string& message, std::vector<std::string>& replies);
+
+    GuiWindow& window_;
+    void* view_;             // WebKitWebView*, owned
+    void* contentManager_;   // WebKitUserContentManager*, owned
+    bool mainLoadFailed_;
+    bool scrollingEnabled_;
+    unsigned finishedLoads_;
+    // Scripts evaluated inside the alert handler, one list per alert being handled (alerts
+    // nest when a handler runs a modal loop).
+    std::vector<std::vector<std::string> > pendingReplies_;
+    AlertHandler alert_;
+    ConfirmHandler confirm_;
+    FrameLoadHandler frameLoad_;
+    std::function<void()> processTerminated_;
+};
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+// "UIShowManifestErrors": the pages of the payloads' manifest errors on the user's Desktop.
+#include "PayloadMediumFixture.h"
+
+#include "HexMD5Digest.h"
+#include "InstallerEngine.h"
+#include "SVLSorvelUIDelegateProtocol.h"
+#include "SorvelUserInterfaceJSPublisher.h"
+
+#include "platform/Workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace {
+
+class NoWindow : public SVLSorvelUIDelegateProtocol {
+public:
+    bool showHTMLAlert(const std::string&, std::string&) override { return false; }
+    bool exitDialog(const std::string&) override { return false; }
+    bool selectLocation(const std::string&, const std::string&, const std::string&, std::string&) override
+    {
+        return false;
+    }
+    bool setTitle(const std::string&) override { return false; }
+    bool setVisibility(bool) override { return false; }
+    bool setViewWidth(std::uint32_t, std::uint32_t) override { return false; }
+};
+
+std::string Digest(const std::string& text)
+{
+    return ZEB::HexMD5Digest(text.begin(), text.end());
+}
+
+class ManifestErrorPagesTest : public tolktest::PayloadMediumTest {
+protected:
+    void SetUp() override
+    {
+        PayloadMediumTest::SetUp();
+        platform::ClearRecordedWorkspaceRequests();
+    }
+
+    std::string Show()
+    {
+        InstallerEngine engine((FileSystemPath(medium_)));
+        SorvelUserInterfaceJSPublisher publisher(&engine, nullptr);
+        publisher.GetPlatformData()->windowController = &window_;
+        std::string answer;
+        EXPECT_TRUE(publisher.InvokeMethodByName("UIShowManifestErrors", {}, answer));
+        return answer;
+    }
+
+    std::string Folder() const { return sysroot_.Home() + "/Desktop/Tolk Setup Errors"; }
+
+    NoWindow window_;
+};
+
+}  // namespace
+
+TEST_F(ManifestErrorPagesTest, TwoPayloadsWithErrorsMakeFourPagesAndOpenTheFramePage)
+{
+    AddProxy("A", tolktest::ProxyXml("{A}", "Alpha", "2.5", "<ValidationResults>alpha is &lt;b&gt;broken&lt;/b&gt;</ValidationResults>"));
+    // Without a version the payload is named by its code.
+    AddProxy("B", tolktest::ProxyXml("{B}", "Beta", "", "<ValidationResults>beta too</ValidationResults>"));
+    AddProxy("C", tolktest::ProxyXml("{C}", "Gamma", "1.0"));
+
+    EXPECT_EQ(Show(), "{}");
+
+    const std::string alpha = "Alpha 2.5 (20240611.1)";
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder()))
+        files.insert(entry.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"errors.html", "payloads.html", Digest(alpha) + ".html",
+                                            Digest("{B}") + ".html"}));
+    EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/errors.html"), SorvelUserInterfaceJSPublisher::kErrorFramePage);
+    EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/" + Digest(alpha) + ".html"), "alpha is <b>broken</b>");
+    EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/" + Digest("{B}") + ".html"), "beta too");
+
+    const std::string list = tolktest::ReadTextFile(Folder() + "/payloads.html");
+    EXPECT_EQ(list.find('\n'), std::string::npos);
+    EXPECT_EQ(list.find("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Frameset//EN\""), 0u);
+    // In display-name order: "Alpha..." before "{B}".
+    const std::string items = "<ul><li><a href=\"" + Digest(alpha) + ".html\" target=\"errors\">" + alpha +
+                              "</a></li><li><a href=\"" + Digest("{B}") + ".html\" target=\"errors\">{B}</a></li>"
+                              "</ul></body></html>";
+    EXPECT_EQ(list.substr(list.size() - items.size()), items);
+    EXPECT_NE(list.find("<title>Payload Manifest Errors</title>"), std::string::npos);
+    EXPECT_NE(list.find("<body>The following payloads have errors associated with them:<ul>"), std::string::npos);
+
+    EXPECT_EQ(platform::RecordedWorkspaceRequests(), std::vector<std::string>{"open-file " + Folder() + "/errors.html"});
+}
+
+TEST_F(ManifestErrorPagesTest, NoPayloadWithErrorsIsErrorSeventeenAndWritesNothing)
+{
+    AddProxy("C", tolktest::ProxyXml("{C}", "Gamma", "1.0", "<ValidationResults></ValidationResults>"));
+    EXPECT_EQ(Show(), "{\"_error\":\"17\"}");
+    EXPECT_FALSE(std::filesystem::exists(Folder()));
+    EXPECT_TRUE(platform::RecordedWorkspaceRequests().empty());
+}

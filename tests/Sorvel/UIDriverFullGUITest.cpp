@@ -1,0 +1,224 @@
+#include "UIDriverFullGUI.h"
+
+#include "InstallerEngine.h"
+#include "PayloadSessionManager.h"
+#include "TQInitManager.h"
+#include "UserInterfaceMessagePrompt.h"
+
+#include "support/LocalizationEnvironment.h"
+#include "support/TempSystemRoot.h"
+
+#include "platform/Authorization.h"
+#include "platform/GuiAlert.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Runs programs directly, as an administrator's authorisation would, or answers a status.
+class DirectAuthorization : public platform::Authorization {
+public:
+    explicit DirectAuthorization(int rightsStatus) : rightsStatus_(rightsStatus) {}
+    int CopyAdminRights() override { return rightsStatus_; }
+    int ExecuteWithPrivileges(const char* path, char* const* arguments, pid_t& pid, int& pipe) override
+    {
+        return Spawn(nullptr, path, arguments, pid, pipe);
+    }
+
+private:
+    int rightsStatus_;
+};
+
+class UIDriverFullGUITest : public tolktest::SystemRootTest {
+protected:
+    void SetUp() override
+    {
+        bundle_ = sysroot_.Scratch() + "/media/Setup.app";
+        tolktest::MakeLocalizedBundle(
+            bundle_, {{"en", tolktest::ReadTextFile(TOLK_SOURCE_DIR "/Sorvel/resources/Resources/en.lproj/Localizable.strings")}},
+            "en");
+        localization_.SetMainBundle(bundle_);
+        engine_.reset(new InstallerEngine(FileSystemPath(sysroot_.Scratch() + "/media")));
+        driver_.reset(new UIDriverFullGUI(*engine_));
+        platform::SetAlertPresenterForTesting([this](const platform::AlertRequest& request) {
+            alerts_.push_back(request);
+            return answer_;
+        });
+    }
+
+    void TearDown() override
+    {
+        platform::SetAlertPresenterForTesting(nullptr);
+        platform::Authorization::SetMakerForTesting(nullptr);
+        PayloadSessionManager::Release();
+    }
+
+    // The example's payloads and the wizard's scripts, without a display to run the wizard on:
+    // Run probes the language and then fails at the application's start.
+    std::string ProbeLanguage(const std::string& localizationScript)
+    {
+        const std::string media = sysroot_.Scratch() + "/media";
+        if (!std::filesystem::exists(media + "/payloads"))
+            std::filesystem::copy(TOLK_SOURCE_DIR "/examples/payloads", media + "/payloads",
+                                  std::filesystem::copy_options::recursive);
+        const std::string scripts = media + "/resources/common/scripts";
+        tolktest::MakeFolders(scripts);
+        // A last line without its line end must not swallow the next file.
+        tolktest::WriteTextFile(scripts + "/utils.js", "var probe = { parts: ['utils'] }; // no line end");
+        tolktest::WriteTextFile(scripts + "/ContainerProxy.js", "probe.parts.push('proxy');\n");
+        tolktest::WriteTextFile(scripts + "/localization.js", localizationScript);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        InitializeTessel();
+        EXPECT_FALSE(driver_->Run());
+        std::string locale = "(none)";
+        engine_->GetEngineLocale(locale);
+        return locale;
+    }
+
+    // The relaunched copy: writes its arguments to a file and ends with 3.
+    std::string MakeRelaunchedProgram()
+    {
+        const std::string record = sysroot_.Scratch() + "/relaunched.txt";
+        tolktest::MakeFolders(bundle_ + "/Contents/MacOS");
+        const std::string program = bundle_ + "/Contents/MacOS/Setup";
+        tolktest::WriteTextFile(program, "#!/bin/sh\necho \"$@\" > '" + record + "'\nexit 3\n");
+        chmod(program.c_str(), 0755);
+        return record;
+    }
+
+    void Authorize(int rightsStatus)
+    {
+        platform::Authorization::SetMakerForTesting([rightsStatus](std::unique_ptr<platform::Authorization>& out) {
+            out.reset(new DirectAuthorization(rightsStatus));
+            return 0;
+        });
+    }
+
+    std::string bundle_;
+    tolktest::LocalizationEnvironment localization_;
+    std::unique_ptr<InstallerEngine> engine_;
+    std::unique_ptr<UIDriverFullGUI> driver_;
+    std::vector<platform::AlertRequest> alerts_;
+    int answer_ = platform::kAlertDefaultReturn;
+};
+
+UserInterfaceMessagePrompt Question(std::uint32_t statusCode)
+{
+    return UserInterfaceMessagePrompt(statusCode, TolkUIRequest::kResponseYes | TolkUIRequest::kResponseNo,
+                                      TolkUIRequest::kIndicatorDefault);
+}
+
+}  // namespace
+
+TEST_F(UIDriverFullGUITest, AlertShowsTitleBodyAndOneButton)
+{
+    EXPECT_EQ(UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine, engine_.get());
+    EXPECT_FALSE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+    EXPECT_TRUE(driver_->Alert("Too old", "Needs a newer system.", "Quit"));
+    EXPECT_TRUE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+    ASSERT_EQ(alerts_.size(), 1u);
+    EXPECT_EQ(alerts_[0].messageText, "Too old");
+    EXPECT_EQ(alerts_[0].informativeText, "Needs a newer system.");
+    EXPECT_EQ(alerts_[0].defaultButton, "Quit");
+    EXPECT_EQ(alerts_[0].alternateButton, "");
+
+    answer_ = platform::kAlertErrorReturn;
+    EXPECT_FALSE(driver_->Alert("Too old", "", "Quit"));
+}
+
+TEST_F(UIDriverFullGUITest, AlertWithoutADisplayCannotBeShown)
+{
+    platform::SetAlertPresenterForTesting(nullptr);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    EXPECT_FALSE(driver_->Alert("Title", "Body", "OK"));
+}
+
+TEST_F(UIDriverFullGUITest, ACancelRequestIsConfirmedByTheUser)
+{
+    UserInterfaceMessagePrompt prompt = Question(0);
+    EXPECT_TRUE((*driver_)(&prompt));
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseYes));
+    ASSERT_EQ(alerts_.size(), 1u);
+    EXPECT_EQ(alerts_[0].messageText, "Cancel the installation?");
+    EXPECT_EQ(alerts_[0].informativeText, "What was installed so far will be removed again.");
+    EXPECT_EQ(alerts_[0].defaultButton, "Yes");
+    EXPECT_EQ(alerts_[0].alternateButton, "No");
+
+    answer_ = platform::kAlertAlternateReturn;
+    (*driver_)(&prompt);
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseNo));
+    answer_ = platform::kAlertErrorReturn;
+    (*driver_)(&prompt);
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseUnknown));
+    answer_ = platform::kAlertOtherReturn;
+    (*driver_)(&prompt);
+    EXPECT_EQ(prompt.GetUserResponseOption(), static_cast<std::uint32_t>(TolkUIRequest::kResponseUnknown));
+}
+
+TEST_F(UIDriverFullGUITest, OtherQuestionsAreAnsweredZeroWithoutAsking)
+{
+    UserInterfaceMessagePrompt prompt = Question(12);
+    prompt.SetUserResponseOption(TolkUIRequest::kResponseYes);
+    EXPECT_TRUE((*driver_)(&prompt));
+    EXPECT_EQ(prompt.GetUserResponseOption(), 0u);
+    EXPECT_TRUE(alerts_.empty());
+}
+
+TEST_F(UIDriverFullGUITest, RunWithoutAPayloadSessionFailsBeforeShowingAnything)
+{
+    // A proxy file that cannot be read fails the session.
+    tolktest::MakeFolders(sysroot_.Scratch() + "/media/payloads/A");
+    tolktest::WriteTextFile(sysroot_.Scratch() + "/media/payloads/A/A.proxy.xml", "<PayloadInfo>broken");
+    EXPECT_FALSE(driver_->Run());
+    EXPECT_TRUE(alerts_.empty());
+    EXPECT_FALSE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
+}
+
+TEST_F(UIDriverFullGUITest, RunTakesThePayloadLanguageFromTheWizardScripts)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root (anyone else is relaunched with administrator rights)";
+    EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() { return probe.parts.join('+') == 'utils+proxy'"
+                            " ? 'en_US' : 'wrong'; }"),
+              "en_US");
+}
+
+TEST_F(UIDriverFullGUITest, AFailingOrSilentProbeLeavesTheLanguageUnset)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() { throw new Error('no language'); }"), "(none)");
+    EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() {}"), "(none)");
+}
+
+TEST_F(UIDriverFullGUITest, AnotherPayloadLanguageRelaunchesInIt)
+{
+    const std::string record = MakeRelaunchedProgram();
+    engine_->SetEngineLocale("de_DE");
+    Authorize(platform::kAuthorizationSuccess);
+    // The process ends with the relaunched copy's code.
+    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(tolktest::ReadTextFile(record), "-AppleLanguages (de_DE)\n");
+}
+
+TEST_F(UIDriverFullGUITest, ARefusedAuthorizationEndsTheProcess)
+{
+    MakeRelaunchedProgram();
+    engine_->SetEngineLocale("de_DE");
+    Authorize(platform::kAuthorizationCanceled);
+    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(0), "");
+    Authorize(platform::kAuthorizationDenied);
+    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(4), "");
+    EXPECT_FALSE(std::ifstream(sysroot_.Scratch() + "/relaunched.txt").good());
+}
