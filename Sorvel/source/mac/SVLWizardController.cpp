@@ -16,6 +16,7 @@
 #include "SVLWindow.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
+#include "SorvelMutationAccess.h"
 #include "SorvelUserInterfaceJSPublisher.h"
 #include "TolkConstants.h"
 #include "UIDriverFullGUI.h"
@@ -103,10 +104,11 @@ SVLWizardController::SVLWizardController()
     wizardData_->nativeInvocations.reset(new SVLWizardData::NativeInvocationMap);
 
     // Data access, mutation access and the window calls, in this order: a name that two of them
-    // offer reaches the later one. The mutation-access publisher joins the list, second, once it
-    // is built.
+    // offer reaches the later one.
     JSMethodPublisherGroup::PublisherList publishers;
     publishers.push_back(JSMethodPublisherGroup::PublisherPtr(new SorvelDataAccess(wizardData_->engine, SorvelLogger())));
+    publishers.push_back(
+        JSMethodPublisherGroup::PublisherPtr(new SorvelMutationAccess(wizardData_->engine, SorvelLogger())));
     boost::shared_ptr<SorvelUserInterfaceJSPublisher> userInterface(
         new SorvelUserInterfaceJSPublisher(wizardData_->engine, SorvelLogger()));
     publishers.push_back(userInterface);

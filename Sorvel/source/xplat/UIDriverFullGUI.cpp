@@ -10,6 +10,7 @@
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
+#include "SorvelMutationAccess.h"
 #include "TesselUtils.h"
 
 #include "platform/Bundle.h"
@@ -53,12 +54,12 @@ std::string LanguageProbeScript(const FileSystemPath& installerParent)
     return script;
 }
 
-// The publishers the probe's scripts may call: data access, then mutation access (which joins
-// the list, second, once it is built).
+// The publishers the probe's scripts may call: data access, then mutation access.
 JSMethodPublisherGroup::PublisherList MakeProbePublishers(InstallerEngine& engine, Logger* logger)
 {
     JSMethodPublisherGroup::PublisherList publishers;
     publishers.push_back(JSMethodPublisherGroup::PublisherPtr(new SorvelDataAccess(&engine, logger)));
+    publishers.push_back(JSMethodPublisherGroup::PublisherPtr(new SorvelMutationAccess(&engine, logger)));
     return publishers;
 }
 

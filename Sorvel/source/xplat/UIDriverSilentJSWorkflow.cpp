@@ -8,6 +8,7 @@
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
+#include "SorvelMutationAccess.h"
 
 #include <cstdint>
 #include <iostream>
@@ -88,8 +89,8 @@ bool UIDriverSilentJSWorkflow::RunWorkflowScripts()
 
 UIDriverSilentJSWorkflow::PublisherList UIDriverSilentJSWorkflow::MakePublishers(Logger* logger)
 {
-    // The mutation-access publisher joins the list, second, once it is built.
     PublisherList publishers;
     publishers.push_back(boost::shared_ptr<JSMethodPublisherInterface>(new SorvelDataAccess(&engine_, logger)));
+    publishers.push_back(boost::shared_ptr<JSMethodPublisherInterface>(new SorvelMutationAccess(&engine_, logger)));
     return publishers;
 }

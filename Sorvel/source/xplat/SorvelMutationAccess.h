@@ -1,0 +1,93 @@
+// SorvelMutationAccess: the write side of the script interface. Wizard pages and the silent
+// workflow call its 17 methods by name to start payload and bootstrapper operations (and wait for
+// them), follow and answer the install thread, store a collection's properties, simulate payload
+// operations in the installation database, set the exit code, log, take the two cross-process
+// locks and write deployment files. Every answer is JSON text.
+#pragma once
+
+#include "CAPSSessionPtr.h"
+#include "JSMethodPublisher.h"
+#include "PayloadOperationConstants.h"
+
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include <map>
+#include <string>
+
+class InstallerEngine;
+class Logger;
+class NamedLock;
+class ThreadOperation;
+class ThreadPayloadOperationState;
+
+namespace JSONUtilities {
+class JSONObject;
+}
+
+class SorvelMutationAccess : private boost::noncopyable, public JSMethodPublisher<SorvelMutationAccess> {
+public:
+    typedef std::map<std::string, std::string> PropertyMap;
+
+    // The arguments of a payload call: code, action ("install", "repair" or "remove") and, from
+    // the third argument, bencoded properties. Throws std::runtime_error for anything unusable;
+    // the methods turn that into error 1.
+    struct InstallPayloadData {
+        InstallPayloadData(const ArgumentList& arguments, Logger* logger);
+
+        std::string orvexCode;
+        PayloadOperationConstants::InstallAction action;
+        PropertyMap properties;
+    };
+
+    // Throws std::runtime_error for a null engine. The logger may be null.
+    SorvelMutationAccess(InstallerEngine* engine, Logger* logger);
+    // Gives up both locks and rolls an open simulation back, so simulated bookkeeping never
+    // reaches the stored database.
+    ~SorvelMutationAccess() override;
+
+    // ---- Script methods: operations on the install thread ----
+    std::string Log(const ArgumentList& arguments);
+    std::string InstallPayload(const ArgumentList& arguments);
+    std::string InstallBootstrapper(const ArgumentList& arguments);
+    std::string GetInstallStatus(const ArgumentList& arguments);
+    std::string PostInstallThreadMessage(const ArgumentList& arguments);
+    std::string PostInstallThreadMessageResult(const ArgumentList& arguments);
+    std::string PeekInstallThreadMessage(const ArgumentList& arguments);
+
+    // ---- Script methods: the installation database ----
+    std::string StoreCollectionProperties(const ArgumentList& arguments);
+    std::string OpenCAPSSimulation(const ArgumentList& arguments);
+    std::string SimulateInstallPayload(const ArgumentList& arguments);
+    std::string CloseCAPSSimulation(const ArgumentList& arguments);
+
+    // ---- Script methods: the workflow, locks and deployment files ----
+    std::string SetWorkflowExitCode(const ArgumentList& arguments);
+    std::string AcquireBootstrapperLock(const ArgumentList& arguments);
+    std::string AcquireSetupLock(const ArgumentList& arguments);
+    std::string IsBootstrapperLocked(const ArgumentList& arguments);
+    std::string IsSetupLocked(const ArgumentList& arguments);
+    std::string SaveDeploymentFiles(const ArgumentList& arguments);
+
+private:
+    // One line at the level when there is a logger.
+    void WriteLog(int level, const std::string& text) const;
+    // False when the holder holds a lock already; otherwise whether the lock could be taken now.
+    static bool AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder);
+    // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
+    // sees them) and serving the caller's run loop in between; state receives the final status.
+    bool WaitForInstallOperation(ThreadPayloadOperationState& state);
+    // The operation a payload call asks for, chosen by the payload's kind, action and whether it
+    // is installed already (judged in the simulation when one is open); false when there is none.
+    bool GetInstallOperation(const InstallPayloadData& data, boost::shared_ptr<ThreadOperation>& operation);
+    // Adds "message" with the status message's code and named arguments.
+    static void ThreadPayloadOpStateToJSON(JSONUtilities::JSONObject& object, const ThreadPayloadOperationState& state);
+    // The answer of a started operation, with its final state when the caller asked to wait.
+    std::string StartedAnswer(bool wait);
+
+    Logger* logger_;           // not owned; may be null
+    InstallerEngine* engine_;  // not owned; never null
+    CAPSSessionPtr simulation_;  // open between OpenCAPSSimulation and CloseCAPSSimulation
+    boost::shared_ptr<NamedLock> bootstrapperLock_;  // held until destruction once taken
+    boost::shared_ptr<NamedLock> setupLock_;          // likewise
+};

@@ -1,0 +1,295 @@
+// The mutation-access methods that keep something beyond the call: a collection's properties and
+// simulated operations in the installation database, the two cross-process locks, and the
+// deployment files of an unattended installation.
+#include "SorvelMutationAccess.h"
+
+#include "CAPSQueryUtilities.h"
+#include "ChangeDiffTypeImpl.h"
+#include "CollectionUtils.h"
+#include "DeploymentFileDataStore.h"
+#include "FileSystemPath.h"
+#include "InstallerEngine.h"
+#include "JSONUtilities.h"
+#include "LogAppender.h"
+#include "NamedLock.h"
+#include "SorvelConstants.h"
+#include "SorvelJSPublisherUtilities.h"
+#include "ThreadOperation.h"
+#include "TolkConstants.h"
+#include "caps.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <sstream>
+#include <stdexcept>
+
+using SorvelJSPublisherUtilities::MakeJSONErrorObj;
+using SorvelJSPublisherUtilities::MakeJSONSuccessObj;
+
+namespace {
+
+typedef SorvelMutationAccess::PropertyMap PropertyMap;
+
+std::string Serialized(const JSONUtilities::JSONBase& answer)
+{
+    std::ostringstream text;
+    answer.Serialize(text);
+    return text.str();
+}
+
+std::string Error(SorvelJSPublisherUtilities::JSResult code)
+{
+    return MakeJSONErrorObj(code);
+}
+
+// Copies the property when it is there with a value; an entry the output has already stays.
+bool AddDeploymentProperty(const std::string& name, const PropertyMap& properties, PropertyMap& out)
+{
+    PropertyMap::const_iterator found = properties.find(name);
+    if (found == properties.end() || found->second.empty())
+        return false;
+    out.insert(*found);
+    return true;
+}
+
+// Appends one Payload entry with the action to the store, per (code, value) pair it is applied to.
+class FuncCreatePayloadDeploymentEntry {
+public:
+    FuncCreatePayloadDeploymentEntry(DeploymentFile::DeploymentFileDataStore& store, const std::string& action)
+        : store_(store), action_(action)
+    {
+    }
+    void operator()(const PropertyMap::value_type& payload) const
+    {
+        DeploymentFile::PayloadData entry = store_.Payloads().CreateItem();
+        entry.OrvexCode().Set(payload.first);
+        entry.Action().Set(action_);
+    }
+
+private:
+    DeploymentFile::DeploymentFileDataStore& store_;
+    std::string action_;
+};
+
+// Writes a deployment file with the properties and one entry per payload; false when the document
+// cannot be made or saved.
+bool WriteDeploymentFile(const std::string& path, const PropertyMap& properties, const PropertyMap& payloads,
+                         const std::string& action)
+{
+    DeploymentFile::DeploymentFileDataStore store;
+    if (!store.CreateDocument())
+        return false;
+    store.Properties().Set(properties);
+    std::for_each(payloads.begin(), payloads.end(), FuncCreatePayloadDeploymentEntry(store, action));
+    return store.Save(path, true);
+}
+
+}  // namespace
+
+// ---- The installation database
+
+std::string SorvelMutationAccess::StoreCollectionProperties(const ArgumentList& arguments)
+{
+    if (arguments.size() < 2)
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    const std::string& collection = arguments[0];
+    PropertyMap properties;
+    if (!CollectionUtils::BencodedDictionaryToMap(arguments[1], properties))
+        return Error(SorvelJSPublisherUtilities::kJSResultBencodeDecodeFailed);
+    WriteLog(LogAppender::kLogDebug, "Committing collection properties");
+
+    CAPSSessionPtr session;
+    if (!session.Open())
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+
+    std::int32_t override = 0;
+    if (arguments.size() == 3 && !ZEB::ChangeDiffTypeImpl<std::string, std::int32_t>::ChangeType(arguments[2], override))
+        override = 0;
+    if (engine_->bootstrapping_ && override != 1) {
+        WriteLog(LogAppender::kLogInfo, "Collection properties are not stored in bootstrap mode");
+        return MakeJSONSuccessObj();
+    }
+
+    // A failed write takes the others of the call with it: half a property set must not be
+    // committed, least of all after the old set was removed.
+    const std::string failed = Error(SorvelJSPublisherUtilities::kJSResultCAPSCallFailed);
+    const char* marker = nullptr;
+    const capsStatus stored = capsGetCollectionData(session, collection.c_str(), kCapsDomainInstaller,
+                                                    TolkConstants::kPropCollectionPropertiesSet.c_str(), &marker);
+    if (stored == kCapsNotFound) {
+        if (capsRemoveCollectionDomainData(session, collection.c_str(), kCapsDomainProperties) != kCapsOK) {
+            session.Rollback();
+            return failed;
+        }
+        for (const PropertyMap::value_type& property : properties)
+            if (capsSetCollectionData(session, collection.c_str(), kCapsDomainProperties, property.first.c_str(),
+                                      property.second.c_str()) != kCapsOK) {
+                session.Rollback();
+                return failed;
+            }
+        if (capsSetCollectionData(session, collection.c_str(), kCapsDomainInstaller,
+                                  TolkConstants::kPropCollectionPropertiesSet.c_str(), "1") != kCapsOK ||
+            !session.Commit()) {
+            session.Rollback();
+            return failed;
+        }
+        return MakeJSONSuccessObj();
+    }
+
+    WriteLog(LogAppender::kLogInfo, "Only whitelisted mutable properties can be updated");
+    for (const std::string& name : TolkConstants::GetMutableSessionOrPayloadProperties()) {
+        PropertyMap::const_iterator found = properties.find(name);
+        if (found == properties.end())
+            continue;
+        WriteLog(LogAppender::kLogInfo, "Updating property " + name + " to " + found->second);
+        if (capsSetCollectionData(session, collection.c_str(), kCapsDomainProperties, name.c_str(),
+                                  found->second.c_str()) != kCapsOK) {
+            session.Rollback();
+            return failed;
+        }
+    }
+    return MakeJSONSuccessObj();
+}
+
+std::string SorvelMutationAccess::OpenCAPSSimulation(const ArgumentList& arguments)
+{
+    if (!arguments.empty())
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    if (simulation_.IsOpen())
+        return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
+    if (!simulation_.Open())
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+    return MakeJSONSuccessObj();
+}
+
+std::string SorvelMutationAccess::SimulateInstallPayload(const ArgumentList& arguments)
+{
+    if (!simulation_.IsOpen())
+        return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
+    CAPSQueryUtilities::PackageManagementOperationResult result;
+    try {
+        const InstallPayloadData data(arguments, logger_);
+        boost::shared_ptr<ThreadOperation> operation;
+        if (!GetInstallOperation(data, operation))
+            return Error(SorvelJSPublisherUtilities::kJSResultOperationStartFailed);
+        const bool returned = operation->DoCAPSPackageManagementOperations(simulation_, result);
+        // An install that conflicts is refused by the database step, and naming what it conflicts
+        // with is the point of simulating it; any other refusal, or a step that reports success
+        // after a failed write, is a failed simulation.
+        if (!CAPSQueryUtilities::PackageManagementOperationSucceeded(returned, result) && result.conflicts.empty())
+            return Error(SorvelJSPublisherUtilities::kJSResultOperationStartFailed);
+    } catch (const std::runtime_error&) {
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    }
+
+    JSONUtilities::JSONObject answer;
+    JSONUtilities::JSONObject* message = answer.AddObject("message");
+    message->AddProperty("code", result.conflicts.empty() ? PayloadOperationConstants::kSuccess
+                                                          : PayloadOperationConstants::kConflictsFound);
+    JSONUtilities::JSONObject* results = message->AddObject("simulationResults");
+    results->AddArray("conflicting", result.conflicts);
+    results->AddArray("upgraded", result.upgraded);
+    results->AddArray("corrupted", result.corrupted);
+    return Serialized(answer);
+}
+
+std::string SorvelMutationAccess::CloseCAPSSimulation(const ArgumentList& arguments)
+{
+    if (!arguments.empty())
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    if (!simulation_.IsOpen())
+        return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
+    if (!simulation_.Rollback())
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+    simulation_.Close();
+    return MakeJSONSuccessObj();
+}
+
+// ---- Locks
+
+bool SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder)
+{
+    if (holder)
+        return false;
+    return NamedLock::AcquireLock(name, holder);
+}
+
+std::string SorvelMutationAccess::AcquireBootstrapperLock(const ArgumentList& arguments)
+{
+    if (!arguments.empty())
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    if (!AssignNamedLock(SorvelConstants::kBootstrapperLockName, bootstrapperLock_))
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+    return MakeJSONSuccessObj();
+}
+
+std::string SorvelMutationAccess::AcquireSetupLock(const ArgumentList& arguments)
+{
+    if (!arguments.empty())
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    if (!AssignNamedLock(SorvelConstants::kSetupLockName, setupLock_))
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+    return MakeJSONSuccessObj();
+}
+
+namespace {
+
+std::string LockedAnswer(const std::string& name)
+{
+    JSONUtilities::JSONObject answer;
+    answer.AddProperty("isLocked", NamedLock::IsLocked(name));
+    return Serialized(answer);
+}
+
+}  // namespace
+
+std::string SorvelMutationAccess::IsBootstrapperLocked(const ArgumentList& arguments)
+{
+    if (!arguments.empty())
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    return LockedAnswer(SorvelConstants::kBootstrapperLockName);
+}
+
+std::string SorvelMutationAccess::IsSetupLocked(const ArgumentList& arguments)
+{
+    if (!arguments.empty())
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    return LockedAnswer(SorvelConstants::kSetupLockName);
+}
+
+// ---- Deployment files
+
+std::string SorvelMutationAccess::SaveDeploymentFiles(const ArgumentList& arguments)
+{
+    if (arguments.size() != 3)
+        return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
+    PropertyMap properties, payloads;
+    if (!CollectionUtils::BencodedDictionaryToMap(arguments[1], properties) ||
+        !CollectionUtils::BencodedDictionaryToMap(arguments[2], payloads))
+        return Error(SorvelJSPublisherUtilities::kJSResultBencodeDecodeFailed);
+
+    PropertyMap filtered;
+    for (const std::string& name : TolkConstants::GetWhitelistPayloadProperties())
+        AddDeploymentProperty(name, properties, filtered);
+    PropertyMap::const_iterator found = properties.find("productName");
+    const std::string productName = found == properties.end() ? std::string() : found->second;
+
+    std::string installFile, removeFile;
+    try {
+        FileSystemPath folder = FileSystemPath::PathFromUTF8(arguments[0]);
+        installFile = FileSystemPath(folder).AppendUTF8Segment(productName + ".install.xml").AsUTF8String();
+        removeFile = folder.AppendUTF8Segment(productName + ".remove.xml").AsUTF8String();
+    } catch (const std::runtime_error&) {
+        // A folder that is no usable path cannot be written to.
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+    }
+    if (!WriteDeploymentFile(installFile, filtered, payloads, "install"))
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+    if (!WriteDeploymentFile(removeFile, PropertyMap(), payloads, "remove"))
+        return Error(SorvelJSPublisherUtilities::kJSResultDeploymentFileFailed);
+
+    JSONUtilities::JSONObject answer;
+    answer.AddProperty("installFile", installFile);
+    answer.AddProperty("removeFile", removeFile);
+    return Serialized(answer);
+}
