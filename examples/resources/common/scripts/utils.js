@@ -1,0 +1,77 @@
+// utils.js: helpers that the wizard's pages and Setup's own scripts share: reading the answers of
+// Setup's script interface, writing property sets in the bencoded form its methods take, and
+// folder tokens such as "[OrvexProgramFiles]".
+var utils = {
+    // An answer is JSON text in which a single quote may be escaped, as in a script literal, so
+    // it is read as one. A call that gave no answer reads as an error.
+    parseAnswer: function (text) {
+        if (text === null || text === undefined || text === '')
+            return { _error: 'noAnswer' };
+        return eval('(' + text + ')');
+    },
+
+    isError: function (answer) {
+        return !answer || answer._error !== undefined;
+    },
+
+    // The result codes of payload operations that count as success.
+    isSuccessCode: function (code) {
+        var value = Number(code);
+        return value === 0 || value === 5 || value === 7;
+    },
+
+    // The length of the text in UTF-8, the unit of bencoded lengths.
+    utf8Length: function (text) {
+        var length = 0;
+        for (var i = 0; i < text.length; i++) {
+            var c = text.charCodeAt(i);
+            if (c < 0x80) {
+                length += 1;
+            } else if (c < 0x800) {
+                length += 2;
+            } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.length) {
+                length += 4;  // a surrogate pair is one character of four bytes
+                i++;
+            } else {
+                length += 3;
+            }
+        }
+        return length;
+    },
+
+    // A flat object of strings as a bencoded dictionary of byte strings, keys in order.
+    bencode: function (properties) {
+        var keys = [];
+        for (var key in properties) {
+            if (properties.hasOwnProperty(key) && properties[key] !== undefined && properties[key] !== null)
+                keys.push(key);
+        }
+        keys.sort();
+        var text = 'd';
+        for (var i = 0; i < keys.length; i++) {
+            var value = String(properties[keys[i]]);
+            text += utils.utf8Length(keys[i]) + ':' + keys[i] + utils.utf8Length(value) + ':' + value;
+        }
+        return text + 'e';
+    },
+
+    // Copies the members of source over those of target; answers target.
+    merge: function (target, source) {
+        for (var key in source) {
+            if (source.hasOwnProperty(key))
+                target[key] = source[key];
+        }
+        return target;
+    },
+
+    // Replaces every "[Token]" that the token map (GetDirectoryTokenMap) knows by its folder.
+    expandFolderTokens: function (path, tokens) {
+        return String(path).replace(/\[[A-Za-z0-9]+\]/g, function (token) {
+            return tokens && tokens.hasOwnProperty(token) ? tokens[token] : token;
+        });
+    },
+
+    joinPath: function (folder, name) {
+        return String(folder).replace(/\/+$/, '') + '/' + String(name).replace(/^\/+/, '');
+    }
+};

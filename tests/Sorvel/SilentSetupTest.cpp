@@ -1,0 +1,131 @@
+// The built Setup in silent mode, end to end: the example medium's payload with a command payload
+// image and a bootstrapper image written at test time, the example's wizard scripts, a temporary
+// system root; afterwards the installed files and the installation database are looked at.
+#include "support/ProgramRun.h"
+#include "support/TempSystemRoot.h"
+
+#include "caps/CapsTestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kCode = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
+
+// The bootstrapper records the session's collection; a real one also copies Setup into it.
+const char kBootstrapperInstructions[] =
+    "var folder = QENGetProperty('INSTALLDIR');\n"
+    "var installers = folder.substring(0, folder.lastIndexOf('/'));\n"
+    "if (!QENPathExists(installers) && !QENCreateDirectory(installers)) throw new Error('no folder');\n"
+    "if (!QENCreateDirectory(folder)) throw new Error('no folder');\n"
+    "QENAddToUninstallScript(\"QENDeleteDirectory('\" + folder + \"');\");\n"
+    "if (!QENCAPSWriteCollectionData(QENGetProperty('sessionID'), QENGetProperty('driverOrvexCode'),\n"
+    "                                QENGetProperty('installSourcePath'), ''))\n"
+    "  throw new Error('collection not recorded');\n";
+
+// Copies the application's one file into the install folder and records the payload.
+const char kPayloadInstructions[] =
+    "var target = QENGetProperty('INSTALLDIR');\n"
+    "if (!QENCreateDirectory(target)) throw new Error('no folder');\n"
+    "QENAddToUninstallScript(\"QENDeleteDirectory('\" + target + \"');\");\n"
+    "if (!QENCopyFile(QENGetProperty('QEN_ASSETS') + '/Sketchbook.txt', target + '/Sketchbook.txt'))\n"
+    "  throw new Error('not copied');\n"
+    "QENAddToUninstallScript(\"QENDeleteFile('\" + target + \"/Sketchbook.txt');\");\n"
+    "var keys = ['sessionID', 'installLanguage'];\n"
+    "if (!QENCAPSWritePayloadData(QENGetProperty('sessionID'), QENGetProperty('orvexCode'), 'Sketchbook',\n"
+    "    'Orvex Sketchbook', '1.0', '20240611.1', QENGetProperty('installLanguage'), target, '', false, '', '',\n"
+    "    keys, [QENGetProperty('sessionID'), QENGetProperty('installLanguage')], [], [], '',\n"
+    "    QENGetProperty('QEN_PAYLOAD'), 'install'))\n"
+    "  throw new Error('not recorded');\n";
+
+class SilentSetupTest : public tolktest::SystemRootTest {
+protected:
+    void SetUp() override
+    {
+        // Only root may make the installation database's folders.
+        if (geteuid() != 0)
+            GTEST_SKIP() << "needs root";
+        medium_ = sysroot_.Scratch() + "/medium";
+        tolktest::MakeFolders(medium_);
+        fs::copy(TOLK_SOURCE_DIR "/examples/payloads", medium_ + "/payloads", fs::copy_options::recursive);
+        fs::copy(TOLK_SOURCE_DIR "/examples/resources", medium_ + "/resources", fs::copy_options::recursive);
+        // The example installs into the real /Applications; here it goes to the root's.
+        const std::string proxy = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.proxy.xml";
+        std::string text = tolktest::ReadTextFile(proxy);
+        const std::string::size_type at = text.find(">/Applications<");
+        ASSERT_NE(at, std::string::npos);
+        tolktest::WriteTextFile(proxy, text.replace(at, 15, ">[ProgramFiles]<"));
+
+        WriteImage(medium_ + "/Bootstrapper.dmg", "", kBootstrapperInstructions);
+        const std::string image = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg";
+        WriteImage(image, kCode, kPayloadInstructions);
+        tolktest::WriteTextFile(image + "/Assets/Sketchbook.txt", "sketch");
+    }
+
+    static void WriteImage(const std::string& image, const std::string& code, const std::string& instructions)
+    {
+        tolktest::MakeFolders(image + "/Assets");
+        const std::string property = code.empty() ? "" : "<Property name=\"OrvexCode\">" + code + "</Property>";
+        tolktest::WriteTextFile(image + "/Proxy.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?><PayloadInfo "
+                                                      "version=\"2.0\"><InstallerProperties>" +
+                                                          property + "</InstallerProperties></PayloadInfo>");
+        tolktest::WriteTextFile(image + "/Conditions.js", "true;\n");
+        tolktest::WriteTextFile(image + "/Instructions.js", instructions);
+    }
+
+    tolktest::ProgramResult RunSilent(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> arguments = {"--mode=silent", "--installerParent=" + medium_};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        return tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
+    }
+
+    std::vector<std::string> Query(const std::string& sql)
+    {
+        capstest::RawDatabase database(sysroot_.Path("/Library/Application Support/Orvex/caps/caps.db"));
+        return database.Rows(sql);
+    }
+
+    std::string medium_;
+};
+
+}  // namespace
+
+TEST_F(SilentSetupTest, InstallsTheExamplePayloadAndRecordsIt)
+{
+    const tolktest::ProgramResult result = RunSilent({"--installLanguage=de_DE"});
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_THAT(result.output, HasSubstr("End Orvex Setup.  Exit code: 0"));
+
+    const std::string installed = sysroot_.Path("/Applications/Orvex Sketchbook/Sketchbook.txt");
+    EXPECT_EQ(tolktest::ReadTextFile(installed), "sketch");
+
+    // The bootstrapper made the session's collection, the payload's script linked the payload.
+    const std::vector<std::string> links =
+        Query("SELECT collectionID, payloadID, installState FROM tolk_collection_payload");
+    ASSERT_EQ(links.size(), 3u);
+    const std::string key = links[0];
+    EXPECT_THAT(links, ElementsAre(key, kCode, "2"));
+    EXPECT_TRUE(fs::is_directory(sysroot_.Path("/Library/Application Support/Orvex/Installers/") + key));
+    EXPECT_TRUE(fs::exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/") + kCode + ".js"));
+
+    // The workflow's properties: stored for the collection, and with the payload.
+    EXPECT_THAT(Query("SELECT value FROM collection_data WHERE domain = 5 AND key = 'installLanguage'"),
+                ElementsAre("de_DE"));
+    EXPECT_THAT(Query("SELECT value FROM collection_data WHERE domain = 0 AND key = '_collectionPropertiesSet_'"),
+                ElementsAre("1"));
+    EXPECT_THAT(Query("SELECT value FROM payload_data WHERE domain = 0 AND key = 'INSTALLDIR'"),
+                ElementsAre(sysroot_.Path("/Applications/Orvex Sketchbook")));
+}
