@@ -202,6 +202,28 @@ TEST_F(UIDriverFullGUITest, AFailingOrSilentProbeLeavesTheLanguageUnset)
     EXPECT_EQ(ProbeLanguage("function _tesselGetSingleLanguage() {}"), "(none)");
 }
 
+TEST_F(UIDriverFullGUITest, TheExampleScriptsProbeTheDriverPayloadsOnlyLanguage)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    const std::string media = sysroot_.Scratch() + "/media";
+    for (const char* folder : {"payloads", "resources"})
+        std::filesystem::copy(std::string(TOLK_SOURCE_DIR "/examples/") + folder, media + "/" + folder,
+                              std::filesystem::copy_options::recursive);
+    const std::string proxy = media + "/payloads/OrvexSketchbook/OrvexSketchbook.proxy.xml";
+    std::string text = tolktest::ReadTextFile(proxy);
+    const std::string german = "<Language>de_DE</Language>";
+    ASSERT_NE(text.find(german), std::string::npos);
+    tolktest::WriteTextFile(proxy, text.erase(text.find(german), german.size()));
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    InitializeTessel();
+    EXPECT_FALSE(driver_->Run());
+    std::string locale = "(none)";
+    engine_->GetEngineLocale(locale);
+    EXPECT_EQ(locale, "en_US");
+}
+
 TEST_F(UIDriverFullGUITest, AnotherPayloadLanguageRelaunchesInIt)
 {
     const std::string record = MakeRelaunchedProgram();

@@ -299,7 +299,8 @@ bool SorvelMutationAccess::WaitForInstallOperation(ThreadPayloadOperationState& 
         bool waiting = false;
         std::string messageId, json;
         if (engine_->PeekInstallThreadMessage(waiting, messageId, json) && waiting) {
-            WriteLog(LogAppender::kLogWarn, "Waiting for payload operation to complete when message was posted.  Message:");
+            WriteLog(LogAppender::kLogWarn,
+                     "Waiting for payload operation to complete when message was posted.  Message:");
             WriteLog(LogAppender::kLogWarn, json);
             WriteLog(LogAppender::kLogWarn, "Returning unsupported value due to blocking semantics");
             engine_->PostInstallThreadMessageResult(messageId, 0);

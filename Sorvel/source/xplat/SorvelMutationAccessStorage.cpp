@@ -102,10 +102,11 @@ std::string SorvelMutationAccess::StoreCollectionProperties(const ArgumentList& 
     if (!session.Open())
         return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
 
-    std::int32_t override = 0;
-    if (arguments.size() == 3 && !ZEB::ChangeDiffTypeImpl<std::string, std::int32_t>::ChangeType(arguments[2], override))
-        override = 0;
-    if (engine_->bootstrapping_ && override != 1) {
+    // A third argument that does not convert leaves the override at 0.
+    std::int32_t bootstrapOverride = 0;
+    if (arguments.size() == 3)
+        ZEB::ChangeDiffTypeImpl<std::string, std::int32_t>::ChangeType(arguments[2], bootstrapOverride);
+    if (engine_->bootstrapping_ && bootstrapOverride != 1) {
         WriteLog(LogAppender::kLogInfo, "Collection properties are not stored in bootstrap mode");
         return MakeJSONSuccessObj();
     }

@@ -69,7 +69,7 @@
         for (var i = 0; i < entries.length; i++) {
             var entry = entries[i];
             if (!session.payloadMap.hasOwnProperty(entry.orvexCode))
-                return finish(EXIT_BAD_INPUT, 'The deployment file names a payload of another session: ' + entry.orvexCode);
+                return finish(EXIT_BAD_INPUT, 'The deployment file names another session\'s payload ' + entry.orvexCode);
             if (entry.action !== 'install' && entry.action !== 'repair' && entry.action !== 'remove')
                 return finish(EXIT_BAD_INPUT, 'Unknown action "' + entry.action + '" for ' + entry.orvexCode);
             requested[entry.orvexCode] = entry.action;
