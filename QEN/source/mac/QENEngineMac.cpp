@@ -105,6 +105,26 @@ bool QENEngineMac::RunScriptPhase(Steps steps)
     return false;
 }
 
+bool QENEngineMac::PrepareImageRun(FileSystemPath& mountPoint)
+{
+    return RunScriptPhase([&]() {
+        if (!LoadDeterminedProperties()) {
+            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
+            return false;
+        }
+        return MountPayloadImage(mountPoint);
+    });
+}
+
+void QENEngineMac::InsertImageRunProperties(const FileSystemPath& mountPoint, const std::string& mode)
+{
+    InsertDeterminedProperty(kPropAssets, FileSystemPath(mountPoint).AppendUTF8Segment(kAssetsFolderName).AsUTF8String());
+    InsertDeterminedProperty(kPropInstallMode, mode);
+    std::string code;
+    if (GetPayloadOrvexCode(code))
+        InsertDeterminedProperty(kPropOrvexCode, code);
+}
+
 bool QENEngineMac::InstallQENPayload()
 {
     if (!hasPayloadPath_)
@@ -115,21 +135,10 @@ bool QENEngineMac::InstallQENPayload()
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
-    const bool prepared = RunScriptPhase([&]() {
-        if (!LoadDeterminedProperties()) {
-            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
-            return false;
-        }
-        return MountPayloadImage(mountPoint);
-    });
-    if (prepared) {
+    if (PrepareImageRun(mountPoint)) {
         std::vector<FileSystemPath> removalList;
         result = RunScriptPhase([&]() {
-            InsertDeterminedProperty(kPropAssets, FileSystemPath(mountPoint).AppendUTF8Segment(kAssetsFolderName).AsUTF8String());
-            InsertDeterminedProperty(kPropInstallMode, "install");
-            std::string code;
-            if (GetPayloadOrvexCode(code))
-                InsertDeterminedProperty(kPropOrvexCode, code);
+            InsertImageRunProperties(mountPoint, "install");
             std::string identifier;
             return ProcessSorvelScript(kSetupScript) && RemoveUpgradedPayloads(removalList) &&
                    LoadUninstallConditionalData(mountPoint) && GetPayloadIdentifier(identifier) &&
@@ -165,20 +174,9 @@ bool QENEngineMac::RepairQENPayload()
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
-    const bool prepared = RunScriptPhase([&]() {
-        if (!LoadDeterminedProperties()) {
-            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
-            return false;
-        }
-        return MountPayloadImage(mountPoint);
-    });
-    if (prepared) {
+    if (PrepareImageRun(mountPoint)) {
         result = RunScriptPhase([&]() {
-            InsertDeterminedProperty(kPropAssets, FileSystemPath(mountPoint).AppendUTF8Segment(kAssetsFolderName).AsUTF8String());
-            InsertDeterminedProperty(kPropInstallMode, "repair");
-            std::string code;
-            if (GetPayloadOrvexCode(code))
-                InsertDeterminedProperty(kPropOrvexCode, code);
+            InsertImageRunProperties(mountPoint, "repair");
             std::string identifier;
             return ProcessSorvelScript(kSetupScript) && GetPayloadIdentifier(identifier) &&
                    ProcessPayloadPrefix(identifier, "repair") && ProcessSorvelScript(kConditionsPrefixScript) &&

@@ -101,6 +101,11 @@ public:
 private:
     // Mounts the image unless it is mounted already and answers where.
     bool MountPayloadImage(FileSystemPath& mountPoint);
+    // The start shared by the install and repair runs: the determined properties, then the image
+    // mounted (inside a script phase, so that an exception fails the run cleanly).
+    bool PrepareImageRun(FileSystemPath& mountPoint);
+    // The properties of an image run: the assets folder, the run's mode and the payload's code.
+    void InsertImageRunProperties(const FileSystemPath& mountPoint, const std::string& mode);
     // Plays the stored uninstall scripts of the payloads this one upgrades; collects the script
     // and database files to delete once the install has committed.
     bool RemoveUpgradedPayloads(std::vector<FileSystemPath>& removalList);
