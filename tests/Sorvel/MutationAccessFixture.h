@@ -65,12 +65,18 @@ protected:
                "}\n";
     }
 
-    // The properties a page passes with an install.
-    std::string PageProperties() const
+    static std::string Bencoded(const std::map<std::string, std::string>& properties)
     {
         std::string text;
-        CollectionUtils::MapToBencodedDictionary({{"sessionID", key_}, {"setupVersion", "2.0.0.0"}}, text);
+        CollectionUtils::MapToBencodedDictionary(properties, text);
         return text;
+    }
+    // The properties a page passes with an install.
+    std::string PageProperties() const { return Bencoded({{"sessionID", key_}, {"setupVersion", "2.0.0.0"}}); }
+    // The collection's install properties as "key value" rows.
+    Rows CollectionData(const std::string& collection)
+    {
+        return Query("SELECT key, value FROM collection_data WHERE collectionID = '" + collection + "' ORDER BY 1", 2);
     }
 
     std::string Call(const std::string& method, const Args& arguments = Args())

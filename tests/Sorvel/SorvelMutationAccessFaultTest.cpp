@@ -1,7 +1,11 @@
 // The mutation-access publisher given bad arguments, and a database write that fails halfway.
+#include "Logger.h"
+
 #include "MutationAccessFixture.h"
 
 #include <gtest/gtest.h>
+
+#include <boost/thread/mutex.hpp>
 
 #include <string>
 #include <vector>
@@ -26,6 +30,7 @@ TEST_F(SorvelMutationAccessFaultTest, EachMethodChecksItsArgumentsFirst)
     const std::string missing = sysroot_.Scratch() + "/missing";
     const std::vector<BadCall> calls = {
         {"Log", {"4"}, "{\"_error\":\"1\"}"},
+        {"Log", {"x", "text"}, "{\"_error\":\"15\"}"},  // no logger: checked before the level
         {"InstallPayload", {code}, "{\"_error\":\"1\"}"},
         {"InstallPayload", {"", "install"}, "{\"_error\":\"1\"}"},
         {"InstallPayload", {code, "Install"}, "{\"_error\":\"1\"}"},
@@ -62,6 +67,12 @@ TEST_F(SorvelMutationAccessFaultTest, EachMethodChecksItsArgumentsFirst)
     for (const BadCall& call : calls)
         EXPECT_EQ(Call(call.method, call.arguments), call.answer) << call.method << " " << call.arguments.size();
 
+    boost::mutex mutex;
+    Logger logger(mutex, sysroot_.Scratch() + "/Sorvel.log");
+    SorvelMutationAccess logging(&Engine(), &logger);
+    EXPECT_EQ(Call(logging, "Log", {"x", "text"}), "{\"_error\":\"2\",\"level\":\"x\",\"message\":\"text\"}");
+    EXPECT_EQ(Call(logging, "Log", {"4", "text"}), "{}");
+
     // A simulation needs a payload call it can parse and an operation for it.
     ASSERT_EQ(Call("OpenCAPSSimulation"), "{ \"success\": 1 }");
     EXPECT_EQ(Call("SimulateInstallPayload", {code, "upgrade"}), "{\"_error\":\"1\"}");
@@ -81,9 +92,7 @@ TEST_F(SorvelMutationAccessFaultTest, AFirstStoreThatFailsHalfwayKeepsTheOldProp
               0);
 
     // The old set is removed and "INSTALLDIR" written before "poison" fails.
-    std::string properties;
-    CollectionUtils::MapToBencodedDictionary({{"INSTALLDIR", "/new"}, {"poison", "1"}}, properties);
-    EXPECT_EQ(Call("StoreCollectionProperties", {key_, properties}), "{\"_error\":\"16\"}");
-    EXPECT_EQ(Query("SELECT key, value FROM collection_data WHERE collectionID = '" + key_ + "' ORDER BY 1", 2),
-              Rows{"INSTALLDIR /old"});
+    EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"INSTALLDIR", "/new"}, {"poison", "1"}})}),
+              "{\"_error\":\"16\"}");
+    EXPECT_EQ(CollectionData(key_), Rows{"INSTALLDIR /old"});
 }

@@ -1,13 +1,10 @@
 // The mutation-access publisher over a medium with a command payload: operations started with and
 // without waiting, the install thread's refusals and questions, collection properties, database
-// simulations, the two locks, deployment files and the log method.
-#include "CAPSSessionPtr.h"
+// simulations, the two locks and deployment files.
 #include "InstallerEngine.h"
-#include "Logger.h"
 #include "SorvelDataAccess.h"
 #include "TolkMessage.h"
 #include "UserInterfaceMessagePrompt.h"
-#include "caps.h"
 
 #include "FakeThreadOperation.h"
 #include "MutationAccessFixture.h"
@@ -15,10 +12,6 @@
 #include "platform/RunLoop.h"
 
 #include <gtest/gtest.h>
-
-#include <boost/thread/mutex.hpp>
-
-#include <unistd.h>
 
 #include <atomic>
 
@@ -28,23 +21,7 @@ namespace {
 
 const std::string kSuccess = "{ \"success\": 1 }";
 
-std::string Bencoded(const std::map<std::string, std::string>& properties)
-{
-    std::string text;
-    CollectionUtils::MapToBencodedDictionary(properties, text);
-    return text;
-}
-
-class SorvelMutationAccessTest : public tolktest::MutationAccessTest {
-protected:
-    // The collection's install properties as "key value" rows.
-    Rows CollectionProperties(const std::string& collection)
-    {
-        return Query("SELECT key, value FROM collection_data WHERE domain = 5 AND collectionID = '" + collection +
-                         "' ORDER BY 1",
-                     2);
-    }
-};
+typedef tolktest::MutationAccessTest SorvelMutationAccessTest;
 
 }  // namespace
 
@@ -122,18 +99,18 @@ TEST_F(SorvelMutationAccessTest, CollectionPropertiesAreStoredOnceThenOnlyTheMut
     }
     EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"INSTALLDIR", "/A"}, {"removeUserPrefs", "0"}})}),
               kSuccess);
-    EXPECT_EQ(CollectionProperties(key_), (Rows{"INSTALLDIR /A", "removeUserPrefs 0"}));
+    EXPECT_EQ(CollectionData(key_), (Rows{"INSTALLDIR /A", "_collectionPropertiesSet_ 1", "removeUserPrefs 0"}));
 
     EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"INSTALLDIR", "/B"}, {"removeUserPrefs", "1"}})}),
               kSuccess);
-    EXPECT_EQ(CollectionProperties(key_), (Rows{"INSTALLDIR /A", "removeUserPrefs 1"}));
+    EXPECT_EQ(CollectionData(key_), (Rows{"INSTALLDIR /A", "_collectionPropertiesSet_ 1", "removeUserPrefs 1"}));
 
     // While the engine configures its bootstrapper only an explicit override stores.
     Engine().bootstrapping_ = true;
     EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"removeUserPrefs", "0"}})}), kSuccess);
-    EXPECT_EQ(CollectionProperties(key_), (Rows{"INSTALLDIR /A", "removeUserPrefs 1"}));
+    EXPECT_EQ(CollectionData(key_), (Rows{"INSTALLDIR /A", "_collectionPropertiesSet_ 1", "removeUserPrefs 1"}));
     EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"removeUserPrefs", "0"}}), "1"}), kSuccess);
-    EXPECT_EQ(CollectionProperties(key_), (Rows{"INSTALLDIR /A", "removeUserPrefs 0"}));
+    EXPECT_EQ(CollectionData(key_), (Rows{"INSTALLDIR /A", "_collectionPropertiesSet_ 1", "removeUserPrefs 0"}));
 }
 
 TEST_F(SorvelMutationAccessTest, SimulationsSeeEachOtherAndNeverReachTheDatabase)
@@ -200,33 +177,5 @@ TEST_F(SorvelMutationAccessTest, DeploymentFilesReadBackAsAnUnattendedRunSeesThe
         EXPECT_EQ(answer, file.second + "\"PayloadActions\":[{\"orvexCode\":\"" + kCode + "\",\"action\":\"" +
                               file.first + "\"},{\"orvexCode\":\"" + kOther + "\",\"action\":\"" + file.first +
                               "\"}]},\"Properties\":{}}");
-    }
-
-    // Without a product name the files are named by their suffix alone; a relative folder is
-    // taken from the working directory.
-    tolktest::MakeFolders(folder + "/out");
-    ASSERT_EQ(chdir(folder.c_str()), 0);
-    EXPECT_EQ(Call("SaveDeploymentFiles", {"out", "de", "de"}),
-              "{\"installFile\":\"" + folder + "/out/.install.xml\",\"removeFile\":\"" + folder +
-                  "/out/.remove.xml\"}");
-    EXPECT_TRUE(Exists(folder + "/out/.remove.xml"));
-}
-
-TEST_F(SorvelMutationAccessTest, LogWritesAtTheGivenLevel)
-{
-    EXPECT_EQ(Call("Log", {"4", "text"}), "{\"_error\":\"15\"}");
-
-    boost::mutex mutex;
-    const std::string path = sysroot_.Scratch() + "/Sorvel.log";
-    {
-        Logger logger(mutex, path);
-        SorvelMutationAccess publisher(&Engine(), &logger);
-        EXPECT_EQ(Call(publisher, "Log", {"x", "text"}), "{\"_error\":\"2\",\"level\":\"x\",\"message\":\"text\"}");
-        EXPECT_EQ(Call(publisher, "Log", {"4", "info line"}), "{}");
-        EXPECT_EQ(Call(publisher, "Log", {"5", "debug line"}), "{}");
-        EXPECT_EQ(Call(publisher, "Log", {"99", "no level"}), "{}");
-        const std::string log = tolktest::ReadTextFile(path);
-        EXPECT_NE(log.find(" INFO\ninfo line\n"), std::string::npos) << log;
-        EXPECT_EQ(log.find("debug line"), std::string::npos);
     }
 }

@@ -125,6 +125,7 @@ TEST_F(PageBridgeTest, EveryFrameLoadPreparesThePage)
     for (const char* name : kWindowMethods)
         EXPECT_NE(methods.find(name), std::string::npos) << name;
     EXPECT_NE(methods.find("GetSessionData"), std::string::npos);
+    EXPECT_NE(methods.find("InstallPayload"), std::string::npos);
     EXPECT_EQ(Evaluate("prep.runs"), "1");
 
     // A frame that loads inside the page prepares it all again.
