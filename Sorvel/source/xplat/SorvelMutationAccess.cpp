@@ -233,11 +233,11 @@ std::string SorvelMutationAccess::PostInstallThreadMessage(const ArgumentList& a
 {
     if (arguments.size() != 1)
         return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
-    // Only the cancel request (0) and its like below it are messages a caller may send.
-    std::int32_t message = 0;
+    // A caller may post the cancel request (0) and the values below it; 1 and above are not its.
+    TolkMessage message = 0;
     if (!ToInteger(arguments[0], message) || message >= 1)
         return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultBadArgument, {{"invalidMessage", arguments[0]}});
-    if (!engine_->PostThreadMessage(static_cast<TolkMessage>(message)))
+    if (!engine_->PostThreadMessage(message))
         return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
     return "{}";
 }
