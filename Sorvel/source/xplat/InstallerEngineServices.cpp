@@ -190,9 +190,10 @@ bool InstallerEngine::GetInstallThreadStatus(bool& running, ThreadPayloadOperati
 {
     if (!installThread_)
         return false;
-    const bool result = installThread_->GetStatus(state);
+    // Whether it runs is read before the status: a status read first could be one from before the
+    // operation ended, reported together with "not running" as if it were the final one.
     running = installThread_->IsRunning();
-    return result;
+    return installThread_->GetStatus(state);
 }
 
 bool InstallerEngine::PostThreadMessage(TolkMessage message)
