@@ -46,4 +46,13 @@ void DiscardUncommitted(LogAppender& log, capsiSession* session, const std::stri
                             .str());
 }
 
+capsStatus CloseSession(LogAppender& log, capsiSession*& session, bool commitRequested, const std::string& commandName)
+{
+    if (!commitRequested)
+        DiscardUncommitted(log, session, commandName);
+    const capsStatus status = capsCloseSession(session);
+    session = nullptr;
+    return status;
+}
+
 }  // namespace QENCAPSCommandSteps

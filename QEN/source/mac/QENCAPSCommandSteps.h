@@ -26,4 +26,8 @@ void RollbackPartialTransaction(LogAppender& log, capsiSession* session);
 // failure is logged with the command's name at error level.
 void DiscardUncommitted(LogAppender& log, capsiSession* session, const std::string& commandName);
 
+// Ends a command's session: discards what was not committed (unless the engine asked for the
+// commit), closes it and empties the handle; answers the close's status for the command to log.
+capsStatus CloseSession(LogAppender& log, capsiSession*& session, bool commitRequested, const std::string& commandName);
+
 }  // namespace QENCAPSCommandSteps

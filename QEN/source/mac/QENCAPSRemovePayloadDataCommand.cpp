@@ -29,10 +29,7 @@ QENCAPSRemovePayloadDataCommand::~QENCAPSRemovePayloadDataCommand()
 {
     if (session_ == nullptr)
         return;
-    if (!commitRequested_)
-        QENCAPSCommandSteps::DiscardUncommitted(log_, session_, GetName());
-    const capsStatus status = capsCloseSession(session_);
-    session_ = nullptr;
+    const capsStatus status = QENCAPSCommandSteps::CloseSession(log_, session_, commitRequested_, GetName());
     if (status == kCapsOK)
         log_.AppendToLog(LogAppender::kLogDebug,
                          (boost::format("Closed CAPS session for removal of payload with code \"%1%\"") % payloadCode_)

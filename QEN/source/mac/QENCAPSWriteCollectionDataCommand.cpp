@@ -24,10 +24,7 @@ QENCAPSWriteCollectionDataCommand::~QENCAPSWriteCollectionDataCommand()
 {
     if (session_ == nullptr)
         return;
-    if (!commitRequested_)
-        QENCAPSCommandSteps::DiscardUncommitted(log_, session_, GetName());
-    const capsStatus status = capsCloseSession(session_);
-    session_ = nullptr;
+    const capsStatus status = QENCAPSCommandSteps::CloseSession(log_, session_, commitRequested_, GetName());
     if (status == kCapsOK)
         log_.AppendToLog(LogAppender::kLogDebug,
                          (boost::format("Closed CAPS session for addition of collection with ID \"%1%\" and driver "

@@ -35,10 +35,7 @@ QENCAPSWritePayloadDataCommand::~QENCAPSWritePayloadDataCommand()
 {
     if (session_ == nullptr)
         return;
-    if (!commitRequested_)
-        QENCAPSCommandSteps::DiscardUncommitted(log_, session_, GetName());
-    const capsStatus status = capsCloseSession(session_);
-    session_ = nullptr;
+    const capsStatus status = QENCAPSCommandSteps::CloseSession(log_, session_, commitRequested_, GetName());
     log_.AppendToLog(LogAppender::kLogDebug,
                      (boost::format("Closed CAPS session payload with ID \"%1%\" returned %2%") % payloadID_ % status)
                          .str());

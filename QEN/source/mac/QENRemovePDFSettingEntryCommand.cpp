@@ -15,6 +15,23 @@ std::string QENRemovePDFSettingEntryCommand::GetName() const
     return "QENRemovePDFSettingEntryCommand";
 }
 
+bool QENRemovePDFSettingEntryCommand::RemoveTranslation(LogAppender& log, const std::string& language,
+                                                        const std::string& name)
+{
+    if (PDFSettingUtils::RemovePDFSetting(language, name)) {
+        log.AppendToLog(LogAppender::kLogDebug,
+                        (boost::format("PDF Setting translation for name \"%1%\" in language \"%2%\" removed") % name %
+                         language)
+                            .str());
+        return true;
+    }
+    log.AppendToLog(LogAppender::kLogError,
+                    (boost::format("Unable to remove PDF Setting translation for name \"%1%\" in language \"%2%\"") %
+                     name % language)
+                        .str());
+    return false;
+}
+
 bool QENRemovePDFSettingEntryCommand::RestoreOldTranslation(LogAppender& log, const std::string& language,
                                                             const std::string& name, const std::string& oldTranslation)
 {
@@ -55,18 +72,7 @@ bool QENRemovePDFSettingEntryCommand::DoPerform()
                                     "\"%3%\"") %
                       name_ % language_ % oldTranslation_)
                          .str());
-    if (PDFSettingUtils::RemovePDFSetting(language_, name_)) {
-        log_.AppendToLog(LogAppender::kLogDebug,
-                         (boost::format("PDF Setting translation for name \"%1%\" in language \"%2%\" removed") % name_ %
-                          language_)
-                             .str());
-        return true;
-    }
-    log_.AppendToLog(LogAppender::kLogError,
-                     (boost::format("Unable to remove PDF Setting translation for name \"%1%\" in language \"%2%\"") %
-                      name_ % language_)
-                         .str());
-    return false;
+    return RemoveTranslation(log_, language_, name_);
 }
 
 bool QENRemovePDFSettingEntryCommand::DoRollback()

@@ -16,6 +16,9 @@ public:
     // back, logging as it goes.
     static bool RestoreOldTranslation(LogAppender& log, const std::string& language, const std::string& name,
                                       const std::string& oldTranslation);
+    // The removal of both PDF setting commands (the remove's perform, the write's rollback when
+    // nothing was there before), logging its outcome.
+    static bool RemoveTranslation(LogAppender& log, const std::string& language, const std::string& name);
 
 protected:
     bool DoPerform() override;

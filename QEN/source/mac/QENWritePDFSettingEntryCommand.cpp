@@ -52,18 +52,7 @@ bool QENWritePDFSettingEntryCommand::DoRollback()
                                     "existed, removing") %
                       name_ % language_)
                          .str());
-    if (PDFSettingUtils::RemovePDFSetting(language_, name_)) {
-        log_.AppendToLog(LogAppender::kLogDebug,
-                         (boost::format("PDF Setting translation for name \"%1%\" in language \"%2%\" removed") % name_ %
-                          language_)
-                             .str());
-        return true;
-    }
-    log_.AppendToLog(LogAppender::kLogError,
-                     (boost::format("Unable to remove PDF Setting translation for name \"%1%\" in language \"%2%\"") %
-                      name_ % language_)
-                         .str());
-    return false;
+    return QENRemovePDFSettingEntryCommand::RemoveTranslation(log_, language_, name_);
 }
 
 bool QENWritePDFSettingEntryCommand::DoCommit()
