@@ -25,6 +25,7 @@
 #include "platform/Bundle.h"
 #include "platform/GuiAlert.h"
 #include "platform/GuiApplication.h"
+#include "platform/GuiPasteboard.h"
 #include "platform/UnicodeText.h"
 
 #include <boost/bind/bind.hpp>
@@ -378,4 +379,9 @@ bool SVLWizardController::exitDialog(const std::string&)
 bool SVLWizardController::showHTMLAlert(const std::string& html, std::string& result)
 {
     return alertController_ && alertController_->showDHTMLAlert(html, result);
+}
+
+bool SVLWizardController::readPasteboardText(std::string& text)
+{
+    return platform::ReadPasteboardText(text);
 }
