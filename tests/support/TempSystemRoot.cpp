@@ -1,5 +1,6 @@
 #include "support/TempSystemRoot.h"
 
+#include "platform/Semaphore.h"
 #include "platform/SystemRoot.h"
 
 #include <spawn.h>
@@ -25,6 +26,22 @@ void SetOrUnset(const char* name, bool had, const std::string& value)
         setenv(name, value.c_str(), 1);
     else
         unsetenv(name);
+}
+
+// Named locks are semaphore sets keyed by the root's "/tmp" folder, and sets outlive processes:
+// each root would leave its own behind for good. A set that is held stays (its key may be
+// another live root's too, since a key keeps only part of the folder's identity).
+void RemoveNamedLockSets(const std::string& keyFolder)
+{
+    const int kNamedLockPermissions = 0600;
+    for (int projectId = 0; projectId < 256; ++projectId) {
+        key_t key;
+        if (!platform::MakeIPCKey(keyFolder, projectId, key))
+            return;
+        const int setId = platform::OpenSemaphoreSet(key, kNamedLockPermissions);
+        if (setId >= 0 && platform::SemaphoreValue(setId) > 0)
+            platform::RemoveSemaphoreSet(setId);
+    }
 }
 
 }  // namespace
@@ -58,6 +75,7 @@ TempSystemRoot::~TempSystemRoot()
 {
     SetOrUnset(platform::SystemRoot::kEnvironmentVariable, hadRoot_, savedRoot_);
     SetOrUnset("HOME", hadHome_, savedHome_);
+    RemoveNamedLockSets(root_ + "/tmp");
     std::error_code ignored;
     // Tests may leave read-only folders behind; make them writable so that removal succeeds.
     for (auto it = std::filesystem::recursive_directory_iterator(base_, ignored);
