@@ -7,6 +7,8 @@
 
 #include <boost/thread/mutex.hpp>
 
+#include <filesystem>
+
 #include <string>
 #include <vector>
 
@@ -95,4 +97,15 @@ TEST_F(SorvelMutationAccessFaultTest, AFirstStoreThatFailsHalfwayKeepsTheOldProp
     EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"INSTALLDIR", "/new"}, {"poison", "1"}})}),
               "{\"_error\":\"16\"}");
     EXPECT_EQ(CollectionData(key_), Rows{"INSTALLDIR /old"});
+}
+
+TEST_F(SorvelMutationAccessFaultTest, AProductNameNeverLeadsTheDeploymentFilesOutOfTheirFolder)
+{
+    const std::string folder = sysroot_.Scratch() + "/deploy";
+    tolktest::MakeFolders(folder);
+    EXPECT_EQ(Call("SaveDeploymentFiles", {folder, Bencoded({{"productName", "../../escaped"}}), Bencoded({})}),
+              "{\"installFile\":\"" + folder + "/..-..-escaped.install.xml\",\"removeFile\":\"" + folder +
+                  "/..-..-escaped.remove.xml\"}");
+    EXPECT_TRUE(std::filesystem::exists(folder + "/..-..-escaped.install.xml"));
+    EXPECT_FALSE(std::filesystem::exists(sysroot_.Scratch() + "/../escaped.install.xml"));
 }
