@@ -150,6 +150,10 @@ std::string SorvelMutationAccess::StoreCollectionProperties(const ArgumentList& 
             return failed;
         }
     }
+    if (!session.Commit()) {
+        session.Rollback();
+        return failed;
+    }
     return MakeJSONSuccessObj();
 }
 
