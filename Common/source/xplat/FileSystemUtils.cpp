@@ -47,6 +47,9 @@ unsigned int ValidateUTF8FullPathString(const std::string& text)
         return kPathNotFullPath;
     if (text.size() > kMaxPathLength)
         return kPathTooLong;
+    // The system reads a path up to its first NUL: what follows would silently name another file.
+    if (text.find('\0') != std::string::npos)
+        return kPathBadCharacters;
     std::string::size_type start = 1;
     while (start <= text.size()) {
         std::string::size_type end = text.find('/', start);

@@ -13,6 +13,7 @@ namespace FileSystemUtils {
 
 // Path-check codes of ValidateUTF8FullPathString.
 const unsigned int kPathValid = 0;
+const unsigned int kPathBadCharacters = 1;  // holds a NUL, which would end the text early for the system
 const unsigned int kPathTooLong = 2;     // longer than 1024 bytes, or a component of 256 bytes or more
 const unsigned int kPathNotFullPath = 3;  // empty, or not beginning with "/"
 
