@@ -1,6 +1,8 @@
 // The built Setup in silent mode, end to end: the example medium's payload with a command payload
 // image and a bootstrapper image written at test time, the example's wizard scripts, a temporary
 // system root; afterwards the installed files and the installation database are looked at.
+#include "ExampleMedium.h"
+
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
@@ -21,19 +23,6 @@ using ::testing::HasSubstr;
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kCode = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
-
-// The bootstrapper records the session's collection; a real one also copies Setup into it.
-const char kBootstrapperInstructions[] =
-    "var folder = QENGetProperty('INSTALLDIR');\n"
-    "var installers = folder.substring(0, folder.lastIndexOf('/'));\n"
-    "if (!QENPathExists(installers) && !QENCreateDirectory(installers)) throw new Error('no folder');\n"
-    "if (!QENCreateDirectory(folder)) throw new Error('no folder');\n"
-    "QENAddToUninstallScript(\"QENDeleteDirectory('\" + folder + \"');\");\n"
-    "if (!QENCAPSWriteCollectionData(QENGetProperty('sessionID'), QENGetProperty('driverOrvexCode'),\n"
-    "                                QENGetProperty('installSourcePath'), ''))\n"
-    "  throw new Error('collection not recorded');\n";
 
 // Copies the application's one file into the install folder and records the payload.
 const char kPayloadInstructions[] =
@@ -58,31 +47,9 @@ protected:
         if (geteuid() != 0)
             GTEST_SKIP() << "needs root";
         medium_ = sysroot_.Scratch() + "/medium";
-        tolktest::MakeFolders(medium_);
-        fs::copy(TOLK_SOURCE_DIR "/examples/payloads", medium_ + "/payloads", fs::copy_options::recursive);
-        fs::copy(TOLK_SOURCE_DIR "/examples/resources", medium_ + "/resources", fs::copy_options::recursive);
-        // The example installs into the real /Applications; here it goes to the root's.
-        const std::string proxy = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.proxy.xml";
-        std::string text = tolktest::ReadTextFile(proxy);
-        const std::string::size_type at = text.find(">/Applications<");
-        ASSERT_NE(at, std::string::npos);
-        tolktest::WriteTextFile(proxy, text.replace(at, 15, ">[ProgramFiles]<"));
-
-        WriteImage(medium_ + "/Bootstrapper.dmg", "", kBootstrapperInstructions);
-        const std::string image = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg";
-        WriteImage(image, kCode, kPayloadInstructions);
-        tolktest::WriteTextFile(image + "/Assets/Sketchbook.txt", "sketch");
-    }
-
-    static void WriteImage(const std::string& image, const std::string& code, const std::string& instructions)
-    {
-        tolktest::MakeFolders(image + "/Assets");
-        const std::string property = code.empty() ? "" : "<Property name=\"OrvexCode\">" + code + "</Property>";
-        tolktest::WriteTextFile(image + "/Proxy.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?><PayloadInfo "
-                                                      "version=\"2.0\"><InstallerProperties>" +
-                                                          property + "</InstallerProperties></PayloadInfo>");
-        tolktest::WriteTextFile(image + "/Conditions.js", "true;\n");
-        tolktest::WriteTextFile(image + "/Instructions.js", instructions);
+        tolktest::MakeExampleMedium(medium_, kPayloadInstructions);
+        tolktest::WriteTextFile(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Assets/Sketchbook.txt",
+                                "sketch");
     }
 
     std::vector<std::string> Query(const std::string& sql)
@@ -111,9 +78,9 @@ TEST_F(SilentSetupTest, InstallsTheExamplePayloadAndRecordsIt)
         Query("SELECT collectionID, payloadID, installState FROM tolk_collection_payload");
     ASSERT_EQ(links.size(), 3u);
     const std::string key = links[0];
-    EXPECT_THAT(links, ElementsAre(key, kCode, "2"));
+    EXPECT_THAT(links, ElementsAre(key, tolktest::kExamplePayloadCode, "2"));
     EXPECT_TRUE(fs::is_directory(sysroot_.Path("/Library/Application Support/Orvex/Installers/") + key));
-    EXPECT_TRUE(fs::exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/") + kCode + ".js"));
+    EXPECT_TRUE(fs::exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/") + tolktest::kExamplePayloadCode + ".js"));
 
     // The workflow's properties: stored for the collection, and with the payload.
     EXPECT_THAT(Query("SELECT value FROM collection_data WHERE domain = 5 AND key = 'installLanguage'"),

@@ -158,8 +158,8 @@ bool QENEngineMac::InstallQENPayload()
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kInstallSuffix);
         });
+        result = EndRun(result);
         if (result) {
-            CommitPerformedCommands();
             // A payload that upgrades its own code has just stored its new script and data there.
             FileSystemPath ownScript(std::string("/"));
             FileSystemPath ownDatabase(std::string("/"));
@@ -172,7 +172,6 @@ bool QENEngineMac::InstallQENPayload()
                     log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
             }
         } else {
-            RollbackPerformedCommands();
             RestoreReplacedUninstallScript();
         }
         NotifyFoldersChanged();
@@ -204,10 +203,7 @@ bool QENEngineMac::RepairQENPayload()
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kRepairSuffix);
         });
-        if (result)
-            CommitPerformedCommands();
-        else
-            RollbackPerformedCommands();
+        result = EndRun(result);
         NotifyFoldersChanged();
     }
 
@@ -249,16 +245,14 @@ bool QENEngineMac::UninstallQENPayload()
                    ProcessJavaScriptInstructionsFile(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
                    ProcessUTF8JavaScriptInstructions(kUninstallSuffix);
         });
+        result = EndRun(result);
         if (result) {
-            CommitPerformedCommands();
             if (!FileSystemUtils::DeleteFile(scriptPath, false))
                 log_->AppendToLog(LogAppender::kLogError,
                                   "Unable to delete uninstall instructions at" + scriptPath.AsUTF8String());
             FileSystemPath databasePath(std::string("/"));
             if (GetUninstallDBPath(databasePath) && !FileSystemUtils::DeleteFile(databasePath, false))
                 log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at" + databasePath.AsUTF8String());
-        } else {
-            RollbackPerformedCommands();
         }
         NotifyFoldersChanged();
     }
