@@ -1,16 +1,22 @@
 // The built Setup in silent mode, end to end: the example medium's payload with a command payload
 // image and a bootstrapper image written at test time, the example's wizard scripts, a temporary
 // system root; afterwards the installed files and the installation database are looked at.
+#include "ExampleMedium.h"
+
+#include "support/GzipFile.h"
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
 #include "caps/CapsTestSupport.h"
+
+#include "platform/HostInfo.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,19 +27,6 @@ using ::testing::HasSubstr;
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kCode = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
-
-// The bootstrapper records the session's collection; a real one also copies Setup into it.
-const char kBootstrapperInstructions[] =
-    "var folder = QENGetProperty('INSTALLDIR');\n"
-    "var installers = folder.substring(0, folder.lastIndexOf('/'));\n"
-    "if (!QENPathExists(installers) && !QENCreateDirectory(installers)) throw new Error('no folder');\n"
-    "if (!QENCreateDirectory(folder)) throw new Error('no folder');\n"
-    "QENAddToUninstallScript(\"QENDeleteDirectory('\" + folder + \"');\");\n"
-    "if (!QENCAPSWriteCollectionData(QENGetProperty('sessionID'), QENGetProperty('driverOrvexCode'),\n"
-    "                                QENGetProperty('installSourcePath'), ''))\n"
-    "  throw new Error('collection not recorded');\n";
 
 // Copies the application's one file into the install folder and records the payload.
 const char kPayloadInstructions[] =
@@ -58,31 +51,9 @@ protected:
         if (geteuid() != 0)
             GTEST_SKIP() << "needs root";
         medium_ = sysroot_.Scratch() + "/medium";
-        tolktest::MakeFolders(medium_);
-        fs::copy(TOLK_SOURCE_DIR "/examples/payloads", medium_ + "/payloads", fs::copy_options::recursive);
-        fs::copy(TOLK_SOURCE_DIR "/examples/resources", medium_ + "/resources", fs::copy_options::recursive);
-        // The example installs into the real /Applications; here it goes to the root's.
-        const std::string proxy = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.proxy.xml";
-        std::string text = tolktest::ReadTextFile(proxy);
-        const std::string::size_type at = text.find(">/Applications<");
-        ASSERT_NE(at, std::string::npos);
-        tolktest::WriteTextFile(proxy, text.replace(at, 15, ">[ProgramFiles]<"));
-
-        WriteImage(medium_ + "/Bootstrapper.dmg", "", kBootstrapperInstructions);
-        const std::string image = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg";
-        WriteImage(image, kCode, kPayloadInstructions);
-        tolktest::WriteTextFile(image + "/Assets/Sketchbook.txt", "sketch");
-    }
-
-    static void WriteImage(const std::string& image, const std::string& code, const std::string& instructions)
-    {
-        tolktest::MakeFolders(image + "/Assets");
-        const std::string property = code.empty() ? "" : "<Property name=\"OrvexCode\">" + code + "</Property>";
-        tolktest::WriteTextFile(image + "/Proxy.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?><PayloadInfo "
-                                                      "version=\"2.0\"><InstallerProperties>" +
-                                                          property + "</InstallerProperties></PayloadInfo>");
-        tolktest::WriteTextFile(image + "/Conditions.js", "true;\n");
-        tolktest::WriteTextFile(image + "/Instructions.js", instructions);
+        tolktest::MakeExampleMedium(medium_, kPayloadInstructions);
+        tolktest::WriteTextFile(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Assets/Sketchbook.txt",
+                                "sketch");
     }
 
     std::vector<std::string> Query(const std::string& sql)
@@ -111,13 +82,54 @@ TEST_F(SilentSetupTest, InstallsTheExamplePayloadAndRecordsIt)
         Query("SELECT collectionID, payloadID, installState FROM tolk_collection_payload");
     ASSERT_EQ(links.size(), 3u);
     const std::string key = links[0];
-    EXPECT_THAT(links, ElementsAre(key, kCode, "2"));
+    EXPECT_THAT(links, ElementsAre(key, tolktest::kExamplePayloadCode, "2"));
     EXPECT_TRUE(fs::is_directory(sysroot_.Path("/Library/Application Support/Orvex/Installers/") + key));
-    EXPECT_TRUE(fs::exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/") + kCode + ".js"));
+    EXPECT_TRUE(fs::exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/") + tolktest::kExamplePayloadCode + ".js"));
 
     // The workflow's properties: stored for the collection, and with the payload.
     EXPECT_THAT(Query("SELECT value FROM collection_data WHERE domain = 5 AND key = 'installLanguage'"),
                 ElementsAre("de_DE"));
     EXPECT_THAT(Query("SELECT value FROM payload_data WHERE domain = 0 AND key = 'INSTALLDIR'"),
                 ElementsAre(sysroot_.Path("/Applications/Orvex Sketchbook")));
+}
+
+TEST_F(SilentSetupTest, AnOperationTheWorkflowLeavesRunningEndsBeforeSetupDoes)
+{
+    // The payload takes a moment before it makes its folder; the workflow does not wait for it.
+    const std::string target = sysroot_.Path("/Applications/Left Running");
+    tolktest::WriteCommandImage(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg", tolktest::kExamplePayloadCode,
+                                "QENSpawn('/bin/sh', false, ['-c', 'sleep 1']);\n"
+                                "if (!QENCreateDirectory(QENGetProperty('INSTALLDIR'))) throw new Error('no folder');\n");
+    tolktest::WriteTextFile(medium_ + "/resources/common/scripts/silentWorkflow.js",
+                            std::string("var started = utils.parseAnswer(InstallPayload('") +
+                                tolktest::kExamplePayloadCode + "', 'install', utils.bencode({ INSTALLDIR: '" + target +
+                                "' })));\nif (utils.isError(started)) throw new Error('not started');\n");
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_TRUE(fs::is_directory(target));
+    // The session's log ends with the session, after everything the operation wrote.
+    std::string log;
+    ASSERT_TRUE(tolktest::ReadGzip(tolktest::SessionLogFolder(sysroot_) + "/Orvex Sketchbook 1.0.log.gz", log));
+    const std::string end = "END - Installer Session\n*=*=";
+    ASSERT_THAT(log, HasSubstr(end));
+    EXPECT_EQ(log.find('\n', log.rfind(end) + end.size()), log.size() - 1) << log.substr(log.rfind(end));
+}
+
+TEST_F(SilentSetupTest, TheWorkflowGetsTheMachinesFacts)
+{
+    std::uint64_t bytes = 0;
+    platform::ProcessorFeatures cpu;
+    ASSERT_TRUE(platform::PhysicalMemoryBytes(bytes) && platform::ReadProcessorFeatures(cpu));
+    // No display in silent mode; memory, processor and system version as the machine and the
+    // root tell them.
+    tolktest::WriteTextFile(
+        medium_ + "/resources/common/scripts/silentWorkflow.js",
+        "var text = GetSystemInfo();\nvar info = utils.parseAnswer(text);\n"
+        "if (utils.isError(info) || info.Display !== undefined || info.Memory.system !== '" +
+            std::to_string(bytes >> 20) + "' || info.CPU.SSE2 !== '" + (cpu.sse2 ? "1" : "0") + "' || info.CPU.NX !== '" +
+            (cpu.nx ? "1" : "0") + "' || info.Macintosh.Version !== '10.4.11')\n  throw new Error(text);\n");
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
 }
