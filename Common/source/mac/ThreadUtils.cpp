@@ -10,6 +10,11 @@ bool ThreadSleep(unsigned long seconds)
     return true;
 }
 
+void ServeRunLoop(double seconds)
+{
+    platform::RunLoop::Current().RunFor(seconds);
+}
+
 namespace ThreadPlatformStorage {
 
 ThreadPlatformStorageImpl::ThreadPlatformStorageImpl() = default;
