@@ -72,6 +72,12 @@ TEST(FileSystemPathTest, ValidationCodes)
     for (int i = 0; i < 128; ++i)
         wide += "\xC3\xA9";
     EXPECT_EQ(FileSystemUtils::ValidateNativeFullPathString("/" + wide), 2u);
+    // The system would read a path only up to a NUL and act on another file.
+    const std::string withNul("/x/victim\0.bak", 14);
+    EXPECT_EQ(FileSystemUtils::ValidateUTF8FullPathString(withNul), 1u);
+    ExpectRejected(withNul);
+    EXPECT_THROW(FileSystemPath("/x").AppendUTF8Segment(std::string("keep\0y", 6)), std::runtime_error);
+    EXPECT_THROW(FileSystemPath::PathFromUTF8(std::string("rel\0ative", 9)), std::runtime_error);
 }
 
 TEST(FileSystemPathTest, ParentAndName)

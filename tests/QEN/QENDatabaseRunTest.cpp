@@ -32,8 +32,8 @@ TEST_F(QENDatabaseRunTest, ARunThatSucceedsCommitsTheRecordsAndTheRelocationData
     EXPECT_EQ(Collections(), Strings{"{S} {11111111-2222-3333-4444-555555555555}"});
     EXPECT_EQ(CollectionData(), (Strings{"{S} 0 aliasPath /U", "{S} 0 installSourcePath /Media"}));
     EXPECT_EQ(PathAliases(), Strings{sysroot_.Scratch() + "/item"});
-    // Committed newest first, each command's lines under its number.
-    EXPECT_LT(log_.Index("5 3 commit last"), log_.Index("5 2 Committed"));
+    // The records first, then the rest newest first, each command's lines under its number.
+    EXPECT_LT(log_.Index("5 2 Committed"), log_.Index("5 3 commit last"));
 }
 
 TEST_F(QENDatabaseRunTest, ARunWhoseLaterCommandFailsLeavesNoRecords)
@@ -49,4 +49,24 @@ TEST_F(QENDatabaseRunTest, ARunWhoseLaterCommandFailsLeavesNoRecords)
     EXPECT_TRUE(log_.Has("2 Unexpected call to QENCAPSWritePayloadData after CAPS has been locked."));
     EXPECT_TRUE(Collections().empty());
     EXPECT_EQ(PathAliases(), Strings{});
+}
+
+TEST_F(QENDatabaseRunTest, ARunWhoseRecordsCannotBeCommittedFailsAndRollsBack)
+{
+    // Another process reads the database for longer than the busy time-out: the run's writes go
+    // in, but their commit cannot.
+    capstest::RawDatabase reader(DbFile());
+    ASSERT_EQ(reader.Exec("BEGIN; SELECT count(*) FROM pcd_meta;"), SQLITE_OK);
+    const std::string copy = sysroot_.Scratch() + "/copy";
+    EXPECT_FALSE(Install("if (!QENCopyFile('" + sysroot_.Scratch() + "/item', '" + copy + "'))\n"
+                         "    throw new Error('not copied');\n"
+                         "TestCommand('last');\n"));
+    reader.Exec("COMMIT");
+
+    EXPECT_TRUE(Collections().empty());
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(*journal_, (Strings{"perform last", "rollback last"}));
+    EXPECT_TRUE(log_.Has("2 1 Error committing command QENCAPSWriteCollectionDataCommand")) << log_.Dump();
+    EXPECT_TRUE(log_.Has("2 The records of the run could not be committed; rolling the run back."));
+    EXPECT_EQ(controller_.calls.back(), "InstallComplete 0");
 }

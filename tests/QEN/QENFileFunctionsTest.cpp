@@ -73,6 +73,17 @@ TEST_F(QENFileFunctionsTest, BadArgumentsFailBeforeAnyCommandIsBuilt)
     EXPECT_EQ(Code("QENDeleteFile('relative/file')"), "-29");
     EXPECT_EQ(Code("QENCreateDirectory(undefined)"), "-29");
     EXPECT_EQ(Code("QENRegisterApplications(['Relative.app'])"), "-29");
+    // A NUL would make the system act on the text before it: "victim" for "victim\0.bak".
+    tolktest::WriteTextFile(At("victim"), "kept");
+    ASSERT_EQ(chmod(At("victim").c_str(), 0644), 0);
+    EXPECT_EQ(Code("QENDeleteFile(app + '/victim\\u0000.bak')"), "-29");
+    EXPECT_EQ(Code("QENChmodCommand(app + '/victim\\u0000y', 0)"), "-29");
+    EXPECT_EQ(Code("QENCopyFile(app + '/victim', app + '/victim\\u0000.copy')"), "-29");
+    EXPECT_EQ(Code("QENServiceMonitor('m', app + '/victim\\u0000x', 'start')"), "19");
+    EXPECT_EQ(Code("QENServiceMonitor('m\\u0000/x', '/bin/true', 'install')"), "19");
+    EXPECT_EQ(Code("QENServiceInstall(app + '/victim\\u0000', app + '/d.plist', 'l', 'd', [], 'auto', '', '1')"), "19");
+    EXPECT_EQ(Code("QENServiceControl('victim\\u0000x', 'start')"), "19");
+    EXPECT_EQ(ModeOf(At("victim")), "644");
     EXPECT_EQ(controller_.asked, 0);
     EXPECT_FALSE(Exists(At("d")));
 }

@@ -3,6 +3,8 @@
 // upgrade, a repair, the removal and a second install. After each run the installed files and
 // their modes, the installation database, the uninstall scripts and the compressed logs are
 // looked at.
+#include "ExampleMedium.h"
+
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
@@ -12,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -91,8 +92,7 @@ protected:
     // The session logs: compressed, none left plain; the text of the one named.
     std::string Log(const std::string& name)
     {
-        const std::string folder =
-            (geteuid() == 0 ? sysroot_.Path("/Library") : sysroot_.Home() + "/Library") + "/Logs/Orvex/Installers";
+        const std::string folder = tolktest::SessionLogFolder(sysroot_);
         for (const fs::directory_entry& entry : fs::directory_iterator(folder))
             EXPECT_EQ(entry.path().extension(), ".gz") << entry.path();
         std::string text;

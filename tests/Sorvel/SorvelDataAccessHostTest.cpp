@@ -148,6 +148,8 @@ TEST_F(DataAccessTest, PathInformation)
               "{\"isValidPath\":\"0\",\"isValidCharacters\":\"1\",\"isValidLength\":\"1\"}");
     EXPECT_EQ(Call("GetPathInformation", {"/" + std::string(300, 'a')}),
               "{\"isValidPath\":\"0\",\"isValidCharacters\":\"1\",\"isValidLength\":\"0\"}");
+    EXPECT_EQ(Call("GetPathInformation", {std::string("/tmp\0/x", 7)}),
+              "{\"isValidPath\":\"0\",\"isValidCharacters\":\"0\",\"isValidLength\":\"1\"}");
 
     const std::string root = sysroot_.Root();
     EXPECT_EQ(Call("GetPathInformation", {root}),

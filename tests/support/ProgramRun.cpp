@@ -1,6 +1,7 @@
 #include "support/ProgramRun.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,8 +13,20 @@ namespace tolktest {
 
 namespace {
 
+// An unlinked temporary file: it goes away with its last descriptor.
+int AnonymousFile()
+{
+    char name[] = "/tmp/tolk-output-XXXXXX";
+    const int fd = mkostemp(name, O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("mkstemp failed");
+    unlink(name);
+    return fd;
+}
+
 std::string ReadAll(int fd)
 {
+    lseek(fd, 0, SEEK_SET);
     std::string text;
     char buffer[4096];
     for (;;) {
@@ -28,8 +41,8 @@ std::string ReadAll(int fd)
 
 }  // namespace
 
-ProgramResult RunCapturingOutput(const std::string& program, const std::vector<std::string>& arguments,
-                                 const std::string& cwd, const std::string& argv0)
+RunningProgram::RunningProgram(const std::string& program, const std::vector<std::string>& arguments,
+                               const std::string& cwd, const std::string& argv0, const std::function<bool()>& inChild)
 {
     std::vector<std::string> strings{argv0.empty() ? program : argv0};
     strings.insert(strings.end(), arguments.begin(), arguments.end());
@@ -38,41 +51,61 @@ ProgramResult RunCapturingOutput(const std::string& program, const std::vector<s
         argv.push_back(&s[0]);
     argv.push_back(nullptr);
 
-    // Standard error goes to an unlinked file, so that neither stream can block the other.
-    char errorName[] = "/tmp/tolk-stderr-XXXXXX";
-    const int errorFd = mkstemp(errorName);
-    if (errorFd < 0)
-        throw std::runtime_error("mkstemp failed");
-    unlink(errorName);
-    int fds[2];
-    if (pipe(fds) != 0)
-        throw std::runtime_error("pipe failed");
-    const pid_t pid = fork();
-    if (pid < 0)
+    outputFd_ = AnonymousFile();
+    errorFd_ = AnonymousFile();
+    pid_ = fork();
+    if (pid_ < 0)
         throw std::runtime_error("fork failed");
-    if (pid == 0) {
-        dup2(fds[1], STDOUT_FILENO);
-        dup2(errorFd, STDERR_FILENO);
-        close(fds[0]);
-        close(fds[1]);
-        close(errorFd);
+    if (pid_ == 0) {
+        dup2(outputFd_, STDOUT_FILENO);
+        dup2(errorFd_, STDERR_FILENO);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0)
             _exit(126);
+        if (inChild && !inChild())
+            _exit(kChildSetUpFailed);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    close(fds[1]);
-    ProgramResult result;
-    result.output = ReadAll(fds[0]);
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+}
+
+RunningProgram::~RunningProgram()
+{
+    if (!ended_ && pid_ > 0) {
+        kill(pid_, SIGKILL);
+        while (waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
+        }
     }
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    lseek(errorFd, 0, SEEK_SET);
-    result.errorOutput = ReadAll(errorFd);
-    close(errorFd);
+    close(outputFd_);
+    close(errorFd_);
+}
+
+bool RunningProgram::HasEnded()
+{
+    if (!ended_ && waitpid(pid_, &status_, WNOHANG) == pid_)
+        ended_ = true;
+    return ended_;
+}
+
+ProgramResult RunningProgram::Wait()
+{
+    while (!ended_) {
+        if (waitpid(pid_, &status_, 0) == pid_)
+            ended_ = true;
+        else if (errno != EINTR)
+            break;
+    }
+    ProgramResult result;
+    result.exitCode = ended_ && WIFEXITED(status_) ? WEXITSTATUS(status_) : -1;
+    result.output = ReadAll(outputFd_);
+    result.errorOutput = ReadAll(errorFd_);
     return result;
+}
+
+ProgramResult RunCapturingOutput(const std::string& program, const std::vector<std::string>& arguments,
+                                 const std::string& cwd, const std::string& argv0,
+                                 const std::function<bool()>& inChild)
+{
+    return RunningProgram(program, arguments, cwd, argv0, inChild).Wait();
 }
 
 }  // namespace tolktest

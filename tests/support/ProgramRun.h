@@ -1,6 +1,9 @@
 // Runs a built program the way a user would and keeps what it printed and its exit code.
 #pragma once
 
+#include <sys/types.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,9 +15,37 @@ struct ProgramResult {
     std::string errorOutput;  // standard error
 };
 
-// Runs program with argv[0] set to argv0 (the program itself when empty) and the arguments, in
-// the folder cwd (the caller's own when empty), with the caller's environment.
+// A program started in a child process, with its standard output and error going to files of
+// its own (so neither can block it), in the folder cwd (the caller's own when empty), with argv[0]
+// set to argv0 (the program itself when empty) and the caller's environment. inChild, when given,
+// runs in the child just before the program starts (to change its user, its mounts...); when it
+// answers false, the child ends with kChildSetUpFailed.
+class RunningProgram {
+public:
+    static const int kChildSetUpFailed = 125;
+
+    RunningProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& cwd = "",
+                   const std::string& argv0 = "", const std::function<bool()>& inChild = nullptr);
+    // Kills a program that was never waited for.
+    ~RunningProgram();
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    // Whether it has ended; the result stays for Wait.
+    bool HasEnded();
+    // Waits until it ends and answers what it printed and its exit code.
+    ProgramResult Wait();
+
+private:
+    pid_t pid_ = -1;
+    int status_ = 0;
+    bool ended_ = false;
+    int outputFd_ = -1;
+    int errorFd_ = -1;
+};
+
 ProgramResult RunCapturingOutput(const std::string& program, const std::vector<std::string>& arguments,
-                                 const std::string& cwd = "", const std::string& argv0 = "");
+                                 const std::string& cwd = "", const std::string& argv0 = "",
+                                 const std::function<bool()>& inChild = nullptr);
 
 }  // namespace tolktest

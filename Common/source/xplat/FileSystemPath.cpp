@@ -57,6 +57,9 @@ FileSystemPath FileSystemPath::Parent() const
 
 FileSystemPath& FileSystemPath::AppendUTF8Segment(const std::string& segment)
 {
+    // Joining is not validated, but a NUL would make the path name another file than it reads.
+    if (segment.find('\0') != std::string::npos)
+        throw std::runtime_error("Invalid path segment passed to FileSystemPath.");
     std::string::size_type start = segment.find_first_not_of('/');
     if (start == std::string::npos)
         start = segment.size();

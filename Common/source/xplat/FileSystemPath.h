@@ -21,7 +21,8 @@ public:
     FileSystemPath Parent() const;
 
     // Joins a segment in place: leading "/" of the segment are skipped and one "/" separates it
-    // from the path. The result is not validated.
+    // from the path. The result is not validated, but a segment holding a NUL throws
+    // std::runtime_error ("Invalid path segment passed to FileSystemPath.").
     FileSystemPath& AppendUTF8Segment(const std::string& segment);
     FileSystemPath& AppendNativeSegment(const std::string& segment) { return AppendUTF8Segment(segment); }
 

@@ -47,6 +47,9 @@ unsigned int ValidateUTF8FullPathString(const std::string& text)
         return kPathNotFullPath;
     if (text.size() > kMaxPathLength)
         return kPathTooLong;
+    // The system reads a path up to its first NUL: what follows would silently name another file.
+    if (text.find('\0') != std::string::npos)
+        return kPathBadCharacters;
     std::string::size_type start = 1;
     while (start <= text.size()) {
         std::string::size_type end = text.find('/', start);
@@ -57,6 +60,26 @@ unsigned int ValidateUTF8FullPathString(const std::string& text)
         start = end + 1;
     }
     return kPathValid;
+}
+
+std::string FileNameFromText(const std::string& text, const std::string& suffix)
+{
+    std::string name(text);
+    for (char& c : name)
+        if (c == '/' || c == '\0')
+            c = '-';
+    const std::size_t room = suffix.size() < kMaxComponentLength ? kMaxComponentLength - suffix.size() : 0;
+    if (name.size() > room) {
+        std::size_t cut = room;
+        // Not inside a character: back up over UTF-8 continuation bytes.
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    name += suffix;
+    if (name.empty() || name == "." || name == "..")
+        name = "-" + suffix;
+    return name;
 }
 
 namespace {

@@ -13,6 +13,7 @@ namespace FileSystemUtils {
 
 // Path-check codes of ValidateUTF8FullPathString.
 const unsigned int kPathValid = 0;
+const unsigned int kPathBadCharacters = 1;  // holds a NUL, which would end the text early for the system
 const unsigned int kPathTooLong = 2;     // longer than 1024 bytes, or a component of 256 bytes or more
 const unsigned int kPathNotFullPath = 3;  // empty, or not beginning with "/"
 
@@ -34,6 +35,12 @@ inline unsigned int ValidateNativeFullPathString(const std::string& text) { retu
 // The entries of a directory (without "." and ".."), in the order the system gives them. The
 // list is cleared once the directory is open; a read error keeps what was read before it.
 bool ChildrenForDirectory(const FileSystemPath& folder, std::vector<FileSystemPath>& children);
+
+// A file name made of outside text (a product name from a proxy file or a page) and a suffix of
+// the program's own: always one path component inside the folder it is joined to. Every "/" and
+// NUL of the text becomes "-", and the text is cut at a character boundary so that text and
+// suffix fit in one component; a name that would be "." or ".." becomes "-" plus the suffix.
+std::string FileNameFromText(const std::string& text, const std::string& suffix);
 
 // Compares two versions of up to four parts split at the delimiter text: 1 when a is higher,
 // -1 when it is lower, 0 when they are equal. Parts are read as decimal numbers; an empty

@@ -12,6 +12,7 @@
 #include <map>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,44 @@ bool CreateLogFolder(const std::string& folder)
         return false;
     }
     return true;
+}
+
+bool SameFile(const struct stat& one, const struct stat& other)
+{
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Whether fd is still the file at path (a finishing process may have removed it meanwhile).
+bool IsFileAtPath(int fd, const std::string& path)
+{
+    struct stat opened;
+    struct stat named;
+    return fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 && SameFile(opened, named);
+}
+
+int Flock(int fd, int operation)
+{
+    int result;
+    while ((result = flock(fd, operation)) != 0 && errno == EINTR) {
+    }
+    return result;
+}
+
+// Several processes may write one log (a second Setup on the same medium writes the first one's
+// session log). Each writer holds a shared lock on the file while it has it open; the process
+// that finishes the file takes the exclusive lock, so a file is finished only by the last
+// process that writes it. A file system without these locks leaves each writer on its own.
+int OpenForAppending(const std::string& path)
+{
+    for (;;) {
+        const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return -1;
+        if (Flock(fd, LOCK_SH) != 0 || IsFileAtPath(fd, path))
+            return fd;
+        // Finished and removed between the open and the lock: start a new file.
+        close(fd);
+    }
 }
 
 }  // namespace
@@ -145,7 +184,7 @@ void LogFile::Open()
     const std::string folder = FileSystemPath(path_).Parent().AsUTF8String();
     if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder))
         return;
-    fd_ = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = OpenForAppending(path_);
 }
 
 void LogFile::Close()
@@ -162,9 +201,24 @@ bool LogFile::Compress(const std::string& path)
         return true;
     // The plain file is opened first, so that a logger that never wrote leaves no empty gzip
     // member behind.
-    std::FILE* plain = std::fopen(path.c_str(), "rbe");
-    if (!plain)
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return errno == ENOENT;
+    if (Flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        // Another process still writes it; the last writer finishes it.
+        close(fd);
+        return true;
+    }
+    // Another finisher may have compressed and removed it between the open and the lock.
+    if (!IsFileAtPath(fd, path)) {
+        close(fd);
+        return true;
+    }
+    std::FILE* plain = fdopen(fd, "rb");
+    if (!plain) {
+        close(fd);
+        return false;
+    }
     gzFile packed = gzopen((path + ".gz").c_str(), "ab");
     if (!packed) {
         std::fclose(plain);
@@ -186,11 +240,11 @@ bool LogFile::Compress(const std::string& path)
             break;
         }
     }
-    std::fclose(plain);
     // gzclose writes what zlib still holds; only its Z_OK says the member is whole on disk.
     if (gzclose(packed) != Z_OK)
         complete = false;
-    if (!complete)
-        return false;
-    return unlink(path.c_str()) == 0;
+    // Removed while the lock is still held, so that no writer appends to it in between.
+    const bool removed = complete && unlink(path.c_str()) == 0;
+    std::fclose(plain);
+    return removed;
 }

@@ -25,7 +25,9 @@ public:
     // Appends the plain file at path, gzip-compressed, to path + ".gz" (a new gzip member when
     // that file exists) and removes the plain file when every byte went in. True when it was
     // compressed, or when there was nothing to compress (no plain file, or a path that is not
-    // an absolute one, which a logger never wrote to). False leaves the plain file in place.
+    // an absolute one, which a logger never wrote to), or when another process still writes
+    // it: every writer holds the file locked shared, and only the last one finishes it. False
+    // leaves the plain file in place.
     static bool Compress(const std::string& path);
 
     ~LogFile();

@@ -14,6 +14,7 @@ public:
     ~QENCAPSRemoveCollectionDataCommand() override;
 
     std::string GetName() const override;
+    Records HeldRecords() const override { return kInstallationRecords; }
 
 protected:
     bool DoPerform() override;

@@ -17,6 +17,7 @@ public:
     ~QENCAPSRemovePayloadDataCommand() override;
 
     std::string GetName() const override;
+    Records HeldRecords() const override { return kInstallationRecords; }
 
     // The collection the command works on.
     const std::string& CollectionID() const { return collectionID_; }

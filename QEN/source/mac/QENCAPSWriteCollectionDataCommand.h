@@ -16,6 +16,7 @@ public:
     ~QENCAPSWriteCollectionDataCommand() override;
 
     std::string GetName() const override;
+    Records HeldRecords() const override { return kInstallationRecords; }
 
 protected:
     bool DoPerform() override;

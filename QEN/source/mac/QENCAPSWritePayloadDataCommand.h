@@ -27,6 +27,7 @@ public:
     ~QENCAPSWritePayloadDataCommand() override;
 
     std::string GetName() const override;
+    Records HeldRecords() const override { return kInstallationRecords; }
 
     // Opens the session unless one is held.
     bool CAPSInit();

@@ -24,3 +24,8 @@ bool QENCommand::Commit()
     performed_ = false;
     return result;
 }
+
+QENCommand::Records QENCommand::HeldRecords() const
+{
+    return kNoRecords;
+}

@@ -28,6 +28,14 @@ public:
 
     bool IsPerformed() const { return performed_; }
 
+    // What the command keeps in a database transaction until its commit: nothing (files and the
+    // system), the uninstall database's relocation data, or the installation database's records.
+    // Such a commit can fail, and it decides the run: the engine commits these before anything
+    // else, the installation database last as the one that says what is installed, and rolls the
+    // run back when one of them cannot commit.
+    enum Records { kNoRecords, kUninstallRecords, kInstallationRecords };
+    virtual Records HeldRecords() const;
+
 protected:
     // Makes the change, keeping what the rollback needs. A failing perform must leave nothing
     // behind: the engine never rolls back a command whose perform failed.

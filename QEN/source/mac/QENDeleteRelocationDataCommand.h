@@ -16,6 +16,7 @@ public:
     ~QENDeleteRelocationDataCommand() override;
 
     std::string GetName() const override;
+    Records HeldRecords() const override { return kUninstallRecords; }
 
 protected:
     bool DoPerform() override;

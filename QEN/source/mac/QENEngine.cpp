@@ -2,6 +2,8 @@
 
 #include <boost/format.hpp>
 
+#include <vector>
+
 // ---- EngineLogFilter ----
 
 QENEngine::EngineLogFilter::EngineLogFilter(LogAppender& inner) : inner_(inner), commandNumber_(0) {}
@@ -160,26 +162,67 @@ bool QENEngine::FinishPerformedCommands(bool commit)
 {
     log_->AppendToLog(LogAppender::kLogDebug, commit ? "Committing prior actions..." : "Rolling back prior actions...");
     bool failed = false;
-    unsigned long number = performedCommands_.size();
-    while (!performedCommands_.empty()) {
-        QENCommandPtr command = performedCommands_.top();
-        logFilter_.SetCommandNumber(number);
-        bool done = false;
-        try {
-            done = commit ? command->Commit() : command->Rollback();
-        } catch (...) {
-            // Counted as a failure of this command: the commands below it still get their turn.
-        }
-        if (!done) {
-            log_->AppendToLog(LogAppender::kLogError,
-                              (commit ? "Error committing command " : "Error rolling back command ") + command->GetName());
+    for (unsigned long number = performedCommands_.size(); !performedCommands_.empty(); --number) {
+        if (!FinishCommand(performedCommands_.top(), number, commit))
             failed = true;
-        }
         performedCommands_.pop();
-        --number;
     }
-    logFilter_.SetCommandNumber(0);
     return !failed;
+}
+
+bool QENEngine::FinishCommand(const QENCommandPtr& command, unsigned long number, bool commit)
+{
+    logFilter_.SetCommandNumber(number);
+    bool done = false;
+    try {
+        done = commit ? command->Commit() : command->Rollback();
+    } catch (...) {
+        // Counted as a failure of this command: the commands below it still get their turn.
+    }
+    if (!done)
+        log_->AppendToLog(LogAppender::kLogError,
+                          (commit ? "Error committing command " : "Error rolling back command ") + command->GetName());
+    logFilter_.SetCommandNumber(0);
+    return done;
+}
+
+bool QENEngine::EndRun(bool succeeded)
+{
+    if (!succeeded) {
+        RollbackPerformedCommands();
+        return false;
+    }
+    // Newest first, each with its number (its place on the stack counted from the oldest).
+    std::vector<QENCommandPtr> commands;
+    for (; !performedCommands_.empty(); performedCommands_.pop())
+        commands.push_back(performedCommands_.top());
+    const unsigned long count = commands.size();
+
+    log_->AppendToLog(LogAppender::kLogDebug, "Committing prior actions...");
+    // The records decide the run: everything else stays undoable until they are kept.
+    std::vector<bool> committed(commands.size(), false);
+    bool recordsKept = true;
+    for (QENCommand::Records records : {QENCommand::kUninstallRecords, QENCommand::kInstallationRecords}) {
+        for (std::size_t i = 0; recordsKept && i < commands.size(); ++i) {
+            if (commands[i]->HeldRecords() == records)
+                recordsKept = committed[i] = FinishCommand(commands[i], count - i, true);
+        }
+    }
+    if (!recordsKept) {
+        log_->AppendToLog(LogAppender::kLogError,
+                          "The records of the run could not be committed; rolling the run back.");
+        log_->AppendToLog(LogAppender::kLogDebug, "Rolling back prior actions...");
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            if (!committed[i])
+                FinishCommand(commands[i], count - i, false);
+        }
+        return false;
+    }
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        if (commands[i]->HeldRecords() == QENCommand::kNoRecords)
+            FinishCommand(commands[i], count - i, true);
+    }
+    return true;
 }
 
 void QENEngine::InsertDeterminedProperty(const std::string& name, const std::string& value)

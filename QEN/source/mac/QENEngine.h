@@ -98,6 +98,13 @@ public:
     virtual bool RollbackPerformedCommands();
     virtual bool CommitPerformedCommands();
 
+    // Ends a run. After failure rolls every performed command back. After success commits the
+    // commands that hold the run's records first: when one of them cannot commit (the database
+    // stayed locked, the disk is full), the run has failed after all and every command not yet
+    // committed is rolled back; otherwise the rest are committed. Answers whether the run's
+    // changes stand.
+    bool EndRun(bool succeeded);
+
     // The engine's log: the log filter over the log it was given.
     LogAppender& Log() { return *log_; }
     QENController& Controller() { return controller_; }
@@ -121,4 +128,6 @@ protected:
 private:
     // The walk shared by commit and rollback.
     bool FinishPerformedCommands(bool commit);
+    // Commits or rolls back one command under its number; a failure (or an exception) is logged.
+    bool FinishCommand(const QENCommandPtr& command, unsigned long number, bool commit);
 };

@@ -147,14 +147,12 @@ bool QENEngineMac::InstallQENPayload()
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kInstallSuffix);
         });
+        result = EndRun(result);
         if (result) {
-            CommitPerformedCommands();
             for (const FileSystemPath& path : removalList) {
                 if (!FileSystemUtils::DeleteFile(path, false))
                     log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
             }
-        } else {
-            RollbackPerformedCommands();
         }
         NotifyFoldersChanged();
     }
@@ -184,10 +182,7 @@ bool QENEngineMac::RepairQENPayload()
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kRepairSuffix);
         });
-        if (result)
-            CommitPerformedCommands();
-        else
-            RollbackPerformedCommands();
+        result = EndRun(result);
         NotifyFoldersChanged();
     }
 
@@ -228,16 +223,14 @@ bool QENEngineMac::UninstallQENPayload()
                    ProcessJavaScriptInstructionsFile(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
                    ProcessUTF8JavaScriptInstructions(kUninstallSuffix);
         });
+        result = EndRun(result);
         if (result) {
-            CommitPerformedCommands();
             if (!FileSystemUtils::DeleteFile(scriptPath, false))
                 log_->AppendToLog(LogAppender::kLogError,
                                   "Unable to delete uninstall instructions at" + scriptPath.AsUTF8String());
             FileSystemPath databasePath(std::string("/"));
             if (GetUninstallDBPath(databasePath) && !FileSystemUtils::DeleteFile(databasePath, false))
                 log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at" + databasePath.AsUTF8String());
-        } else {
-            RollbackPerformedCommands();
         }
         NotifyFoldersChanged();
     }

@@ -24,6 +24,7 @@ public:
     ~QENStoreRelocationDataCommand() override;
 
     std::string GetName() const override;
+    Records HeldRecords() const override { return kUninstallRecords; }
 
 protected:
     bool DoPerform() override;

@@ -5,6 +5,17 @@
 #include "QENServiceMonitorCommand.h"
 #include "QENSpawnCommand.h"
 
+namespace {
+
+// Paths that reach the system as text (a program to run, a file name to build) must not hold a
+// NUL: the system would read them only up to it and act on another file.
+bool HoldsNUL(const std::string& text)
+{
+    return text.find('\0') != std::string::npos;
+}
+
+}  // namespace
+
 namespace QENGlobalFunctions {
 
 int QENServiceInstall(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result)
@@ -21,6 +32,8 @@ int QENServiceInstall(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivo
     const std::string startType = QENGlobalsLC::ToUTF8String(arguments[5]);
     const std::string spare = QENGlobalsLC::ToUTF8String(arguments[6]);
     const std::string runAsRoot = QENGlobalsLC::ToUTF8String(arguments[7]);
+    if (HoldsNUL(executable))
+        return QENGlobalsLC::kCodeBadArgumentValue;
     QENCommandPtr command(new QENServiceInstallCommand(globals.Log(), executable, plistPath, label, description,
                                                        programArguments, startType, spare, runAsRoot));
     return globals.ProcessCommand(command, result);
@@ -32,6 +45,8 @@ int QENServiceControl(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivo
         return QENGlobalsLC::kCodeWrongArgumentCount;
     const std::string serviceName = QENGlobalsLC::ToUTF8String(arguments[0]);
     const std::string action = QENGlobalsLC::ToUTF8String(arguments[1]);
+    if (HoldsNUL(serviceName))
+        return QENGlobalsLC::kCodeBadArgumentValue;
     QENCommandPtr command(new QENServiceControlCommand(globals.Log(), serviceName, action));
     return globals.ProcessCommand(command, result);
 }
@@ -43,6 +58,8 @@ int QENServiceMonitor(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivo
     const std::string name = QENGlobalsLC::ToUTF8String(arguments[0]);
     const std::string monitor = QENGlobalsLC::ToUTF8String(arguments[1]);
     const std::string action = QENGlobalsLC::ToUTF8String(arguments[2]);
+    if (HoldsNUL(name) || HoldsNUL(monitor))
+        return QENGlobalsLC::kCodeBadArgumentValue;
     QENCommandPtr command(new QENServiceMonitorCommand(globals.Log(), name, monitor, action));
     return globals.ProcessCommand(command, result);
 }
