@@ -63,9 +63,5 @@ bool FileExists(const std::string& path)
     return lstat(path.c_str(), &info) == 0;
 }
 
-bool ReadGzip(const std::string& path, std::string& text)
-{
-    return tolktest::ReadGzipFile(path, text);
-}
 
 }  // namespace logtest

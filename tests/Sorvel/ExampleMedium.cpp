@@ -18,6 +18,17 @@ void MakeExampleMedium(const std::string& folder, const std::string& payloadInst
     WriteTextFile(folder + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Instructions.js", payloadInstructions);
 }
 
+void WriteCommandImage(const std::string& image, const std::string& code, const std::string& instructions)
+{
+    MakeFolders(image + "/Assets");
+    const std::string property = code.empty() ? "" : "<Property name=\"OrvexCode\">" + code + "</Property>";
+    WriteTextFile(image + "/Proxy.xml", "<?xml version=\"1.0\" encoding=\"utf-8\"?><PayloadInfo "
+                                        "version=\"2.0\"><InstallerProperties>" +
+                                            property + "</InstallerProperties></PayloadInfo>");
+    WriteTextFile(image + "/Conditions.js", "true;\n");
+    WriteTextFile(image + "/Instructions.js", instructions);
+}
+
 std::string SessionLogFolder(const TempSystemRoot& sysroot)
 {
     return (geteuid() == 0 ? sysroot.Path("/Library") : sysroot.Home() + "/Library") + "/Logs/Orvex/Installers";

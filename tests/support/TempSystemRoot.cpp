@@ -13,8 +13,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include <zlib.h>
-
 extern char** environ;
 
 namespace tolktest {
@@ -97,19 +95,6 @@ std::string ReadTextFile(const std::string& path)
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-bool ReadGzipFile(const std::string& path, std::string& text)
-{
-    gzFile file = gzopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char buffer[4096];
-    int count;
-    text.clear();
-    while ((count = gzread(file, buffer, sizeof(buffer))) > 0)
-        text.append(buffer, static_cast<std::size_t>(count));
-    return gzclose(file) == Z_OK && count == 0;
 }
 
 void MakeFolders(const std::string& path)

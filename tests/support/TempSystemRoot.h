@@ -48,8 +48,6 @@ protected:
 // Small file helpers for building fixtures.
 void WriteTextFile(const std::string& path, const std::string& text);
 std::string ReadTextFile(const std::string& path);
-// The text of a gzip file, every member of it; false when it cannot be read to its end.
-bool ReadGzipFile(const std::string& path, std::string& text);
 void MakeFolders(const std::string& path);
 // Runs a program with arguments and waits; its exit status (or -1 when it could not run).
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments);
