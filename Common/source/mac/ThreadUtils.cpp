@@ -6,13 +6,13 @@ namespace ThreadUtils {
 
 bool ThreadSleep(unsigned long seconds)
 {
-    platform::RunLoop::Current().RunFor(static_cast<double>(seconds));
-    return true;
+    return ThreadSleepSeconds(static_cast<double>(seconds));
 }
 
-void ServeRunLoop(double seconds)
+bool ThreadSleepSeconds(double seconds)
 {
     platform::RunLoop::Current().RunFor(seconds);
+    return true;
 }
 
 namespace ThreadPlatformStorage {

@@ -205,7 +205,7 @@ bool TolkThread<State>::Abort()
             // this thread (the Finder refresh of an alias or an application registration), and
             // would never end otherwise.
             for (int slice = 0; slice < kAbortWaitSlices && IsRunning(); ++slice)
-                ThreadUtils::ServeRunLoop(kAbortWaitSlice);
+                ThreadUtils::ThreadSleepSeconds(kAbortWaitSlice);
         }
         return true;
     } catch (const boost::lock_error&) {
