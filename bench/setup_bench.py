@@ -247,24 +247,22 @@ def read_events(watcher):
             match = HEADER.match(text)
             if match:
                 thread, header_stamp = match.group(1), stamp
-                if current is not None and thread != current["thread"]:
-                    current = None  # the operation's thread has handed over
-                if rollback is not None and rollback.get("end") is None:
-                    rollback["end"] = stamp
-                    rollbacks.append(rollback["end"] - rollback["start"])
+                if rollback is not None:
+                    rollbacks.append(stamp - rollback)
                     rollback = None
                 continue
             if text.startswith("Installer Operation: "):
                 current = {"kind": text[len("Installer Operation: "):], "thread": thread, "start": header_stamp,
                            "end": header_stamp, "ok": None}
                 operations.append(current)
-            elif current is not None and thread == current["thread"]:
+            elif current is not None and thread == current["thread"] and not text.startswith("*=*="):
+                # Other threads write in between; the next operation's opening lines are not ours.
                 current["end"] = stamp
                 ended = OPERATION_END.match(text)
                 if ended:
                     current["ok"] = ended.group(2) == "succeeded"
             if text == "Rolling back prior actions...":
-                rollback = {"start": header_stamp}
+                rollback = header_stamp
             if text == "Checking bootstrapper progress":
                 sleeps += 1
     for operation in operations:

@@ -52,6 +52,11 @@ public:
     /* Transactions: 0 when the store is not open or no transaction is open. */
     capsStatus commit();
     capsStatus rollback();
+    bool inTransaction() const;
+    /* Savepoints of that name: opening one outside a transaction begins it, and keeping (releasing)
+       the outermost commits it. Undoing rolls back to the savepoint and releases it. */
+    capsStatus beginSavepoint(const std::string& name);
+    capsStatus endSavepoint(const std::string& name, bool keep);
 
 private:
     capsStatus vprepare(sqlite3_stmt** statement, const char* format, va_list arguments);

@@ -7,8 +7,14 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <string>
+
 struct capsiSession {
     boost::shared_ptr<CapsiDataStore> store;
+    // Made by or for capsShareSession: the connection has further handles.
+    bool shared = false;
+    // The savepoint of the handle's open part; empty when none is open.
+    std::string part;
 };
 
 // The store of a session, or null for a session without one.
