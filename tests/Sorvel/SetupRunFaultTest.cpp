@@ -27,7 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kSessionLogName[] = "Orvex Sketchbook 1.0.log";
+const char kSessionLogName[] = "Orvex Sketchbook 2.0.log";
 const uid_t kUnprivileged = 65534;  // "nobody" on Debian
 
 std::size_t Count(const std::string& text, const std::string& piece)
@@ -78,9 +78,13 @@ TEST_F(SetupRunFaultTest, ASystemRootThatCannotBeUsedIsRefusedAtStartUp)
 
 TEST_F(SetupRunFaultTest, APayloadFolderWithoutItsProxyFileLeavesNoLogAndSaysWhy)
 {
-    // A payload folder without its proxy file: the session has no payloads and no log.
+    // Payload folders without their proxy files: the session has no payloads and no log.
     tolktest::MakeExampleMedium(medium_, "true;\n");
-    fs::remove(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.proxy.xml");
+    for (const auto& entry : fs::recursive_directory_iterator(medium_ + "/payloads")) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 10 && name.compare(name.size() - 10, 10, ".proxy.xml") == 0)
+            fs::remove(entry.path());
+    }
     const tolktest::ProgramResult empty = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());
     EXPECT_NE(empty.exitCode, 0);
     EXPECT_THAT(empty.errorOutput, HasSubstr("Setup: no session log was written: the session has no payloads: no "
