@@ -80,11 +80,14 @@ TEST_F(SetupRunFaultTest, APayloadFolderWithoutItsProxyFileLeavesNoLogAndSaysWhy
 {
     // Payload folders without their proxy files: the session has no payloads and no log.
     tolktest::MakeExampleMedium(medium_, "true;\n");
+    std::vector<fs::path> proxies;
     for (const auto& entry : fs::recursive_directory_iterator(medium_ + "/payloads")) {
         const std::string name = entry.path().filename().string();
         if (name.size() > 10 && name.compare(name.size() - 10, 10, ".proxy.xml") == 0)
-            fs::remove(entry.path());
+            proxies.push_back(entry.path());
     }
+    for (const fs::path& proxy : proxies)
+        fs::remove(proxy);
     const tolktest::ProgramResult empty = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());
     EXPECT_NE(empty.exitCode, 0);
     EXPECT_THAT(empty.errorOutput, HasSubstr("Setup: no session log was written: the session has no payloads: no "
