@@ -1,5 +1,6 @@
 // The engine's services: the payload session it acquires, one operation at a time on the install
 // thread, its status, the message relay to the request manager, and media optimisation.
+#include "FileSystemUtilsMac.h"
 #include "InstallerEngine.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
@@ -25,7 +26,7 @@ using tolktest::ReadTextFile;
 namespace {
 
 const std::string kExampleCode = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
-const std::string kExampleKey = "68a7ff8bab7516102bea577a5535435";
+const std::string kExampleKey = "a42658624434a65da803d2b23b4e8d0";
 
 class InstallerEngineServicesTest : public tolktest::PayloadMediumTest {
 protected:
@@ -188,6 +189,29 @@ TEST_F(InstallerEngineServicesTest, EngineWaitsForItsOperationBeforeItGoes)
     EXPECT_EQ(answered, 0);
 }
 
+TEST_F(InstallerEngineServicesTest, EngineGoingAwayServesItsOperationsWorkOnTheMainThread)
+{
+    // An application registration asks the main thread to refresh the Finder and waits for it;
+    // the engine, going away on the main thread meanwhile, must keep serving it.
+    const std::string application = sysroot_.Path("/Applications/Sample.app");
+    tolktest::MakeFolders(application + "/Contents/MacOS");
+    Gate started;
+    std::atomic<int> registered{-1};
+    {
+        InstallerEngine engine((FileSystemPath(medium_)));
+        GiveManager(engine);
+        boost::shared_ptr<ThreadOperation> operation(
+            new FakeThreadOperation([&](FakeThreadOperation&, UIThreadOperationManager&) {
+                started.Open();
+                registered = FileSystemUtilsMac::RegisterApplication(FileSystemPath(application)) ? 1 : 0;
+                return 0;
+            }));
+        ASSERT_TRUE(engine.InstallPayload(operation));
+        started.Wait();
+    }
+    EXPECT_NE(registered, -1);
+}
+
 TEST_F(InstallerEngineServicesTest, SessionOfTheExampleMedium)
 {
     InstallerEngine engine(ExampleMedium());
@@ -200,7 +224,7 @@ TEST_F(InstallerEngineServicesTest, SessionOfTheExampleMedium)
     ASSERT_TRUE(accessor);
     EXPECT_EQ(accessor->mediaSource.GetPath().AsUTF8String(),
               tolktest::ExamplePayloadsFolder() + "/OrvexSketchbook/OrvexSketchbook.dmg");
-    EXPECT_THAT(ReadTextFile(LogFolder() + "/Orvex Sketchbook 1.0.log"),
+    EXPECT_THAT(ReadTextFile(LogFolder() + "/Orvex Sketchbook 2.0.log"),
                 HasSubstr("Updated source path: " + ExampleMedium().AsUTF8String()));
 }
 
@@ -247,7 +271,7 @@ TEST_F(InstallerEngineServicesTest, BootstrapperParametersOfTheExampleMedium)
               sysroot_.Path("/Library/Application Support/Orvex/Installers/" + kExampleKey));
     EXPECT_EQ(params.at("record"), "/tmp/answers.xml");
     EXPECT_EQ(params.at("AddRemoveInfoDisplayName"), "Orvex Sketchbook");
-    EXPECT_EQ(params.at("AddRemoveInfoDisplayVersion"), "1.0");
+    EXPECT_EQ(params.at("AddRemoveInfoDisplayVersion"), "2.0");
     EXPECT_EQ(params.at("suppressUninstaller"), "0");
     EXPECT_EQ(params.at("driverOrvexCode"), kExampleCode);
     EXPECT_EQ(params.at("productName"), "Orvex Sketchbook");
@@ -261,7 +285,7 @@ TEST_F(InstallerEngineServicesTest, MediaOptimization)
 {
     InstallerEngine engine(ExampleMedium());
     EXPECT_EQ(engine.DoMediaOptimizationWorkflow(), 0);
-    const std::string log = ReadTextFile(LogFolder() + "/Orvex Sketchbook 1.0.log");
+    const std::string log = ReadTextFile(LogFolder() + "/Orvex Sketchbook 2.0.log");
     EXPECT_THAT(log, HasSubstr("Optimizing for media"));
     EXPECT_THAT(log, HasSubstr("Media optimization not necessary on OSX"));
     PayloadSessionManager::Release();
