@@ -354,6 +354,11 @@ capsStatus CapsiDataStore::commit()
     return execute("COMMIT");
 }
 
+bool CapsiDataStore::inTransaction() const
+{
+    return db_ != nullptr && !sqlite3_get_autocommit(db_);
+}
+
 capsStatus CapsiDataStore::rollback()
 {
     if (db_ == nullptr || sqlite3_get_autocommit(db_))

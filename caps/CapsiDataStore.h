@@ -52,6 +52,8 @@ public:
     /* Transactions: 0 when the store is not open or no transaction is open. */
     capsStatus commit();
     capsStatus rollback();
+    // Whether a transaction is open: something was written since the last commit or rollback.
+    bool inTransaction() const;
 
 private:
     capsStatus vprepare(sqlite3_stmt** statement, const char* format, va_list arguments);

@@ -9,6 +9,8 @@
 
 struct capsiSession {
     boost::shared_ptr<CapsiDataStore> store;
+    // Set for sessions on "caps.db": only their commits can change what its backup copy holds.
+    bool backsUpInstallationDatabase = false;
 };
 
 // The store of a session, or null for a session without one.
