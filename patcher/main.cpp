@@ -5,6 +5,7 @@
 #include "platform/SystemRoot.h"
 
 #include <cstdio>
+#include <string>
 
 using namespace SetupPatcher;
 
@@ -12,6 +13,13 @@ int main(int argc, char* argv[])
 {
     if (FindArg(argc, argv, "-v") != 0)
         bVerbose = true;
+
+    // A root that cannot be used would be taken as "/": the real installed Setup would be patched.
+    std::string rootProblem;
+    if (!platform::SystemRoot::CheckEnvironment(rootProblem)) {
+        std::fprintf(stderr, "SetupPatcher: %s\n", rootProblem.c_str());
+        return 1;
+    }
 
     const std::string installed = platform::SystemRoot::Resolve(kInstalledSetupPath);
     const std::uint32_t version = GetBndleVersion(installed);

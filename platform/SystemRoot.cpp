@@ -1,6 +1,11 @@
 #include "platform/SystemRoot.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
@@ -14,6 +19,34 @@ std::string SystemRoot::Path()
     while (root.size() > 1 && root.back() == '/')
         root.pop_back();
     return root;
+}
+
+bool SystemRoot::CheckEnvironment(std::string& problem)
+{
+    problem.clear();
+    const char* value = std::getenv(kEnvironmentVariable);
+    if (value == nullptr)
+        return true;
+    const std::string named = std::string(kEnvironmentVariable) + "=\"" + value + "\"";
+    if (value[0] != '/') {
+        problem = named + (value[0] == '\0' ? " is empty" : " is not an absolute path") +
+                  ": it must name the system root folder by its absolute path (unset it for \"/\")";
+        return false;
+    }
+    struct stat info;
+    if (stat(value, &info) != 0) {
+        problem = named + " cannot be used: " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        problem = named + " is not a folder";
+        return false;
+    }
+    if (access(value, X_OK) != 0) {
+        problem = named + " cannot be searched: " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 std::string SystemRoot::Resolve(const std::string& systemPath)

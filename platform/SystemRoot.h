@@ -24,6 +24,12 @@ public:
     // The platform settings of this root (volume overrides and the like), a property list.
     static std::string SettingsFilePath();
 
+    // Whether the environment names a root that can be used: unset (the root is "/"), or the
+    // absolute path of an existing folder that this process may search. Otherwise false, with
+    // problem saying what is wrong with it, for the user. Programs check it before they start:
+    // Path() would take a relative or empty value as "/", the real system.
+    static bool CheckEnvironment(std::string& problem);
+
     // The name of the environment variable that sets the root.
     static const char* const kEnvironmentVariable;
 };

@@ -14,6 +14,12 @@ namespace tools {
 
 namespace {
 
+bool Flag(const platform::PropertyValue& record, const char* key)
+{
+    platform::ConstPropertyValuePtr value = record.Get(key);
+    return value && value->BooleanValue();
+}
+
 bool LoadAttachment(const std::string& recordPath, Attachment& attachment)
 {
     std::string bytes;
@@ -26,11 +32,9 @@ bool LoadAttachment(const std::string& recordPath, Attachment& attachment)
         !record->GetString("disk", attachment.disk))
         return false;
     record->GetString("requested-mount-point", attachment.requestedMountPoint);
-    platform::ConstPropertyValuePtr readOnly = record->Get("read-only");
-    attachment.readOnly = readOnly && readOnly->BooleanValue();
-    platform::ConstPropertyValuePtr mode = record->Get("mount-point-mode");
-    if (mode)
-        attachment.mountPointMode = static_cast<int>(mode->IntegerValue() & 07777);
+    attachment.readOnly = Flag(*record, "read-only");
+    attachment.view = Flag(*record, "view");
+    attachment.sealed = Flag(*record, "sealed");
     platform::ConstPropertyValuePtr entries = record->Get("entries");
     if (entries) {
         for (const platform::PropertyValuePtr& entry : entries->ArrayItems())
@@ -96,7 +100,8 @@ bool AttachedImages::Save(const Attachment& attachment) const
     record->Set("requested-mount-point", PropertyValue::MakeString(attachment.requestedMountPoint));
     record->Set("disk", PropertyValue::MakeString(attachment.disk));
     record->Set("read-only", PropertyValue::MakeBoolean(attachment.readOnly));
-    record->Set("mount-point-mode", PropertyValue::MakeInteger(attachment.mountPointMode));
+    record->Set("view", PropertyValue::MakeBoolean(attachment.view));
+    record->Set("sealed", PropertyValue::MakeBoolean(attachment.sealed));
     platform::PropertyValuePtr entries = PropertyValue::MakeArray();
     for (const std::string& entry : attachment.entries)
         entries->ArrayItems().push_back(PropertyValue::MakeString(entry));
@@ -145,13 +150,6 @@ std::vector<std::string> ListBelow(const std::string& folder)
     for (std::filesystem::recursive_directory_iterator it(folder, ignored), end; it != end; it.increment(ignored))
         entries.push_back(it->path().lexically_relative(folder).string());
     return entries;
-}
-
-void MakeReadOnly(const std::string& path)
-{
-    struct stat info;
-    if (lstat(path.c_str(), &info) == 0 && !S_ISLNK(info.st_mode))
-        chmod(path.c_str(), info.st_mode & 07555);
 }
 
 bool RemoveEntries(const std::string& mountPoint, const std::vector<std::string>& entries)

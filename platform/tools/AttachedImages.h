@@ -1,6 +1,7 @@
 // What the stand-in disk-image tool remembers of the images it attached under one system root:
 // a record per image in "<root>/.tolk/hdiutil", the device entries that stand for it as files in
-// "<root>/dev", and the list of what the attach laid out, so that the eject removes just that.
+// "<root>/dev", how the image is shown (a view mounted over the mount point, or a copy laid out
+// in it) and the list of what a copy laid out, so that the eject removes just that.
 #pragma once
 
 #include <string>
@@ -15,8 +16,9 @@ struct Attachment {
     std::string requestedMountPoint;
     std::string disk;  // "disk3"
     bool readOnly = false;
-    int mountPointMode = 0755;
-    std::vector<std::string> entries;  // below the mount point, parents before children
+    bool view = false;    // the image folder itself is mounted at the mount point
+    bool sealed = false;  // a laid-out copy with a read-only mount of the mount point over it
+    std::vector<std::string> entries;  // what a copy laid out below the mount point, parents first
 };
 
 class AttachedImages {
@@ -48,7 +50,5 @@ std::vector<std::string> ListBelow(const std::string& folder);
 bool RemoveEntries(const std::string& mountPoint, const std::vector<std::string>& entries);
 // Empties a folder, read-only entries included.
 void RemoveEverythingBelow(const std::string& folder);
-// Takes the write bits away from an entry (a link is left alone).
-void MakeReadOnly(const std::string& path);
 
 }  // namespace tools

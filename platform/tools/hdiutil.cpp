@@ -1,13 +1,18 @@
 // The stand-in for the system's disk-image tool. It knows two verbs:
 //   hdiutil attach [-private] [-readonly] [-stdinpass] -mountpoint FOLDER [-plist] IMAGE
 //   hdiutil eject  DEVICE-OR-MOUNT-POINT
-// "attach" lays the image's contents out in FOLDER, which must exist and be empty, and reports
-// the devices it made as a property list ("system-entities": the whole disk with only its
-// "dev-entry", then the partition with "dev-entry" and "mount-point"). "eject" removes exactly
-// what the attach laid out; anything added to the folder since stays. The attached images are
-// remembered under the system root in ".tolk/hdiutil", and the device entries stand as files
-// in the root's "/dev". Failures print "hdiutil: <verb> failed - <reason>" and end with 1.
+// "attach" shows the image's contents in FOLDER, which must exist and be empty, and reports the
+// devices it made as a property list ("system-entities": the whole disk with only its
+// "dev-entry", then the partition with "dev-entry" and "mount-point"). A read-only attach of a
+// folder image mounts the image itself there, read-only, where it may (see ImageViews.h);
+// otherwise the contents are laid out as a copy, which a read-only attach seals with a
+// read-only mount where it may. The modes stay the image's either way. "eject" unmounts the
+// view, or removes exactly what the copy laid out; anything added to a writable copy since
+// stays. The attached images are remembered under the system root in ".tolk/hdiutil", and the
+// device entries stand as files in the root's "/dev". Failures print
+// "hdiutil: <verb> failed - <reason>" and end with 1.
 #include "AttachedImages.h"
+#include "ImageViews.h"
 #include "ToolSupport.h"
 
 #include "platform/DiskImages.h"
@@ -84,6 +89,24 @@ bool IsEmptyFolder(const std::string& path)
     return empty;
 }
 
+
+// A folder image ("*.dmg") with its links resolved.
+bool IsFolderImage(const std::string& image, std::string& folder)
+{
+    struct stat info;
+    const std::string suffix = ".dmg";
+    return image.size() > suffix.size() && image.compare(image.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+           RealPath(image, folder) && stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Takes the image away from its mount point: the mount, then what a copy laid out. False, with
+// the image still attached, while something holds the mount or a laid-out entry stays.
+bool Detach(const Attachment& attachment)
+{
+    if ((attachment.view || attachment.sealed) && tools::Unbind(attachment.mountPoint) != 0)
+        return false;
+    return attachment.view || tools::RemoveEntries(attachment.mountPoint, attachment.entries);
+}
 
 void PrintAttachReport(const Attachment& attachment, bool asPropertyList)
 {
@@ -186,7 +209,6 @@ int Attach(int argc, char** argv)
     if (!RealPath(attachment.requestedMountPoint, attachment.mountPoint) || stat(attachment.mountPoint.c_str(), &info) != 0 ||
         !S_ISDIR(info.st_mode))
         return Fail("attach", "mount point does not exist");
-    attachment.mountPointMode = static_cast<int>(info.st_mode & 07777);
     const AttachedImages attached(gRoot);
     for (const Attachment& other : attached.Load()) {
         if (other.mountPoint == attachment.mountPoint)
@@ -198,29 +220,33 @@ int Attach(int argc, char** argv)
     if (!attached.TakeDisk(attachment))
         return Fail("attach", "no device available");
 
-    std::string error;
-    const platform::DiskImageLayOutResult result =
-        platform::LayOutDiskImage(attachment.image, stdinPass, passphrase, attachment.mountPoint, error);
-    passphrase.assign(passphrase.size(), '\0');
-    if (result == platform::kImageLaidOut) {
+    const bool mounts = readOnly && tools::MountsAllowed(gRoot);
+    std::string folderImage;
+    if (mounts && IsFolderImage(attachment.image, folderImage) && tools::ShowsAsLaidOut(folderImage) &&
+        tools::BindReadOnly(folderImage, attachment.mountPoint) == 0) {
+        attachment.view = true;
+    } else {
+        std::string error;
+        const platform::DiskImageLayOutResult result =
+            platform::LayOutDiskImage(attachment.image, stdinPass, passphrase, attachment.mountPoint, error);
+        if (result != platform::kImageLaidOut) {
+            passphrase.assign(passphrase.size(), '\0');
+            tools::RemoveEverythingBelow(attachment.mountPoint);
+            attached.Release(attachment);
+            if (result == platform::kImageWrongPassphrase)
+                return Fail("attach", "Authentication error");
+            if (result == platform::kImageNotRecognized)
+                return Fail("attach", "image not recognized");
+            return Fail("attach", error);
+        }
         attachment.entries = tools::ListBelow(attachment.mountPoint);
-        if (!attached.Save(attachment))
-            error = "cannot record the attached image";
+        attachment.sealed = mounts && tools::BindReadOnly(attachment.mountPoint, attachment.mountPoint) == 0;
     }
-    if (result != platform::kImageLaidOut || !error.empty()) {
-        tools::RemoveEverythingBelow(attachment.mountPoint);
+    passphrase.assign(passphrase.size(), '\0');
+    if (!attached.Save(attachment)) {
+        Detach(attachment);
         attached.Release(attachment);
-        if (result == platform::kImageWrongPassphrase)
-            return Fail("attach", "Authentication error");
-        if (result == platform::kImageNotRecognized)
-            return Fail("attach", "image not recognized");
-        return Fail("attach", error);
-    }
-
-    if (readOnly) {
-        for (const std::string& entry : attachment.entries)
-            tools::MakeReadOnly(attachment.mountPoint + "/" + entry);
-        tools::MakeReadOnly(attachment.mountPoint);
+        return Fail("attach", "cannot record the attached image");
     }
     PrintAttachReport(attachment, asPropertyList);
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -257,11 +283,7 @@ int Eject(int argc, char** argv)
     if (found == nullptr)
         return Fail("eject", "No such file or directory");
 
-    if (found->readOnly)
-        chmod(found->mountPoint.c_str(), static_cast<mode_t>(found->mountPointMode) | S_IWUSR);
-    const bool removed = tools::RemoveEntries(found->mountPoint, found->entries);
-    chmod(found->mountPoint.c_str(), static_cast<mode_t>(found->mountPointMode));
-    if (!removed)
+    if (!Detach(*found))
         return Fail("eject", "Resource busy");
     attached.Release(*found);
     std::printf("\"%s\" unmounted.\n\"%s\" ejected.\n", found->disk.c_str(), found->disk.c_str());

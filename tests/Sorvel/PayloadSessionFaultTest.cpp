@@ -106,3 +106,22 @@ TEST_F(PayloadSessionFaultTest, SetupDescriptionThatCannotBeUsed)
     EXPECT_FALSE(PayloadSessionManager::Instance()->GetConfigurationData(configuration));
     EXPECT_EQ(PayloadSessionManager::Instance()->GetDriverPayloadOrvexCode(), "{A}");
 }
+
+TEST_F(PayloadSessionFaultTest, AProductNameNeverLeadsTheSessionLogOutOfTheLogFolder)
+{
+    // The only payload is the driver: its product name and version name the log.
+    AddProxy("A", ProxyXml("{A}", "../../../../../../../escaped", "1/../2"));
+    ASSERT_TRUE(Initialize());
+    std::string name;
+    ASSERT_TRUE(PayloadSessionManager::Instance()->GetLogfileName(name));
+    EXPECT_EQ(name, "..-..-..-..-..-..-..-escaped 1-..-2.log");
+    EXPECT_THAT(ReadTextFile(LogFolder() + "/" + name), HasSubstr("START - Installer Session"));
+    PayloadSessionManager::Release();
+
+    // A name too long for one file name is cut before its extension.
+    AddProxy("A", ProxyXml("{A}", std::string(300, 'x'), "1.0"));
+    ASSERT_TRUE(Initialize());
+    ASSERT_TRUE(PayloadSessionManager::Instance()->GetLogfileName(name));
+    EXPECT_EQ(name, std::string(251, 'x') + ".log");
+    EXPECT_THAT(ReadTextFile(LogFolder() + "/" + name), HasSubstr("START - Installer Session"));
+}

@@ -49,6 +49,27 @@ protected:
 
 }  // namespace
 
+TEST_F(SetupRunFaultTest, ASystemRootThatCannotBeUsedIsRefusedAtStartUp)
+{
+    tolktest::WriteTextFile(sysroot_.Scratch() + "/file", "");
+    const std::vector<std::pair<std::string, std::string> > roots = {
+        {"root", "is not an absolute path"},
+        {"", "is empty"},
+        {sysroot_.Base() + "/missing", "cannot be used: No such file or directory"},
+        {sysroot_.Scratch() + "/file", "is not a folder"}};
+    for (const auto& root : roots) {
+        setenv("TOLK_SYSTEM_ROOT", root.first.c_str(), 1);
+        // Even where a relative root would name the right folder.
+        const tolktest::ProgramResult result =
+            tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent"}, sysroot_.Base());
+        EXPECT_EQ(result.exitCode, 5) << root.first;
+        EXPECT_EQ(result.output, "") << root.first;
+        EXPECT_THAT(result.errorOutput, HasSubstr("TOLK_SYSTEM_ROOT=\"" + root.first + "\" " + root.second))
+            << root.first;
+    }
+    setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
+}
+
 TEST_F(SetupRunFaultTest, ASecondSetupLeavesTheFirstOnesLogWhole)
 {
     if (geteuid() != 0)

@@ -1,11 +1,14 @@
 // The mutation-access publisher given bad arguments, and a database write that fails halfway.
 #include "Logger.h"
+#include "SorvelDataAccess.h"
 
 #include "MutationAccessFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/thread/mutex.hpp>
+
+#include <filesystem>
 
 #include <string>
 #include <vector>
@@ -95,4 +98,41 @@ TEST_F(SorvelMutationAccessFaultTest, AFirstStoreThatFailsHalfwayKeepsTheOldProp
     EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"INSTALLDIR", "/new"}, {"poison", "1"}})}),
               "{\"_error\":\"16\"}");
     EXPECT_EQ(CollectionData(key_), Rows{"INSTALLDIR /old"});
+}
+
+TEST_F(SorvelMutationAccessFaultTest, AProductNameNeverLeadsTheDeploymentFilesOutOfTheirFolder)
+{
+    const std::string folder = sysroot_.Scratch() + "/deploy";
+    tolktest::MakeFolders(folder);
+    EXPECT_EQ(Call("SaveDeploymentFiles", {folder, Bencoded({{"productName", "../../escaped"}}), Bencoded({})}),
+              "{\"installFile\":\"" + folder + "/..-..-escaped.install.xml\",\"removeFile\":\"" + folder +
+                  "/..-..-escaped.remove.xml\"}");
+    EXPECT_TRUE(std::filesystem::exists(folder + "/..-..-escaped.install.xml"));
+    EXPECT_FALSE(std::filesystem::exists(sysroot_.Scratch() + "/../escaped.install.xml"));
+}
+
+TEST_F(SorvelMutationAccessFaultTest, ACommitThatFailsAnswersTheDatabaseError)
+{
+    const std::string database = sysroot_.Path("/Library/Application Support/Orvex/caps/caps.db");
+    ASSERT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"removeUserPrefs", "0"}})}), "{ \"success\": 1 }");
+    {
+        CAPSSessionPtr session;
+        ASSERT_TRUE(session.Open());
+        ASSERT_EQ(capsAddPayload(session, key_.c_str(), kCode, "Family", "Sketch", "1.0", "sig", nullptr, nullptr),
+                  kCapsOK);
+    }
+    // Another process reads the database and keeps its read transaction open: writes still go
+    // in, but no commit can take the file until the reader lets go.
+    capstest::RawDatabase reader(database);
+    ASSERT_EQ(reader.Exec("BEGIN; SELECT count(*) FROM tolk_payload;"), 0);
+
+    EXPECT_EQ(Call("StoreCollectionProperties", {key_, Bencoded({{"removeUserPrefs", "1"}})}), "{\"_error\":\"16\"}");
+    SorvelDataAccess access(&Engine(), nullptr);
+    std::string answer;
+    ASSERT_TRUE(access.InvokeMethodByName("UpdateMediaInfoInCaps", {kCode, "1", "2", "/Volumes/Disk", "Disk"}, answer));
+    EXPECT_EQ(answer, "{\"_error\":\"9999\"}");
+
+    ASSERT_EQ(reader.Exec("COMMIT;"), 0);
+    EXPECT_EQ(CollectionData(key_), (Rows{"_collectionPropertiesSet_ 1", "removeUserPrefs 0"}));
+    EXPECT_TRUE(Query("SELECT key FROM payload_data", 1).empty());
 }

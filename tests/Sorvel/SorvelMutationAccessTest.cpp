@@ -126,15 +126,25 @@ TEST_F(SorvelMutationAccessTest, SimulationsSeeEachOtherAndNeverReachTheDatabase
     EXPECT_EQ(Call("SimulateInstallPayload", {kOther, "install"}),
               std::string("{\"message\":{\"code\":\"3\",\"simulationResults\":{\"conflicting\":[\"") + kCode +
                   "\"],\"upgraded\":[],\"corrupted\":[]}}}");
+    // Real operations are refused at once while a simulation is open: its records would make the
+    // payload look installed already.
+    EXPECT_EQ(Call("InstallPayload", {kCode, "install", PageProperties(), "1"}), "{\"_error\":\"20\"}");
+    EXPECT_EQ(Call("InstallBootstrapper", {"install", "de", "1"}), "{\"_error\":\"20\"}");
     EXPECT_EQ(Call("CloseCAPSSimulation"), kSuccess);
     EXPECT_EQ(Call("CloseCAPSSimulation"), "{\"_error\":\"20\"}");
     EXPECT_TRUE(Links().empty());
+    EXPECT_EQ(Call("InstallPayload", {kCode, "install", PageProperties(), "1"}),
+              "{\"success\":\"1\",\"message\":{\"code\":\"0\",\"args\":{}}}");
+    EXPECT_TRUE(Exists(target_));
+    EXPECT_EQ(Links(), Rows{key_ + " " + kCode + " 2"});
 
     // A publisher that goes with a simulation open rolls it back.
     EXPECT_EQ(Call("OpenCAPSSimulation"), kSuccess);
-    EXPECT_EQ(Call("SimulateInstallPayload", {kCode, "install"}), "{\"message\":{\"code\":\"0\"," + none + "}}");
+    EXPECT_EQ(Call("SimulateInstallPayload", {kOther, "install"}),
+              std::string("{\"message\":{\"code\":\"3\",\"simulationResults\":{\"conflicting\":[\"") + kCode +
+                  "\"],\"upgraded\":[],\"corrupted\":[]}}}");
     publisher_.reset();
-    EXPECT_TRUE(Links().empty());
+    EXPECT_EQ(Links(), Rows{key_ + " " + kCode + " 2"});
 }
 
 TEST_F(SorvelMutationAccessTest, LocksAreHeldUntilThePublisherGoes)

@@ -56,3 +56,16 @@ TEST_F(SetupPatcherFault, FolderNameWithQuotesAndCommandIsCopiedSafely)
     }
     EXPECT_EQ(1, entries);
 }
+
+TEST_F(SetupPatcherFault, ARelativeSystemRootIsRefusedNotTakenAsTheRealOne)
+{
+    InstallSetup(sysroot_, "1.0.0.1");
+    const std::string program = PlacePatcher(sysroot_.Scratch() + "/Patch");
+    tolktest::MakeFolders(sysroot_.Scratch() + "/Patch/PatchZR7_1.0");
+    // Relative to the working folder it would even name the right root: it is still refused.
+    setenv("TOLK_SYSTEM_ROOT", "root", 1);
+    const PatcherResult result = RunPatcher(program, {}, sysroot_.Base());
+    setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
+    EXPECT_EQ(1, result.exitCode);
+    EXPECT_EQ("", result.output);
+}

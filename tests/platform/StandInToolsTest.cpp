@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <string>
@@ -131,17 +134,52 @@ TEST_F(StandInToolsTest, EjectLeavesWhatWasAddedSinceTheAttach)
 {
     const std::string image = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
     const std::string mountPoint = Folder("mount");
-    ASSERT_EQ(Attach(image, mountPoint, true).code, 0);
-    struct stat info;
-    ASSERT_EQ(stat((mountPoint + "/Assets").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0222, 0u);
-
-    chmod((mountPoint + "/Assets").c_str(), 0755);
+    ASSERT_EQ(Attach(image, mountPoint).code, 0);
     tolktest::WriteTextFile(mountPoint + "/Assets/added.txt", "added");
+    tolktest::WriteTextFile(mountPoint + "/Proxy.xml", "changed");
     ASSERT_EQ(Eject(mountPoint).code, 0);
     EXPECT_EQ(tolktest::DescribeTree(mountPoint), (std::vector<std::string>{"Assets dir", "Assets/added.txt added"}));
-    ASSERT_EQ(stat(mountPoint.c_str(), &info), 0);
-    EXPECT_NE(info.st_mode & S_IWUSR, 0u);
+    // A writable attach is a copy: what was written there never reached the image.
+    EXPECT_EQ(tolktest::DescribeTree(image), tolktest::DescribeTree(tolktest::MakeFolderImage(Folder("x"), "y.dmg")));
+}
+
+// A read-only attach shows the image's own modes and refuses every write, whether it mounts the
+// folder image itself, or lays out a copy (an archive, or where mounting is off) and seals it.
+TEST_F(StandInToolsTest, ReadOnlyAttachKeepsTheModesAndLeavesTheImageUntouched)
+{
+    const bool sealed = tolktest::ProcessMayMount();
+    const std::string folderImage = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
+    chmod((folderImage + "/Proxy.xml").c_str(), 0640);
+    const std::string archive = tolktest::MakeFileImage(sysroot_.Scratch(), "Payload.tar", platform::kDiskImageTar);
+    const std::vector<std::string> before = tolktest::DescribeTree(folderImage);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        if (round == 2)
+            sysroot_.WritePlatformSettings("<plist><dict><key>disk-image-mounts</key><false/></dict></plist>");
+        const std::string image = round == 1 ? archive : folderImage;
+        const std::string mountPoint = Folder("mount" + std::to_string(round));
+        ASSERT_EQ(Attach(image, mountPoint, true).code, 0);
+        EXPECT_EQ(tolktest::DescribeTree(mountPoint), before);
+        struct stat info;
+        ASSERT_EQ(stat((mountPoint + "/Assets/tool.sh").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0755u);
+        ASSERT_EQ(stat((mountPoint + "/Proxy.xml").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, round == 1 ? 0644u : 0640u);
+
+        if (sealed && round < 2) {
+            EXPECT_EQ(open((mountPoint + "/Proxy.xml").c_str(), O_WRONLY), -1);
+            EXPECT_EQ(errno, EROFS);
+            EXPECT_NE(chmod((mountPoint + "/Assets").c_str(), 0700), 0);
+            EXPECT_NE(mkdir((mountPoint + "/Assets/new").c_str(), 0755), 0);
+        } else {
+            tolktest::WriteTextFile(mountPoint + "/Proxy.xml", "changed");
+        }
+        ASSERT_EQ(Eject(mountPoint).code, 0);
+        EXPECT_TRUE(fs::is_empty(mountPoint));
+        EXPECT_EQ(tolktest::DescribeTree(folderImage), before);
+        ASSERT_EQ(stat((folderImage + "/Proxy.xml").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+    }
 }
 
 TEST_F(StandInToolsTest, BadCallsChangeNothing)

@@ -3,7 +3,9 @@
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
 
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -89,6 +91,18 @@ std::vector<std::vector<std::string> > RecordedToolCalls(const TempSystemRoot& s
         calls.push_back(arguments);
     }
     return calls;
+}
+
+bool ProcessMayMount()
+{
+    char folder[] = "/tmp/.tolk-mount-probeXXXXXX";
+    if (mkdtemp(folder) == nullptr)
+        return false;
+    const bool mounted = mount(folder, folder, nullptr, MS_BIND, nullptr) == 0;
+    if (mounted)
+        umount2(folder, MNT_DETACH);
+    rmdir(folder);
+    return mounted;
 }
 
 void ReplaceToolWithScript(const TempSystemRoot& sysroot, const std::string& toolPath, const std::string& script)

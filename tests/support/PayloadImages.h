@@ -30,6 +30,10 @@ std::string MakeFileImage(const std::string& folder, const std::string& name, pl
 void RecordToolCalls(const TempSystemRoot& sysroot);
 std::vector<std::vector<std::string> > RecordedToolCalls(const TempSystemRoot& sysroot);
 
+// Whether this process may mount (a bind mount of a scratch folder onto itself is tried and
+// undone): where it may, the stand-in disk-image tool mounts its read-only attaches.
+bool ProcessMayMount();
+
 // Replaces a tool of the root (say "/usr/bin/hdiutil") with a shell script.
 void ReplaceToolWithScript(const TempSystemRoot& sysroot, const std::string& toolPath, const std::string& script);
 

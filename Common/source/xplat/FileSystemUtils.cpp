@@ -62,6 +62,26 @@ unsigned int ValidateUTF8FullPathString(const std::string& text)
     return kPathValid;
 }
 
+std::string FileNameFromText(const std::string& text, const std::string& suffix)
+{
+    std::string name(text);
+    for (char& c : name)
+        if (c == '/' || c == '\0')
+            c = '-';
+    const std::size_t room = suffix.size() < kMaxComponentLength ? kMaxComponentLength - suffix.size() : 0;
+    if (name.size() > room) {
+        std::size_t cut = room;
+        // Not inside a character: back up over UTF-8 continuation bytes.
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    name += suffix;
+    if (name.empty() || name == "." || name == "..")
+        name = "-" + suffix;
+    return name;
+}
+
 namespace {
 
 // atoi's reading, with numbers beyond 32 bits held at the nearest value that fits.

@@ -36,6 +36,12 @@ inline unsigned int ValidateNativeFullPathString(const std::string& text) { retu
 // list is cleared once the directory is open; a read error keeps what was read before it.
 bool ChildrenForDirectory(const FileSystemPath& folder, std::vector<FileSystemPath>& children);
 
+// A file name made of outside text (a product name from a proxy file or a page) and a suffix of
+// the program's own: always one path component inside the folder it is joined to. Every "/" and
+// NUL of the text becomes "-", and the text is cut at a character boundary so that text and
+// suffix fit in one component; a name that would be "." or ".." becomes "-" plus the suffix.
+std::string FileNameFromText(const std::string& text, const std::string& suffix);
+
 // Compares two versions of up to four parts split at the delimiter text: 1 when a is higher,
 // -1 when it is lower, 0 when they are equal. Parts are read as decimal numbers; an empty
 // component ends the reading, and a part not read sorts below every part read.

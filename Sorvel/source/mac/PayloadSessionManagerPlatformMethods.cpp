@@ -42,6 +42,9 @@ bool PayloadSessionManager::PayloadSessionManagerPlatformMethods::MakeLogDirecto
 bool PayloadSessionManager::PayloadSessionManagerPlatformMethods::GetLogfilePath(const std::string& fileName,
                                                                                  std::string& path)
 {
+    // Only a name of one component names a file in the log folder.
+    if (fileName != FileSystemUtils::FileNameFromText(fileName, std::string()))
+        return false;
     FileSystemPath folder;
     if (!MakeLogDirectory(folder))
         return false;

@@ -6,6 +6,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/ProgramArguments.h"
+#include "platform/SystemRoot.h"
 #include "platform/UnicodeText.h"
 
 #include <csignal>
@@ -16,6 +17,9 @@
 
 namespace {
 
+// Also the code of a run that cannot tell where its fixed system locations lie: like the
+// location of the bundle, the system root is where Setup runs, and nothing can be checked or
+// installed before it is known.
 const int kExitNoBundleLocation = 5;
 const std::string kInstallerParentArgument = "--installerParent=";
 
@@ -25,6 +29,14 @@ int main(int argc, char* argv[])
 {
     std::signal(SIGPIPE, SIG_IGN);
     platform::SetProgramArguments(argc, argv);
+
+    // A root that cannot be used would be taken as "/", the real system, where the start-up checks
+    // then fail for reasons that are not the user's.
+    std::string rootProblem;
+    if (!platform::SystemRoot::CheckEnvironment(rootProblem)) {
+        std::cerr << "Setup: " << rootProblem << std::endl;
+        return kExitNoBundleLocation;
+    }
 
     std::string installerParent;
     platform::BundlePtr bundle = platform::Bundle::Main();

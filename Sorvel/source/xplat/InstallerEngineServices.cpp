@@ -25,7 +25,6 @@
 #include "UserInterfaceMessagePrompt.h"
 #include "caps.h"
 
-#include <algorithm>
 #include <iterator>
 #include <set>
 
@@ -51,8 +50,7 @@ void StartBootstrapperLog(const std::string& sessionId, const InstallerEngine::S
             name += " " + version->second;
     }
     // The name comes from the caller: it must not lead the log out of the log folder.
-    std::replace(name.begin(), name.end(), '/', '-');
-    name += ".log";
+    name = FileSystemUtils::FileNameFromText(name, ".log");
 
     std::string path;
     Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);

@@ -246,8 +246,10 @@ bool PayloadSessionManager::GetLogfileName(std::string& name) const
     }
     if (name.empty())
         name = GetSessionKey();
+    // The name comes from a proxy file on the medium: it must not lead the log (written as root)
+    // out of the log folder.
     if (!name.empty())
-        name += kLogExtension;
+        name = FileSystemUtils::FileNameFromText(name, kLogExtension);
     return !name.empty();
 }
 

@@ -230,10 +230,13 @@ std::string SorvelDataAccess::UpdateMediaInfoInCaps(const ArgumentList& argument
         return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
     const bool written = PayloadMediaSource::SetCAPSMediaInformation(database, arguments[0], arguments[1],
                                                                       arguments[2], arguments[3], arguments[4]);
-    // What was written before a failure stays, as the pages expect of this call.
-    database.Commit();
+    // What was written before a failure stays, as the pages expect of this call; a commit that
+    // fails has lost every write and says so.
+    const bool committed = database.Commit();
+    if (!committed)
+        database.Rollback();
     database.Close();
-    if (!written)
+    if (!written || !committed)
         return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
     JSONUtilities::JSONObject answer;
     answer.AddProperty("success", 1);

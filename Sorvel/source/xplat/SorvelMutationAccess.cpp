@@ -156,6 +156,10 @@ std::string SorvelMutationAccess::InstallPayload(const ArgumentList& arguments)
 {
     try {
         const InstallPayloadData data(arguments, logger_);
+        // Simulated records must never decide a real install, and the simulation's open
+        // transaction would hold up the operation's own database writes.
+        if (simulation_.IsOpen())
+            return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
         boost::shared_ptr<ThreadOperation> operation;
         if (!GetInstallOperation(data, operation) || !engine_->InstallPayload(operation))
             return Error(SorvelJSPublisherUtilities::kJSResultOperationStartFailed);
@@ -196,6 +200,9 @@ std::string SorvelMutationAccess::InstallBootstrapper(const ArgumentList& argume
     PayloadOperationConstants::InstallAction action = PayloadOperationConstants::kInstall;
     if (!ActionFromText(arguments[0], action))
         return Error(SorvelJSPublisherUtilities::kJSResultBadArgument);
+    // As for a payload: the bootstrapper's records are written for real.
+    if (simulation_.IsOpen())
+        return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
     if (!engine_->InstallBootstrapper(action, properties))
         return Error(SorvelJSPublisherUtilities::kJSResultOperationStartFailed);
     return StartedAnswer(arguments.size() == 3 && WaitRequested(arguments[2]));

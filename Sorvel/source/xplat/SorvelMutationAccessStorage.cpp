@@ -8,6 +8,7 @@
 #include "CollectionUtils.h"
 #include "DeploymentFileDataStore.h"
 #include "FileSystemPath.h"
+#include "FileSystemUtils.h"
 #include "InstallerEngine.h"
 #include "JSONUtilities.h"
 #include "LogAppender.h"
@@ -149,6 +150,10 @@ std::string SorvelMutationAccess::StoreCollectionProperties(const ArgumentList& 
             return failed;
         }
     }
+    if (!session.Commit()) {
+        session.Rollback();
+        return failed;
+    }
     return MakeJSONSuccessObj();
 }
 
@@ -278,8 +283,10 @@ std::string SorvelMutationAccess::SaveDeploymentFiles(const ArgumentList& argume
     std::string installFile, removeFile;
     try {
         FileSystemPath folder = FileSystemPath::PathFromUTF8(arguments[0]);
-        installFile = FileSystemPath(folder).AppendUTF8Segment(productName + ".install.xml").AsUTF8String();
-        removeFile = folder.AppendUTF8Segment(productName + ".remove.xml").AsUTF8String();
+        // The product name comes from the page: the files stay in the folder whatever it holds.
+        installFile =
+            FileSystemPath(folder).AppendUTF8Segment(FileSystemUtils::FileNameFromText(productName, ".install.xml")).AsUTF8String();
+        removeFile = folder.AppendUTF8Segment(FileSystemUtils::FileNameFromText(productName, ".remove.xml")).AsUTF8String();
     } catch (const std::runtime_error&) {
         // A folder that is no usable path cannot be written to.
         return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);

@@ -1,0 +1,589 @@
+#!/usr/bin/env python3
+"""Benchmarks of the built Setup against the plain tools that do the same work.
+
+Builds its own installation media (a command payload of N files of mixed sizes whose script
+copies every file with QENCopyFile and records each for uninstall, and a second one that fails
+after its copies), runs the real Setup in silent and terminal mode against a temporary system
+root, and times each next to its anchor (cp -a, rm -rf, the sqlite3 CLI, gzip -6,
+sqlite3 :memory: .quit) in the same run. Prints the medians and their ratios, the engine's own
+time taken from the session log apart from the silent workflow's 2-second waits, and the cost
+per file at each size.
+
+    python3 bench/setup_bench.py [--build build] [--runs 5] [--sizes 1000,10000,50000]
+                                 [--work /dev/shm] [--keep]
+
+The work folder should be a tmpfs (the default is /dev/shm when it exists): the figures compare
+Setup with cp -a and rm -rf on the same file system, and a disk adds its own noise.
+"""
+
+import argparse
+import gzip
+import os
+import random
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PAYLOAD_CODE = "{6C1B7E2A-4D0F-4B8E-9A51-3E2F70C4D9B1}"
+FILES_PER_FOLDER = 100
+WAIT_SECONDS = 2.0  # the silent workflow's poll interval while an operation runs
+
+# Mixed sizes, about 14 KB a file on average like a real application folder: many small files,
+# some medium ones, a few large.
+SIZE_CLASSES = [(60, 512, 4096), (30, 8192, 32768), (9, 32768, 131072), (1, 262144, 524288)]
+
+
+def fail(text):
+    sys.stderr.write("setup_bench: %s\n" % text)
+    sys.exit(1)
+
+
+# ---- media ----
+
+def file_sizes(count, seed):
+    generator = random.Random(seed)
+    sizes = []
+    weights = [share for share, _, _ in SIZE_CLASSES]
+    for _ in range(count):
+        _, low, high = generator.choices(SIZE_CLASSES, weights)[0]
+        sizes.append(generator.randint(low, high))
+    return sizes
+
+
+def write_assets(folder, count):
+    """N files in folders of 100; answers the folders and the files, relative to folder."""
+    block = os.urandom(1 << 20)
+    folders, files = [], []
+    offset = 0
+    for index, size in enumerate(file_sizes(count, count)):
+        sub = "d%04d" % (index // FILES_PER_FOLDER)
+        if index % FILES_PER_FOLDER == 0:
+            folders.append(sub)
+            os.makedirs(os.path.join(folder, sub), exist_ok=True)
+        name = "%s/f%06d.bin" % (sub, index)
+        start = offset % (len(block) - size)
+        with open(os.path.join(folder, name), "wb") as out:
+            out.write(block[start:start + size])
+        offset += 7919
+        files.append(name)
+    return folders, files
+
+
+def js_list(items):
+    return "[" + ",".join("'%s'" % item for item in items) + "]"
+
+
+def instructions(folders, files, fail_after_copies):
+    lines = [
+        "var target = QENGetProperty('INSTALLDIR');",
+        "var assets = QENGetProperty('QEN_ASSETS');",
+        "function makeFolder(path) {",
+        "  if (!QENCreateDirectory(path)) throw new Error('no folder ' + path);",
+        "  QENAddToUninstallScript(\"QENDeleteDirectory('\" + path + \"');\");",
+        "}",
+        "makeFolder(target);",
+        "var folders = %s;" % js_list(folders),
+        "for (var i = 0; i < folders.length; i++) makeFolder(target + '/' + folders[i]);",
+        "var files = %s;" % js_list(files),
+        "for (var j = 0; j < files.length; j++) {",
+        "  var copy = target + '/' + files[j];",
+        "  if (!QENCopyFile(assets + '/' + files[j], copy)) throw new Error('not copied ' + files[j]);",
+        "  QENAddToUninstallScript(\"QENDeleteFile('\" + copy + \"');\");",
+        "}",
+    ]
+    if fail_after_copies:
+        lines.append("throw new Error('the benchmark fails this install after its copies');")
+    lines += [
+        "if (!QENCAPSWritePayloadData(QENGetProperty('sessionID'), QENGetProperty('orvexCode'), 'Bench',",
+        "    'Bench Payload', '1.0', '20240611.1', QENGetProperty('installLanguage'), target, '', false, '', '',",
+        "    ['sessionID'], [QENGetProperty('sessionID')], [], [], '', QENGetProperty('QEN_PAYLOAD'), 'install'))",
+        "  throw new Error('not recorded');",
+    ]
+    return "\n".join(lines) + "\n"
+
+
+BOOTSTRAPPER = """var folder = QENGetProperty('INSTALLDIR');
+var installers = folder.substring(0, folder.lastIndexOf('/'));
+if (!QENPathExists(installers) && !QENCreateDirectory(installers)) throw new Error('no folder');
+if (!QENCreateDirectory(folder)) throw new Error('no folder');
+QENAddToUninstallScript("QENDeleteDirectory('" + folder + "');");
+if (!QENCAPSWriteCollectionData(QENGetProperty('sessionID'), QENGetProperty('driverOrvexCode'),
+                                QENGetProperty('installSourcePath'), ''))
+  throw new Error('collection not recorded');
+"""
+
+PROXY = """<?xml version="1.0" encoding="utf-8"?>
+<PayloadInfo version="2.0">
+  <InstallerProperties>
+    <Property name="OrvexCode">%s</Property>
+    <Property name="ProductName">Bench Payload</Property>
+    <Property name="ProductVersion">1.0</Property>
+    <Property name="INSTALLDIR">[OrvexProgramFiles]</Property>
+  </InstallerProperties>
+  <BuildInfo><Property name="Created">20240611.1</Property></BuildInfo>
+  <Languages languageIndependent="1"><Language>en_US</Language></Languages>
+  <Satisfies><ProductInfo><Family>Bench</Family><ProductName>Bench Payload</ProductName>
+    <ProductVersion>1.0</ProductVersion></ProductInfo></Satisfies>
+  <InstallDir>
+    <Platform name="Default" folderName="Bench Payload" isFixed="0">[OrvexProgramFiles]</Platform>
+  </InstallDir>
+  <AddRemoveInfo><DisplayName><Value lang="en_US">Bench Payload</Value></DisplayName></AddRemoveInfo>
+</PayloadInfo>
+""" % PAYLOAD_CODE
+
+
+def write_text(path, text):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "w") as out:
+        out.write(text)
+
+
+def write_image(image, code, script):
+    os.makedirs(os.path.join(image, "Assets"), exist_ok=True)
+    prop = '<Property name="OrvexCode">%s</Property>' % code if code else ""
+    write_text(os.path.join(image, "Proxy.xml"),
+               '<?xml version="1.0" encoding="utf-8"?><PayloadInfo version="2.0"><InstallerProperties>%s'
+               '</InstallerProperties></PayloadInfo>' % prop)
+    write_text(os.path.join(image, "Conditions.js"), "true;\n")
+    write_text(os.path.join(image, "Instructions.js"), script)
+
+
+def make_medium(medium, count, fail_after_copies, assets_from=None):
+    """A medium beside which Setup runs: payloads/, resources/ and Bootstrapper.dmg."""
+    if os.path.isdir(medium):
+        return
+    building = medium + ".part"
+    shutil.rmtree(building, ignore_errors=True)
+    shutil.copytree(os.path.join(SOURCE, "examples", "resources"), os.path.join(building, "resources"))
+    write_text(os.path.join(building, "payloads", "Setup.xml"),
+               '<?xml version="1.0" encoding="utf-8"?>\n<Setup>\n  <Driver folder="BenchPayload"/>\n</Setup>\n')
+    write_text(os.path.join(building, "payloads", "BenchPayload", "BenchPayload.proxy.xml"), PROXY)
+    write_image(os.path.join(building, "Bootstrapper.dmg"), "", BOOTSTRAPPER)
+    image = os.path.join(building, "payloads", "BenchPayload", "BenchPayload.dmg")
+    assets = os.path.join(image, "Assets")
+    if assets_from:
+        os.makedirs(image)
+        subprocess.run(["cp", "-a", assets_from, assets], check=True)
+        folders = sorted(os.listdir(assets))
+        files = sorted("%s/%s" % (f, n) for f in folders for n in os.listdir(os.path.join(assets, f)))
+    else:
+        os.makedirs(assets)
+        folders, files = write_assets(assets, count)
+    write_image(image, PAYLOAD_CODE, instructions(folders, files, fail_after_copies))
+    os.rename(building, medium)
+
+
+def deployment_file(path, action):
+    write_text(path, '<?xml version="1.0" encoding="utf-8"?><Deployment><Payloads>'
+                     '<Payload orvexCode="%s"><Action>%s</Action></Payload></Payloads></Deployment>'
+               % (PAYLOAD_CODE, action))
+
+
+# ---- the session log, watched while Setup runs ----
+
+HEADER = re.compile(r"^\[ *(\d+)\] \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} (FATAL|ERROR| WARN| INFO|DEBUG)$")
+OPERATION_END = re.compile(r"^(Install|Uninstall|Repair)Payload (succeeded|failed)\.$")
+
+
+class LogWatcher:
+    """Reads the log files of a folder as they grow and stamps each line with the moment it
+    reached the file. A header line, and the message after it, reach the file at once, so a
+    stretch of work is timed from the header that opens it to the one that opens the next."""
+
+    def __init__(self, folders):
+        self.folders = folders
+        self.lines = {}  # path -> [(stamp, text)]
+        self.offsets = {}
+        self.partial = {}
+        self.done = False
+
+    def poll(self):
+        now = time.monotonic()
+        for folder in self.folders:
+            try:
+                names = os.listdir(folder)
+            except OSError:
+                continue
+            for name in names:
+                if not name.endswith(".log"):
+                    continue
+                path = os.path.join(folder, name)
+                try:
+                    with open(path, "rb") as log:
+                        log.seek(self.offsets.get(path, 0))
+                        data = log.read()
+                except OSError:
+                    continue
+                if not data:
+                    continue
+                self.offsets[path] = self.offsets.get(path, 0) + len(data)
+                text = self.partial.get(path, b"") + data
+                pieces = text.split(b"\n")
+                self.partial[path] = pieces.pop()
+                entries = self.lines.setdefault(path, [])
+                for piece in pieces:
+                    entries.append((now, piece.decode("utf-8", "replace")))
+
+    def run(self):
+        while not self.done:
+            self.poll()
+            time.sleep(0.0005)
+        self.poll()
+
+
+def read_events(watcher):
+    """The operations that the log shows, with their thread's time, the rollback, and how many
+    times the silent workflow slept while it waited."""
+    operations, rollbacks, sleeps = [], [], 0
+    for path, entries in watcher.lines.items():
+        thread, header_stamp = None, None
+        current, rollback = None, None
+        for stamp, text in entries:
+            match = HEADER.match(text)
+            if match:
+                thread, header_stamp = match.group(1), stamp
+                if rollback is not None:
+                    rollbacks.append(stamp - rollback)
+                    rollback = None
+                continue
+            if text.startswith("Installer Operation: "):
+                current = {"kind": text[len("Installer Operation: "):], "thread": thread, "start": header_stamp,
+                           "end": header_stamp, "ok": None}
+                operations.append(current)
+            elif current is not None and thread == current["thread"] and not text.startswith("*=*="):
+                # Other threads write in between; the next operation's opening lines are not ours.
+                current["end"] = stamp
+                ended = OPERATION_END.match(text)
+                if ended:
+                    current["ok"] = ended.group(2) == "succeeded"
+            if text == "Rolling back prior actions...":
+                rollback = header_stamp
+            if text == "Checking bootstrapper progress":
+                sleeps += 1
+    for operation in operations:
+        operation["seconds"] = operation["end"] - operation["start"]
+    return operations, rollbacks, sleeps
+
+
+# ---- runs ----
+
+class Bench:
+    def __init__(self, args):
+        self.args = args
+        self.build = os.path.abspath(args.build)
+        self.setup = os.path.join(self.build, "Setup.app", "Contents", "MacOS", "Setup")
+        for program in (self.setup, self.tool("caps_records_bench"), self.tool("log_finish_bench")):
+            if not os.access(program, os.X_OK):
+                fail("%s is not built (cmake --build %s)" % (program, args.build))
+        for program in ("sqlite3", "gzip", "cp", "rm"):
+            if shutil.which(program) is None:
+                fail("%s is missing (bash scripts/install-deps)" % program)
+        self.work = tempfile.mkdtemp(prefix="setup-bench.", dir=args.work)
+        self.roots = 0
+
+    def tool(self, name):
+        return os.path.join(self.build, "bench", name)
+
+    def close(self):
+        if not self.args.keep:
+            shutil.rmtree(self.work, ignore_errors=True)
+
+    def new_root(self):
+        self.roots += 1
+        base = os.path.join(self.work, "root%d" % self.roots)
+        os.makedirs(os.path.join(base, "home"))
+        subprocess.run(["bash", os.path.join(SOURCE, "scripts", "make-sysroot"), os.path.join(base, "root"),
+                        self.build], check=True, stdout=subprocess.DEVNULL)
+        return base
+
+    def drop_root(self, base):
+        subprocess.run(["rm", "-rf", base], check=True)
+
+    def environment(self, base):
+        return {"PATH": "/usr/bin:/bin", "HOME": os.path.join(base, "home"),
+                "TOLK_SYSTEM_ROOT": os.path.join(base, "root"), "LANG": "C"}
+
+    def run_setup(self, base, arguments, expected=0, watch=True):
+        """One Setup run: its wall time and what its session log shows."""
+        folders = [os.path.join(base, "root", "Library", "Logs", "Orvex", "Installers"),
+                   os.path.join(base, "home", "Library", "Logs", "Orvex", "Installers")]
+        watcher = LogWatcher(folders)
+        thread = None
+        if watch:
+            import threading
+            thread = threading.Thread(target=watcher.run)
+            thread.start()
+        start = time.monotonic()
+        result = subprocess.run([self.setup] + arguments, env=self.environment(base), cwd=base,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        wall = time.monotonic() - start
+        if thread is not None:
+            watcher.done = True
+            thread.join()
+        if result.returncode != expected:
+            fail("Setup %s ended with %d, not %d:\n%s%s" % (" ".join(arguments), result.returncode, expected,
+                                                            result.stdout.decode(), result.stderr.decode()))
+        return wall, read_events(watcher)
+
+    @staticmethod
+    def timed(command, **options):
+        options.setdefault("stdout", subprocess.DEVNULL)
+        start = time.monotonic()
+        subprocess.run(command, check=True, **options)
+        return time.monotonic() - start
+
+
+def waits_off(wall, operations, sleeps):
+    """The run less the silent workflow's idle waits: each waited operation costs whole 2-second
+    sleeps, of which only the operation's own time is work."""
+    waited = sum(o["seconds"] for o in operations)
+    return wall - max(0.0, sleeps * WAIT_SECONDS - waited)
+
+
+def payload_operation(operations, kind):
+    found = [o for o in operations if o["kind"] == kind]
+    if not found:
+        fail("the session log shows no %s operation" % kind)
+    return found[-1]
+
+
+def median(values):
+    return statistics.median(values) if values else float("nan")
+
+
+# ---- scenarios ----
+
+def measure_payload(bench, count, runs, media):
+    """Install and uninstall of N files next to cp -a and rm -rf of the same tree."""
+    medium = os.path.join(media, "medium-%d" % count)
+    make_medium(medium, count, False)
+    assets = os.path.join(medium, "payloads", "BenchPayload", "BenchPayload.dmg", "Assets")
+    size = sum(os.path.getsize(os.path.join(folder, name))
+               for folder, _, names in os.walk(assets) for name in names)
+    figures = {k: [] for k in ("install", "install_off", "install_engine", "copy", "uninstall", "uninstall_off",
+                               "uninstall_engine", "remove")}
+    for run in range(runs):
+        base = bench.new_root()
+        wall, (operations, _, sleeps) = bench.run_setup(base, ["--mode=silent", "--installerParent=" + medium])
+        figures["install"].append(wall)
+        figures["install_off"].append(waits_off(wall, operations, sleeps))
+        figures["install_engine"].append(payload_operation(operations, "PayloadInstaller")["seconds"])
+        copy = os.path.join(base, "root", "anchor")
+        figures["copy"].append(bench.timed(["cp", "-a", assets, copy]))
+
+        removal = os.path.join(base, "remove.xml")
+        deployment_file(removal, "remove")
+        wall, (operations, _, sleeps) = bench.run_setup(
+            base, ["--mode=silent", "--installerParent=" + medium, "--deploymentFile=" + removal])
+        figures["uninstall"].append(wall)
+        figures["uninstall_off"].append(waits_off(wall, operations, sleeps))
+        figures["uninstall_engine"].append(payload_operation(operations, "PayloadUninstaller")["seconds"])
+        figures["remove"].append(bench.timed(["rm", "-rf", copy]))
+        leftovers = os.listdir(os.path.join(base, "root", "Applications"))
+        if leftovers != ["Utilities"]:
+            fail("the uninstall left %s behind" % leftovers)
+        bench.drop_root(base)
+        progress("%d files, run %d: install %.2f s (engine %.2f s), cp -a %.2f s, uninstall %.2f s (engine %.2f s), "
+                 "rm -rf %.2f s" % (count, run + 1, figures["install"][-1], figures["install_engine"][-1],
+                                    figures["copy"][-1], figures["uninstall"][-1], figures["uninstall_engine"][-1],
+                                    figures["remove"][-1]))
+    result = {k: median(v) for k, v in figures.items()}
+    result["bytes"] = size
+    return result
+
+
+def measure_rollback(bench, count, runs, media):
+    good = os.path.join(media, "medium-%d" % count)
+    medium = os.path.join(media, "failing-%d" % count)
+    make_medium(good, count, False)
+    assets = os.path.join(good, "payloads", "BenchPayload", "BenchPayload.dmg", "Assets")
+    make_medium(medium, count, True, assets_from=assets)
+    rollbacks, removes = [], []
+    for run in range(runs):
+        base = bench.new_root()
+        _, (_, rolled, _) = bench.run_setup(base, ["--mode=silent", "--installerParent=" + medium], expected=22)
+        if not rolled:
+            fail("the session log shows no rollback")
+        rollbacks.append(rolled[-1])
+        copy = os.path.join(base, "root", "anchor")
+        subprocess.run(["cp", "-a", assets, copy], check=True)
+        removes.append(bench.timed(["rm", "-rf", copy]))
+        if os.listdir(os.path.join(base, "root", "Applications")) != ["Utilities"]:
+            fail("the rollback left files behind")
+        bench.drop_root(base)
+    return median(rollbacks), median(removes)
+
+
+def measure_startup(bench, runs, media):
+    medium = os.path.join(media, "medium-1000")
+    make_medium(medium, 1000, False)
+    base = bench.new_root()
+    setups, anchors = [], []
+    for _ in range(runs + 1):
+        wall, _ = bench.run_setup(base, ["--mode=terminal", "--installerParent=" + medium], watch=False)
+        setups.append(wall)
+        anchors.append(bench.timed(["sqlite3", ":memory:", ".quit"]))
+    bench.drop_root(base)
+    return median(setups[1:]), median(anchors[1:])
+
+
+def measure_records(bench, count, runs):
+    template_root = bench.new_root()
+    subprocess.run([bench.tool("caps_records_bench"), "0"], env=bench.environment(template_root), check=True)
+    template = os.path.join(template_root, "root", "Library", "Application Support", "Orvex", "caps", "caps.db")
+    collection = "bench0000000000000000000000000000"
+    statements = ["BEGIN;",
+                  "INSERT INTO tolk_collection (collectionID, collectionPayloadID, tsInstalled, tsModified) "
+                  "VALUES ('%s', '{00000000-0000-0000-0000-000000000000}', 1, 1);" % collection]
+    for i in range(count):
+        code = "{%08X-0000-4000-8000-000000000000}" % i
+        statements.append("INSERT OR REPLACE INTO tolk_payload (payloadID, productFamily, productName, version, "
+                          "signature) VALUES ('%s', 'Bench', 'Bench Payload', '1.0', '20240611.1');" % code)
+        statements.append("INSERT INTO tolk_collection_payload (collectionID, payloadID, installState, tsInstalled) "
+                          "VALUES ('%s', '%s', 0, 1);" % (collection, code))
+    statements.append("COMMIT;")
+    script = os.path.join(bench.work, "records.sql")
+    write_text(script, "\n".join(statements) + "\n")
+    setups, anchors = [], []
+    for _ in range(runs):
+        base = bench.new_root()
+        database = os.path.join(base, "root", "Library", "Application Support", "Orvex", "caps", "caps.db")
+        os.makedirs(os.path.dirname(database))
+        shutil.copy(template, database)
+        setups.append(bench.timed([bench.tool("caps_records_bench"), str(count)], env=bench.environment(base)))
+        anchor = os.path.join(base, "anchor.db")
+        shutil.copy(template, anchor)
+        with open(script) as sql:
+            anchors.append(bench.timed(["sqlite3", anchor], stdin=sql))
+        bench.drop_root(base)
+    bench.drop_root(template_root)
+    return median(setups), median(anchors)
+
+
+def measure_log_finish(bench, megabytes, runs):
+    template = os.path.join(bench.work, "session.log.template")
+    line = 0
+    with open(template, "w") as log:
+        written = 0
+        while written < megabytes << 20:
+            chunk = []
+            if line % 400 == 0:
+                chunk.append("[       1] Wed Dec  9 11:54:%02d 2026 DEBUG\n" % (line // 400 % 60))
+            chunk.append('%d Copying file "/tmp/.tempdirXXPysnTN/Assets/d%04d/f%06d.bin" to "/Applications/Bench '
+                         'Payload/d%04d/f%06d.bin"\n%d Copied\n' % (line, line // 100, line, line // 100, line, line))
+            text = "".join(chunk)
+            log.write(text)
+            written += len(text)
+            line += 1
+    setups, anchors = [], []
+    for _ in range(runs):
+        plain = os.path.join(bench.work, "session.log")
+        shutil.copy(template, plain)
+        setups.append(bench.timed([bench.tool("log_finish_bench"), plain]))
+        os.unlink(plain + ".gz")
+        with open(os.path.join(bench.work, "anchor.gz"), "wb") as out:
+            anchors.append(bench.timed(["gzip", "-6", "-c", template], stdout=out))
+    return median(setups), median(anchors)
+
+
+def progress(text):
+    sys.stderr.write(text + "\n")
+    sys.stderr.flush()
+
+
+# ---- the table ----
+
+def seconds(value):
+    return "%.3f s" % value if value < 10 else "%.1f s" % value
+
+
+def row(work, setup, anchor_name, anchor, goal, limit):
+    ratio = setup / anchor if anchor > 0 else float("inf")
+    verdict = "ok" if ratio <= limit else "OVER"
+    return "| %s | %s | %s %s | %.2f× | %s | %s |" % (work, seconds(setup), anchor_name, seconds(anchor), ratio, goal,
+                                                       verdict)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--build", default=os.path.join(SOURCE, "build"), help="the build folder (default: build)")
+    parser.add_argument("--runs", type=int, default=5, help="runs per figure (default 5; 3 at the largest size)")
+    parser.add_argument("--sizes", default="1000,10000,50000", help="payload sizes in files (default 1000,10000,50000)")
+    parser.add_argument("--work", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
+                        help="where the media and system roots go (default /dev/shm)")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    args = parser.parse_args()
+    sizes = sorted(int(size) for size in args.sizes.split(","))
+    if os.geteuid() != 0:
+        fail("Setup keeps its installation database in folders that only root may make: run as root")
+    bench = Bench(args)
+    try:
+        media = os.path.join(bench.work, "media")
+        os.makedirs(media)
+        payloads = {}
+        for count in sizes:
+            runs = args.runs if count < 50000 else min(args.runs, 3)
+            progress("measuring an install and uninstall of %d files (%d runs)" % (count, runs))
+            payloads[count] = measure_payload(bench, count, runs, media)
+        middle = 10000 if 10000 in payloads else sizes[len(sizes) // 2]
+        progress("measuring a rollback of %d files" % middle)
+        rollback, rollback_anchor = measure_rollback(bench, middle, args.runs, media)
+        progress("measuring start-up, database records and log finishing")
+        startup, startup_anchor = measure_startup(bench, args.runs, media)
+        records, records_anchor = measure_records(bench, 1000, args.runs)
+        finish, finish_anchor = measure_log_finish(bench, 100, args.runs)
+    finally:
+        bench.close()
+
+    p = payloads[middle]
+    label = "%d files / %d MB" % (middle, p["bytes"] // 1000000)
+    lines = ["| work | Setup | anchor | ratio | goal | |", "|---|---|---|---|---|---|",
+             row("install %s, whole run (waits included)" % label, p["install"], "cp -a", p["copy"], "—", float("inf")),
+             row("install %s, whole run, waits taken off" % label, p["install_off"], "cp -a", p["copy"], "≤ 3×", 3),
+             row("· the install thread's own run", p["install_engine"], "cp -a", p["copy"], "≤ 1.2×", 1.2)]
+    largest = max(sizes)
+    if largest != middle:
+        q = payloads[largest]
+        lines.append(row("install %d files / %d MB, whole run (waits included)" % (largest, q["bytes"] // 1000000),
+                         q["install"], "cp -a", q["copy"], "≤ 2×", 2))
+    lines += [row("uninstall %s, whole run (waits included)" % label, p["uninstall"], "rm -rf", p["remove"], "—",
+                  float("inf")),
+              row("uninstall %s, whole run, waits taken off" % label, p["uninstall_off"], "rm -rf", p["remove"],
+                  "≤ 3×", 3),
+              row("· the uninstall thread's own run", p["uninstall_engine"], "rm -rf", p["remove"], "≤ 2×", 2),
+              row("rollback of a failed install of %d files (the rollback itself)" % middle, rollback, "rm -rf",
+                  rollback_anchor, "≤ 1.5×", 1.5),
+              row("`Setup --mode=terminal` start-up", startup, "sqlite3 :memory: .quit", startup_anchor, "≤ 3×", 3),
+              row("1 000 payload records in one database session", records, "sqlite3 CLI, one transaction,",
+                  records_anchor, "≤ 1.2×", 1.2),
+              row("finishing (gzip) a 100 MB session log", finish, "gzip -6", finish_anchor, "≤ 1.1×", 1.1)]
+    print("\n".join(lines))
+    print()
+    print("Cost per file (milliseconds; the prescribed waits taken off the whole run):")
+    print("| files | install, whole run | install thread | uninstall, whole run | uninstall thread | cp -a | rm -rf |")
+    print("|---|---|---|---|---|---|---|")
+    for count in sizes:
+        f = payloads[count]
+        print("| %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f |" % (
+            count, 1000 * f["install_off"] / count, 1000 * f["install_engine"] / count,
+            1000 * f["uninstall_off"] / count, 1000 * f["uninstall_engine"] / count, 1000 * f["copy"] / count,
+            1000 * f["remove"] / count))
+    if len(sizes) > 1:
+        first, last = payloads[sizes[0]], payloads[sizes[-1]]
+        scale = float(sizes[0]) / sizes[-1]
+        print()
+        print("Growth of the cost per file from %d to %d files (goal ≤ 1.3×): install whole run %.2f×, install "
+              "thread %.2f×, uninstall whole run %.2f×, uninstall thread %.2f×" % (
+                  sizes[0], sizes[-1], last["install_off"] / first["install_off"] * scale,
+                  last["install_engine"] / first["install_engine"] * scale,
+                  last["uninstall_off"] / first["uninstall_off"] * scale,
+                  last["uninstall_engine"] / first["uninstall_engine"] * scale))
+
+
+if __name__ == "__main__":
+    main()
