@@ -1,11 +1,13 @@
 #include "platform/GuiApplication.h"
 
+#include "platform/HostInfo.h"
 #include "platform/RunLoop.h"
 
 #include <gtk/gtk.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <iostream>
 #include <utility>
 
@@ -51,6 +53,26 @@ void PumpEvents(double seconds)
         g_main_context_iteration(nullptr, TRUE);
 }
 
+// The main display: the primary monitor, else the first one, in the desktop's own pixels.
+bool GdkMainDisplaySize(std::uint32_t& width, std::uint32_t& height)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr)
+        return false;
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    if (monitor == nullptr && gdk_display_get_n_monitors(display) > 0)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (monitor == nullptr)
+        return false;
+    GdkRectangle area;
+    gdk_monitor_get_geometry(monitor, &area);
+    if (area.width <= 0 || area.height <= 0)
+        return false;
+    width = static_cast<std::uint32_t>(area.width);
+    height = static_cast<std::uint32_t>(area.height);
+    return true;
+}
+
 void Post(GuiApplication::Notification notification)
 {
     // Observers may add or remove observers; those that were there at the start are told.
@@ -87,6 +109,7 @@ bool GuiApplication::Load(const std::vector<std::string>& arguments)
     RunLoop::Main().SetWakeUpHandler([]() { g_idle_add(RunMainTasks, nullptr); });
     RunLoop::Main().SetEventPump(PumpEvents);
     g_idle_add(RunMainTasks, nullptr);
+    SetMainDisplaySizeSource(GdkMainDisplaySize);
     return true;
 }
 

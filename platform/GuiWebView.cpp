@@ -345,6 +345,11 @@ void GuiWebView::SetProcessTerminatedHandler(std::function<void()> handler)
     processTerminated_ = std::move(handler);
 }
 
+void GuiWebView::TerminatePageProcessForTesting()
+{
+    webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(view_));
+}
+
 void GuiWebView::DidFinishFrameLoad(bool mainFrame)
 {
     ++finishedLoads_;

@@ -65,6 +65,8 @@ public:
 
     // How many frame loads have finished since the view was made (for tests).
     unsigned FinishedFrameLoads() const { return finishedLoads_; }
+    // Ends the page's process as a crash would (for tests); the terminated handler is told.
+    void TerminatePageProcessForTesting();
 
 private:
     struct Signals;

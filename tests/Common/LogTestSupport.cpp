@@ -2,8 +2,6 @@
 
 #include "Logger.h"
 
-#include <zlib.h>
-
 #include <sys/stat.h>
 
 #include <atomic>
@@ -65,17 +63,5 @@ bool FileExists(const std::string& path)
     return lstat(path.c_str(), &info) == 0;
 }
 
-bool ReadGzip(const std::string& path, std::string& text)
-{
-    gzFile file = gzopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    char buffer[4096];
-    int count;
-    text.clear();
-    while ((count = gzread(file, buffer, sizeof(buffer))) > 0)
-        text.append(buffer, static_cast<std::size_t>(count));
-    return gzclose(file) == Z_OK && count == 0;
-}
 
 }  // namespace logtest

@@ -2,6 +2,7 @@
 // UTC, starting at Tue Dec 8 08:11:04 2026), and readers of plain and gzip files.
 #pragma once
 
+#include "support/GzipFile.h"
 #include "support/TempSystemRoot.h"
 
 #include <string>
@@ -24,7 +25,6 @@ private:
 
 std::vector<std::string> Lines(const std::string& text);
 bool FileExists(const std::string& path);
-// Every member of a gzip file, decompressed; false when it cannot be read.
-bool ReadGzip(const std::string& path, std::string& text);
+using tolktest::ReadGzip;
 
 }  // namespace logtest

@@ -3,16 +3,20 @@
 // system root; afterwards the installed files and the installation database are looked at.
 #include "ExampleMedium.h"
 
+#include "support/GzipFile.h"
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
 #include "caps/CapsTestSupport.h"
+
+#include "platform/HostInfo.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -87,4 +91,45 @@ TEST_F(SilentSetupTest, InstallsTheExamplePayloadAndRecordsIt)
                 ElementsAre("de_DE"));
     EXPECT_THAT(Query("SELECT value FROM payload_data WHERE domain = 0 AND key = 'INSTALLDIR'"),
                 ElementsAre(sysroot_.Path("/Applications/Orvex Sketchbook")));
+}
+
+TEST_F(SilentSetupTest, AnOperationTheWorkflowLeavesRunningEndsBeforeSetupDoes)
+{
+    // The payload takes a moment before it makes its folder; the workflow does not wait for it.
+    const std::string target = sysroot_.Path("/Applications/Left Running");
+    tolktest::WriteCommandImage(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg", tolktest::kExamplePayloadCode,
+                                "QENSpawn('/bin/sh', false, ['-c', 'sleep 1']);\n"
+                                "if (!QENCreateDirectory(QENGetProperty('INSTALLDIR'))) throw new Error('no folder');\n");
+    tolktest::WriteTextFile(medium_ + "/resources/common/scripts/silentWorkflow.js",
+                            std::string("var started = utils.parseAnswer(InstallPayload('") +
+                                tolktest::kExamplePayloadCode + "', 'install', utils.bencode({ INSTALLDIR: '" + target +
+                                "' })));\nif (utils.isError(started)) throw new Error('not started');\n");
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_TRUE(fs::is_directory(target));
+    // The session's log ends with the session, after everything the operation wrote.
+    std::string log;
+    ASSERT_TRUE(tolktest::ReadGzip(tolktest::SessionLogFolder(sysroot_) + "/Orvex Sketchbook 1.0.log.gz", log));
+    const std::string end = "END - Installer Session\n*=*=";
+    ASSERT_THAT(log, HasSubstr(end));
+    EXPECT_EQ(log.find('\n', log.rfind(end) + end.size()), log.size() - 1) << log.substr(log.rfind(end));
+}
+
+TEST_F(SilentSetupTest, TheWorkflowGetsTheMachinesFacts)
+{
+    std::uint64_t bytes = 0;
+    platform::ProcessorFeatures cpu;
+    ASSERT_TRUE(platform::PhysicalMemoryBytes(bytes) && platform::ReadProcessorFeatures(cpu));
+    // No display in silent mode; memory, processor and system version as the machine and the
+    // root tell them.
+    tolktest::WriteTextFile(
+        medium_ + "/resources/common/scripts/silentWorkflow.js",
+        "var text = GetSystemInfo();\nvar info = utils.parseAnswer(text);\n"
+        "if (utils.isError(info) || info.Display !== undefined || info.Memory.system !== '" +
+            std::to_string(bytes >> 20) + "' || info.CPU.SSE2 !== '" + (cpu.sse2 ? "1" : "0") + "' || info.CPU.NX !== '" +
+            (cpu.nx ? "1" : "0") + "' || info.Macintosh.Version !== '10.4.11')\n  throw new Error(text);\n");
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/Folders.h"
 #include "platform/Gestalt.h"
+#include "platform/HostInfo.h"
 
 #include "support/TempSystemRoot.h"
 
@@ -103,14 +104,30 @@ TEST_F(SystemInfoObjectsTest, HostGetters)
     EXPECT_EQ(DisplayPropertiesLO::ImplGetHeight(result), 0);
     EXPECT_EQ(result.getInt(), 900);
 
-#if defined(__x86_64__) || defined(__i386__)
+    // The processor's own answers.
+    platform::ProcessorFeatures cpu;
+    ASSERT_TRUE(platform::ReadProcessorFeatures(cpu));
     EXPECT_EQ(CPUPropertiesLO::ImplIsSSE2Supported(result), 0);
-    EXPECT_TRUE(result.getBool());
-#endif
+    EXPECT_EQ(result.getBool(), cpu.sse2);
     EXPECT_EQ(CPUPropertiesLO::ImplIsAltiVecSupported(result), 0);
-    EXPECT_FALSE(result.getBool());
+    EXPECT_EQ(result.getBool(), cpu.altiVec);
     EXPECT_EQ(CPUPropertiesLO::ImplIsNXSupported(result), 0);
-    EXPECT_FALSE(result.getBool());
+    EXPECT_EQ(result.getBool(), cpu.nx);
+}
+
+TEST(ProcessorFeaturesTest, ReadFromTheProcessorDescription)
+{
+    // An Intel processor (3dnowprefetch is not 3DNow), a PowerPC G4 and an ARM processor, whose
+    // description has none of the features asked about.
+    const platform::ProcessorFeatures intel = platform::ParseProcessorFeatures(
+        "processor\t: 0\nflags\t\t: fpu pae mmx sse sse2 nx 3dnowprefetch\n\nprocessor\t: 1\nflags\t\t: 3dnow\n");
+    EXPECT_TRUE(intel.mmx && intel.nx && intel.pae && intel.sse && intel.sse2);
+    EXPECT_FALSE(intel.amd3DNow || intel.altiVec);
+    const platform::ProcessorFeatures g4 = platform::ParseProcessorFeatures("cpu\t\t: 7447A, altivec supported\n");
+    EXPECT_TRUE(g4.altiVec);
+    EXPECT_FALSE(g4.mmx || g4.sse);
+    const platform::ProcessorFeatures arm = platform::ParseProcessorFeatures("Features\t: fp asimd evtstrm aes\n");
+    EXPECT_FALSE(arm.mmx || arm.nx || arm.pae || arm.sse || arm.sse2 || arm.amd3DNow || arm.altiVec);
 }
 
 }  // namespace

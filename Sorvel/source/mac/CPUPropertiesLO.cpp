@@ -1,19 +1,15 @@
 #include "CPUPropertiesLO.h"
 
-#include "platform/Folders.h"
-#include "platform/Gestalt.h"
+#include "platform/HostInfo.h"
 
 namespace {
 
-// Bit 4 of the PowerPC features: vector instructions.
-const std::int32_t kPPCFeatureAltiVec = 1 << 4;
-
-int AnswerIntel(Mivor::Variant& result)
+// The answer of one feature as the processor reports it; false when it cannot be asked.
+int Answer(Mivor::Variant& result, bool platform::ProcessorFeatures::*feature)
 {
     result.setBool(false);
-    std::int32_t architecture = 0;
-    if (platform::Gestalt(platform::FourCharCode('s', 'y', 's', 'a'), architecture) == 0 &&
-        architecture == platform::kGestaltIntel)
+    platform::ProcessorFeatures features;
+    if (platform::ReadProcessorFeatures(features) && features.*feature)
         result.setBool(true);
     return 0;
 }
@@ -22,41 +18,35 @@ int AnswerIntel(Mivor::Variant& result)
 
 int CPUPropertiesLO::ImplIsMMXSupported(Mivor::Variant& result)
 {
-    return AnswerIntel(result);
+    return Answer(result, &platform::ProcessorFeatures::mmx);
 }
 
 int CPUPropertiesLO::ImplIsPAESupported(Mivor::Variant& result)
 {
-    return AnswerIntel(result);
+    return Answer(result, &platform::ProcessorFeatures::pae);
 }
 
 int CPUPropertiesLO::ImplIsSSESupported(Mivor::Variant& result)
 {
-    return AnswerIntel(result);
+    return Answer(result, &platform::ProcessorFeatures::sse);
 }
 
 int CPUPropertiesLO::ImplIsSSE2Supported(Mivor::Variant& result)
 {
-    return AnswerIntel(result);
+    return Answer(result, &platform::ProcessorFeatures::sse2);
 }
 
 int CPUPropertiesLO::ImplIsNXSupported(Mivor::Variant& result)
 {
-    result.setBool(false);
-    return 0;
+    return Answer(result, &platform::ProcessorFeatures::nx);
 }
 
 int CPUPropertiesLO::ImplIs3DNowSupported(Mivor::Variant& result)
 {
-    result.setBool(false);
-    return 0;
+    return Answer(result, &platform::ProcessorFeatures::amd3DNow);
 }
 
 int CPUPropertiesLO::ImplIsAltiVecSupported(Mivor::Variant& result)
 {
-    result.setBool(false);
-    std::int32_t features = 0;
-    if (platform::Gestalt(platform::FourCharCode('p', 'p', 'c', 'f'), features) == 0 && (features & kPPCFeatureAltiVec) != 0)
-        result.setBool(true);
-    return 0;
+    return Answer(result, &platform::ProcessorFeatures::altiVec);
 }

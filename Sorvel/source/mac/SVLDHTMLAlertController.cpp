@@ -43,8 +43,10 @@ SVLDHTMLAlertController::SVLDHTMLAlertController()
     dhtmlView_->SetConfirmHandler(
         [this](const std::string& message) { return webViewRunJavaScriptConfirmPanelWithMessage(message); });
     dhtmlView_->SetFrameLoadHandler([this](bool mainFrame) { webViewDidFinishLoadForFrame(mainFrame); });
-    // A page whose process died will never finish loading or end the alert itself.
+    // A page whose process died will never finish loading or end the alert itself: the alert
+    // ends as one dismissed without an answer, never with an earlier alert's exit text.
     dhtmlView_->SetProcessTerminatedHandler([this]() {
+        alertData_->exitString.reset();
         alertData_->pageLoaded = true;
         modalAborted_ = true;
         platform::GuiApplication::WakeUp();

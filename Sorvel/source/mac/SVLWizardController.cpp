@@ -18,6 +18,7 @@
 #include "SorvelDataAccess.h"
 #include "SorvelMutationAccess.h"
 #include "SorvelUserInterfaceJSPublisher.h"
+#include "ThreadPayloadOperationState.h"
 #include "TolkConstants.h"
 #include "UIDriverFullGUI.h"
 #include "caps.h"
@@ -208,6 +209,12 @@ void SVLWizardController::applicationDidFinishLaunching()
 
 void SVLWizardController::applicationWillTerminate()
 {
+    // What an operation still running would record must be known, and its rollback done, before
+    // the clean-up decides whether the session left anything installed.
+    if (wizardData_ && wizardData_->engine != nullptr) {
+        ThreadPayloadOperationState state;
+        wizardData_->engine->FinishInstallThread(true, state);
+    }
     UninstallBootstrapperIfUnused();
     if (launchObserver_ != 0)
         platform::GuiApplication::RemoveObserver(launchObserver_);

@@ -31,9 +31,6 @@
 
 namespace {
 
-const std::uint32_t kIntelCPUAttributes = 0x3E;  // MMX, NX, PAE, SSE and SSE2
-const std::uint32_t kAltiVecCPUAttribute = 128;
-const std::int32_t kPPCFeatureVector = 16;    // bit value of the vector unit in the 'ppcf' answer
 const std::int32_t kPPCFeature64Bit = 64;     // bit value of 64-bit support in the 'ppcf' answer
 const std::uint32_t kVolumeIconSize = 32;
 
@@ -158,15 +155,16 @@ bool SorvelDataAccess::ImplGetTotalSystemRAM(std::uint64_t& megabytes)
 
 bool SorvelDataAccess::ImplGetSupportedCPUAttributes(std::uint32_t& attributes)
 {
-    std::uint32_t bits = 0;
-    std::int32_t answer = 0;
-    if (platform::Gestalt(Selector("sysa"), answer) == 0 && answer == platform::kGestaltIntel)
-        bits |= kIntelCPUAttributes;
-    if (platform::Gestalt(Selector("ppcf"), answer) == 0 && (answer & kPPCFeatureVector) != 0)
-        bits |= kAltiVecCPUAttribute;
-    if (bits == 0)
+    // What the processor itself reports. One that has none of these features is described as
+    // such rather than taken for a failed query.
+    platform::ProcessorFeatures features;
+    if (!platform::ReadProcessorFeatures(features))
         return false;
-    attributes = bits;
+    const std::uint32_t none = 0;
+    attributes = (features.mmx ? kCPUBitMMX : none) | (features.nx ? kCPUBitNX : none) |
+                 (features.pae ? kCPUBitPAE : none) | (features.sse ? kCPUBitSSE : none) |
+                 (features.sse2 ? kCPUBitSSE2 : none) | (features.amd3DNow ? kCPUBit3DNow : none) |
+                 (features.altiVec ? kCPUBitAltiVec : none);
     return true;
 }
 

@@ -105,6 +105,11 @@ public:
     bool PeekInstallThreadMessage(bool& waiting, std::string& messageId, std::string& json);
     // Answers the oldest question when the id matches it; true when there is no request queue.
     bool PostInstallThreadMessageResult(const std::string& messageId, unsigned long option);
+    // Returns once no operation runs on the install thread, serving the run loop meanwhile. With
+    // cancel, the running operation is asked to stop (it still rolls back what it did) and its
+    // question whether to is answered yes; without, it runs to its end and each question it asks
+    // gets no answer (0). The final status goes to state; false when no operation ever ran.
+    bool FinishInstallThread(bool cancel, ThreadPayloadOperationState& state);
 
     // ---- Bootstrapper and media ----
 

@@ -19,6 +19,8 @@
 #include "ThreadOperation.h"
 #include "ThreadPayloadOperation.h"
 #include "ThreadPayloadOperationState.h"
+#include "ThreadUtils.h"
+#include "TolkMessage.h"
 #include "TolkConstants.h"
 #include "UIThreadOperationManager.h"
 #include "UninstallBootstrapperOperation.h"
@@ -33,6 +35,9 @@ namespace {
 const std::int32_t kUIModeSilent = 2;
 const int kExitScriptingEngine = 3;
 const int kExitMediaOptimization = 13;
+
+// Seconds between looks at an install thread that is being finished.
+const unsigned long kFinishPollInterval = 1;
 
 const char* const kDefaultProductName = "Orvex Setup";
 const char* const kDefaultLanguage = "en_US";
@@ -214,6 +219,26 @@ bool InstallerEngine::PostInstallThreadMessageResult(const std::string& messageI
     if (!uiOperationManager_)
         return true;
     return uiOperationManager_->PopThreadMessage(messageId, option);
+}
+
+bool InstallerEngine::FinishInstallThread(bool cancel, ThreadPayloadOperationState& state)
+{
+    bool running = false;
+    if (!GetInstallThreadStatus(running, state))
+        return false;
+    if (running && cancel)
+        PostThreadMessage(TolkMessages::kCancelRequest);
+    // Yes to the question whether to cancel; otherwise no answer, as a waiting script call gives.
+    const unsigned long answer = cancel ? TolkUIRequest::kResponseYes : TolkUIRequest::kResponseUnknown;
+    while (running) {
+        bool waiting = false;
+        std::string messageId, json;
+        if (!(PeekInstallThreadMessage(waiting, messageId, json) && waiting &&
+              PostInstallThreadMessageResult(messageId, answer)))
+            ThreadUtils::ThreadSleep(kFinishPollInterval);
+        GetInstallThreadStatus(running, state);
+    }
+    return true;
 }
 
 // ---- Bootstrapper and media

@@ -124,10 +124,18 @@ public:
     static bool ImplIsThirdPartyPayloadInstalled(InstallerEngine* engine, const std::string& orvexCode,
                                                  boost::shared_ptr<PayloadAccessor>& accessor, bool& installed);
 
+    // False when there is no display.
     static bool ImplGetDisplayWidthAndHeight(std::uint32_t& width, std::uint32_t& height);
     // Megabytes.
     static bool ImplGetTotalSystemRAM(std::uint64_t& megabytes);
-    // The CPU bits of GetSystemInfo ("MMX" 2 ... "AltiVec" 128); false when none is set.
+    // The CPU bits of GetSystemInfo; false when the processor cannot be asked.
+    static constexpr std::uint32_t kCPUBitMMX = 2;
+    static constexpr std::uint32_t kCPUBitNX = 4;
+    static constexpr std::uint32_t kCPUBitPAE = 8;
+    static constexpr std::uint32_t kCPUBitSSE = 16;
+    static constexpr std::uint32_t kCPUBitSSE2 = 32;
+    static constexpr std::uint32_t kCPUBit3DNow = 64;
+    static constexpr std::uint32_t kCPUBitAltiVec = 128;
     static bool ImplGetSupportedCPUAttributes(std::uint32_t& attributes);
     static bool ImplGetCPUArchitectureFlags(std::uint32_t& flags);
     static bool ImplDoesUserHaveSufficientCredentials(bool& hasCredentials);

@@ -32,14 +32,6 @@ std::string WrongArgumentCount()
     return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
 }
 
-const std::uint32_t kCPUBitMMX = 2;
-const std::uint32_t kCPUBitNX = 4;
-const std::uint32_t kCPUBitPAE = 8;
-const std::uint32_t kCPUBitSSE = 16;
-const std::uint32_t kCPUBitSSE2 = 32;
-const std::uint32_t kCPUBit3DNow = 64;
-const std::uint32_t kCPUBitAltiVec = 128;
-
 const std::uint32_t kArchitectureIntel32 = 2;
 const std::uint32_t kArchitecturePPC = 4;
 const std::uint32_t kArchitectureAMD64 = 8;
@@ -210,12 +202,11 @@ std::string SorvelDataAccess::GetSystemInfo(const ArgumentList& arguments)
     JSONUtilities::JSONObject answer;
     SorvelJSPublisherUtilities::JSResult failure = SorvelJSPublisherUtilities::JSResult();
     bool failed = false;
-    // Each step runs only while every step before it succeeded.
+    // Each step runs only while every step before it succeeded. A run without a display (the
+    // silent workflow, a terminal) has no display to describe: it is left out, and the facts
+    // of the machine are still answered.
     std::uint32_t width = 0, height = 0;
-    if (!ImplGetDisplayWidthAndHeight(width, height)) {
-        failed = true;
-        failure = SorvelJSPublisherUtilities::kJSResultDisplayQueryFailed;
-    } else {
+    if (ImplGetDisplayWidthAndHeight(width, height)) {
         JSONUtilities::JSONObject* display = answer.AddObject("Display");
         display->AddProperty("width", width);
         display->AddProperty("height", height);

@@ -9,6 +9,7 @@
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
 #include "SorvelMutationAccess.h"
+#include "ThreadPayloadOperationState.h"
 
 #include <cstdint>
 #include <iostream>
@@ -80,11 +81,33 @@ bool UIDriverSilentJSWorkflow::RunWorkflowScripts()
 
     Mivor::Variant result;
     std::string errorText;
-    if (!bridge.EvalScript(script, result, errorText)) {
+    const bool succeeded = bridge.EvalScript(script, result, errorText);
+    FinishLeftOperation(logger, !succeeded);
+    if (!succeeded) {
         std::cout << "Javascript error in Tessel: " << errorText << std::endl;
         return false;
     }
     return true;
+}
+
+void UIDriverSilentJSWorkflow::FinishLeftOperation(Logger* logger, bool cancel)
+{
+    // The session, its log and the locks of the publishers end with the workflow: an operation
+    // the script started without waiting for it ends first. One of a script that failed is
+    // cancelled, one of a workflow that ran to its end may finish its work.
+    bool running = false;
+    ThreadPayloadOperationState state;
+    if (!engine_.GetInstallThreadStatus(running, state) || !running)
+        return;
+    if (logger != nullptr)
+        logger->AppendToLog(LogAppender::kLogWarn, cancel ? "The silent workflow failed while a payload operation "
+                                                            "was running; cancelling it."
+                                                          : "The silent workflow ended while a payload operation "
+                                                            "was running; waiting for it to end.");
+    engine_.FinishInstallThread(cancel, state);
+    if (logger != nullptr)
+        logger->AppendToLog(LogAppender::kLogWarn,
+                            "The payload operation ended with status " + std::to_string(state.statusMessage.Code()));
 }
 
 UIDriverSilentJSWorkflow::PublisherList UIDriverSilentJSWorkflow::MakePublishers(Logger* logger)

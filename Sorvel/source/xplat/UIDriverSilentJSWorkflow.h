@@ -25,10 +25,16 @@ public:
 
 protected:
     // Run after the session check: loads the scripts, publishes the methods to a new script
-    // engine and evaluates the scripts there as one text.
+    // engine and evaluates the scripts there as one text. An operation that the scripts left
+    // running ends before the publishers do.
     bool RunWorkflowScripts();
 
     // The publishers whose methods the scripts may call, in the order of their group: data
     // access, then mutation access (no window calls in this mode). Tests offer their own.
     virtual PublisherList MakePublishers(Logger* logger);
+
+private:
+    // Waits for (or, with cancel, cancels) an operation still running on the install thread, and
+    // logs that it did.
+    void FinishLeftOperation(Logger* logger, bool cancel);
 };

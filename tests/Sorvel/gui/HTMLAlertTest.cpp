@@ -111,4 +111,17 @@ TEST_F(HTMLAlertTest, ASecondAlertWhileOneShowsIsRefused)
     EXPECT_EQ(secondResult, "untouched");
 }
 
+TEST_F(HTMLAlertTest, AnAlertWhosePageCrashesAnswersAsDismissed)
+{
+    EXPECT_EQ(ReturnValue(ShowAlert(ExitingAlert("'first'"))), "first");
+    // The second alert's page dies while it shows its own panel, before it could end the alert.
+    whileAlertShows_ = [this]() { Alert().dhtmlView().TerminatePageProcessForTesting(); };
+    const std::string answer = ShowAlert("<html><body><script>function DQENOnLoad() { alert('crash'); "
+                                         "DQEN.UIExitDialog('never'); }</script></body></html>");
+    EXPECT_EQ(answer, "{\"returnValue\":\"\"}");
+    EXPECT_FALSE(Alert().alertData().showing);
+    whileAlertShows_ = nullptr;
+    EXPECT_EQ(ReturnValue(ShowAlert(ExitingAlert("'third'"))), "third") << "the window serves the next alert";
+}
+
 }  // namespace tolktest

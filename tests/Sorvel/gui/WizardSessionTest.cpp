@@ -2,6 +2,9 @@
 #include "WizardFixture.h"
 
 #include "PayloadSessionManager.h"
+#include "SorvelQENPayloadController.h"
+#include "UIThreadOperationManager.h"
+#include "Sorvel/FakeThreadOperation.h"
 #include "caps.h"
 #include "capsiHooks.h"
 
@@ -9,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace tolktest {
 
@@ -87,6 +93,43 @@ TEST_F(WizardSessionTest, QuittingWhileBootstrappingKeepsTheBootstrapper)
     engine_->bootstrapping_ = true;
     platform::GuiApplication::Terminate();
     EXPECT_TRUE(std::filesystem::exists(UninstallScript()));
+}
+
+TEST_F(WizardSessionTest, QuittingDuringAnInstallCancelsItAndWaitsForItsRollbackBeforeTheCleanUp)
+{
+    RecordBootstrapper();
+    engine_->SetSessionInitialized(true);
+    engine_->SetUIThreadOperationManagerForTesting(
+        boost::shared_ptr<UIThreadOperationManager>(new UIThreadOperationManager(nullptr)));
+
+    // An install that goes on until it is told to stop, through the command engine's controls,
+    // or until the test lets it finish; when stopped it rolls back, which takes a moment.
+    std::atomic<bool> release{false};
+    std::atomic<int> rolledBack{0};  // 1 rolled back while the bootstrapper was there, 2 after it was gone
+    const std::string bootstrapper = UninstallScript();
+    boost::shared_ptr<ThreadOperation> install(new FakeThreadOperation(
+        [&release, &rolledBack, bootstrapper](FakeThreadOperation& operation, UIThreadOperationManager& manager) {
+            std::vector<UserInterfaceMessagePrompt> prompts;
+            SorvelQENPayloadController controller(operation, manager, prompts);
+            while (!release) {
+                if (!controller.HandleControlMessages()) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    rolledBack = std::filesystem::exists(bootstrapper) ? 1 : 2;
+                    return 1;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            return 0;
+        }));
+    ASSERT_TRUE(engine_->InstallPayload(install));
+
+    platform::GuiApplication::Terminate();
+    release = true;
+    ThreadPayloadOperationState state;
+    engine_->FinishInstallThread(false, state);
+    EXPECT_EQ(rolledBack, 1) << "the install was stopped and rolled back before the clean-up";
+    EXPECT_EQ(state.statusMessage.Code(), ThreadPayloadOperationState::kUnknownStatusCode);
+    EXPECT_FALSE(std::filesystem::exists(UninstallScript())) << "nothing of the session stayed installed";
 }
 
 }  // namespace tolktest

@@ -1,6 +1,7 @@
 #include "GuiTestSupport.h"
 
 #include "platform/GuiPasteboard.h"
+#include "platform/HostInfo.h"
 #include "platform/RunLoop.h"
 
 #include <thread>
@@ -35,6 +36,14 @@ TEST_F(GuiTest, ATerminationWhileLoadingSkipsTheLaunchAndTheLoop)
                                           [&launched]() { launched = true; });
     EXPECT_EQ(platform::GuiApplication::Main({"Setup"}, []() { platform::GuiApplication::Terminate(); }), 0);
     EXPECT_FALSE(launched);
+}
+
+TEST_F(GuiTest, AnOpenDisplayGivesTheMainDisplaysSize)
+{
+    std::uint32_t width = 0, height = 0;
+    ASSERT_TRUE(platform::MainDisplaySize(width, height));
+    EXPECT_GT(width, 0u);
+    EXPECT_GT(height, 0u);
 }
 
 TEST_F(GuiTest, SleepingOnTheMainThreadServesTasksOfOtherThreads)
