@@ -359,6 +359,31 @@ bool CapsiDataStore::inTransaction() const
     return db_ != nullptr && !sqlite3_get_autocommit(db_);
 }
 
+capsStatus CapsiDataStore::beginSavepoint(const std::string& name)
+{
+    if (db_ == nullptr)
+        return status_;
+    char* sql = sqlite3_mprintf("SAVEPOINT \"%w\"", name.c_str());
+    if (sql == nullptr)
+        return kCapsNoMemory;
+    const capsStatus status = execute(sql);
+    sqlite3_free(sql);
+    return status;
+}
+
+capsStatus CapsiDataStore::endSavepoint(const std::string& name, bool keep)
+{
+    if (db_ == nullptr)
+        return status_;
+    char* sql = keep ? sqlite3_mprintf("RELEASE \"%w\"", name.c_str())
+                     : sqlite3_mprintf("ROLLBACK TO \"%w\"; RELEASE \"%w\"", name.c_str(), name.c_str());
+    if (sql == nullptr)
+        return kCapsNoMemory;
+    const capsStatus status = execute(sql);
+    sqlite3_free(sql);
+    return status;
+}
+
 capsStatus CapsiDataStore::rollback()
 {
     if (db_ == nullptr || sqlite3_get_autocommit(db_))

@@ -54,6 +54,10 @@ public:
     capsStatus rollback();
     // Whether a transaction is open: something was written since the last commit or rollback.
     bool inTransaction() const;
+    /* Savepoints of that name: opening one outside a transaction begins it, and keeping (releasing)
+       the outermost commits it. Undoing rolls back to the savepoint and releases it. */
+    capsStatus beginSavepoint(const std::string& name);
+    capsStatus endSavepoint(const std::string& name, bool keep);
 
 private:
     capsStatus vprepare(sqlite3_stmt** statement, const char* format, va_list arguments);

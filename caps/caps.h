@@ -34,6 +34,20 @@ capsStatus capsSessionRollback(capsiSession* session);
 // Commits (with backup), closes the file and frees the handle; the close's status.
 capsStatus capsCloseSession(capsiSession* session);
 
+/* ---- Shared sessions: several writers of one transaction ---- */
+
+// A further handle on the session's connection, so that separate pieces of work write into one
+// transaction instead of waiting for each other's write lock. Each handle works in a part of
+// its own (capsSessionBeginPart): on a shared handle, capsSessionCommit keeps the handle's part
+// and capsSessionRollback undoes it, leaving the other handles' work alone (both do nothing while
+// the handle has no open part). Closing a handle
+// while another still shares the connection only frees it; closing the last one discards what
+// no part kept and closes the connection.
+capsStatus capsShareSession(capsiSession* session, capsiSession** out);
+// Opens the handle's part (an SQLite savepoint; 10 when one is open already). Parts nest and are
+// ended newest first; keeping the outermost commits the transaction it began (with backup).
+capsStatus capsSessionBeginPart(capsiSession* session);
+
 /* ---- Collections ---- */
 
 capsStatus capsAddCollection(capsiSession* session, const char* collectionID, const char* collectionPayloadID);

@@ -4,7 +4,9 @@
 #include "capsiFiles.h"
 #include "capsiSession.h"
 
+#include <atomic>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -133,10 +135,66 @@ capsStatus capsBackup()
     return status;
 }
 
+namespace {
+
+// Ends the handle's open part: kept, or undone. Keeping the outermost part commits the
+// transaction, which refreshes the backup copy as every commit does.
+capsStatus EndPart(capsiSession* session, bool keep)
+{
+    CapsiDataStore* store = capsiStoreOf(session);
+    if (store == nullptr)
+        return kCapsOK;
+    const capsStatus ended = store->endSavepoint(session->part, keep);
+    if (ended != kCapsOK)
+        return ended;
+    session->part.clear();
+    if (keep && !store->inTransaction() && session->backsUpInstallationDatabase)
+        capsBackup();
+    return kCapsOK;
+}
+
+}  // namespace
+
+capsStatus capsShareSession(capsiSession* session, capsiSession** out)
+{
+    if (session == nullptr || out == nullptr)
+        return kCapsBadArgument;
+    *out = nullptr;
+    capsiSession* handle = new (std::nothrow) capsiSession;
+    if (handle == nullptr)
+        return kCapsNoMemory;
+    handle->store = session->store;
+    handle->backsUpInstallationDatabase = session->backsUpInstallationDatabase;
+    handle->shared = true;
+    session->shared = true;
+    *out = handle;
+    return kCapsOK;
+}
+
+capsStatus capsSessionBeginPart(capsiSession* session)
+{
+    if (session == nullptr || !session->part.empty())
+        return kCapsBadArgument;
+    CapsiDataStore* store = capsiStoreOf(session);
+    if (store == nullptr)
+        return kCapsFailure;
+    // Unique in the process, so that a part ended out of order can never end another's.
+    static std::atomic<unsigned long long> parts(0);
+    const std::string name = "caps_part_" + std::to_string(++parts);
+    const capsStatus begun = store->beginSavepoint(name);
+    if (begun == kCapsOK)
+        session->part = name;
+    return begun;
+}
+
 capsStatus capsSessionCommit(capsiSession* session)
 {
     if (session == nullptr)
         return kCapsBadArgument;
+    if (!session->part.empty())
+        return EndPart(session, true);
+    if (session->shared)
+        return kCapsOK;  // the other handles' work is theirs to keep
     CapsiDataStore* store = capsiStoreOf(session);
     if (store == nullptr)
         return kCapsOK;
@@ -155,6 +213,10 @@ capsStatus capsSessionRollback(capsiSession* session)
 {
     if (session == nullptr)
         return kCapsBadArgument;
+    if (!session->part.empty())
+        return EndPart(session, false);
+    if (session->shared)
+        return kCapsOK;
     CapsiDataStore* store = capsiStoreOf(session);
     if (store == nullptr)
         return kCapsOK;
@@ -165,6 +227,22 @@ capsStatus capsCloseSession(capsiSession* session)
 {
     if (session == nullptr)
         return kCapsBadArgument;
+    if (session->shared) {
+        // The transaction belongs to the parts: what none of them kept is discarded.
+        capsStatus status = kCapsOK;
+        if (!session->part.empty())
+            status = EndPart(session, false);
+        if (session->store.use_count() == 1) {
+            if (CapsiDataStore* store = capsiStoreOf(session)) {
+                const capsStatus rolledBack = store->rollback();
+                const capsStatus closed = store->dbClose();
+                if (status == kCapsOK)
+                    status = rolledBack != kCapsOK ? rolledBack : closed;
+            }
+        }
+        delete session;
+        return status;
+    }
     // A commit that failed lost the session's writes: that, not the close, is what the caller
     // must hear about.
     const capsStatus committed = capsSessionCommit(session);

@@ -7,10 +7,16 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <string>
+
 struct capsiSession {
     boost::shared_ptr<CapsiDataStore> store;
     // Set for sessions on "caps.db": only their commits can change what its backup copy holds.
     bool backsUpInstallationDatabase = false;
+    // Made by or for capsShareSession: the connection has further handles.
+    bool shared = false;
+    // The savepoint of the handle's open part; empty when none is open.
+    std::string part;
 };
 
 // The store of a session, or null for a session without one.

@@ -1,6 +1,7 @@
 #include "QENCAPSCommandSteps.h"
 
 #include "CAPSLoggingUtilities.h"
+#include "QENCAPSRunSession.h"
 
 #include <boost/format.hpp>
 
@@ -9,7 +10,7 @@ namespace QENCAPSCommandSteps {
 bool OpenSession(LogAppender& log, capsiSession*& session)
 {
     session = nullptr;
-    const capsStatus status = capsOpenSession(&session);
+    const capsStatus status = QENCAPSRunSession::Open(&session, true);
     if (status == kCapsOK && session != nullptr)
         return true;
     session = nullptr;

@@ -1,5 +1,5 @@
 // QENCAPSCommandSteps: the steps that the installation-database commands share: opening their
-// own session, one package-management step judged and logged, undoing a failed perform, and
+// session (during an engine run, a part of the run's one transaction), one package-management step judged and logged, undoing a failed perform, and
 // discarding what the engine never decided on before the session is closed.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 namespace QENCAPSCommandSteps {
 
-// Opens a session into session; on failure logs the status at error level and leaves it null.
+// Opens a session into session (QENCAPSRunSession::Open, with a part); on failure logs the status at error level and leaves it null.
 bool OpenSession(LogAppender& log, capsiSession*& session);
 
 // Runs the package-management operation in the session and logs its result. Done only when the

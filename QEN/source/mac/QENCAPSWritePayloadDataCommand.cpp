@@ -1,6 +1,7 @@
 #include "QENCAPSWritePayloadDataCommand.h"
 
 #include "QENCAPSCommandSteps.h"
+#include "QENCAPSRunSession.h"
 #include "TolkConstants.h"
 
 #include <boost/format.hpp>
@@ -59,7 +60,7 @@ bool QENCAPSWritePayloadDataCommand::CAPSInit()
     if (session_ != nullptr)
         return true;
     capsiSession* session = nullptr;
-    const capsStatus status = capsOpenSession(&session);
+    const capsStatus status = QENCAPSRunSession::Open(&session, true);
     session_ = status == kCapsOK ? session : nullptr;
     log_.AppendToLog(LogAppender::kLogDebug,
                      (boost::format("capsOpenSession for payload with ID \"%1%\" returned \"%2%\"") % payloadID_ %

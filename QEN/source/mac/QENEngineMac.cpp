@@ -2,6 +2,7 @@
 
 #include "FileSystemUtils.h"
 #include "FolderResolver.h"
+#include "QENCAPSRunSession.h"
 #include "QENGlobalsLC.h"
 #include "QENPathAttributesLO.h"
 #include "QENScUtils.h"
@@ -74,18 +75,22 @@ bool QENEngine::UninstallPayload(QENController& controller, LogAppender& log, co
 
 QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
                            const PropertyMap& clientProperties)
-    : QENEngine(controller, log, payloadPath, clientProperties), imageMounter_(new DiskImageMounter(payloadPath))
+    : QENEngine(controller, log, payloadPath, clientProperties), preludeSaved_(false), replaceStoredScript_(false),
+      replacedStoredScript_(false), replacedScriptPath_(std::string("/")),
+      imageMounter_(new DiskImageMounter(payloadPath)), globals_(nullptr)
 {
 }
 
 QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const std::string& identifier,
                            const PropertyMap& clientProperties)
-    : QENEngine(controller, log, identifier, clientProperties)
+    : QENEngine(controller, log, identifier, clientProperties), preludeSaved_(false), replaceStoredScript_(false),
+      replacedStoredScript_(false), replacedScriptPath_(std::string("/")), globals_(nullptr)
 {
 }
 
 QENEngineMac::~QENEngineMac()
 {
+    globals_ = nullptr;
     scriptEngine_.reset();
     payloadDataStore_.reset();
 }
@@ -132,6 +137,7 @@ bool QENEngineMac::InstallQENPayload()
     const std::string image = payloadPath_.AsUTF8String();
     log_->AppendToLog(LogAppender::kLogInfo, "Beginning installation for payload at " + image);
     controller_.InstallStarted();
+    QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
@@ -140,19 +146,33 @@ bool QENEngineMac::InstallQENPayload()
         result = RunScriptPhase([&]() {
             InsertImageRunProperties(mountPoint, "install");
             std::string identifier;
-            return ProcessSorvelScript(kSetupScript) && RemoveUpgradedPayloads(removalList) &&
-                   LoadUninstallConditionalData(mountPoint) && GetPayloadIdentifier(identifier) &&
-                   ProcessPayloadPrefix(identifier, "install") && ProcessSorvelScript(kConditionsPrefixScript) &&
+            if (!ProcessSorvelScript(kSetupScript) || !RemoveUpgradedPayloads(removalList) ||
+                !LoadUninstallConditionalData(mountPoint) || !GetPayloadIdentifier(identifier))
+                return false;
+            // A fresh install records the payload anew: what an earlier install of it stored is
+            // replaced, not extended (its entries would run twice, and its database removal a
+            // second time, which the one-write rule refuses).
+            replaceStoredScript_ = true;
+            return ProcessPayloadPrefix(identifier, "install") && ProcessSorvelScript(kConditionsPrefixScript) &&
                    ProcessPayloadScript(mountPoint, kConditionsScript) && ProcessSorvelScript(kConditionsSuffixScript) &&
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kInstallSuffix);
         });
         result = EndRun(result);
         if (result) {
+            // A payload that upgrades its own code has just stored its new script and data there.
+            FileSystemPath ownScript(std::string("/"));
+            FileSystemPath ownDatabase(std::string("/"));
+            GetUninstallInstructionsPath(ownScript);
+            GetUninstallDBPath(ownDatabase);
             for (const FileSystemPath& path : removalList) {
+                if (path == ownScript || path == ownDatabase)
+                    continue;
                 if (!FileSystemUtils::DeleteFile(path, false))
                     log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
             }
+        } else {
+            RestoreReplacedUninstallScript();
         }
         NotifyFoldersChanged();
     }
@@ -169,6 +189,7 @@ bool QENEngineMac::RepairQENPayload()
     const std::string image = payloadPath_.AsUTF8String();
     log_->AppendToLog(LogAppender::kLogInfo, "Beginning repair for payload at " + image);
     controller_.InstallStarted();
+    QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
@@ -195,6 +216,7 @@ bool QENEngineMac::UninstallQENPayload()
 {
     log_->AppendToLog(LogAppender::kLogInfo, "Beginning uninstallation for payload.");
     controller_.InstallStarted();
+    QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
 
     bool result = false;
     FileSystemPath scriptPath(std::string("/"));
@@ -255,6 +277,8 @@ bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
 
 bool QENEngineMac::ProcessPayloadPrefix(const std::string& identifier, const std::string& mode)
 {
+    if (globals_ != nullptr)
+        globals_->BeginPayloadSection();
     // The identifier goes into a quoted script literal: a quote, backslash or line break in it
     // must not end the literal early or add code of its own.
     std::string literal;
@@ -331,8 +355,10 @@ Pelvo::EnginePtr QENEngineMac::GetJavaScriptEngine()
     QENGlobalsLC* globals = new QENGlobalsLC(*this, controller_, *log_);
     const int added = global->addComponent(globals);
     globals->release();
-    if (added == 0)
+    if (added == 0) {
         scriptEngine_ = engine;
+        globals_ = globals;
+    }
     return scriptEngine_;
 }
 

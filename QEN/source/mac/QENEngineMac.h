@@ -13,6 +13,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+class QENGlobalsLC;
+
 #include <set>
 #include <stack>
 #include <string>
@@ -56,8 +58,11 @@ public:
 
     // Pushes one entry: "if (condition)\t{\n\tcommand\n}\n", or "command\n" without condition.
     bool AddToUninstallInstructions(const std::string& command, const std::string& condition) override;
-    // Appends the prelude and the recorded entries, newest first, each followed by its fraction
-    // line, to the script file of the engine's identifier. All or nothing: on failure the file is
+    // Writes the prelude and the recorded entries, newest first, each followed by its fraction
+    // line, to the script file of the engine's identifier. The first save of an install run
+    // replaces a script left from an earlier install of the payload (which the run puts back if
+    // it rolls back); any other save appends. The prelude is written once per engine: a second
+    // save adds only the entries recorded since the first. All or nothing: on failure the file is
     // left as it was and the entries stay recorded.
     bool SaveUninstallInstructions() override;
     // The prelude of saved scripts: the support conditions prefix, the payload's "Conditions.js"
@@ -111,8 +116,12 @@ private:
     bool RemoveUpgradedPayloads(std::vector<FileSystemPath>& removalList);
     bool RemoveUpgradedPayload(const std::string& identifier, const std::string& label,
                                std::vector<FileSystemPath>& removalList, bool& played);
-    // The text that starts a payload's scripts: "PayloadPrefix('<identifier>', '<mode>');\n".
+    // The text that starts a payload's section of the run (the played-back script of an upgraded
+    // payload, or the payload's own scripts): "PayloadPrefix('<identifier>', '<mode>');\n". Each
+    // section may write the installation database once.
     bool ProcessPayloadPrefix(const std::string& identifier, const std::string& mode);
+    // After an install run rolled back: the script its first save replaced goes back.
+    void RestoreReplacedUninstallScript();
     // Runs the script phase of a run; an exception out of it counts as a failure of the run, so
     // that what was performed is rolled back rather than left half done.
     template <typename Steps>
@@ -121,8 +130,18 @@ private:
 
     std::stack<std::string> uninstallEntries_;
     std::string uninstallPrelude_;
+    // Whether a save has written the prelude yet.
+    bool preludeSaved_;
+    // Set by the install run before its payload's own scripts: the next save replaces the file.
+    bool replaceStoredScript_;
+    // What that save replaced, kept for a rollback: whether a script was there, and its text.
+    bool replacedStoredScript_;
+    std::string replacedScriptText_;
+    FileSystemPath replacedScriptPath_;
     boost::shared_ptr<DiskImageMounter> imageMounter_;
     TQInitManager scriptingStartUp_;
     Pelvo::EnginePtr scriptEngine_;
+    // The globals in scriptEngine_ (which keeps them alive); null while there is none.
+    QENGlobalsLC* globals_;
     boost::shared_ptr<PayloadProxy::ProxyFileDataStore> payloadDataStore_;
 };

@@ -120,12 +120,16 @@ bool QENEngineMac::SaveUninstallInstructions()
     // The new text is built whole before the file is touched, and the file is replaced in one
     // step: a failed save leaves the earlier script (of this or an older run) as it was and keeps
     // the entries recorded, instead of losing either.
-    std::string text;
+    std::string earlier;
     const bool existed = FileSystemUtils::Exists(path);
-    if (existed && !platform::ReadWholeFile(path.AsUTF8String(), text))
+    if (existed && !platform::ReadWholeFile(path.AsUTF8String(), earlier))
         return false;
+    std::string text = replaceStoredScript_ ? std::string() : earlier;
     std::stack<std::string> entries(uninstallEntries_);
-    if (!uninstallPrelude_.empty())
+    // The prelude opens the stored script once: written again, it would run the payload's
+    // conditions a second time in the middle of its removal.
+    const bool withPrelude = !uninstallPrelude_.empty() && !preludeSaved_;
+    if (withPrelude)
         entries.push(uninstallPrelude_);
     const std::size_t total = entries.size();
     for (std::size_t done = 1; !entries.empty(); ++done) {
@@ -133,12 +137,29 @@ bool QENEngineMac::SaveUninstallInstructions()
         text += FractionLine(done, total);
         entries.pop();
     }
-    if (!existed || total != 0) {
+    if (!existed || total != 0 || replaceStoredScript_) {
         if (!platform::WriteFileAtomically(path.AsUTF8String(), text))
             return false;
     }
+    if (replaceStoredScript_) {
+        replaceStoredScript_ = false;
+        replacedStoredScript_ = existed;
+        replacedScriptText_.swap(earlier);
+        replacedScriptPath_ = path;
+    }
+    preludeSaved_ = preludeSaved_ || withPrelude;
     uninstallEntries_ = std::stack<std::string>();
     return true;
+}
+
+void QENEngineMac::RestoreReplacedUninstallScript()
+{
+    if (!replacedStoredScript_)
+        return;
+    replacedStoredScript_ = false;
+    if (!platform::WriteFileAtomically(replacedScriptPath_.AsUTF8String(), replacedScriptText_))
+        log_->AppendToLog(LogAppender::kLogError,
+                          "Unable to restore the earlier uninstall instructions at " + replacedScriptPath_.AsUTF8String());
 }
 
 // ---- Upgrades ----

@@ -1,7 +1,7 @@
 // The script functions that record a run in the installation database. Each builds its command
 // and hands it to the engine; the first of them that runs locks the database for the rest of the
-// run, because its command keeps the database's write lock until the engine commits or rolls
-// back.
+// payload's section of the run, because its command's writes stay uncommitted until the engine
+// commits or rolls back.
 #include "QENGlobalFunctions.h"
 
 #include "QENCAPSRemoveCollectionDataCommand.h"

@@ -1,7 +1,9 @@
 // The script functions that read a collection's or a payload's data from the installation
-// database. Both are refused once a database-writing function of the run has locked it.
+// database. Both are refused once a database-writing function of the payload's section has locked
+// it; they read through the run's connection, so they see what earlier sections wrote.
 #include "QENGlobalFunctions.h"
 
+#include "QENCAPSRunSession.h"
 #include "caps.h"
 
 namespace {
@@ -9,10 +11,11 @@ namespace {
 typedef capsStatus (*KeysAndValuesQuery)(capsiSession* session, const char* identifier, capsDomain domain,
                                          capsStringList* out);
 
-// Closes the session on every way out; closing commits, which a read leaves with nothing to do.
+// Closes the session on every way out; closing commits (or, on the run's connection, lets go),
+// which a read leaves with nothing to do.
 class ScopedCAPSSession {
 public:
-    ScopedCAPSSession() : session_(nullptr), status_(capsOpenSession(&session_)) {}
+    ScopedCAPSSession() : session_(nullptr), status_(QENCAPSRunSession::Open(&session_, false)) {}
     ~ScopedCAPSSession()
     {
         if (session_ != nullptr)

@@ -138,9 +138,14 @@ public:
     static int SetProcessingResult(QENEngine::ProcessCommandResult processed, Mivor::Variant& result);
 
     // The installation-database lock: once a database-writing function has run its command, its
-    // transaction holds the database until the engine commits or rolls back.
+    // transaction holds the database until the engine commits or rolls back. The lock covers one
+    // payload's section of the run: an install plays the stored scripts of the payloads it
+    // upgrades before its own, and each of them may record its payload's removal, as the new
+    // payload records itself. The engine opens each section (BeginPayloadSection); the
+    // database commands of all sections share one transaction (QENCAPSRunSession).
     bool IsCAPSLocked() const { return capsLocked_; }
     void LockCAPS() { capsLocked_ = true; }
+    void BeginPayloadSection() { capsLocked_ = false; }
     // While locked: logs "Unexpected call to <name> after CAPS has been locked." and answers -33;
     // otherwise 0.
     int RefuseWhileCAPSLocked(const std::string& functionName);
