@@ -1,5 +1,6 @@
 #include "platform/GuiApplication.h"
 
+#include "platform/GuiWorkspace.h"
 #include "platform/HostInfo.h"
 #include "platform/RunLoop.h"
 
@@ -110,6 +111,7 @@ bool GuiApplication::Load(const std::vector<std::string>& arguments)
     RunLoop::Main().SetEventPump(PumpEvents);
     g_idle_add(RunMainTasks, nullptr);
     SetMainDisplaySizeSource(GdkMainDisplaySize);
+    SetDesktopWorkspace(boost::shared_ptr<WorkspaceInterface>(new GuiWorkspace));
     return true;
 }
 

@@ -9,8 +9,10 @@ namespace platform {
 
 namespace {
 
-std::mutex gMutex;  // guards gWorkspace, gRequests
+std::mutex gMutex;  // guards gWorkspace, gDesktop, gHeadless, gRequests
 boost::shared_ptr<WorkspaceInterface> gWorkspace;
+boost::shared_ptr<WorkspaceInterface> gDesktop;
+boost::shared_ptr<WorkspaceInterface> gHeadless;
 std::vector<std::string> gRequests;
 
 void Record(const std::string& request)
@@ -19,44 +21,51 @@ void Record(const std::string& request)
     gRequests.push_back(request);
 }
 
-class RecordingWorkspace : public WorkspaceInterface {
-public:
-    int OpenURL(const std::string& url) override
-    {
-        Record("open-url " + url);
-        return 0;
-    }
-
-    int OpenFile(const std::string& path) override
-    {
-        struct stat info;
-        if (::stat(path.c_str(), &info) != 0)
-            return ENOENT;
-        Record("open-file " + path);
-        return 0;
-    }
-
-    bool UnmountAndEjectDevice(const std::string& path) override
-    {
-        Record("eject " + path);
-        return false;
-    }
-};
-
 }  // namespace
+
+int HeadlessWorkspace::OpenURL(const std::string& url)
+{
+    Record("open-url " + url);
+    return ENXIO;
+}
+
+int HeadlessWorkspace::OpenFile(const std::string& path)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return ENOENT;
+    Record("open-file " + path);
+    return ENXIO;
+}
+
+bool HeadlessWorkspace::UnmountAndEjectDevice(const std::string& path)
+{
+    Record("eject " + path);
+    return false;
+}
 
 boost::shared_ptr<WorkspaceInterface> Workspace()
 {
     std::lock_guard<std::mutex> lock(gMutex);
-    if (!gWorkspace)
-        gWorkspace.reset(new RecordingWorkspace);
-    return gWorkspace;
+    if (gWorkspace)
+        return gWorkspace;
+    if (gDesktop)
+        return gDesktop;
+    if (!gHeadless)
+        gHeadless.reset(new HeadlessWorkspace);
+    return gHeadless;
 }
 
 void SetWorkspace(const boost::shared_ptr<WorkspaceInterface>& workspace)
 {
     std::lock_guard<std::mutex> lock(gMutex);
     gWorkspace = workspace;
+}
+
+void SetDesktopWorkspace(const boost::shared_ptr<WorkspaceInterface>& workspace)
+{
+    std::lock_guard<std::mutex> lock(gMutex);
+    gDesktop = workspace;
 }
 
 std::vector<std::string> RecordedWorkspaceRequests()

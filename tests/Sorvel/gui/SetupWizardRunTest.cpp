@@ -60,3 +60,66 @@ TEST_F(SetupWizardRunTest, WithoutADisplayTheWizardFails)
     EXPECT_EQ(result.exitCode, 4);
     EXPECT_NE(result.errorOutput.find("Unable to open a display for the wizard."), std::string::npos);
 }
+
+TEST_F(SetupWizardRunTest, LinksAndManifestErrorPagesOpenAsTheDesktopOpensThem)
+{
+    // A desktop of the test's own: one application, which writes down what it is given, is the
+    // default for web links and HTML files; nothing of the machine's own desktop is seen.
+    const std::string desktop = sysroot_.Scratch() + "/desktop";
+    const std::string record = desktop + "/opened.txt";
+    for (const char* folder : {"/share/applications", "/share/mime", "/config"})
+        tolktest::MakeFolders(desktop + folder);
+    tolktest::WriteTextFile(desktop + "/record.sh", "printf '%s\\n' \"$1\" >> '" + record + "'\n");
+    tolktest::WriteTextFile(desktop + "/share/applications/recorder.desktop",
+                            "[Desktop Entry]\nType=Application\nName=Recorder\nExec=/bin/sh " + desktop +
+                                "/record.sh %u\nMimeType=text/html;x-scheme-handler/http;\n");
+    tolktest::WriteTextFile(desktop + "/share/mime/globs2", "50:text/html:*.html\n");
+    tolktest::WriteTextFile(desktop + "/config/mimeapps.list",
+                            "[Default Applications]\ntext/html=recorder.desktop\nx-scheme-handler/http=recorder.desktop\n");
+    const std::vector<std::pair<std::string, std::string> > environment = {
+        {"XDG_DATA_HOME", desktop + "/share"}, {"XDG_DATA_DIRS", desktop + "/share"},
+        {"XDG_CONFIG_HOME", desktop + "/config"}, {"XDG_CONFIG_DIRS", desktop + "/config"},
+        {"GIO_USE_VFS", "local"}};
+
+    // The payload has manifest errors. The page follows a link into a new window and shows the
+    // errors, each time waiting until the application has what it was given.
+    const std::string proxy = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.proxy.xml";
+    std::string text = tolktest::ReadTextFile(proxy);
+    text.insert(text.rfind("</PayloadInfo>"), "<ValidationResults>broken</ValidationResults>");
+    tolktest::WriteTextFile(proxy, text);
+    tolktest::WriteTextFile(
+        medium_ + "/resources/main.html",
+        "<html><body><a id='l' href='http://example.invalid/more' target='_blank'>more</a><script>\n"
+        "var tries = 0;\n"
+        "function after(text, then) {\n"
+        "  var opened = eval('(' + DQEN.LoadFile('" + record + "') + ')');\n"
+        "  if (opened.data !== undefined && opened.data.indexOf(text) >= 0) { then(); return; }\n"
+        "  if (++tries > 600) { DQEN.SetWorkflowExitCode('33'); DQEN.UIExitDialog(''); return; }\n"
+        "  setTimeout(function () { after(text, then); }, 50);\n"
+        "}\n"
+        "function DQENOnLoad() {\n"
+        "  document.getElementById('l').click();\n"
+        "  after('http://example.invalid/more', function () {\n"
+        "    var shown = DQEN.UIShowManifestErrors();\n"
+        "    if (shown !== '{}') { DQEN.SetWorkflowExitCode('34'); DQEN.UIExitDialog(''); return; }\n"
+        "    after('errors.html', function () { DQEN.UIExitDialog(''); });\n"
+        "  });\n"
+        "}</script></body></html>");
+    std::vector<std::pair<std::string, const char*> > saved;
+    for (const auto& variable : environment) {
+        const char* value = std::getenv(variable.first.c_str());
+        saved.push_back(std::make_pair(value != nullptr ? std::string(value) : std::string(), value));
+        setenv(variable.first.c_str(), variable.second.c_str(), 1);
+    }
+    const tolktest::ProgramResult result = Run({"-norespawn"});
+    for (std::size_t i = 0; i < environment.size(); ++i) {
+        if (saved[i].second != nullptr)
+            setenv(environment[i].first.c_str(), saved[i].first.c_str(), 1);
+        else
+            unsetenv(environment[i].first.c_str());
+    }
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    // A local file reaches the application as its path.
+    EXPECT_EQ(tolktest::ReadTextFile(record),
+              "http://example.invalid/more\n" + sysroot_.Home() + "/Desktop/Tolk Setup Errors/errors.html\n");
+}

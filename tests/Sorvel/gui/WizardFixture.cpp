@@ -32,6 +32,8 @@ void WizardTest::SetUp()
         GTEST_SKIP() << "no display";
     platform::GuiApplication::ResetForTesting();
     platform::ClearRecordedWorkspaceRequests();
+    // What pages open is recorded, never shown by the desktop the tests run on.
+    platform::SetWorkspace(boost::shared_ptr<platform::WorkspaceInterface>(new platform::HeadlessWorkspace));
 
     media_ = sysroot_.Scratch() + "/media";
     bundle_ = media_ + "/Setup.app";
@@ -73,6 +75,7 @@ void WizardTest::TearDown()
     nib_.reset();
     platform::SetAlertPresenterForTesting(nullptr);
     platform::SetFolderPanelPresenterForTesting(nullptr);
+    platform::SetWorkspace(nullptr);
     platform::Bundle::SetMainBundlePathForTesting("");
     UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine = nullptr;
     platform::GuiApplication::ResetForTesting();
