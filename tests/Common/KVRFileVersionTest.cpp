@@ -65,12 +65,12 @@ protected:
 
 TEST_F(KVRFileVersionTest, ReadsEveryKindOfVersionedFile)
 {
-    EXPECT_EQ(Get(Write("X.pfb", "%!PS-AdobeFont-1.0: X\n/version (001.002) readonly def\n")), "4:1.2.0.0");
+    EXPECT_EQ(Get(Write("X.pfb", "%!FontType1-1.0: X\n/version (001.002) readonly def\n")), "4:1.2.0.0");
     EXPECT_EQ(Get(Write("X.OTF", std::string("OTTO\0\x01", 6) + "Version 1.010;ORVX;X-Bold")), "3:1.10.0.0");
     EXPECT_EQ(Get(Write("X.icc", ColorProfile(2006, 3, 15, 10, 20, 59))), "2:2006.3.15.621");
     EXPECT_EQ(Get(Write("Y.ICM", ColorProfile(2006, 3, 15, 10, 20, 30))), "2:2006.3.15.620");
     EXPECT_EQ(Get(Write("Z.pf", ColorProfile(1999, 12, 31, 0, 0, 0))), "2:1999.12.31.0");
-    EXPECT_EQ(Get(Write("anything", "%!PS-Adobe-3.0 Resource-CMap\nbegincmap\n/CMapVersion 10.003 def\n")),
+    EXPECT_EQ(Get(Write("anything", "%!PS-3.0 Resource-CMap\nbegincmap\n/CMapVersion 10.003 def\n")),
               "8:10.3.0.0");
     EXPECT_EQ(Get(Write("map.txt", "#\n##Orvex File Version: 2.1.7\n0x20 0x0020\n")), "5:2.1.7.0");
     EXPECT_EQ(Get(Write("cnv.dat", ICUData("CmnD", std::string("\x01\x00\x00\x00", 4), std::string("\x03\x06\x00\x00", 4)))),

@@ -78,7 +78,7 @@ TEST_F(QENVersionFunctionsTest, ScriptsGetTheVersionsAndTheLogNamesTheFile)
     EXPECT_EQ(Json("QENGetVersionPlistVersion(" + Quote(Scratch("missing")) + ")"), "undefined");
 
     const std::string font = Scratch("X.pfb");
-    tolktest::WriteTextFile(font, "%!PS-AdobeFont-1.0: X\n/version (001.002) readonly def\n");
+    tolktest::WriteTextFile(font, "%!FontType1-1.0: X\n/version (001.002) readonly def\n");
     EXPECT_EQ(Json("QENGetOrvexFileVersion(" + Quote(font) + ")"), "[4,[1,2,0,0]]");
     EXPECT_TRUE(log_.Has("5 Retrieved file version of 1.2.0.0 and type 4 for file \"" + font + "\""));
     tolktest::WriteTextFile(Scratch("plain.txt"), "nothing to see");

@@ -1,6 +1,5 @@
 // The example installation medium (examples/) laid out for a run of the built Setup under a
-// temporary system root: its payload installs into the root's Applications, and the images that
-// the example leaves out are written with scripts of the test's choosing.
+// temporary system root, its driver payload's instructions of the test's choosing.
 #pragma once
 
 #include <string>
@@ -9,10 +8,8 @@ namespace tolktest {
 
 class TempSystemRoot;
 
-extern const char kExamplePayloadCode[];
-
-// Copies the example's payloads and resources into folder, writes a "Bootstrapper.dmg" that
-// records the session's collection and the payload's image with the given install script.
+// Copies the example's bootstrapper, payloads and resources into folder and gives the driver
+// payload's image (Orvex Sketchbook) the given instructions.
 void MakeExampleMedium(const std::string& folder, const std::string& payloadInstructions);
 
 // A command payload image (a folder) with a proxy file (code may be empty), an assets folder,

@@ -25,7 +25,7 @@ using tolktest::ReadTextFile;
 namespace {
 
 const std::string kExampleCode = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
-const std::string kExampleKey = "68a7ff8bab7516102bea577a5535435";
+const std::string kExampleKey = "a42658624434a65da803d2b23b4e8d0";
 
 class InstallerEngineServicesTest : public tolktest::PayloadMediumTest {
 protected:
@@ -200,7 +200,7 @@ TEST_F(InstallerEngineServicesTest, SessionOfTheExampleMedium)
     ASSERT_TRUE(accessor);
     EXPECT_EQ(accessor->mediaSource.GetPath().AsUTF8String(),
               tolktest::ExamplePayloadsFolder() + "/OrvexSketchbook/OrvexSketchbook.dmg");
-    EXPECT_THAT(ReadTextFile(LogFolder() + "/Orvex Sketchbook 1.0.log"),
+    EXPECT_THAT(ReadTextFile(LogFolder() + "/Orvex Sketchbook 2.0.log"),
                 HasSubstr("Updated source path: " + ExampleMedium().AsUTF8String()));
 }
 
@@ -247,7 +247,7 @@ TEST_F(InstallerEngineServicesTest, BootstrapperParametersOfTheExampleMedium)
               sysroot_.Path("/Library/Application Support/Orvex/Installers/" + kExampleKey));
     EXPECT_EQ(params.at("record"), "/tmp/answers.xml");
     EXPECT_EQ(params.at("AddRemoveInfoDisplayName"), "Orvex Sketchbook");
-    EXPECT_EQ(params.at("AddRemoveInfoDisplayVersion"), "1.0");
+    EXPECT_EQ(params.at("AddRemoveInfoDisplayVersion"), "2.0");
     EXPECT_EQ(params.at("suppressUninstaller"), "0");
     EXPECT_EQ(params.at("driverOrvexCode"), kExampleCode);
     EXPECT_EQ(params.at("productName"), "Orvex Sketchbook");
@@ -261,7 +261,7 @@ TEST_F(InstallerEngineServicesTest, MediaOptimization)
 {
     InstallerEngine engine(ExampleMedium());
     EXPECT_EQ(engine.DoMediaOptimizationWorkflow(), 0);
-    const std::string log = ReadTextFile(LogFolder() + "/Orvex Sketchbook 1.0.log");
+    const std::string log = ReadTextFile(LogFolder() + "/Orvex Sketchbook 2.0.log");
     EXPECT_THAT(log, HasSubstr("Optimizing for media"));
     EXPECT_THAT(log, HasSubstr("Media optimization not necessary on OSX"));
     PayloadSessionManager::Release();

@@ -37,9 +37,11 @@ TEST_F(PayloadSessionManagerTest, ExampleMedium)
         FileSystemPath(tolktest::ExamplePayloadsFolder()).Parent(), PayloadProxyFileConstants::kProxyFileTypeAny));
     boost::shared_ptr<PayloadSessionManager> session = PayloadSessionManager::Instance();
     ASSERT_TRUE(session);
-    EXPECT_EQ(session->GetSessionOrvexCodes(), std::vector<std::string>{kExampleCode});
+    EXPECT_EQ(session->GetSessionOrvexCodes(),
+              (std::vector<std::string>{"{3C1B6E2A-5D47-4F0E-9A61-7B2E8C4D9F10}", "{5B7A2C91-0E3D-4B6F-8C12-A4D9E6F03B27}",
+                                        kExampleCode}));
     // The digest's 31 digits, as the installation database knows the collection.
-    EXPECT_EQ(session->GetSessionKey(), "68a7ff8bab7516102bea577a5535435");
+    EXPECT_EQ(session->GetSessionKey(), "a42658624434a65da803d2b23b4e8d0");
     EXPECT_EQ(session->GetDriverPayloadOrvexCode(), kExampleCode);
     boost::shared_ptr<PayloadAccessor> driver = session->GetPayloadAccessorForOrvexCode(kExampleCode);
     ASSERT_TRUE(driver);
@@ -51,7 +53,7 @@ TEST_F(PayloadSessionManagerTest, ExampleMedium)
 
     std::string name;
     ASSERT_TRUE(session->GetLogfileName(name));
-    EXPECT_EQ(name, "Orvex Sketchbook 1.0.log");
+    EXPECT_EQ(name, "Orvex Sketchbook 2.0.log");
     const std::string log = ReadTextFile(LogFolder() + "/" + name);
     EXPECT_THAT(log, HasSubstr("START - Installer Session"));
     EXPECT_THAT(log, HasSubstr("Tolk version: 2.0.0.0"));

@@ -66,17 +66,17 @@ TEST_F(ProxyFileDataStoreTest, ReadsTheExamplePayloadWithoutChangingIt)
     EXPECT_TRUE(store_.Satisfies().Get(std::back_inserter(satisfies)));
     ASSERT_EQ(satisfies.size(), 1u);
     EXPECT_TRUE(satisfies[0].Version().Get(text));
-    EXPECT_EQ(text, "1.0");
+    EXPECT_EQ(text, "2.0");
     std::vector<PayloadProxy::InstallDestinationMetadata> destinations;
     EXPECT_TRUE(store_.InstallDestinationData().Get(std::back_inserter(destinations)));
     ASSERT_EQ(destinations.size(), 1u);
     int number = 0;
     EXPECT_TRUE(destinations[0].TotalSize().Get(number));
-    EXPECT_EQ(number, 1048576);
+    EXPECT_EQ(number, 65536);
     EXPECT_TRUE(store_.UserPreferencesFlag().Get(number));
     EXPECT_EQ(number, 1);
 
-    EXPECT_EQ(InstallDir(kOSX), "1|/Applications|Orvex Sketchbook|0");
+    EXPECT_EQ(InstallDir(kOSX), "1|[OrvexProgramFiles]|Orvex Sketchbook|0");
     EXPECT_EQ(Processes(),
               (std::map<std::string, bool>{{"Orvex Sketchbook", true}, {"Orvex Sketchbook Helper", false}}));
     bool flag = true;

@@ -171,8 +171,8 @@ TEST_F(SetupProgramTest, MediaOptimizationOfTheExampleMedium)
     // The session log is finished, compressed, when the program ends.
     const std::string logs =
         (geteuid() == 0 ? sysroot_.Path("/Library") : sysroot_.Home() + "/Library") + "/Logs/Orvex/Installers";
-    EXPECT_TRUE(std::filesystem::exists(logs + "/Orvex Sketchbook 1.0.log.gz"));
-    EXPECT_FALSE(std::filesystem::exists(logs + "/Orvex Sketchbook 1.0.log"));
+    EXPECT_TRUE(std::filesystem::exists(logs + "/Orvex Sketchbook 2.0.log.gz"));
+    EXPECT_FALSE(std::filesystem::exists(logs + "/Orvex Sketchbook 2.0.log"));
 
     // A medium whose proxy file cannot be read has no session to optimise.
     const std::string medium = sysroot_.Scratch() + "/medium";

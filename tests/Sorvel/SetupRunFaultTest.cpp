@@ -23,7 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char kSessionLogName[] = "Orvex Sketchbook 1.0.log";
+const char kSessionLogName[] = "Orvex Sketchbook 2.0.log";
 
 std::size_t Count(const std::string& text, const std::string& piece)
 {

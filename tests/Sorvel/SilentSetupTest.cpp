@@ -1,6 +1,8 @@
-// The built Setup in silent mode, end to end: the example medium's payload with a command payload
-// image and a bootstrapper image written at test time, the example's wizard scripts, a temporary
-// system root; afterwards the installed files and the installation database are looked at.
+// The built Setup in silent mode, end to end, on a copy of the example medium (examples/) and a
+// temporary system root: the example suite's whole life, from an earlier version through the
+// upgrade, a repair, the removal and a second install. After each run the installed files and
+// their modes, the installation database, the uninstall scripts and the compressed logs are
+// looked at.
 #include "ExampleMedium.h"
 
 #include "support/GzipFile.h"
@@ -14,7 +16,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -23,43 +25,83 @@
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-// Copies the application's one file into the install folder and records the payload.
-const char kPayloadInstructions[] =
-    "var target = QENGetProperty('INSTALLDIR');\n"
-    "if (!QENCreateDirectory(target)) throw new Error('no folder');\n"
-    "QENAddToUninstallScript(\"QENDeleteDirectory('\" + target + \"');\");\n"
-    "if (!QENCopyFile(QENGetProperty('QEN_ASSETS') + '/Sketchbook.txt', target + '/Sketchbook.txt'))\n"
-    "  throw new Error('not copied');\n"
-    "QENAddToUninstallScript(\"QENDeleteFile('\" + target + \"/Sketchbook.txt');\");\n"
-    "var keys = ['sessionID', 'installLanguage'];\n"
-    "if (!QENCAPSWritePayloadData(QENGetProperty('sessionID'), QENGetProperty('orvexCode'), 'Sketchbook',\n"
-    "    'Orvex Sketchbook', '1.0', '20240611.1', QENGetProperty('installLanguage'), target, '', false, '', '',\n"
-    "    keys, [QENGetProperty('sessionID'), QENGetProperty('installLanguage')], [], [], '',\n"
-    "    QENGetProperty('QEN_PAYLOAD'), 'install'))\n"
-    "  throw new Error('not recorded');\n";
+const std::string kSketchbook = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
+const std::string kSketchbookOne = "{80F309BD-C18B-4643-BC52-007C9D1F0142}";
+const std::string kBrushes = "{3C1B6E2A-5D47-4F0E-9A61-7B2E8C4D9F10}";
+const std::string kFontCheck = "{5B7A2C91-0E3D-4B6F-8C12-A4D9E6F03B27}";
+// The session keys: the digests of the media's payload codes.
+const std::string kSuite = "a42658624434a65da803d2b23b4e8d0";
+const std::string kEarlierSuite = "de10efec872c0f1342fef7d825a542c";
 
 class SilentSetupTest : public tolktest::SystemRootTest {
 protected:
     void SetUp() override
     {
-        // Only root may make the installation database's folders.
-        if (geteuid() != 0)
-            GTEST_SKIP() << "needs root";
         medium_ = sysroot_.Scratch() + "/medium";
-        tolktest::MakeExampleMedium(medium_, kPayloadInstructions);
-        tolktest::WriteTextFile(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Assets/Sketchbook.txt",
-                                "sketch");
+        fs::copy(TOLK_SOURCE_DIR "/examples", medium_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        // As an administrator would, so that a user who is not root may install too.
+        tolktest::MakeFolders(Orvex("/caps"));
+        tolktest::MakeFolders(Orvex("/backup"));
     }
 
+    tolktest::ProgramResult Run(const std::string& parent, const std::vector<std::string>& more = {})
+    {
+        std::vector<std::string> arguments = {"--mode=silent", "--installerParent=" + parent};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
+    }
+    tolktest::ProgramResult Deploy(const std::string& action)
+    {
+        return Run(medium_, {"--deploymentFile=" + medium_ + "/deployment/" + action + ".xml"});
+    }
+
+    std::string Orvex(const std::string& path) const
+    {
+        return sysroot_.Path("/Library/Application Support/Orvex") + path;
+    }
+    std::string App(const std::string& path) const
+    {
+        return sysroot_.Path("/Applications/Orvex Sketchbook/Orvex Sketchbook.app/Contents") + path;
+    }
+    static unsigned Mode(const std::string& path)
+    {
+        struct stat info;
+        return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+    }
     std::vector<std::string> Query(const std::string& sql)
     {
-        capstest::RawDatabase database(sysroot_.Path("/Library/Application Support/Orvex/caps/caps.db"));
+        capstest::RawDatabase database(Orvex("/caps/caps.db"));
         return database.Rows(sql);
+    }
+    std::vector<std::string> InstalledPayloads()
+    {
+        return Query("SELECT collectionID || ' ' || payloadID FROM tolk_collection_payload WHERE installState = 2");
+    }
+    // What lies below a folder, as paths relative to it.
+    static std::vector<std::string> Tree(const std::string& folder)
+    {
+        std::vector<std::string> found;
+        for (fs::recursive_directory_iterator it(folder), end; it != end; ++it)
+            found.push_back(it->path().lexically_relative(folder).string());
+        return found;
+    }
+    // The session logs: compressed, none left plain; the text of the one named.
+    std::string Log(const std::string& name)
+    {
+        const std::string folder = tolktest::SessionLogFolder(sysroot_);
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder))
+            EXPECT_EQ(entry.path().extension(), ".gz") << entry.path();
+        std::string text;
+        EXPECT_TRUE(tolktest::ReadGzip(folder + "/" + name + ".gz", text)) << name;
+        return text;
     }
 
     std::string medium_;
@@ -67,42 +109,84 @@ protected:
 
 }  // namespace
 
-TEST_F(SilentSetupTest, InstallsTheExamplePayloadAndRecordsIt)
+TEST_F(SilentSetupTest, ExampleSuiteFromUpgradeToRemovalAndBack)
 {
-    const tolktest::ProgramResult result = tolktest::RunCapturingOutput(
-        SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_, "--installLanguage=de_DE"});
+    // The earlier medium: Orvex Sketchbook 1.0 alone.
+    tolktest::ProgramResult result = Run(medium_ + "/earlier");
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(Mode(App("/MacOS/Orvex Sketchbook")), 0755u);
+    EXPECT_FALSE(fs::exists(App("/Resources")));
+    EXPECT_THAT(InstalledPayloads(), ElementsAre(kEarlierSuite + " " + kSketchbookOne));
+
+    // The current medium upgrades it: the earlier version's files, records, uninstall script and
+    // bootstrapper go; the suite's three payloads are installed and recorded.
+    result = Run(medium_, {"--installLanguage=de_DE"});
     ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
     EXPECT_THAT(result.output, HasSubstr("End Orvex Setup.  Exit code: 0"));
-
-    const std::string installed = sysroot_.Path("/Applications/Orvex Sketchbook/Sketchbook.txt");
-    EXPECT_EQ(tolktest::ReadTextFile(installed), "sketch");
-
-    // The bootstrapper made the session's collection, the payload's script linked the payload.
-    const std::vector<std::string> links =
-        Query("SELECT collectionID, payloadID, installState FROM tolk_collection_payload");
-    ASSERT_EQ(links.size(), 3u);
-    const std::string key = links[0];
-    EXPECT_THAT(links, ElementsAre(key, tolktest::kExamplePayloadCode, "2"));
-    EXPECT_TRUE(fs::is_directory(sysroot_.Path("/Library/Application Support/Orvex/Installers/") + key));
-    EXPECT_TRUE(fs::exists(sysroot_.Path("/Library/Application Support/Orvex/Uninstall/") + tolktest::kExamplePayloadCode + ".js"));
-
-    // The workflow's properties: stored for the collection, and with the payload.
+    EXPECT_THAT(tolktest::ReadTextFile(App("/MacOS/Orvex Sketchbook")), HasSubstr("Orvex Sketchbook 2.0"));
+    EXPECT_EQ(Mode(App("/MacOS/Orvex Sketchbook")), 0755u);
+    EXPECT_EQ(Mode(App("/Info.plist")), 0644u);
+    EXPECT_EQ(Mode(App("/Resources/Welcome.txt")), 0644u);
+    EXPECT_THAT(Tree(Orvex("/Brushes")), UnorderedElementsAre("Charcoal.brush", "Pencil.brush"));
+    EXPECT_EQ(Mode(Orvex("/Brushes/Pencil.brush")), 0644u);
+    EXPECT_THAT(InstalledPayloads(), UnorderedElementsAre(kSuite + " " + kSketchbook, kSuite + " " + kBrushes,
+                                                          kSuite + " " + kFontCheck));
+    EXPECT_THAT(Query("SELECT payloadID FROM tolk_payload WHERE payloadID = '" + kSketchbookOne + "'"), IsEmpty());
+    EXPECT_THAT(Query("SELECT collectionID FROM tolk_collection"), ElementsAre(kSuite));
+    EXPECT_THAT(Tree(Orvex("/Installers")), UnorderedElementsAre(kSuite, kSuite + "/ReadMe.txt"));
+    EXPECT_THAT(Tree(Orvex("/Uninstall")),
+                UnorderedElementsAre(kSketchbook + ".js", kBrushes + ".js", kSuite + ".js"));
     EXPECT_THAT(Query("SELECT value FROM collection_data WHERE domain = 5 AND key = 'installLanguage'"),
                 ElementsAre("de_DE"));
-    EXPECT_THAT(Query("SELECT value FROM payload_data WHERE domain = 0 AND key = 'INSTALLDIR'"),
+    EXPECT_THAT(Query("SELECT value FROM payload_data WHERE domain = 0 AND key = 'INSTALLDIR' AND payloadID = '" +
+                      kSketchbook + "'"),
                 ElementsAre(sysroot_.Path("/Applications/Orvex Sketchbook")));
+    std::string log = Log("Orvex Sketchbook 2.0.log");
+    EXPECT_THAT(log, HasSubstr("Uninstalling " + kSketchbookOne + " as part of upgrade installation."));
+    EXPECT_THAT(log, HasSubstr("Third party payload succeded.  Testing return code: 2"));
+
+    // A repair puts back a deleted file and the mode of another.
+    fs::remove(App("/Resources/Welcome.txt"));
+    chmod(App("/MacOS/Orvex Sketchbook").c_str(), 0600);
+    result = Deploy("repair");
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(Mode(App("/Resources/Welcome.txt")), 0644u);
+    EXPECT_EQ(Mode(App("/MacOS/Orvex Sketchbook")), 0755u);
+    EXPECT_EQ(InstalledPayloads().size(), 3u);
+
+    // The removal leaves no file and no record of the suite, but the user's own file.
+    tolktest::WriteTextFile(Orvex("/Brushes/Mine.brush"), "name=Mine\n");
+    result = Deploy("remove");
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_FALSE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook")));
+    EXPECT_THAT(Tree(Orvex("/Brushes")), ElementsAre("Mine.brush"));
+    EXPECT_THAT(Tree(Orvex("/Installers")), IsEmpty());
+    EXPECT_THAT(Tree(Orvex("/Uninstall")), IsEmpty());
+    EXPECT_THAT(Query("SELECT payloadID FROM tolk_payload UNION ALL SELECT collectionID FROM tolk_collection "
+                      "UNION ALL SELECT payloadID FROM tolk_collection_payload UNION ALL SELECT key FROM payload_data "
+                      "UNION ALL SELECT key FROM collection_data"),
+                IsEmpty());
+
+    // And it installs again.
+    result = Deploy("install");
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(Mode(App("/Resources/Welcome.txt")), 0644u);
+    EXPECT_EQ(InstalledPayloads().size(), 3u);
+    log = Log("Orvex Sketchbook 2.0.log");
+    EXPECT_THAT(log, HasSubstr("silentWorkflow: remove Orvex Sketchbook 2.0 " + kSketchbook));
+    EXPECT_THAT(log, Not(HasSubstr("Unexpected call to")));
 }
 
 TEST_F(SilentSetupTest, AnOperationTheWorkflowLeavesRunningEndsBeforeSetupDoes)
 {
     // The payload takes a moment before it makes its folder; the workflow does not wait for it.
     const std::string target = sysroot_.Path("/Applications/Left Running");
-    tolktest::WriteCommandImage(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg", tolktest::kExamplePayloadCode,
+    tolktest::WriteCommandImage(medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg", kSketchbook,
                                 "QENSpawn('/bin/sh', false, ['-c', 'sleep 1']);\n"
                                 "if (!QENCreateDirectory(QENGetProperty('INSTALLDIR'))) throw new Error('no folder');\n");
     tolktest::WriteTextFile(medium_ + "/resources/common/scripts/silentWorkflow.js",
                             std::string("var started = utils.parseAnswer(InstallPayload('") +
-                                tolktest::kExamplePayloadCode + "', 'install', utils.bencode({ INSTALLDIR: '" + target +
+                                kSketchbook + "', 'install', utils.bencode({ INSTALLDIR: '" + target +
                                 "' })));\nif (utils.isError(started)) throw new Error('not started');\n");
     const tolktest::ProgramResult result =
         tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
@@ -110,7 +194,7 @@ TEST_F(SilentSetupTest, AnOperationTheWorkflowLeavesRunningEndsBeforeSetupDoes)
     EXPECT_TRUE(fs::is_directory(target));
     // The session's log ends with the session, after everything the operation wrote.
     std::string log;
-    ASSERT_TRUE(tolktest::ReadGzip(tolktest::SessionLogFolder(sysroot_) + "/Orvex Sketchbook 1.0.log.gz", log));
+    ASSERT_TRUE(tolktest::ReadGzip(tolktest::SessionLogFolder(sysroot_) + "/Orvex Sketchbook 2.0.log.gz", log));
     const std::string end = "END - Installer Session\n*=*=";
     ASSERT_THAT(log, HasSubstr(end));
     EXPECT_EQ(log.find('\n', log.rfind(end) + end.size()), log.size() - 1) << log.substr(log.rfind(end));

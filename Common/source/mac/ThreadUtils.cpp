@@ -6,7 +6,12 @@ namespace ThreadUtils {
 
 bool ThreadSleep(unsigned long seconds)
 {
-    platform::RunLoop::Current().RunFor(static_cast<double>(seconds));
+    return ThreadSleepSeconds(static_cast<double>(seconds));
+}
+
+bool ThreadSleepSeconds(double seconds)
+{
+    platform::RunLoop::Current().RunFor(seconds);
     return true;
 }
 

@@ -8,6 +8,8 @@ namespace ThreadUtils {
 // queued for that thread (on the main thread: work that other threads send it) are run meanwhile.
 // Always true.
 bool ThreadSleep(unsigned long seconds);
+// The same for a part of a second.
+bool ThreadSleepSeconds(double seconds);
 
 namespace ThreadPlatformStorage {
 

@@ -4,7 +4,7 @@
 
 #include "VersionFactory.h"
 
-// Adobe-style character maps: "begincmap" and a /CMapVersion entry.
+// PostScript character maps: "begincmap" and a /CMapVersion entry.
 class CMapVersioner : public Versioner<CMapVersioner> {
 public:
     bool VersionFile(const std::string& path, KVR_FileVersion& version, KVR_FileType& type) override;

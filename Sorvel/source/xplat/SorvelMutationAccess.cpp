@@ -313,9 +313,27 @@ bool SorvelMutationAccess::WaitForInstallOperation(ThreadPayloadOperationState& 
             engine_->PostInstallThreadMessageResult(messageId, 0);
             continue;
         }
-        ThreadUtils::ThreadSleep(TolkConstants::kSilentMessagePollInterval);
-        WriteLog(LogAppender::kLogInfo, "Checking bootstrapper progress");
+        if (SleepUnlessThreadEnds())
+            WriteLog(LogAppender::kLogInfo, "Checking bootstrapper progress");
     }
+}
+
+// The poll interval, spent serving the run loop in short slices, so that the wait ends as soon
+// as the thread has stopped or asks a question rather than up to an interval later (a silent
+// install of a few payloads would otherwise mostly sleep). True when the whole interval passed.
+bool SorvelMutationAccess::SleepUnlessThreadEnds()
+{
+    const unsigned long kSlicesPerSecond = 20;
+    for (unsigned long slice = 0; slice < TolkConstants::kSilentMessagePollInterval * kSlicesPerSecond; ++slice) {
+        ThreadUtils::ThreadSleepSeconds(1.0 / kSlicesPerSecond);
+        bool running = false, waiting = false;
+        ThreadPayloadOperationState state;
+        std::string messageId, json;
+        if (!engine_->GetInstallThreadStatus(running, state) || !running ||
+            (engine_->PeekInstallThreadMessage(waiting, messageId, json) && waiting))
+            return false;
+    }
+    return true;
 }
 
 // ---- Choosing the operation

@@ -77,6 +77,7 @@ private:
     // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
     // sees them) and serving the caller's run loop in between; state receives the final status.
     bool WaitForInstallOperation(ThreadPayloadOperationState& state);
+    bool SleepUnlessThreadEnds();
     // The operation a payload call asks for, chosen by the payload's kind, action and whether it
     // is installed already (judged in the simulation when one is open); false when there is none.
     bool GetInstallOperation(const InstallPayloadData& data, boost::shared_ptr<ThreadOperation>& operation);

@@ -63,7 +63,7 @@
     // What to do, payload by payload: the driver payload is installed after the payloads it may
     // need and removed before them.
     var requested = {};
-    var codes = [];
+    var codes;
     if (deployment) {
         var entries = deployment.PayloadActions || [];
         for (var i = 0; i < entries.length; i++) {
@@ -80,17 +80,7 @@
                 requested[code] = 'install';
         }
     }
-    for (var payload in requested) {
-        if (requested.hasOwnProperty(payload) && payload !== session.driverPayloadID)
-            codes.push(payload);
-    }
-    codes.sort();
-    if (requested.hasOwnProperty(session.driverPayloadID)) {
-        if (requested[session.driverPayloadID] === 'remove')
-            codes.unshift(session.driverPayloadID);
-        else
-            codes.push(session.driverPayloadID);
-    }
+    codes = utils.operationOrder(session, requested);
     if (codes.length === 0)
         return finish(EXIT_BAD_INPUT, 'There is nothing to do.');
 
@@ -100,17 +90,12 @@
         removed += requested[codes[n]] === 'remove' ? 1 : 0;
     }
 
-    // Installed payloads are recorded in the session's collection, which the bootstrapper makes,
-    // together with the copy of Setup that later repairs and removes them.
+    // Installed payloads are recorded in the session's collection, which the bootstrapper makes.
+    // It logs into the session's log, as does its removal below.
+    var logProperties = utils.sessionLogProperties(session);
     if (installing) {
-        var bootstrapper = utils.merge({}, properties);
+        var bootstrapper = utils.merge(utils.merge({}, properties), logProperties);
         bootstrapper.INSTALLDIR = utils.joinPath(utils.joinPath(tokens['[OrvexCommon]'], 'Installers'), session.key);
-        var addRemoveInfo = driver && driver.AddRemoveInfo ? driver.AddRemoveInfo : {};
-        for (var entryName in addRemoveInfo) {
-            if (addRemoveInfo.hasOwnProperty(entryName))
-                bootstrapper['AddRemoveInfo' + entryName] =
-                    localization.localizedValue(addRemoveInfo[entryName], properties.installLanguage);
-        }
         log(4, 'Installing the bootstrapper into ' + bootstrapper.INSTALLDIR);
         var boot = setup.call('InstallBootstrapper', 'install', utils.bencode(bootstrapper), 1);
         if (!ran(boot))
@@ -124,14 +109,10 @@
         var description = session.payloadMap[codes[k]];
         var action = requested[codes[k]];
         var payloadProperties = utils.merge({}, properties);
-        if (payloadProperties.INSTALLDIR) {
-            payloadProperties.INSTALLDIR = utils.expandFolderTokens(payloadProperties.INSTALLDIR, tokens);
-        } else {
-            var folder = description.INSTALLDIR || {};
-            var base = utils.expandFolderTokens(folder['default'] || '[OrvexProgramFiles]', tokens);
-            payloadProperties.INSTALLDIR = folder.folderName ? utils.joinPath(base, folder.folderName) : base;
-        }
-        log(4, action + ' ' + codes[k] + (action === 'install' ? ' into ' + payloadProperties.INSTALLDIR : ''));
+        payloadProperties.INSTALLDIR = utils.payloadInstallFolder(description, properties, tokens);
+        var installsFiles = description.INSTALLDIR && description.INSTALLDIR['default'];
+        log(4, action + ' ' + description.ProductName + ' ' + description.ProductVersion + ' ' + codes[k] +
+                   (action === 'install' && installsFiles ? ' into ' + payloadProperties.INSTALLDIR : ''));
         var answer = setup.call('InstallPayload', codes[k], action, utils.bencode(payloadProperties), 1);
         if (!ran(answer))
             return finish(EXIT_FAILED, action + ' of ' + codes[k] + ' failed: ' + outcome(answer));
@@ -144,7 +125,8 @@
             sessionPayloads++;
     }
     if (removed === sessionPayloads) {
-        var unboot = setup.call('InstallBootstrapper', 'remove', utils.bencode({ sessionID: session.key }), 1);
+        var unboot = setup.call('InstallBootstrapper', 'remove',
+                                utils.bencode(utils.merge({ sessionID: session.key }, logProperties)), 1);
         if (!ran(unboot))
             return finish(EXIT_FAILED, 'The bootstrapper was not removed: ' + outcome(unboot));
     }

@@ -73,5 +73,46 @@ var utils = {
 
     joinPath: function (folder, name) {
         return String(folder).replace(/\/+$/, '') + '/' + String(name).replace(/^\/+/, '');
+    },
+
+    // The folder a payload of the session is installed into: its proxy file's install folder
+    // (a folder token such as "[OrvexProgramFiles]", under the system root) with its folder name,
+    // or the "INSTALLDIR" of the properties, unless the proxy file says the folder is fixed.
+    payloadInstallFolder: function (description, properties, tokens) {
+        var folder = description.INSTALLDIR || {};
+        if (properties.INSTALLDIR && folder.isFixed !== '1')
+            return utils.expandFolderTokens(properties.INSTALLDIR, tokens);
+        var base = utils.expandFolderTokens(folder['default'] || '[OrvexProgramFiles]', tokens);
+        return folder.folderName ? utils.joinPath(base, folder.folderName) : base;
+    },
+
+    // The properties that make the bootstrapper log into the session's own log: Setup names that
+    // log after the driver payload's product name and version (else after the session key), and
+    // the bootstrapper's after "AddRemoveInfoDisplayName" and "AddRemoveInfoDisplayVersion" (else
+    // after "sessionID"). Without them a run is split over two logs, and the one left behind is
+    // never compressed.
+    sessionLogProperties: function (session) {
+        var driver = session.payloadMap[session.driverPayloadID];
+        if (!driver || !driver.ProductName || !driver.ProductVersion || !driver.BuildInfo || !driver.BuildInfo.Created)
+            return {};
+        return { AddRemoveInfoDisplayName: driver.ProductName, AddRemoveInfoDisplayVersion: driver.ProductVersion };
+    },
+
+    // The session's payload codes in the order of their operations: the driver payload is
+    // installed after the payloads it may need and removed before them.
+    operationOrder: function (session, actions) {
+        var codes = [];
+        for (var code in actions) {
+            if (actions.hasOwnProperty(code) && code !== session.driverPayloadID)
+                codes.push(code);
+        }
+        codes.sort();
+        if (actions.hasOwnProperty(session.driverPayloadID)) {
+            if (actions[session.driverPayloadID] === 'remove')
+                codes.unshift(session.driverPayloadID);
+            else
+                codes.push(session.driverPayloadID);
+        }
+        return codes;
     }
 };
