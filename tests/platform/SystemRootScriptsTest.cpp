@@ -1,11 +1,14 @@
-// scripts/make-sysroot as a user runs it: with the root folder alone it takes the stand-in tools
-// from $TOLK_BUILD_DIR, and it refuses, naming what is missing, to lay out a root without them.
+// The scripts that lay out system roots, as a user runs them: make-sysroot with the root folder
+// alone takes the stand-in tools from $TOLK_BUILD_DIR, and refuses, naming what is missing, to lay
+// out a root without them; the example's wizard runner never deletes a root that a running Setup
+// uses.
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class MakeSysrootTest : public tolktest::SystemRootTest {
+class SystemRootScriptsTest : public tolktest::SystemRootTest {
 protected:
     tolktest::ProgramResult MakeSysroot(const std::string& root, const std::string& buildDir)
     {
@@ -32,7 +35,7 @@ protected:
 
 }  // namespace
 
-TEST_F(MakeSysrootTest, OneArgumentLaysOutTheToolsOrSaysWhichAreMissing)
+TEST_F(SystemRootScriptsTest, OneArgumentLaysOutTheToolsOrSaysWhichAreMissing)
 {
     const std::string root = sysroot_.Scratch() + "/root";
     const tolktest::ProgramResult made = MakeSysroot(root, TOLK_BINARY_DIR);
@@ -57,4 +60,27 @@ TEST_F(MakeSysrootTest, OneArgumentLaysOutTheToolsOrSaysWhichAreMissing)
     EXPECT_NE(partly.exitCode, 0);
     EXPECT_THAT(partly.errorOutput, HasSubstr("not built: " + empty + "/platform/tools/hdiutil"));
     EXPECT_FALSE(fs::exists(sysroot_.Scratch() + "/root3"));
+}
+
+TEST_F(SystemRootScriptsTest, TheWizardRunnerLeavesARootThatARunningSetupUses)
+{
+    // A stand-in "Setup" that runs on the build folder's root until it is killed.
+    const std::string build = sysroot_.Scratch() + "/build";
+    const std::string root = build + "/sysroot";
+    const std::string setup = sysroot_.Scratch() + "/bin/Setup";
+    const std::string ready = sysroot_.Scratch() + "/ready";
+    tolktest::MakeFolders(root);
+    tolktest::MakeFolders(sysroot_.Scratch() + "/bin");
+    fs::copy_file("/bin/bash", setup);
+    setenv("TOLK_SYSTEM_ROOT", (build + "/./sysroot").c_str(), 1);
+    tolktest::RunningProgram running(setup, {"-c", "touch '" + ready + "'; while :; do sleep 1; done"});
+    setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
+    while (!fs::exists(ready))
+        ASSERT_FALSE(running.HasEnded());
+
+    const tolktest::ProgramResult refused =
+        tolktest::RunCapturingOutput("/bin/bash", {TOLK_SOURCE_DIR "/scripts/run-example-wizard", build});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_THAT(refused.errorOutput, HasSubstr(root + " is in use by a running Setup"));
+    EXPECT_TRUE(fs::is_directory(root));
 }
