@@ -4,8 +4,11 @@
 #include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 
 namespace platform {
 
@@ -28,14 +31,39 @@ bool OptionalInteger(const PropertyValue& entry, const char* key, std::uint64_t&
     return true;
 }
 
-}  // namespace
+// The folder a declared mount point names under the root, as it was when it was resolved: the
+// resolution holds while the same folder (or nothing) is found there.
+struct MountPointStamp {
+    std::string path;
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
 
-std::vector<DeclaredVolume> DeclaredVolumes()
+    static MountPointStamp Of(const std::string& path)
+    {
+        MountPointStamp stamp;
+        stamp.path = path;
+        struct stat info;
+        if (stat(path.c_str(), &info) == 0) {
+            stamp.exists = true;
+            stamp.device = info.st_dev;
+            stamp.inode = info.st_ino;
+        }
+        return stamp;
+    }
+
+    bool StillHolds() const
+    {
+        const MountPointStamp now = Of(path);
+        return now.exists == exists && now.device == device && now.inode == inode;
+    }
+};
+
+std::vector<DeclaredVolume> ParseDeclaredVolumes(const std::string& bytes, std::vector<MountPointStamp>& stamps)
 {
     std::vector<DeclaredVolume> volumes;
-    std::string bytes;
     PropertyValuePtr settings;
-    if (!ReadWholeFile(SystemRoot::SettingsFilePath(), bytes) || !ParsePropertyList(bytes, settings))
+    if (!ParsePropertyList(bytes, settings))
         return volumes;
     ConstPropertyValuePtr list = settings->Get("volumes");
     if (!list || list->GetType() != PropertyValue::kArray)
@@ -44,8 +72,10 @@ std::vector<DeclaredVolume> DeclaredVolumes()
         std::string mountPoint;
         if (!entry || !entry->GetString("mount-point", mountPoint) || mountPoint.empty() || mountPoint[0] != '/')
             continue;
+        const std::string underRoot = SystemRoot::Resolve(mountPoint);
+        stamps.push_back(MountPointStamp::Of(underRoot));
         char resolved[PATH_MAX];
-        if (realpath(SystemRoot::Resolve(mountPoint).c_str(), resolved) == nullptr)
+        if (realpath(underRoot.c_str(), resolved) == nullptr)
             continue;
         DeclaredVolume volume;
         volume.mountPoint = resolved;
@@ -62,6 +92,49 @@ std::vector<DeclaredVolume> DeclaredVolumes()
         volumes.push_back(volume);
     }
     return volumes;
+}
+
+// The settings as last parsed, kept while neither the file's bytes nor a declared mount point
+// change: volume queries run for every file an install or uninstall touches, and reading the
+// small file costs far less than parsing it.
+struct DeclaredVolumesCache {
+    std::mutex mutex;  // guards everything below
+    bool filled = false;
+    std::string settingsPath;
+    bool settingsRead = false;
+    std::string settingsBytes;
+    std::vector<MountPointStamp> mountPoints;
+    std::vector<DeclaredVolume> volumes;
+};
+
+DeclaredVolumesCache& Cache()
+{
+    static DeclaredVolumesCache* cache = new DeclaredVolumesCache;
+    return *cache;
+}
+
+}  // namespace
+
+std::vector<DeclaredVolume> DeclaredVolumes()
+{
+    const std::string settingsPath = SystemRoot::SettingsFilePath();
+    DeclaredVolumesCache& cache = Cache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    std::string bytes;
+    const bool read = ReadWholeFile(settingsPath, bytes);
+    bool current = cache.filled && cache.settingsPath == settingsPath && cache.settingsRead == read &&
+                   cache.settingsBytes == bytes;
+    for (std::size_t i = 0; current && i < cache.mountPoints.size(); ++i)
+        current = cache.mountPoints[i].StillHolds();
+    if (!current) {
+        cache.mountPoints.clear();
+        cache.volumes = read ? ParseDeclaredVolumes(bytes, cache.mountPoints) : std::vector<DeclaredVolume>();
+        cache.settingsPath = settingsPath;
+        cache.settingsRead = read;
+        cache.settingsBytes.swap(bytes);
+        cache.filled = true;
+    }
+    return cache.volumes;
 }
 
 }  // namespace platform

@@ -3,12 +3,16 @@
 #include "platform/Files.h"
 #include "platform/PlatformSettings.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <sstream>
 
@@ -66,13 +70,8 @@ std::string Unescape(const std::string& field)
     return out;
 }
 
-bool ReadMountTable(std::vector<MountEntry>& entries)
+bool ParseMountTable(const std::string& text, std::vector<MountEntry>& entries)
 {
-    std::string text;
-    if (!ReadWholeFile(MountTablePath(), text)) {
-        // /proc files report a size of 0, which ReadWholeFile handles; a missing table does not.
-        return false;
-    }
     std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
@@ -91,6 +90,97 @@ bool ReadMountTable(std::vector<MountEntry>& entries)
         entry.source = Unescape(entry.source);
         entries.push_back(entry);
     }
+    return true;
+}
+
+typedef std::shared_ptr<const std::vector<MountEntry> > MountTable;
+
+// The kernel's mount table as last parsed. It is read again only after a mount or an unmount,
+// which poll reports on the open table as a priority event; a table given by the test hook is
+// read again whenever its bytes differ. Volume queries run for every file an install or
+// uninstall touches.
+class MountTableCache {
+public:
+    MountTable Get()
+    {
+        const std::string path = MountTablePath();
+        std::lock_guard<std::mutex> lock(mutex_);
+        const bool kernelTable = path == kKernelMountTable;
+        std::string bytes;
+        bool current = table_ && path == path_;
+        if (current && kernelTable) {
+            struct pollfd changes = {fd_, POLLPRI, 0};
+            current = fd_ >= 0 && poll(&changes, 1, 0) == 0;
+        } else if (current) {
+            current = ReadWholeFile(path, bytes) && bytes == bytes_;
+        }
+        if (current)
+            return table_;
+
+        table_.reset();
+        path_ = path;
+        if (kernelTable) {
+            // Opened once: each poll after a read of this descriptor tells whether the table
+            // changed since (the read itself goes through a fresh open, as ReadWholeFile does).
+            if (fd_ < 0)
+                fd_ = open(kKernelMountTable, O_RDONLY | O_CLOEXEC);
+            struct pollfd changes = {fd_, POLLPRI, 0};
+            poll(&changes, 1, 0);
+            if (!ReadWholeFile(path, bytes))
+                return table_;
+        } else if (bytes.empty() && !ReadWholeFile(path, bytes)) {
+            // /proc files report a size of 0, which ReadWholeFile handles; a missing table does not.
+            return table_;
+        }
+        std::shared_ptr<std::vector<MountEntry> > entries(new std::vector<MountEntry>);
+        ParseMountTable(bytes, *entries);
+        table_ = entries;
+        bytes_.swap(bytes);
+        return table_;
+    }
+
+    void Forget()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        table_.reset();
+    }
+
+private:
+    static constexpr const char* kKernelMountTable = "/proc/self/mountinfo";
+
+    std::mutex mutex_;  // guards everything below
+    int fd_ = -1;
+    std::string path_;
+    std::string bytes_;  // what the table held when parsed (a hook's file only)
+    MountTable table_;
+};
+
+MountTableCache& Cache()
+{
+    static MountTableCache* cache = new MountTableCache;
+    return *cache;
+}
+
+// The mounted file systems, then the volumes that the system root declares.
+struct Mounts {
+    MountTable kernel;
+    std::vector<MountEntry> declared;
+
+    template <typename Visit>
+    void ForEach(Visit visit) const
+    {
+        for (const MountEntry& entry : *kernel)
+            visit(entry);
+        for (const MountEntry& entry : declared)
+            visit(entry);
+    }
+};
+
+bool ReadMounts(Mounts& mounts)
+{
+    mounts.kernel = Cache().Get();
+    if (!mounts.kernel)
+        return false;
     for (const DeclaredVolume& volume : DeclaredVolumes()) {
         MountEntry entry;
         entry.mountPoint = volume.mountPoint;
@@ -98,7 +188,7 @@ bool ReadMountTable(std::vector<MountEntry>& entries)
         entry.type = volume.typeName;
         entry.declared = true;
         entry.declaration = volume;
-        entries.push_back(entry);
+        mounts.declared.push_back(entry);
     }
     return true;
 }
@@ -113,13 +203,13 @@ bool IsUnder(const std::string& path, const std::string& mountPoint)
 
 // The entry that holds a resolved path: the longest mount point above it; among equal ones the
 // latest, which shadows the earlier mounts.
-const MountEntry* FindEntry(const std::vector<MountEntry>& entries, const std::string& resolvedPath)
+const MountEntry* FindEntry(const Mounts& mounts, const std::string& resolvedPath)
 {
     const MountEntry* best = nullptr;
-    for (const MountEntry& entry : entries) {
+    mounts.ForEach([&](const MountEntry& entry) {
         if (IsUnder(resolvedPath, entry.mountPoint) && (best == nullptr || entry.mountPoint.size() >= best->mountPoint.size()))
             best = &entry;
-    }
+    });
     return best;
 }
 
@@ -175,10 +265,10 @@ int StatVolume(const std::string& path, VolumeStatus& status)
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved) == nullptr)
         return errno;
-    std::vector<MountEntry> entries;
-    if (!ReadMountTable(entries))
+    Mounts mounts;
+    if (!ReadMounts(mounts))
         return EIO;
-    const MountEntry* entry = FindEntry(entries, resolved);
+    const MountEntry* entry = FindEntry(mounts, resolved);
     if (entry == nullptr)
         return ENOENT;
     if (entry->mountPoint != resolved && statvfs(entry->mountPoint.c_str(), &info) != 0)
@@ -187,19 +277,34 @@ int StatVolume(const std::string& path, VolumeStatus& status)
     return 0;
 }
 
+int FindVolumeMountPoint(const std::string& path, std::string& mountPoint)
+{
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) == nullptr)
+        return errno;
+    Mounts mounts;
+    if (!ReadMounts(mounts))
+        return EIO;
+    const MountEntry* entry = FindEntry(mounts, resolved);
+    if (entry == nullptr)
+        return ENOENT;
+    mountPoint = entry->mountPoint;
+    return 0;
+}
+
 bool ListVolumes(std::vector<VolumeStatus>& volumes)
 {
-    std::vector<MountEntry> entries;
-    if (!ReadMountTable(entries))
+    Mounts mounts;
+    if (!ReadMounts(mounts))
         return false;
-    for (const MountEntry& entry : entries) {
+    mounts.ForEach([&](const MountEntry& entry) {
         struct statvfs info;
         if (statvfs(entry.mountPoint.c_str(), &info) != 0)
-            continue;
+            return;
         VolumeStatus status;
         FillStatus(entry, info, status);
         volumes.push_back(status);
-    }
+    });
     return true;
 }
 
@@ -208,10 +313,10 @@ bool GetVolumeParameters(const std::string& mountPoint, VolumeParameters& parame
     VolumeStatus status;
     if (StatVolume(mountPoint, status) != 0)
         return false;
-    std::vector<MountEntry> entries;
-    if (!ReadMountTable(entries))
+    Mounts mounts;
+    if (!ReadMounts(mounts))
         return false;
-    const MountEntry* entry = FindEntry(entries, status.mountPoint);
+    const MountEntry* entry = FindEntry(mounts, status.mountPoint);
     VolumeParameters answer;
     answer.writable = !status.readOnly;
     answer.caseSensitive = CaseSensitiveByType(status.typeName);
@@ -229,10 +334,10 @@ bool GetVolumeParameters(const std::string& mountPoint, VolumeParameters& parame
 
 bool GetMediaRemovable(const VolumeStatus& volume, bool& removable)
 {
-    std::vector<MountEntry> entries;
-    if (ReadMountTable(entries)) {
-        for (const MountEntry& entry : entries) {
-            if (entry.declared && entry.mountPoint == volume.mountPoint) {
+    Mounts mounts;
+    if (ReadMounts(mounts)) {
+        for (const MountEntry& entry : mounts.declared) {
+            if (entry.mountPoint == volume.mountPoint) {
                 if (entry.declaration.removable < 0)
                     return false;
                 removable = entry.declaration.removable == 1;
@@ -259,8 +364,11 @@ bool GetMediaRemovable(const VolumeStatus& volume, bool& removable)
 
 void SetMountTableForTesting(const std::string& path)
 {
-    std::lock_guard<std::mutex> lock(gHookMutex);
-    gMountTablePath = path;
+    {
+        std::lock_guard<std::mutex> lock(gHookMutex);
+        gMountTablePath = path;
+    }
+    Cache().Forget();
 }
 
 void SetBlockClassFolderForTesting(const std::string& path)

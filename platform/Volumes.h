@@ -1,6 +1,7 @@
 // Mounted volumes: what statfs(2), getfsstat(2), the File Manager's volume parameters and Disk
 // Arbitration's disk descriptions would answer, read from /proc/self/mountinfo, statvfs(3),
-// /sys/class/block and the volumes declared by the system root's settings.
+// /sys/class/block and the volumes declared by the system root's settings. The mount table is
+// read again only after a mount or an unmount, and the settings only when their bytes change.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,10 @@ struct VolumeStatus {
 
 // statfs: 0, or the errno value of the failure (ENOENT for a missing object).
 int StatVolume(const std::string& path, VolumeStatus& status);
+
+// The mounted-on folder of the volume that holds a path, as StatVolume finds it, without the
+// capacity figures: 0, or the errno value of the failure (ENOENT for a missing object).
+int FindVolumeMountPoint(const std::string& path, std::string& mountPoint);
 
 // getfsstat: one entry per mounted file system, in mount order; false when the table cannot
 // be read.

@@ -4,10 +4,12 @@
 
 #include "platform/Volumes.h"
 
+#include "support/PayloadImages.h"
 #include "support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -200,6 +202,44 @@ TEST_F(FileSystemVolumeTest, AllVolumesAreAppended)
     for (const std::string& expected : {std::string("/"), sysroot_.Scratch() + "/mnt/usb", sysroot_.Scratch() + "/mnt/net",
                                         sysroot_.Scratch() + "/mnt/My Disk", sysroot_.Root()})
         EXPECT_NE(std::find(roots.begin() + 1, roots.end(), expected), roots.end()) << expected;
+}
+
+// Volume answers are kept between queries; a mount, an unmount, a rewritten table or settings
+// file, and a declared mount point that appears must each show at the next query.
+TEST_F(FileSystemVolumeTest, AnswersFollowMountsAndSettingsAsTheyChange)
+{
+    EXPECT_EQ(RootOf(Volume("/mnt/usb/sub/x")), sysroot_.Scratch() + "/mnt/usb");
+    const std::string s = sysroot_.Scratch();
+    tolktest::WriteTextFile(s + "/mountinfo", tolktest::ReadTextFile(s + "/mountinfo") + "45 40 8:18 / " + s +
+                                                  "/mnt/usb/sub rw,relatime - ext4 " + s + "/dev/sdc1 rw\n");
+    EXPECT_EQ(RootOf(Volume("/mnt/usb/sub/x")), s + "/mnt/usb/sub");
+
+    const std::string settings = "<plist version=\"1.0\"><dict><key>volumes</key><array>"
+                                 "<dict><key>mount-point</key><string>/Volumes/Later</string></dict>"
+                                 "<dict><key>mount-point</key><string>/Volumes</string><key>name</key><string>";
+    sysroot_.WritePlatformSettings(settings + "Disk A</string></dict></array></dict></plist>");
+    std::string name;
+    EXPECT_TRUE(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes"))).FriendlyNameUTF8(name));
+    EXPECT_EQ(name, "Disk A");
+    sysroot_.WritePlatformSettings(settings + "Disk B</string></dict></array></dict></plist>");
+    EXPECT_TRUE(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes"))).FriendlyNameUTF8(name));
+    EXPECT_EQ(name, "Disk B");
+    EXPECT_EQ(RootOf(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes/Later/x")))), sysroot_.Path("/Volumes"));
+    tolktest::MakeFolders(sysroot_.Path("/Volumes/Later"));
+    EXPECT_EQ(RootOf(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes/Later/x")))),
+              sysroot_.Path("/Volumes/Later"));
+
+    // The kernel's own table: a mount made after the first query shows, and so does its end.
+    platform::SetMountTableForTesting("");
+    if (!tolktest::ProcessMayMount())
+        return;
+    tolktest::MakeFolders(s + "/bound");
+    EXPECT_EQ(RootOf(Volume("/bound")), RootOf(Volume("")));
+    ASSERT_EQ(mount((s + "/mnt").c_str(), (s + "/bound").c_str(), nullptr, MS_BIND, nullptr), 0);
+    const std::string bound = RootOf(Volume("/bound/disk"));
+    umount2((s + "/bound").c_str(), MNT_DETACH);
+    EXPECT_EQ(bound, s + "/bound");
+    EXPECT_EQ(RootOf(Volume("/bound")), RootOf(Volume("")));
 }
 
 TEST_F(FileSystemVolumeTest, UnreadableMountTable)

@@ -1,5 +1,6 @@
 // The engine's services: the payload session it acquires, one operation at a time on the install
 // thread, its status, the message relay to the request manager, and media optimisation.
+#include "FileSystemUtilsMac.h"
 #include "InstallerEngine.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
@@ -186,6 +187,29 @@ TEST_F(InstallerEngineServicesTest, EngineWaitsForItsOperationBeforeItGoes)
     }
     // The question was withdrawn unanswered and the operation ended before the engine went.
     EXPECT_EQ(answered, 0);
+}
+
+TEST_F(InstallerEngineServicesTest, EngineGoingAwayServesItsOperationsWorkOnTheMainThread)
+{
+    // An application registration asks the main thread to refresh the Finder and waits for it;
+    // the engine, going away on the main thread meanwhile, must keep serving it.
+    const std::string application = sysroot_.Path("/Applications/Sample.app");
+    tolktest::MakeFolders(application + "/Contents/MacOS");
+    Gate started;
+    std::atomic<int> registered{-1};
+    {
+        InstallerEngine engine((FileSystemPath(medium_)));
+        GiveManager(engine);
+        boost::shared_ptr<ThreadOperation> operation(
+            new FakeThreadOperation([&](FakeThreadOperation&, UIThreadOperationManager&) {
+                started.Open();
+                registered = FileSystemUtilsMac::RegisterApplication(FileSystemPath(application)) ? 1 : 0;
+                return 0;
+            }));
+        ASSERT_TRUE(engine.InstallPayload(operation));
+        started.Wait();
+    }
+    EXPECT_NE(registered, -1);
 }
 
 TEST_F(InstallerEngineServicesTest, SessionOfTheExampleMedium)

@@ -122,7 +122,16 @@ TEST_F(SetupProgramTest, ReadOnlyStartUpVolumeIsRefused)
         "<key>mount-point</key><string>/</string><key>mounted-from</key><string>/dev/disk0s2</string>"
         "<key>writable</key><false/><key>case-sensitive</key><false/>"
         "</dict></array></dict></plist>");
-    EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 10);
+    const tolktest::ProgramResult result = Run({"--mode=silent"});
+    EXPECT_EQ(result.exitCode, 10);
+    // Silent mode shows no alert; the standard error says why, and that there is no log.
+    EXPECT_NE(result.errorOutput.find("Setup: the start-up volume (the system root \"" + sysroot_.Root() +
+                                      "\") is not local, not writable or case-sensitive"),
+              std::string::npos)
+        << result.errorOutput;
+    EXPECT_NE(result.errorOutput.find("Setup: no session log was written: Setup ended before it opened the payload "
+                                      "session"),
+              std::string::npos);
 }
 
 TEST_F(SetupProgramTest, OnlyTheBackupDatabaseIsDamage)

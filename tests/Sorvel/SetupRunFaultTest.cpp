@@ -9,11 +9,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kSessionLogName[] = "Orvex Sketchbook 2.0.log";
+const uid_t kUnprivileged = 65534;  // "nobody" on Debian
 
 std::size_t Count(const std::string& text, const std::string& piece)
 {
@@ -40,9 +45,10 @@ protected:
     // The session log, as zcat shows it.
     std::string SessionLog() const
     {
-        const std::string path = tolktest::SessionLogFolder(sysroot_) + "/" + kSessionLogName + ".gz";
-        return tolktest::RunCapturingOutput("/bin/zcat", {path}).output;
+        return tolktest::RunCapturingOutput("/bin/zcat", {SessionLogPath() + ".gz"}).output;
     }
+
+    std::string SessionLogPath() const { return tolktest::SessionLogFolder(sysroot_) + "/" + kSessionLogName; }
 
     std::string medium_ = sysroot_.Scratch() + "/medium";
 };
@@ -70,6 +76,86 @@ TEST_F(SetupRunFaultTest, ASystemRootThatCannotBeUsedIsRefusedAtStartUp)
     setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
 }
 
+TEST_F(SetupRunFaultTest, APayloadFolderWithoutItsProxyFileLeavesNoLogAndSaysWhy)
+{
+    // Payload folders without their proxy files: the session has no payloads and no log.
+    tolktest::MakeExampleMedium(medium_, "true;\n");
+    std::vector<fs::path> proxies;
+    for (const auto& entry : fs::recursive_directory_iterator(medium_ + "/payloads")) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() > 10 && name.compare(name.size() - 10, 10, ".proxy.xml") == 0)
+            proxies.push_back(entry.path());
+    }
+    for (const fs::path& proxy : proxies)
+        fs::remove(proxy);
+    const tolktest::ProgramResult empty = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());
+    EXPECT_NE(empty.exitCode, 0);
+    EXPECT_THAT(empty.errorOutput, HasSubstr("Setup: no session log was written: the session has no payloads: no "
+                                             "folder in \"" + medium_ + "/payloads\" holds a proxy file"));
+    // The reason comes first, as the log would have had it.
+    EXPECT_EQ(empty.errorOutput.compare(0, 7, "Setup: "), 0) << empty.errorOutput;
+}
+
+TEST_F(SetupRunFaultTest, AnInstallWithoutAdministratorRightsSaysItNeedsThem)
+{
+    tolktest::MakeExampleMedium(medium_, "true;\n");
+    // Run as root, the program drops to an unprivileged user, who can reach the test's files.
+    std::function<bool()> asUser;
+    if (geteuid() == 0) {
+        fs::permissions(sysroot_.Base(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                             fs::perms::others_read | fs::perms::others_exec);
+        ASSERT_EQ(chown(sysroot_.Home().c_str(), kUnprivileged, kUnprivileged), 0);
+        asUser = []() {
+            return setgroups(0, nullptr) == 0 && setgid(kUnprivileged) == 0 && setuid(kUnprivileged) == 0;
+        };
+    }
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments(), "", "", asUser);
+    if (result.exitCode == tolktest::RunningProgram::kChildSetUpFailed || result.exitCode == 127)
+        GTEST_SKIP() << "cannot run the program as an unprivileged user";
+    // The database refuses the install (22); where a Setup run as root left a setup lock with the
+    // same key behind, the lock is refused first (20). Either way the user is told why.
+    EXPECT_TRUE(result.exitCode == 22 || result.exitCode == 20) << result.output << result.errorOutput;
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: Unable to "));
+    EXPECT_THAT(result.errorOutput, HasSubstr("needs administrator rights, which this Setup (user ID "));
+    const std::string log = sysroot_.Home() + "/Library/Logs/Orvex/Installers/" + kSessionLogName;
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: session log: " + log + ".gz (read it with zcat)"));
+    EXPECT_THAT(tolktest::RunCapturingOutput("/bin/zcat", {log + ".gz"}).output,
+                HasSubstr("needs administrator rights"));
+
+    // The wizard, told not to relaunch itself with them, says so before it starts (here it then
+    // finds no display).
+    const tolktest::ProgramResult wizard =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"-norespawn", "--installerParent=" + medium_}, "", "", [asUser]() {
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            return !asUser || asUser();
+        });
+    EXPECT_EQ(wizard.exitCode, 4);
+    EXPECT_THAT(wizard.errorOutput, HasSubstr("Setup: Setup runs without administrator rights (-norespawn)"));
+    EXPECT_THAT(wizard.errorOutput, HasSubstr("Start it without -norespawn so that it relaunches itself with them."));
+}
+
+TEST_F(SetupRunFaultTest, AReadOnlySystemRootLeavesNoLogAndSaysWhy)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    tolktest::MakeExampleMedium(medium_, "true;\n");
+    const std::string root = sysroot_.Root();
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments(), "", "", [root]() {
+            return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+                   mount(root.c_str(), root.c_str(), nullptr, MS_BIND | MS_REC, nullptr) == 0 &&
+                   mount(nullptr, root.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+        });
+    if (result.exitCode == tolktest::RunningProgram::kChildSetUpFailed)
+        GTEST_SKIP() << "cannot mount the root read-only here";
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: no session log was written: the log folder \"" + root +
+                                              "/Library/Logs/Orvex\" could not be made: Read-only file system"));
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: Unable to open the installation database (status 4"));
+}
+
 TEST_F(SetupRunFaultTest, ASecondSetupLeavesTheFirstOnesLogWhole)
 {
     if (geteuid() != 0)
@@ -91,6 +177,7 @@ TEST_F(SetupRunFaultTest, ASecondSetupLeavesTheFirstOnesLogWhole)
     // The second one is refused while the first holds the setup lock.
     const tolktest::ProgramResult second = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());
     EXPECT_EQ(second.exitCode, 20) << second.output << second.errorOutput;
+    EXPECT_THAT(second.errorOutput, HasSubstr("Setup: session log: " + SessionLogPath() + ".gz"));
 
     close(gateFd);
     const tolktest::ProgramResult firstResult = first.Wait();

@@ -1,8 +1,11 @@
 #include "support/TempSystemRoot.h"
 
+#include "platform/Files.h"
+#include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
 
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +21,22 @@ extern char** environ;
 namespace tolktest {
 
 namespace {
+
+// Unmounts what the stand-in disk-image tool still has mounted for this root (a test that
+// failed between attach and eject), so that no mount outlives the test.
+void DetachLeftOverImages(const std::string& root)
+{
+    std::error_code ignored;
+    for (std::filesystem::directory_iterator it(root + "/.tolk/hdiutil", ignored), end; it != end;
+         it.increment(ignored)) {
+        std::string bytes;
+        platform::PropertyValuePtr record;
+        std::string mountPoint;
+        if (platform::ReadWholeFile(it->path().string(), bytes) && platform::ParsePropertyList(bytes, record) &&
+            record && record->GetString("mount-point", mountPoint))
+            umount2(mountPoint.c_str(), MNT_DETACH);
+    }
+}
 
 void SetOrUnset(const char* name, bool had, const std::string& value)
 {
@@ -58,6 +77,7 @@ TempSystemRoot::~TempSystemRoot()
 {
     SetOrUnset(platform::SystemRoot::kEnvironmentVariable, hadRoot_, savedRoot_);
     SetOrUnset("HOME", hadHome_, savedHome_);
+    DetachLeftOverImages(root_);
     std::error_code ignored;
     // Tests may leave read-only folders behind; make them writable so that removal succeeds.
     for (auto it = std::filesystem::recursive_directory_iterator(base_, ignored);

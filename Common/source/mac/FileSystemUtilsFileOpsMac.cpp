@@ -64,14 +64,10 @@ bool ReadSourceAttribute(int fd, const char* name, std::string& value, bool& pre
     return error == 0 || error == ENODATA || error == ENOTSUP;
 }
 
-bool CopyData(int from, int to, std::uint64_t size)
+// Copies what read/write must: the rest of the data from the descriptors' current offsets.
+bool CopyDataThroughBuffer(int from, int to)
 {
-    // Reserving the space first lets a full disk show before the data is written; where the file
-    // system cannot reserve, the writes below find out instead.
-    if (size > 0)
-        posix_fallocate(to, 0, static_cast<off_t>(size));
     std::vector<char> buffer(kCopyBufferSize);
-    std::uint64_t copied = 0;
     for (;;) {
         const ssize_t count = read(from, buffer.data(), buffer.size());
         if (count < 0) {
@@ -80,7 +76,7 @@ bool CopyData(int from, int to, std::uint64_t size)
             return false;
         }
         if (count == 0)
-            break;
+            return true;
         std::size_t written = 0;
         while (written < static_cast<std::size_t>(count)) {
             const ssize_t result = write(to, buffer.data() + written, static_cast<std::size_t>(count) - written);
@@ -90,10 +86,29 @@ bool CopyData(int from, int to, std::uint64_t size)
                 return false;
             written += static_cast<std::size_t>(result);
         }
-        copied += static_cast<std::uint64_t>(count);
     }
-    // A source that shrank while it was read must not leave the reserved tail behind.
-    return copied == size || ftruncate(to, static_cast<off_t>(copied)) == 0;
+}
+
+// The data fork, to the end of the source: copied by the kernel where it can (no round trip
+// through our memory, and a file system that can share blocks shares them), through a buffer
+// where it cannot.
+bool CopyData(int from, int to)
+{
+    const std::size_t kChunk = 1 << 30;
+    for (;;) {
+        const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
+        if (copied > 0)
+            continue;
+        if (copied == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        // Between file systems that cannot copy to each other, or where the call is missing,
+        // the buffer takes over from where the kernel stopped.
+        if (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)
+            return CopyDataThroughBuffer(from, to);
+        return false;
+    }
 }
 
 // Everything of the copy after the target was created; false leaves the caller to delete it.
@@ -119,7 +134,7 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
             return false;
         }
     }
-    if (!CopyData(source, target, static_cast<std::uint64_t>(sourceInfo.st_size)))
+    if (!CopyData(source, target))
         return false;
     if (hasResourceFork) {
         if (const int error = platform::SetExtendedAttribute(target, platform::kResourceForkAttribute, resourceFork)) {
@@ -146,13 +161,9 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
 bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
 {
     ClearFailureReason();
-    platform::FileRef sourceRef;
-    platform::FileRef parentRef;
-    if (platform::MakeFileRef(source.AsUTF8String(), sourceRef) != platform::kNoErr ||
-        platform::MakeFileRef(target.Parent().AsUTF8String(), parentRef) != platform::kNoErr)
-        return false;
-
-    // Not blocking, so that a named pipe is refused below instead of waiting for a writer.
+    // The two opens decide whether the copy can be made at all: a missing source, or a missing
+    // folder for the target, fails them. The source's is not blocking, so that a named pipe is
+    // refused below instead of waiting for a writer.
     ScopedDescriptor from(open(source.AsUTF8String().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat sourceInfo;
     if (from.get() < 0 || fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))

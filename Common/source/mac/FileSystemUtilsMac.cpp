@@ -5,6 +5,7 @@
 
 #include "platform/FileRef.h"
 #include "platform/Folders.h"
+#include "platform/SystemRoot.h"
 #include "platform/Volumes.h"
 
 #include <boost/format.hpp>
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -74,15 +77,52 @@ bool IsExistingRegularFile(const FileSystemPath& path)
     return IsRegularFile(path, isRegularFile) && isRegularFile;
 }
 
+// The temporary folder found last for each volume of the current system root; an uninstall
+// asks for it once per file it moves aside.
+struct TemporaryFolderCache {
+    std::mutex mutex;  // guards systemRoot and folders
+    std::string systemRoot;
+    std::map<std::string, std::string> folders;  // volume root -> its temporary folder
+};
+
+TemporaryFolderCache& TemporaryFolders()
+{
+    static TemporaryFolderCache* cache = new TemporaryFolderCache;
+    return *cache;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 // The temporary folder of a volume, where a file can be moved aside without leaving the volume.
 bool GetDestructiveTempPreferringVolume(const FileSystemVolume& volume, FileSystemPath& folder)
 {
     FileSystemPath root;
     volume.RootPath(root);
+    TemporaryFolderCache& cache = TemporaryFolders();
+    const std::string systemRoot = platform::SystemRoot::Path();
+    {
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (cache.systemRoot != systemRoot) {
+            cache.folders.clear();
+            cache.systemRoot = systemRoot;
+        }
+        std::map<std::string, std::string>::const_iterator known = cache.folders.find(root.AsUTF8String());
+        if (known != cache.folders.end() && IsFolder(known->second)) {
+            folder = FileSystemPath(known->second);
+            return true;
+        }
+    }
     std::string found;
     if (MacUtils::StdStringFindFolder(root, kChewableItemsFolderType, true, found) ||
         MacUtils::StdStringFindFolder(platform::kLocalDomain, kChewableItemsFolderType, true, found)) {
         folder = FileSystemPath(found);
+        std::lock_guard<std::mutex> lock(cache.mutex);
+        if (cache.systemRoot == systemRoot)
+            cache.folders[root.AsUTF8String()] = found;
         return true;
     }
     return FileSystemUtils::GetTempDirectory(folder);

@@ -33,10 +33,10 @@ FileSystemVolume::FileSystemVolume(const FileSystemPath& path)
     if (text.empty() || text[0] != '/')
         throw std::runtime_error("Unable to locate volume for path.");
     for (FileSystemPath current = path;;) {
-        platform::VolumeStatus status;
-        const int error = platform::StatVolume(current.AsUTF8String(), status);
+        std::string mountPoint;
+        const int error = platform::FindVolumeMountPoint(current.AsUTF8String(), mountPoint);
         if (error == 0) {
-            data_.reset(new FileSystemVolumeData(FileSystemPath(status.mountPoint)));
+            data_.reset(new FileSystemVolumeData(FileSystemPath(mountPoint)));
             return;
         }
         if (error != ENOENT && error != ENAMETOOLONG)

@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -206,15 +207,40 @@ void ClearFailureReason()
     tFailureReason.clear();
 }
 
+namespace {
+
+// A number below the limit from the system's random bytes, read a block at a time (a name is
+// made for every file an uninstall moves aside). A byte that would favour the lower numbers is
+// dropped.
+unsigned RandomBelow(unsigned limit)
+{
+    thread_local unsigned char bytes[64];
+    thread_local std::size_t used = sizeof(bytes);
+    for (;;) {
+        if (used == sizeof(bytes)) {
+            if (getrandom(bytes, sizeof(bytes), 0) != static_cast<ssize_t>(sizeof(bytes))) {
+                std::random_device source;
+                for (unsigned char& byte : bytes)
+                    byte = static_cast<unsigned char>(source());
+            }
+            used = 0;
+        }
+        const unsigned byte = bytes[used++];
+        if (byte < 256 - 256 % limit)
+            return byte % limit;
+    }
+}
+
+}  // namespace
+
 bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path)
 {
     static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device source;
-    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kCharacters)) - 2);
+    const unsigned kAlphabet = sizeof(kCharacters) - 1;
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         std::string name = kTempNamePrefix;
         for (int i = 0; i < kTempNameRandomCharacters; ++i)
-            name += kCharacters[pick(source)];
+            name += kCharacters[RandomBelow(kAlphabet)];
         FileSystemPath candidate(folder);
         candidate.AppendUTF8Segment(name);
         struct stat info;

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 #include <fcntl.h>
@@ -101,8 +102,10 @@ boost::shared_ptr<LogFile> LogFile::Acquire(const std::string& path)
     } else {
         // A new writer on this path gets a fresh chance to open it, as a path change would.
         boost::lock_guard<boost::mutex> fileLock(entry->mutex_);
-        if (entry->fd_ < 0)
+        if (entry->fd_ < 0) {
             entry->openAttempted_ = false;
+            entry->openProblem_.clear();
+        }
     }
     return entry;
 }
@@ -127,6 +130,19 @@ void LogFile::Release(boost::shared_ptr<LogFile>& file, bool finish)
         return;
     }
     file.reset();
+}
+
+bool LogFile::IsInUse(const std::string& path)
+{
+    FileTable& table = Table();
+    boost::lock_guard<boost::mutex> lock(table.mutex);
+    return table.files.count(path) != 0;
+}
+
+std::string LogFile::OpenProblem()
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return openProblem_;
 }
 
 LogFile::LogFile(const std::string& path) : path_(path), fd_(-1), openAttempted_(false), lastThreadIndex_(0) {}
@@ -179,12 +195,18 @@ void LogFile::Open()
     openAttempted_ = true;
     // A path that is not absolute (a registry logger's bare name before its owner set a path)
     // is never opened: it would land wherever the working directory happens to be.
-    if (!IsValidLogPath(path_))
+    if (!IsValidLogPath(path_)) {
+        openProblem_ = "\"" + path_ + "\" is not an absolute path";
         return;
+    }
     const std::string folder = FileSystemPath(path_).Parent().AsUTF8String();
-    if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder))
+    if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder)) {
+        openProblem_ = "its folder \"" + folder + "\" could not be made: " + std::strerror(errno);
         return;
+    }
     fd_ = OpenForAppending(path_);
+    if (fd_ < 0)
+        openProblem_ = std::strerror(errno);
 }
 
 void LogFile::Close()

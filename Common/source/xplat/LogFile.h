@@ -30,9 +30,17 @@ public:
     // leaves the plain file in place.
     static bool Compress(const std::string& path);
 
+    // Whether a logger of this process writes to path, so that the file is finished when the
+    // process ends.
+    static bool IsInUse(const std::string& path);
+
     ~LogFile();
 
     const std::string& Path() const { return path_; }
+
+    // Why the file could not be opened for writing; empty before the first write and while it
+    // could be.
+    std::string OpenProblem();
 
     // The calling thread's number in this file: 0 for the first thread that asks, then 1, ...
     unsigned int GetThreadID();
@@ -48,9 +56,10 @@ private:
     void Close();
 
     const std::string path_;
-    boost::mutex mutex_;  // guards fd_, openAttempted_, threads_ and lastThreadIndex_
+    boost::mutex mutex_;  // guards fd_, openAttempted_, openProblem_, threads_ and lastThreadIndex_
     int fd_;
     bool openAttempted_;
+    std::string openProblem_;
     std::vector<pthread_t> threads_;
     std::size_t lastThreadIndex_;
 };

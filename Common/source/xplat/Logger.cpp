@@ -1,6 +1,7 @@
 #include "Logger.h"
 
 #include "LogFile.h"
+#include "RunReport.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/thread/lock_guard.hpp>
@@ -28,6 +29,10 @@ public:
         file_ = std::move(next);
         return true;
     }
+
+    // The caller holds Mutex().
+    const std::string& Path() const { return file_->Path(); }
+    std::string OpenProblem() const { return file_->OpenProblem(); }
 
     // The caller holds Mutex().
     unsigned int GetThreadID() { return file_->GetThreadID(); }
@@ -113,6 +118,18 @@ bool Logger::SetLogfilePath(const std::string& path)
     return impl_->SetLogfilePath(path);
 }
 
+std::string Logger::GetLogfilePath() const
+{
+    boost::lock_guard<boost::mutex> lock(impl_->Mutex());
+    return impl_->Path();
+}
+
+std::string Logger::GetLogfileProblem() const
+{
+    boost::lock_guard<boost::mutex> lock(impl_->Mutex());
+    return impl_->OpenProblem();
+}
+
 void Logger::AppendToLog(LogLevel level, const std::string& text)
 {
     const int ownLevel = level_.load();
@@ -132,6 +149,8 @@ void Logger::AppendToLog(LogLevel level, const std::string& text)
         block += text;
         block += '\n';
         impl_->Write(block);
+        if (level == kLogFatal || level == kLogError)
+            RunReport::NoteError(text, impl_->Path());
     } catch (...) {
     }
 }

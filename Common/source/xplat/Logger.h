@@ -40,9 +40,15 @@ public:
     // same. The old file is closed and stays uncompressed.
     bool SetLogfilePath(const std::string& path);
 
+    // The file this logger writes to, and why it could not be written (empty while it could,
+    // and before the first message).
+    std::string GetLogfilePath() const;
+    std::string GetLogfileProblem() const;
+
     using LogAppender::AppendToLog;
     // Drops messages above the logger's level, and everything at kLogOff. Never throws; a path
-    // that is not absolute, or a file that cannot be opened, drops the message.
+    // that is not absolute, or a file that cannot be opened, drops the message. Error and fatal
+    // lines are noted as the run's latest error (RunReport), written or not.
     void AppendToLog(LogLevel level, const std::string& text) override;
 
     // Test hook: the time source of the header lines (null restores the system clock).

@@ -8,9 +8,9 @@
 // waits for the worker.
 #pragma once
 
+#include "ThreadUtils.h"
 #include "UIThreadOperationAborter.h"
 
-#include <boost/date_time/posix_time/posix_time_types.hpp>
 #include <boost/noncopyable.hpp>
 #include <boost/thread/condition.hpp>
 #include <boost/thread/exceptions.hpp>
@@ -87,6 +87,10 @@ protected:
     void WaitWhilePaused();
 
 private:
+    // Abort looks at the worker's request once a second, in slices of waiting.
+    static constexpr int kAbortWaitSlices = 20;
+    static constexpr double kAbortWaitSlice = 0.05;
+
     struct ThreadStatusInternal {
         State state;
         bool aborted = false;
@@ -196,12 +200,12 @@ bool TolkThread<State>::Abort()
                 if (pendingUICall_ != nullptr && manager != nullptr)
                     manager->AbortCallFromUIThreadContext(pendingUICall_);
             }
-            // Up to a second for the job to end before the request is looked at again.
-            if (runLock_.timed_lock(boost::posix_time::seconds(1))) {
-                runLock_.unlock();
-                if (pendingStart_)
-                    boost::this_thread::sleep(boost::posix_time::milliseconds(10));  // not yet started
-            }
+            // Up to a second for the job to end before the request is looked at again. The
+            // caller's run loop is served meanwhile: the job may be waiting for work it sent to
+            // this thread (the Finder refresh of an alias or an application registration), and
+            // would never end otherwise.
+            for (int slice = 0; slice < kAbortWaitSlices && IsRunning(); ++slice)
+                ThreadUtils::ThreadSleepSeconds(kAbortWaitSlice);
         }
         return true;
     } catch (const boost::lock_error&) {

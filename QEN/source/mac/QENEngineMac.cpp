@@ -242,7 +242,7 @@ bool QENEngineMac::UninstallQENPayload()
             std::string identifier;
             return ProcessSorvelScript(kSetupScript) && GetPayloadIdentifier(identifier) &&
                    ProcessPayloadPrefix(identifier, "remove") && ProcessSorvelScript(kConditionsPrefixScript) &&
-                   ProcessJavaScriptInstructionsFile(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
+                   ProcessStoredUninstallScript(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
                    ProcessUTF8JavaScriptInstructions(kUninstallSuffix);
         });
         result = EndRun(result);
@@ -380,7 +380,7 @@ bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text)
     return false;
 }
 
-bool QENEngineMac::ProcessJavaScriptInstructionsFile(const FileSystemPath& path)
+bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& text)
 {
     log_->AppendToLog(LogAppender::kLogInfo, "Reading instructions from " + path.AsUTF8String());
     std::vector<std::uint8_t> bytes;
@@ -388,7 +388,14 @@ bool QENEngineMac::ProcessJavaScriptInstructionsFile(const FileSystemPath& path)
         log_->AppendToLog(LogAppender::kLogError, "Unable to read instructions from " + path.AsUTF8String());
         return false;
     }
-    return ProcessUTF8JavaScriptInstructions(std::string(bytes.begin(), bytes.end()));
+    text.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool QENEngineMac::ProcessJavaScriptInstructionsFile(const FileSystemPath& path)
+{
+    std::string text;
+    return ReadInstructions(path, text) && ProcessUTF8JavaScriptInstructions(text);
 }
 
 bool QENEngineMac::ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName)

@@ -87,6 +87,10 @@ public:
     Pelvo::EnginePtr GetJavaScriptEngine();
     bool ProcessUTF8JavaScriptInstructions(const std::string& text);
     bool ProcessJavaScriptInstructionsFile(const FileSystemPath& path);
+    // Plays a stored uninstall script back: as ProcessJavaScriptInstructionsFile, but a script of
+    // many entries is evaluated in pieces, in order, on the same engine (the script engine
+    // compiles at most 65 535 constants per script, and every entry holds some).
+    bool ProcessStoredUninstallScript(const FileSystemPath& path);
     bool ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName);
     bool ProcessSorvelScript(const std::string& fileName);
     // The file of that name in the SharedSupport folder of the running bundle; false when it
@@ -104,6 +108,8 @@ public:
     bool GetUpgradeOrvexCodes(std::set<std::string>& codes, std::set<std::string>& sessionIDs);
 
 private:
+    // Reads a script file whole, logging what it reads (or that it cannot).
+    bool ReadInstructions(const FileSystemPath& path, std::string& text);
     // Mounts the image unless it is mounted already and answers where.
     bool MountPayloadImage(FileSystemPath& mountPoint);
     // The start shared by the install and repair runs: the determined properties, then the image

@@ -42,6 +42,50 @@ std::string FractionLine(std::size_t done, std::size_t total)
     return (boost::format("SetFractionComplete(%1%, %2%);\n") % done % total).str();
 }
 
+// Entries per piece of a stored script that is played back in pieces: far below the script
+// engine's limit of constants however many an entry holds, and few pieces for large scripts.
+const std::size_t kEntriesPerPiece = 1000;
+
+// Whether the line is a fraction line as SaveUninstallInstructions writes it after every entry:
+// "SetFractionComplete(<done>, <total>);".
+bool IsFractionLine(const std::string& text, std::size_t begin, std::size_t end)
+{
+    static const std::string kStart = "SetFractionComplete(";
+    if (text.compare(begin, kStart.size(), kStart) != 0)
+        return false;
+    std::size_t at = begin + kStart.size();
+    const auto digits = [&]() {
+        const std::size_t first = at;
+        while (at < end && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        return at > first;
+    };
+    if (!digits() || text.compare(at, 2, ", ") != 0)
+        return false;
+    at += 2;
+    return digits() && end - at == 2 && text.compare(at, 2, ");") == 0;
+}
+
+// Where the pieces of a stored script end: after every kEntriesPerPiece-th fraction line, and
+// at the end. The engine writes a fraction line at top level after every whole entry (and after
+// the prelude), so every piece is whole statements.
+std::vector<std::size_t> PieceEnds(const std::string& text)
+{
+    std::vector<std::size_t> ends;
+    std::size_t entries = 0;
+    for (std::size_t begin = 0; begin < text.size();) {
+        std::size_t end = text.find('\n', begin);
+        if (end == std::string::npos)
+            break;
+        if (IsFractionLine(text, begin, end) && ++entries % kEntriesPerPiece == 0)
+            ends.push_back(end + 1);
+        begin = end + 1;
+    }
+    if (ends.empty() || ends.back() != text.size())
+        ends.push_back(text.size());
+    return ends;
+}
+
 bool ReadSupportScript(const std::string& name, std::vector<std::uint8_t>& bytes)
 {
     FileSystemPath path(std::string("/"));
@@ -162,6 +206,24 @@ void QENEngineMac::RestoreReplacedUninstallScript()
                           "Unable to restore the earlier uninstall instructions at " + replacedScriptPath_.AsUTF8String());
 }
 
+// ---- Playback ----
+
+bool QENEngineMac::ProcessStoredUninstallScript(const FileSystemPath& path)
+{
+    std::string text;
+    if (!ReadInstructions(path, text))
+        return false;
+    // The pieces run in order on one engine: what one defines (its variables and functions are
+    // globals) the next sees, and the first that fails ends the playback, as in one script.
+    std::size_t begin = 0;
+    for (std::size_t end : PieceEnds(text)) {
+        if (!ProcessUTF8JavaScriptInstructions(text.substr(begin, end - begin)))
+            return false;
+        begin = end;
+    }
+    return true;
+}
+
 // ---- Upgrades ----
 
 bool QENEngineMac::RemoveUpgradedPayloads(std::vector<FileSystemPath>& removalList)
@@ -190,7 +252,7 @@ bool QENEngineMac::RemoveUpgradedPayload(const std::string& identifier, const st
         log_->AppendToLog(LogAppender::kLogDebug, "Uninstalling " + label + identifier + " as part of upgrade installation.");
         removalList.push_back(script);
         played = true;
-        if (!ProcessPayloadPrefix(identifier, "remove") || !ProcessJavaScriptInstructionsFile(script) ||
+        if (!ProcessPayloadPrefix(identifier, "remove") || !ProcessStoredUninstallScript(script) ||
             !ProcessUTF8JavaScriptInstructions("PayloadSuffix();\n"))
             return false;
     } else {

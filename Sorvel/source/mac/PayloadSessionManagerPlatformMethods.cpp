@@ -5,10 +5,14 @@
 #include "FileSystemUtilsMac.h"
 #include "MacUtils.h"
 
+#include "RunReport.h"
+
 #include "platform/Folders.h"
 
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 
 namespace {
@@ -23,14 +27,20 @@ bool PayloadSessionManager::PayloadSessionManagerPlatformMethods::MakeLogDirecto
     // Logs of a run as root belong to the system, so that every administrator finds them.
     const short domain = geteuid() == 0 ? platform::kLocalDomain : platform::kUserDomain;
     std::string library;
-    if (!MacUtils::StdStringFindFolder(domain, kDomainLibraryFolderType, true, library))
+    if (!MacUtils::StdStringFindFolder(domain, kDomainLibraryFolderType, true, library)) {
+        RunReport::NoteNoSessionLog(std::string("the Library folder of the ") +
+                                    (domain == platform::kLocalDomain ? "system" : "user") + " cannot be found or made");
         return false;
+    }
     try {
         FileSystemPath path(library);
         for (const char* component : {"Logs", "Orvex", "Installers"}) {
             path.AppendUTF8Segment(component);
-            if (!FileSystemUtils::Exists(path) && !FileSystemUtilsMac::CreateDirectory(path, kLogFolderMode, true))
+            if (!FileSystemUtils::Exists(path) && !FileSystemUtilsMac::CreateDirectory(path, kLogFolderMode, true)) {
+                RunReport::NoteNoSessionLog("the log folder \"" + path.AsUTF8String() +
+                                            "\" could not be made: " + std::strerror(errno));
                 return false;
+            }
         }
         folder = path;
         return true;

@@ -3,6 +3,7 @@
 #include "CAPSSessionPtr.h"
 #include "DataAccessUtilities.h"
 #include "InstallPayloadOperationPlatformMethods.h"
+#include "InstallPayloadOperationUtils.h"
 #include "LocalFileSourceProvider.h"
 #include "PayloadAccessor.h"
 #include "TolkConstants.h"
@@ -74,8 +75,10 @@ int InstallPayloadOperation<SourceProvider>::operator()(UIThreadOperationManager
         return 1;
     }
     CAPSSessionPtr session;
-    if (!session.Open())
+    if (!session.Open()) {
+        InstallPayloadOperationUtils::LogDatabaseOpenFailure(*this, session.GetStatus());
         return 1;
+    }
     CAPSQueryUtilities::OrvexCodeSet upgradedBy;
     if (!CAPSQueryUtilities::GetAllInstalledPayloadsThatUpgradePackage(session, record_->payloadCode, upgradedBy))
         return 1;

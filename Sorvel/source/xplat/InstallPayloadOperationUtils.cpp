@@ -5,6 +5,8 @@
 #include "TolkConstants.h"
 #include "caps.h"
 
+#include <unistd.h>
+
 namespace {
 
 // Inserts the pairs of a key/value list, stopping at the first pair with a missing key or value.
@@ -84,6 +86,34 @@ bool LoadPayloadRepairOrUninstallProperties(const std::string& payloadCode, cons
         }
     }
     return result;
+}
+
+void LogDatabaseOpenFailure(LogAppender& log, capsStatus status)
+{
+    if (status == kCapsAccessDenied && geteuid() != 0) {
+        log.AppendToLog(LogAppender::kLogError,
+                        "Unable to open the installation database: installing, repairing and removing payloads "
+                        "needs administrator rights, which this Setup (user ID " +
+                            std::to_string(geteuid()) +
+                            ") does not have. Run Setup as root, or start the wizard without -norespawn so that it "
+                            "relaunches itself with them.");
+        return;
+    }
+    std::string text = "Unable to open the installation database (status " + std::to_string(status);
+    switch (status) {
+    case kCapsIOError:
+        text += ": its folder or files cannot be made, read or written, or are damaged";
+        break;
+    case kCapsAccessDenied:
+        text += ": access denied";
+        break;
+    case kCapsBusy:
+        text += ": another process holds it";
+        break;
+    default:
+        break;
+    }
+    log.AppendToLog(LogAppender::kLogError, text + ")");
 }
 
 }  // namespace InstallPayloadOperationUtils

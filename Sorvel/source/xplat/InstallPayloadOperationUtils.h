@@ -2,6 +2,7 @@
 // from the installation database.
 #pragma once
 
+#include "LogAppender.h"
 #include "capsTypes.h"
 
 #include <map>
@@ -26,5 +27,10 @@ bool AddStoredPayloadProperties(capsiSession* session, const std::string& payloa
 // Whether the properties name a setup program ("setupVersion") of at least 0.0.76.0: older ones
 // installed payloads that cannot be repaired here.
 bool SupportsPhysicalRepair(const PropertyMap& properties);
+
+// Logs at the error level why the installation database did not open with the status. Only
+// root may make and change it: a run without administrator rights is told so, and how to get
+// them, instead of a bare status.
+void LogDatabaseOpenFailure(LogAppender& log, capsStatus status);
 
 }  // namespace InstallPayloadOperationUtils

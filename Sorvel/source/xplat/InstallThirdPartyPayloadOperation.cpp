@@ -3,6 +3,7 @@
 #include "CAPSSessionPtr.h"
 #include "DataAccessUtilities.h"
 #include "InstallPayloadOperationPlatformMethods.h"
+#include "InstallPayloadOperationUtils.h"
 #include "LocalFileSourceProvider.h"
 #include "PayloadAccessor.h"
 #include "PayloadProxyFileConstants.h"
@@ -154,6 +155,7 @@ int InstallThirdPartyPayloadOperation<SourceProvider>::operator()(UIThreadOperat
     SetPercentComplete(20);
     CAPSSessionPtr session;
     if (!session.Open()) {
+        InstallPayloadOperationUtils::LogDatabaseOpenFailure(*this, session.GetStatus());
         SetPercentCompleteAndStatusMessage(kPercentDone, Status(PayloadOperationConstants::kFailed));
         return 1;
     }

@@ -1,7 +1,9 @@
 #include "InstallerEngine.h"
 
 #include "ChangeDiffTypeImpl.h"
+#include "FailureReport.h"
 #include "PayloadSessionManager.h"
+#include "RunReport.h"
 #include "TQInitManager.h"
 #include "ThreadPayloadOperation.h"
 #include "TolkConstants.h"
@@ -87,12 +89,15 @@ std::string InstallerEngine::CreateUIDriver()
 int InstallerEngine::Main(const std::vector<std::string>& arguments)
 {
     std::cout << "Begin Orvex Setup" << std::endl;
+    RunReport::Reset();
     try {
         rawArguments_ = arguments;
         if (platform::InjectedFault("engine-main", std::string()) != 0)
             throw std::runtime_error("injected failure of the engine's main routine");
-        if (!ProcessArgumentVector(arguments))
+        if (!ProcessArgumentVector(arguments)) {
             exitCode_ = kExitBadArguments;
+            RunReport::NoteError(FailureReport::BadModeReason((*argumentMap_)["mode"]));
+        }
 
         StringMap::const_iterator exitWorkflow = argumentMap_->find(TolkConstants::kPropExitWorkflow);
         if (exitWorkflow != argumentMap_->end() && !exitWorkflow->second.empty()) {
@@ -106,6 +111,7 @@ int InstallerEngine::Main(const std::vector<std::string>& arguments)
             exitCode_ = DoMediaOptimizationWorkflow();
             PayloadSessionManager::Release();
             std::cout << "End Media Optimization.  Exit code: " << exitCode_ << std::endl;
+            FailureReport::Write(std::cerr, exitCode_, false);
             return exitCode_;
         }
 
@@ -113,21 +119,28 @@ int InstallerEngine::Main(const std::vector<std::string>& arguments)
             std::cout << "UI mode: ";
             std::cout << CreateUIDriver() << std::endl;
             exitCode_ = InstallerEnginePlatformMethods::ValidateBareMinimumOSRequirements(uiDriver_);
+            if (exitCode_ != 0)
+                RunReport::NoteError(FailureReport::StartUpReason(exitCode_));
         }
-        if (exitCode_ == 0 && !StartScriptingEngine())
+        if (exitCode_ == 0 && !StartScriptingEngine()) {
             exitCode_ = kExitScriptingEngine;
+            RunReport::NoteError(FailureReport::StartUpReason(exitCode_));
+        }
         if (exitCode_ == 0) {
             uiOperationManager_.reset(new UIThreadOperationManager(uiDriver_.get()));
             if (!uiDriver_->Run())
                 exitCode_ = kExitDriverFailed;
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         exitCode_ = kExitException;
+        RunReport::NoteError(FailureReport::StartUpReason(exitCode_) + ": " + error.what());
     } catch (...) {
         exitCode_ = kExitException;
+        RunReport::NoteError(FailureReport::StartUpReason(exitCode_));
     }
     uiDriver_.reset();
     std::cout << "End Orvex Setup.  Exit code: " << exitCode_ << std::endl;
+    FailureReport::Write(std::cerr, exitCode_, uiMode_ == kUIModeTerminal);
     ReleasePayloadSession();
     return exitCode_;
 }

@@ -4,6 +4,7 @@
 #include "CAPSSessionPtr.h"
 #include "FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
+#include "InstallPayloadOperationUtils.h"
 #include "PayloadMediaSource.h"
 #include "TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
@@ -70,6 +71,7 @@ int ModifyInstalledPayloadOperation::ChangeRecordsOnly(const char* openFailed, c
     CAPSSessionPtr session;
     if (!session.Open()) {
         AppendToLog(kLogInfo, openFailed);
+        InstallPayloadOperationUtils::LogDatabaseOpenFailure(*this, session.GetStatus());
         return 1;
     }
     CAPSQueryUtilities::PackageManagementOperationResult result;
@@ -135,6 +137,7 @@ int ModifyInstalledPayloadOperation::operator()(UIThreadOperationManager& manage
         CAPSSessionPtr session;
         if (!session.Open()) {
             AppendToLog(kLogInfo, "Unable to open CAPS session");
+            InstallPayloadOperationUtils::LogDatabaseOpenFailure(*this, session.GetStatus());
         } else if (!CAPSQueryUtilities::GetEffectiveOrvexCodeFromOriginal(session, payloadCode_, effectiveCode)) {
             AppendToLog(kLogError, "Unable to get effective OrvexCode for original: " + payloadCode_);
         } else {

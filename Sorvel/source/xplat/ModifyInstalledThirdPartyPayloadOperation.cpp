@@ -3,6 +3,7 @@
 #include "CAPSSessionPtr.h"
 #include "FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
+#include "InstallPayloadOperationUtils.h"
 #include "PayloadProxyFileConstants.h"
 #include "TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
@@ -139,8 +140,10 @@ int ModifyInstalledThirdPartyPayloadOperation::operator()(UIThreadOperationManag
         return Finish(failure(), 1);
 
     CAPSSessionPtr session;
-    if (!session.Open())
+    if (!session.Open()) {
+        InstallPayloadOperationUtils::LogDatabaseOpenFailure(*this, session.GetStatus());
         return Finish(PayloadOperationConstants::kFailed, 1);
+    }
     CAPSQueryUtilities::PackageManagementOperationResult recorded;
     if (!DoCAPSPackageManagementOperations(session, recorded) || !session.Commit()) {
         session.Rollback();

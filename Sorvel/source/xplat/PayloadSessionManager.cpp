@@ -5,6 +5,7 @@
 #include "HexMD5Digest.h"
 #include "LogFactory.h"
 #include "PayloadAccessor.h"
+#include "RunReport.h"
 #include "SorvelConstants.h"
 
 #include <sstream>
@@ -35,6 +36,37 @@ void LogCodePaths(Logger* logger, LogAppender::LogLevel level, const CodePaths& 
         for (const std::string& path : code.second)
             logger->AppendToLog(level, "\tPath: " + path);
     }
+}
+
+// Why a session found no payload, for the user of a run that therefore has no session log.
+std::string EmptySessionText(const FileSystemPath& payloadsFolder, PayloadProxyFileConstants::ProxyFileType type)
+{
+    const std::string folder = "\"" + payloadsFolder.AsUTF8String() + "\"";
+    if (!FileSystemUtils::Exists(payloadsFolder))
+        return "the session has no payloads: there is no folder " + folder;
+    std::string names;
+    if (type != PayloadProxyFileConstants::kProxyFileTypeBoot)
+        names = "\"*" + PayloadIteration::kProxyFileExtension + "\"";
+    if (type != PayloadProxyFileConstants::kProxyFileTypeFull)
+        names += (names.empty() ? "\"*" : " or \"*") + PayloadIteration::kMiniProxyFileExtension + "\"";
+    return "the session has no payloads: no folder in " + folder + " holds a proxy file (" + names + ")";
+}
+
+// The failure of a session, in one line.
+std::string FailureText(bool malformed, bool duplicates,
+                        const std::vector<PayloadIteration::ProxyAndPayloadPath>& failed)
+{
+    std::string text = "Fatal error initializing from proxy files";
+    if (malformed)
+        text += ": a proxy file has no OrvexCode";
+    if (duplicates)
+        text += ": two proxy files have the same OrvexCode";
+    if (!failed.empty()) {
+        text += ": these proxy files could not be loaded:";
+        for (const PayloadIteration::ProxyAndPayloadPath& file : failed)
+            text += " \"" + file.first.AsUTF8String() + "\"";
+    }
+    return text;
 }
 
 }  // namespace
@@ -151,6 +183,8 @@ bool PayloadSessionManager::Build(const FileSystemPath& installerParent, Payload
     } else {
         std::string name;
         std::string path;
+        if (payloads_.empty())
+            RunReport::NoteNoSessionLog(EmptySessionText(payloadsFolder, type));
         if (GetLogfileName(name) && PayloadSessionManagerPlatformMethods::GetLogfilePath(name, path)) {
             if (logger->SetLogfilePath(path)) {
                 InfoLogHeader header(logger, "START - Installer Session");
@@ -164,6 +198,7 @@ bool PayloadSessionManager::Build(const FileSystemPath& installerParent, Payload
     }
 
     if (!loaded || malformed || duplicates) {
+        RunReport::NoteCause(FailureText(malformed, duplicates, failedProxyFiles_));
         ErrorLogBlock block(logger, "Initialization Failures");
         logger->AppendToLog(LogAppender::kLogError, "Fatal error initializing from proxy files.");
         if (malformed)

@@ -73,7 +73,8 @@ private:
     // One line at the level when there is a logger.
     void WriteLog(int level, const std::string& text) const;
     // False when the holder holds a lock already; otherwise whether the lock could be taken now.
-    static bool AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder);
+    // A lock that this user cannot use at all is logged as such.
+    bool AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const;
     // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
     // sees them) and serving the caller's run loop in between; state receives the final status.
     bool WaitForInstallOperation(ThreadPayloadOperationState& state);

@@ -13,11 +13,14 @@
 #include "JSONUtilities.h"
 #include "LogAppender.h"
 #include "NamedLock.h"
+#include "RunReport.h"
 #include "SorvelConstants.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "ThreadOperation.h"
 #include "TolkConstants.h"
 #include "caps.h"
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -213,11 +216,23 @@ std::string SorvelMutationAccess::CloseCAPSSimulation(const ArgumentList& argume
 
 // ---- Locks
 
-bool SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder)
+bool SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const
 {
     if (holder)
         return false;
-    return NamedLock::AcquireLock(name, holder);
+    if (NamedLock::AcquireLock(name, holder))
+        return true;
+    // A lock's semaphore outlives the Setup that made it; one made by a Setup run as root
+    // cannot be opened by another user, who would otherwise be told that a Setup is running.
+    if (geteuid() != 0 && NamedLock::NamedLockPlat(name).SetId() < 0) {
+        const std::string reason = "Unable to take the lock \"" + name +
+                                   "\": a Setup run as root made it, and using it needs administrator rights, which "
+                                   "this Setup (user ID " +
+                                   std::to_string(geteuid()) + ") does not have. Run Setup as root.";
+        WriteLog(LogAppender::kLogError, reason);
+        RunReport::NoteCause(reason);
+    }
+    return false;
 }
 
 std::string SorvelMutationAccess::AcquireBootstrapperLock(const ArgumentList& arguments)

@@ -1,6 +1,7 @@
 #include "ThreadPayloadOperation.h"
 
 #include "LogFactory.h"
+#include "RunReport.h"
 #include "ThreadOperation.h"
 #include "ThreadUtils.h"
 
@@ -100,6 +101,10 @@ void ThreadPayloadOperation::ThreadProc()
     } else {
         runResult = kRunSucceeded;
     }
+
+    // The caller reports a failed operation in its own words; its first error says why.
+    if (runResult == kRunFailed && !ownState_.errorTexts.empty())
+        RunReport::NoteCause(ownState_.errorTexts.front());
 
     ownState_.percentComplete = kMaxPercent;
     SetStatus(ownState_);

@@ -7,6 +7,7 @@
 #include "JSMethodPublisherGroup.h"
 #include "LocalizationUtilities.h"
 #include "LogFactory.h"
+#include "RunReport.h"
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <iostream>
 
 namespace {
 
@@ -76,8 +78,10 @@ UIDriverFullGUI::UIDriverFullGUI(InstallerEngine& engine) : UIDriver(engine), da
 
 bool UIDriverFullGUI::Run()
 {
-    if (!engine_.GetPayloadSessionManager())
+    if (!engine_.GetPayloadSessionManager()) {
+        RunReport::NoteError("Unable to initialize the session manager");
         return false;
+    }
 
     // The probe's publishers and engine stay alive for the whole wizard run; the bridge is
     // declared after the group because its script globals point into it.
@@ -96,7 +100,20 @@ bool UIDriverFullGUI::Run()
     }
 
     RespawnAndAuthorizeIfNeeded(engine_);
-    return RunApplicationMain(engine_.GetRawArguments());
+    // Only a wizard told not to relaunch runs here without administrator rights.
+    if (geteuid() != 0) {
+        const std::string warning =
+            "Setup runs without administrator rights (-norespawn): installing, repairing and removing payloads "
+            "will fail. Start it without -norespawn so that it relaunches itself with them.";
+        std::cerr << "Setup: " << warning << std::endl;
+        if (logger != nullptr)
+            logger->AppendToLog(LogAppender::kLogWarn, warning);
+    }
+    if (!RunApplicationMain(engine_.GetRawArguments())) {
+        RunReport::NoteError("Unable to open a display for the wizard.");
+        return false;
+    }
+    return true;
 }
 
 void UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(InstallerEngine& engine)

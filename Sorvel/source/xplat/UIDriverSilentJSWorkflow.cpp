@@ -5,6 +5,7 @@
 #include "InstallerEngine.h"
 #include "JSMethodPublisherGroup.h"
 #include "LogFactory.h"
+#include "RunReport.h"
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
@@ -42,12 +43,19 @@ void AppendScript(std::string& script, const std::string& file)
     script += file;
 }
 
+// The message goes to the standard output, and is the reason that the run's report gives.
+void Fail(const std::string& message)
+{
+    std::cout << message << std::endl;
+    RunReport::NoteError(message);
+}
+
 }  // namespace
 
 bool UIDriverSilentJSWorkflow::Run()
 {
     if (!engine_.GetPayloadSessionManager()) {
-        std::cout << "Unable to initialize the session manager" << std::endl;
+        Fail("Unable to initialize the session manager");
         return false;
     }
     return RunWorkflowScripts();
@@ -62,7 +70,7 @@ bool UIDriverSilentJSWorkflow::RunWorkflowScripts()
 
     std::string workflow;
     if (!LoadScript(scripts, kWorkflowScript, workflow)) {
-        std::cout << "Unable to load silent workflow from " << scripts.AsUTF8String() << std::endl;
+        Fail("Unable to load silent workflow from " + scripts.AsUTF8String());
         return false;
     }
 
@@ -84,7 +92,7 @@ bool UIDriverSilentJSWorkflow::RunWorkflowScripts()
     const bool succeeded = bridge.EvalScript(script, result, errorText);
     FinishLeftOperation(logger, !succeeded);
     if (!succeeded) {
-        std::cout << "Javascript error in Tessel: " << errorText << std::endl;
+        Fail("Javascript error in Tessel: " + errorText);
         return false;
     }
     return true;

@@ -1,0 +1,100 @@
+#include "FailureReport.h"
+
+#include "FileSystemUtils.h"
+#include "LogFactory.h"
+#include "LogFile.h"
+#include "RunReport.h"
+#include "SorvelConstants.h"
+
+#include "platform/SystemRoot.h"
+
+namespace FailureReport {
+
+namespace {
+
+const char kPrefix[] = "Setup: ";
+
+bool IsAbsolutePath(const std::string& path)
+{
+    return FileSystemUtils::ValidateUTF8FullPathString(path) == FileSystemUtils::kPathValid;
+}
+
+bool Exists(const std::string& path)
+{
+    return FileSystemUtils::Exists(FileSystemPath(path));
+}
+
+// Where the log of the reason lies, or why there is none.
+void WriteLogLine(std::ostream& out, const RunReport::Facts& facts, bool terminalMode)
+{
+    Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog);
+    const std::string sessionLog = logger != nullptr ? logger->GetLogfilePath() : std::string();
+    const std::string path = IsAbsolutePath(facts.reasonLogPath) ? facts.reasonLogPath : sessionLog;
+    if (!IsAbsolutePath(path)) {
+        std::string why = facts.noSessionLog;
+        if (why.empty())
+            why = terminalMode ? "terminal mode writes none" : "Setup ended before it opened the payload session";
+        out << kPrefix << "no session log was written: " << why << std::endl;
+        return;
+    }
+    const std::string problem = path == sessionLog ? logger->GetLogfileProblem() : std::string();
+    if (!problem.empty()) {
+        out << kPrefix << "no session log was written: \"" << path << "\" could not be opened: " << problem
+            << std::endl;
+        return;
+    }
+    // A log this process still writes is compressed when it ends (or, when another Setup
+    // writes it too, when the last of them ends); one it let go of stays as it is.
+    const std::string shown = LogFile::IsInUse(path) || !Exists(path) ? path + ".gz" : path;
+    out << kPrefix << "session log: " << shown << " (read it with zcat)" << std::endl;
+}
+
+}  // namespace
+
+std::string StartUpReason(int exitCode)
+{
+    const std::string root = platform::SystemRoot::Path();
+    switch (exitCode) {
+    case 1:
+        return BadModeReason(std::string());
+    case 3:
+        return "the scripting engine could not be started";
+    case 4:
+        return "the user-interface driver failed";
+    case 9:
+        return "the system is older than Mac OS X 10.4.6, as \"" +
+               platform::SystemRoot::Resolve("/System/Library/CoreServices/SystemVersion.plist") + "\" says";
+    case 10:
+        return "the start-up volume (the system root \"" + root +
+               "\") is not local, not writable or case-sensitive, as its settings \"" +
+               platform::SystemRoot::SettingsFilePath() + "\" say";
+    case 12:
+        return "the installation database in \"" +
+               platform::SystemRoot::Resolve("/Library/Application Support/Orvex") + "\" is damaged";
+    case 13:
+        return "the media optimisation failed";
+    default:
+        return "an error reached the main routine";
+    }
+}
+
+std::string BadModeReason(const std::string& mode)
+{
+    return "the value \"" + mode + "\" of --mode is not accepted: it must be gui, terminal or silent";
+}
+
+void Write(std::ostream& out, int exitCode, bool terminalMode)
+{
+    if (exitCode == 0)
+        return;
+    const RunReport::Facts facts = RunReport::Gathered();
+    out << kPrefix
+        << (facts.reason.empty() ? "the run ended with exit code " + std::to_string(exitCode) + " and logged no error"
+                                 : facts.reason)
+        << std::endl;
+    if (!facts.cause.empty())
+        out << kPrefix << "cause: " << facts.cause << std::endl;
+    WriteLogLine(out, facts, terminalMode);
+}
+
+}  // namespace FailureReport
