@@ -71,7 +71,8 @@ void Authorization::SetMakerForTesting(Maker maker)
     gMaker = std::move(maker);
 }
 
-int Authorization::Spawn(const char* launcher, const char* path, char* const* arguments, pid_t& pid, int& pipe)
+int Authorization::Spawn(const char* launcher, const char* path, char* const* arguments, pid_t& pid, int& pipe,
+                         char* const* environment)
 {
     if (path == nullptr)
         return kAuthorizationInternalError;
@@ -93,7 +94,8 @@ int Authorization::Spawn(const char* launcher, const char* path, char* const* ar
     posix_spawn_file_actions_adddup2(&actions, sockets[1], STDOUT_FILENO);
     pid_t child = -1;
     const int result =
-        posix_spawn(&child, launcher != nullptr ? launcher : path, &actions, nullptr, argv.data(), environ);
+        posix_spawn(&child, launcher != nullptr ? launcher : path, &actions, nullptr, argv.data(),
+                    environment != nullptr ? environment : environ);
     posix_spawn_file_actions_destroy(&actions);
     close(sockets[1]);
     if (result != 0) {

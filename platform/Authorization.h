@@ -1,7 +1,9 @@
 // Authorization: running a program with administrator rights. The system's authorisation runs
 // the program directly when this process is already root, and otherwise through /usr/bin/pkexec,
-// which asks for an administrator's password as the program starts. Tests install a maker of
-// their own (SetMakerForTesting) to answer without asking anyone.
+// which asks for an administrator's password as the program starts and gives the program an
+// environment of its own making (none of this process's variables): whatever the program needs
+// from here must travel on its command line. Tests install a maker of their own
+// (SetMakerForTesting) to answer without asking anyone.
 #pragma once
 
 #include <sys/types.h>
@@ -38,8 +40,10 @@ public:
     virtual int ExecuteWithPrivileges(const char* path, char* const* arguments, pid_t& pid, int& pipe) = 0;
 
     // Starts the program as Execute does, without asking for rights: directly, or given to the
-    // launcher program (not null) as its first argument.
-    static int Spawn(const char* launcher, const char* path, char* const* arguments, pid_t& pid, int& pipe);
+    // launcher program (not null) as its first argument; with the given environment (a
+    // null-terminated vector), or this process's own when it is null.
+    static int Spawn(const char* launcher, const char* path, char* const* arguments, pid_t& pid, int& pipe,
+                     char* const* environment = nullptr);
 
     typedef std::function<int(std::unique_ptr<Authorization>&)> Maker;
     // Test hook: Create uses the maker while it is set; an empty function restores the system's.

@@ -1,4 +1,6 @@
 #include "DeploymentFileDataStore.h"
+#include "InstallerEngine.h"
+#include "UIDriverSilent.h"
 
 #include "PayloadFileFixture.h"
 
@@ -91,6 +93,33 @@ TEST_F(DeploymentFileDataStoreTest, AFileWithoutPayloadsOrPropertiesReadsEmpty)
     EXPECT_EQ(properties, (Properties{{"k", "v"}}));
     EXPECT_TRUE(actions.empty());
     EXPECT_EQ(Saved(store), text);
+}
+
+TEST_F(DeploymentFileDataStoreTest, TheOlderSilentDriverReadsTheFileTheCommandLineNames)
+{
+    InstallerEngine engine(FileSystemPath(sysroot_.Scratch()));
+    UIDriverSilent driver(engine);
+    std::string error = "stale";
+    EXPECT_TRUE(driver.AreSilentParametersValid(error));
+    EXPECT_EQ(error, "");
+    EXPECT_FALSE(driver.Run());
+
+    DeploymentFileDataStore store;
+    EXPECT_FALSE(driver.LoadDeploymentFile(store)) << "no command line yet";
+    engine.ProcessArgumentVector({"Setup", "--mode=silent"});
+    EXPECT_FALSE(driver.LoadDeploymentFile(store)) << "no deployment file named";
+    engine.ProcessArgumentVector({"Setup", "--deploymentFile=" + sysroot_.Scratch() + "/missing.xml"});
+    EXPECT_FALSE(driver.LoadDeploymentFile(store));
+
+    const std::string path = sysroot_.Scratch() + "/Sketch.install.xml";
+    ASSERT_TRUE(Write(path, {{"INSTALLDIR", "/Applications/Sketch"}}, {{"{A}", "install"}}));
+    engine.ProcessArgumentVector({"Setup", "--deploymentFile=" + path});
+    ASSERT_TRUE(driver.LoadDeploymentFile(store));
+    Properties properties;
+    Actions actions;
+    Read(store, properties, actions);
+    EXPECT_EQ(properties, (Properties{{"INSTALLDIR", "/Applications/Sketch"}}));
+    EXPECT_EQ(actions, (Actions{{"{A}", "install"}}));
 }
 
 }  // namespace

@@ -24,14 +24,16 @@
 
 namespace {
 
-// Runs programs directly, as an administrator's authorisation would, or answers a status.
+// Runs programs directly, as an administrator's authorisation would, or answers a status. Like
+// pkexec, it starts them with an environment of its own, in which nothing of this process is.
 class DirectAuthorization : public platform::Authorization {
 public:
     explicit DirectAuthorization(int rightsStatus) : rightsStatus_(rightsStatus) {}
     int CopyAdminRights() override { return rightsStatus_; }
     int ExecuteWithPrivileges(const char* path, char* const* arguments, pid_t& pid, int& pipe) override
     {
-        return Spawn(nullptr, path, arguments, pid, pipe);
+        char* const empty[] = {nullptr};
+        return Spawn(nullptr, path, arguments, pid, pipe, empty);
     }
 
 private:
@@ -85,13 +87,15 @@ protected:
         return locale;
     }
 
-    // The relaunched copy: writes its arguments to a file and ends with 3.
+    // The relaunched copy: writes its arguments to a file, its environment to the same file with
+    // ".env" added, and ends with 3.
     std::string MakeRelaunchedProgram()
     {
         const std::string record = sysroot_.Scratch() + "/relaunched.txt";
         tolktest::MakeFolders(bundle_ + "/Contents/MacOS");
         const std::string program = bundle_ + "/Contents/MacOS/Setup";
-        tolktest::WriteTextFile(program, "#!/bin/sh\necho \"$@\" > '" + record + "'\nexit 3\n");
+        tolktest::WriteTextFile(program, "#!/bin/sh\necho \"$@\" > '" + record + "'\n/usr/bin/env > '" + record +
+                                             ".env'\nexit 3\n");
         chmod(program.c_str(), 0755);
         return record;
     }
@@ -230,8 +234,27 @@ TEST_F(UIDriverFullGUITest, AnotherPayloadLanguageRelaunchesInIt)
     engine_->SetEngineLocale("de_DE");
     Authorize(platform::kAuthorizationSuccess);
     // The process ends with the relaunched copy's code.
-    EXPECT_EXIT(UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_), ::testing::ExitedWithCode(3), "");
+    // The process ends with the relaunched copy's code. What the copy is given is set in the
+    // relaunching process only, which the death test forks off.
+    EXPECT_EXIT(
+        {
+            setenv("DISPLAY", ":7", 1);
+            setenv("XAUTHORITY", "/home/user/.Xauthority", 1);
+            setenv("LANG", "en_US.UTF-8", 1);
+            unsetenv("LANGUAGE");
+            unsetenv("LC_ALL");
+            setenv("TOLK_UNRELATED", "stays behind", 1);
+            UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_);
+        },
+        ::testing::ExitedWithCode(3), "");
     EXPECT_EQ(tolktest::ReadTextFile(record), "-AppleLanguages (de_DE)\n");
+    // The copy started with an empty environment and still has what it needs, and nothing more.
+    const std::string environment = tolktest::ReadTextFile(record + ".env");
+    for (const std::string& variable : std::vector<std::string>{"DISPLAY=:7", "XAUTHORITY=/home/user/.Xauthority", "TOLK_SYSTEM_ROOT=" + sysroot_.Root(),
+          "HOME=" + sysroot_.Home(), "LANG=en_US.UTF-8"})
+        EXPECT_NE(environment.find(variable + "\n"), std::string::npos) << variable << " in\n" << environment;
+    EXPECT_EQ(environment.find("TOLK_UNRELATED"), std::string::npos) << environment;
+    EXPECT_EQ(environment.find("PATH="), std::string::npos) << environment;
 }
 
 TEST_F(UIDriverFullGUITest, ARefusedAuthorizationEndsTheProcess)

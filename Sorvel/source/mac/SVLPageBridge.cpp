@@ -7,6 +7,8 @@
 #include "platform/GuiWebView.h"
 #include "platform/Localization.h"
 
+#include <iostream>
+
 namespace SVLPageBridge {
 
 const char kComponentSeparator[] = "<===>";
@@ -91,8 +93,9 @@ bool PreparePage(platform::GuiWebView& view, const std::vector<std::string>& met
 {
     platform::BundlePtr bundle = platform::Bundle::Main();
     std::string script;
-    if (!bundle || !platform::ReadWholeFile(bundle->SharedSupportPath() + "/" + kFrameLoadScriptName, script)) {
-        StartupError("Required support files are missing.");
+    const std::string path = bundle ? bundle->SharedSupportPath() + "/" + kFrameLoadScriptName : kFrameLoadScriptName;
+    if (!bundle || !platform::ReadWholeFile(path, script)) {
+        StartupError("Required support files are missing.", path);
         return false;
     }
     view.EvaluateScript(script);
@@ -102,12 +105,14 @@ bool PreparePage(platform::GuiWebView& view, const std::vector<std::string>& met
     return true;
 }
 
-void StartupError(const std::string& informativeText)
+void StartupError(const std::string& informativeText, const std::string& missingPath)
 {
+    const std::string text = informativeText + "\n\nNot found: " + missingPath;
+    std::cerr << "Setup: Startup error: " << informativeText << " Not found: " << missingPath << std::endl;
     platform::AlertRequest alert;
     alert.messageText = "Startup error";
     alert.defaultButton = "Quit";
-    alert.informativeText = informativeText;
+    alert.informativeText = text;
     platform::RunModalAlert(alert);
     platform::GuiApplication::Terminate();
 }

@@ -46,8 +46,10 @@ bool RunJavaScriptConfirm(const std::string& message);
 // False, after the start-up error, when the script is missing.
 bool PreparePage(platform::GuiWebView& view, const std::vector<std::string>& methodNames);
 
-// The "Startup error" alert with the informative text and a "Quit" button, then termination.
-void StartupError(const std::string& informativeText);
+// The "Startup error" alert with the informative text, followed by the path of the file that is
+// missing, and a "Quit" button, then termination. The same goes to the standard error, for a
+// user who started the wizard from a terminal.
+void StartupError(const std::string& informativeText, const std::string& missingPath);
 
 // The string of the main bundle's "Localizable" table for the key; empty when there is none.
 std::string LocalizedString(const std::string& key);

@@ -184,24 +184,22 @@ void SVLWizardController::applicationDidFinishLaunching()
     wizardWebPrefs_.tabsToLinks = true;
     wizardView_->SetPreferences(wizardWebPrefs_);
 
-    std::string page;
-    platform::BundlePtr bundle = platform::Bundle::Main();
-    if (bundle) {
-        const std::string& bundlePath = bundle->Path();
-        const std::string::size_type slash = bundlePath.find_last_of('/');
-        page = (slash == 0 || slash == std::string::npos ? std::string() : bundlePath.substr(0, slash)) +
-               "/resources/main.html";
-    }
+    // The pages lie in "resources" beside the installer parent: the bundle's folder, or the
+    // folder "--installerParent=" names, where the scripts of the run are found too.
+    std::string page = "resources/main.html";
     bool present = false;
     try {
-        const FileSystemPath path(page);
+        FileSystemPath path = wizardData_->engine != nullptr ? wizardData_->engine->GetInstallerParentPath()
+                                                             : FileSystemPath(std::string("/"));
+        path.AppendUTF8Segment("resources").AppendUTF8Segment("main.html");
+        page = path.AsUTF8String();
         bool folder = false;
         present = FileSystemUtils::Exists(path) && !(FileSystemUtils::IsDirectory(path, folder) && folder);
     } catch (const std::exception&) {
         present = false;
     }
     if (!present) {
-        SVLPageBridge::StartupError("Required resources are missing.");
+        SVLPageBridge::StartupError("Required resources are missing.", page);
         return;
     }
     wizardView_->LoadFile(page);

@@ -29,6 +29,13 @@ namespace {
 const char* const kLanguageScripts[] = {"utils.js", "ContainerProxy.js", "localization.js"};
 const char kLanguageProbeCall[] = "_tesselGetSingleLanguage();";
 
+// What the privileged copy needs of this process's environment: the display and its X authority,
+// the system root, the user's home and language.
+const char* const kPrivilegedCopyEnvironment[] = {"DISPLAY", "XAUTHORITY", "TOLK_SYSTEM_ROOT", "HOME",
+                                                  "LANG",    "LANGUAGE",   "LC_ALL"};
+const char kEnvironmentProgram[] = "/usr/bin/env";
+const char kShellProgram[] = "/bin/sh";
+
 // The files are evaluated as one text; a file whose last line has no line end would run into
 // the next one, so it gets one.
 void AppendScript(std::string& script, const std::string& piece)
@@ -142,8 +149,12 @@ void UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(InstallerEngine& engine)
     platform::BundlePtr bundle = platform::Bundle::Main();
     if (bundle)
         bundle->ExecutablePath(executable);
-    exec.setArguments(decision.arguments);
-    exec.setCommand(executable);
+    std::string command;
+    std::vector<std::string> commandArguments;
+    if (!executable.empty())
+        PrivilegedCommand(executable, decision.arguments, command, commandArguments);
+    exec.setArguments(commandArguments);
+    exec.setCommand(command);
     const bool ran = exec.execute();
     std::exit(RelaunchExitCode(0, ran, exec.waitStatus()));
 }
@@ -170,6 +181,26 @@ UIDriverFullGUI::RelaunchDecision UIDriverFullGUI::DecideRelaunch(const std::vec
         decision.arguments.push_back("(" + payloadLanguage + ")");
     }
     return decision;
+}
+
+void UIDriverFullGUI::PrivilegedCommand(const std::string& executable, const std::vector<std::string>& arguments,
+                                        std::string& command, std::vector<std::string>& commandArguments)
+{
+    command = kEnvironmentProgram;
+    commandArguments.clear();
+    for (const char* name : kPrivilegedCopyEnvironment) {
+        if (const char* value = std::getenv(name))
+            commandArguments.push_back(std::string(name) + "=" + value);
+    }
+    // The environment program takes every argument with "=" for a variable until the program's
+    // path; a path with "=" in it is run through the shell instead.
+    if (executable.find('=') != std::string::npos) {
+        commandArguments.push_back(kShellProgram);
+        commandArguments.push_back("-c");
+        commandArguments.push_back("exec \"$0\" \"$@\"");
+    }
+    commandArguments.push_back(executable);
+    commandArguments.insert(commandArguments.end(), arguments.begin(), arguments.end());
 }
 
 int UIDriverFullGUI::RelaunchExitCode(int preAuthorizeResult, bool copyRan, int copyWaitStatus)

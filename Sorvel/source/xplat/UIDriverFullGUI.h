@@ -42,6 +42,14 @@ public:
     static RelaunchDecision DecideRelaunch(const std::vector<std::string>& rawArguments, uid_t effectiveUser,
                                            const std::string& interfaceLanguage, const std::string& payloadLanguage);
 
+    // The command that runs the privileged copy of the program with the arguments. The
+    // authoriser may start it with an environment of its own (pkexec keeps none of this
+    // process's variables), so what the copy needs from here travels on its command line:
+    // "/usr/bin/env" sets the display, the X authority, the system root, the user's home and
+    // language, each as this process has it (unset stays unset), and then runs the program.
+    static void PrivilegedCommand(const std::string& executable, const std::vector<std::string>& arguments,
+                                  std::string& command, std::vector<std::string>& commandArguments);
+
     // The exit code of the relaunching process: 0 when the user cancelled the authorisation, 4
     // when it failed or the privileged copy could not run or did not exit, otherwise the copy's
     // own exit status.

@@ -155,7 +155,8 @@ TEST_F(PageBridgeTest, MissingPageScriptEndsTheApplication)
     ASSERT_TRUE(WaitFor([]() { return platform::GuiApplication::IsTerminating(); }));
     ASSERT_EQ(alerts_.size(), 1u);
     EXPECT_EQ(alerts_[0].messageText, "Startup error");
-    EXPECT_EQ(alerts_[0].informativeText, "Required support files are missing.");
+    EXPECT_EQ(alerts_[0].informativeText,
+              "Required support files are missing.\n\nNot found: " + bundle_ + "/Contents/SharedSupport/onFrameLoad.js");
     EXPECT_EQ(alerts_[0].defaultButton, "Quit");
 }
 
@@ -166,8 +167,23 @@ TEST_F(PageBridgeTest, MissingMainPageEndsTheApplication)
     EXPECT_TRUE(UIDriverFullGUI::UIDriverFullGUIData::sGUIInitialized);
     ASSERT_EQ(alerts_.size(), 1u);
     EXPECT_EQ(alerts_[0].messageText, "Startup error");
-    EXPECT_EQ(alerts_[0].informativeText, "Required resources are missing.");
+    EXPECT_EQ(alerts_[0].informativeText, "Required resources are missing.\n\nNot found: " + media_ +
+                                              "/resources/main.html");
     EXPECT_EQ(alerts_[0].defaultButton, "Quit");
+}
+
+TEST_F(PageBridgeTest, ThePageLiesBesideTheInstallerParentThatTheCommandLineNames)
+{
+    // The bundle's folder has its page, the named installer parent another one, which wins.
+    WriteResource("main.html", "<html><head><title>beside the bundle</title></head></html>");
+    const std::string parent = sysroot_.Scratch() + "/parent";
+    MakeFolders(parent + "/resources");
+    WriteTextFile(parent + "/resources/main.html", kBridgePage);
+    engine_.reset(new InstallerEngine(FileSystemPath(parent)));
+    UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine = engine_.get();
+    Launch();
+    EXPECT_TRUE(WaitForValue("document.title", "ready"));
+    EXPECT_TRUE(alerts_.empty());
 }
 
 TEST_F(PageBridgeTest, WindowCalls)
