@@ -52,6 +52,48 @@ TEST_F(LoggerTest, WritesAHeaderOnlyWhenThreadTimeOrLevelChanges)
                                         "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4} FATAL"));
 }
 
+// Inside a batch, routine messages under an unchanged header wait in memory; a new header, an
+// error, a flush and the end of the batch each put everything waiting into the file, in order.
+TEST_F(LoggerTest, ABatchHoldsOnlyRoutineMessagesUnderTheSameHeader)
+{
+    const std::string path = LogPath("batch.log");
+    boost::mutex mutex;
+    Logger logger(mutex, path);
+    logger.SetLevel(LogAppender::kLogDebug);
+    const std::string debug0 = "[       0] Tue Dec  8 08:11:04 2026 DEBUG";
+    std::vector<std::string> expected;
+    {
+        LogWriteBatch batch;
+        logger.AppendToLog(LogAppender::kLogDebug, "opens the header");
+        logger.AppendToLog(LogAppender::kLogDebug, "held");
+        expected = {debug0, "opens the header"};
+        EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+        logger.AppendToLog(LogAppender::kLogError, "error");
+        logger.AppendToLog(LogAppender::kLogError, "second error");
+        expected = {debug0, "opens the header", "held", "[       0] Tue Dec  8 08:11:04 2026 ERROR", "error",
+                    "second error"};
+        EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+        AdvanceSeconds(1);
+        logger.AppendToLog(LogAppender::kLogError, "a second later");
+        logger.AppendToLog(LogAppender::kLogInfo, "info");
+        logger.AppendToLog(LogAppender::kLogInfo, "held info");
+        expected.insert(expected.end(), {"[       0] Tue Dec  8 08:11:05 2026 ERROR", "a second later",
+                                         "[       0] Tue Dec  8 08:11:05 2026  INFO", "info"});
+        EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+        logger.Flush();
+        expected.push_back("held info");
+        EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+        logger.AppendToLog(LogAppender::kLogInfo, "held at the end");
+        EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+    }
+    expected.push_back("held at the end");
+    EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+    // Outside a batch every message goes out at once.
+    logger.AppendToLog(LogAppender::kLogInfo, "unbatched");
+    expected.push_back("unbatched");
+    EXPECT_EQ(Lines(ReadTextFile(path)), expected);
+}
+
 TEST_F(LoggerTest, LevelFiltersMessages)
 {
     const std::string path = LogPath("levels.log");

@@ -20,6 +20,8 @@
 namespace {
 
 const std::size_t kCompressionBlockSize = 1024;
+// What a file may hold back before it is written anyway.
+const std::size_t kHoldLimit = 64 * 1024;
 
 // The files in use, by path. Never destroyed: loggers are finished by static destructors
 // (the log registry's), which may run after this table's would have.
@@ -169,25 +171,48 @@ unsigned int LogFile::GetThreadID()
     return static_cast<unsigned int>(lastThreadIndex_);
 }
 
-void LogFile::Write(const std::string& block)
+void LogFile::Write(const std::string& block, bool hold)
 {
     boost::lock_guard<boost::mutex> lock(mutex_);
     if (!openAttempted_)
         Open();
     if (fd_ < 0)
         return;
-    const char* data = block.data();
-    std::size_t left = block.size();
-    while (left > 0) {
+    held_ += block;
+    if (!hold || held_.size() >= kHoldLimit)
+        WriteHeld();
+}
+
+void LogFile::Flush()
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    WriteHeld();
+}
+
+void LogFile::FlushAll()
+{
+    FileTable& table = Table();
+    boost::lock_guard<boost::mutex> lock(table.mutex);
+    for (const auto& entry : table.files)
+        entry.second->Flush();
+}
+
+// The caller holds mutex_.
+void LogFile::WriteHeld()
+{
+    const char* data = held_.data();
+    std::size_t left = held_.size();
+    while (fd_ >= 0 && left > 0) {
         const ssize_t written = write(fd_, data, left);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return;
+            break;
         }
         data += written;
         left -= static_cast<std::size_t>(written);
     }
+    held_.clear();
 }
 
 void LogFile::Open()
@@ -211,6 +236,7 @@ void LogFile::Open()
 
 void LogFile::Close()
 {
+    WriteHeld();
     if (fd_ >= 0) {
         close(fd_);
         fd_ = -1;

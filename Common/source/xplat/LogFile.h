@@ -46,18 +46,26 @@ public:
     unsigned int GetThreadID();
 
     // Writes the bytes in one piece, opening the file on the first write. Dropped when the
-    // file cannot be opened.
-    void Write(const std::string& block);
+    // file cannot be opened. With hold set the bytes may stay in memory (behind what is held
+    // already) until a write without it, a Flush, the close, or until enough has gathered.
+    void Write(const std::string& block, bool hold = false);
+
+    // Writes what is held.
+    void Flush();
+    // Flushes every file of the process.
+    static void FlushAll();
 
 private:
     explicit LogFile(const std::string& path);
 
     void Open();
     void Close();
+    void WriteHeld();
 
     const std::string path_;
-    boost::mutex mutex_;  // guards fd_, openAttempted_, openProblem_, threads_ and lastThreadIndex_
+    boost::mutex mutex_;  // guards fd_, openAttempted_, openProblem_, held_, threads_ and lastThreadIndex_
     int fd_;
+    std::string held_;  // written bytes not yet handed to the file
     bool openAttempted_;
     std::string openProblem_;
     std::vector<pthread_t> threads_;

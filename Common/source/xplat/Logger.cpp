@@ -36,7 +36,8 @@ public:
 
     // The caller holds Mutex().
     unsigned int GetThreadID() { return file_->GetThreadID(); }
-    void Write(const std::string& block) { file_->Write(block); }
+    void Write(const std::string& block, bool hold) { file_->Write(block, hold); }
+    void Flush() { file_->Flush(); }
 
 private:
     boost::mutex& mutex_;  // the creator's; guards file_ and the last header of every logger on this part
@@ -67,13 +68,11 @@ const char* LevelPrefix(int level)
 
 // The local time as asctime writes it, without its newline ("Tue Dec  8 08:11:04 2026"); empty
 // when it cannot be converted. Written by hand to stay independent of the process's locale.
-std::string LocalTimeText()
+std::string FormatLocalTime(std::time_t now)
 {
     static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const Logger::Clock clock = gClock.load();
-    const std::time_t now = clock ? clock() : std::time(nullptr);
     struct tm local;
     if (!localtime_r(&now, &local) || local.tm_wday < 0 || local.tm_wday > 6 || local.tm_mon < 0 ||
         local.tm_mon > 11)
@@ -83,6 +82,37 @@ std::string LocalTimeText()
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, local.tm_year + 1900);
     return text;
 }
+
+// The local time of the header, converted once per second and time zone on each thread (a busy
+// log writes thousands of messages a second).
+const std::string& LocalTimeText()
+{
+    struct Converted {
+        bool valid = false;
+        std::time_t when = 0;
+        long offset = 0;
+        int daylightSaving = 0;
+        std::string zone;
+        std::string text;
+    };
+    thread_local Converted last;
+    const Logger::Clock clock = gClock.load();
+    const std::time_t now = clock ? clock() : std::time(nullptr);
+    // tzset changes these; localtime_r follows only what tzset set.
+    const char* zone = tzname[0] != nullptr ? tzname[0] : "";
+    if (!last.valid || last.when != now || last.offset != timezone || last.daylightSaving != daylight ||
+        last.zone != zone) {
+        last.text = FormatLocalTime(now);
+        last.when = now;
+        last.offset = timezone;
+        last.daylightSaving = daylight;
+        last.zone = zone;
+        last.valid = true;
+    }
+    return last.text;
+}
+
+thread_local int gBatchDepth = 0;
 
 }  // namespace
 
@@ -140,22 +170,54 @@ void Logger::AppendToLog(LogLevel level, const std::string& text)
         boost::lock_guard<boost::mutex> lock(impl_->Mutex());
         char ordinal[16];
         std::snprintf(ordinal, sizeof(ordinal), "[%8u] ", impl_->GetThreadID());
-        const std::string header = ordinal + LocalTimeText() + " " + LevelPrefix(level);
+        const char* prefix = LevelPrefix(level);
+        const std::string& time = LocalTimeText();
+        std::string header;
+        header.reserve(48);
+        header.append(ordinal).append(time).append(1, ' ').append(prefix);
         std::string block;
-        if (header != lastHeader_) {
-            block = header + "\n";
-            lastHeader_ = header;
+        const bool newHeader = header != lastHeader_;
+        block.reserve(header.size() + text.size() + 2);
+        if (newHeader) {
+            block.append(header).append(1, '\n');
+            lastHeader_.swap(header);
         }
-        block += text;
-        block += '\n';
-        impl_->Write(block);
+        block.append(text).append(1, '\n');
+        impl_->Write(block, gBatchDepth > 0 && !newHeader && level > kLogError);
         if (level == kLogFatal || level == kLogError)
             RunReport::NoteError(text, impl_->Path());
     } catch (...) {
     }
 }
 
+void Logger::Flush()
+{
+    boost::lock_guard<boost::mutex> lock(impl_->Mutex());
+    impl_->Flush();
+}
+
 void Logger::SetClockForTesting(Clock clock)
 {
     gClock.store(clock);
+}
+
+LogWriteBatch::LogWriteBatch()
+{
+    ++gBatchDepth;
+}
+
+LogWriteBatch::~LogWriteBatch()
+{
+    if (--gBatchDepth == 0)
+        LogFile::FlushAll();
+}
+
+bool LogWriteBatch::Active()
+{
+    return gBatchDepth > 0;
+}
+
+void LogWriteBatch::FlushAll()
+{
+    LogFile::FlushAll();
 }

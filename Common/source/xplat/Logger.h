@@ -55,8 +55,30 @@ public:
     typedef std::time_t (*Clock)();
     static void SetClockForTesting(Clock clock);
 
+    // Writes what this logger's file holds back (see LogWriteBatch).
+    void Flush();
+
 private:
     boost::shared_ptr<LoggerImpl> impl_;
     std::atomic<int> level_;  // read before the file part's lock is taken
     std::string lastHeader_;  // guarded by the file part's mutex
+};
+
+// While a thread is inside a batch, the messages it logs may be held in memory instead of going
+// to their files one write at a time: a message stays held only while it carries the same
+// header as the one before it (the same thread, second and level) and is no error, and never
+// beyond 64 KiB, so what a crash can take is at most the current second's routine messages of
+// one thread. The end of the outermost batch writes everything held. The install thread runs
+// its operations in a batch; a worker that waits for a long time flushes first.
+class LogWriteBatch {
+public:
+    LogWriteBatch();
+    ~LogWriteBatch();
+    LogWriteBatch(const LogWriteBatch&) = delete;
+    LogWriteBatch& operator=(const LogWriteBatch&) = delete;
+
+    // Whether the calling thread is inside a batch.
+    static bool Active();
+    // Writes whatever every log file holds; for a thread that is about to wait.
+    static void FlushAll();
 };

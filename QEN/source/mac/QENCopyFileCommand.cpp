@@ -2,11 +2,6 @@
 
 #include "FileSystemUtils.h"
 
-#include <boost/format.hpp>
-
-using boost::format;
-using boost::str;
-
 QENCopyFileCommand::QENCopyFileCommand(LogAppender& log, const FileSystemPath& source,
                                        const FileSystemPath& destination)
     : QENCommand(log), source_(source), destination_(destination)
@@ -24,10 +19,10 @@ bool QENCopyFileCommand::DoPerform()
 {
     const std::string source = source_.AsUTF8String();
     const std::string destination = destination_.AsUTF8String();
-    log_.AppendToLog(LogAppender::kLogDebug, str(format("Copying file \"%1%\" to \"%2%\"") % source % destination));
+    log_.AppendToLog(LogAppender::kLogDebug, "Copying file \"" + source + "\" to \"" + destination + "\"");
     if (!FileSystemUtils::CopyFile(source_, destination_)) {
         log_.AppendToLog(LogAppender::kLogError,
-                         str(format("Unable to copy file from \"%1%\" to \"%2%\"") % source % destination));
+                         "Unable to copy file from \"" + source + "\" to \"" + destination + "\"");
         return false;
     }
     log_.AppendToLog(LogAppender::kLogDebug, "Copied");
@@ -37,9 +32,9 @@ bool QENCopyFileCommand::DoPerform()
 bool QENCopyFileCommand::DoRollback()
 {
     const std::string destination = destination_.AsUTF8String();
-    log_.AppendToLog(LogAppender::kLogDebug, str(format("Deleting file copy at \"%1%\"") % destination));
+    log_.AppendToLog(LogAppender::kLogDebug, "Deleting file copy at \"" + destination + "\"");
     if (!FileSystemUtils::DeleteFile(destination_, false)) {
-        log_.AppendToLog(LogAppender::kLogError, str(format("Unable to delete file copy at \"%1%\"") % destination));
+        log_.AppendToLog(LogAppender::kLogError, "Unable to delete file copy at \"" + destination + "\"");
         return false;
     }
     log_.AppendToLog(LogAppender::kLogDebug, "Deleted");

@@ -3,12 +3,7 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include <boost/format.hpp>
-
 #include <stdexcept>
-
-using boost::format;
-using boost::str;
 
 QENDeleteFileCommand::QENDeleteFileCommand(LogAppender& log, const FileSystemPath& path)
     : QENCommand(log), path_(path), backupPath_(), hasBackup_(false)
@@ -25,7 +20,7 @@ std::string QENDeleteFileCommand::GetName() const
 bool QENDeleteFileCommand::DoPerform()
 {
     const std::string path = path_.AsUTF8String();
-    log_.AppendToLog(LogAppender::kLogDebug, str(format("Saving file at \"%1%\" to temporary location") % path));
+    log_.AppendToLog(LogAppender::kLogDebug, "Saving file at \"" + path + "\" to temporary location");
     bool saved = false;
     FileSystemPath backup;
     try {
@@ -35,12 +30,12 @@ bool QENDeleteFileCommand::DoPerform()
         saved = false;
     }
     if (!saved) {
-        log_.AppendToLog(LogAppender::kLogError, str(format("Unable to preserve original file at \"%1%\"") % path));
+        log_.AppendToLog(LogAppender::kLogError, "Unable to preserve original file at \"" + path + "\"");
         return false;
     }
     backupPath_ = backup;
     hasBackup_ = true;
-    log_.AppendToLog(LogAppender::kLogDebug, str(format("Saved to \"%1%\"") % backupPath_.AsUTF8String()));
+    log_.AppendToLog(LogAppender::kLogDebug, "Saved to \"" + backupPath_.AsUTF8String() + "\"");
     return true;
 }
 
@@ -49,10 +44,10 @@ bool QENDeleteFileCommand::DoRollback()
     const std::string path = path_.AsUTF8String();
     const std::string backup = backupPath_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug,
-                     str(format("Restoring file at \"%1%\" from backup at \"%2%\"") % path % backup));
+                     "Restoring file at \"" + path + "\" from backup at \"" + backup + "\"");
     if (!hasBackup_ || !FileSystemUtils::MoveFile(backupPath_, path_)) {
         log_.AppendToLog(LogAppender::kLogError,
-                         str(format("Unable to restore file at \"%1%\" from backup at \"%2%\"") % path % backup));
+                         "Unable to restore file at \"" + path + "\" from backup at \"" + backup + "\"");
         return false;
     }
     hasBackup_ = false;
@@ -63,9 +58,9 @@ bool QENDeleteFileCommand::DoRollback()
 bool QENDeleteFileCommand::DoCommit()
 {
     const std::string backup = backupPath_.AsUTF8String();
-    log_.AppendToLog(LogAppender::kLogDebug, str(format("Deleting backup file at \"%1%\"") % backup));
+    log_.AppendToLog(LogAppender::kLogDebug, "Deleting backup file at \"" + backup + "\"");
     if (!hasBackup_ || !FileSystemUtils::DeleteFile(backupPath_, false)) {
-        log_.AppendToLog(LogAppender::kLogError, str(format("Unable to delete backup file at \"%1%\"") % backup));
+        log_.AppendToLog(LogAppender::kLogError, "Unable to delete backup file at \"" + backup + "\"");
         return false;
     }
     hasBackup_ = false;

@@ -1,6 +1,6 @@
 #include "QENEngine.h"
 
-#include <boost/format.hpp>
+#include <cstdio>
 
 #include <vector>
 
@@ -18,7 +18,12 @@ void QENEngine::EngineLogFilter::AppendToLog(LogLevel level, const std::string& 
     }
     std::string numbered;
     try {
-        numbered = (boost::format("%1% %2%") % commandNumber_ % text).str();
+        // The number, a blank and the text: formed by hand, as the engine writes several lines
+        // for every file it touches.
+        char number[24];
+        const int length = std::snprintf(number, sizeof(number), "%lu ", commandNumber_);
+        numbered.reserve(static_cast<std::size_t>(length) + text.size());
+        numbered.append(number, static_cast<std::size_t>(length)).append(text);
     } catch (...) {
         // A log line may not end the caller; the line goes out without its number then.
         inner_.AppendToLog(level, text);

@@ -11,8 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 
-#include <boost/format.hpp>
-
+#include <cstdio>
 #include <iterator>
 #include <vector>
 
@@ -39,7 +38,9 @@ bool UninstallFilePath(const std::string& identifier, const char* extension, Fil
 
 std::string FractionLine(std::size_t done, std::size_t total)
 {
-    return (boost::format("SetFractionComplete(%1%, %2%);\n") % done % total).str();
+    char line[80];
+    std::snprintf(line, sizeof(line), "SetFractionComplete(%zu, %zu);\n", done, total);
+    return line;
 }
 
 // Entries per piece of a stored script that is played back in pieces: far below the script

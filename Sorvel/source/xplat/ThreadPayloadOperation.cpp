@@ -87,6 +87,8 @@ void ThreadPayloadOperation::ThreadProc()
 
     ownState_.Reset();
     if (operation_) {
+        // Everything the operation logged is in its files before the interface sees the end.
+        LogWriteBatch batch;
         try {
             SetStatus(ownState_);
             if (!operation_->called_) {

@@ -1,6 +1,7 @@
 #include "UIThreadOperationManager.h"
 
 #include "HexMD5Digest.h"
+#include "Logger.h"
 
 #include <algorithm>
 
@@ -20,6 +21,8 @@ bool UIThreadOperationManager::InQueue(const UIOperationElemPtr& element) const
 
 bool UIThreadOperationManager::CallFromUIThreadContext(UIOperation* operation)
 {
+    // The worker may wait here for as long as nobody answers: what it logged goes out first.
+    LogWriteBatch::FlushAll();
     UIOperationElemPtr element(new UIOperationElem(operation));
     boost::mutex::scoped_lock lock(mutex_);
     queue_.push_back(element);
