@@ -10,7 +10,9 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Writes the bytes to a new file beside the target and renames it over the target, so that a
 // reader sees the old file or the new one, never a half-written one. A replaced file keeps its
-// permission bits; a new one gets 0644. False, with the target unchanged, on any failure.
+// owner (where the process may give files away) and permission bits; a new one gets 0644. A
+// symbolic link stays and the regular file it leads to is replaced; a link to nothing or to
+// anything else is refused. False, with the target unchanged, on any failure.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes);
 
 }  // namespace platform
