@@ -42,22 +42,23 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes)
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, LinkHandling links)
 {
-    // A symbolic link stays: the file it leads to is the one replaced. A link that leads nowhere,
-    // or to something that is no regular file, is refused rather than followed into the unknown.
+    // Written through, a link stays and the file it leads to is the one replaced; a link that
+    // leads nowhere, or to something that is no regular file, is refused rather than followed
+    // into the unknown. Replaced, a link is a new file's place and gives it nothing of its own.
     std::string target = path;
     struct stat existing;
     bool replacing = false;
     if (lstat(path.c_str(), &existing) == 0) {
-        if (S_ISLNK(existing.st_mode)) {
+        if (S_ISLNK(existing.st_mode) && links == LinkHandling::kWriteThrough) {
             char resolved[PATH_MAX];
             if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &existing) != 0 ||
                 !S_ISREG(existing.st_mode))
                 return false;
             target = resolved;
         }
-        replacing = true;
+        replacing = S_ISREG(existing.st_mode);
     }
 
     std::string pattern = target + ".newXXXXXX";

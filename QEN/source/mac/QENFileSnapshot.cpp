@@ -58,7 +58,7 @@ bool Restore(const FileSystemPath& path, const Snapshot& snapshot)
         return true;
     // The write keeps the owner and mode of a file it replaces; a file made anew gets them here.
     // chown and chmod follow the link to the file.
-    if (!platform::WriteFileAtomically(text, snapshot.bytes))
+    if (!platform::WriteFileAtomically(text, snapshot.bytes, platform::LinkHandling::kWriteThrough))
         return false;
     struct stat info;
     if (stat(text.c_str(), &info) != 0)

@@ -57,7 +57,7 @@ bool QENServiceInstallCommand::DoPerform()
     if (platform::SerializePropertyListXML(*daemon, bytes) && !bytes.empty()) {
         QENFileSnapshot::Snapshot previous;
         if (QENFileSnapshot::Take(plistPath_, previous)) {
-            written = platform::WriteFileAtomically(path, bytes);
+            written = platform::WriteFileAtomically(path, bytes, platform::LinkHandling::kWriteThrough);
             if (written)
                 replaced_ = previous;
         }

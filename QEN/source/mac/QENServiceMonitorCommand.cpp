@@ -116,7 +116,7 @@ bool QENServiceMonitorCommand::installServiceMonitor()
     std::string bytes;
     if (!platform::SerializePropertyListXML(*monitor, bytes) || bytes.empty())
         return false;
-    return platform::WriteFileAtomically(plistPath_, bytes);
+    return platform::WriteFileAtomically(plistPath_, bytes, platform::LinkHandling::kWriteThrough);
 }
 
 bool QENServiceMonitorCommand::removeServiceMonitor()
