@@ -52,6 +52,7 @@ public:
     /* Transactions: 0 when the store is not open or no transaction is open. */
     capsStatus commit();
     capsStatus rollback();
+    // Whether a transaction is open: something was written since the last commit or rollback.
     bool inTransaction() const;
     /* Savepoints of that name: opening one outside a transaction begins it, and keeping (releasing)
        the outermost commits it. Undoing rolls back to the savepoint and releases it. */

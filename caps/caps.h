@@ -6,6 +6,8 @@
 
 #include "capsTypes.h"
 
+#include <string>
+
 /* ---- Sessions ---- */
 
 // Opens "caps.db" in the folder "caps" under the base folder, creating folders (root only),
@@ -15,11 +17,17 @@ capsStatus capsOpenSession(capsiSession** out);
 capsStatus capsOpenSessionNoCreate(capsiSession** out);
 // The modification time of "caps.db"; 8 (out unchanged) when it does not exist.
 capsStatus capsGetLastModTime(long* out);
-// 5 when "caps.db" is missing but its backup copy exists; 0 otherwise.
+// 5 when "caps.db" is missing but its backup copy exists; 4 when it is damaged (SQLite's quick
+// check fails, or it is no database), or holds no records of ours while a backup copy exists;
+// 0 otherwise, also when it cannot be looked at.
 capsStatus capsVerifyIntegrity();
-// Replaces the backup copy with a copy of "caps.db".
+// The paths of "caps.db" and of its backup copy; false when the base folder cannot be found.
+bool capsGetDatabaseFiles(std::string& database, std::string& backup);
+// Replaces the backup copy with a copy of "caps.db"; a copy that is damaged or holds no records
+// replaces nothing (4).
 capsStatus capsBackup();
-// Commits the open transaction (if any) and, when that succeeded, refreshes the backup copy.
+// Commits the open transaction (if any). When that wrote to "caps.db", or its backup copy is
+// missing, refreshes the copy.
 capsStatus capsSessionCommit(capsiSession* session);
 // Discards the open transaction (if any).
 capsStatus capsSessionRollback(capsiSession* session);

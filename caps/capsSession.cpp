@@ -25,6 +25,13 @@ bool BackupPaths(std::string& folder, std::string& file)
            capsiPathAppend(folder, dbName, file);
 }
 
+bool BackupExists()
+{
+    std::string folder;
+    std::string file;
+    return BackupPaths(folder, file) && capsiFileExists(file);
+}
+
 capsStatus OpenSession(capsiSession** out)
 {
     std::string folder;
@@ -40,6 +47,7 @@ capsStatus OpenSession(capsiSession** out)
     if (session == nullptr)
         return kCapsNoMemory;
     session->store = store;
+    session->backsUpInstallationDatabase = true;
     *out = session;
     return kCapsOK;
 }
@@ -78,17 +86,37 @@ capsStatus capsGetLastModTime(long* out)
     return kCapsOK;
 }
 
-capsStatus capsVerifyIntegrity()
+bool capsGetDatabaseFiles(std::string& database, std::string& backup)
 {
     std::string folder;
     std::string file;
     std::string backupFolder;
     std::string backupFile;
     if (!DatabasePaths(folder, file) || !BackupPaths(backupFolder, backupFile))
+        return false;
+    database = file;
+    backup = backupFile;
+    return true;
+}
+
+capsStatus capsVerifyIntegrity()
+{
+    std::string file;
+    std::string backupFile;
+    if (!capsGetDatabaseFiles(file, backupFile))
         return kCapsOK;
-    if (!capsiFileExists(file) && capsiFileExists(backupFile))
-        return kCapsSchemaMissing;
-    return kCapsOK;
+    const bool backedUp = capsiFileExists(backupFile);
+    if (!capsiFileExists(file))
+        return backedUp ? kCapsSchemaMissing : kCapsOK;
+    switch (capsiCheckDatabase(file)) {
+    case kCapsiDatabaseDamaged:
+        return kCapsIOError;
+    case kCapsiDatabaseNoSchema:
+        // Without a backup it is a database not yet made; with one, the records are gone.
+        return backedUp ? kCapsIOError : kCapsOK;
+    default:
+        return kCapsOK;
+    }
 }
 
 capsStatus capsBackup()
@@ -120,7 +148,7 @@ capsStatus EndPart(capsiSession* session, bool keep)
     if (ended != kCapsOK)
         return ended;
     session->part.clear();
-    if (keep && !store->inTransaction())
+    if (keep && !store->inTransaction() && session->backsUpInstallationDatabase)
         capsBackup();
     return kCapsOK;
 }
@@ -136,6 +164,7 @@ capsStatus capsShareSession(capsiSession* session, capsiSession** out)
     if (handle == nullptr)
         return kCapsNoMemory;
     handle->store = session->store;
+    handle->backsUpInstallationDatabase = session->backsUpInstallationDatabase;
     handle->shared = true;
     session->shared = true;
     *out = handle;
@@ -166,12 +195,17 @@ capsStatus capsSessionCommit(capsiSession* session)
         return EndPart(session, true);
     if (session->shared)
         return kCapsOK;  // the other handles' work is theirs to keep
-    if (CapsiDataStore* store = capsiStoreOf(session)) {
-        const capsStatus committed = store->commit();
-        if (committed != kCapsOK)
-            return committed;
-    }
-    capsBackup();  // the copy's own trouble is not the commit's
+    CapsiDataStore* store = capsiStoreOf(session);
+    if (store == nullptr)
+        return kCapsOK;
+    // Only a commit that changed "caps.db" can make its backup copy differ from it (or a copy
+    // that is missing): reading sessions and the uninstall databases leave the copy alone.
+    const bool wrote = store->inTransaction();
+    const capsStatus committed = store->commit();
+    if (committed != kCapsOK)
+        return committed;
+    if (session->backsUpInstallationDatabase && (wrote || !BackupExists()))
+        capsBackup();  // the copy's own trouble is not the commit's
     return kCapsOK;
 }
 

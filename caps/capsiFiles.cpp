@@ -82,7 +82,51 @@ bool BackupInto(sqlite3* source, const std::string& target)
     return sqlite3_close(destination) == SQLITE_OK && copied;
 }
 
+bool IsDamage(int code)
+{
+    code &= 0xFF;  // the primary code of an extended one
+    return code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
+}
+
 }  // namespace
+
+capsiDatabaseCondition capsiCheckDatabase(const std::string& path)
+{
+    sqlite3* database = nullptr;
+    const int opened = sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READWRITE, nullptr);
+    if (opened != SQLITE_OK) {
+        sqlite3_close(database);
+        return IsDamage(opened) ? kCapsiDatabaseDamaged : kCapsiDatabaseUnknown;
+    }
+    sqlite3_busy_timeout(database, kCapsiBusyTimeoutMs);
+    capsiDatabaseCondition condition = kCapsiDatabaseUnknown;
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(database, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+    if (code == SQLITE_OK)
+        code = sqlite3_step(statement);
+    if (code == SQLITE_ROW) {
+        const unsigned char* verdict = sqlite3_column_text(statement, 0);
+        condition = verdict != nullptr && std::string(reinterpret_cast<const char*>(verdict)) == "ok"
+                        ? kCapsiDatabaseSound
+                        : kCapsiDatabaseDamaged;
+    } else if (IsDamage(code)) {
+        condition = kCapsiDatabaseDamaged;
+    }
+    sqlite3_finalize(statement);
+    if (condition == kCapsiDatabaseSound) {
+        statement = nullptr;
+        code = sqlite3_prepare_v2(database, "SELECT value FROM pcd_meta WHERE key = 'schema_version'", -1,
+                                  &statement, nullptr);
+        if (code == SQLITE_OK)
+            code = sqlite3_step(statement);
+        // No such table fails the compile with a plain error; locks and I/O say nothing.
+        if (code != SQLITE_ROW)
+            condition = code == SQLITE_DONE || code == SQLITE_ERROR ? kCapsiDatabaseNoSchema : kCapsiDatabaseUnknown;
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(database);
+    return condition;
+}
 
 bool capsiDbPath(std::string& out)
 {
@@ -230,7 +274,9 @@ bool capsiCopyDatabaseFile(const std::string& source, const std::string& destina
     const bool prepared = fchmod(fd, sourceInfo.st_mode & 07777) == 0;
     close(fd);
 
-    bool copied = prepared && BackupInto(database, temporary) && SyncFile(temporary);
+    // A damaged or empty source makes a copy that is no better: the last good one stays.
+    bool copied = prepared && BackupInto(database, temporary) &&
+                  capsiCheckDatabase(temporary) == kCapsiDatabaseSound && SyncFile(temporary);
     sqlite3_close(database);
     if (copied)
         copied = rename(temporary.c_str(), destination.c_str()) == 0;

@@ -44,10 +44,22 @@ capsStatus capsiCreateDirectory(const std::string& path);
 // (0755/0644) store for the folder and the file, each that exists. Failures are ignored: 0.
 capsStatus capsiSetDbAccess(const std::string& folder, const std::string& fileName, bool shared);
 
+// What SQLite's quick check and the schema's version row say of a database file.
+enum capsiDatabaseCondition {
+    kCapsiDatabaseSound,     // the check passes and the schema's version is there
+    kCapsiDatabaseNoSchema,  // a database without records of ours: an empty file, or no version row
+    kCapsiDatabaseDamaged,   // not a database, or the check finds damage
+    kCapsiDatabaseUnknown    // it could not be looked at (locked, unreadable): nothing is said
+};
+// Looks at the database through a connection of its own, which also rolls back a transaction
+// that a process left behind when it died.
+capsiDatabaseCondition capsiCheckDatabase(const std::string& path);
+
 // Replaces destination with a consistent copy of the database at source, taken through SQLite
 // so that the copy never sees a half-written transaction. The copy is written beside the
-// destination and renamed over it only when complete, so a failure leaves the old copy whole.
-// True when the copy is complete.
+// destination and renamed over it only when complete and sound (capsiCheckDatabase), so a
+// failure, or a source that is damaged or empty, leaves the old copy whole. True when the copy
+// replaced the destination.
 bool capsiCopyDatabaseFile(const std::string& source, const std::string& destination);
 // Reads a whole file; true when every byte was read (an empty file included).
 bool capsiLoadFileContents(const std::string& path, std::vector<unsigned char>& bytes);

@@ -11,6 +11,8 @@
 
 struct capsiSession {
     boost::shared_ptr<CapsiDataStore> store;
+    // Set for sessions on "caps.db": only their commits can change what its backup copy holds.
+    bool backsUpInstallationDatabase = false;
     // Made by or for capsShareSession: the connection has further handles.
     bool shared = false;
     // The savepoint of the handle's open part; empty when none is open.

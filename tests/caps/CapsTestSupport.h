@@ -62,6 +62,18 @@ private:
     sqlite3* db_ = nullptr;
 };
 
+// Overwrites the header of the first table's root page (pcd_meta's): SQLite still opens the
+// file and copies it page by page, but its quick check fails.
+inline void DamageFirstTable(const std::string& file)
+{
+    std::string bytes = tolktest::ReadTextFile(file);
+    ASSERT_GT(bytes.size(), 18u);
+    const std::size_t pageSize = (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
+    ASSERT_GT(bytes.size(), 2 * pageSize);
+    bytes.replace(pageSize, 64, std::string(64, '\xff'));
+    tolktest::WriteTextFile(file, bytes);
+}
+
 class CapsTest : public tolktest::SystemRootTest {
 protected:
     void SetUp() override

@@ -50,12 +50,29 @@ protected:
 
 }  // namespace
 
-TEST_F(CapsBackupFaultTest, DamagedDatabaseNeverReplacesTheLastGoodBackup)
+TEST_F(CapsBackupFaultTest, DamagedOrEmptyDatabaseNeverReplacesTheLastGoodBackupAndIsReported)
 {
     MakeGoodBackup();
-    tolktest::WriteTextFile(DbFile(), std::string(8192, 'x'));
-    EXPECT_EQ(kCapsIOError, capsBackup());
-    ExpectBackupIntact();
+    EXPECT_EQ(kCapsOK, capsVerifyIntegrity());
+    const std::string good = tolktest::ReadTextFile(BackupFile());
+    for (const std::string damage : {"garbage", "empty", "damaged page"}) {
+        SCOPED_TRACE(damage);
+        if (damage == "garbage") {
+            tolktest::WriteTextFile(DbFile(), std::string(8192, 'x'));
+        } else if (damage == "empty") {
+            tolktest::WriteTextFile(DbFile(), "");
+        } else {
+            tolktest::WriteTextFile(DbFile(), good);
+            ASSERT_NO_FATAL_FAILURE(DamageFirstTable(DbFile()));
+        }
+        EXPECT_EQ(kCapsIOError, capsVerifyIntegrity());
+        EXPECT_EQ(kCapsIOError, capsBackup());
+        ExpectBackupIntact();
+    }
+    // An empty database without a backup is one not made yet.
+    ASSERT_EQ(0, unlink(BackupFile().c_str()));
+    tolktest::WriteTextFile(DbFile(), "");
+    EXPECT_EQ(kCapsOK, capsVerifyIntegrity());
 }
 
 TEST_F(CapsBackupFaultTest, MissingBackupFolderIsMadeOnlyByRoot)

@@ -1,5 +1,7 @@
 #include "CapsTestSupport.h"
 
+#include <sys/stat.h>
+
 using namespace capstest;
 
 namespace {
@@ -56,15 +58,29 @@ TEST_F(CapsDbTest, BackupFollowsEveryCommitAndClose)
     EXPECT_EQ((std::vector<std::string>{"first", "second"}), CollectionsIn(BackupFile()));
 }
 
-TEST_F(CapsDbTest, ClosingASessionThatOnlyReadRefreshesTheBackup)
+TEST_F(CapsDbTest, OnlyACommitThatWroteRefreshesTheBackup)
 {
-    ASSERT_EQ(0, unlink(BackupFile().c_str()));
+    struct stat before;
+    ASSERT_EQ(0, stat(BackupFile().c_str(), &before));
+    // Reading, and committing nothing, leaves the copy as it is (a new copy is a new file).
     capsiSession* session = Open();
     capsStringList list = nullptr;
     EXPECT_EQ(kCapsNotFound, capsGetCollections(session, &list));
     EXPECT_EQ(nullptr, list[0]);
+    EXPECT_EQ(kCapsOK, capsSessionCommit(session));
     ASSERT_EQ(kCapsOK, Close(session));
-    EXPECT_TRUE(capsiFileExists(BackupFile()));
+    struct stat after;
+    ASSERT_EQ(0, stat(BackupFile().c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino);
+
+    // A write does refresh it, and so does any close while the copy is missing.
+    session = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "c", "p"));
+    ASSERT_EQ(kCapsOK, Close(session));
+    EXPECT_EQ(std::vector<std::string>{"c"}, CollectionsIn(BackupFile()));
+    ASSERT_EQ(0, unlink(BackupFile().c_str()));
+    ASSERT_EQ(kCapsOK, Close(Open()));
+    EXPECT_EQ(std::vector<std::string>{"c"}, CollectionsIn(BackupFile()));
 }
 
 TEST_F(CapsDbTest, IntegrityIsDamagedOnlyWhenTheBackupIsAlone)

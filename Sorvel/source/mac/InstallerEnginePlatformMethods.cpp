@@ -16,6 +16,7 @@
 #include "platform/SystemRoot.h"
 
 #include <exception>
+#include <iostream>
 
 namespace {
 
@@ -66,7 +67,16 @@ bool StartupVolumeIsSuitable()
 
 bool DatabaseIsIntact()
 {
-    return capsVerifyIntegrity() == 0;
+    if (capsVerifyIntegrity() == 0)
+        return true;
+    // Whatever the driver shows, the person who has to mend it needs both files named.
+    std::string database;
+    std::string backup;
+    if (capsGetDatabaseFiles(database, backup))
+        std::cerr << "The installation database \"" << database << "\" is damaged or missing; its backup copy is \""
+                  << backup << "\"" << (FileSystemUtils::Exists(FileSystemPath(backup)) ? "." : " (missing).")
+                  << std::endl;
+    return false;
 }
 
 }  // namespace
