@@ -81,6 +81,9 @@ int RunGtkFolderPanel(const FolderPanelRequest& request, std::vector<std::string
         request.prompt.empty() ? "_Open" : request.prompt.c_str(), GTK_RESPONSE_ACCEPT, nullptr);
     if (dialog == nullptr)
         return kFolderPanelCancel;
+    // Small enough for a 1024 x 768 screen; GTK's own default (or one it remembered) may not be.
+    gtk_window_set_default_size(GTK_WINDOW(dialog), 720, 520);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_create_folders(chooser, request.canCreateFolders);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);

@@ -108,6 +108,30 @@ void EvaluationFinished(GObject* view, GAsyncResult* result, gpointer data)
     GuiApplication::WakeUp();
 }
 
+// The state of one SaveSnapshotPNG; shared with the callback, which may come late.
+struct Snapshot {
+    bool done = false;
+    std::string path;
+    bool written = false;
+};
+
+void SnapshotFinished(GObject* view, GAsyncResult* result, gpointer data)
+{
+    boost::shared_ptr<Snapshot>* holder = static_cast<boost::shared_ptr<Snapshot>*>(data);
+    Snapshot& snapshot = **holder;
+    GError* error = nullptr;
+    cairo_surface_t* surface = webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(view), result, &error);
+    if (surface != nullptr) {
+        snapshot.written = cairo_surface_write_to_png(surface, snapshot.path.c_str()) == CAIRO_STATUS_SUCCESS;
+        cairo_surface_destroy(surface);
+    }
+    if (error != nullptr)
+        g_error_free(error);
+    snapshot.done = true;
+    delete holder;
+    GuiApplication::WakeUp();
+}
+
 }  // namespace
 
 // The GTK signal handlers; each gets the view object as its data.
@@ -323,6 +347,16 @@ bool GuiWebView::EvaluateScriptAndWait(const std::string& script, std::string& v
         return false;
     value = evaluation->value;
     return true;
+}
+
+bool GuiWebView::SaveSnapshotPNG(const std::string& path, double timeoutSeconds)
+{
+    boost::shared_ptr<Snapshot> snapshot(new Snapshot);
+    snapshot->path = path;
+    webkit_web_view_get_snapshot(AsView(view_), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+                                 &SnapshotFinished, new boost::shared_ptr<Snapshot>(snapshot));
+    GuiApplication::RunUntil([&snapshot]() { return snapshot->done; }, timeoutSeconds);
+    return snapshot->done && snapshot->written;
 }
 
 void GuiWebView::SetAlertHandler(AlertHandler handler)

@@ -54,6 +54,9 @@ public:
     // Evaluates the script and waits for its value as text (false when it failed, when the view
     // is inside its alert handler, or after the time-out). For tests and diagnostics.
     bool EvaluateScriptAndWait(const std::string& script, std::string& value, double timeoutSeconds);
+    // Writes what the view shows now as a PNG file and waits for it (false when no picture came
+    // before the time-out or the file could not be written). For tests and diagnostics.
+    bool SaveSnapshotPNG(const std::string& path, double timeoutSeconds);
 
     // Each handler replaces the previous one; an empty one removes it. Without an alert handler
     // alert() does nothing; without a confirm handler confirm() answers true.

@@ -79,7 +79,7 @@ TEST_F(SystemRootScriptsTest, TheWizardRunnerLeavesARootThatARunningSetupUses)
         ASSERT_FALSE(running.HasEnded());
 
     const tolktest::ProgramResult refused =
-        tolktest::RunCapturingOutput("/bin/bash", {TOLK_SOURCE_DIR "/scripts/run-example-wizard", build});
+        tolktest::RunCapturingOutput("/bin/bash", {TOLK_SOURCE_DIR "/scripts/run-example-wizard", "--fresh", build});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_THAT(refused.errorOutput, HasSubstr(root + " is in use by a running Setup"));
     EXPECT_TRUE(fs::is_directory(root));

@@ -61,6 +61,7 @@ public:
     FileSystemPath GetInstallerParentPath() const { return installerParent_; }
     std::int32_t GetUIMode() const { return uiMode_; }
     void SetExitCode(int code) { exitCode_ = code; }
+    int GetExitCode() const { return exitCode_; }
     void SetSessionInitialized(bool initialized) { sessionInitialized_ = initialized; }
     bool GetSessionInitialized() const { return sessionInitialized_; }
     void SetEngineLocale(const std::string& locale) { engineLocale_.reset(new std::string(locale)); }

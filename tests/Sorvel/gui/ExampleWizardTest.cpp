@@ -1,11 +1,33 @@
-// The example medium's wizard page (examples/resources/main.html) in the wizard window.
+// The example medium's wizard (examples/resources) in the wizard window, over a copy of the
+// example medium and a temporary system root, driven as a user would through its buttons: an
+// install that is cancelled in its middle, an install to its end, and the removal from the
+// maintenance page; and the wizard that another Setup's lock keeps from starting. A screenshot
+// of every page goes to the build folder ("example-wizard").
 #include "WizardFixture.h"
+
+#include "NamedLock.h"
+#include "SorvelConstants.h"
+#include "UIThreadOperationManager.h"
+#include "caps/CapsTestSupport.h"
+#include "capsiHooks.h"
 
 #include "platform/GuiApplication.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
 namespace tolktest {
+
+namespace fs = std::filesystem;
 
 class ExampleWizardTest : public WizardTest {
 protected:
@@ -14,33 +36,182 @@ protected:
         WizardTest::SetUp();
         if (IsSkipped())
             return;
-        WriteResource("main.html", ReadTextFile(TOLK_SOURCE_DIR "/examples/resources/main.html"));
-        Launch();
-        ASSERT_TRUE(WaitForValue("document.querySelector('h1') ? document.querySelector('h1').textContent : ''",
-                                 "Welcome to Orvex Sketchbook Setup"));
+        capsiSetRunningAsRootForTesting(1);
+        UseShippedFrameLoadScript();
+        for (const char* part : {"Bootstrapper.dmg", "payloads", "resources"})
+            fs::copy(std::string(TOLK_SOURCE_DIR "/examples/") + part, media_ + "/" + part,
+                     fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        engine_->SetUIThreadOperationManagerForTesting(
+            boost::shared_ptr<UIThreadOperationManager>(new UIThreadOperationManager(nullptr)));
+        fs::create_directories(kShots);
     }
+
+    void TearDown() override
+    {
+        capsiSetRunningAsRootForTesting(-1);
+        WizardTest::TearDown();
+    }
+
+    // A wizard of its own, as a new start of Setup would have.
+    void Start()
+    {
+        nib_.reset();
+        platform::GuiApplication::ResetForTesting();
+        Launch();
+    }
+
+    bool WaitForPage(const std::string& page) { return WaitForValue("document.body.getAttribute('data-page')", page); }
+    std::string Text(const std::string& id) { return Evaluate("document.getElementById('" + id + "').textContent"); }
+    void Click(const std::string& id) { Evaluate("document.getElementById('" + id + "').click(); 0"); }
+    void Shot(const std::string& name)
+    {
+        EXPECT_TRUE(nib_->webView().SaveSnapshotPNG(kShots + "/" + std::to_string(++shots_) + "-" + name + ".png", 30))
+            << name;
+    }
+
+    // From the welcome page to the start of the install, with the default folder.
+    void WalkToTheInstall()
+    {
+        ASSERT_TRUE(WaitForPage("welcome"));
+        Click("next");
+        ASSERT_TRUE(WaitForPage("licence"));
+        Click("accept");
+        Click("next");
+        ASSERT_TRUE(WaitForPage("destination"));
+        Click("next");
+        ASSERT_TRUE(WaitForPage("summary"));
+        Click("next");
+    }
+
+    std::string Orvex(const std::string& path) const
+    {
+        return sysroot_.Path("/Library/Application Support/Orvex") + path;
+    }
+    std::vector<std::string> Records()
+    {
+        capstest::RawDatabase database(Orvex("/caps/caps.db"));
+        return database.Rows("SELECT collectionID || ' ' || payloadID FROM tolk_collection_payload UNION ALL "
+                             "SELECT collectionID FROM tolk_collection");
+    }
+    // Nothing of the suite: no folder, no bootstrapper, no record.
+    void ExpectNothingInstalled()
+    {
+        EXPECT_FALSE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook")));
+        EXPECT_FALSE(fs::exists(Orvex("/Brushes")));
+        EXPECT_TRUE(fs::is_empty(Orvex("/Installers")));
+        EXPECT_THAT(Records(), IsEmpty());
+    }
+
+    const std::string kShots = TOLK_BINARY_DIR "/example-wizard";
+    int shots_ = 0;
 };
 
-TEST_F(ExampleWizardTest, SizesAndShowsItsWindowThenWalksToTheEnd)
+TEST_F(ExampleWizardTest, InstallsCancelsAndRemovesTheExampleSuite)
 {
-    platform::GuiWindow& window = nib_->window().Window();
-    EXPECT_EQ(window.ContentRect().width, 560);
-    EXPECT_EQ(window.ContentRect().height, 380);
-    EXPECT_TRUE(window.IsVisible());
-    EXPECT_FALSE(window.CloseButtonEnabled());
+    // The application's payload waits, inside its install, until the test opens the gate.
+    const std::string gate = sysroot_.Scratch() + "/gate";
+    ASSERT_EQ(mkfifo(gate.c_str(), 0600), 0);
+    const std::string instructions = media_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Instructions.js";
+    const std::string original = ReadTextFile(instructions);
+    WriteTextFile(instructions, "QENSpawn('/bin/sh', false, ['-c', 'cat \"" + gate + "\" > /dev/null']);\n" + original);
 
-    panelChoice_ = {"/Applications/Tools"};
-    Evaluate("next(); chooseFolder(); 0");
-    EXPECT_EQ(Evaluate("document.getElementById('folder').textContent"), "/Applications/Tools");
-    ASSERT_EQ(panels_.size(), 1u);
-    EXPECT_EQ(panels_[0].title, "Destination");
+    Start();
+    ASSERT_TRUE(WaitForPage("welcome"));
+    EXPECT_EQ(Text("title"), "Welcome to Orvex Sketchbook 2.0 Setup");
+    EXPECT_THAT(Text("page"), HasSubstr("Orvex Font Check 1.0"));
+    EXPECT_EQ(nib_->window().Window().ContentRect().width, 640);
+    EXPECT_EQ(nib_->window().Window().ContentRect().height, 480);
+    Shot("welcome");
+    Click("next");
+    ASSERT_TRUE(WaitForPage("licence"));
+    EXPECT_THAT(Text("eula"), HasSubstr("licence agreement of Orvex Sketchbook"));
+    EXPECT_EQ(Evaluate("document.getElementById('next').disabled"), "true");
+    Shot("licence");
+    Click("accept");
+    Click("next");
 
-    Evaluate("next(); 0");
-    EXPECT_EQ(Evaluate("document.getElementById('next').textContent"), "Finish");
-    EXPECT_FALSE(platform::GuiApplication::IsTerminating());
-    Evaluate("next(); 0");
+    // A folder that cannot be used is named as such; the default one can.
+    ASSERT_TRUE(WaitForPage("destination"));
+    EXPECT_EQ(Text("folder"), sysroot_.Path("/Applications/Orvex Sketchbook"));
+    EXPECT_THAT(Text("space"), HasSubstr("Free on "));
+    panelChoice_ = {sysroot_.Scratch() + "/missing"};
+    Click("choose");
+    EXPECT_EQ(Text("problem"), "The folder does not exist.");
+    EXPECT_EQ(Evaluate("document.getElementById('next').disabled"), "true");
+    Shot("destination-unusable");
+    panelChoice_ = {sysroot_.Path("/Applications")};
+    Click("choose");
+    EXPECT_EQ(Evaluate("document.getElementById('next').disabled"), "false");
+    Shot("destination");
+    Click("next");
+    ASSERT_TRUE(WaitForPage("summary"));
+    EXPECT_THAT(Text("summary"), HasSubstr(Orvex("/Brushes")));
+    Shot("summary");
+    Click("next");
+
+    // In the middle of the install: the bootstrapper and two payloads are in, the application's
+    // payload waits at the gate. Cancel, confirm, and let the payload go on to its cancel.
+    ASSERT_TRUE(WaitForPage("progress"));
+    int gateFd = -1;
+    ASSERT_TRUE(WaitFor([&]() { return (gateFd = open(gate.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0; }));
+    ASSERT_TRUE(WaitForValue("document.getElementById('status').textContent.indexOf('Installing Orvex Sketchbook 2.0')",
+                             "0"));
+    EXPECT_TRUE(fs::exists(Orvex("/Brushes/Pencil.brush")));
+    Shot("installing");
+    Click("quit");
+    EXPECT_EQ(Evaluate("document.getElementById('confirm').className"), "");
+    Shot("cancel");
+    Click("stop");
+    close(gateFd);
+    ASSERT_TRUE(WaitForPage("finished"));
+    EXPECT_EQ(Text("outcome"), "The installation was cancelled. Nothing of it stays installed.");
+    Shot("cancelled");
+    ExpectNothingInstalled();
+    Click("next");
     EXPECT_TRUE(platform::GuiApplication::IsTerminating());
-    EXPECT_TRUE(alerts_.empty());
+    EXPECT_EQ(engine_->GetExitCode(), 23);
+
+    // Installed to the end.
+    WriteTextFile(instructions, original);
+    Start();
+    WalkToTheInstall();
+    ASSERT_TRUE(WaitForPage("finished"));
+    EXPECT_THAT(Text("outcome"), HasSubstr("Orvex Sketchbook 2.0 in " + sysroot_.Path("/Applications/Orvex Sketchbook")));
+    Shot("installed");
+    struct stat info;
+    ASSERT_EQ(stat(sysroot_.Path("/Applications/Orvex Sketchbook/Orvex Sketchbook.app/Contents/MacOS/Orvex Sketchbook")
+                       .c_str(),
+                   &info),
+              0);
+    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    EXPECT_EQ(Records().size(), 4u);  // three payloads and the suite's collection
+    Click("next");
+    EXPECT_EQ(engine_->GetExitCode(), 0);
+
+    // Started again: the suite is installed, so the wizard offers repair and removal.
+    Start();
+    ASSERT_TRUE(WaitForPage("maintenance"));
+    Shot("maintenance");
+    Click("remove");
+    Click("next");
+    ASSERT_TRUE(WaitForPage("finished"));
+    EXPECT_THAT(Text("outcome"), HasSubstr("Orvex Sketchbook Brushes 1.0"));
+    Shot("removed");
+    ExpectNothingInstalled();
+    Click("next");
+    EXPECT_EQ(engine_->GetExitCode(), 0);
+}
+
+TEST_F(ExampleWizardTest, ASetupThatHoldsTheSetupLockKeepsTheWizardFromStarting)
+{
+    boost::shared_ptr<NamedLock> lock;
+    ASSERT_TRUE(NamedLock::AcquireLock(SorvelConstants::kSetupLockName, lock));
+    Start();
+    ASSERT_TRUE(WaitForPage("current"));
+    EXPECT_EQ(Text("title"), "Setup is already running");
+    Click("next");
+    EXPECT_TRUE(platform::GuiApplication::IsTerminating());
+    EXPECT_EQ(engine_->GetExitCode(), 20);
 }
 
 }  // namespace tolktest
