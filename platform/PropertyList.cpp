@@ -20,6 +20,62 @@ struct NodeHolder {
     }
 };
 
+// The unsigned big-endian number of size bytes at offset; false when it does not fit.
+bool ReadNumber(const std::string& bytes, std::uint64_t offset, std::uint64_t size, std::uint64_t& number)
+{
+    if (size == 0 || size > 8 || offset > bytes.size() || size > bytes.size() - offset)
+        return false;
+    number = 0;
+    for (std::uint64_t i = 0; i < size; ++i)
+        number = (number << 8) | static_cast<unsigned char>(bytes[offset + i]);
+    return true;
+}
+
+// Whether a string object of a binary property list holds a NUL: libplist keeps such a string
+// whole but hands it out as a C string, and aborts on the difference. Walks the object table
+// that the trailer names; an object table that does not add up is left to libplist to refuse.
+bool BinaryHoldsNulInString(const std::string& bytes)
+{
+    const std::size_t kTrailer = 32;
+    if (bytes.size() < 8 + kTrailer)
+        return false;
+    const std::uint64_t trailer = bytes.size() - kTrailer;
+    const std::uint64_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+    std::uint64_t count = 0;
+    std::uint64_t table = 0;
+    if (!ReadNumber(bytes, trailer + 8, 8, count) || !ReadNumber(bytes, trailer + 24, 8, table) ||
+        offsetSize == 0 || offsetSize > 8 || count > bytes.size())
+        return false;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        std::uint64_t offset = 0;
+        if (!ReadNumber(bytes, table + i * offsetSize, offsetSize, offset) || offset >= trailer)
+            return false;
+        const unsigned char marker = static_cast<unsigned char>(bytes[offset]);
+        const unsigned kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6)  // ASCII and UTF-16 strings
+            continue;
+        std::uint64_t length = marker & 0xF;
+        std::uint64_t start = offset + 1;
+        if (length == 0xF) {
+            // The length follows as an integer object: marker 0x1N, then 2^N bytes.
+            if (start >= trailer || (static_cast<unsigned char>(bytes[start]) >> 4) != 0x1)
+                return false;
+            const std::uint64_t size = std::uint64_t(1) << (static_cast<unsigned char>(bytes[start]) & 0xF);
+            if (!ReadNumber(bytes, start + 1, size, length))
+                return false;
+            start += 1 + size;
+        }
+        const std::uint64_t unit = kind == 0x5 ? 1 : 2;
+        if (length > trailer || start > trailer || length * unit > trailer - start)
+            return false;
+        for (std::uint64_t at = start; at < start + length * unit; at += unit) {
+            if (bytes[at] == '\0' && (unit == 1 || bytes[at + 1] == '\0'))
+                return true;
+        }
+    }
+    return false;
+}
+
 PropertyValuePtr FromNode(plist_t node, int depth)
 {
     if (node == nullptr || depth > 512)
@@ -110,6 +166,9 @@ plist_t ToNode(const PropertyValue& value, int depth)
         return nullptr;
     switch (value.GetType()) {
     case PropertyValue::kString:
+        // A NUL would cut the value short without a word: such a value cannot be written.
+        if (value.StringValue().find('\0') != std::string::npos)
+            return nullptr;
         return plist_new_string(value.StringValue().c_str());
     case PropertyValue::kInteger:
         return plist_new_uint(static_cast<std::uint64_t>(value.IntegerValue()));
@@ -144,7 +203,9 @@ plist_t ToNode(const PropertyValue& value, int depth)
     case PropertyValue::kDictionary: {
         plist_t dictionary = plist_new_dict();
         for (const auto& entry : value.DictionaryItems()) {
-            plist_t node = entry.second ? ToNode(*entry.second, depth + 1) : nullptr;
+            plist_t node = entry.second && entry.first.find('\0') == std::string::npos
+                               ? ToNode(*entry.second, depth + 1)
+                               : nullptr;
             if (node == nullptr) {
                 plist_free(dictionary);
                 return nullptr;
@@ -271,10 +332,15 @@ bool ParsePropertyList(const std::string& bytes, PropertyValuePtr& value)
         return false;
     NodeHolder holder;
     const auto length = static_cast<std::uint32_t>(bytes.size());
-    if (plist_is_binary(bytes.data(), length))
+    // A string with a NUL in it cannot be read whole (and libplist would abort on it); XML
+    // allows no NUL at all.
+    if (plist_is_binary(bytes.data(), length)) {
+        if (BinaryHoldsNulInString(bytes))
+            return false;
         plist_from_bin(bytes.data(), length, &holder.node);
-    else if (bytes.find("<plist") != std::string::npos)
+    } else if (bytes.find("<plist") != std::string::npos && bytes.find('\0') == std::string::npos) {
         plist_from_xml(bytes.data(), length, &holder.node);
+    }
     if (holder.node == nullptr)
         return false;
     PropertyValuePtr result = FromNode(holder.node, 0);

@@ -72,9 +72,11 @@ private:
     Dictionary dictionary_;
 };
 
-// Parses XML or binary property-list bytes; false for anything else.
+// Parses XML or binary property-list bytes; false for anything else, and for a text (key or
+// value) that holds a NUL, which cannot be read whole.
 bool ParsePropertyList(const std::string& bytes, PropertyValuePtr& value);
-// Serialises as an XML property list (or binary); false when the value cannot be written.
+// Serialises as an XML property list (or binary); false when the value cannot be written (a text
+// holding a NUL among them).
 bool SerializePropertyListXML(const PropertyValue& value, std::string& bytes);
 bool SerializePropertyListBinary(const PropertyValue& value, std::string& bytes);
 

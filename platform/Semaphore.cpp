@@ -4,7 +4,9 @@
 #include <sys/sem.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
+#include <ctime>
 
 namespace platform {
 
@@ -31,6 +33,29 @@ bool ChangeSemaphore(int setId, short delta, short flags)
     }
 }
 
+// Sets the value of a set that holds 0 to value in one operation, which also marks the set as
+// operated on (its sem_otime): false when the value is not 0 (or value is not positive).
+bool RaiseFromZero(int setId, int value)
+{
+    if (value <= 0 || value > 32767)
+        return false;
+    struct sembuf operations[2];
+    operations[0].sem_num = 0;
+    operations[0].sem_op = 0;  // only while the value is 0
+    operations[0].sem_flg = IPC_NOWAIT;
+    operations[1].sem_num = 0;
+    operations[1].sem_op = static_cast<short>(value);
+    operations[1].sem_flg = 0;  // the value outlives this process
+    for (;;) {
+        if (semop(setId, operations, 2) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+std::atomic<int> gTakeOverAge(2);  // seconds; see TakeOverUninitialisedSemaphoreSet
+
 }  // namespace
 
 bool MakeIPCKey(const std::string& path, int projectId, key_t& key)
@@ -52,13 +77,39 @@ int CreateSemaphoreSet(key_t key, int permissions, int initialValue)
     const int setId = semget(key, 1, IPC_CREAT | IPC_EXCL | permissions);
     if (setId < 0)
         return -1;
-    SemaphoreArgument argument;
-    argument.value = initialValue;
-    if (semctl(setId, 0, SETVAL, argument) != 0) {
+    // A new set holds 0 and has never been operated on; the first value is given by an
+    // operation, so a set whose creator died before giving it stays recognisable (sem_otime 0).
+    bool initialised = false;
+    if (initialValue > 0) {
+        initialised = RaiseFromZero(setId, initialValue);
+    } else {
+        SemaphoreArgument argument;
+        argument.value = initialValue;
+        initialised = semctl(setId, 0, SETVAL, argument) == 0;
+    }
+    if (!initialised) {
         semctl(setId, 0, IPC_RMID);
         return -1;
     }
     return setId;
+}
+
+bool TakeOverUninitialisedSemaphoreSet(int setId, int initialValue)
+{
+    struct semid_ds info;
+    SemaphoreArgument argument;
+    argument.info = &info;
+    if (semctl(setId, 0, IPC_STAT, argument) != 0 || info.sem_otime != 0)
+        return false;
+    // A creator that is alive gives the value within microseconds of making the set.
+    if (std::time(nullptr) - info.sem_ctime < gTakeOverAge.load())
+        return false;
+    return RaiseFromZero(setId, initialValue);
+}
+
+void SetSemaphoreTakeOverAgeForTesting(int seconds)
+{
+    gTakeOverAge = seconds < 0 ? 2 : seconds;
 }
 
 bool TryDecrementSemaphore(int setId)

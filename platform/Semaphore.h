@@ -19,8 +19,17 @@ int OpenSemaphoreSet(key_t key, int permissions);
 // Creates a new set of one semaphore under the key and sets its value; -1 when a set of that
 // key exists already or when creation or the initial value fails (a half-made set is removed
 // again). Only the creating process sets the value, so two processes that race to create the
-// set can never reset a value that the winner has already taken.
+// set can never reset a value that the winner has already taken. A positive value is given by
+// a semaphore operation, which marks the set as initialised (TakeOverUninitialisedSemaphoreSet).
 int CreateSemaphoreSet(key_t key, int permissions, int initialValue);
+
+// A set whose creator died between making it and giving it its first value holds 0 for good and
+// was never operated on. Such a set, made at least two seconds ago, gets initialValue (once:
+// of several processes that try, one succeeds). False when the set was initialised, is younger,
+// or cannot be read.
+bool TakeOverUninitialisedSemaphoreSet(int setId, int initialValue);
+// Test hook: the age in seconds from which a set counts as abandoned (negative: the default).
+void SetSemaphoreTakeOverAgeForTesting(int seconds);
 
 // Lowers the semaphore by one without waiting; the kernel undoes it when the process ends.
 // False when the value is 0 or the set is gone.

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/sem.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -230,6 +231,29 @@ TEST_F(NamedLockTest, LockIsFreeAgainAfterTheHolderIsKilled)
     ASSERT_TRUE(WIFSIGNALED(status));
     boost::shared_ptr<NamedLock> lock;
     EXPECT_TRUE(NamedLock::AcquireLock(name, lock));
+}
+
+TEST_F(NamedLockTest, ASetWhoseCreatorDiedBeforeGivingItsValueIsTakenOver)
+{
+    // The state a creator killed between making the set and giving its value leaves behind.
+    const std::string name = Use("TolkSetupLock");
+    key_t key;
+    ASSERT_TRUE(platform::MakeIPCKey(sysroot_.Path("/tmp"), static_cast<int>(NamedLock::NameChecksum(name)), key));
+    const int leftover = platform::OpenSemaphoreSet(key, 0600);  // another test's, sharing the key
+    if (leftover >= 0)
+        platform::RemoveSemaphoreSet(leftover);
+    const int set = semget(key, 1, IPC_CREAT | IPC_EXCL | 0600);
+    ASSERT_GE(set, 0);
+    // Young, it may still be on its way: left alone.
+    EXPECT_TRUE(NamedLock::IsLocked(name));
+    platform::SetSemaphoreTakeOverAgeForTesting(0);
+    boost::shared_ptr<NamedLock> lock;
+    EXPECT_TRUE(NamedLock::AcquireLock(name, lock));
+    // Taken over once: held now, and a set in use is never taken over again.
+    EXPECT_TRUE(NamedLock::IsLocked(name));
+    platform::SetSemaphoreTakeOverAgeForTesting(-1);
+    lock.reset();
+    EXPECT_FALSE(NamedLock::IsLocked(name));
 }
 
 }  // namespace

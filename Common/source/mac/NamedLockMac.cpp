@@ -17,8 +17,11 @@ NamedLock::NamedLockPlat::NamedLockPlat(const std::string& name)
     if (!platform::MakeIPCKey(platform::SystemRoot::Resolve("/tmp"), static_cast<int>(NameChecksum(name)), key_))
         return;
     setId_ = platform::OpenSemaphoreSet(key_, kSemaphorePermissions);
-    if (setId_ >= 0)
+    if (setId_ >= 0) {
+        // A creator killed before giving the set its value would leave the lock taken for good.
+        platform::TakeOverUninitialisedSemaphoreSet(setId_, 1);
         return;
+    }
     // Only the process that creates the set gives it its first value; one that loses the race
     // to create it opens the winner's set instead.
     setId_ = platform::CreateSemaphoreSet(key_, kSemaphorePermissions, 1);
