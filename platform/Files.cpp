@@ -11,7 +11,9 @@ namespace platform {
 
 bool ReadWholeFile(const std::string& path, std::string& bytes)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a named pipe in place of the file is refused below instead of waiting for a
+    // writer that never comes.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info;

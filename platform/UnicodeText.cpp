@@ -39,47 +39,57 @@ std::uint32_t NextCodePoint(const std::vector<std::uint16_t>& units, std::size_t
 
 }  // namespace
 
+std::size_t UnicodeText::DecodeUTF8Sequence(const std::string& utf8, std::size_t at, std::uint32_t& codePoint)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    if (at >= size)
+        return 0;
+    const unsigned char lead = bytes[at];
+    std::size_t extra;
+    std::uint32_t value;
+    if (lead < 0x80) {
+        value = lead;
+        extra = 0;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        value = lead & 0x1F;
+        extra = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        value = lead & 0x0F;
+        extra = 2;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        value = lead & 0x07;
+        extra = 3;
+    } else {
+        return 0;
+    }
+    if (extra >= size - at)
+        return 0;  // truncated sequence
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const unsigned char next = bytes[at + k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    if ((extra == 2 && value < 0x800) || (extra == 3 && value < 0x10000) || value > 0x10FFFF ||
+        (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return extra + 1;
+}
+
 bool UnicodeText::FromUTF8(const std::string& utf8, UnicodeText& text)
 {
     std::vector<std::uint16_t> units;
     units.reserve(utf8.size());
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    const std::size_t size = utf8.size();
     std::size_t i = 0;
-    while (i < size) {
-        const unsigned char lead = bytes[i];
-        std::uint32_t codePoint;
-        std::size_t extra;
-        if (lead == 0)
+    while (i < utf8.size()) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUTF8Sequence(utf8, i, codePoint);
+        if (length == 0 || codePoint == 0)
             return false;
-        if (lead < 0x80) {
-            codePoint = lead;
-            extra = 0;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            codePoint = lead & 0x1F;
-            extra = 1;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            codePoint = lead & 0x0F;
-            extra = 2;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            codePoint = lead & 0x07;
-            extra = 3;
-        } else {
-            return false;
-        }
-        if (i + extra >= size)
-            return false;  // truncated sequence
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const unsigned char next = bytes[i + k];
-            if ((next & 0xC0) != 0x80)
-                return false;
-            codePoint = (codePoint << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
-        if ((extra == 2 && codePoint < 0x800) || (extra == 3 && codePoint < 0x10000) || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return false;
-        i += extra + 1;
+        i += length;
         if (codePoint >= 0x10000) {
             codePoint -= 0x10000;
             units.push_back(static_cast<std::uint16_t>(0xD800 + (codePoint >> 10)));

@@ -17,6 +17,11 @@ public:
     // would silently change it.
     static bool FromUTF8(const std::string& utf8, UnicodeText& text);
 
+    // The strict UTF-8 sequence that starts at byte `at`: its length (1 to 4) with its code point,
+    // or 0 when the bytes there are no such sequence (a stray or truncated byte, an overlong form,
+    // a surrogate, a value above U+10FFFF). A NUL byte is a sequence of length 1.
+    static std::size_t DecodeUTF8Sequence(const std::string& utf8, std::size_t at, std::uint32_t& codePoint);
+
     // Encodes as UTF-8; false when a code unit is an unpaired surrogate.
     bool ToUTF8(std::string& utf8) const;
 

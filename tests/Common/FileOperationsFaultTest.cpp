@@ -2,9 +2,11 @@
 // half made may stay behind, and the reason must be there for the log.
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
+#include "XmlDocument.h"
 #include "LogFactory.h"
 
 #include "platform/ExtendedAttributes.h"
+#include "platform/Files.h"
 #include "platform/FaultInjection.h"
 #include "platform/ResourceFork.h"
 
@@ -13,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+
+#include <sys/stat.h>
 
 using tolktest::SystemRootTest;
 
@@ -204,4 +208,18 @@ TEST_F(FileOperationsFaultTest, AnAliasIsWholeOrNotThereWhenItsIconsNearTheAttri
         EXPECT_NE(FileSystemUtils::LastFailureReason().find("too large"), std::string::npos)
             << FileSystemUtils::LastFailureReason();
     }
+}
+
+TEST_F(SystemRootTest, NamedPipesAreRefusedWithoutWaitingForAWriter)
+{
+    // A pipe in place of Setup.xml, a proxy or a deployment file: each read gives up at once.
+    const std::string pipe = sysroot_.Scratch() + "/Setup.xml";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string bytes;
+    EXPECT_FALSE(platform::ReadWholeFile(pipe, bytes));
+    boost::shared_ptr<XmlDocument> document;
+    EXPECT_FALSE(XmlDocument::Load(pipe, document));
+    std::vector<std::uint8_t> contents(1, 'x');
+    EXPECT_TRUE(FileSystemUtils::LoadFileContents(FileSystemPath(pipe), contents));
+    EXPECT_TRUE(contents.empty());
 }

@@ -85,10 +85,10 @@ TEST(JSONUtilitiesTest, EscapesValuesAndNamesSoThatAnswersStayScriptLiterals)
     EXPECT_EQ(Text(root), "{\"s\":\"line1\\nsaid \\\"hi\\\" it\\'s\\r\\\\ end\ttab\",\"key\\\"\":\"v\","
                           "\"list\\n\":[\"x\\'\"],\"obj\\\\\":{},\"arr\\r\":[]}");
     // Nothing is escaped twice; U+2028 and U+2029 end a script string, other non-ASCII text
-    // (and a truncated sequence) passes unchanged.
+    // passes unchanged (a truncated sequence, which could swallow the closing quote, does not).
     EXPECT_EQ(JSONBase::EscapeValue("\\n"), "\\\\n");
     EXPECT_EQ(JSONBase::EscapeValue("a\xE2\x80\xA8" "b\xE2\x80\xA9" "c"), "a\\u2028b\\u2029c");
-    EXPECT_EQ(JSONBase::EscapeValue("caf\xC3\xA9 \xE2\x80\x94 \xE2\x80"), "caf\xC3\xA9 \xE2\x80\x94 \xE2\x80");
+    EXPECT_EQ(JSONBase::EscapeValue("caf\xC3\xA9 \xE2\x80\x94 \xE2\x80"), "caf\xC3\xA9 \xE2\x80\x94 \\ufffd\\ufffd");
 }
 
 TEST(JSONUtilitiesTest, CharacterPointerValuesAreWrittenVerbatimAndCopied)

@@ -2,6 +2,14 @@
 // relocation data: what is left after a run that succeeds and after one whose later command fails.
 #include "QENDatabaseTestSupport.h"
 
+#include "FileSystemUtils.h"
+
+#include "platform/FaultInjection.h"
+
+#include <gmock/gmock.h>
+
+#include <cerrno>
+
 using namespace qentest;
 
 namespace {
@@ -69,4 +77,32 @@ TEST_F(QENDatabaseRunTest, ARunWhoseRecordsCannotBeCommittedFailsAndRollsBack)
     EXPECT_TRUE(log_.Has("2 1 Error committing command QENCAPSWriteCollectionDataCommand")) << log_.Dump();
     EXPECT_TRUE(log_.Has("2 The records of the run could not be committed; rolling the run back."));
     EXPECT_EQ(controller_.calls.back(), "InstallComplete 0");
+}
+
+TEST_F(QENDatabaseRunTest, ACopyThatFillsTheDiskRestoresEveryEarlierFileAndRecordsNothing)
+{
+    const std::string scratch = sysroot_.Scratch();
+    tolktest::WriteTextFile(scratch + "/old.txt", "old");
+    platform::SetFaultHookForTesting([&](const std::string& operation, const std::string& path) {
+        return operation == "copy-data" && path == scratch + "/old.txt" ? ENOSPC : 0;
+    });
+    PayloadImage image;
+    image.instructions = "var assets = QENGetProperty('QEN_ASSETS');\n"
+                         "function must(done) { if (!done) throw new Error('failed'); }\n"
+                         "must(QENCreateDirectory('" + scratch + "/app'));\n"
+                         "must(QENCopyFile(assets + '/readme.txt', '" + scratch + "/app/one'));\n"
+                         "must(QENCopyFile(assets + '/readme.txt', '" + scratch + "/app/two'));\n"
+                         "must(QENDeleteFile('" + scratch + "/old.txt'));\n"
+                         "must(QENCopyFile(assets + '/readme.txt', '" + scratch + "/old.txt'));\n"
+                         "must(QENCAPSWriteCollectionData('{S}', '', '/Media', ''));\n";
+    QENEngineMac engine(controller_, log_, MakeImage(image), clientProperties_);
+    EXPECT_FALSE(engine.InstallQENPayload());
+    platform::SetFaultHookForTesting(platform::FaultHook());
+
+    EXPECT_FALSE(std::filesystem::exists(scratch + "/app"));
+    EXPECT_EQ(tolktest::ReadTextFile(scratch + "/old.txt"), "old");
+    EXPECT_TRUE(Collections().empty());
+    // Why, for the log: the copy's source lies on the mounted image.
+    EXPECT_THAT(FileSystemUtils::LastFailureReason(),
+                ::testing::EndsWith("/readme.txt\" to \"" + scratch + "/old.txt\": No space left on device"));
 }

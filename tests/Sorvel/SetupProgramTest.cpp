@@ -193,3 +193,14 @@ TEST_F(SetupProgramTest, MediaOptimizationOfTheExampleMedium)
 }
 
 }  // namespace
+
+TEST_F(SetupProgramTest, ArgumentsThatAreNotUTF8AreRefused)
+{
+    // Latin-1 bytes of a folder name would become replacement characters: another folder.
+    const tolktest::ProgramResult result = Run({"--mode=terminal", "--INSTALLDIR=/Applications/Caf\xE9"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Orvex Setup.  Exit code: 1\n");
+    EXPECT_NE(result.errorOutput.find("the argument \"--INSTALLDIR=/Applications/Caf\\xE9\" is not UTF-8 text"),
+              std::string::npos)
+        << result.errorOutput;
+}

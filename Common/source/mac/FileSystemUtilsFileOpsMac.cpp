@@ -4,6 +4,7 @@
 #include "FileSystemUtilsMac.h"
 
 #include "platform/ExtendedAttributes.h"
+#include "platform/FaultInjection.h"
 #include "platform/FileRef.h"
 #include "platform/Rename.h"
 
@@ -53,6 +54,12 @@ void NoteAttributeFailure(const char* what, const FileSystemPath& path, int erro
 {
     NoteFailureReason(boost::str(boost::format("Unable to keep the %1% of \"%2%\": %3%") % what % path.AsUTF8String() %
                                  platform::ExtendedAttributeErrorText(error)));
+}
+
+void NoteCopyFailure(const FileSystemPath& source, const FileSystemPath& target, int error)
+{
+    NoteFailureReason(boost::str(boost::format("Unable to copy \"%1%\" to \"%2%\": %3%") % source.AsUTF8String() %
+                                 target.AsUTF8String() % (error != 0 ? std::strerror(error) : "short write")));
 }
 
 // Reads one attribute of the source for the copy: false only for a read error, so that a file
@@ -134,6 +141,11 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
             return false;
         }
     }
+    // Where tests make a copy run out of space or into an I/O error.
+    if (const int injected = platform::InjectedFault("copy-data", targetPath.AsUTF8String())) {
+        errno = injected;
+        return false;
+    }
     if (!CopyData(source, target))
         return false;
     if (hasResourceFork) {
@@ -173,11 +185,20 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
     // Owner-only until the copy is complete and gets the source's mode.
     const std::string targetText = target.AsUTF8String();
     ScopedDescriptor to(open(targetText.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (to.get() < 0)
+    if (to.get() < 0) {
+        // An existing target is the refusal callers expect; anything else is worth a reason.
+        if (errno != EEXIST)
+            NoteCopyFailure(source, target, errno);
         return false;
+    }
     const bool filled = FillCopy(from.get(), sourceInfo, to.get(), target);
-    if (to.Close() && filled)
+    const int fillError = filled ? 0 : errno;
+    const bool closed = to.Close();
+    if (closed && filled)
         return true;
+    // A full disk or an I/O error shows in the write or, late, in the close.
+    if (LastFailureReason().empty())
+        NoteCopyFailure(source, target, filled ? errno : fillError);
     unlink(targetText.c_str());
     return false;
 }

@@ -281,9 +281,15 @@ bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& con
         contents.clear();
         return true;
     }
-    const int fd = open(path.AsUTF8String().c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking, and only a regular file: what the stat saw may have been replaced meanwhile.
+    const int fd = open(path.AsUTF8String().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_size != info.st_size) {
+        close(fd);
+        return false;
+    }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
     // One read(2) returns at most about 2 GB, so a large file takes several.
     std::size_t done = 0;

@@ -1,5 +1,7 @@
 #include "JSONUtilities.h"
 
+#include "platform/UnicodeText.h"
+
 namespace JSONUtilities {
 
 std::string JSONBase::EscapeValue(const std::string& value)
@@ -21,18 +23,26 @@ std::string JSONBase::EscapeValue(const std::string& value)
             escaped += '\\';
             escaped += c;
             break;
-        default:
-            // U+2028 and U+2029 are E2 80 A8 and E2 80 A9 in UTF-8.
-            if (static_cast<unsigned char>(c) == 0xE2 && i + 2 < value.size() &&
-                static_cast<unsigned char>(value[i + 1]) == 0x80 &&
-                (static_cast<unsigned char>(value[i + 2]) == 0xA8 ||
-                 static_cast<unsigned char>(value[i + 2]) == 0xA9)) {
-                escaped += static_cast<unsigned char>(value[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
-                i += 2;
-            } else {
+        default: {
+            if (static_cast<unsigned char>(c) < 0x80) {
                 escaped += c;
+                break;
             }
+            // Only whole, strict UTF-8 goes out as it is: a byte that is not part of one (an
+            // overlong form of a quote or a backslash, say) could be read as that character by a
+            // lenient reader, and becomes the replacement character instead.
+            std::uint32_t codePoint = 0;
+            const std::size_t length = platform::UnicodeText::DecodeUTF8Sequence(value, i, codePoint);
+            if (length == 0)
+                escaped += "\\ufffd";
+            else if (codePoint == 0x2028 || codePoint == 0x2029)
+                escaped += codePoint == 0x2028 ? "\\u2028" : "\\u2029";
+            else
+                escaped.append(value, i, length);
+            if (length > 1)
+                i += length - 1;
             break;
+        }
         }
     }
     return escaped;

@@ -6,6 +6,7 @@
 #include "FileSystemVolume.h"
 #include "FolderResolver.h"
 #include "Logger.h"
+#include "RunReport.h"
 #include "SorvelConstants.h"
 #include "UIDriver.h"
 
@@ -16,7 +17,6 @@
 #include "platform/SystemRoot.h"
 
 #include <exception>
-#include <iostream>
 
 namespace {
 
@@ -73,9 +73,8 @@ bool DatabaseIsIntact()
     std::string database;
     std::string backup;
     if (capsGetDatabaseFiles(database, backup))
-        std::cerr << "The installation database \"" << database << "\" is damaged or missing; its backup copy is \""
-                  << backup << "\"" << (FileSystemUtils::Exists(FileSystemPath(backup)) ? "." : " (missing).")
-                  << std::endl;
+        RunReport::NoteCause("The installation database \"" + database + "\" is damaged or missing; its backup copy is \"" +
+                             backup + "\"" + (FileSystemUtils::Exists(FileSystemPath(backup)) ? "." : " (missing)."));
     return false;
 }
 

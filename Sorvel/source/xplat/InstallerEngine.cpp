@@ -14,6 +14,7 @@
 #include "UserInterfaceMessagePrompt.h"
 
 #include "platform/FaultInjection.h"
+#include "platform/UnicodeText.h"
 
 #include <cstdint>
 #include <exception>
@@ -30,6 +31,34 @@ const int kExitBadArguments = 1;
 const int kExitScriptingEngine = 3;
 const int kExitDriverFailed = 4;
 const int kExitException = 9999;
+
+// The first argument (after the program's path) that is not UTF-8, shown with its stray bytes as
+// \xNN; empty when every one is UTF-8.
+std::string FirstNonUTF8Argument(const std::vector<std::string>& arguments)
+{
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        platform::UnicodeText text;
+        if (platform::UnicodeText::FromUTF8(arguments[i], text))
+            continue;
+        const std::string& argument = arguments[i];
+        std::string shown;
+        for (std::size_t at = 0; at < argument.size();) {
+            std::uint32_t codePoint = 0;
+            const std::size_t length = platform::UnicodeText::DecodeUTF8Sequence(argument, at, codePoint);
+            if (length == 0 || codePoint == 0) {
+                static const char kHex[] = "0123456789ABCDEF";
+                const unsigned char byte = static_cast<unsigned char>(argument[at]);
+                shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+                ++at;
+            } else {
+                shown.append(argument, at, length);
+                at += length;
+            }
+        }
+        return shown;
+    }
+    return std::string();
+}
 
 }  // namespace
 
@@ -97,6 +126,13 @@ int InstallerEngine::Main(const std::vector<std::string>& arguments)
         if (!ProcessArgumentVector(arguments)) {
             exitCode_ = kExitBadArguments;
             RunReport::NoteError(FailureReport::BadModeReason((*argumentMap_)["mode"]));
+        }
+        // Bytes that are no UTF-8 would reach the scripts as replacement characters, and an install
+        // folder given so would silently become another folder: such a command line is refused.
+        const std::string notUTF8 = FirstNonUTF8Argument(arguments);
+        if (exitCode_ == 0 && !notUTF8.empty()) {
+            exitCode_ = kExitBadArguments;
+            RunReport::NoteError("the argument \"" + notUTF8 + "\" is not UTF-8 text");
         }
 
         StringMap::const_iterator exitWorkflow = argumentMap_->find(TolkConstants::kPropExitWorkflow);
