@@ -152,4 +152,40 @@ int UnicodeText::Compare(const UnicodeText& a, const UnicodeText& b, bool caseIn
     return 0;
 }
 
+std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
+{
+    std::string key;
+    key.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        const unsigned char byte = static_cast<unsigned char>(utf8[at]);
+        if (byte < 0x80) {
+            key += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
+            ++at;
+            continue;
+        }
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUTF8Sequence(utf8, at, codePoint);
+        if (length == 0)
+            return "\xFF" + utf8;  // never the start of a strict UTF-8 key
+        at += length;
+        codePoint = FoldCase(codePoint);
+        if (codePoint < 0x80) {
+            key += static_cast<char>(codePoint);
+        } else if (codePoint < 0x800) {
+            key += static_cast<char>(0xC0 | (codePoint >> 6));
+            key += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else if (codePoint < 0x10000) {
+            key += static_cast<char>(0xE0 | (codePoint >> 12));
+            key += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (codePoint & 0x3F));
+        } else {
+            key += static_cast<char>(0xF0 | (codePoint >> 18));
+            key += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+            key += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (codePoint & 0x3F));
+        }
+    }
+    return key;
+}
+
 }  // namespace platform

@@ -31,6 +31,11 @@ public:
     // -1, 0 or 1; the case-insensitive form folds each character to lower case first.
     static int Compare(const UnicodeText& a, const UnicodeText& b, bool caseInsensitive);
 
+    // A key under which texts that Compare finds equal ignoring case are equal: each character
+    // folded to lower case, as UTF-8. Bytes that are no strict UTF-8 give a key that matches
+    // only those same bytes.
+    static std::string CaseFoldedKey(const std::string& utf8);
+
 private:
     std::vector<std::uint16_t> units_;
 };

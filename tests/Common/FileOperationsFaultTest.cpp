@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -257,6 +259,54 @@ TEST_F(SystemRootTest, FilesAreMovedAsideOnlyIntoAFolderOfTheirUsersOwnInsideThe
     ASSERT_EQ(lstat(ownFolder.c_str(), &info), 0);
     EXPECT_EQ(info.st_uid, geteuid());
     EXPECT_EQ(info.st_mode & 07777, 0700u);
+}
+
+TEST_F(SystemRootTest, AVolumeThatIgnoresCaseFindsANameInAnyCase)
+{
+    // The system root's start-up volume is declared not case-sensitive, as a Mac's is.
+    const std::string folder = sysroot_.Path("/Applications/Case Test");
+    tolktest::MakeFolders(folder);
+    tolktest::WriteTextFile(folder + "/Foo.txt", "foo");
+    const FileSystemPath other(sysroot_.Path("/applications/CASE TEST/fOO.txt"));
+    EXPECT_TRUE(FileSystemUtils::Exists(FileSystemPath(folder + "/foo.txt")));
+    EXPECT_TRUE(FileSystemUtils::Exists(other));
+    bool isRegular = false;
+    EXPECT_TRUE(FileSystemUtilsMac::IsRegularFile(other, isRegular) && isRegular);
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(FileSystemUtils::LoadFileContents(other, bytes));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "foo");
+    unsigned short mode = 0;
+    EXPECT_TRUE(FileSystemUtilsMac::SetMode(other, 0600) && FileSystemUtilsMac::GetMode(other, mode));
+    EXPECT_EQ(mode, 0600);
+
+    // Another spelling of an existing name is that object: nothing is made beside it.
+    EXPECT_FALSE(FileSystemUtils::CopyFile(FileSystemPath(folder + "/Foo.txt"), FileSystemPath(folder + "/FOO.TXT")));
+    EXPECT_FALSE(FileSystemUtilsMac::CreateDirectory(FileSystemPath(folder + "/FOO.txt"), 0755, true));
+    EXPECT_FALSE(FileSystemUtilsMac::CreateSymlink(FileSystemPath(folder + "/foo.TXT"), "elsewhere"));
+    tolktest::WriteTextFile(folder + "/Bar.txt", "bar");
+    EXPECT_FALSE(FileSystemUtils::MoveFile(FileSystemPath(folder + "/Bar.txt"), FileSystemPath(folder + "/foo.txt")));
+    // New names go into the folder as it is spelt on disk, with their own spelling.
+    EXPECT_TRUE(FileSystemUtils::CopyFile(other, FileSystemPath(sysroot_.Path("/APPLICATIONS/case test/Copy.txt"))));
+    EXPECT_TRUE(FileSystemUtilsMac::CreateDirectory(FileSystemPath(sysroot_.Path("/applications/case test/Sub")), 0755, true));
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Bar.txt", "Copy.txt", "Foo.txt", "Sub"}));
+    EXPECT_FALSE(std::filesystem::exists(sysroot_.Path("/APPLICATIONS")) &&
+                 !std::filesystem::equivalent(sysroot_.Path("/APPLICATIONS"), sysroot_.Path("/Applications")));
+    EXPECT_TRUE(FileSystemUtils::DeleteFile(FileSystemPath(folder + "/copy.TXT"), false));
+    EXPECT_FALSE(FileSystemUtils::Exists(FileSystemPath(folder + "/Copy.txt")));
+
+    // A volume that says it is case-sensitive matches names exactly.
+    tolktest::MakeFolders(sysroot_.Path("/Volumes/Exact"));
+    sysroot_.WritePlatformSettings("<plist version=\"1.0\"><dict><key>volumes</key><array>"
+                                   "<dict><key>mount-point</key><string>/Volumes/Exact</string>"
+                                   "<key>case-sensitive</key><true/></dict></array></dict></plist>");
+    tolktest::WriteTextFile(sysroot_.Path("/Volumes/Exact/Foo.txt"), "foo");
+    EXPECT_FALSE(FileSystemUtils::Exists(FileSystemPath(sysroot_.Path("/Volumes/Exact/foo.txt"))));
+    EXPECT_TRUE(FileSystemUtils::CopyFile(FileSystemPath(sysroot_.Path("/Volumes/Exact/Foo.txt")),
+                                          FileSystemPath(sysroot_.Path("/Volumes/Exact/FOO.TXT"))));
 }
 
 TEST_F(SystemRootTest, NamedPipesAreRefusedWithoutWaitingForAWriter)

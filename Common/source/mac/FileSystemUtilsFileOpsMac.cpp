@@ -3,6 +3,7 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
+#include "platform/DiskNames.h"
 #include "platform/ExtendedAttributes.h"
 #include "platform/FaultInjection.h"
 #include "platform/FileRef.h"
@@ -176,14 +177,15 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
     // The two opens decide whether the copy can be made at all: a missing source, or a missing
     // folder for the target, fails them. The source's is not blocking, so that a named pipe is
     // refused below instead of waiting for a writer.
-    ScopedDescriptor from(open(source.AsUTF8String().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    ScopedDescriptor from(open(platform::OnDiskPath(source.AsUTF8String()).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat sourceInfo;
     if (from.get() < 0 || fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return false;
 
-    // Exclusive, and never through a link: an existing target, whatever it is, fails the copy.
-    // Owner-only until the copy is complete and gets the source's mode.
-    const std::string targetText = target.AsUTF8String();
+    // Exclusive, and never through a link: an existing target, whatever it is (another spelling
+    // of its name on a volume that ignores case included), fails the copy. Owner-only until the
+    // copy is complete and gets the source's mode.
+    const std::string targetText = platform::OnDiskPath(target.AsUTF8String());
     ScopedDescriptor to(open(targetText.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (to.get() < 0) {
         // An existing target is the refusal callers expect; anything else is worth a reason.
@@ -194,8 +196,10 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
     const bool filled = FillCopy(from.get(), sourceInfo, to.get(), target);
     const int fillError = filled ? 0 : errno;
     const bool closed = to.Close();
-    if (closed && filled)
+    if (closed && filled) {
+        platform::NoteNameChange(targetText);
         return true;
+    }
     // A full disk or an I/O error shows in the write or, late, in the close.
     if (LastFailureReason().empty())
         NoteCopyFailure(source, target, filled ? errno : fillError);
@@ -208,9 +212,14 @@ bool MoveFile(const FileSystemPath& source, const FileSystemPath& target)
     bool isRegularFile = false;
     if (!Exists(source) || Exists(target) || !FileSystemUtilsMac::IsRegularFile(source, isRegularFile) || !isRegularFile)
         return false;
-    const int error = platform::RenameNoReplace(source.AsUTF8String(), target.AsUTF8String());
-    if (error == 0)
+    const std::string from = platform::OnDiskPath(source.AsUTF8String());
+    const std::string to = platform::OnDiskPath(target.AsUTF8String());
+    const int error = platform::RenameNoReplace(from, to);
+    if (error == 0) {
+        platform::NoteNameChange(from);
+        platform::NoteNameChange(to);
         return true;
+    }
     // Something appeared at the target since the check: it is not ours to replace.
     if (error == EEXIST || !CopyFile(source, target))
         return false;
@@ -231,7 +240,7 @@ bool SwapFiles(const FileSystemPath& first, const FileSystemPath& second)
         platform::MakeFileRef(first.AsUTF8String(), firstRef) != platform::kNoErr ||
         platform::MakeFileRef(second.AsUTF8String(), secondRef) != platform::kNoErr)
         return false;
-    if (platform::ExchangePaths(first.AsUTF8String(), second.AsUTF8String()) == 0)
+    if (platform::ExchangePaths(platform::OnDiskPath(first.AsUTF8String()), platform::OnDiskPath(second.AsUTF8String())) == 0)
         return true;
 
     FileSystemPath temp;

@@ -3,6 +3,7 @@
 #include "FileSystemUtils.h"
 #include "MacUtils.h"
 
+#include "platform/DiskNames.h"
 #include "platform/FileRef.h"
 #include "platform/Folders.h"
 #include "platform/SystemRoot.h"
@@ -38,10 +39,20 @@ bool GetAllVolumes(std::vector<boost::shared_ptr<FileSystemVolume> >& volumes)
     return true;
 }
 
+namespace {
+
+// The path as the file system spells it (see platform::OnDiskPath).
+std::string OnDisk(const FileSystemPath& path)
+{
+    return platform::OnDiskPath(path.AsUTF8String());
+}
+
+}  // namespace
+
 bool IsRegularFile(const FileSystemPath& path, bool& isRegularFile)
 {
     struct stat info;
-    if (lstat(path.AsUTF8String().c_str(), &info) != 0)
+    if (lstat(OnDisk(path).c_str(), &info) != 0)
         return false;
     isRegularFile = S_ISREG(info.st_mode);
     return true;
@@ -50,7 +61,7 @@ bool IsRegularFile(const FileSystemPath& path, bool& isRegularFile)
 bool IsSymlink(const FileSystemPath& path, bool& isSymlink)
 {
     struct stat info;
-    if (lstat(path.AsUTF8String().c_str(), &info) != 0)
+    if (lstat(OnDisk(path).c_str(), &info) != 0)
         return false;
     isSymlink = S_ISLNK(info.st_mode);
     return true;
@@ -166,13 +177,15 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
 
 bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact)
 {
-    const std::string text = path.AsUTF8String();
+    // Another spelling of the name on a volume that ignores case is the folder itself: mkdir fails.
+    const std::string text = OnDisk(path);
     if (mkdir(text.c_str(), static_cast<mode_t>(mode & 07777)) != 0)
         return false;
     if (exact && chmod(text.c_str(), static_cast<mode_t>(mode & 07777)) != 0) {
         rmdir(text.c_str());
         return false;
     }
+    platform::NoteNameChange(text);
     return true;
 }
 
@@ -188,13 +201,17 @@ bool CreateDirectoryPath(const FileSystemPath& path, unsigned short mode, bool e
 
 bool DeleteDirectory(const FileSystemPath& path, bool)
 {
-    return rmdir(path.AsUTF8String().c_str()) == 0;
+    const std::string text = OnDisk(path);
+    if (rmdir(text.c_str()) != 0)
+        return false;
+    platform::NoteNameChange(text);
+    return true;
 }
 
 bool GetMode(const FileSystemPath& path, unsigned short& mode)
 {
     struct stat info;
-    if (lstat(path.AsUTF8String().c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+    if (lstat(OnDisk(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode))
         return false;
     mode = static_cast<unsigned short>(info.st_mode & 07777);
     return true;
@@ -202,13 +219,13 @@ bool GetMode(const FileSystemPath& path, unsigned short& mode)
 
 bool SetMode(const FileSystemPath& path, unsigned short mode)
 {
-    return chmod(path.AsUTF8String().c_str(), static_cast<mode_t>(mode & 07777)) == 0;
+    return chmod(OnDisk(path).c_str(), static_cast<mode_t>(mode & 07777)) == 0;
 }
 
 bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int& group)
 {
     struct stat info;
-    if (lstat(path.AsUTF8String().c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+    if (lstat(OnDisk(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode))
         return false;
     owner = info.st_uid;
     group = info.st_gid;
@@ -217,13 +234,13 @@ bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int
 
 bool SetOwnerGroup(const FileSystemPath& path, unsigned int owner, unsigned int group)
 {
-    return chown(path.AsUTF8String().c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
+    return chown(OnDisk(path).c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
 }
 
 bool GetSymlinkDestination(const FileSystemPath& path, std::string& destination)
 {
     FileSystemUtils::ClearFailureReason();
-    const std::string text = path.AsUTF8String();
+    const std::string text = OnDisk(path);
     struct stat info;
     if (lstat(text.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
         return false;
@@ -251,13 +268,17 @@ bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
     // A NUL would end the text early and make a link other than the one asked for.
     if (destination.find('\0') != std::string::npos)
         return false;
-    return symlink(destination.c_str(), path.AsUTF8String().c_str()) == 0;
+    const std::string text = OnDisk(path);
+    if (symlink(destination.c_str(), text.c_str()) != 0)
+        return false;
+    platform::NoteNameChange(text);
+    return true;
 }
 
 bool GetDataLength(const FileSystemPath& path, std::uint64_t& length)
 {
     struct stat info;
-    if (lstat(path.AsUTF8String().c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (lstat(OnDisk(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     length = static_cast<std::uint64_t>(info.st_size);
     return true;

@@ -3,6 +3,8 @@
 #include "FileSystemVolume.h"
 #include "LogFactory.h"
 
+#include "platform/DiskNames.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
@@ -21,13 +23,13 @@ namespace FileSystemUtils {
 bool Exists(const FileSystemPath& path)
 {
     struct stat info;
-    return lstat(path.AsUTF8String().c_str(), &info) == 0;
+    return lstat(platform::OnDiskPath(path.AsUTF8String()).c_str(), &info) == 0;
 }
 
 bool IsDirectory(const FileSystemPath& path, bool& isDirectory)
 {
     struct stat info;
-    if (lstat(path.AsUTF8String().c_str(), &info) != 0)
+    if (lstat(platform::OnDiskPath(path.AsUTF8String()).c_str(), &info) != 0)
         return false;
     isDirectory = S_ISDIR(info.st_mode);
     return true;
@@ -130,7 +132,7 @@ int CompareVersionStrings(const std::string& a, const std::string& b, const std:
 
 bool ChildrenForDirectory(const FileSystemPath& folder, std::vector<FileSystemPath>& children)
 {
-    DIR* directory = opendir(folder.AsUTF8String().c_str());
+    DIR* directory = opendir(platform::OnDiskPath(folder.AsUTF8String()).c_str());
     if (directory == nullptr)
         return false;
     children.clear();
@@ -154,7 +156,7 @@ bool ChildrenForDirectory(const FileSystemPath& folder, std::vector<FileSystemPa
 
 bool SetWorkingDirectory(const FileSystemPath& path)
 {
-    return chdir(path.AsUTF8String().c_str()) == 0;
+    return chdir(platform::OnDiskPath(path.AsUTF8String()).c_str()) == 0;
 }
 
 bool GetTempDirectory(FileSystemPath& path)
@@ -257,7 +259,7 @@ bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path)
 bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
 {
     struct stat info;
-    if (lstat(source.AsUTF8String().c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (lstat(platform::OnDiskPath(source.AsUTF8String()).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     FileSystemPath temp;
     FileSystemPath name;
@@ -269,20 +271,25 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
 
 bool DeleteFile(const FileSystemPath& path, bool)
 {
-    return std::remove(path.AsUTF8String().c_str()) == 0;
+    const std::string onDisk = platform::OnDiskPath(path.AsUTF8String());
+    if (std::remove(onDisk.c_str()) != 0)
+        return false;
+    platform::NoteNameChange(onDisk);
+    return true;
 }
 
 bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents)
 {
+    const std::string onDisk = platform::OnDiskPath(path.AsUTF8String());
     struct stat info;
-    if (stat(path.AsUTF8String().c_str(), &info) != 0)
+    if (stat(onDisk.c_str(), &info) != 0)
         return false;
     if (info.st_size == 0) {
         contents.clear();
         return true;
     }
     // Not blocking, and only a regular file: what the stat saw may have been replaced meanwhile.
-    const int fd = open(path.AsUTF8String().c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(onDisk.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat opened;

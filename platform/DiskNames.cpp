@@ -1,0 +1,188 @@
+#include "platform/DiskNames.h"
+
+#include "platform/UnicodeText.h"
+#include "platform/Volumes.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <list>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// The names of one folder by their case-folded key, as the folder was when last read or noted;
+// valid while the folder is the same object with the same modification time.
+struct FolderNames {
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    struct timespec modified = {0, 0};
+    std::unordered_map<std::string, std::string> byKey;
+};
+
+const std::size_t kKeptFolders = 16;
+
+std::mutex gFoldersMutex;  // guards gFolders
+std::list<FolderNames> gFolders;  // most recently used first
+
+bool SameState(const FolderNames& names, const struct stat& info)
+{
+    return names.device == info.st_dev && names.inode == info.st_ino && names.modified.tv_sec == info.st_mtim.tv_sec &&
+           names.modified.tv_nsec == info.st_mtim.tv_nsec;
+}
+
+void Remember(FolderNames& names, const struct stat& info)
+{
+    names.device = info.st_dev;
+    names.inode = info.st_ino;
+    names.modified = info.st_mtim;
+}
+
+// The folder's entry, read again when it changed since; null when it cannot be read.
+// gFoldersMutex must be held.
+FolderNames* CurrentNames(const std::string& folder)
+{
+    // Taken before the folder is read: a change during the reading shows at the next lookup.
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return nullptr;
+    for (auto it = gFolders.begin(); it != gFolders.end(); ++it) {
+        if (it->path != folder)
+            continue;
+        if (it != gFolders.begin())
+            gFolders.splice(gFolders.begin(), gFolders, it);
+        if (SameState(gFolders.front(), info))
+            return &gFolders.front();
+        gFolders.pop_front();
+        break;
+    }
+    DIR* directory = opendir(folder.c_str());
+    if (directory == nullptr)
+        return nullptr;
+    FolderNames names;
+    names.path = folder;
+    Remember(names, info);
+    while (struct dirent* entry = readdir(directory))
+        names.byKey.emplace(UnicodeText::CaseFoldedKey(entry->d_name), entry->d_name);
+    closedir(directory);
+    gFolders.push_front(std::move(names));
+    if (gFolders.size() > kKeptFolders)
+        gFolders.pop_back();
+    return &gFolders.front();
+}
+
+// The entry of the folder whose name equals the given one ignoring case.
+bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, std::string& found)
+{
+    std::lock_guard<std::mutex> lock(gFoldersMutex);
+    const FolderNames* names = CurrentNames(folder);
+    if (names == nullptr)
+        return false;
+    const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
+    if (entry == names->byKey.end())
+        return false;
+    found = entry->second;
+    return true;
+}
+
+bool FolderIsCaseSensitive(const std::string& folder)
+{
+    VolumeStatus status;
+    VolumeParameters parameters;
+    if (StatVolume(folder, status) != 0 || !GetVolumeParameters(status.mountPoint, parameters))
+        return true;
+    return parameters.caseSensitive;
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+}  // namespace
+
+std::string OnDiskPath(const std::string& path)
+{
+    struct stat info;
+    if (path.empty() || path[0] != '/' || lstat(path.c_str(), &info) == 0 || errno != ENOENT)
+        return path;
+
+    // The nearest folder above that exists, and the names below it, nearest first.
+    std::vector<std::string> missing;
+    std::string existing = path;
+    for (;;) {
+        while (existing.size() > 1 && existing.back() == '/')
+            existing.pop_back();
+        const std::string::size_type slash = existing.find_last_of('/');
+        if (slash == std::string::npos || existing.size() <= 1)
+            return path;
+        missing.push_back(existing.substr(slash + 1));
+        existing = slash == 0 ? "/" : existing.substr(0, slash);
+        if (lstat(existing.c_str(), &info) == 0)
+            break;
+        if (errno != ENOENT)
+            return path;
+    }
+
+    // Down again: each missing name takes the spelling of an entry that matches it ignoring
+    // case, where the volume says names match so. Only such a match asks the volume.
+    std::string resolved = existing;
+    while (!missing.empty()) {
+        const std::string name = missing.back();
+        std::string found;
+        if (name.empty() || !FindEntryIgnoringCase(resolved, name, found) ||
+            (found != name && FolderIsCaseSensitive(resolved)))
+            break;
+        resolved = Join(resolved, found);
+        missing.pop_back();
+    }
+    if (resolved == existing)
+        return path;
+    while (!missing.empty()) {
+        resolved = Join(resolved, missing.back());
+        missing.pop_back();
+    }
+    return resolved;
+}
+
+void NoteNameChange(const std::string& path)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash + 1 >= path.size())
+        return;
+    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+    const std::string name = path.substr(slash + 1);
+    std::lock_guard<std::mutex> lock(gFoldersMutex);
+    for (FolderNames& names : gFolders) {
+        if (names.path != folder)
+            continue;
+        struct stat info;
+        if (stat(folder.c_str(), &info) != 0 || info.st_dev != names.device || info.st_ino != names.inode) {
+            names.modified = {0, 0};  // read again at the next lookup
+            return;
+        }
+        // The folder's new time is this change's (another process changing the folder within
+        // the same moment would go unseen until the folder changes again).
+        Remember(names, info);
+        const std::string key = UnicodeText::CaseFoldedKey(name);
+        struct stat entry;
+        if (lstat(path.c_str(), &entry) == 0) {
+            names.byKey.emplace(key, name);
+        } else {
+            // (A folder of a case-sensitive file system may hold another spelling of the same
+            // name; it is seen again once the folder is read anew.)
+            const auto known = names.byKey.find(key);
+            if (known != names.byKey.end() && known->second == name)
+                names.byKey.erase(known);
+        }
+        return;
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,21 @@
+// DiskNames: names as a volume that is not case-sensitive matches them. Such a volume (a Mac
+// start-up volume, as the system root's settings declare it) finds "Foo.txt" under "foo.txt";
+// the Linux file system beneath it does not, so every lookup goes through OnDiskPath first.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The path as the file system spells it: each component that names no entry exactly, but
+// matches one ignoring case in a folder on a volume that is not case-sensitive, takes that
+// entry's name; whatever does not exist stays as given. A path that exists as given comes back
+// unchanged at the cost of one lstat(2).
+std::string OnDiskPath(const std::string& path);
+
+// After this process made or removed the object at a path: keeps the names it knows of that
+// folder up to date, so that a folder filled one file after another is not read again whole
+// for each. (Without the note the folder is read again at its next lookup.)
+void NoteNameChange(const std::string& path);
+
+}  // namespace platform
