@@ -110,28 +110,57 @@ capsStatus CapsiDataStore::dbOpen()
     db_ = db;
     status_ = kCapsOK;
 
+    // A file that cannot be used as it is stays untouched. Several processes may open a new file
+    // at once: each version is loaded under the write lock, after looking again whether another
+    // connection has loaded it meanwhile, so the schema is made once and every opener succeeds.
     const int latest = capsiSchemaLatestVersion(schemas_);
-    capsStatus result = kCapsOK;
-    int firstToLoad = 1;
-    const char* value = nullptr;
-    if (querySingle(&value, "SELECT value FROM pcd_meta WHERE key = 'schema_version'") == kCapsOK) {
-        const long current = value != nullptr ? std::strtol(value, nullptr, 10) : 0;
-        const capsStatus compatibility =
-            querySingle(&value, "SELECT value FROM pcd_meta WHERE key = 'schema_compatibility_version'");
-        if (compatibility != kCapsOK)
-            result = compatibility;
-        else if (value != nullptr && std::strtol(value, nullptr, 10) > latest)
-            result = kCapsSchemaTooNew;
-        firstToLoad = static_cast<int>(current) + 1;
-    }
-    // A file that cannot be used as it is stays untouched.
-    for (int version = firstToLoad; result == kCapsOK && version <= latest; ++version)
+    int current = 0;
+    capsStatus result = recordedSchemaVersion(current);
+    if (result == kCapsOK && current > 0)
+        result = checkCompatibility();
+    for (int version = current + 1; result == kCapsOK && version <= latest; ++version)
         result = loadSchema(version);
+    // A schema made by another program while this one waited may be one it cannot use.
+    if (result == kCapsOK && current == 0)
+        result = checkCompatibility();
 
     if (result != kCapsOK) {
         dbClose();
         return result;
     }
+    return kCapsOK;
+}
+
+capsStatus CapsiDataStore::recordedSchemaVersion(int& version)
+{
+    version = 0;
+    const char* value = nullptr;
+    // Only a file without the table is new; any other failed read is that failure (a busy file
+    // is not a new one).
+    capsStatus status =
+        querySingle(&value, "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'pcd_meta'");
+    if (status != kCapsOK)
+        return status;
+    if (value == nullptr || std::strtol(value, nullptr, 10) == 0)
+        return kCapsOK;
+    status = querySingle(&value, "SELECT value FROM pcd_meta WHERE key = 'schema_version'");
+    if (status == kCapsNotFound)
+        return kCapsOK;
+    if (status != kCapsOK)
+        return status;
+    version = value != nullptr ? static_cast<int>(std::strtol(value, nullptr, 10)) : 0;
+    return kCapsOK;
+}
+
+capsStatus CapsiDataStore::checkCompatibility()
+{
+    const char* value = nullptr;
+    const capsStatus status =
+        querySingle(&value, "SELECT value FROM pcd_meta WHERE key = 'schema_compatibility_version'");
+    if (status != kCapsOK)
+        return status;
+    if (value != nullptr && std::strtol(value, nullptr, 10) > capsiSchemaLatestVersion(schemas_))
+        return kCapsSchemaTooNew;
     return kCapsOK;
 }
 
@@ -159,15 +188,33 @@ capsStatus CapsiDataStore::loadSchema(int version)
         if (schemas_[index] == nullptr)
             return kCapsSchemaMissing;
     }
-    if (execute("BEGIN") != kCapsOK)
-        return kCapsFailure;
+    // The write lock first, then a second look: another connection may have loaded this version
+    // while this one waited. Waiting beyond the busy time-out is reported as busy.
+    const capsStatus began = execute("BEGIN IMMEDIATE");
+    if (began != kCapsOK)
+        return began == kCapsBusy ? kCapsBusy : kCapsFailure;
+    // A commit that fails (readers kept the file beyond the time-out) must not leave it open.
+    auto commitSchema = [this]() {
+        const capsStatus committed = execute("COMMIT");
+        if (committed != kCapsOK)
+            execute("ROLLBACK");
+        return committed;
+    };
+    int current = 0;
+    const capsStatus recorded = recordedSchemaVersion(current);
+    if (recorded != kCapsOK) {
+        execute("ROLLBACK");
+        return recorded == kCapsBusy ? kCapsBusy : kCapsFailure;
+    }
+    if (current >= version)
+        return commitSchema();
     for (capsiSchemaStatements statement = schemas_[version - 1]; *statement != nullptr; ++statement) {
         if (queryNR("%s", *statement) != kCapsOK) {
             execute("ROLLBACK");
             return kCapsFailure;
         }
     }
-    return execute("COMMIT");
+    return commitSchema();
 }
 
 capsStatus CapsiDataStore::prepare(sqlite3_stmt** statement, const char* format, ...)

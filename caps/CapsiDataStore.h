@@ -63,6 +63,11 @@ private:
     capsStatus vprepare(sqlite3_stmt** statement, const char* format, va_list arguments);
     capsStatus vqueryList(capsStringList* out, std::size_t* count, const char* format, va_list arguments);
     capsStatus execute(const char* sql);
+    // The schema version the file records; 0 for a file without one (a new file). A file that
+    // cannot be read (busy, damaged) gives its status.
+    capsStatus recordedSchemaVersion(int& version);
+    // The compatibility version of a file with a schema: 13 when it is newer than this program's.
+    capsStatus checkCompatibility();
     // The stepping's status, unless finalising reports an error of its own.
     capsStatus finish(sqlite3_stmt* statement, capsStatus stepStatus);
 

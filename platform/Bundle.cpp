@@ -148,4 +148,9 @@ std::string Bundle::SharedSupportPath() const
     return ContentsPath() + "/SharedSupport";
 }
 
+std::string Bundle::PrivateFrameworksPath() const
+{
+    return ContentsPath() + "/Frameworks";
+}
+
 }  // namespace platform

@@ -43,6 +43,8 @@ public:
     std::string ContentsPath() const;
     std::string ResourcesPath() const;
     std::string SharedSupportPath() const;
+    // The libraries that belong to the bundle's program alone ("Contents/Frameworks").
+    std::string PrivateFrameworksPath() const;
 
 private:
     Bundle(const std::string& path, bool deep, ConstPropertyValuePtr info)

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 
 namespace platform {
@@ -65,6 +66,53 @@ bool CreateFolders(const std::string& path)
 }
 
 const char kVolumeTemporaryFolder[] = ".TemporaryItems";
+const std::uint32_t kChewableItemsType = FourCharCode('f', 'l', 'n', 't');
+
+// A folder that other users share (a volume's temporary folder) can be trusted only when it is a
+// folder, not a link, owned by the super-user or by this user, and, when others may write in it,
+// sticky, so that nobody else can move or replace what this user keeps there.
+bool IsSafeSharedFolder(const struct stat& info)
+{
+    if (!S_ISDIR(info.st_mode) || (info.st_uid != 0 && info.st_uid != geteuid()))
+        return false;
+    return (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 || (info.st_mode & S_ISVTX) != 0;
+}
+
+// This user's own folder inside a shared one ("folders.<uid>"), whose status the caller read: made
+// owner-only when missing; an existing one must be a folder (not a link) owned by this user that
+// nobody else may enter.
+int UserFolderIn(const std::string& shared, const struct stat& sharedInfo, bool create, std::string& path)
+{
+    if (!IsSafeSharedFolder(sharedInfo))
+        return kFileNotFoundErr;
+    struct stat info;
+    const std::string folder = shared + "/folders." + std::to_string(geteuid());
+    if (lstat(folder.c_str(), &info) != 0) {
+        if (errno != ENOENT || !create || (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ||
+            lstat(folder.c_str(), &info) != 0)
+            return kFileNotFoundErr;
+    }
+    if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid() || (info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        return kFileNotFoundErr;
+    path = folder;
+    return kNoErr;
+}
+
+// Whether the existing folder lies inside the system root (the root itself included), links
+// resolved on both sides.
+bool IsUnderSystemRoot(const std::string& folder)
+{
+    char resolvedRoot[PATH_MAX];
+    char resolvedFolder[PATH_MAX];
+    if (realpath(SystemRoot::Path().c_str(), resolvedRoot) == nullptr ||
+        realpath(folder.c_str(), resolvedFolder) == nullptr)
+        return false;
+    const std::string root(resolvedRoot);
+    const std::string path(resolvedFolder);
+    if (root == "/")
+        return true;
+    return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
+}
 
 }  // namespace
 
@@ -99,6 +147,9 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
         const bool exists = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
         if (!exists && (!create || !CreateFolders(folder)))
             return kFileNotFoundErr;
+        // What is moved aside goes into a folder of this user's own, not the shared one.
+        if (folderType == kChewableItemsType)
+            return stat(folder.c_str(), &info) == 0 ? UserFolderIn(folder, info, create, path) : kFileNotFoundErr;
         path = folder;
         return kNoErr;
     }
@@ -116,6 +167,11 @@ int FindVolumeFolder(const std::string& volumeRoot, std::uint32_t folderType, bo
     if (MakeFileRef(SystemRoot::Path(), startup) == kNoErr && SameFileRef(volume, startup))
         return FindFolder(kLocalDomain, folderType, create, path);
 
+    // A volume outside the system root (the host's own "/", when the root is a folder of it) is
+    // not this system's to write at.
+    if (!IsUnderSystemRoot(volumeRoot))
+        return kFileNotFoundErr;
+
     const std::string folder = (volumeRoot == "/" ? std::string() : volumeRoot) + "/" + kVolumeTemporaryFolder;
     struct stat info;
     if (lstat(folder.c_str(), &info) != 0) {
@@ -124,12 +180,14 @@ int FindVolumeFolder(const std::string& volumeRoot, std::uint32_t folderType, bo
         // The mode is set again after mkdir, which the umask narrows.
         if ((mkdir(folder.c_str(), 01777) != 0 && errno != EEXIST) || lstat(folder.c_str(), &info) != 0)
             return kFileNotFoundErr;
-        if (S_ISDIR(info.st_mode) && (info.st_mode & 07777) != 01777)
+        if (S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 07777) != 01777)
             chmod(folder.c_str(), 01777);
     }
-    // A link planted at a volume's root must not send files elsewhere.
-    if (!S_ISDIR(info.st_mode))
+    // A link planted at a volume's root, or a folder that others control, must not receive files.
+    if (lstat(folder.c_str(), &info) != 0 || !IsSafeSharedFolder(info))
         return kFileNotFoundErr;
+    if (folderType == kChewableItemsType)
+        return UserFolderIn(folder, info, create, path);
     path = folder;
     return kNoErr;
 }

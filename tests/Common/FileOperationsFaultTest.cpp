@@ -14,9 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using tolktest::SystemRootTest;
 
@@ -208,6 +212,51 @@ TEST_F(FileOperationsFaultTest, AnAliasIsWholeOrNotThereWhenItsIconsNearTheAttri
         EXPECT_NE(FileSystemUtils::LastFailureReason().find("too large"), std::string::npos)
             << FileSystemUtils::LastFailureReason();
     }
+}
+
+TEST_F(SystemRootTest, FilesAreMovedAsideOnlyIntoAFolderOfTheirUsersOwnInsideTheSystemRoot)
+{
+    // A volume whose hidden temporary folder anyone may change, one whose user folder is a link
+    // elsewhere, and, for root, one whose folder another user owns: none receives the file; the
+    // start-up volume's folder of the user's own does.
+    const std::string own = "folders." + std::to_string(geteuid());
+    std::string volumes = "<dict><key>mount-point</key><string>/</string></dict>";
+    std::vector<std::string> names = {"Open", "Linked"};
+    if (geteuid() == 0)
+        names.push_back("Foreign");
+    for (const std::string& name : names) {
+        const std::string hidden = sysroot_.Path("/Volumes/" + name + "/.TemporaryItems");
+        tolktest::MakeFolders(hidden);
+        ASSERT_EQ(chmod(hidden.c_str(), name == "Open" ? 0777 : 01777), 0);
+        volumes += "<dict><key>mount-point</key><string>/Volumes/" + name + "</string></dict>";
+    }
+    ASSERT_EQ(symlink(sysroot_.Scratch().c_str(), sysroot_.Path("/Volumes/Linked/.TemporaryItems/" + own).c_str()), 0);
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(sysroot_.Path("/Volumes/Foreign/.TemporaryItems").c_str(), 4321, 4321), 0);
+    }
+    sysroot_.WritePlatformSettings("<plist version=\"1.0\"><dict><key>volumes</key><array>" + volumes +
+                                   "</array></dict></plist>");
+    const std::string ownFolder = sysroot_.Path("/private/tmp/" + own);
+    for (const std::string& name : names) {
+        const std::string file = sysroot_.Path("/Volumes/" + name + "/file");
+        tolktest::WriteTextFile(file, name);
+        FileSystemPath temp;
+        ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(FileSystemPath(file), temp)) << name;
+        EXPECT_EQ(FileSystemPath(temp.Parent().AsUTF8String()), FileSystemPath(ownFolder)) << name;
+        EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), name);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(sysroot_.Scratch()));
+
+    // A file outside the system root is moved aside inside it, not at its own volume's root (the
+    // host's "/").
+    tolktest::WriteTextFile(sysroot_.Scratch() + "/outside", "outside");
+    FileSystemPath temp;
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(FileSystemPath(sysroot_.Scratch() + "/outside"), temp));
+    EXPECT_EQ(FileSystemPath(temp.Parent().AsUTF8String()), FileSystemPath(ownFolder));
+    struct stat info;
+    ASSERT_EQ(lstat(ownFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, geteuid());
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
 }
 
 TEST_F(SystemRootTest, NamedPipesAreRefusedWithoutWaitingForAWriter)

@@ -234,7 +234,10 @@ TEST_F(FileOperationsTest, TemporaryMovesStayOnTheVolume)
     tolktest::WriteTextFile(file, "aside");
     FileSystemPath temp;
     ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(P(file), temp));
-    EXPECT_EQ(temp.Parent().AsUTF8String(), platform::SystemRoot::Resolve("/tmp"));
+    // Into a folder of the user's own, inside the shared temporary folder.
+    const std::string own = "folders." + std::to_string(geteuid());
+    EXPECT_EQ(temp.Parent().AsUTF8String(), platform::SystemRoot::Resolve("/tmp/" + own));
+    EXPECT_EQ(ModeOf(platform::SystemRoot::Resolve("/tmp/" + own)), 0700u);
     EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "aside");
 
     // Another volume keeps its moved-aside files in a hidden folder at its root.
@@ -247,8 +250,9 @@ TEST_F(FileOperationsTest, TemporaryMovesStayOnTheVolume)
     const std::string other = sysroot_.Path("/Volumes/Data/file");
     tolktest::WriteTextFile(other, "on data");
     ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(P(other), temp));
-    EXPECT_EQ(temp.Parent().AsUTF8String(), sysroot_.Path("/Volumes/Data/.TemporaryItems"));
+    EXPECT_EQ(temp.Parent().AsUTF8String(), sysroot_.Path("/Volumes/Data/.TemporaryItems/" + own));
     EXPECT_EQ(ModeOf(sysroot_.Path("/Volumes/Data/.TemporaryItems")), 01777u);
+    EXPECT_EQ(ModeOf(sysroot_.Path("/Volumes/Data/.TemporaryItems/" + own)), 0700u);
     EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "on data");
 
     tolktest::WriteTextFile(Scratch("sibling"), "beside");

@@ -189,6 +189,23 @@ TEST_F(NamedLockTest, AnotherSystemRootHasLocksOfItsOwn)
     EXPECT_TRUE(NamedLock::IsLocked(name));
 }
 
+TEST(NamedLockSetTest, ASystemRootTakesTheSetsOfItsLocksAwayWithIt)
+{
+    int setId = -1;
+    {
+        tolktest::TempSystemRoot root;
+        boost::shared_ptr<NamedLock> lock;
+        ASSERT_TRUE(NamedLock::AcquireLock("TolkSetupLock", lock));
+        lock.reset();
+        key_t key;
+        ASSERT_TRUE(platform::MakeIPCKey(root.Path("/tmp"), static_cast<int>(NamedLock::NameChecksum("TolkSetupLock")), key));
+        setId = platform::OpenSemaphoreSet(key, 0600);
+        ASSERT_GE(setId, 0);
+    }
+    // The set itself is gone (a set made later under the same key would have another id).
+    EXPECT_EQ(platform::SemaphoreValue(setId), -1);
+}
+
 TEST_F(NamedLockTest, LockHeldByAnotherProcessIsRefusedUntilItIsGivenBack)
 {
     const std::string name = Use("TolkSetupLock");

@@ -117,9 +117,10 @@ TEST_F(QENFileCommandsTest, FileAndFolderCommandsRoundTrip)
          {"5 Saving file at " + Quoted(At("prefs")) + " to temporary location", "5 Saved to \"@BACKUP@\""},
          {"5 Restoring file at " + Quoted(At("prefs")) + " from backup at \"@BACKUP@\"", "5 Restored"},
          [](const QENCommandPtr& command) {
-             // Parked on the file's own volume: the system root's temporary folder.
+             // Parked on the file's own volume: the user's folder in the system root's temporary folder.
              const FileSystemPath& backup = static_cast<QENDeleteFileCommand&>(*command).BackupPath();
-             EXPECT_EQ(backup.Parent().AsUTF8String(), platform::SystemRoot::Resolve("/tmp"));
+             EXPECT_EQ(backup.Parent().AsUTF8String(),
+                       platform::SystemRoot::Resolve("/tmp/folders." + std::to_string(geteuid())));
              return backup.AsUTF8String();
          }});
     // The mode is exact whatever the file-creation mask.

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -43,6 +44,18 @@ TEST_F(SetupProgramTest, TerminalModePrintsItsFiveLines)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.output, "Begin Orvex Setup\nUI mode: Terminal\nInstaller Parent Path: " + BundleFolder() +
                                  "\nInstallation properties:\nEnd Orvex Setup.  Exit code: 0\n");
+}
+
+TEST_F(SetupProgramTest, TerminalModeLoadsNoWindowingLibraries)
+{
+    // The wizard's windows live in a module that only the full wizard opens.
+    const std::vector<std::string> objects = tolktest::LoadedObjects(kProgram, {"--mode=terminal"});
+    EXPECT_TRUE(std::any_of(objects.begin(), objects.end(),
+                            [](const std::string& name) { return name.find("libsqlite3") != std::string::npos; }));
+    std::string found;
+    EXPECT_FALSE(tolktest::LoadsWindowing(objects, found)) << found;
+    std::filesystem::path bundle = std::filesystem::path(kProgram).parent_path().parent_path();
+    EXPECT_TRUE(std::filesystem::is_regular_file(bundle / "Frameworks" / "SetupWizard.so"));
 }
 
 TEST_F(SetupProgramTest, InstallerParentAndModeArguments)

@@ -2,6 +2,7 @@
 
 #include "InstallerEngine.h"
 #include "PayloadSessionManager.h"
+#include "SetupWizardModule.h"
 #include "TQInitManager.h"
 #include "UserInterfaceMessagePrompt.h"
 
@@ -23,6 +24,9 @@
 #include <vector>
 
 namespace {
+
+// Setup opens the wizard as a module; this suite links its code instead.
+const bool kWizardLinked = (SetupWizardModule::SetLinkedModuleForTesting(TolkSetupWizardModule()), true);
 
 // Runs programs directly, as an administrator's authorisation would, or answers a status. Like
 // pkexec, it starts them with an environment of its own, in which nothing of this process is.

@@ -2,6 +2,8 @@
 // of it: its output lines, exit codes and the files it copies.
 #include "PatcherRun.h"
 
+#include "support/ProgramRun.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,6 +39,14 @@ TEST_F(SetupPatcherRun, NothingInstalled)
     const PatcherResult result = RunPatcher(program_, {});
     EXPECT_EQ(1, result.exitCode);
     EXPECT_EQ("No ZR7 install setup found\n", result.output);
+}
+
+TEST_F(SetupPatcherRun, LoadsNoWindowingLibraries)
+{
+    const std::vector<std::string> objects = tolktest::LoadedObjects(program_, {});
+    EXPECT_FALSE(objects.empty());
+    std::string found;
+    EXPECT_FALSE(tolktest::LoadsWindowing(objects, found)) << found;
 }
 
 TEST_F(SetupPatcherRun, VersionWithoutPatch)

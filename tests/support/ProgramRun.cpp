@@ -108,4 +108,34 @@ ProgramResult RunCapturingOutput(const std::string& program, const std::vector<s
     return RunningProgram(program, arguments, cwd, argv0, inChild).Wait();
 }
 
+std::vector<std::string> LoadedObjects(const std::string& program, const std::vector<std::string>& arguments)
+{
+    // The loader reports each object it loads as a line "<pid>: file=<name> [<namespace>]; ...".
+    setenv("LD_DEBUG", "files", 1);
+    const ProgramResult result = RunCapturingOutput(program, arguments);
+    unsetenv("LD_DEBUG");
+    std::vector<std::string> objects;
+    const std::string marker = "file=";
+    std::string::size_type at = 0;
+    while ((at = result.errorOutput.find(marker, at)) != std::string::npos) {
+        at += marker.size();
+        const std::string::size_type end = result.errorOutput.find_first_of(" \t\n", at);
+        objects.push_back(result.errorOutput.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    }
+    return objects;
+}
+
+bool LoadsWindowing(const std::vector<std::string>& objects, std::string& found)
+{
+    for (const std::string& object : objects) {
+        for (const char* part : {"gtk", "webkit", "javascriptcore", "SetupWizard"}) {
+            if (object.find(part) != std::string::npos) {
+                found = object;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace tolktest

@@ -48,4 +48,13 @@ ProgramResult RunCapturingOutput(const std::string& program, const std::vector<s
                                  const std::string& cwd = "", const std::string& argv0 = "",
                                  const std::function<bool()>& inChild = nullptr);
 
+// Runs the program as RunCapturingOutput does and answers the shared objects the dynamic loader
+// loaded into it, from start-up to exit (those opened with dlopen included), as the loader names
+// them: "libsqlite3.so.0", "/path/Module.so".
+std::vector<std::string> LoadedObjects(const std::string& program, const std::vector<std::string>& arguments);
+
+// Whether one of the objects is a windowing library (GTK, WebKitGTK, JavaScriptCore) or the
+// wizard's module; the first such name in found.
+bool LoadsWindowing(const std::vector<std::string>& objects, std::string& found);
+
 }  // namespace tolktest

@@ -2,6 +2,7 @@
 
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
+#include "platform/Semaphore.h"
 #include "platform/SystemRoot.h"
 
 #include <spawn.h>
@@ -46,6 +47,22 @@ void SetOrUnset(const char* name, bool had, const std::string& value)
         unsetenv(name);
 }
 
+// Named locks are semaphore sets keyed by the root's "/tmp" folder, and sets outlive processes:
+// each root would leave its own behind for good. A set that is held stays (its key may be
+// another live root's too, since a key keeps only part of the folder's identity).
+void RemoveNamedLockSets(const std::string& keyFolder)
+{
+    const int kNamedLockPermissions = 0600;
+    for (int projectId = 0; projectId < 256; ++projectId) {
+        key_t key;
+        if (!platform::MakeIPCKey(keyFolder, projectId, key))
+            return;
+        const int setId = platform::OpenSemaphoreSet(key, kNamedLockPermissions);
+        if (setId >= 0 && platform::SemaphoreValue(setId) > 0)
+            platform::RemoveSemaphoreSet(setId);
+    }
+}
+
 }  // namespace
 
 TempSystemRoot::TempSystemRoot()
@@ -78,6 +95,7 @@ TempSystemRoot::~TempSystemRoot()
     SetOrUnset(platform::SystemRoot::kEnvironmentVariable, hadRoot_, savedRoot_);
     SetOrUnset("HOME", hadHome_, savedHome_);
     DetachLeftOverImages(root_);
+    RemoveNamedLockSets(root_ + "/tmp");
     std::error_code ignored;
     // Tests may leave read-only folders behind; make them writable so that removal succeeds.
     for (auto it = std::filesystem::recursive_directory_iterator(base_, ignored);

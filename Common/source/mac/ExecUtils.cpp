@@ -27,8 +27,7 @@ const std::size_t kReadBufferSize = 16384;
 struct ChildPlan {
     std::vector<char> argBuffer;
     std::vector<char*> argv;
-    std::vector<std::string> environment;
-    std::vector<char*> envp;
+    ChildEnvironment environment;
     const ExecId* id = nullptr;
 };
 
@@ -49,14 +48,6 @@ bool IsKeptVariable(const char* entry)
 void MakeChildPlan(const std::vector<std::string>& args, const ExecId* id, ChildPlan& plan)
 {
     FormExecArgv(args, plan.argBuffer, plan.argv);
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        if (IsKeptVariable(*entry))
-            plan.environment.push_back(*entry);
-    }
-    plan.envp.reserve(plan.environment.size() + 1);
-    for (std::string& entry : plan.environment)
-        plan.envp.push_back(&entry[0]);
-    plan.envp.push_back(nullptr);
     plan.id = id;
 }
 
@@ -116,15 +107,7 @@ bool TakeIdentity(const ExecId& id)
 // that cannot do all of it must not run the program in a half-made state; it ends with 71.
 [[noreturn]] void RunChild(const ChildPlan& plan, int input[2], int output[2])
 {
-    // The caller may ignore the broken-pipe signal for itself; the program gets the defaults.
-    struct sigaction defaults;
-    std::memset(&defaults, 0, sizeof(defaults));
-    defaults.sa_handler = SIG_DFL;
-    sigaction(SIGPIPE, &defaults, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-
+    ResetChildSignals();
     if (plan.id != nullptr && !TakeIdentity(*plan.id))
         _exit(kExecFailed);
     close(input[1]);
@@ -135,7 +118,7 @@ bool TakeIdentity(const ExecId& id)
     if (dup2(output[1], STDOUT_FILENO) < 0)
         _exit(kExecFailed);
     close(output[1]);
-    execve(plan.argv[0], plan.argv.data(), plan.envp.data());
+    execve(plan.argv[0], plan.argv.data(), plan.environment.Entries());
     _exit(kExecFailed);
 }
 
@@ -221,6 +204,29 @@ void ExchangeWithChild(int stdinWrite, const char* input, unsigned long inputLen
 }
 
 }  // namespace
+
+ChildEnvironment::ChildEnvironment()
+{
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        if (IsKeptVariable(*entry))
+            entries_.push_back(*entry);
+    }
+    pointers_.reserve(entries_.size() + 1);
+    for (std::string& entry : entries_)
+        pointers_.push_back(&entry[0]);
+    pointers_.push_back(nullptr);
+}
+
+void ResetChildSignals()
+{
+    struct sigaction defaults;
+    std::memset(&defaults, 0, sizeof(defaults));
+    defaults.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &defaults, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+}
 
 void FormExecArgv(const std::vector<std::string>& args, std::vector<char>& buffer, std::vector<char*>& argv)
 {

@@ -3,6 +3,8 @@
 // for any process to end. Every failure to start a program is the exit code 71.
 #pragma once
 
+#include <boost/noncopyable.hpp>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +33,24 @@ const std::uint32_t kExecSetEGID = 8;  // effective group to egid
 const int kExecFailed = 71;
 // The exit code of a child ended by a signal.
 const int kExecSignalled = 129;
+
+// The environment of the programs the setup program starts: of its own environment, only the
+// variables "__CF_USER_TEXT_ENCODING" and "SECURITYSESSIONID", in their order there. Made before
+// a fork, since the child may then make only async-signal-safe calls.
+class ChildEnvironment : private boost::noncopyable {
+public:
+    ChildEnvironment();
+    // The entries as execve takes them, ended by a null pointer.
+    char* const* Entries() const { return pointers_.data(); }
+
+private:
+    std::vector<std::string> entries_;
+    std::vector<char*> pointers_;
+};
+
+// In a child between fork and exec (async-signal-safe): the broken-pipe signal, which the setup
+// program ignores, gets its default action again, and no signal stays blocked.
+void ResetChildSignals();
 
 // Lays the strings out one after another, each with its terminating zero, in buffer, and
 // points argv at each copy in order, followed by a null pointer. Both outputs are cleared first.

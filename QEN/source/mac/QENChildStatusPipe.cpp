@@ -1,5 +1,7 @@
 #include "QENChildStatusPipe.h"
 
+#include "platform/FaultInjection.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -19,7 +21,7 @@ QENChildStatusPipe::~QENChildStatusPipe()
 bool QENChildStatusPipe::Open()
 {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0)
+    if (platform::InjectedFault("status-pipe", std::string()) != 0 || pipe2(ends, O_CLOEXEC) != 0)
         return false;
     receiveEnd_ = ends[0];
     sendEnd_ = ends[1];

@@ -1,21 +1,21 @@
 #include "QENServiceMonitorCommand.h"
 
+#include "ExecUtils.h"
 #include "FileSystemPath.h"
 #include "QENChildStatusPipe.h"
 #include "QENFileSnapshot.h"
 
+#include "platform/FaultInjection.h"
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
 
 #include <boost/format.hpp>
 
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -42,23 +42,20 @@ std::string EscapeBlanks(const std::string& text)
 }
 
 // The child's side, async-signal-safe calls only; it never returns.
-[[noreturn]] void RunMonitorChild(const QENChildStatusPipe& status, char* const argv[])
+// daemonFault: an error that a test makes the detaching fail with (0: none).
+[[noreturn]] void RunMonitorChild(const QENChildStatusPipe& status, char* const argv[], int daemonFault)
 {
-    // The setup program ignores broken pipes; the monitor gets the defaults.
-    struct sigaction defaults;
-    std::memset(&defaults, 0, sizeof(defaults));
-    defaults.sa_handler = SIG_DFL;
-    sigaction(SIGPIPE, &defaults, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-
+    ExecUtils::ResetChildSignals();
     status.Send(kChildStarted);
-    // The working folder becomes "/"; standard input, output and error stay open.
-    if (daemon(0, 1) == 0)
-        status.Send(kChildDaemonized);
-    else
-        status.Send(kChildDaemonFailed, errno);
+    // The working folder becomes "/"; standard input, output and error stay open. The monitor
+    // goes on in a new process that nobody waits for; this one ends, and its parent collects
+    // it. A monitor run undetached here would end as a child that nobody collects.
+    if (daemonFault != 0 || daemon(0, 1) != 0) {
+        const int error = daemonFault != 0 ? daemonFault : errno;
+        status.Send(kChildDaemonFailed, error);
+        _exit(error);
+    }
+    status.Send(kChildDaemonized);
     // The monitor belongs to the user who started the setup program, not to root; rather than
     // run it with root's rights when that cannot be arranged, the child gives up.
     if (geteuid() == 0 && (setegid(getgid()) != 0 || seteuid(getuid()) != 0)) {
@@ -130,6 +127,7 @@ bool QENServiceMonitorCommand::launchServiceMonitor()
     char* const argv[] = {program.data(), nullptr};
     QENChildStatusPipe status;
     const bool reporting = status.Open();
+    const int daemonFault = platform::InjectedFault("daemon", command_);
 
     const pid_t pid = fork();
     if (pid < 0) {
@@ -138,24 +136,25 @@ bool QENServiceMonitorCommand::launchServiceMonitor()
         return false;
     }
     if (pid == 0)
-        RunMonitorChild(status, argv);
+        RunMonitorChild(status, argv, daemonFault);
 
     log_.AppendToLog(LogAppender::kLogDebug, (boost::format("QENServiceMonitorCommand: child pid is %1%") % pid).str());
-    if (!reporting)
-        return true;
-
-    bool detached = false;
-    for (const QENChildStatusPipe::Report& report : status.ReceiveAll()) {
+    std::vector<QENChildStatusPipe::Report> reports;
+    if (reporting)
+        reports = status.ReceiveAll();
+    for (const QENChildStatusPipe::Report& report : reports) {
         switch (report.step) {
         case kChildStarted:
             log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child started");
             break;
         case kChildDaemonized:
-            detached = true;
             log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child daemonized");
             break;
         case kChildDaemonFailed:
-            log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child daemonized");
+            log_.AppendToLog(
+                LogAppender::kLogDebug,
+                (boost::format("QENServiceMonitorCommand: Child could not daemonize, errno of %1%") % report.error)
+                    .str());
             break;
         case kChildAboutToExec:
             log_.AppendToLog(LogAppender::kLogDebug, "QENServiceMonitorCommand: Child about to exec...");
@@ -169,12 +168,10 @@ bool QENServiceMonitorCommand::launchServiceMonitor()
             break;
         }
     }
-    // The direct child ended as soon as it had forked the detached one; collecting it keeps it
-    // from lingering as a zombie for the rest of the setup program's life. The monitor itself
-    // is never waited for.
-    if (detached) {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+    // The direct child ends as soon as it has forked the detached one (or failed to), whether or
+    // not it could report: collecting it keeps it from lingering as a zombie for the rest of the
+    // setup program's life. The monitor itself is never waited for.
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
     return true;
 }

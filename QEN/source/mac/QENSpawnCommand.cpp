@@ -5,45 +5,19 @@
 
 #include <boost/format.hpp>
 
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-
-extern char** environ;
 
 namespace {
 
 enum ChildStep { kChildExecFailed = 1 };
 
-// Programs see only the two variables of the user's login session; PATH, HOME and the rest of
-// the setup program's environment would let it steer them.
-bool IsKeptVariable(const char* entry)
-{
-    static const char* const kKeptNames[] = {"__CF_USER_TEXT_ENCODING", "SECURITYSESSIONID"};
-    const char* equals = std::strchr(entry, '=');
-    const std::size_t nameLength = equals != nullptr ? static_cast<std::size_t>(equals - entry) : std::strlen(entry);
-    for (const char* name : kKeptNames) {
-        if (std::strlen(name) == nameLength && std::strncmp(entry, name, nameLength) == 0)
-            return true;
-    }
-    return false;
-}
-
 // The child's side, async-signal-safe calls only; it never returns.
 [[noreturn]] void RunSpawnChild(const QENChildStatusPipe& status, char* const argv[], char* const envp[])
 {
-    // The setup program ignores broken pipes; the program gets the defaults.
-    struct sigaction defaults;
-    std::memset(&defaults, 0, sizeof(defaults));
-    defaults.sa_handler = SIG_DFL;
-    sigaction(SIGPIPE, &defaults, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-
+    ExecUtils::ResetChildSignals();
     execve(argv[0], argv, envp);
     status.Send(kChildExecFailed, errno);
     _exit(QENSpawnCommand::kExecFailedStatus);
@@ -72,15 +46,9 @@ bool QENSpawnCommand::DoPerform()
     std::vector<char> argBuffer;
     std::vector<char*> argv;
     ExecUtils::FormExecArgv(all, argBuffer, argv);
-    std::vector<std::string> environment;
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        if (IsKeptVariable(*entry))
-            environment.push_back(*entry);
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : environment)
-        envp.push_back(&entry[0]);
-    envp.push_back(nullptr);
+    // Programs see only the two variables of the user's login session; PATH, HOME and the rest of
+    // the setup program's environment would let it steer them.
+    const ExecUtils::ChildEnvironment environment;
     QENChildStatusPipe status;
     const bool reporting = status.Open();
 
@@ -90,7 +58,7 @@ bool QENSpawnCommand::DoPerform()
         return false;
     }
     if (pid == 0)
-        RunSpawnChild(status, argv.data(), envp.data());
+        RunSpawnChild(status, argv.data(), environment.Entries());
 
     log_.AppendToLog(LogAppender::kLogDebug, (boost::format("Preparing to spawn executable at \"%1%\"") % path).str());
     for (const std::string& argument : arguments_)

@@ -8,6 +8,7 @@
 #include "UIDriverFullGUI.h"
 
 #include "platform/GuiApplication.h"
+#include "platform/GuiPasteboard.h"
 
 #include <boost/bind/bind.hpp>
 
@@ -203,4 +204,9 @@ bool SVLDHTMLAlertController::selectLocation(const std::string&, const std::stri
 bool SVLDHTMLAlertController::showHTMLAlert(const std::string&, std::string&)
 {
     return false;
+}
+
+bool SVLDHTMLAlertController::readPasteboardText(std::string& text)
+{
+    return platform::ReadPasteboardText(text);
 }

@@ -25,7 +25,9 @@ struct SVLDHTMLAlertData {
     bool pageLoaded = false;                    // the page this controller loaded is loaded and prepared
 };
 
-class SVLDHTMLAlertController : public SVLSorvelUIDelegateProtocol, private boost::noncopyable {
+class SVLDHTMLAlertController : public SVLSorvelUIDelegateProtocol,
+                                public SVLPasteboardAccess,
+                                private boost::noncopyable {
 public:
     // Loads the alert window (hidden) with its blank page, and this window's publisher over the
     // engine of UIDriverFullGUI.
@@ -57,6 +59,7 @@ public:
     bool selectLocation(const std::string& startFolder, const std::string& title, const std::string& subtitle,
                         std::string& result) override;
     bool showHTMLAlert(const std::string& html, std::string& result) override;
+    bool readPasteboardText(std::string& text) override;
 
     platform::GuiWindow& window() { return *window_; }
     platform::GuiWebView& dhtmlView() { return *dhtmlView_; }

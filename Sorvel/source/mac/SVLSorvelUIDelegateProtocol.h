@@ -1,6 +1,7 @@
 // SVLSorvelUIDelegateProtocol: the window calls that a window controller (the wizard's or the
 // HTML alert's) offers to its user-interface publisher. Every call answers whether it was done.
-// A controller that can switch its window's close button also offers SVLCloseBoxControl.
+// A controller that can switch its window's close button also offers SVLCloseBoxControl; one
+// whose application reads the general pasteboard offers SVLPasteboardAccess.
 #pragma once
 
 #include <cstdint>
@@ -28,4 +29,12 @@ public:
     virtual ~SVLCloseBoxControl() {}
 
     virtual bool setCloseBoxEnabled(bool enabled) = 0;
+};
+
+class SVLPasteboardAccess {
+public:
+    virtual ~SVLPasteboardAccess() {}
+
+    // The general pasteboard's text; false when there is none (or no display).
+    virtual bool readPasteboardText(std::string& text) = 0;
 };

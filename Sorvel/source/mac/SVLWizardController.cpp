@@ -26,6 +26,7 @@
 #include "platform/Bundle.h"
 #include "platform/GuiAlert.h"
 #include "platform/GuiApplication.h"
+#include "platform/GuiPasteboard.h"
 #include "platform/UnicodeText.h"
 
 #include <boost/bind/bind.hpp>
@@ -383,4 +384,9 @@ bool SVLWizardController::exitDialog(const std::string&)
 bool SVLWizardController::showHTMLAlert(const std::string& html, std::string& result)
 {
     return alertController_ && alertController_->showDHTMLAlert(html, result);
+}
+
+bool SVLWizardController::readPasteboardText(std::string& text)
+{
+    return platform::ReadPasteboardText(text);
 }

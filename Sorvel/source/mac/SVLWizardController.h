@@ -32,7 +32,10 @@ struct SVLWizardData {
     boost::shared_ptr<JSMethodPublisherInterface> publisher;  // the group over the publishers
 };
 
-class SVLWizardController : public SVLSorvelUIDelegateProtocol, public SVLCloseBoxControl, private boost::noncopyable {
+class SVLWizardController : public SVLSorvelUIDelegateProtocol,
+                            public SVLCloseBoxControl,
+                            public SVLPasteboardAccess,
+                            private boost::noncopyable {
 public:
     // The publishers over the engine of UIDriverFullGUI, and the alert controller.
     SVLWizardController();
@@ -65,6 +68,7 @@ public:
                         std::string& result) override;
     bool exitDialog(const std::string& exitText) override;
     bool showHTMLAlert(const std::string& html, std::string& result) override;
+    bool readPasteboardText(std::string& text) override;
 
     // The quit-time clean-up for a session key: when the installation database records the
     // session's collection and none of its payloads as installed, the session's bootstrapper is

@@ -10,7 +10,6 @@
 
 #include "platform/FileRef.h"
 #include "platform/Folders.h"
-#include "platform/GuiPasteboard.h"
 #include "platform/Workspace.h"
 
 #include <cstdio>
@@ -99,9 +98,9 @@ bool SorvelUserInterfaceJSPublisher::ImplEjectRemovableMedia(PlatformData* data,
 
 bool SorvelUserInterfaceJSPublisher::ImplGetPasteboardValue(PlatformData* data, std::string& result)
 {
-    if (Controller(data) == nullptr)
-        return false;
-    return platform::ReadPasteboardText(result);
+    // The pasteboard belongs to the windowing application, which the controller's module holds.
+    SVLPasteboardAccess* pasteboard = dynamic_cast<SVLPasteboardAccess*>(Controller(data));
+    return pasteboard != nullptr && pasteboard->readPasteboardText(result);
 }
 
 bool SorvelUserInterfaceJSPublisher::ImplSavePagesAndLaunch(PlatformData* data,

@@ -1,21 +1,33 @@
 // The platform half of the full-GUI driver: its alerts and the application main loop that hosts
-// the wizard.
+// the wizard, all in the wizard's module, which is opened the first time one of them is needed.
 #include "UIDriverFullGUI.h"
 
 #include "InstallerEngine.h"
-#include "SVLMainNib.h"
-#include "SVLPageBridge.h"
+#include "LogFactory.h"
+#include "SetupWizardModule.h"
+#include "SorvelConstants.h"
 #include "UserInterfaceMessagePrompt.h"
 
-#include "platform/GuiAlert.h"
-#include "platform/GuiApplication.h"
-
-#include <memory>
+#include <cstdio>
 
 namespace {
 
 // The status code of the question that a cancel request turns into.
 const std::uint32_t kCancelRequestStatusCode = 0;
+
+// The wizard's module; null, after saying why on the standard error and in the session log,
+// when it cannot be opened.
+SetupWizardModule* Wizard()
+{
+    std::string error;
+    SetupWizardModule* wizard = SetupWizardModule::Open(error);
+    if (wizard == nullptr) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        if (Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog))
+            logger->AppendToLog(LogAppender::kLogError, error);
+    }
+    return wizard;
+}
 
 }  // namespace
 
@@ -23,37 +35,26 @@ bool UIDriverFullGUI::operator()(UserInterfaceMessagePrompt* prompt)
 {
     TolkUIRequest::UserResponseOption answer = TolkUIRequest::kResponseUnknown;
     if (prompt->GetStatusCode() == kCancelRequestStatusCode) {
-        platform::AlertRequest alert;
-        alert.messageText = SVLPageBridge::LocalizedString("CancelConfirmationTitle");
-        alert.informativeText = SVLPageBridge::LocalizedString("CancelConfirmationMessage");
-        alert.defaultButton = SVLPageBridge::LocalizedString("YesButtonLabel");
-        alert.alternateButton = SVLPageBridge::LocalizedString("NoButtonLabel");
-        const int response = platform::RunModalAlert(alert);
-        if (response == platform::kAlertDefaultReturn)
-            answer = TolkUIRequest::kResponseYes;
-        else if (response == platform::kAlertAlternateReturn)
-            answer = TolkUIRequest::kResponseNo;
+        if (SetupWizardModule* wizard = Wizard())
+            answer = wizard->ConfirmCancel();
     }
     return prompt->SetUserResponseOption(answer);
 }
 
 bool UIDriverFullGUI::Alert(const std::string& title, const std::string& body, const std::string& button)
 {
+    SetupWizardModule* wizard = Wizard();
+    if (wizard == nullptr)
+        return false;
     if (!UIDriverFullGUIData::sGUIInitialized) {
-        platform::GuiApplication::Load(engine_.GetRawArguments());
+        wizard->LoadApplication(engine_.GetRawArguments());
         UIDriverFullGUIData::sGUIInitialized = true;
     }
-    platform::AlertRequest alert;
-    alert.messageText = title;
-    alert.informativeText = body;
-    alert.defaultButton = button;
-    return platform::RunModalAlert(alert) != platform::kAlertErrorReturn;
+    return wizard->ShowAlert(title, body, button);
 }
 
 bool UIDriverFullGUI::RunApplicationMain(const std::vector<std::string>& arguments)
 {
-    std::unique_ptr<SVLMainNib> nib;
-    const int status = platform::GuiApplication::Main(arguments, [&nib]() { nib.reset(new SVLMainNib); });
-    nib.reset();
-    return status == 0;
+    SetupWizardModule* wizard = Wizard();
+    return wizard != nullptr && wizard->RunApplicationMain(arguments);
 }

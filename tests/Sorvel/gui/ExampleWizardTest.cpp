@@ -1,7 +1,7 @@
 // The example medium's wizard (examples/resources) in the wizard window, over a copy of the
 // example medium and a temporary system root, driven as a user would through its buttons: an
-// install that is cancelled in its middle, an install to its end, and the removal from the
-// maintenance page; and the wizard that another Setup's lock keeps from starting. A screenshot
+// install that is cancelled in its middle, an install to its end, a repair and the removal from
+// the maintenance page; and the wizard that another Setup's lock keeps from starting. A screenshot
 // of every page goes to the build folder ("example-wizard").
 #include "WizardFixture.h"
 
@@ -106,7 +106,7 @@ protected:
     int shots_ = 0;
 };
 
-TEST_F(ExampleWizardTest, InstallsCancelsAndRemovesTheExampleSuite)
+TEST_F(ExampleWizardTest, InstallsCancelsRepairsAndRemovesTheExampleSuite)
 {
     // The application's payload waits, inside its install, until the test opens the gate.
     const std::string gate = sysroot_.Scratch() + "/gate";
@@ -188,10 +188,24 @@ TEST_F(ExampleWizardTest, InstallsCancelsAndRemovesTheExampleSuite)
     Click("next");
     EXPECT_EQ(engine_->GetExitCode(), 0);
 
-    // Started again: the suite is installed, so the wizard offers repair and removal.
+    // Started again: the suite is installed, so the wizard offers repair and removal. A repair
+    // puts back a deleted file.
+    const std::string welcome =
+        sysroot_.Path("/Applications/Orvex Sketchbook/Orvex Sketchbook.app/Contents/Resources/Welcome.txt");
+    fs::remove(welcome);
     Start();
     ASSERT_TRUE(WaitForPage("maintenance"));
     Shot("maintenance");
+    Click("next");
+    ASSERT_TRUE(WaitForPage("finished"));
+    EXPECT_THAT(Text("page"), HasSubstr("Setup has repaired"));
+    Shot("repaired");
+    EXPECT_TRUE(fs::exists(welcome));
+    Click("next");
+    EXPECT_EQ(engine_->GetExitCode(), 0);
+
+    Start();
+    ASSERT_TRUE(WaitForPage("maintenance"));
     Click("remove");
     Click("next");
     ASSERT_TRUE(WaitForPage("finished"));

@@ -61,6 +61,18 @@ TEST_F(SetupWizardRunTest, WithoutADisplayTheWizardFails)
     EXPECT_NE(result.errorOutput.find("Unable to open a display for the wizard."), std::string::npos);
 }
 
+TEST_F(SetupWizardRunTest, WithoutItsModuleTheWizardFails)
+{
+    tolktest::WriteTextFile(medium_ + "/resources/main.html", "<html></html>");
+    std::filesystem::remove(medium_ + "/Setup.app/Contents/Frameworks/SetupWizard.so");
+    const tolktest::ProgramResult result = Run({"-norespawn"});
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_NE(result.errorOutput.find("Unable to load the wizard from \"" + medium_ +
+                                      "/Setup.app/Contents/Frameworks/SetupWizard.so\""),
+              std::string::npos)
+        << result.errorOutput;
+}
+
 TEST_F(SetupWizardRunTest, LinksAndManifestErrorPagesOpenAsTheDesktopOpensThem)
 {
     // A desktop of the test's own: one application, which writes down what it is given, is the

@@ -1,6 +1,7 @@
 #include "WizardFixture.h"
 
 #include "PayloadSessionManager.h"
+#include "SetupWizardModule.h"
 #include "UIDriverFullGUI.h"
 
 #include "platform/Bundle.h"
@@ -15,6 +16,9 @@ namespace tolktest {
 namespace {
 
 const double kPatience = 30.0;  // only a broken test waits this long
+
+// Setup opens the wizard as a module; these tests link its code instead.
+const bool kWizardLinked = (SetupWizardModule::SetLinkedModuleForTesting(TolkSetupWizardModule()), true);
 
 }  // namespace
 
