@@ -43,6 +43,21 @@ TEST_F(QENFirewallCommandsFaultTest, AnUnparsableFileIsReportedToTheSystemLogAnd
     EXPECT_TRUE(ReadPlist(SettingsFile())->Get("firewall")->Get("Orvex"));
 }
 
+TEST_F(QENFirewallCommandsFaultTest, RollingBackAnAddPutsBackAFileThatCouldNotBeRead)
+{
+    // The add replaces a file that does not parse, or whose root is no dictionary; the rollback
+    // gives back that file as it was, not an empty rule set.
+    platform::SetSystemLogSinkForTesting([](const std::string&) {});
+    for (const std::string& text : {std::string("garbage"), PlistText("<array><string>rule</string></array>")}) {
+        tolktest::WriteTextFile(SettingsFile(), text);
+        ASSERT_TRUE(Perform(new QENAddFirewallEntryCommand(CommandLog(), "Orvex", {80})));
+        EXPECT_TRUE(ReadPlist(SettingsFile())->Get("firewall")->Get("Orvex"));
+        EXPECT_TRUE(Rollback());
+        EXPECT_EQ(tolktest::ReadTextFile(SettingsFile()), text);
+    }
+    platform::SetSystemLogSinkForTesting(nullptr);
+}
+
 TEST_F(QENFirewallCommandsFaultTest, AFailedWriteFailsTheAddAndRunsNoTool)
 {
     // The preferences folder is gone: nothing can be written there.

@@ -29,15 +29,12 @@ std::string SettingsFilePath()
     return platform::SystemRoot::Resolve(kSettingsFile);
 }
 
-// The settings' root dictionary; false when there is no file, it cannot be parsed (the reason
-// goes to the system log: the file is the system's, not this run's) or its root is no
+// The settings' root dictionary from the file's bytes; false when they cannot be parsed (the
+// reason goes to the system log: the file is the system's, not this run's) or the root is no
 // dictionary.
-bool ReadSettings(PropertyValuePtr& root)
+bool ParseSettings(const std::string& bytes, PropertyValuePtr& root)
 {
     const std::string path = SettingsFilePath();
-    std::string bytes;
-    if (!platform::ReadWholeFile(path, bytes))
-        return false;
     PropertyValuePtr parsed;
     if (!platform::ParsePropertyList(bytes, parsed)) {
         platform::SystemLog("Unable to parse the firewall settings at \"" + path + "\": not a property list");
@@ -47,6 +44,13 @@ bool ReadSettings(PropertyValuePtr& root)
         return false;
     root = parsed;
     return true;
+}
+
+// The settings' root dictionary; false when there is no file or it cannot be read as settings.
+bool ReadSettings(PropertyValuePtr& root)
+{
+    std::string bytes;
+    return platform::ReadWholeFile(SettingsFilePath(), bytes) && ParseSettings(bytes, root);
 }
 
 bool WriteSettings(const PropertyValuePtr& root)
@@ -188,4 +192,22 @@ FirewallEntryPtr FirewallAccessor::GetEntryWithName(const std::string& name)
     if (!rule || !rule->IsDictionary())
         return FirewallEntryPtr();
     return FirewallEntryPtr(new FirewallEntry(name, rule->Clone()));
+}
+
+bool FirewallAccessor::GetUnreadableSettings(std::string& bytes)
+{
+    std::string contents;
+    PropertyValuePtr root;
+    if (!platform::ReadWholeFile(SettingsFilePath(), contents) || ParseSettings(contents, root))
+        return false;
+    bytes.swap(contents);
+    return true;
+}
+
+bool FirewallAccessor::RestoreSettings(const std::string& bytes)
+{
+    if (!platform::WriteFileAtomically(SettingsFilePath(), bytes))
+        return false;
+    RefreshFirewall();
+    return true;
 }

@@ -23,4 +23,11 @@ public:
 
     // The named rule as the file holds it; empty when there is none.
     FirewallEntryPtr GetEntryWithName(const std::string& name);
+
+    // When a settings file is there but cannot be read as settings (it does not parse, or its
+    // root is no dictionary), which SetEntry replaces: true with its bytes, so that they can be
+    // put back. False when there is no file, it reads as settings, or it cannot be read at all.
+    bool GetUnreadableSettings(std::string& bytes);
+    // Puts such bytes back as the whole file and runs the firewall tool; true when written.
+    bool RestoreSettings(const std::string& bytes);
 };

@@ -1,5 +1,6 @@
 // QENAddFirewallEntryCommand: adds (or replaces) an enabled, editable firewall rule that opens
-// a list of ports; its rollback takes the rule away again, or puts back the rule it replaced.
+// a list of ports; its rollback takes the rule away again, or puts back the rule it replaced, or
+// the whole settings file it replaced when that could not be read as settings.
 #pragma once
 
 #include "FirewallEntry.h"
@@ -25,4 +26,7 @@ private:
     std::vector<std::uint32_t> ports_;
     // The rule of the same name that the perform replaced, if any.
     FirewallEntryPtr replaced_;
+    // The bytes of a settings file that did not read as settings, which the perform replaced.
+    bool replacedUnreadableFile_;
+    std::string replacedBytes_;
 };

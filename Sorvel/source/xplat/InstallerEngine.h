@@ -10,6 +10,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -111,6 +112,14 @@ public:
     // question whether to is answered yes; without, it runs to its end and each question it asks
     // gets no answer (0). The final status goes to state; false when no operation ever ran.
     bool FinishInstallThread(bool cancel, ThreadPayloadOperationState& state);
+    // Returns once no operation runs on the install thread: each question it asks is answered
+    // with the answer (after onQuestion has seen its JSON), and between looks the caller's run
+    // loop is served for pollSeconds (afterSleep is told each time). The final status goes to
+    // state; false when no operation ever ran.
+    typedef std::function<void(const std::string& json)> QuestionObserver;
+    bool WaitForInstallThread(unsigned long answer, unsigned long pollSeconds, ThreadPayloadOperationState& state,
+                              const QuestionObserver& onQuestion = QuestionObserver(),
+                              const std::function<void()>& afterSleep = std::function<void()>());
 
     // ---- Bootstrapper and media ----
 

@@ -224,18 +224,35 @@ bool InstallerEngine::PostInstallThreadMessageResult(const std::string& messageI
 bool InstallerEngine::FinishInstallThread(bool cancel, ThreadPayloadOperationState& state)
 {
     bool running = false;
-    if (!GetInstallThreadStatus(running, state))
-        return false;
-    if (running && cancel)
+    if (GetInstallThreadStatus(running, state) && running && cancel)
         PostThreadMessage(TolkMessages::kCancelRequest);
     // Yes to the question whether to cancel; otherwise no answer, as a waiting script call gives.
-    const unsigned long answer = cancel ? TolkUIRequest::kResponseYes : TolkUIRequest::kResponseUnknown;
+    return WaitForInstallThread(cancel ? TolkUIRequest::kResponseYes : TolkUIRequest::kResponseUnknown,
+                                kFinishPollInterval, state);
+}
+
+bool InstallerEngine::WaitForInstallThread(unsigned long answer, unsigned long pollSeconds,
+                                           ThreadPayloadOperationState& state, const QuestionObserver& onQuestion,
+                                           const std::function<void()>& afterSleep)
+{
+    bool running = false;
+    if (!GetInstallThreadStatus(running, state))
+        return false;
     while (running) {
         bool waiting = false;
         std::string messageId, json;
-        if (!(PeekInstallThreadMessage(waiting, messageId, json) && waiting &&
-              PostInstallThreadMessageResult(messageId, answer)))
-            ThreadUtils::ThreadSleep(kFinishPollInterval);
+        if (PeekInstallThreadMessage(waiting, messageId, json) && waiting) {
+            if (onQuestion)
+                onQuestion(json);
+            // Answered: look again at once.
+            if (PostInstallThreadMessageResult(messageId, answer)) {
+                GetInstallThreadStatus(running, state);
+                continue;
+            }
+        }
+        ThreadUtils::ThreadSleep(pollSeconds);
+        if (afterSleep)
+            afterSleep();
         GetInstallThreadStatus(running, state);
     }
     return true;

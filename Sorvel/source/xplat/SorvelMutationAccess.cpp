@@ -20,7 +20,6 @@
 #include "SorvelJSPublisherUtilities.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadPayloadOperationState.h"
-#include "ThreadUtils.h"
 #include "TolkConstants.h"
 
 #include <cstdint>
@@ -298,41 +297,16 @@ bool SorvelMutationAccess::WaitForInstallOperation(ThreadPayloadOperationState& 
 {
     if (engine_ == nullptr)
         return false;
-    for (;;) {
-        bool running = false;
-        if (!engine_->GetInstallThreadStatus(running, state) || !running)
-            return true;
-
-        bool waiting = false;
-        std::string messageId, json;
-        if (engine_->PeekInstallThreadMessage(waiting, messageId, json) && waiting) {
+    // Nobody else sees the thread's questions while this call blocks: each gets no answer (0).
+    engine_->WaitForInstallThread(
+        0, TolkConstants::kSilentMessagePollInterval, state,
+        [this](const std::string& json) {
             WriteLog(LogAppender::kLogWarn,
                      "Waiting for payload operation to complete when message was posted.  Message:");
             WriteLog(LogAppender::kLogWarn, json);
             WriteLog(LogAppender::kLogWarn, "Returning unsupported value due to blocking semantics");
-            engine_->PostInstallThreadMessageResult(messageId, 0);
-            continue;
-        }
-        if (SleepUnlessThreadEnds())
-            WriteLog(LogAppender::kLogInfo, "Checking bootstrapper progress");
-    }
-}
-
-// The poll interval, spent serving the run loop in short slices, so that the wait ends as soon
-// as the thread has stopped or asks a question rather than up to an interval later (a silent
-// install of a few payloads would otherwise mostly sleep). True when the whole interval passed.
-bool SorvelMutationAccess::SleepUnlessThreadEnds()
-{
-    const unsigned long kSlicesPerSecond = 20;
-    for (unsigned long slice = 0; slice < TolkConstants::kSilentMessagePollInterval * kSlicesPerSecond; ++slice) {
-        ThreadUtils::ThreadSleepSeconds(1.0 / kSlicesPerSecond);
-        bool running = false, waiting = false;
-        ThreadPayloadOperationState state;
-        std::string messageId, json;
-        if (!engine_->GetInstallThreadStatus(running, state) || !running ||
-            (engine_->PeekInstallThreadMessage(waiting, messageId, json) && waiting))
-            return false;
-    }
+        },
+        [this]() { WriteLog(LogAppender::kLogInfo, "Checking bootstrapper progress"); });
     return true;
 }
 
