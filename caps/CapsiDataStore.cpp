@@ -26,6 +26,35 @@ bool OpensTransaction(const char* sql)
     return BeginsWith(sql, "INSERT ") || BeginsWith(sql, "UPDATE ") || BeginsWith(sql, "DELETE ");
 }
 
+// The statement of a format with its values as parameters: "'%q'" (a quoted text), "%d" and
+// "%ld" become "?", and kinds receives 'q', 'd' or 'l' for each. False for a format with any
+// other conversion, which is formatted as text on every use instead.
+bool ParameterizedStatement(const char* format, std::string& sql, std::string& kinds)
+{
+    sql.clear();
+    kinds.clear();
+    for (const char* at = format; *at != '\0'; ++at) {
+        if (std::strncmp(at, "'%q'", 4) == 0) {
+            sql += '?';
+            kinds += 'q';
+            at += 3;
+        } else if (std::strncmp(at, "%d", 2) == 0) {
+            sql += '?';
+            kinds += 'd';
+            at += 1;
+        } else if (std::strncmp(at, "%ld", 3) == 0) {
+            sql += '?';
+            kinds += 'l';
+            at += 2;
+        } else if (*at == '%') {
+            return false;
+        } else {
+            sql += *at;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 capsStatus capsiSQLiteErrorMap(int sqliteResult)
@@ -164,10 +193,18 @@ capsStatus CapsiDataStore::checkCompatibility()
     return kCapsOK;
 }
 
+void CapsiDataStore::forgetKeptStatements()
+{
+    for (auto& entry : kept_)
+        sqlite3_finalize(entry.second.statement);
+    kept_.clear();
+}
+
 capsStatus CapsiDataStore::dbClose()
 {
     if (db_ == nullptr)
         return kCapsOK;
+    forgetKeptStatements();
     int closed = sqlite3_close(db_);
     if (closed != SQLITE_OK)
         sqlite3_close_v2(db_);  // never forget a connection that is still alive
@@ -254,8 +291,78 @@ capsStatus CapsiDataStore::vprepare(sqlite3_stmt** statement, const char* format
     return began;
 }
 
-capsStatus CapsiDataStore::finish(sqlite3_stmt* statement, capsStatus stepStatus)
+capsStatus CapsiDataStore::vprepareKept(sqlite3_stmt** statement, bool& kept, const char* format, va_list arguments)
 {
+    kept = false;
+    *statement = nullptr;
+    if (db_ == nullptr)
+        return vprepare(statement, format, arguments);
+    std::map<std::string, KeptStatement>::iterator entry = kept_.find(format);
+    if (entry == kept_.end()) {
+        KeptStatement made;
+        std::string sql;
+        if (ParameterizedStatement(format, sql, made.kinds)) {
+            sqlite3_stmt* compiled = nullptr;
+            // A statement that does not compile (yet: its table may be made later) is left to
+            // the formatted path, which reports why.
+            if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &compiled, nullptr) != SQLITE_OK || compiled == nullptr) {
+                sqlite3_finalize(compiled);
+                return vprepare(statement, format, arguments);
+            }
+            made.statement = compiled;
+            made.writes = OpensTransaction(sql.c_str());
+        }
+        entry = kept_.emplace(format, made).first;
+    }
+    KeptStatement& keptStatement = entry->second;
+    if (keptStatement.statement == nullptr)
+        return vprepare(statement, format, arguments);
+
+    // A null text formats as "(NULL)" but would bind as NULL: such a call takes the formatted path.
+    va_list values;
+    va_copy(values, arguments);
+    bool bound = true;
+    for (std::size_t index = 0; index < keptStatement.kinds.size() && bound; ++index) {
+        const int parameter = static_cast<int>(index) + 1;
+        switch (keptStatement.kinds[index]) {
+        case 'q': {
+            const char* text = va_arg(values, const char*);
+            bound = text != nullptr &&
+                    sqlite3_bind_text(keptStatement.statement, parameter, text, -1, SQLITE_TRANSIENT) == SQLITE_OK;
+            break;
+        }
+        case 'd':
+            bound = sqlite3_bind_int(keptStatement.statement, parameter, va_arg(values, int)) == SQLITE_OK;
+            break;
+        default:
+            bound = sqlite3_bind_int64(keptStatement.statement, parameter, va_arg(values, long)) == SQLITE_OK;
+            break;
+        }
+    }
+    va_end(values);
+    if (!bound) {
+        sqlite3_clear_bindings(keptStatement.statement);
+        return vprepare(statement, format, arguments);
+    }
+    if (keptStatement.writes && sqlite3_get_autocommit(db_)) {
+        const capsStatus began = execute("BEGIN");
+        if (began != kCapsOK) {
+            sqlite3_clear_bindings(keptStatement.statement);
+            return began;
+        }
+    }
+    *statement = keptStatement.statement;
+    kept = true;
+    return kCapsOK;
+}
+
+capsStatus CapsiDataStore::finish(sqlite3_stmt* statement, capsStatus stepStatus, bool kept)
+{
+    if (kept) {
+        const int reset = sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        return reset != SQLITE_OK ? capsiSQLiteErrorMap(reset) : stepStatus;
+    }
     const int finalized = sqlite3_finalize(statement);
     return finalized != SQLITE_OK ? capsiSQLiteErrorMap(finalized) : stepStatus;
 }
@@ -270,9 +377,10 @@ capsStatus CapsiDataStore::execute(const char* sql)
 capsStatus CapsiDataStore::queryNR(const char* format, ...)
 {
     sqlite3_stmt* statement = nullptr;
+    bool kept = false;
     va_list arguments;
     va_start(arguments, format);
-    const capsStatus prepared = vprepare(&statement, format, arguments);
+    const capsStatus prepared = vprepareKept(&statement, kept, format, arguments);
     va_end(arguments);
     if (prepared != kCapsOK || statement == nullptr)
         return prepared;
@@ -280,7 +388,7 @@ capsStatus CapsiDataStore::queryNR(const char* format, ...)
     do {
         stepped = sqlite3_step(statement);
     } while (stepped == SQLITE_ROW);
-    return finish(statement, stepped == SQLITE_DONE ? kCapsOK : capsiSQLiteErrorMap(stepped));
+    return finish(statement, stepped == SQLITE_DONE ? kCapsOK : capsiSQLiteErrorMap(stepped), kept);
 }
 
 capsStatus CapsiDataStore::querySingle(const char** out, const char* format, ...)
@@ -289,9 +397,10 @@ capsStatus CapsiDataStore::querySingle(const char** out, const char* format, ...
         return kCapsBadArgument;
     *out = kEmptyText;
     sqlite3_stmt* statement = nullptr;
+    bool kept = false;
     va_list arguments;
     va_start(arguments, format);
-    const capsStatus prepared = vprepare(&statement, format, arguments);
+    const capsStatus prepared = vprepareKept(&statement, kept, format, arguments);
     va_end(arguments);
     if (prepared != kCapsOK)
         return prepared;
@@ -312,7 +421,7 @@ capsStatus CapsiDataStore::querySingle(const char** out, const char* format, ...
     } else {
         status = capsiSQLiteErrorMap(stepped);
     }
-    return finish(statement, status);
+    return finish(statement, status, kept);
 }
 
 capsStatus CapsiDataStore::queryList(capsStringList* out, const char* format, ...)
@@ -342,7 +451,8 @@ capsStatus CapsiDataStore::vqueryList(capsStringList* out, std::size_t* count, c
     if (count != nullptr)
         *count = 0;
     sqlite3_stmt* statement = nullptr;
-    const capsStatus prepared = vprepare(&statement, format, arguments);
+    bool kept = false;
+    const capsStatus prepared = vprepareKept(&statement, kept, format, arguments);
     if (prepared != kCapsOK)
         return prepared;
     if (statement == nullptr)
@@ -376,7 +486,7 @@ capsStatus CapsiDataStore::vqueryList(capsStringList* out, std::size_t* count, c
     } catch (const std::bad_alloc&) {
         status = kCapsNoMemory;
     }
-    status = finish(statement, status);
+    status = finish(statement, status, kept);
     if (status != kCapsOK)
         return status;
     if (!anyRow)

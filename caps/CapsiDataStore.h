@@ -11,6 +11,7 @@
 
 #include <cstdarg>
 #include <cstddef>
+#include <map>
 #include <string>
 
 struct sqlite3;
@@ -60,7 +61,17 @@ public:
     capsStatus endSavepoint(const std::string& name, bool keep);
 
 private:
+    // A statement prepared once from a format and kept for the store's connection: "'%q'",
+    // "%d" and "%ld" become parameters, bound anew on every use.
+    struct KeptStatement {
+        sqlite3_stmt* statement = nullptr;
+        std::string kinds;  // 'q', 'd' or 'l' per parameter, in order
+        bool writes = false;
+    };
+
     capsStatus vprepare(sqlite3_stmt** statement, const char* format, va_list arguments);
+    // As vprepare, from the kept statement of the format where it has one; kept tells which.
+    capsStatus vprepareKept(sqlite3_stmt** statement, bool& kept, const char* format, va_list arguments);
     capsStatus vqueryList(capsStringList* out, std::size_t* count, const char* format, va_list arguments);
     capsStatus execute(const char* sql);
     // The schema version the file records; 0 for a file without one (a new file). A file that
@@ -68,8 +79,10 @@ private:
     capsStatus recordedSchemaVersion(int& version);
     // The compatibility version of a file with a schema: 13 when it is newer than this program's.
     capsStatus checkCompatibility();
-    // The stepping's status, unless finalising reports an error of its own.
-    capsStatus finish(sqlite3_stmt* statement, capsStatus stepStatus);
+    // The stepping's status, unless finalising (or resetting a kept statement) reports an error
+    // of its own.
+    capsStatus finish(sqlite3_stmt* statement, capsStatus stepStatus, bool kept = false);
+    void forgetKeptStatements();
 
     capsStatus status_;
     sqlite3* db_;
@@ -78,4 +91,5 @@ private:
     std::string fileName_;
     capsiSchemaList schemas_;
     bool shared_;
+    std::map<std::string, KeptStatement> kept_;  // by format; a null statement: the format cannot be kept
 };

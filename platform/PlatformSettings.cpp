@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 
 namespace platform {
@@ -94,13 +95,55 @@ std::vector<DeclaredVolume> ParseDeclaredVolumes(const std::string& bytes, std::
     return volumes;
 }
 
+// What stat tells of a file, to see whether it was written since.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec changed = {0, 0};
+
+    static FileStamp Of(const std::string& path)
+    {
+        FileStamp stamp;
+        struct stat info;
+        if (stat(path.c_str(), &info) == 0) {
+            stamp.exists = true;
+            stamp.device = info.st_dev;
+            stamp.inode = info.st_ino;
+            stamp.size = info.st_size;
+            stamp.changed = info.st_ctim;
+        }
+        return stamp;
+    }
+
+    bool operator==(const FileStamp& other) const
+    {
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+               changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+    }
+
+    // Whether any later write must show in the change time: file times advance in coarse steps,
+    // so a write within the same step as the last one could leave it as it was.
+    bool SettledBefore(const struct timespec& now) const
+    {
+        const long long kStepNanoseconds = 100 * 1000 * 1000;
+        const long long changedAt = static_cast<long long>(changed.tv_sec) * 1000000000LL + changed.tv_nsec;
+        const long long nowAt = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+        return nowAt - changedAt > kStepNanoseconds;
+    }
+};
+
 // The settings as last parsed, kept while neither the file's bytes nor a declared mount point
 // change: volume queries run for every file an install or uninstall touches, and reading the
-// small file costs far less than parsing it.
+// small file costs far less than parsing it. Once its change time lies well in the past, an
+// unchanged stat stands for unchanged bytes.
 struct DeclaredVolumesCache {
     std::mutex mutex;  // guards everything below
     bool filled = false;
     std::string settingsPath;
+    FileStamp settingsStamp;
+    bool settled = false;
     bool settingsRead = false;
     std::string settingsBytes;
     std::vector<MountPointStamp> mountPoints;
@@ -120,13 +163,23 @@ std::vector<DeclaredVolume> DeclaredVolumes()
     const std::string settingsPath = SystemRoot::SettingsFilePath();
     DeclaredVolumesCache& cache = Cache();
     std::lock_guard<std::mutex> lock(cache.mutex);
-    std::string bytes;
-    const bool read = ReadWholeFile(settingsPath, bytes);
-    bool current = cache.filled && cache.settingsPath == settingsPath && cache.settingsRead == read &&
-                   cache.settingsBytes == bytes;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    // Taken before the file is read: what is read is at least as new as this stamp.
+    const FileStamp stamp = FileStamp::Of(settingsPath);
+    const bool sameFile = cache.filled && cache.settingsPath == settingsPath;
+    bool current = sameFile && cache.settled && cache.settingsStamp == stamp;
     for (std::size_t i = 0; current && i < cache.mountPoints.size(); ++i)
         current = cache.mountPoints[i].StillHolds();
-    if (!current) {
+    if (current)
+        return cache.volumes;
+
+    std::string bytes;
+    const bool read = ReadWholeFile(settingsPath, bytes);
+    bool unchanged = sameFile && cache.settingsRead == read && cache.settingsBytes == bytes;
+    for (std::size_t i = 0; unchanged && i < cache.mountPoints.size(); ++i)
+        unchanged = cache.mountPoints[i].StillHolds();
+    if (!unchanged) {
         cache.mountPoints.clear();
         cache.volumes = read ? ParseDeclaredVolumes(bytes, cache.mountPoints) : std::vector<DeclaredVolume>();
         cache.settingsPath = settingsPath;
@@ -134,6 +187,8 @@ std::vector<DeclaredVolume> DeclaredVolumes()
         cache.settingsBytes.swap(bytes);
         cache.filled = true;
     }
+    cache.settingsStamp = stamp;
+    cache.settled = stamp.SettledBefore(now);
     return cache.volumes;
 }
 

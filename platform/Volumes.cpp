@@ -255,6 +255,66 @@ bool ReadFlag(const std::string& path, bool& value)
     return true;
 }
 
+// The folder whose resolved form was looked up last, kept while the same folder is found at its
+// path: an uninstall asks for the volume of one file after another in the same folders.
+struct ResolvedFolder {
+    std::mutex mutex;  // guards everything below
+    std::string path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::string resolved;
+};
+
+ResolvedFolder& LastFolder()
+{
+    static ResolvedFolder* folder = new ResolvedFolder;
+    return *folder;
+}
+
+int RealPath(const std::string& path, std::string& resolved)
+{
+    char buffer[PATH_MAX];
+    if (realpath(path.c_str(), buffer) == nullptr)
+        return errno;
+    resolved = buffer;
+    return 0;
+}
+
+// realpath(3), answered from the last folder's resolution for an object in it that is not
+// itself a link.
+int ResolvePath(const std::string& path, std::string& resolved)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == path.size())
+        return RealPath(path, resolved);
+    const std::string name = path.substr(slash + 1);
+    if (name == "." || name == "..")
+        return RealPath(path, resolved);
+    struct stat object;
+    if (lstat(path.c_str(), &object) != 0)
+        return errno;
+    if (S_ISLNK(object.st_mode))
+        return RealPath(path, resolved);
+
+    const std::string folder = path.substr(0, slash);
+    struct stat folderInfo;
+    if (stat(folder.c_str(), &folderInfo) != 0)
+        return RealPath(path, resolved);
+    ResolvedFolder& last = LastFolder();
+    std::lock_guard<std::mutex> lock(last.mutex);
+    if (last.path != folder || last.device != folderInfo.st_dev || last.inode != folderInfo.st_ino) {
+        std::string resolvedFolder;
+        if (const int error = RealPath(folder, resolvedFolder))
+            return error;
+        last.path = folder;
+        last.device = folderInfo.st_dev;
+        last.inode = folderInfo.st_ino;
+        last.resolved.swap(resolvedFolder);
+    }
+    resolved = last.resolved == "/" ? "/" + name : last.resolved + "/" + name;
+    return 0;
+}
+
 }  // namespace
 
 int StatVolume(const std::string& path, VolumeStatus& status)
@@ -279,9 +339,9 @@ int StatVolume(const std::string& path, VolumeStatus& status)
 
 int FindVolumeMountPoint(const std::string& path, std::string& mountPoint)
 {
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved) == nullptr)
-        return errno;
+    std::string resolved;
+    if (const int error = ResolvePath(path, resolved))
+        return error;
     Mounts mounts;
     if (!ReadMounts(mounts))
         return EIO;

@@ -213,6 +213,14 @@ TEST_F(FileSystemVolumeTest, AnswersFollowMountsAndSettingsAsTheyChange)
     tolktest::WriteTextFile(s + "/mountinfo", tolktest::ReadTextFile(s + "/mountinfo") + "45 40 8:18 / " + s +
                                                   "/mnt/usb/sub rw,relatime - ext4 " + s + "/dev/sdc1 rw\n");
     EXPECT_EQ(RootOf(Volume("/mnt/usb/sub/x")), s + "/mnt/usb/sub");
+    // A folder reached through a link that is pointed elsewhere in between.
+    tolktest::WriteTextFile(s + "/mnt/usb/file", "");
+    tolktest::WriteTextFile(s + "/mnt/disk/file", "");
+    ASSERT_EQ(symlink("mnt/usb", (s + "/through").c_str()), 0);
+    EXPECT_EQ(RootOf(Volume("/through/file")), s + "/mnt/usb");
+    ASSERT_EQ(unlink((s + "/through").c_str()), 0);
+    ASSERT_EQ(symlink("mnt/disk", (s + "/through").c_str()), 0);
+    EXPECT_EQ(RootOf(Volume("/through/file")), s + "/mnt/disk");
 
     const std::string settings = "<plist version=\"1.0\"><dict><key>volumes</key><array>"
                                  "<dict><key>mount-point</key><string>/Volumes/Later</string></dict>"

@@ -66,6 +66,9 @@ bool UnlockPathObject(const FileSystemPath&)
 namespace {
 
 const char kTemporaryDirectoryTemplate[] = "/tmp/.tempdirXXXXXXXX";
+// What an out-parameter starts as: a path made without asking for the working folder, which
+// the default constructor does (a system call for every file an uninstall moves aside).
+const FileSystemPath kNoPath(std::string("/"));
 const std::uint32_t kChewableItemsFolderType = platform::FourCharCode('f', 'l', 'n', 't');
 // Linux keeps link texts below 4096 bytes; other file systems may keep more, but a text beyond
 // this is not one we can hand back whole.
@@ -100,7 +103,7 @@ bool IsFolder(const std::string& path)
 // The temporary folder of a volume, where a file can be moved aside without leaving the volume.
 bool GetDestructiveTempPreferringVolume(const FileSystemVolume& volume, FileSystemPath& folder)
 {
-    FileSystemPath root;
+    FileSystemPath root = kNoPath;
     volume.RootPath(root);
     TemporaryFolderCache& cache = TemporaryFolders();
     const std::string systemRoot = platform::SystemRoot::Path();
@@ -141,7 +144,7 @@ bool CreateTemporaryDirectory(FileSystemPath& path)
 
 bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp)
 {
-    FileSystemPath name;
+    FileSystemPath name = kNoPath;
     if (!IsExistingRegularFile(source) || !FileSystemUtils::TempFilenameInDirectory(source.Parent(), name))
         return false;
     temp = name;
@@ -153,8 +156,8 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
     if (!IsExistingRegularFile(source))
         return false;
     const FileSystemVolume volume(source);
-    FileSystemPath folder;
-    FileSystemPath name;
+    FileSystemPath folder = kNoPath;
+    FileSystemPath name = kNoPath;
     if (!GetDestructiveTempPreferringVolume(volume, folder) || !FileSystemUtils::TempFilenameInDirectory(folder, name))
         return false;
     temp = name;

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 QENDeleteFileCommand::QENDeleteFileCommand(LogAppender& log, const FileSystemPath& path)
-    : QENCommand(log), path_(path), backupPath_(), hasBackup_(false)
+    : QENCommand(log), path_(path), backupPath_(std::string("/")), hasBackup_(false)
 {
 }
 
@@ -22,7 +22,8 @@ bool QENDeleteFileCommand::DoPerform()
     const std::string path = path_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug, "Saving file at \"" + path + "\" to temporary location");
     bool saved = false;
-    FileSystemPath backup;
+    // Not default-constructed: that would ask for the working folder for every file.
+    FileSystemPath backup(std::string("/"));
     try {
         saved = FileSystemUtilsMac::MoveFileToTemp(path_, backup);
     } catch (const std::runtime_error&) {
