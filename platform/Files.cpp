@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <vector>
 
 namespace platform {
@@ -40,9 +42,26 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
     return true;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes)
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, LinkHandling links)
 {
-    std::string pattern = path + ".newXXXXXX";
+    // Written through, a link stays and the file it leads to is the one replaced; a link that
+    // leads nowhere, or to something that is no regular file, is refused rather than followed
+    // into the unknown. Replaced, a link is a new file's place and gives it nothing of its own.
+    std::string target = path;
+    struct stat existing;
+    bool replacing = false;
+    if (lstat(path.c_str(), &existing) == 0) {
+        if (S_ISLNK(existing.st_mode) && links == LinkHandling::kWriteThrough) {
+            char resolved[PATH_MAX];
+            if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &existing) != 0 ||
+                !S_ISREG(existing.st_mode))
+                return false;
+            target = resolved;
+        }
+        replacing = S_ISREG(existing.st_mode);
+    }
+
+    std::string pattern = target + ".newXXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = mkostemp(name.data(), O_CLOEXEC);
@@ -50,10 +69,20 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes)
         return false;
     const std::string temporary(name.data());
 
+    // The replaced file's owner and permission bits carry over (the owner first: changing it
+    // clears set-id bits). Only the super-user may give a file away; anyone else's new file is
+    // their own, as the old one could only be replaced by renaming in its folder anyway.
     mode_t mode = 0644;
-    struct stat existing;
-    if (stat(path.c_str(), &existing) == 0)
+    if (replacing) {
         mode = existing.st_mode & 07777;
+        if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
+            if (fchown(fd, existing.st_uid, existing.st_gid) != 0 && geteuid() == 0) {
+                close(fd);
+                unlink(temporary.c_str());
+                return false;
+            }
+        }
+    }
 
     bool ok = fchmod(fd, mode) == 0;
     std::size_t written = 0;
@@ -70,7 +99,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes)
         ok = false;
     if (close(fd) != 0)
         ok = false;
-    if (ok && rename(temporary.c_str(), path.c_str()) != 0)
+    if (ok && rename(temporary.c_str(), target.c_str()) != 0)
         ok = false;
     if (!ok)
         unlink(temporary.c_str());

@@ -8,9 +8,21 @@ namespace platform {
 // Reads a regular file whole; false when it cannot be opened or read, or is a folder.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
-// Writes the bytes to a new file beside the target and renames it over the target, so that a
-// reader sees the old file or the new one, never a half-written one. A replaced file keeps its
-// permission bits; a new one gets 0644. False, with the target unchanged, on any failure.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes);
+// What a write does with a symbolic link at its path.
+enum class LinkHandling {
+    // The new file takes the link's place: where others may plant links (the shared temporary
+    // folder), nothing is ever written through one.
+    kReplaceLink,
+    // The link stays and the regular file it leads to is replaced, as for settings that the
+    // system keeps behind links; a link to nothing or to anything else is refused.
+    kWriteThrough,
+};
+
+// Writes the bytes to a new file beside the file replaced and renames it over that file, so that
+// a reader sees the old file or the new one, never a half-written one. A replaced regular file
+// keeps its owner (where the process may give files away) and permission bits; a new one gets
+// 0644. False, with everything unchanged, on any failure.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         LinkHandling links = LinkHandling::kReplaceLink);
 
 }  // namespace platform

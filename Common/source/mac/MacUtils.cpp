@@ -79,7 +79,7 @@ bool WritePropertyListFile(const FileSystemPath& path, const platform::ConstProp
     std::string bytes;
     if (!dictionary || !platform::SerializePropertyListXML(*dictionary, bytes))
         return false;
-    return platform::WriteFileAtomically(path.AsUTF8String(), bytes);
+    return platform::WriteFileAtomically(path.AsUTF8String(), bytes, platform::LinkHandling::kWriteThrough);
 }
 
 bool GetPackageInfo(const FileSystemPath& folder, std::uint32_t& packageType, std::uint32_t& creator)

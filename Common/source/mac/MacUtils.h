@@ -28,7 +28,8 @@ std::vector<std::uint16_t> UTF8StringToVectorUniChar(const std::string& text);
 // hands out a value the caller may change, the second a shared read-only one.
 bool ReadPropertyListFile(const FileSystemPath& path, platform::PropertyValuePtr& dictionary);
 bool ReadPropertyListFile(const FileSystemPath& path, platform::ConstPropertyValuePtr& dictionary);
-// Writes the dictionary as an XML property list, replacing the file.
+// Writes the dictionary as an XML property list, replacing the file (through a symbolic link, which
+// stays, and keeping the owner and mode of the file replaced).
 bool WritePropertyListFile(const FileSystemPath& path, const platform::ConstPropertyValuePtr& dictionary);
 
 bool GetPackageInfo(const FileSystemPath& folder, std::uint32_t& packageType, std::uint32_t& creator);

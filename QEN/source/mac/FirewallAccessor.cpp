@@ -58,7 +58,7 @@ bool WriteSettings(const PropertyValuePtr& root)
     std::string bytes;
     if (!platform::SerializePropertyListXML(*root, bytes))
         return false;
-    return platform::WriteFileAtomically(SettingsFilePath(), bytes);
+    return platform::WriteFileAtomically(SettingsFilePath(), bytes, platform::LinkHandling::kWriteThrough);
 }
 
 // Makes the firewall reread its settings; its result is not judged.
@@ -206,7 +206,7 @@ bool FirewallAccessor::GetUnreadableSettings(std::string& bytes)
 
 bool FirewallAccessor::RestoreSettings(const std::string& bytes)
 {
-    if (!platform::WriteFileAtomically(SettingsFilePath(), bytes))
+    if (!platform::WriteFileAtomically(SettingsFilePath(), bytes, platform::LinkHandling::kWriteThrough))
         return false;
     RefreshFirewall();
     return true;

@@ -24,8 +24,7 @@ QENServiceInstallCommand::QENServiceInstallCommand(LogAppender& log, const std::
       arguments_(arguments),
       startType_(startType),
       spare_(spare),
-      runAsRoot_(runAsRoot),
-      replacedFile_(false)
+      runAsRoot_(runAsRoot)
 {
 }
 
@@ -56,14 +55,11 @@ bool QENServiceInstallCommand::DoPerform()
     std::string bytes;
     bool written = false;
     if (platform::SerializePropertyListXML(*daemon, bytes) && !bytes.empty()) {
-        bool replaced = false;
-        std::string previous;
-        if (QENFileSnapshot::Take(plistPath_, replaced, previous)) {
-            written = platform::WriteFileAtomically(path, bytes);
-            if (written) {
-                replacedFile_ = replaced;
-                replacedBytes_.swap(previous);
-            }
+        QENFileSnapshot::Snapshot previous;
+        if (QENFileSnapshot::Take(plistPath_, previous)) {
+            written = platform::WriteFileAtomically(path, bytes, platform::LinkHandling::kWriteThrough);
+            if (written)
+                replaced_ = previous;
         }
     }
     if (!written) {
@@ -77,10 +73,10 @@ bool QENServiceInstallCommand::DoPerform()
 bool QENServiceInstallCommand::DoRollback()
 {
     const std::string path = plistPath_.AsUTF8String();
-    if (replacedFile_) {
+    if (replaced_.Kept()) {
         log_.AppendToLog(LogAppender::kLogDebug,
                          (boost::format("Restoring replaced service plist at \"%1%\"") % path).str());
-        if (platform::WriteFileAtomically(path, replacedBytes_)) {
+        if (QENFileSnapshot::Restore(plistPath_, replaced_)) {
             log_.AppendToLog(LogAppender::kLogDebug, "Restored");
             return true;
         }

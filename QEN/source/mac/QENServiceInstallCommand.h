@@ -4,6 +4,7 @@
 
 #include "FileSystemPath.h"
 #include "QENCommand.h"
+#include "QENFileSnapshot.h"
 
 #include <string>
 #include <vector>
@@ -33,8 +34,7 @@ private:
     std::string spare_;
     std::string runAsRoot_;  // exactly "1": root and wheel, else nobody
 
-    // A property list that was at the path before the perform, so that the rollback of an
-    // upgrade gives the old daemon back instead of leaving none.
-    bool replacedFile_;
-    std::string replacedBytes_;
+    // What was at the path before the perform (a property list, the link to one), so that the
+    // rollback of an upgrade gives the old daemon back instead of leaving none.
+    QENFileSnapshot::Snapshot replaced_;
 };

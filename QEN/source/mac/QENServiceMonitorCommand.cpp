@@ -72,10 +72,19 @@ std::string EscapeBlanks(const std::string& text)
 
 // A name too long for a path cannot be written either; that is the step's failure, not an
 // exception.
-bool TakeSnapshot(const std::string& path, bool& existed, std::string& bytes)
+bool TakeSnapshot(const std::string& path, QENFileSnapshot::Snapshot& snapshot)
 {
     try {
-        return QENFileSnapshot::Take(FileSystemPath(path), existed, bytes);
+        return QENFileSnapshot::Take(FileSystemPath(path), snapshot);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+}
+
+bool RestoreSnapshot(const std::string& path, const QENFileSnapshot::Snapshot& snapshot)
+{
+    try {
+        return QENFileSnapshot::Restore(FileSystemPath(path), snapshot);
     } catch (const std::runtime_error&) {
         return false;
     }
@@ -89,8 +98,7 @@ QENServiceMonitorCommand::QENServiceMonitorCommand(LogAppender& log, const std::
       monitorName_(name + ".monitor"),
       command_(command),
       action_(action),
-      plistPath_(platform::SystemRoot::Resolve(kPerUserFolder) + "/" + monitorName_ + ".plist"),
-      keptFile_(false)
+      plistPath_(platform::SystemRoot::Resolve(kPerUserFolder) + "/" + monitorName_ + ".plist")
 {
 }
 
@@ -108,7 +116,7 @@ bool QENServiceMonitorCommand::installServiceMonitor()
     std::string bytes;
     if (!platform::SerializePropertyListXML(*monitor, bytes) || bytes.empty())
         return false;
-    return platform::WriteFileAtomically(plistPath_, bytes);
+    return platform::WriteFileAtomically(plistPath_, bytes, platform::LinkHandling::kWriteThrough);
 }
 
 bool QENServiceMonitorCommand::removeServiceMonitor()
@@ -179,14 +187,12 @@ bool QENServiceMonitorCommand::launchServiceMonitor()
 bool QENServiceMonitorCommand::DoPerform()
 {
     if (action_ == "install" || action_ == "remove") {
-        bool existed = false;
-        std::string bytes;
-        if (!TakeSnapshot(plistPath_, existed, bytes))
+        QENFileSnapshot::Snapshot snapshot;
+        if (!TakeSnapshot(plistPath_, snapshot))
             return false;
         if (!(action_ == "install" ? installServiceMonitor() : removeServiceMonitor()))
             return false;
-        keptFile_ = existed;
-        keptBytes_.swap(bytes);
+        kept_ = snapshot;
         return true;
     }
     if (action_ == "start")
@@ -196,16 +202,10 @@ bool QENServiceMonitorCommand::DoPerform()
 
 bool QENServiceMonitorCommand::DoRollback()
 {
-    if (action_ == "install") {
-        if (keptFile_)
-            return platform::WriteFileAtomically(plistPath_, keptBytes_);
-        return removeServiceMonitor();
-    }
-    if (action_ == "remove") {
-        if (keptFile_)
-            return platform::WriteFileAtomically(plistPath_, keptBytes_);
-        return installServiceMonitor();
-    }
+    if (action_ == "install")
+        return kept_.Kept() ? RestoreSnapshot(plistPath_, kept_) : removeServiceMonitor();
+    if (action_ == "remove")
+        return kept_.Kept() ? RestoreSnapshot(plistPath_, kept_) : installServiceMonitor();
     // A started monitor is left running.
     return action_ == "start" || action_ == "stop";
 }

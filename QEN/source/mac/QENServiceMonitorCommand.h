@@ -3,6 +3,7 @@
 #pragma once
 
 #include "QENCommand.h"
+#include "QENFileSnapshot.h"
 
 #include <string>
 
@@ -34,8 +35,7 @@ private:
     std::string action_;
     std::string plistPath_;
 
-    // The property list that an install replaced or a remove took away, so that the rollback
-    // puts back that very file rather than one made from this command's fields.
-    bool keptFile_;
-    std::string keptBytes_;
+    // The property list (or the link to one) that an install replaced or a remove took away, so
+    // that the rollback puts back that very file rather than one made from this command's fields.
+    QENFileSnapshot::Snapshot kept_;
 };
