@@ -62,6 +62,34 @@ bool EntityPath(const platform::PropertyValue& entity, const char* key, std::str
 
 }  // namespace
 
+namespace {
+
+// "eject" of the disk-image tool on a device entry or a mount point.
+bool Eject(const FileSystemPath& target, std::vector<char>& output)
+{
+    const FileSystemPath diskImageTool = ToolPath(kDiskImageTool);
+    if (!FileSystemUtils::Exists(diskImageTool))
+        return false;
+    std::vector<std::string> args;
+    args.push_back(diskImageTool.AsUTF8String());
+    args.push_back("eject");
+    args.push_back(target.AsUTF8String());
+    bool ioError = false;
+    return ExecUtils::RunExecutable(args, nullptr, 0, &output, ioError, false) == 0;
+}
+
+}  // namespace
+
+bool DiskImageMounter::EjectLeftOver(const FileSystemPath& mountPoint)
+{
+    if (!FileSystemUtils::Exists(mountPoint))
+        return false;
+    std::vector<char> output;
+    const bool ejected = Eject(mountPoint, output);
+    FileSystemUtilsMac::DeleteDirectory(mountPoint, false);
+    return ejected;
+}
+
 DiskImageMounter::DiskImageMounter(const FileSystemPath& image) : image_(image), mounted_(false) {}
 
 DiskImageMounter::~DiskImageMounter()
@@ -146,15 +174,7 @@ bool DiskImageMounter::Unmount()
     else
         return false;
 
-    const FileSystemPath diskImageTool = ToolPath(kDiskImageTool);
-    if (!FileSystemUtils::Exists(diskImageTool))
-        return false;
-    std::vector<std::string> args;
-    args.push_back(diskImageTool.AsUTF8String());
-    args.push_back("eject");
-    args.push_back(target.AsUTF8String());
-    bool ioError = false;
-    if (ExecUtils::RunExecutable(args, nullptr, 0, &toolOutput_, ioError, false) != 0)
+    if (!Eject(target, toolOutput_))
         return false;
 
     mounted_ = false;

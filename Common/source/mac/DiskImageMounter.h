@@ -39,6 +39,10 @@ public:
     bool GetMountPoint(FileSystemPath& mountPoint) const;
     bool GetDevEntry(FileSystemPath& devEntry) const;
 
+    // Ejects an image that a process attached at the mount point and left attached when it died,
+    // then removes the mount point if it is an empty folder. True when the image was ejected.
+    static bool EjectLeftOver(const FileSystemPath& mountPoint);
+
     // Reads the attach report (an XML property list): the first of its "system-entities" that
     // has both a "mount-point" and a "dev-entry" gives them. False, with both outputs
     // untouched, when there is none.

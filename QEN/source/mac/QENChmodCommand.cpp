@@ -55,3 +55,9 @@ bool QENChmodCommand::DoCommit()
 {
     return true;
 }
+
+bool QENChmodCommand::UndoAfterPerform(QENUndoStep& step) const
+{
+    step = QENUndoStep(QENUndoStep::kSetMode, path_.AsUTF8String(), std::string(), savedMode_);
+    return true;
+}

@@ -11,6 +11,7 @@ public:
     ~QENChmodCommand() override;
 
     std::string GetName() const override;
+    bool UndoAfterPerform(QENUndoStep& step) const override;
 
 protected:
     // A symbolic link is refused: its own mode cannot be read, and setting one would change

@@ -180,3 +180,9 @@ bool QENChownCommand::DoCommit()
 {
     return true;
 }
+
+bool QENChownCommand::UndoAfterPerform(QENUndoStep& step) const
+{
+    step = QENUndoStep(QENUndoStep::kSetOwner, path_.AsUTF8String(), std::string(), 0, savedOwner_, savedGroup_);
+    return true;
+}

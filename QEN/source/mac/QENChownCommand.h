@@ -17,6 +17,7 @@ public:
     ~QENChownCommand() override;
 
     std::string GetName() const override;
+    bool UndoAfterPerform(QENUndoStep& step) const override;
 
 protected:
     // A name that no user or group has fails here, before anything changes: the file must not

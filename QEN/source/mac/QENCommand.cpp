@@ -29,3 +29,13 @@ QENCommand::Records QENCommand::HeldRecords() const
 {
     return kNoRecords;
 }
+
+bool QENCommand::UndoBeforePerform(QENUndoStep&) const
+{
+    return false;
+}
+
+bool QENCommand::UndoAfterPerform(QENUndoStep&) const
+{
+    return false;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "LogAppender.h"
+#include "QENUndoStep.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
@@ -35,6 +36,14 @@ public:
     // run back when one of them cannot commit.
     enum Records { kNoRecords, kUninstallRecords, kInstallationRecords };
     virtual Records HeldRecords() const;
+
+    // For the run's journal, which takes a run back when its process died and this object with
+    // it: before the perform, the change about to be made where a kill in its middle could leave
+    // part of it behind; after a successful perform, what takes the change back. False: nothing
+    // to say (the journal then names the command as one it cannot take back, unless the intent
+    // says it all). Records are the database's to take back, and need neither.
+    virtual bool UndoBeforePerform(QENUndoStep& step) const;
+    virtual bool UndoAfterPerform(QENUndoStep& step) const;
 
 protected:
     // Makes the change, keeping what the rollback needs. A failing perform must leave nothing

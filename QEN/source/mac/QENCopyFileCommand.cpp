@@ -45,3 +45,12 @@ bool QENCopyFileCommand::DoCommit()
 {
     return true;
 }
+
+bool QENCopyFileCommand::UndoBeforePerform(QENUndoStep& step) const
+{
+    // A copy never replaces: what is at the destination once it began is the copy, whole or not.
+    if (FileSystemUtils::Exists(destination_))
+        return false;
+    step = QENUndoStep(QENUndoStep::kRemoveFile, destination_.AsUTF8String());
+    return true;
+}

@@ -10,6 +10,7 @@ public:
     ~QENCopyFileCommand() override;
 
     std::string GetName() const override;
+    bool UndoBeforePerform(QENUndoStep& step) const override;
 
 protected:
     // Copies every fork and the catalog information into a new file; an existing destination is

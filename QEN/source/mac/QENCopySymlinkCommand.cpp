@@ -60,3 +60,11 @@ bool QENCopySymlinkCommand::DoCommit()
 {
     return true;
 }
+
+bool QENCopySymlinkCommand::UndoBeforePerform(QENUndoStep& step) const
+{
+    if (FileSystemUtils::Exists(destinationLinkPath_))
+        return false;
+    step = QENUndoStep(QENUndoStep::kRemoveFile, destinationLinkPath_.AsUTF8String());
+    return true;
+}

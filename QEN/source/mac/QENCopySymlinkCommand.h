@@ -12,6 +12,7 @@ public:
     ~QENCopySymlinkCommand() override;
 
     std::string GetName() const override;
+    bool UndoBeforePerform(QENUndoStep& step) const override;
 
 protected:
     // The source must be a symbolic link; anything at the destination is a failure.

@@ -1,5 +1,7 @@
 #include "QENCreateDirectoryCommand.h"
 
+#include "FileSystemUtils.h"
+
 #include "FileSystemUtilsMac.h"
 
 #include <boost/format.hpp>
@@ -47,5 +49,13 @@ bool QENCreateDirectoryCommand::DoRollback()
 
 bool QENCreateDirectoryCommand::DoCommit()
 {
+    return true;
+}
+
+bool QENCreateDirectoryCommand::UndoBeforePerform(QENUndoStep& step) const
+{
+    if (FileSystemUtils::Exists(path_))
+        return false;
+    step = QENUndoStep(QENUndoStep::kRemoveDirectory, path_.AsUTF8String());
     return true;
 }

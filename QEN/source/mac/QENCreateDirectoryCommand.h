@@ -11,6 +11,7 @@ public:
     ~QENCreateDirectoryCommand() override;
 
     std::string GetName() const override;
+    bool UndoBeforePerform(QENUndoStep& step) const override;
 
 protected:
     // One folder only: a missing parent or anything already at the path is a failure.

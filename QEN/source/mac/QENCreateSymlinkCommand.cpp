@@ -53,3 +53,11 @@ bool QENCreateSymlinkCommand::DoCommit()
 {
     return true;
 }
+
+bool QENCreateSymlinkCommand::UndoBeforePerform(QENUndoStep& step) const
+{
+    if (FileSystemUtils::Exists(linkPath_))
+        return false;
+    step = QENUndoStep(QENUndoStep::kRemoveFile, linkPath_.AsUTF8String());
+    return true;
+}

@@ -13,6 +13,7 @@ public:
     ~QENCreateSymlinkCommand() override;
 
     std::string GetName() const override;
+    bool UndoBeforePerform(QENUndoStep& step) const override;
 
 protected:
     // Anything already at the link path is a failure and stays as it is.

@@ -76,3 +76,10 @@ bool QENDeleteDirectoryCommand::DoCommit()
 {
     return true;
 }
+
+bool QENDeleteDirectoryCommand::UndoAfterPerform(QENUndoStep& step) const
+{
+    step = QENUndoStep(QENUndoStep::kRecreateDirectory, path_.AsUTF8String(), std::string(), savedMode_, savedOwner_,
+                       savedGroup_);
+    return true;
+}

@@ -13,6 +13,7 @@ public:
     ~QENDeleteDirectoryCommand() override;
 
     std::string GetName() const override;
+    bool UndoAfterPerform(QENUndoStep& step) const override;
 
 protected:
     // A symbolic link is refused (its mode cannot be read), as is a folder that is not empty.

@@ -68,3 +68,11 @@ bool QENDeleteFileCommand::DoCommit()
     log_.AppendToLog(LogAppender::kLogDebug, "Deleted");
     return true;
 }
+
+bool QENDeleteFileCommand::UndoAfterPerform(QENUndoStep& step) const
+{
+    if (!hasBackup_)
+        return false;
+    step = QENUndoStep(QENUndoStep::kRestoreFile, path_.AsUTF8String(), backupPath_.AsUTF8String());
+    return true;
+}

@@ -12,6 +12,7 @@ public:
     ~QENDeleteFileCommand() override;
 
     std::string GetName() const override;
+    bool UndoAfterPerform(QENUndoStep& step) const override;
 
     // Where the perform parked the file; meaningful once it has succeeded.
     const FileSystemPath& BackupPath() const { return backupPath_; }

@@ -60,3 +60,9 @@ bool QENDeleteSymlinkCommand::DoCommit()
     savedTarget_.clear();
     return true;
 }
+
+bool QENDeleteSymlinkCommand::UndoAfterPerform(QENUndoStep& step) const
+{
+    step = QENUndoStep(QENUndoStep::kRecreateSymlink, linkPath_.AsUTF8String(), savedTarget_);
+    return true;
+}

@@ -13,6 +13,7 @@ public:
     ~QENDeleteSymlinkCommand() override;
 
     std::string GetName() const override;
+    bool UndoAfterPerform(QENUndoStep& step) const override;
 
 protected:
     // Anything but a symbolic link at the path is refused before it is touched.

@@ -1,7 +1,11 @@
 #include "QENEngine.h"
 
+#include "QENRunJournal.h"
+
 #include <cstdio>
 
+#include <csignal>
+#include <cstdlib>
 #include <vector>
 
 // ---- EngineLogFilter ----
@@ -48,7 +52,8 @@ QENEngine::QENEngine(QENController& controller, LogAppender& log, const FileSyst
       log_(&logFilter_),
       hasPayloadPath_(true),
       payloadPath_(payloadPath),
-      clientProperties_(clientProperties)
+      clientProperties_(clientProperties),
+      journal_(nullptr)
 {
 }
 
@@ -60,13 +65,25 @@ QENEngine::QENEngine(QENController& controller, LogAppender& log, const std::str
       hasPayloadPath_(false),
       payloadPath_(std::string("/")),  // never used; the root spares a look at the working folder
       identifier_(identifier),
-      clientProperties_(clientProperties)
+      clientProperties_(clientProperties),
+      journal_(nullptr)
 {
 }
 
 QENEngine::~QENEngine() {}
 
 namespace {
+
+// Test hook: TOLK_KILL_AT names the point of a run at which the process kills itself, as kill -9
+// would: "command<n>@<identifier>" just before the n-th command of the payload's run is performed
+// (its intent journaled), "committed@<identifier>" once the run's records are committed. Inert
+// unless set.
+void KillPointForTesting(const std::string& point, const std::string& identifier)
+{
+    static const char* const wanted = std::getenv("TOLK_KILL_AT");
+    if (wanted != nullptr && point + "@" + identifier == wanted)
+        std::raise(SIGKILL);
+}
 
 // Puts the log filter's number back to 0 however processing ends, an exception included.
 class CommandNumberScope {
@@ -90,7 +107,7 @@ QENEngine::ProcessCommandResult QENEngine::ProcessCommand(const QENCommandPtr& c
     if (!controller_.HandleControlMessages()) {
         log_->AppendToLog(LogAppender::kLogInfo, "Termination request received; stopping command processing.");
         result = kCommandTerminated;
-    } else if (command->Perform()) {
+    } else if (PerformJournaled(command)) {
         performedCommands_.push(command);
         result = kCommandPerformed;
     } else {
@@ -98,6 +115,29 @@ QENEngine::ProcessCommandResult QENEngine::ProcessCommand(const QENCommandPtr& c
         result = kCommandFailed;
     }
     return result;
+}
+
+bool QENEngine::PerformJournaled(const QENCommandPtr& command)
+{
+    if (journal_ == nullptr || command->HeldRecords() != QENCommand::kNoRecords)
+        return command->Perform();
+    QENUndoStep step;
+    const bool intended = command->UndoBeforePerform(step);
+    if (intended)
+        journal_->Intend(step);
+    KillPointForTesting("command" + std::to_string(performedCommands_.size() + 1), identifier_);
+    const bool performed = command->Perform();
+    if (!performed) {
+        if (intended)
+            journal_->Abandoned();
+    } else if (command->UndoAfterPerform(step)) {
+        journal_->Performed(step);
+    } else if (intended) {
+        journal_->PerformedAsIntended();
+    } else {
+        journal_->PerformedWithoutUndo(command->GetName());
+    }
+    return performed;
 }
 
 bool QENEngine::GetProperty(const std::string& name, std::string& value)
@@ -204,6 +244,9 @@ bool QENEngine::EndRun(bool succeeded)
     const unsigned long count = commands.size();
 
     log_->AppendToLog(LogAppender::kLogDebug, "Committing prior actions...");
+    // The records must never name files that are not on disk yet.
+    if (journal_ != nullptr)
+        journal_->FlushChanges();
     // The records decide the run: everything else stays undoable until they are kept.
     std::vector<bool> committed(commands.size(), false);
     bool recordsKept = true;
@@ -223,6 +266,9 @@ bool QENEngine::EndRun(bool succeeded)
         }
         return false;
     }
+    if (journal_ != nullptr)
+        journal_->RecordsCommitted();
+    KillPointForTesting("committed", identifier_);
     for (std::size_t i = 0; i < commands.size(); ++i) {
         if (commands[i]->HeldRecords() == QENCommand::kNoRecords)
             FinishCommand(commands[i], count - i, true);

@@ -16,6 +16,8 @@
 #include <stack>
 #include <string>
 
+class QENRunJournal;
+
 class QENEngine : private boost::noncopyable {
 public:
     typedef std::map<std::string, std::string> PropertyMap;
@@ -105,6 +107,9 @@ public:
     // changes stand.
     bool EndRun(bool succeeded);
 
+    // The journal the engine keeps of the run's commands (none: no journal is kept).
+    void SetRunJournal(QENRunJournal* journal) { journal_ = journal; }
+
     // The engine's log: the log filter over the log it was given.
     LogAppender& Log() { return *log_; }
     QENController& Controller() { return controller_; }
@@ -124,10 +129,13 @@ protected:
     PropertyMap clientProperties_;
     PropertyMap scriptProperties_;
     std::stack<QENCommandPtr> performedCommands_;
+    QENRunJournal* journal_;
 
 private:
     // The walk shared by commit and rollback.
     bool FinishPerformedCommands(bool commit);
+    // Performs the command, telling the run's journal (when there is one) what takes it back.
+    bool PerformJournaled(const QENCommandPtr& command);
     // Commits or rolls back one command under its number; a failure (or an exception) is logged.
     bool FinishCommand(const QENCommandPtr& command, unsigned long number, bool commit);
 };

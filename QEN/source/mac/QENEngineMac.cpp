@@ -75,17 +75,21 @@ bool QENEngine::UninstallPayload(QENController& controller, LogAppender& log, co
 
 QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const FileSystemPath& payloadPath,
                            const PropertyMap& clientProperties)
-    : QENEngine(controller, log, payloadPath, clientProperties), preludeSaved_(false), replaceStoredScript_(false),
+    : QENEngine(controller, log, payloadPath, clientProperties),
+      runJournal_(*log_), preludeSaved_(false), replaceStoredScript_(false),
       replacedStoredScript_(false), replacedScriptPath_(std::string("/")),
       imageMounter_(new DiskImageMounter(payloadPath)), globals_(nullptr)
 {
+    SetRunJournal(&runJournal_);
 }
 
 QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const std::string& identifier,
                            const PropertyMap& clientProperties)
-    : QENEngine(controller, log, identifier, clientProperties), preludeSaved_(false), replaceStoredScript_(false),
+    : QENEngine(controller, log, identifier, clientProperties),
+      runJournal_(*log_), preludeSaved_(false), replaceStoredScript_(false),
       replacedStoredScript_(false), replacedScriptPath_(std::string("/")), globals_(nullptr)
 {
+    SetRunJournal(&runJournal_);
 }
 
 QENEngineMac::~QENEngineMac()
@@ -137,6 +141,7 @@ bool QENEngineMac::InstallQENPayload()
     const std::string image = payloadPath_.AsUTF8String();
     log_->AppendToLog(LogAppender::kLogInfo, "Beginning installation for payload at " + image);
     controller_.InstallStarted();
+    runJournal_.Begin("install " + image);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
 
     bool result = false;
@@ -158,16 +163,23 @@ bool QENEngineMac::InstallQENPayload()
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kInstallSuffix);
         });
+        // A payload that upgrades its own code has just stored its new script and data there.
+        FileSystemPath ownScript(std::string("/"));
+        FileSystemPath ownDatabase(std::string("/"));
+        GetUninstallInstructionsPath(ownScript);
+        GetUninstallDBPath(ownDatabase);
+        std::vector<FileSystemPath> deletions;
+        for (const FileSystemPath& path : removalList) {
+            if (path != ownScript && path != ownDatabase)
+                deletions.push_back(path);
+        }
+        if (result) {
+            for (const FileSystemPath& path : deletions)
+                runJournal_.DeleteWhenCommitted(path);
+        }
         result = EndRun(result);
         if (result) {
-            // A payload that upgrades its own code has just stored its new script and data there.
-            FileSystemPath ownScript(std::string("/"));
-            FileSystemPath ownDatabase(std::string("/"));
-            GetUninstallInstructionsPath(ownScript);
-            GetUninstallDBPath(ownDatabase);
-            for (const FileSystemPath& path : removalList) {
-                if (path == ownScript || path == ownDatabase)
-                    continue;
+            for (const FileSystemPath& path : deletions) {
                 if (!FileSystemUtils::DeleteFile(path, false))
                     log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
             }
@@ -177,6 +189,7 @@ bool QENEngineMac::InstallQENPayload()
         NotifyFoldersChanged();
     }
 
+    runJournal_.Finish();
     log_->AppendToLog(LogAppender::kLogInfo, "Completing installation for payload at " + image);
     controller_.InstallComplete(result);
     return result;
@@ -189,6 +202,7 @@ bool QENEngineMac::RepairQENPayload()
     const std::string image = payloadPath_.AsUTF8String();
     log_->AppendToLog(LogAppender::kLogInfo, "Beginning repair for payload at " + image);
     controller_.InstallStarted();
+    runJournal_.Begin("repair " + image);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
 
     bool result = false;
@@ -207,6 +221,7 @@ bool QENEngineMac::RepairQENPayload()
         NotifyFoldersChanged();
     }
 
+    runJournal_.Finish();
     log_->AppendToLog(LogAppender::kLogInfo, "Completing repair for payload at " + image);
     controller_.InstallComplete(result);
     return result;
@@ -216,6 +231,7 @@ bool QENEngineMac::UninstallQENPayload()
 {
     log_->AppendToLog(LogAppender::kLogInfo, "Beginning uninstallation for payload.");
     controller_.InstallStarted();
+    runJournal_.Begin("uninstall " + identifier_);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
 
     bool result = false;
@@ -245,18 +261,25 @@ bool QENEngineMac::UninstallQENPayload()
                    ProcessStoredUninstallScript(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
                    ProcessUTF8JavaScriptInstructions(kUninstallSuffix);
         });
+        FileSystemPath databasePath(std::string("/"));
+        const bool hasDatabasePath = GetUninstallDBPath(databasePath);
+        if (result) {
+            runJournal_.DeleteWhenCommitted(scriptPath);
+            if (hasDatabasePath)
+                runJournal_.DeleteWhenCommitted(databasePath);
+        }
         result = EndRun(result);
         if (result) {
             if (!FileSystemUtils::DeleteFile(scriptPath, false))
                 log_->AppendToLog(LogAppender::kLogError,
                                   "Unable to delete uninstall instructions at" + scriptPath.AsUTF8String());
-            FileSystemPath databasePath(std::string("/"));
-            if (GetUninstallDBPath(databasePath) && !FileSystemUtils::DeleteFile(databasePath, false))
+            if (hasDatabasePath && !FileSystemUtils::DeleteFile(databasePath, false))
                 log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at" + databasePath.AsUTF8String());
         }
         NotifyFoldersChanged();
     }
 
+    runJournal_.Finish();
     log_->AppendToLog(LogAppender::kLogInfo, "Completing uninstallation for payload.");
     controller_.InstallComplete(result);
     return result;
@@ -271,6 +294,7 @@ bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
         return false;
     if (!imageMounter_->GetMountPoint(mountPoint))
         return false;
+    runJournal_.NoteMount(mountPoint);
     log_->AppendToLog(LogAppender::kLogDebug, "Payload mounted at " + mountPoint.AsUTF8String());
     return true;
 }

@@ -7,6 +7,7 @@
 #include "DiskImageMounter.h"
 #include "ProxyFileDataStore.h"
 #include "QENEngine.h"
+#include "QENRunJournal.h"
 #include "TQInitManager.h"
 
 #include "platform/Pelvo.h"
@@ -134,6 +135,8 @@ private:
     bool RunScriptPhase(Steps steps);
     void NotifyFoldersChanged();
 
+    // What a crash recovery needs of the current run; finished when the run ends.
+    QENRunJournal runJournal_;
     std::stack<std::string> uninstallEntries_;
     std::string uninstallPrelude_;
     // Whether a save has written the prelude yet.

@@ -1,0 +1,427 @@
+// Durability. What the journal must survive is the death of the run's process (kill -9, a crash,
+// the machine's memory running out): every record is one write(2) into the system's cache,
+// which outlives the process, so no record is ever lost that way and no flush is needed per
+// command. A power cut is met at the points where it matters, once per run, not per file: the
+// journal's first record is flushed when it is made (the next run knows a run was going on); the
+// files the run wrote and the journal are flushed once before the records are committed (the
+// records never name files that are not on disk); and the mark of the committed records is
+// flushed (a finished run is finished, not taken back). In between, a power cut may lose the
+// last records together with the changes they describe, as file systems that keep the order of
+// such changes (ext4's default, XFS, btrfs) do; a change whose record was lost is then not taken
+// back.
+//
+// Records, one per line, fields separated by tabs (tab, line feed and backslash escaped):
+//   H description pid     the run                    M mount-point      an image it mounted
+//   I step                a command's intent         P [step]           the command was performed
+//   N name                performed, no undo step    X                  the perform failed
+//   F path                deleted once committed     C                  the records are committed
+// where a step is its kind, path, other, mode (octal), owner and group.
+#include "QENRunJournal.h"
+
+#include "DiskImageMounter.h"
+#include "FileSystemUtils.h"
+#include "FileSystemUtilsMac.h"
+#include "caps.h"
+
+#include <boost/format.hpp>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <exception>
+#include <vector>
+
+namespace {
+
+const char* const kJournalPrefix = "run-";
+const char* const kJournalSuffix = ".journal";
+const char* const kNewJournalPrefix = ".run-";
+
+const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown"};
+
+std::string Escape(const std::string& text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\\': escaped += "\\\\"; break;
+        case '\t': escaped += "\\t"; break;
+        case '\n': escaped += "\\n"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::vector<std::string> SplitFields(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            fields.emplace_back();
+        } else if (c == '\\' && i + 1 < line.size()) {
+            const char next = line[++i];
+            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+std::string StepFields(const QENUndoStep& step)
+{
+    return (boost::format("%1%\t%2%\t%3%\t%4$o\t%5%\t%6%") % kKindNames[step.kind] % Escape(step.path) %
+            Escape(step.other) % step.mode % step.owner % step.group)
+        .str();
+}
+
+// A step from the fields after the record's letter; false for anything it does not know.
+bool ParseStep(const std::vector<std::string>& fields, QENUndoStep& step)
+{
+    if (fields.size() != 7)
+        return false;
+    for (std::size_t kind = 0; kind < sizeof(kKindNames) / sizeof(kKindNames[0]); ++kind) {
+        if (fields[1] != kKindNames[kind])
+            continue;
+        step = QENUndoStep(static_cast<QENUndoStep::Kind>(kind), fields[2], fields[3],
+                           static_cast<unsigned>(std::strtoul(fields[4].c_str(), nullptr, 8)),
+                           static_cast<std::uint32_t>(std::strtoul(fields[5].c_str(), nullptr, 10)),
+                           static_cast<std::uint32_t>(std::strtoul(fields[6].c_str(), nullptr, 10)));
+        return !step.path.empty() && step.path[0] == '/';
+    }
+    return false;
+}
+
+bool EndsWith(const std::string& text, const std::string& end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// What a journal says of its run.
+struct InterruptedRun {
+    std::string description;
+    // The performed commands in order: an undo step, or the name of a command without one.
+    struct Command {
+        bool hasStep;
+        QENUndoStep step;
+        std::string name;
+    };
+    std::vector<Command> commands;
+    std::vector<std::string> mounts;
+    std::vector<std::string> deletions;
+    bool committed = false;
+};
+
+void Read(const std::string& text, InterruptedRun& run)
+{
+    bool pending = false;
+    QENUndoStep intent;
+    std::string::size_type start = 0;
+    // A last line without its line feed was cut short by the death of its writer: it is not read.
+    for (std::string::size_type end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const std::vector<std::string> fields = SplitFields(text.substr(start, end - start));
+        const std::string& record = fields[0];
+        QENUndoStep step;
+        if (record == "H" && fields.size() > 1) {
+            run.description = fields[1];
+        } else if (record == "I" && ParseStep(fields, step)) {
+            if (pending)
+                run.commands.push_back({true, intent, std::string()});
+            intent = step;
+            pending = true;
+        } else if (record == "P" && ParseStep(fields, step)) {
+            run.commands.push_back({true, step, std::string()});
+            pending = false;
+        } else if (record == "P" && fields.size() == 1) {
+            if (pending)
+                run.commands.push_back({true, intent, std::string()});
+            pending = false;
+        } else if (record == "N" && fields.size() == 2) {
+            run.commands.push_back({false, QENUndoStep(), fields[1]});
+            pending = false;
+        } else if (record == "X") {
+            pending = false;
+        } else if (record == "M" && fields.size() == 2) {
+            run.mounts.push_back(fields[1]);
+        } else if (record == "F" && fields.size() == 2) {
+            run.deletions.push_back(fields[1]);
+        } else if (record == "C") {
+            run.committed = true;
+        }
+    }
+    // Killed while the command was at work: what it intended is what may be half done.
+    if (pending)
+        run.commands.push_back({true, intent, std::string()});
+}
+
+bool IsDirectory(const FileSystemPath& path)
+{
+    bool directory = false;
+    return FileSystemUtils::IsDirectory(path, directory) && directory;
+}
+
+// Takes one step back; each step first looks whether it is still to be done, so that a step
+// taken back already (by the run's own rollback before it died, or by a recovery that died) is
+// passed over. Answers a line for the log, empty when nothing was to be done.
+std::string TakeBack(const QENUndoStep& step, bool& failed)
+{
+    const FileSystemPath path(step.path);
+    const bool exists = FileSystemUtils::Exists(path);
+    failed = false;
+    switch (step.kind) {
+    case QENUndoStep::kRemoveFile:
+        if (!exists || IsDirectory(path))
+            return std::string();
+        failed = !FileSystemUtils::DeleteFile(path, false);
+        return "Removed \"" + step.path + "\"";
+    case QENUndoStep::kRemoveDirectory:
+        if (!exists)
+            return std::string();
+        failed = !FileSystemUtilsMac::DeleteDirectory(path, false);
+        return "Removed folder \"" + step.path + "\"";
+    case QENUndoStep::kRestoreFile: {
+        const FileSystemPath backup(step.other);
+        if (!FileSystemUtils::Exists(backup))
+            return std::string();
+        // Something else took the place meanwhile: the backup stays where it is, for a person.
+        failed = exists || !FileSystemUtils::MoveFile(backup, path);
+        return "Restored \"" + step.path + "\" from \"" + step.other + "\"";
+    }
+    case QENUndoStep::kRecreateDirectory:
+        if (exists)
+            return std::string();
+        failed = !FileSystemUtilsMac::CreateDirectory(path, static_cast<unsigned short>(step.mode), true) ||
+                 !FileSystemUtilsMac::SetOwnerGroup(path, step.owner, step.group);
+        return "Recreated folder \"" + step.path + "\"";
+    case QENUndoStep::kRecreateSymlink:
+        if (exists)
+            return std::string();
+        failed = !FileSystemUtilsMac::CreateSymlink(path, step.other);
+        return "Recreated link \"" + step.path + "\"";
+    case QENUndoStep::kSetMode:
+        failed = !FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(step.mode));
+        return (boost::format("Set the mode of \"%1%\" back to %2$04o") % step.path % step.mode).str();
+    case QENUndoStep::kSetOwner:
+        failed = !FileSystemUtilsMac::SetOwnerGroup(path, step.owner, step.group);
+        return (boost::format("Set the owner of \"%1%\" back to %2% and its group to %3%") % step.path % step.owner %
+                step.group)
+            .str();
+    }
+    return std::string();
+}
+
+void DeleteIfThere(const std::string& pathText, LogAppender& log)
+{
+    const FileSystemPath path(pathText);
+    if (!FileSystemUtils::Exists(path))
+        return;
+    if (FileSystemUtils::DeleteFile(path, false))
+        log.AppendToLog(LogAppender::kLogDebug, "Deleted \"" + pathText + "\"");
+    else
+        log.AppendToLog(LogAppender::kLogWarn, "Unable to delete \"" + pathText + "\"");
+}
+
+void Recover(const std::string& journal, const InterruptedRun& run, LogAppender& log)
+{
+    if (run.committed) {
+        log.AppendToLog(LogAppender::kLogInfo, "Finishing an interrupted run whose records were committed (" +
+                                                   run.description + ", journal " + journal + ")");
+        for (const InterruptedRun::Command& command : run.commands) {
+            if (command.hasStep && command.step.kind == QENUndoStep::kRestoreFile)
+                DeleteIfThere(command.step.other, log);
+        }
+        for (const std::string& path : run.deletions)
+            DeleteIfThere(path, log);
+    } else {
+        log.AppendToLog(LogAppender::kLogInfo,
+                        "Rolling back an interrupted run (" + run.description + ", journal " + journal + ")");
+        for (auto command = run.commands.rbegin(); command != run.commands.rend(); ++command) {
+            if (!command->hasStep) {
+                log.AppendToLog(LogAppender::kLogWarn, "Unable to take back " + command->name + " of the interrupted run");
+                continue;
+            }
+            bool failed = false;
+            std::string done;
+            try {
+                done = TakeBack(command->step, failed);
+            } catch (const std::exception& error) {
+                done = std::string("A step of the interrupted run: ") + error.what();
+                failed = true;
+            }
+            if (failed)
+                log.AppendToLog(LogAppender::kLogWarn, "Unable to complete: " + done);
+            else if (!done.empty())
+                log.AppendToLog(LogAppender::kLogDebug, done);
+        }
+    }
+    for (auto mount = run.mounts.rbegin(); mount != run.mounts.rend(); ++mount) {
+        if (DiskImageMounter::EjectLeftOver(FileSystemPath(*mount)))
+            log.AppendToLog(LogAppender::kLogDebug, "Ejected the image at \"" + *mount + "\"");
+    }
+}
+
+}  // namespace
+
+QENRunJournal::QENRunJournal(LogAppender& log) : log_(log) {}
+
+QENRunJournal::~QENRunJournal()
+{
+    Finish();
+}
+
+bool QENRunJournal::JournalFolder(std::string& folder)
+{
+    std::string database;
+    std::string backup;
+    if (!capsGetDatabaseFiles(database, backup))
+        return false;
+    const std::string::size_type slash = database.find_last_of('/');
+    if (slash == std::string::npos || slash == 0)
+        return false;
+    folder = database.substr(0, slash);
+    return true;
+}
+
+bool QENRunJournal::Begin(const std::string& description)
+{
+    Finish();
+    folders_.clear();
+    lastFolder_.clear();
+    std::string folder;
+    try {
+        if (!JournalFolder(folder) || !FileSystemUtilsMac::CreateDirectoryPath(FileSystemPath(folder), 0755, false))
+            return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    RecoverInterruptedRuns(folder, log_);
+
+    // Made under a name that recoveries look at only to clear it away, and given its journal name
+    // once its first record is on disk.
+    std::string made;
+    if (!file_.Create(folder + "/" + kNewJournalPrefix + "XXXXXX", made))
+        return false;
+    const std::string named = folder + "/" + kJournalPrefix + made.substr(made.size() - 6) + kJournalSuffix;
+    if (!file_.Append("H\t" + Escape(description) + "\t" + std::to_string(getpid()) + "\n") || !file_.Sync() ||
+        !platform::RenameDurably(made, named)) {
+        unlink(made.c_str());
+        file_.Close();
+        return false;
+    }
+    path_ = named;
+    return true;
+}
+
+void QENRunJournal::AppendRecord(const std::string& record)
+{
+    // A record that cannot be written only weakens the protection; the run goes on.
+    if (file_.IsOpen())
+        file_.Append(record);
+}
+
+void QENRunJournal::NoteFolderOf(const std::string& path)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+    if (folder != lastFolder_) {
+        folders_.insert(folder);
+        lastFolder_ = folder;
+    }
+}
+
+void QENRunJournal::Intend(const QENUndoStep& step)
+{
+    NoteFolderOf(step.path);
+    AppendRecord("I\t" + StepFields(step) + "\n");
+}
+
+void QENRunJournal::Performed(const QENUndoStep& step)
+{
+    NoteFolderOf(step.path);
+    AppendRecord("P\t" + StepFields(step) + "\n");
+}
+
+void QENRunJournal::PerformedAsIntended()
+{
+    AppendRecord("P\n");
+}
+
+void QENRunJournal::PerformedWithoutUndo(const std::string& commandName)
+{
+    AppendRecord("N\t" + Escape(commandName) + "\n");
+}
+
+void QENRunJournal::Abandoned()
+{
+    AppendRecord("X\n");
+}
+
+void QENRunJournal::NoteMount(const FileSystemPath& mountPoint)
+{
+    AppendRecord("M\t" + Escape(mountPoint.AsUTF8String()) + "\n");
+}
+
+void QENRunJournal::DeleteWhenCommitted(const FileSystemPath& path)
+{
+    AppendRecord("F\t" + Escape(path.AsUTF8String()) + "\n");
+}
+
+void QENRunJournal::FlushChanges()
+{
+    std::vector<std::string> folders(folders_.begin(), folders_.end());
+    if (file_.IsOpen())
+        folders.push_back(path_);
+    platform::FlushFileSystems(folders);
+}
+
+void QENRunJournal::RecordsCommitted()
+{
+    if (file_.IsOpen() && file_.Append("C\n"))
+        file_.Sync();
+}
+
+void QENRunJournal::Finish()
+{
+    // Removed while still locked, so that no recovery can take a finished run for a dead one.
+    if (file_.IsOpen())
+        unlink(path_.c_str());
+    file_.Close();
+    path_.clear();
+}
+
+void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppender& log)
+{
+    std::vector<FileSystemPath> entries;
+    try {
+        if (!FileSystemUtils::ChildrenForDirectory(FileSystemPath(folder), entries))
+            return;
+    } catch (const std::exception&) {
+        return;
+    }
+    for (const FileSystemPath& entry : entries) {
+        const std::string path = entry.AsUTF8String();
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        const bool journal = name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix);
+        const bool unnamed = name.compare(0, 5, kNewJournalPrefix) == 0 && name.size() == 11;
+        if (!journal && !unnamed)
+            continue;
+        platform::LockedFile file;
+        if (!file.TakeOver(path))
+            continue;  // its run is still going
+        std::string text;
+        if (journal && file.ReadAll(text)) {
+            InterruptedRun run;
+            Read(text, run);
+            try {
+                Recover(path, run, log);
+            } catch (const std::exception& error) {
+                // A path in it that is no path: what could be done is done.
+                log.AppendToLog(LogAppender::kLogWarn, std::string("Recovery of ") + path + " stopped: " + error.what());
+            }
+        }
+        unlink(path.c_str());
+    }
+}

@@ -1,0 +1,123 @@
+// The run journal read back by the next run: a run whose process died is taken back step by
+// step, one that died after committing its records is finished, and a running one is left alone.
+// The dead runs are real processes that journal real changes and end without finishing.
+#include "QENDatabaseTestSupport.h"
+
+#include "QENRunJournal.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+using namespace qentest;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class QENRunJournalTest : public WithDatabase<tolktest::SystemRootTest> {
+protected:
+    std::string S(const std::string& name) const { return sysroot_.Scratch() + "/" + name; }
+
+    // A run in a process of its own that journals what `changes` does and dies without finishing.
+    void DeadRun(const std::function<void(QENRunJournal&)>& changes)
+    {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            RecordingLog log;
+            QENRunJournal journal(log);
+            if (!journal.Begin("test run"))
+                _exit(1);
+            changes(journal);
+            _exit(0);  // no destructor: the journal stays, as a killed process leaves it
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+
+    static unsigned Mode(const std::string& path)
+    {
+        struct stat info;
+        return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+    }
+
+    std::size_t JournalCount() const
+    {
+        std::size_t count = 0;
+        for (const fs::directory_entry& entry : fs::directory_iterator(Base() + "/caps"))
+            count += entry.path().extension() == ".journal" ? 1 : 0;
+        return count;
+    }
+
+    RecordingLog log_;
+};
+
+}  // namespace
+
+TEST_F(QENRunJournalTest, ARunThatDiedIsTakenBackAndOneThatCommittedIsFinished)
+{
+    tolktest::WriteTextFile(S("chmodded"), "c");
+    chmod(S("chmodded").c_str(), 0644);
+    tolktest::MakeFolders(S("removed-folder"));
+    chmod(S("removed-folder").c_str(), 0750);
+    symlink("target", S("link").c_str());
+    tolktest::WriteTextFile(S("replaced"), "original");
+    // A run that is still going (this process's own) is left alone, by the dead run's start too.
+    QENRunJournal running(log_);
+    ASSERT_TRUE(running.Begin("running"));
+    DeadRun([this](QENRunJournal& journal) {
+        journal.Intend(QENUndoStep(QENUndoStep::kRemoveDirectory, S("made")));
+        mkdir(S("made").c_str(), 0755);
+        journal.PerformedAsIntended();
+        journal.Intend(QENUndoStep(QENUndoStep::kRemoveFile, S("made/copy")));
+        tolktest::WriteTextFile(S("made/copy"), "copy");
+        journal.PerformedAsIntended();
+        chmod(S("chmodded").c_str(), 0600);
+        journal.Performed(QENUndoStep(QENUndoStep::kSetMode, S("chmodded"), "", 0644));
+        rmdir(S("removed-folder").c_str());
+        journal.Performed(QENUndoStep(QENUndoStep::kRecreateDirectory, S("removed-folder"), "", 0750, getuid(), getgid()));
+        unlink(S("link").c_str());
+        journal.Performed(QENUndoStep(QENUndoStep::kRecreateSymlink, S("link"), "target"));
+        std::rename(S("replaced").c_str(), S(".backup").c_str());
+        journal.Performed(QENUndoStep(QENUndoStep::kRestoreFile, S("replaced"), S(".backup")));
+        journal.PerformedWithoutUndo("QENSpawnCommand");
+        // Killed in the middle of a copy: part of it is there.
+        journal.Intend(QENUndoStep(QENUndoStep::kRemoveFile, S("replaced")));
+        tolktest::WriteTextFile(S("replaced"), "par");
+    });
+    ASSERT_EQ(JournalCount(), 2u);
+
+    std::string folder;
+    ASSERT_TRUE(QENRunJournal::JournalFolder(folder));
+    QENRunJournal::RecoverInterruptedRuns(folder, log_);
+    EXPECT_FALSE(fs::exists(S("made")));
+    EXPECT_EQ(Mode(S("chmodded")), 0644u);
+    EXPECT_EQ(Mode(S("removed-folder")), 0750u);
+    EXPECT_EQ(fs::read_symlink(S("link")), "target");
+    EXPECT_EQ(tolktest::ReadTextFile(S("replaced")), "original");
+    EXPECT_FALSE(fs::exists(S(".backup")));
+    EXPECT_TRUE(log_.Has("3 Unable to take back QENSpawnCommand of the interrupted run")) << log_.Dump();
+    EXPECT_EQ(JournalCount(), 1u);
+
+    // Committed: the run is finished instead, its backups and the files it was to delete go.
+    tolktest::WriteTextFile(S("stored-script.js"), "old script");
+    DeadRun([this](QENRunJournal& journal) {
+        std::rename(S("replaced").c_str(), S(".backup").c_str());
+        journal.Performed(QENUndoStep(QENUndoStep::kRestoreFile, S("replaced"), S(".backup")));
+        tolktest::WriteTextFile(S("replaced"), "new");
+        journal.DeleteWhenCommitted(FileSystemPath(S("stored-script.js")));
+        journal.RecordsCommitted();
+    });
+    QENRunJournal::RecoverInterruptedRuns(folder, log_);
+    EXPECT_EQ(tolktest::ReadTextFile(S("replaced")), "new");
+    EXPECT_FALSE(fs::exists(S(".backup")));
+    EXPECT_FALSE(fs::exists(S("stored-script.js")));
+    running.Finish();
+    EXPECT_EQ(JournalCount(), 0u);
+}
