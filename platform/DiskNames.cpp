@@ -112,6 +112,38 @@ std::string OnDiskPath(const std::string& path)
     struct stat info;
     if (path.empty() || path[0] != '/' || lstat(path.c_str(), &info) == 0 || errno != ENOENT)
         return path;
+    return OnDiskPathOfMissing(path);
+}
+
+std::string OnDiskPathOfMissing(const std::string& path)
+{
+    struct stat info;
+    if (path.empty() || path[0] != '/')
+        return path;
+
+    // Mostly only the last name is missing (a file about to be made in an existing folder): the
+    // folder's names answer at once, without walking up.
+    const std::string::size_type last = path.find_last_of('/');
+    if (last + 1 < path.size()) {
+        const std::string folder = last == 0 ? "/" : path.substr(0, last);
+        const std::string name = path.substr(last + 1);
+        bool read = false;
+        std::string found;
+        {
+            std::lock_guard<std::mutex> lock(gFoldersMutex);
+            if (const FolderNames* names = CurrentNames(folder)) {
+                read = true;
+                const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
+                if (entry != names->byKey.end())
+                    found = entry->second;
+            }
+        }
+        if (read) {
+            if (found.empty() || (found != name && FolderIsCaseSensitive(folder)))
+                return path;
+            return Join(folder, found);
+        }
+    }
 
     // The nearest folder above that exists, and the names below it, nearest first.
     std::vector<std::string> missing;
@@ -153,6 +185,12 @@ std::string OnDiskPath(const std::string& path)
 
 void NoteNameChange(const std::string& path)
 {
+    struct stat entry;
+    NoteNameChange(path, lstat(path.c_str(), &entry) == 0);
+}
+
+void NoteNameChange(const std::string& path, bool exists)
+{
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos || slash + 1 >= path.size())
         return;
@@ -171,8 +209,7 @@ void NoteNameChange(const std::string& path)
         // the same moment would go unseen until the folder changes again).
         Remember(names, info);
         const std::string key = UnicodeText::CaseFoldedKey(name);
-        struct stat entry;
-        if (lstat(path.c_str(), &entry) == 0) {
+        if (exists) {
             names.byKey.emplace(key, name);
         } else {
             // (A folder of a case-sensitive file system may hold another spelling of the same

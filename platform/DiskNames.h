@@ -12,10 +12,14 @@ namespace platform {
 // entry's name; whatever does not exist stays as given. A path that exists as given comes back
 // unchanged at the cost of one lstat(2).
 std::string OnDiskPath(const std::string& path);
+// The same for a path that lstat(2) has just found missing (ENOENT): spares the lstat again.
+std::string OnDiskPathOfMissing(const std::string& path);
 
 // After this process made or removed the object at a path: keeps the names it knows of that
 // folder up to date, so that a folder filled one file after another is not read again whole
 // for each. (Without the note the folder is read again at its next lookup.)
 void NoteNameChange(const std::string& path);
+// The same, from a caller that knows whether the object now exists (it just made it, say).
+void NoteNameChange(const std::string& path, bool exists);
 
 }  // namespace platform

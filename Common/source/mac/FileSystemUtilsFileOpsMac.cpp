@@ -169,6 +169,22 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
     return fchmod(target, sourceInfo.st_mode & 07777) == 0;
 }
 
+// lstat(2) of a path as the file system spells it (another spelling of a name, on a volume that
+// ignores case); onDisk receives that spelling, or the path as given when nothing is there.
+bool LookUpOnDisk(const FileSystemPath& path, std::string& onDisk, struct stat& info)
+{
+    onDisk = path.AsUTF8String();
+    if (lstat(onDisk.c_str(), &info) == 0)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    const std::string spelled = platform::OnDiskPathOfMissing(onDisk);
+    if (spelled == onDisk)
+        return false;
+    onDisk = spelled;
+    return lstat(onDisk.c_str(), &info) == 0;
+}
+
 }  // namespace
 
 bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
@@ -177,7 +193,15 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
     // The two opens decide whether the copy can be made at all: a missing source, or a missing
     // folder for the target, fails them. The source's is not blocking, so that a named pipe is
     // refused below instead of waiting for a writer.
-    ScopedDescriptor from(open(platform::OnDiskPath(source.AsUTF8String()).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const std::string sourceText = source.AsUTF8String();
+    int sourceFd = open(sourceText.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (sourceFd < 0 && errno == ENOENT) {
+        // Another spelling of the name, on a volume that ignores case.
+        const std::string onDisk = platform::OnDiskPathOfMissing(sourceText);
+        if (onDisk != sourceText)
+            sourceFd = open(onDisk.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ScopedDescriptor from(sourceFd);
     struct stat sourceInfo;
     if (from.get() < 0 || fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return false;
@@ -197,7 +221,7 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
     const int fillError = filled ? 0 : errno;
     const bool closed = to.Close();
     if (closed && filled) {
-        platform::NoteNameChange(targetText);
+        platform::NoteNameChange(targetText, true);
         return true;
     }
     // A full disk or an I/O error shows in the write or, late, in the close.
@@ -209,15 +233,19 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
 
 bool MoveFile(const FileSystemPath& source, const FileSystemPath& target)
 {
-    bool isRegularFile = false;
-    if (!Exists(source) || Exists(target) || !FileSystemUtilsMac::IsRegularFile(source, isRegularFile) || !isRegularFile)
+    // Each path is looked up once, as the file system spells it, for the checks and the rename
+    // alike (an uninstall moves every file it removes).
+    std::string from;
+    std::string to;
+    struct stat sourceInfo;
+    struct stat targetInfo;
+    if (!LookUpOnDisk(source, from, sourceInfo) || LookUpOnDisk(target, to, targetInfo) ||
+        !S_ISREG(sourceInfo.st_mode))
         return false;
-    const std::string from = platform::OnDiskPath(source.AsUTF8String());
-    const std::string to = platform::OnDiskPath(target.AsUTF8String());
     const int error = platform::RenameNoReplace(from, to);
     if (error == 0) {
-        platform::NoteNameChange(from);
-        platform::NoteNameChange(to);
+        platform::NoteNameChange(from, false);
+        platform::NoteNameChange(to, true);
         return true;
     }
     // Something appeared at the target since the check: it is not ours to replace.

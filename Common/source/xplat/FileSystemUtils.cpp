@@ -23,7 +23,14 @@ namespace FileSystemUtils {
 bool Exists(const FileSystemPath& path)
 {
     struct stat info;
-    return lstat(platform::OnDiskPath(path.AsUTF8String()).c_str(), &info) == 0;
+    const std::string text = path.AsUTF8String();
+    if (lstat(text.c_str(), &info) == 0)
+        return true;
+    if (errno != ENOENT)
+        return false;
+    // Another spelling of the name, on a volume that ignores case.
+    const std::string onDisk = platform::OnDiskPathOfMissing(text);
+    return onDisk != text && lstat(onDisk.c_str(), &info) == 0;
 }
 
 bool IsDirectory(const FileSystemPath& path, bool& isDirectory)

@@ -183,6 +183,23 @@ void LogFile::Write(const std::string& block, bool hold)
         WriteHeld();
 }
 
+void LogFile::Write(const std::string* header, const std::string& text, bool hold)
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    if (!openAttempted_)
+        Open();
+    if (fd_ < 0)
+        return;
+    if (header != nullptr) {
+        held_ += *header;
+        held_ += '\n';
+    }
+    held_ += text;
+    held_ += '\n';
+    if (!hold || held_.size() >= kHoldLimit)
+        WriteHeld();
+}
+
 void LogFile::Flush()
 {
     boost::lock_guard<boost::mutex> lock(mutex_);

@@ -49,6 +49,8 @@ public:
     // file cannot be opened. With hold set the bytes may stay in memory (behind what is held
     // already) until a write without it, a Flush, the close, or until enough has gathered.
     void Write(const std::string& block, bool hold = false);
+    // One message: the header line (when not null), then the text, each ending in a newline.
+    void Write(const std::string* header, const std::string& text, bool hold);
 
     // Writes what is held.
     void Flush();

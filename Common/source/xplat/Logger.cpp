@@ -7,6 +7,7 @@
 #include <boost/thread/lock_guard.hpp>
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 // The file part: what a logger and its copies share. It holds the lock and the current path's
@@ -36,7 +37,7 @@ public:
 
     // The caller holds Mutex().
     unsigned int GetThreadID() { return file_->GetThreadID(); }
-    void Write(const std::string& block, bool hold) { file_->Write(block, hold); }
+    void Write(const std::string* header, const std::string& text, bool hold) { file_->Write(header, text, hold); }
     void Flush() { file_->Flush(); }
 
 private:
@@ -168,22 +169,24 @@ void Logger::AppendToLog(LogLevel level, const std::string& text)
     // A log line must never end its thread: whatever fails here only loses the line.
     try {
         boost::lock_guard<boost::mutex> lock(impl_->Mutex());
-        char ordinal[16];
-        std::snprintf(ordinal, sizeof(ordinal), "[%8u] ", impl_->GetThreadID());
-        const char* prefix = LevelPrefix(level);
+        // The header in a buffer of its own: most messages repeat the one before.
+        char header[128];
+        int length = std::snprintf(header, sizeof(header), "[%8u] ", impl_->GetThreadID());
         const std::string& time = LocalTimeText();
-        std::string header;
-        header.reserve(48);
-        header.append(ordinal).append(time).append(1, ' ').append(prefix);
-        std::string block;
-        const bool newHeader = header != lastHeader_;
-        block.reserve(header.size() + text.size() + 2);
-        if (newHeader) {
-            block.append(header).append(1, '\n');
-            lastHeader_.swap(header);
-        }
-        block.append(text).append(1, '\n');
-        impl_->Write(block, gBatchDepth > 0 && !newHeader && level > kLogError);
+        const char* prefix = LevelPrefix(level);
+        const std::size_t prefixLength = std::strlen(prefix);
+        if (length < 0 || static_cast<std::size_t>(length) + time.size() + 1 + prefixLength >= sizeof(header))
+            return;
+        std::memcpy(header + length, time.data(), time.size());
+        length += static_cast<int>(time.size());
+        header[length++] = ' ';
+        std::memcpy(header + length, prefix, prefixLength);
+        length += static_cast<int>(prefixLength);
+        const bool newHeader = lastHeader_.size() != static_cast<std::size_t>(length) ||
+                               lastHeader_.compare(0, lastHeader_.size(), header, static_cast<std::size_t>(length)) != 0;
+        if (newHeader)
+            lastHeader_.assign(header, static_cast<std::size_t>(length));
+        impl_->Write(newHeader ? &lastHeader_ : nullptr, text, gBatchDepth > 0 && !newHeader && level > kLogError);
         if (level == kLogFatal || level == kLogError)
             RunReport::NoteError(text, impl_->Path());
     } catch (...) {

@@ -27,6 +27,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <vector>
@@ -71,11 +72,20 @@ std::vector<std::string> SplitFields(const std::string& line)
     return fields;
 }
 
+// Kind, path, other path, mode (octal), owner and group, separated by tabs. Formed by hand: a
+// run writes it for every file it touches.
 std::string StepFields(const QENUndoStep& step)
 {
-    return (boost::format("%1%\t%2%\t%3%\t%4$o\t%5%\t%6%") % kKindNames[step.kind] % Escape(step.path) %
-            Escape(step.other) % step.mode % step.owner % step.group)
-        .str();
+    char numbers[64];
+    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu", step.mode, static_cast<unsigned long>(step.owner),
+                  static_cast<unsigned long>(step.group));
+    std::string fields = kKindNames[step.kind];
+    fields += '\t';
+    fields += Escape(step.path);
+    fields += '\t';
+    fields += Escape(step.other);
+    fields += numbers;
+    return fields;
 }
 
 // A step from the fields after the record's letter; false for anything it does not know.
