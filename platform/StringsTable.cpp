@@ -1,6 +1,7 @@
 #include "platform/StringsTable.h"
 
 #include "platform/Files.h"
+#include "platform/UnicodeText.h"
 
 #include <cstdint>
 
@@ -90,21 +91,7 @@ bool DecodeUTF8(const std::string& bytes, std::size_t start, std::u32string& tex
 
 void AppendUTF8(char32_t c, std::string& out)
 {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    UnicodeText::AppendUTF8(static_cast<std::uint32_t>(c), out);
 }
 
 bool IsHexDigit(char32_t c)

@@ -111,21 +111,7 @@ bool UnicodeText::ToUTF8(std::string& utf8) const
         const std::uint32_t codePoint = NextCodePoint(units_, i);
         if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
             return false;  // an unpaired surrogate has no UTF-8 form
-        if (codePoint < 0x80) {
-            out += static_cast<char>(codePoint);
-        } else if (codePoint < 0x800) {
-            out += static_cast<char>(0xC0 | (codePoint >> 6));
-            out += static_cast<char>(0x80 | (codePoint & 0x3F));
-        } else if (codePoint < 0x10000) {
-            out += static_cast<char>(0xE0 | (codePoint >> 12));
-            out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (codePoint & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (codePoint >> 18));
-            out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (codePoint & 0x3F));
-        }
+        AppendUTF8(codePoint, out);
     }
     utf8.swap(out);
     return true;
@@ -152,6 +138,25 @@ int UnicodeText::Compare(const UnicodeText& a, const UnicodeText& b, bool caseIn
     return 0;
 }
 
+void UnicodeText::AppendUTF8(std::uint32_t codePoint, std::string& utf8)
+{
+    if (codePoint < 0x80) {
+        utf8 += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        utf8 += static_cast<char>(0xC0 | (codePoint >> 6));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        utf8 += static_cast<char>(0xE0 | (codePoint >> 12));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        utf8 += static_cast<char>(0xF0 | (codePoint >> 18));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
 std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
 {
     std::string key;
@@ -168,22 +173,7 @@ std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
         if (length == 0)
             return "\xFF" + utf8;  // never the start of a strict UTF-8 key
         at += length;
-        codePoint = FoldCase(codePoint);
-        if (codePoint < 0x80) {
-            key += static_cast<char>(codePoint);
-        } else if (codePoint < 0x800) {
-            key += static_cast<char>(0xC0 | (codePoint >> 6));
-            key += static_cast<char>(0x80 | (codePoint & 0x3F));
-        } else if (codePoint < 0x10000) {
-            key += static_cast<char>(0xE0 | (codePoint >> 12));
-            key += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            key += static_cast<char>(0x80 | (codePoint & 0x3F));
-        } else {
-            key += static_cast<char>(0xF0 | (codePoint >> 18));
-            key += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-            key += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-            key += static_cast<char>(0x80 | (codePoint & 0x3F));
-        }
+        AppendUTF8(FoldCase(codePoint), key);
     }
     return key;
 }

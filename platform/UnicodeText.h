@@ -25,6 +25,9 @@ public:
     // Encodes as UTF-8; false when a code unit is an unpaired surrogate.
     bool ToUTF8(std::string& utf8) const;
 
+    // Appends the UTF-8 form of one code point (below U+110000).
+    static void AppendUTF8(std::uint32_t codePoint, std::string& utf8);
+
     std::size_t Length() const { return units_.size(); }
     const std::vector<std::uint16_t>& Units() const { return units_; }
 
