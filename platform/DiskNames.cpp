@@ -133,6 +133,20 @@ std::string OnDiskPath(const std::string& path)
     return OnDiskPathOfMissing(path);
 }
 
+int LookUpOnDisk(const std::string& path, std::string& onDisk, struct stat& info)
+{
+    onDisk = path;
+    if (lstat(path.c_str(), &info) == 0)
+        return 0;
+    if (errno != ENOENT || path.empty() || path[0] != '/')
+        return errno;
+    std::string spelled = OnDiskPathOfMissing(path);
+    if (spelled == path)
+        return ENOENT;
+    onDisk.swap(spelled);
+    return lstat(onDisk.c_str(), &info) == 0 ? 0 : errno;
+}
+
 std::string OnDiskPathOfMissing(const std::string& path)
 {
     struct stat info;

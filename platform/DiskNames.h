@@ -3,6 +3,8 @@
 // the Linux file system beneath it does not, so every lookup goes through OnDiskPath first.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace platform {
@@ -14,6 +16,11 @@ namespace platform {
 std::string OnDiskPath(const std::string& path);
 // The same for a path that lstat(2) has just found missing (ENOENT): spares the lstat again.
 std::string OnDiskPathOfMissing(const std::string& path);
+
+// lstat(2) of the object at a path as the file system spells it, in one look where the path exists
+// as given: 0 and its spelling and status, or the errno value of the failure (onDisk then holds the
+// path as given, or the other spelling that was tried).
+int LookUpOnDisk(const std::string& path, std::string& onDisk, struct stat& info);
 
 // After this process made or removed the object at a path: keeps the names it knows of that
 // folder up to date, so that a folder filled one file after another is not read again whole

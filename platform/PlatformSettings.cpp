@@ -147,7 +147,7 @@ struct DeclaredVolumesCache {
     bool settingsRead = false;
     std::string settingsBytes;
     std::vector<MountPointStamp> mountPoints;
-    std::vector<DeclaredVolume> volumes;
+    DeclaredVolumeList volumes;
 };
 
 DeclaredVolumesCache& Cache()
@@ -159,6 +159,11 @@ DeclaredVolumesCache& Cache()
 }  // namespace
 
 std::vector<DeclaredVolume> DeclaredVolumes()
+{
+    return *SharedDeclaredVolumes();
+}
+
+DeclaredVolumeList SharedDeclaredVolumes()
 {
     const std::string settingsPath = SystemRoot::SettingsFilePath();
     DeclaredVolumesCache& cache = Cache();
@@ -181,7 +186,8 @@ std::vector<DeclaredVolume> DeclaredVolumes()
         unchanged = cache.mountPoints[i].StillHolds();
     if (!unchanged) {
         cache.mountPoints.clear();
-        cache.volumes = read ? ParseDeclaredVolumes(bytes, cache.mountPoints) : std::vector<DeclaredVolume>();
+        cache.volumes = std::make_shared<const std::vector<DeclaredVolume> >(
+            read ? ParseDeclaredVolumes(bytes, cache.mountPoints) : std::vector<DeclaredVolume>());
         cache.settingsPath = settingsPath;
         cache.settingsRead = read;
         cache.settingsBytes.swap(bytes);

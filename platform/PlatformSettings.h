@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,5 +35,10 @@ struct DeclaredVolume {
 // The volumes declared by the current system root's settings (none when there is no file or it
 // cannot be read). Entries whose mount point does not exist are left out.
 std::vector<DeclaredVolume> DeclaredVolumes();
+
+typedef std::shared_ptr<const std::vector<DeclaredVolume> > DeclaredVolumeList;
+// The same without a copy: the list stays the same object for as long as the settings and the
+// declared mount points stay as they were, so a caller may keep what it derived from it.
+DeclaredVolumeList SharedDeclaredVolumes();
 
 }  // namespace platform

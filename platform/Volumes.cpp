@@ -161,17 +161,54 @@ MountTableCache& Cache()
     return *cache;
 }
 
+// The volumes that the system root declares, as mount entries: made again only when the
+// settings give another list.
+class DeclaredEntriesCache {
+public:
+    MountTable Get()
+    {
+        DeclaredVolumeList volumes = SharedDeclaredVolumes();
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (entries_ && volumes == volumes_)
+            return entries_;
+        std::shared_ptr<std::vector<MountEntry> > entries(new std::vector<MountEntry>);
+        for (const DeclaredVolume& volume : *volumes) {
+            MountEntry entry;
+            entry.mountPoint = volume.mountPoint;
+            entry.source = volume.mountedFrom;
+            entry.type = volume.typeName;
+            entry.declared = true;
+            entry.declaration = volume;
+            entries->push_back(entry);
+        }
+        volumes_.swap(volumes);
+        entries_ = entries;
+        return entries_;
+    }
+
+private:
+    std::mutex mutex_;  // guards volumes_ and entries_
+    DeclaredVolumeList volumes_;
+    MountTable entries_;
+};
+
+DeclaredEntriesCache& DeclaredCache()
+{
+    static DeclaredEntriesCache* cache = new DeclaredEntriesCache;
+    return *cache;
+}
+
 // The mounted file systems, then the volumes that the system root declares.
 struct Mounts {
     MountTable kernel;
-    std::vector<MountEntry> declared;
+    MountTable declared;
 
     template <typename Visit>
     void ForEach(Visit visit) const
     {
         for (const MountEntry& entry : *kernel)
             visit(entry);
-        for (const MountEntry& entry : declared)
+        for (const MountEntry& entry : *declared)
             visit(entry);
     }
 };
@@ -181,15 +218,7 @@ bool ReadMounts(Mounts& mounts)
     mounts.kernel = Cache().Get();
     if (!mounts.kernel)
         return false;
-    for (const DeclaredVolume& volume : DeclaredVolumes()) {
-        MountEntry entry;
-        entry.mountPoint = volume.mountPoint;
-        entry.source = volume.mountedFrom;
-        entry.type = volume.typeName;
-        entry.declared = true;
-        entry.declaration = volume;
-        mounts.declared.push_back(entry);
-    }
+    mounts.declared = DeclaredCache().Get();
     return true;
 }
 
@@ -281,8 +310,8 @@ int RealPath(const std::string& path, std::string& resolved)
 }
 
 // realpath(3), answered from the last folder's resolution for an object in it that is not
-// itself a link.
-int ResolvePath(const std::string& path, std::string& resolved)
+// itself a link (which the caller may know already: the object is not looked at again then).
+int ResolvePath(const std::string& path, std::string& resolved, bool knownNotLink)
 {
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos || slash == 0 || slash + 1 == path.size())
@@ -290,11 +319,13 @@ int ResolvePath(const std::string& path, std::string& resolved)
     const std::string name = path.substr(slash + 1);
     if (name == "." || name == "..")
         return RealPath(path, resolved);
-    struct stat object;
-    if (lstat(path.c_str(), &object) != 0)
-        return errno;
-    if (S_ISLNK(object.st_mode))
-        return RealPath(path, resolved);
+    if (!knownNotLink) {
+        struct stat object;
+        if (lstat(path.c_str(), &object) != 0)
+            return errno;
+        if (S_ISLNK(object.st_mode))
+            return RealPath(path, resolved);
+    }
 
     const std::string folder = path.substr(0, slash);
     struct stat folderInfo;
@@ -337,10 +368,12 @@ int StatVolume(const std::string& path, VolumeStatus& status)
     return 0;
 }
 
-int FindVolumeMountPoint(const std::string& path, std::string& mountPoint)
+namespace {
+
+int FindMountPoint(const std::string& path, bool knownNotLink, std::string& mountPoint)
 {
     std::string resolved;
-    if (const int error = ResolvePath(path, resolved))
+    if (const int error = ResolvePath(path, resolved, knownNotLink))
         return error;
     Mounts mounts;
     if (!ReadMounts(mounts))
@@ -350,6 +383,18 @@ int FindVolumeMountPoint(const std::string& path, std::string& mountPoint)
         return ENOENT;
     mountPoint = entry->mountPoint;
     return 0;
+}
+
+}  // namespace
+
+int FindVolumeMountPoint(const std::string& path, std::string& mountPoint)
+{
+    return FindMountPoint(path, false, mountPoint);
+}
+
+int FindVolumeMountPointOfNonLink(const std::string& path, std::string& mountPoint)
+{
+    return FindMountPoint(path, true, mountPoint);
 }
 
 bool ListVolumes(std::vector<VolumeStatus>& volumes)
@@ -396,7 +441,7 @@ bool GetMediaRemovable(const VolumeStatus& volume, bool& removable)
 {
     Mounts mounts;
     if (ReadMounts(mounts)) {
-        for (const MountEntry& entry : mounts.declared) {
+        for (const MountEntry& entry : *mounts.declared) {
             if (entry.mountPoint == volume.mountPoint) {
                 if (entry.declaration.removable < 0)
                     return false;

@@ -27,6 +27,9 @@ int StatVolume(const std::string& path, VolumeStatus& status);
 // The mounted-on folder of the volume that holds a path, as StatVolume finds it, without the
 // capacity figures: 0, or the errno value of the failure (ENOENT for a missing object).
 int FindVolumeMountPoint(const std::string& path, std::string& mountPoint);
+// The same for an existing object that the caller has just found (lstat) not to be a symbolic
+// link: it is not looked at again.
+int FindVolumeMountPointOfNonLink(const std::string& path, std::string& mountPoint);
 
 // getfsstat: one entry per mounted file system, in mount order; false when the table cannot
 // be read.

@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <regex>
 
 using tolktest::SystemRootTest;
@@ -239,6 +240,13 @@ TEST_F(FileOperationsTest, TemporaryMovesStayOnTheVolume)
     EXPECT_EQ(temp.Parent().AsUTF8String(), platform::SystemRoot::Resolve("/tmp/" + own));
     EXPECT_EQ(ModeOf(platform::SystemRoot::Resolve("/tmp/" + own)), 0700u);
     EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "aside");
+    // A temporary folder removed since it was found is made again.
+    std::filesystem::remove_all(temp.Parent().AsUTF8String());
+    tolktest::WriteTextFile(file, "again");
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(P(file), temp));
+    EXPECT_EQ(temp.Parent().AsUTF8String(), platform::SystemRoot::Resolve("/tmp/" + own));
+    EXPECT_EQ(ModeOf(platform::SystemRoot::Resolve("/tmp/" + own)), 0700u);
+    EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "again");
 
     // Another volume keeps its moved-aside files in a hidden folder at its root.
     tolktest::MakeFolders(sysroot_.Path("/Volumes/Data"));

@@ -175,16 +175,7 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
 // ignores case); onDisk receives that spelling, or the path as given when nothing is there.
 bool LookUpOnDisk(const FileSystemPath& path, std::string& onDisk, struct stat& info)
 {
-    onDisk = path.AsUTF8String();
-    if (lstat(onDisk.c_str(), &info) == 0)
-        return true;
-    if (errno != ENOENT)
-        return false;
-    const std::string spelled = platform::OnDiskPathOfMissing(onDisk);
-    if (spelled == onDisk)
-        return false;
-    onDisk = spelled;
-    return lstat(onDisk.c_str(), &info) == 0;
+    return platform::LookUpOnDisk(path.AsUTF8String(), onDisk, info) == 0;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "platform/DiskNames.h"
 #include "platform/FileRef.h"
 #include "platform/Folders.h"
+#include "platform/Rename.h"
 #include "platform/SystemRoot.h"
 #include "platform/Volumes.h"
 
@@ -47,12 +48,19 @@ std::string OnDisk(const FileSystemPath& path)
     return platform::OnDiskPath(path.AsUTF8String());
 }
 
+// lstat(2) of the object as the file system spells its path, in one look where it exists as given.
+bool LookUp(const FileSystemPath& path, struct stat& info)
+{
+    std::string onDisk;
+    return platform::LookUpOnDisk(path.AsUTF8String(), onDisk, info) == 0;
+}
+
 }  // namespace
 
 bool IsRegularFile(const FileSystemPath& path, bool& isRegularFile)
 {
     struct stat info;
-    if (lstat(OnDisk(path).c_str(), &info) != 0)
+    if (!LookUp(path, info))
         return false;
     isRegularFile = S_ISREG(info.st_mode);
     return true;
@@ -61,7 +69,7 @@ bool IsRegularFile(const FileSystemPath& path, bool& isRegularFile)
 bool IsSymlink(const FileSystemPath& path, bool& isSymlink)
 {
     struct stat info;
-    if (lstat(OnDisk(path).c_str(), &info) != 0)
+    if (!LookUp(path, info))
         return false;
     isSymlink = S_ISLNK(info.st_mode);
     return true;
@@ -112,10 +120,10 @@ bool IsFolder(const std::string& path)
 }
 
 // The temporary folder of a volume, where a file can be moved aside without leaving the volume.
-bool GetDestructiveTempPreferringVolume(const FileSystemVolume& volume, FileSystemPath& folder)
+// A folder found before is trusted as it was found: a move into it that finds it gone forgets it
+// (ForgetTemporaryFolder) and asks again.
+bool GetDestructiveTempPreferringVolume(const std::string& root, FileSystemPath& folder)
 {
-    FileSystemPath root = kNoPath;
-    volume.RootPath(root);
     TemporaryFolderCache& cache = TemporaryFolders();
     const std::string systemRoot = platform::SystemRoot::Path();
     {
@@ -124,22 +132,50 @@ bool GetDestructiveTempPreferringVolume(const FileSystemVolume& volume, FileSyst
             cache.folders.clear();
             cache.systemRoot = systemRoot;
         }
-        std::map<std::string, std::string>::const_iterator known = cache.folders.find(root.AsUTF8String());
-        if (known != cache.folders.end() && IsFolder(known->second)) {
+        std::map<std::string, std::string>::const_iterator known = cache.folders.find(root);
+        if (known != cache.folders.end()) {
             folder = FileSystemPath(known->second);
             return true;
         }
     }
     std::string found;
-    if (MacUtils::StdStringFindFolder(root, kChewableItemsFolderType, true, found) ||
+    if (MacUtils::StdStringFindFolder(FileSystemPath(root), kChewableItemsFolderType, true, found) ||
         MacUtils::StdStringFindFolder(platform::kLocalDomain, kChewableItemsFolderType, true, found)) {
         folder = FileSystemPath(found);
         std::lock_guard<std::mutex> lock(cache.mutex);
         if (cache.systemRoot == systemRoot)
-            cache.folders[root.AsUTF8String()] = found;
+            cache.folders[root] = found;
         return true;
     }
     return FileSystemUtils::GetTempDirectory(folder);
+}
+
+// Drops a volume's temporary folder that is no folder any more; false when it still is one.
+bool ForgetTemporaryFolder(const std::string& root, const FileSystemPath& folder)
+{
+    if (IsFolder(folder.AsUTF8String()))
+        return false;
+    TemporaryFolderCache& cache = TemporaryFolders();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    std::map<std::string, std::string>::iterator known = cache.folders.find(root);
+    if (known != cache.folders.end() && known->second == folder.AsUTF8String())
+        cache.folders.erase(known);
+    return true;
+}
+
+// A temporary name in the folder that nothing has, in any spelling where the folder's volume
+// ignores case (a move there would fail on it).
+bool FreeTemporaryName(const FileSystemPath& folder, FileSystemPath& name)
+{
+    const int kAttempts = 100;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (!FileSystemUtils::TempFilenameInDirectory(folder, name))
+            return false;
+        const std::string text = name.AsUTF8String();
+        if (platform::OnDiskPathOfMissing(text) == text)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -164,15 +200,40 @@ bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp)
 
 bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
 {
-    if (!IsExistingRegularFile(source))
+    // The file is looked up once: that look decides that it is a regular file, tells its volume
+    // that it is no link, and gives the spelling that the rename uses.
+    std::string from;
+    struct stat info;
+    if (platform::LookUpOnDisk(source.AsUTF8String(), from, info) != 0 || !S_ISREG(info.st_mode))
         return false;
-    const FileSystemVolume volume(source);
-    FileSystemPath folder = kNoPath;
-    FileSystemPath name = kNoPath;
-    if (!GetDestructiveTempPreferringVolume(volume, folder) || !FileSystemUtils::TempFilenameInDirectory(folder, name))
-        return false;
-    temp = name;
-    return FileSystemUtils::MoveFile(source, name);
+    std::string root;
+    if (platform::FindVolumeMountPointOfNonLink(from, root) != 0) {
+        const FileSystemVolume volume(source);
+        FileSystemPath found = kNoPath;
+        volume.RootPath(found);
+        root = found.AsUTF8String();
+    }
+    for (bool retried = false;; retried = true) {
+        FileSystemPath folder = kNoPath;
+        FileSystemPath name = kNoPath;
+        if (!GetDestructiveTempPreferringVolume(root, folder) || !FreeTemporaryName(folder, name))
+            return false;
+        temp = name;
+        const std::string to = name.AsUTF8String();
+        const int error = platform::RenameNoReplace(from, to);
+        if (error == 0) {
+            platform::NoteNameChange(from, false);
+            platform::NoteNameChange(to, true);
+            return true;
+        }
+        // Something appeared at the name since it was chosen: it is not ours to replace.
+        if (error == EEXIST)
+            return false;
+        if (error == ENOENT && !retried && ForgetTemporaryFolder(root, folder))
+            continue;
+        // Another volume after all, or a failure that the whole move reports as it does.
+        return FileSystemUtils::MoveFile(source, name);
+    }
 }
 
 bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact)
@@ -211,7 +272,7 @@ bool DeleteDirectory(const FileSystemPath& path, bool)
 bool GetMode(const FileSystemPath& path, unsigned short& mode)
 {
     struct stat info;
-    if (lstat(OnDisk(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+    if (!LookUp(path, info) || S_ISLNK(info.st_mode))
         return false;
     mode = static_cast<unsigned short>(info.st_mode & 07777);
     return true;
@@ -225,7 +286,7 @@ bool SetMode(const FileSystemPath& path, unsigned short mode)
 bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int& group)
 {
     struct stat info;
-    if (lstat(OnDisk(path).c_str(), &info) != 0 || S_ISLNK(info.st_mode))
+    if (!LookUp(path, info) || S_ISLNK(info.st_mode))
         return false;
     owner = info.st_uid;
     group = info.st_gid;
@@ -240,9 +301,9 @@ bool SetOwnerGroup(const FileSystemPath& path, unsigned int owner, unsigned int 
 bool GetSymlinkDestination(const FileSystemPath& path, std::string& destination)
 {
     FileSystemUtils::ClearFailureReason();
-    const std::string text = OnDisk(path);
+    std::string text;
     struct stat info;
-    if (lstat(text.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+    if (platform::LookUpOnDisk(path.AsUTF8String(), text, info) != 0 || !S_ISLNK(info.st_mode))
         return false;
     // The size lstat gives is only a hint (some file systems answer 0, and the link may be
     // replaced meanwhile): a text that fills the buffer may have been cut, so read again with more.
@@ -278,7 +339,7 @@ bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
 bool GetDataLength(const FileSystemPath& path, std::uint64_t& length)
 {
     struct stat info;
-    if (lstat(OnDisk(path).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (!LookUp(path, info) || !S_ISREG(info.st_mode))
         return false;
     length = static_cast<std::uint64_t>(info.st_size);
     return true;

@@ -36,7 +36,8 @@ bool Exists(const FileSystemPath& path)
 bool IsDirectory(const FileSystemPath& path, bool& isDirectory)
 {
     struct stat info;
-    if (lstat(platform::OnDiskPath(path.AsUTF8String()).c_str(), &info) != 0)
+    std::string onDisk;
+    if (platform::LookUpOnDisk(path.AsUTF8String(), onDisk, info) != 0)
         return false;
     isDirectory = S_ISDIR(info.st_mode);
     return true;
@@ -266,7 +267,8 @@ bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path)
 bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
 {
     struct stat info;
-    if (lstat(platform::OnDiskPath(source.AsUTF8String()).c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    std::string onDisk;
+    if (platform::LookUpOnDisk(source.AsUTF8String(), onDisk, info) != 0 || !S_ISREG(info.st_mode))
         return false;
     FileSystemPath temp;
     FileSystemPath name;
@@ -278,10 +280,18 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
 
 bool DeleteFile(const FileSystemPath& path, bool)
 {
-    const std::string onDisk = platform::OnDiskPath(path.AsUTF8String());
-    if (std::remove(onDisk.c_str()) != 0)
-        return false;
-    platform::NoteNameChange(onDisk);
+    // Removed as given where it exists so (the commit of an uninstall removes every file it
+    // moved aside); another spelling of the name is looked for only when nothing is there.
+    std::string onDisk = path.AsUTF8String();
+    if (std::remove(onDisk.c_str()) != 0) {
+        if (errno != ENOENT || onDisk.empty() || onDisk[0] != '/')
+            return false;
+        std::string spelled = platform::OnDiskPathOfMissing(onDisk);
+        if (spelled == onDisk || std::remove(spelled.c_str()) != 0)
+            return false;
+        onDisk.swap(spelled);
+    }
+    platform::NoteNameChange(onDisk, false);
     return true;
 }
 
