@@ -328,8 +328,14 @@ bool QENRunJournal::Begin(const std::string& description)
 void QENRunJournal::AppendRecord(const std::string& record)
 {
     // A record that cannot be written only weakens the protection; the run goes on.
-    if (file_.IsOpen())
+    if (!file_.IsOpen())
+        return;
+    if (performedPending_) {
+        performedPending_ = false;
+        file_.Append("P\n" + record);
+    } else {
         file_.Append(record);
+    }
 }
 
 void QENRunJournal::NoteFolderOf(const std::string& path)
@@ -356,7 +362,11 @@ void QENRunJournal::Performed(const QENUndoStep& step)
 
 void QENRunJournal::PerformedAsIntended()
 {
-    AppendRecord("P\n");
+    // Written with the next record, in one write: until then the intent stands open, and an
+    // intent left open is taken back just as one performed as intended, so a run that dies in
+    // between is recovered the same.
+    if (file_.IsOpen())
+        performedPending_ = true;
 }
 
 void QENRunJournal::PerformedWithoutUndo(const std::string& commandName)
@@ -382,15 +392,20 @@ void QENRunJournal::DeleteWhenCommitted(const FileSystemPath& path)
 void QENRunJournal::FlushChanges()
 {
     std::vector<std::string> folders(folders_.begin(), folders_.end());
-    if (file_.IsOpen())
+    if (file_.IsOpen()) {
+        if (performedPending_)
+            AppendRecord(std::string());
         folders.push_back(path_);
+    }
     platform::FlushFileSystems(folders);
 }
 
 void QENRunJournal::RecordsCommitted()
 {
-    if (file_.IsOpen() && file_.Append("C\n"))
-        file_.Sync();
+    if (!file_.IsOpen())
+        return;
+    AppendRecord("C\n");
+    file_.Sync();
 }
 
 void QENRunJournal::Finish()
@@ -400,6 +415,7 @@ void QENRunJournal::Finish()
         unlink(path_.c_str());
     file_.Close();
     path_.clear();
+    performedPending_ = false;
 }
 
 void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppender& log)
