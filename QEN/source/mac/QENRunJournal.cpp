@@ -40,18 +40,28 @@ const char* const kNewJournalPrefix = ".run-";
 
 const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown"};
 
+void AppendEscaped(std::string& out, const std::string& text)
+{
+    // Paths seldom hold a tab, a line feed or a backslash: then the text goes as it is.
+    if (text.find_first_of("\\\t\n") == std::string::npos) {
+        out += text;
+        return;
+    }
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+}
+
 std::string Escape(const std::string& text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '\\': escaped += "\\\\"; break;
-        case '\t': escaped += "\\t"; break;
-        case '\n': escaped += "\\n"; break;
-        default: escaped += c;
-        }
-    }
+    AppendEscaped(escaped, text);
     return escaped;
 }
 
@@ -72,20 +82,25 @@ std::vector<std::string> SplitFields(const std::string& line)
     return fields;
 }
 
-// Kind, path, other path, mode (octal), owner and group, separated by tabs. Formed by hand: a
-// run writes it for every file it touches.
-std::string StepFields(const QENUndoStep& step)
+// The record of a step: its letter, then kind, path, other path, mode (octal), owner and group,
+// separated by tabs, and the line feed. Formed by hand: a run writes one for every file it
+// touches.
+std::string StepRecord(char letter, const QENUndoStep& step)
 {
     char numbers[64];
-    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu", step.mode, static_cast<unsigned long>(step.owner),
+    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu\n", step.mode, static_cast<unsigned long>(step.owner),
                   static_cast<unsigned long>(step.group));
-    std::string fields = kKindNames[step.kind];
-    fields += '\t';
-    fields += Escape(step.path);
-    fields += '\t';
-    fields += Escape(step.other);
-    fields += numbers;
-    return fields;
+    std::string record;
+    record.reserve(step.path.size() + step.other.size() + 48);
+    record += letter;
+    record += '\t';
+    record += kKindNames[step.kind];
+    record += '\t';
+    AppendEscaped(record, step.path);
+    record += '\t';
+    AppendEscaped(record, step.other);
+    record += numbers;
+    return record;
 }
 
 // A step from the fields after the record's letter; false for anything it does not know.
@@ -351,13 +366,13 @@ void QENRunJournal::NoteFolderOf(const std::string& path)
 void QENRunJournal::Intend(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
-    AppendRecord("I\t" + StepFields(step) + "\n");
+    AppendRecord(StepRecord('I', step));
 }
 
 void QENRunJournal::Performed(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
-    AppendRecord("P\t" + StepFields(step) + "\n");
+    AppendRecord(StepRecord('P', step));
 }
 
 void QENRunJournal::PerformedAsIntended()
