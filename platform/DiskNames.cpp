@@ -4,7 +4,9 @@
 #include "platform/Volumes.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <list>
@@ -44,14 +46,12 @@ void Remember(FolderNames& names, const struct stat& info)
     names.modified = info.st_mtim;
 }
 
-// The folder's entry, read again when it changed since; null when it cannot be read.
-// gFoldersMutex must be held.
-FolderNames* CurrentNames(const std::string& folder)
+// The entry of the folder whose status is info (taken before the folder is read: a change
+// during the reading shows at the next lookup), read again when it changed since; null when it
+// cannot be read. The folder is read through folderFd where one is held open, else by its
+// path. gFoldersMutex must be held.
+FolderNames* NamesOf(const std::string& folder, const struct stat& info, int folderFd)
 {
-    // Taken before the folder is read: a change during the reading shows at the next lookup.
-    struct stat info;
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return nullptr;
     for (auto it = gFolders.begin(); it != gFolders.end(); ++it) {
         if (it->path != folder)
             continue;
@@ -62,7 +62,14 @@ FolderNames* CurrentNames(const std::string& folder)
         gFolders.pop_front();
         break;
     }
-    DIR* directory = opendir(folder.c_str());
+    DIR* directory = nullptr;
+    if (folderFd < 0) {
+        directory = opendir(folder.c_str());
+    } else {
+        const int readable = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (readable >= 0 && (directory = fdopendir(readable)) == nullptr)
+            close(readable);
+    }
     if (directory == nullptr)
         return nullptr;
     FolderNames names;
@@ -75,6 +82,15 @@ FolderNames* CurrentNames(const std::string& folder)
     if (gFolders.size() > kKeptFolders)
         gFolders.pop_back();
     return &gFolders.front();
+}
+
+// The folder's entry by its path. gFoldersMutex must be held.
+FolderNames* CurrentNames(const std::string& folder)
+{
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return nullptr;
+    return NamesOf(folder, info, -1);
 }
 
 // The entry of the folder whose name equals the given one ignoring case.
@@ -99,6 +115,8 @@ bool FolderIsCaseSensitive(const std::string& folder)
         return true;
     return parameters.caseSensitive;
 }
+
+void NoteChange(const std::string& folder, const std::string& name, bool exists, int folderFd);
 
 std::string Join(const std::string& folder, const std::string& name)
 {
@@ -208,14 +226,47 @@ void NoteNameChange(const std::string& path, bool exists)
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos || slash + 1 >= path.size())
         return;
-    const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
-    const std::string name = path.substr(slash + 1);
+    NoteChange(path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1), exists, -1);
+}
+
+bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::string& name, std::string& spelled)
+{
+    struct stat info;
+    if (fstat(folderFd, &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    std::string found;
+    {
+        std::lock_guard<std::mutex> lock(gFoldersMutex);
+        const FolderNames* names = NamesOf(folder, info, folderFd);
+        if (names == nullptr)
+            return false;
+        const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
+        if (entry == names->byKey.end())
+            return false;
+        found = entry->second;
+    }
+    if (found == name || FolderIsCaseSensitive(folder))
+        return false;
+    spelled = found;
+    return true;
+}
+
+void NoteNameChangeInFolder(int folderFd, const std::string& folder, const std::string& name, bool exists)
+{
+    NoteChange(folder, name, exists, folderFd);
+}
+
+namespace {
+
+void NoteChange(const std::string& folder, const std::string& name, bool exists, int folderFd)
+{
     std::lock_guard<std::mutex> lock(gFoldersMutex);
     for (FolderNames& names : gFolders) {
         if (names.path != folder)
             continue;
         struct stat info;
-        if (stat(folder.c_str(), &info) != 0 || info.st_dev != names.device || info.st_ino != names.inode) {
+        const int looked = folderFd >= 0 ? fstat(folderFd, &info) : stat(folder.c_str(), &info);
+        if (looked != 0 || info.st_dev != names.device || info.st_ino != names.inode) {
             names.modified = {0, 0};  // read again at the next lookup
             return;
         }
@@ -235,5 +286,7 @@ void NoteNameChange(const std::string& path, bool exists)
         return;
     }
 }
+
+}  // namespace
 
 }  // namespace platform

@@ -29,4 +29,15 @@ void NoteNameChange(const std::string& path);
 // The same, from a caller that knows whether the object now exists (it just made it, say).
 void NoteNameChange(const std::string& path, bool exists);
 
+// ---- In a folder held open ----
+// For a file about to be made: the lookups and the making happen in the one folder opened
+// once (an O_PATH descriptor will do), whatever becomes of its path meanwhile, and each costs
+// no walk along the path again. folder is the path it was opened by.
+
+// The entry that stands for name in the folder on a volume that is not case-sensitive, when it
+// is spelled otherwise (the caller has found nothing under name itself): true with its spelling.
+bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::string& name, std::string& spelled);
+// NoteNameChange for an entry of a folder held open.
+void NoteNameChangeInFolder(int folderFd, const std::string& folder, const std::string& name, bool exists);
+
 }  // namespace platform

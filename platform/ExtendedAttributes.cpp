@@ -62,6 +62,12 @@ int GetExtendedAttribute(int fd, const std::string& name, std::string& value)
                          value);
 }
 
+bool HasNoExtendedAttributes(int fd)
+{
+    const ssize_t length = flistxattr(fd, nullptr, 0);
+    return length == 0 || (length < 0 && Normalise(errno) == ENOTSUP);
+}
+
 int SetExtendedAttribute(const std::string& path, const std::string& name, const std::string& value)
 {
     if (const int injected = InjectedFault("setxattr", path))

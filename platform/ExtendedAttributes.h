@@ -15,6 +15,9 @@ extern const char* const kResourceForkAttribute;  // "user.com.apple.ResourceFor
 // ENODATA when the object has no such attribute; ENOTSUP when its file system keeps none.
 int GetExtendedAttribute(const std::string& path, const std::string& name, std::string& value);
 int GetExtendedAttribute(int fd, const std::string& name, std::string& value);
+// Whether the file carries no attributes at all (or its file system keeps none): one look that
+// spares asking for each attribute by name. False also when it cannot be told.
+bool HasNoExtendedAttributes(int fd);
 // ENOTSUP when the file system keeps no attributes, ENOSPC or E2BIG when the value is too large
 // for it.
 int SetExtendedAttribute(const std::string& path, const std::string& name, const std::string& value);

@@ -3,6 +3,7 @@
 #include "QENFileCommandTestSupport.h"
 
 #include "QENChownCommand.h"
+#include "QENCopyFileCommand.h"
 #include "QENCreateSymlinkCommand.h"
 #include "QENDeleteFileCommand.h"
 #include "QENRetargetMacAliasCommand.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -47,6 +49,23 @@ TEST_F(QENFileCommandsFaultTest, ChownWithAnUnknownNameFailsInsteadOfGivingTheFi
     EXPECT_FALSE(unknownGroup.Perform());
     EXPECT_FALSE(tooLarge.Perform());
     EXPECT_EQ(OwnerOf(At("file")), owner);
+}
+
+TEST_F(QENFileCommandsFaultTest, ACopyGoesIntoTheFolderItsCheckFoundNotThroughALinkPlantedSince)
+{
+    tolktest::WriteTextFile(At("payload"), "data");
+    tolktest::MakeFolders(At("Sub"));
+    tolktest::MakeFolders(At("Elsewhere"));
+    QENCopyFileCommand copy(log_, P("payload"), P("Sub/new"));
+    QENUndoStep step;
+    ASSERT_TRUE(copy.UndoBeforePerform(step));
+    ASSERT_EQ(rename(At("Sub").c_str(), At("Moved").c_str()), 0);
+    ASSERT_EQ(symlink("Elsewhere", At("Sub").c_str()), 0);
+
+    EXPECT_TRUE(copy.Perform());
+    struct stat info;
+    EXPECT_NE(lstat(At("Elsewhere/new").c_str(), &info), 0);
+    EXPECT_EQ(ContentOf(At("Moved/new")), "data");
 }
 
 TEST_F(QENFileCommandsFaultTest, RestoringADeletedFileNeverOverwritesWhatTookItsPlace)

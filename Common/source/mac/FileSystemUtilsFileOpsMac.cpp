@@ -126,8 +126,10 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
     std::string resourceFork;
     bool hasFinderInfo = false;
     bool hasResourceFork = false;
-    if (!ReadSourceAttribute(source, platform::kFinderInfoAttribute, finderInfoBytes, hasFinderInfo) ||
-        !ReadSourceAttribute(source, platform::kResourceForkAttribute, resourceFork, hasResourceFork))
+    // Most files carry no attributes at all: one look says so for both.
+    if (!platform::HasNoExtendedAttributes(source) &&
+        (!ReadSourceAttribute(source, platform::kFinderInfoAttribute, finderInfoBytes, hasFinderInfo) ||
+         !ReadSourceAttribute(source, platform::kResourceForkAttribute, resourceFork, hasResourceFork)))
         return false;
 
     if (hasFinderInfo) {
@@ -178,7 +180,57 @@ bool LookUpOnDisk(const FileSystemPath& path, std::string& onDisk, struct stat& 
 
 }  // namespace
 
+NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderError_(0), taken_(false)
+{
+    const std::string text = path.AsUTF8String();
+    const std::string::size_type slash = text.find_last_of('/');
+    if (slash == std::string::npos || slash + 1 >= text.size()) {
+        // The root, or no full path: nothing new can be made there.
+        folderError_ = EEXIST;
+        taken_ = slash != std::string::npos;
+        return;
+    }
+    folderPath_ = slash == 0 ? std::string("/") : text.substr(0, slash);
+    name_ = text.substr(slash + 1);
+    folder_ = open(folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder_ < 0 && errno == ENOENT) {
+        // The folder under another spelling, on a volume that ignores case.
+        const std::string spelled = platform::OnDiskPathOfMissing(folderPath_);
+        if (spelled != folderPath_) {
+            folder_ = open(spelled.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (folder_ >= 0)
+                folderPath_ = spelled;
+        }
+    }
+    if (folder_ < 0) {
+        folderError_ = errno;
+        return;
+    }
+    struct stat info;
+    if (fstatat(folder_, name_.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+        taken_ = true;
+    } else if (errno == ENOENT) {
+        std::string spelled;
+        if (platform::OtherSpellingInFolder(folder_, folderPath_, name_, spelled)) {
+            name_.swap(spelled);
+            taken_ = true;
+        }
+    }
+}
+
+NewFilePlace::~NewFilePlace()
+{
+    if (folder_ >= 0)
+        close(folder_);
+}
+
 bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
+{
+    NewFilePlace place(target);
+    return CopyFile(source, target, place);
+}
+
+bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFilePlace& place)
 {
     ClearFailureReason();
     // The two opens decide whether the copy can be made at all: a missing source, or a missing
@@ -200,25 +252,27 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
     // Exclusive, and never through a link: an existing target, whatever it is (another spelling
     // of its name on a volume that ignores case included), fails the copy. Owner-only until the
     // copy is complete and gets the source's mode.
-    const std::string targetText = platform::OnDiskPath(target.AsUTF8String());
-    ScopedDescriptor to(open(targetText.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    ScopedDescriptor to(place.folder_ < 0 ? -1
+                                          : openat(place.folder_, place.name_.c_str(),
+                                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (to.get() < 0) {
+        const int error = place.folder_ < 0 ? place.folderError_ : errno;
         // An existing target is the refusal callers expect; anything else is worth a reason.
-        if (errno != EEXIST)
-            NoteCopyFailure(source, target, errno);
+        if (error != EEXIST)
+            NoteCopyFailure(source, target, error);
         return false;
     }
     const bool filled = FillCopy(from.get(), sourceInfo, to.get(), target);
     const int fillError = filled ? 0 : errno;
     const bool closed = to.Close();
     if (closed && filled) {
-        platform::NoteNameChange(targetText, true);
+        platform::NoteNameChangeInFolder(place.folder_, place.folderPath_, place.name_, true);
         return true;
     }
     // A full disk or an I/O error shows in the write or, late, in the close.
     if (LastFailureReason().empty())
         NoteCopyFailure(source, target, filled ? errno : fillError);
-    unlink(targetText.c_str());
+    unlinkat(place.folder_, place.name_.c_str(), 0);
     return false;
 }
 

@@ -65,6 +65,35 @@ bool GetRemovableDrives(std::vector<std::string>& drives);
 // and mode. Any failure after the target was created deletes it again.
 bool CopyFile(const FileSystemPath& source, const FileSystemPath& target);
 
+// Where a new file is to be made, looked up once for the check that nothing is there and for
+// the making of the file: its folder, held open, so that both happen in that folder whatever
+// becomes of its path in between, and the name, as the folder spells it on a volume that
+// ignores case. A command that checks its target before it copies carries one from the check
+// to the copy.
+class NewFilePlace {
+public:
+    explicit NewFilePlace(const FileSystemPath& path);
+    ~NewFilePlace();
+    NewFilePlace(const NewFilePlace&) = delete;
+    NewFilePlace& operator=(const NewFilePlace&) = delete;
+
+    // What Exists answers for the path: something is there, a symbolic link or another
+    // spelling of the name included.
+    bool Taken() const { return taken_; }
+
+private:
+    friend bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFilePlace& place);
+
+    int folder_;         // the folder, opened by path (O_PATH); -1 when it could not be
+    int folderError_;    // why it could not
+    std::string folderPath_;
+    std::string name_;   // the name in it, as it is spelled there when another spelling exists
+    bool taken_;
+};
+
+// CopyFile into a place looked up before (for the target it was looked up for).
+bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFilePlace& place);
+
 // Moves a regular file (not a symbolic link) to a target where nothing exists, a dangling link
 // counting as something: a rename that never replaces, or else (across volumes) a copy and the
 // removal of the source; when the source cannot be removed the copy is removed again.

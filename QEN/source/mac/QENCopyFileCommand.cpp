@@ -20,7 +20,10 @@ bool QENCopyFileCommand::DoPerform()
     const std::string source = source_.AsUTF8String();
     const std::string destination = destination_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug, "Copying file \"" + source + "\" to \"" + destination + "\"");
-    if (!FileSystemUtils::CopyFile(source_, destination_)) {
+    std::unique_ptr<FileSystemUtils::NewFilePlace> place(std::move(place_));
+    if (!place)
+        place.reset(new FileSystemUtils::NewFilePlace(destination_));
+    if (!FileSystemUtils::CopyFile(source_, destination_, *place)) {
         log_.AppendToLog(LogAppender::kLogError,
                          "Unable to copy file from \"" + source + "\" to \"" + destination + "\"");
         return false;
@@ -49,7 +52,8 @@ bool QENCopyFileCommand::DoCommit()
 bool QENCopyFileCommand::UndoBeforePerform(QENUndoStep& step) const
 {
     // A copy never replaces: what is at the destination once it began is the copy, whole or not.
-    if (FileSystemUtils::Exists(destination_))
+    place_.reset(new FileSystemUtils::NewFilePlace(destination_));
+    if (place_->Taken())
         return false;
     step = QENUndoStep(QENUndoStep::kRemoveFile, destination_.AsUTF8String());
     return true;

@@ -2,7 +2,10 @@
 #pragma once
 
 #include "FileSystemPath.h"
+#include "FileSystemUtils.h"
 #include "QENCommand.h"
+
+#include <memory>
 
 class QENCopyFileCommand : public QENCommand {
 public:
@@ -22,4 +25,7 @@ protected:
 private:
     FileSystemPath source_;
     FileSystemPath destination_;
+    // The destination as the check before the perform found it, for the perform to copy into
+    // (one lookup for both); gone once the perform has run.
+    mutable std::unique_ptr<FileSystemUtils::NewFilePlace> place_;
 };
