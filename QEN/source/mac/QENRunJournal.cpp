@@ -40,18 +40,28 @@ const char* const kNewJournalPrefix = ".run-";
 
 const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown"};
 
+void AppendEscaped(std::string& out, const std::string& text)
+{
+    // Paths seldom hold a tab, a line feed or a backslash: then the text goes as it is.
+    if (text.find_first_of("\\\t\n") == std::string::npos) {
+        out += text;
+        return;
+    }
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+}
+
 std::string Escape(const std::string& text)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '\\': escaped += "\\\\"; break;
-        case '\t': escaped += "\\t"; break;
-        case '\n': escaped += "\\n"; break;
-        default: escaped += c;
-        }
-    }
+    AppendEscaped(escaped, text);
     return escaped;
 }
 
@@ -72,20 +82,25 @@ std::vector<std::string> SplitFields(const std::string& line)
     return fields;
 }
 
-// Kind, path, other path, mode (octal), owner and group, separated by tabs. Formed by hand: a
-// run writes it for every file it touches.
-std::string StepFields(const QENUndoStep& step)
+// The record of a step: its letter, then kind, path, other path, mode (octal), owner and group,
+// separated by tabs, and the line feed. Formed by hand: a run writes one for every file it
+// touches.
+std::string StepRecord(char letter, const QENUndoStep& step)
 {
     char numbers[64];
-    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu", step.mode, static_cast<unsigned long>(step.owner),
+    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu\n", step.mode, static_cast<unsigned long>(step.owner),
                   static_cast<unsigned long>(step.group));
-    std::string fields = kKindNames[step.kind];
-    fields += '\t';
-    fields += Escape(step.path);
-    fields += '\t';
-    fields += Escape(step.other);
-    fields += numbers;
-    return fields;
+    std::string record;
+    record.reserve(step.path.size() + step.other.size() + 48);
+    record += letter;
+    record += '\t';
+    record += kKindNames[step.kind];
+    record += '\t';
+    AppendEscaped(record, step.path);
+    record += '\t';
+    AppendEscaped(record, step.other);
+    record += numbers;
+    return record;
 }
 
 // A step from the fields after the record's letter; false for anything it does not know.
@@ -328,8 +343,14 @@ bool QENRunJournal::Begin(const std::string& description)
 void QENRunJournal::AppendRecord(const std::string& record)
 {
     // A record that cannot be written only weakens the protection; the run goes on.
-    if (file_.IsOpen())
+    if (!file_.IsOpen())
+        return;
+    if (performedPending_) {
+        performedPending_ = false;
+        file_.Append("P\n" + record);
+    } else {
         file_.Append(record);
+    }
 }
 
 void QENRunJournal::NoteFolderOf(const std::string& path)
@@ -345,18 +366,22 @@ void QENRunJournal::NoteFolderOf(const std::string& path)
 void QENRunJournal::Intend(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
-    AppendRecord("I\t" + StepFields(step) + "\n");
+    AppendRecord(StepRecord('I', step));
 }
 
 void QENRunJournal::Performed(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
-    AppendRecord("P\t" + StepFields(step) + "\n");
+    AppendRecord(StepRecord('P', step));
 }
 
 void QENRunJournal::PerformedAsIntended()
 {
-    AppendRecord("P\n");
+    // Written with the next record, in one write: until then the intent stands open, and an
+    // intent left open is taken back just as one performed as intended, so a run that dies in
+    // between is recovered the same.
+    if (file_.IsOpen())
+        performedPending_ = true;
 }
 
 void QENRunJournal::PerformedWithoutUndo(const std::string& commandName)
@@ -382,15 +407,20 @@ void QENRunJournal::DeleteWhenCommitted(const FileSystemPath& path)
 void QENRunJournal::FlushChanges()
 {
     std::vector<std::string> folders(folders_.begin(), folders_.end());
-    if (file_.IsOpen())
+    if (file_.IsOpen()) {
+        if (performedPending_)
+            AppendRecord(std::string());
         folders.push_back(path_);
+    }
     platform::FlushFileSystems(folders);
 }
 
 void QENRunJournal::RecordsCommitted()
 {
-    if (file_.IsOpen() && file_.Append("C\n"))
-        file_.Sync();
+    if (!file_.IsOpen())
+        return;
+    AppendRecord("C\n");
+    file_.Sync();
 }
 
 void QENRunJournal::Finish()
@@ -400,6 +430,7 @@ void QENRunJournal::Finish()
         unlink(path_.c_str());
     file_.Close();
     path_.clear();
+    performedPending_ = false;
 }
 
 void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppender& log)

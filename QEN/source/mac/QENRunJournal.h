@@ -75,4 +75,6 @@ private:
     // The folders the run changed, flushed once before its records are committed.
     std::set<std::string> folders_;
     std::string lastFolder_;
+    // A "performed as intended" record not written yet: it goes with the next record.
+    bool performedPending_ = false;
 };
