@@ -10,6 +10,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/FileNotifications.h"
+#include "platform/PlatformSettings.h"
 
 #include <boost/format.hpp>
 
@@ -143,6 +144,7 @@ bool QENEngineMac::InstallQENPayload()
     controller_.InstallStarted();
     runJournal_.Begin("install " + image);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
@@ -204,6 +206,7 @@ bool QENEngineMac::RepairQENPayload()
     controller_.InstallStarted();
     runJournal_.Begin("repair " + image);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
@@ -233,6 +236,7 @@ bool QENEngineMac::UninstallQENPayload()
     controller_.InstallStarted();
     runJournal_.Begin("uninstall " + identifier_);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
 
     bool result = false;
     FileSystemPath scriptPath(std::string("/"));
