@@ -237,19 +237,16 @@ class LogWatcher:
 
 
 def read_events(watcher):
-    """The operations that the log shows, with their thread's time, the rollback, and how many
-    times the silent workflow slept while it waited."""
+    """The operations that the log shows, with their thread's time, the moments the log shows a
+    rollback beginning, and how many times the silent workflow slept while it waited."""
     operations, rollbacks, sleeps = [], [], 0
     for path, entries in watcher.lines.items():
         thread, header_stamp = None, None
-        current, rollback = None, None
+        current = None
         for stamp, text in entries:
             match = HEADER.match(text)
             if match:
                 thread, header_stamp = match.group(1), stamp
-                if rollback is not None:
-                    rollbacks.append(stamp - rollback)
-                    rollback = None
                 continue
             if text.startswith("Installer Operation: "):
                 current = {"kind": text[len("Installer Operation: "):], "thread": thread, "start": header_stamp,
@@ -262,7 +259,7 @@ def read_events(watcher):
                 if ended:
                     current["ok"] = ended.group(2) == "succeeded"
             if text == "Rolling back prior actions...":
-                rollback = header_stamp
+                rollbacks.append(stamp)
             if text == "Checking bootstrapper progress":
                 sleeps += 1
     for operation in operations:
@@ -399,6 +396,25 @@ def measure_payload(bench, count, runs, media):
     return result
 
 
+class RemovalWatcher:
+    """Sees when the installed folder goes, which a rollback removes last (its first command)."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.seen = False
+        self.end = None
+        self.done = False
+
+    def run(self):
+        while not self.done and self.end is None:
+            now = time.monotonic()
+            if not self.seen:
+                self.seen = os.path.lexists(self.folder)
+            elif not os.path.lexists(self.folder):
+                self.end = now
+            time.sleep(0.0002)
+
+
 def measure_rollback(bench, count, runs, media):
     good = os.path.join(media, "medium-%d" % count)
     medium = os.path.join(media, "failing-%d" % count)
@@ -406,18 +422,32 @@ def measure_rollback(bench, count, runs, media):
     assets = os.path.join(good, "payloads", "BenchPayload", "BenchPayload.dmg", "Assets")
     make_medium(medium, count, True, assets_from=assets)
     rollbacks, removes = [], []
+    import threading
     for run in range(runs):
         base = bench.new_root()
-        _, (_, rolled, _) = bench.run_setup(base, ["--mode=silent", "--installerParent=" + medium], expected=22)
-        if not rolled:
-            fail("the session log shows no rollback")
-        rollbacks.append(rolled[-1])
+        watcher = RemovalWatcher(os.path.join(base, "root", "Applications", "Bench Payload"))
+        thread = threading.Thread(target=watcher.run)
+        thread.start()
+        try:
+            _, (_, rolled, _) = bench.run_setup(base, ["--mode=silent", "--installerParent=" + medium], expected=22)
+        finally:
+            watcher.done = True
+            thread.join()
+        # From the log line that opens the rollback (it reaches the file within a block of lines,
+        # a few milliseconds at most) to the moment the installed folder is gone: the log alone
+        # cannot close it, as its header lines, which open a new stretch, are written whenever the
+        # second changes (in the middle of a rollback too), and its last lines only with the run's.
+        if not rolled or watcher.end is None or watcher.end <= rolled[-1]:
+            fail("the rollback was not seen in the session log and on disk")
+        rollbacks.append(watcher.end - rolled[-1])
         copy = os.path.join(base, "root", "anchor")
         subprocess.run(["cp", "-a", assets, copy], check=True)
         removes.append(bench.timed(["rm", "-rf", copy]))
         if os.listdir(os.path.join(base, "root", "Applications")) != ["Utilities"]:
             fail("the rollback left files behind")
         bench.drop_root(base)
+    progress("rollback of %d files: %s s; rm -rf: %s s" % (count, " ".join("%.3f" % r for r in rollbacks),
+                                                         " ".join("%.3f" % r for r in removes)))
     return median(rollbacks), median(removes)
 
 

@@ -149,6 +149,22 @@ int LookUpOnDisk(const std::string& path, std::string& onDisk, struct stat& info
     return lstat(onDisk.c_str(), &info) == 0 ? 0 : errno;
 }
 
+int FindNameInFolder(const std::string& folder, const std::string& name)
+{
+    std::string found;
+    {
+        std::lock_guard<std::mutex> lock(gFoldersMutex);
+        const FolderNames* names = CurrentNames(folder);
+        if (names == nullptr)
+            return ENOENT;
+        const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
+        if (entry == names->byKey.end())
+            return 0;
+        found = entry->second;
+    }
+    return found == name || !FolderIsCaseSensitive(folder) ? EEXIST : 0;
+}
+
 std::string OnDiskPathOfMissing(const std::string& path)
 {
     struct stat info;

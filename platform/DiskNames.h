@@ -22,6 +22,11 @@ std::string OnDiskPathOfMissing(const std::string& path);
 // path as given, or the other spelling that was tried).
 int LookUpOnDisk(const std::string& path, std::string& onDisk, struct stat& info);
 
+// Whether an entry of the folder has the name, as its known names say (one stat(2) of the folder
+// while they are current): 0 when none has it, nor another spelling of it where the folder's
+// volume ignores case; EEXIST when one has; ENOENT when the folder cannot be read.
+int FindNameInFolder(const std::string& folder, const std::string& name);
+
 // After this process made or removed the object at a path: keeps the names it knows of that
 // folder up to date, so that a folder filled one file after another is not read again whole
 // for each. (Without the note the folder is read again at its next lookup.)

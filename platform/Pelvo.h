@@ -9,6 +9,8 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace Pelvo {
 
@@ -60,6 +62,21 @@ public:
     virtual bool eval(const Mivor::String& script, Mivor::Variant& result, std::int32_t length = -1,
                       std::int32_t firstLine = 1, std::uint32_t flags = 0, std::uint32_t reserved1 = 0,
                       std::uint32_t reserved2 = 0) = 0;
+
+    // A statement "name(arguments);" of global code whose arguments are all literals: their
+    // values, the statement's own text and the line it stands on.
+    struct CallStatement {
+        std::string name;
+        Mivor::Array arguments;
+        std::string text;  // UTF-8
+        std::int32_t line = 1;
+    };
+    // Runs the statements in order as eval runs them as one script, without compiling them: a
+    // statement whose name is an own plain (data) property of the global object that holds a
+    // function calls it directly (an error thrown without a line of its own names the statement's,
+    // as it would in the script); any other statement is evaluated from its text. The first that
+    // fails ends the run. Answers succeeded().
+    virtual bool runCalls(const std::vector<CallStatement>& statements) = 0;
 
     // Whether the last evaluation ended without error.
     virtual bool succeeded() const = 0;

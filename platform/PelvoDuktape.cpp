@@ -435,6 +435,35 @@ public:
         return succeeded();
     }
 
+    bool runCalls(const std::vector<CallStatement>& statements) override
+    {
+        error_.clear();
+        try {
+            installClasses();
+            std::string scratch;
+            for (const CallStatement& statement : statements) {
+                bool called = false;
+                CallJob job{statement.name.data(), statement.name.size(), &statement.arguments, &scratch,
+                            static_cast<duk_int_t>(statement.line), &called};
+                if (duk_safe_call(ctx_, CallGlobal, &job, 0, 1) != DUK_EXEC_SUCCESS)
+                    describeTopError();
+                duk_pop(ctx_);
+                if (!called && succeeded()) {
+                    // What the statement's own evaluation says (a name that is missing, or holds
+                    // no function, or a getter, which must run as the script would run it).
+                    Mivor::Variant result;
+                    eval(Mivor::String(statement.text.data(), statement.text.size(), Mivor::Encoder::getUtf8()),
+                         result, -1, statement.line, 0, 0, 0);
+                }
+                if (!succeeded())
+                    break;
+            }
+        } catch (const std::bad_alloc&) {
+            error_.setFullText(Ascii("RangeError: out of memory"));
+        }
+        return succeeded();
+    }
+
     bool succeeded() const override { return !error_.isSet(); }
     const Mivor::Error& getError() const override { return error_; }
     void clearError() override { error_.clear(); }

@@ -277,6 +277,52 @@ duk_ret_t EvalSource(duk_context* ctx, void* udata)
     return 1;
 }
 
+namespace {
+
+duk_ret_t DefineLine(duk_context* ctx, void* udata)
+{
+    duk_push_string(ctx, "lineNumber");
+    duk_push_int(ctx, *static_cast<duk_int_t*>(udata));
+    duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_SET_WRITABLE | DUK_DEFPROP_SET_CONFIGURABLE);
+    return 0;
+}
+
+}  // namespace
+
+duk_ret_t CallGlobal(duk_context* ctx, void* udata)
+{
+    CallJob* job = static_cast<CallJob*>(udata);
+    *job->called = false;
+    duk_push_global_object(ctx);
+    duk_push_lstring(ctx, job->name, job->nameLength);
+    // The descriptor, not the value: a getter must not run here, as the statement runs it itself.
+    duk_get_prop_desc(ctx, -2, 0);
+    if (!duk_is_object(ctx, -1) || !duk_has_prop_string(ctx, -1, "value"))
+        return 0;
+    duk_get_prop_string(ctx, -1, "value");
+    if (!duk_is_callable(ctx, -1))
+        return 0;
+    *job->called = true;
+    const duk_idx_t count = static_cast<duk_idx_t>(job->arguments->length());
+    duk_require_stack(ctx, count + 4);
+    for (duk_idx_t i = 0; i < count; ++i)
+        PushVariant(ctx, &(*job->arguments)[static_cast<std::uint32_t>(i)], job->scratch);
+    if (duk_pcall(ctx, count) == DUK_EXEC_SUCCESS)
+        return 0;
+    if (duk_is_error(ctx, -1)) {
+        duk_get_prop_string(ctx, -1, "lineNumber");
+        const bool lineless = duk_is_undefined(ctx, -1);
+        duk_pop(ctx);
+        if (lineless) {
+            // Given a copy: the error stays as it was where it takes no property.
+            duk_dup(ctx, -1);
+            duk_safe_call(ctx, DefineLine, &job->line, 1, 1);
+            duk_pop(ctx);
+        }
+    }
+    return duk_throw(ctx);
+}
+
 // Describes the error value at the top of the stack.
 duk_ret_t DescribeError(duk_context* ctx, void* udata)
 {

@@ -42,6 +42,19 @@ struct EvalJob {
 };
 duk_ret_t EvalSource(duk_context* ctx, void* udata);
 
+// Calls the global object's own plain (data) property of the name with the arguments, when it
+// holds a function; called tells whether it did. An error that the call throws without a line of
+// its own (a native function's) gets the line given, which a script's call would have named.
+struct CallJob {
+    const char* name;
+    std::size_t nameLength;
+    const Mivor::Array* arguments;
+    std::string* scratch;
+    duk_int_t line;
+    bool* called;
+};
+duk_ret_t CallGlobal(duk_context* ctx, void* udata);
+
 // Describes the error value at the top of the stack: its code property, its message and its full
 // text (its string form, with the line when it names none).
 struct DescribeJob {

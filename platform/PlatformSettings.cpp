@@ -148,7 +148,19 @@ struct DeclaredVolumesCache {
     std::string settingsBytes;
     std::vector<MountPointStamp> mountPoints;
     DeclaredVolumeList volumes;
+    std::uint64_t heldIn = 0;  // the hold under which the list was last found current, 0 for none
 };
+
+std::mutex gHoldMutex;  // guards gHolds and gHoldNumber
+int gHolds = 0;
+std::uint64_t gHoldNumber = 0;  // counts the holds that began while none was alive
+
+// The hold now alive, 0 for none.
+std::uint64_t CurrentHold()
+{
+    std::lock_guard<std::mutex> lock(gHoldMutex);
+    return gHolds > 0 ? gHoldNumber : 0;
+}
 
 DeclaredVolumesCache& Cache()
 {
@@ -167,7 +179,10 @@ DeclaredVolumeList SharedDeclaredVolumes()
 {
     const std::string settingsPath = SystemRoot::SettingsFilePath();
     DeclaredVolumesCache& cache = Cache();
+    const std::uint64_t hold = CurrentHold();
     std::lock_guard<std::mutex> lock(cache.mutex);
+    if (hold != 0 && cache.filled && cache.heldIn == hold && cache.settingsPath == settingsPath)
+        return cache.volumes;
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     // Taken before the file is read: what is read is at least as new as this stamp.
@@ -176,8 +191,10 @@ DeclaredVolumeList SharedDeclaredVolumes()
     bool current = sameFile && cache.settled && cache.settingsStamp == stamp;
     for (std::size_t i = 0; current && i < cache.mountPoints.size(); ++i)
         current = cache.mountPoints[i].StillHolds();
-    if (current)
+    if (current) {
+        cache.heldIn = hold;
         return cache.volumes;
+    }
 
     std::string bytes;
     const bool read = ReadWholeFile(settingsPath, bytes);
@@ -195,7 +212,21 @@ DeclaredVolumeList SharedDeclaredVolumes()
     }
     cache.settingsStamp = stamp;
     cache.settled = stamp.SettledBefore(now);
+    cache.heldIn = hold;
     return cache.volumes;
+}
+
+DeclaredVolumesHold::DeclaredVolumesHold()
+{
+    std::lock_guard<std::mutex> lock(gHoldMutex);
+    if (gHolds++ == 0)
+        ++gHoldNumber;
+}
+
+DeclaredVolumesHold::~DeclaredVolumesHold()
+{
+    std::lock_guard<std::mutex> lock(gHoldMutex);
+    --gHolds;
 }
 
 }  // namespace platform

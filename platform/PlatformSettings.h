@@ -41,4 +41,15 @@ typedef std::shared_ptr<const std::vector<DeclaredVolume> > DeclaredVolumeList;
 // declared mount points stay as they were, so a caller may keep what it derived from it.
 DeclaredVolumeList SharedDeclaredVolumes();
 
+// While one is alive, the declared volumes are read once and then taken as they were (no look
+// at the settings file or the mount points on each query): what a run of file operations holds
+// while it works, as nothing it does changes them.
+class DeclaredVolumesHold {
+public:
+    DeclaredVolumesHold();
+    ~DeclaredVolumesHold();
+    DeclaredVolumesHold(const DeclaredVolumesHold&) = delete;
+    DeclaredVolumesHold& operator=(const DeclaredVolumesHold&) = delete;
+};
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include "FileSystemUtilsMac.h"
 #include "FileSystemVolume.h"
 
+#include "platform/PlatformSettings.h"
 #include "platform/Volumes.h"
 
 #include "support/PayloadImages.h"
@@ -232,6 +233,16 @@ TEST_F(FileSystemVolumeTest, AnswersFollowMountsAndSettingsAsTheyChange)
     sysroot_.WritePlatformSettings(settings + "Disk B</string></dict></array></dict></plist>");
     EXPECT_TRUE(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes"))).FriendlyNameUTF8(name));
     EXPECT_EQ(name, "Disk B");
+    {
+        // A run's file operations take the settings as the run found them.
+        platform::DeclaredVolumesHold hold;
+        EXPECT_TRUE(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes"))).FriendlyNameUTF8(name));
+        sysroot_.WritePlatformSettings(settings + "Disk C</string></dict></array></dict></plist>");
+        EXPECT_TRUE(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes"))).FriendlyNameUTF8(name));
+        EXPECT_EQ(name, "Disk B");
+    }
+    EXPECT_TRUE(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes"))).FriendlyNameUTF8(name));
+    EXPECT_EQ(name, "Disk C");
     EXPECT_EQ(RootOf(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes/Later/x")))), sysroot_.Path("/Volumes"));
     tolktest::MakeFolders(sysroot_.Path("/Volumes/Later"));
     EXPECT_EQ(RootOf(FileSystemVolume(FileSystemPath(sysroot_.Path("/Volumes/Later/x")))),

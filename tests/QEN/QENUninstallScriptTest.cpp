@@ -189,6 +189,33 @@ TEST_F(QENUninstallScriptTest, InstallThenUninstallPlaysTheRecordedEntriesBack)
     EXPECT_TRUE(log_.Has("2 Unable to delete uninstall db at" + UninstallDB(kCode))) << log_.Dump();
 }
 
+TEST_F(QENUninstallScriptTest, APieceOfCallsPlaysAsItsCompiledTextWould)
+{
+    // The same lines, once only calls with literal arguments (played without compiling), once with
+    // a last line that makes the piece compiled: the same commands run, the same error ends them.
+    const std::string calls = "TestCommand('caf\xC3\xA9 \xF0\x9F\x98\x80');\nTestCommand(\"two\");\n"
+                              "SetFractionComplete(1, 3);\nQENDeleteFile();\nTestCommand('never');\n";
+    std::vector<std::vector<std::string> > journals;
+    std::vector<std::string> errors;
+    for (const std::string& script : {calls, calls + "var compiled = 1;\n"}) {
+        WriteUninstallScript(kCode, script);
+        journal_->clear();
+        log_.lines.clear();
+        QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+        AddTestCommands(remover, journal_);
+        EXPECT_FALSE(remover.UninstallQENPayload());
+        journals.push_back(JournalLines());
+        const std::size_t failed = log_.Index("1 JavaScript processing failed with error:");
+        ASSERT_LT(failed + 1, log_.lines.size()) << log_.Dump();
+        errors.push_back(log_.lines[failed + 1]);
+    }
+    EXPECT_EQ(journals[0], (std::vector<std::string>{"perform caf\xC3\xA9 \xF0\x9F\x98\x80", "perform two", "rollback two",
+                                                     "rollback caf\xC3\xA9 \xF0\x9F\x98\x80"}));
+    EXPECT_EQ(journals[1], journals[0]);
+    EXPECT_NE(errors[0].find("(line 4)"), std::string::npos) << errors[0];
+    EXPECT_EQ(errors[1], errors[0]);
+}
+
 TEST_F(QENUninstallScriptTest, AFailedUninstallRollsBackAndKeepsScriptAndDatabase)
 {
     WriteUninstallScript(kCode, "TestCommand('undo');\nthrow new Error('cannot remove');\n");

@@ -346,6 +346,51 @@ TEST_F(PelvoEngineTest, TextRoundTripsThroughScriptsWithNulAndAstralCharacters)
     EXPECT_EQ(Text(result.getString()), "\xF0\x9F\x98\x80");
 }
 
+TEST_F(PelvoEngineTest, CallStatementsRunAsTheirScriptWould)
+{
+    TestGlobals* globals = AddGlobals();
+    Eval("var seen = [];\nfunction Note(a, b) { seen.push(a + '/' + b); }\n"
+         "function Bad() {\n  throw new TypeError('from script');\n}\nvar Plain = 5;");
+    const auto statement = [](const std::string& name, const std::vector<Mivor::Variant>& values, const std::string& text,
+                              std::int32_t line) {
+        Pelvo::Engine::CallStatement call;
+        call.name = name;
+        for (const Mivor::Variant& value : values)
+            call.arguments.append(value);
+        call.text = text;
+        call.line = line;
+        return call;
+    };
+    Mivor::Variant astral;
+    astral.setString(Script("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    Mivor::Variant seven;
+    seven.setDouble(7);
+    ASSERT_TRUE(engine_->runCalls({statement("Note", {astral, seven}, "", 1), statement("Echo", {astral}, "", 2)}))
+        << ErrorText();
+    ASSERT_EQ(globals->lastArguments.length(), 1u);
+    EXPECT_EQ(globals->lastArguments[0].getString(), Eval("'caf\xC3\xA9 \xF0\x9F\x98\x80'").getString());
+    EXPECT_EQ(Eval("seen.join()").getString(), Script("caf\xC3\xA9 \xF0\x9F\x98\x80/7"));
+
+    // Each failure reads as the script's own, and ends the run.
+    Mivor::Variant nineteen;
+    nineteen.setDouble(19);
+    const std::vector<std::pair<Pelvo::Engine::CallStatement, std::string> > failures = {
+        {statement("Fail", {nineteen}, "Fail(19);", 3), "\n\nFail(19);"},
+        {statement("Bad", {}, "Bad();", 2), "\nBad();"},
+        {statement("Missing", {}, "Missing();", 4), "\n\n\nMissing();"},
+        {statement("Plain", {}, "Plain();", 2), "\nPlain();"},
+        {statement("ANSWER", {}, "ANSWER();", 1), "ANSWER();"},
+    };
+    for (const auto& failure : failures) {
+        const std::string expected = EvalError(failure.second);
+        Eval("seen = [];");
+        EXPECT_FALSE(engine_->runCalls({failure.first, statement("Note", {seven, seven}, "", 9)}));
+        EXPECT_EQ(ErrorText(), expected);
+        engine_->clearError();
+        EXPECT_EQ(Eval("seen.length").getInt(), 0) << expected;
+    }
+}
+
 TEST_F(PelvoEngineTest, ScriptClassIsBuiltThroughItsFactory)
 {
     CounterLO* prototype = new CounterLO;

@@ -164,16 +164,21 @@ bool ForgetTemporaryFolder(const std::string& root, const FileSystemPath& folder
 }
 
 // A temporary name in the folder that nothing has, in any spelling where the folder's volume
-// ignores case (a move there would fail on it).
+// ignores case (a move there would fail on it), as the folder's known names say.
 bool FreeTemporaryName(const FileSystemPath& folder, FileSystemPath& name)
 {
     const int kAttempts = 100;
+    const std::string text = folder.AsUTF8String();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (!FileSystemUtils::TempFilenameInDirectory(folder, name))
-            return false;
-        const std::string text = name.AsUTF8String();
-        if (platform::OnDiskPathOfMissing(text) == text)
-            return true;
+        const std::string candidate = FileSystemUtils::RandomTempName();
+        const int found = platform::FindNameInFolder(text, candidate);
+        if (found == EEXIST)
+            continue;
+        if (found != 0)  // no folder to read (gone since it was found): the path is looked at
+            return FileSystemUtils::TempFilenameInDirectory(folder, name);
+        name = folder;
+        name.AppendUTF8Segment(candidate);
+        return true;
     }
     return false;
 }
@@ -213,7 +218,8 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
         volume.RootPath(found);
         root = found.AsUTF8String();
     }
-    for (bool retried = false;; retried = true) {
+    const int kAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
         FileSystemPath folder = kNoPath;
         FileSystemPath name = kNoPath;
         if (!GetDestructiveTempPreferringVolume(root, folder) || !FreeTemporaryName(folder, name))
@@ -226,11 +232,12 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
             platform::NoteNameChange(to, true);
             return true;
         }
-        // Something appeared at the name since it was chosen: it is not ours to replace.
+        // Something appeared at the name since it was chosen (it is not ours to replace: another
+        // name is chosen), or the folder went away since it was found (it is found again).
+        if (attempt < kAttempts && (error == EEXIST || (error == ENOENT && ForgetTemporaryFolder(root, folder))))
+            continue;
         if (error == EEXIST)
             return false;
-        if (error == ENOENT && !retried && ForgetTemporaryFolder(root, folder))
-            continue;
         // Another volume after all, or a failure that the whole move reports as it does.
         return FileSystemUtils::MoveFile(source, name);
     }

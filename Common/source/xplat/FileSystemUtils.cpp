@@ -243,16 +243,21 @@ unsigned RandomBelow(unsigned limit)
 
 }  // namespace
 
-bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path)
+std::string RandomTempName()
 {
     static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     const unsigned kAlphabet = sizeof(kCharacters) - 1;
+    std::string name = kTempNamePrefix;
+    for (int i = 0; i < kTempNameRandomCharacters; ++i)
+        name += kCharacters[RandomBelow(kAlphabet)];
+    return name;
+}
+
+bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path)
+{
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        std::string name = kTempNamePrefix;
-        for (int i = 0; i < kTempNameRandomCharacters; ++i)
-            name += kCharacters[RandomBelow(kAlphabet)];
         FileSystemPath candidate(folder);
-        candidate.AppendUTF8Segment(name);
+        candidate.AppendUTF8Segment(RandomTempName());
         struct stat info;
         if (lstat(candidate.AsUTF8String().c_str(), &info) == 0)
             continue;

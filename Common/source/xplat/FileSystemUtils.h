@@ -111,6 +111,8 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy);
 
 // A name in the folder that nothing has when it is chosen; nothing is created.
 bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path);
+// A temporary name alone (".temp" and six random characters), checked against no folder.
+std::string RandomTempName();
 
 // Removes a file, a symbolic link itself or an empty folder. The flag is not used.
 bool DeleteFile(const FileSystemPath& path, bool flag);

@@ -10,6 +10,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/FileNotifications.h"
+#include "platform/PlatformSettings.h"
 
 #include <boost/format.hpp>
 
@@ -143,6 +144,7 @@ bool QENEngineMac::InstallQENPayload()
     controller_.InstallStarted();
     runJournal_.Begin("install " + image);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
@@ -204,6 +206,7 @@ bool QENEngineMac::RepairQENPayload()
     controller_.InstallStarted();
     runJournal_.Begin("repair " + image);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
 
     bool result = false;
     FileSystemPath mountPoint(std::string("/"));
@@ -233,6 +236,7 @@ bool QENEngineMac::UninstallQENPayload()
     controller_.InstallStarted();
     runJournal_.Begin("uninstall " + identifier_);
     QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
 
     bool result = false;
     FileSystemPath scriptPath(std::string("/"));
@@ -386,7 +390,7 @@ Pelvo::EnginePtr QENEngineMac::GetJavaScriptEngine()
     return scriptEngine_;
 }
 
-bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text)
+bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text, std::int32_t firstLine)
 {
     const Mivor::String script(text.data(), text.size(), Mivor::Encoder::getUtf8());
     Pelvo::EnginePtr engine = GetJavaScriptEngine();
@@ -395,13 +399,31 @@ bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text)
         return false;
     }
     Mivor::Variant result;
-    if (engine->eval(script, result, -1, 1, 0, 0, 0))
+    if (engine->eval(script, result, -1, firstLine, 0, 0, 0))
         return true;
-    const std::string error = QENScUtils::MivorStringToUTF8StdString(engine->getError().getFullText());
+    ReportScriptFailure(*engine);
+    return false;
+}
+
+bool QENEngineMac::ProcessJavaScriptCalls(const std::vector<Pelvo::Engine::CallStatement>& statements)
+{
+    Pelvo::EnginePtr engine = GetJavaScriptEngine();
+    if (!engine) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to initialize JavaScript engine for processing commands.");
+        return false;
+    }
+    if (engine->runCalls(statements))
+        return true;
+    ReportScriptFailure(*engine);
+    return false;
+}
+
+void QENEngineMac::ReportScriptFailure(Pelvo::Engine& engine)
+{
+    const std::string error = QENScUtils::MivorStringToUTF8StdString(engine.getError().getFullText());
     log_->AppendToLog(LogAppender::kLogFatal, "JavaScript processing failed with error:");
     log_->AppendToLog(LogAppender::kLogFatal, error);
-    engine->clearError();
-    return false;
+    engine.clearError();
 }
 
 bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& text)

@@ -86,11 +86,19 @@ public:
     // The run's script engine, made on first use with the engine's globals; empty when it cannot
     // be made (the next call tries again).
     Pelvo::EnginePtr GetJavaScriptEngine();
-    bool ProcessUTF8JavaScriptInstructions(const std::string& text);
+    // firstLine: the number of the text's first line in error messages.
+    bool ProcessUTF8JavaScriptInstructions(const std::string& text, std::int32_t firstLine = 1);
+    // Runs call statements whose arguments are literals as ProcessUTF8JavaScriptInstructions
+    // would run their text, without compiling it (see Pelvo::Engine::runCalls).
+    bool ProcessJavaScriptCalls(const std::vector<Pelvo::Engine::CallStatement>& statements);
     bool ProcessJavaScriptInstructionsFile(const FileSystemPath& path);
+    // Logs the engine's last error as a failed script and clears it.
+    void ReportScriptFailure(Pelvo::Engine& engine);
     // Plays a stored uninstall script back: as ProcessJavaScriptInstructionsFile, but a script of
     // many entries is evaluated in pieces, in order, on the same engine (the script engine
-    // compiles at most 65 535 constants per script, and every entry holds some).
+    // compiles at most 65 535 constants per script, and every entry holds some). A piece made of
+    // nothing but calls with literal arguments (one an entry, as the scripts record files) runs
+    // without being compiled.
     bool ProcessStoredUninstallScript(const FileSystemPath& path);
     bool ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName);
     bool ProcessSorvelScript(const std::string& fileName);

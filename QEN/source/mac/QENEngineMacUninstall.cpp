@@ -11,6 +11,7 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <vector>
@@ -67,9 +68,10 @@ bool IsFractionLine(const std::string& text, std::size_t begin, std::size_t end)
     return digits() && end - at == 2 && text.compare(at, 2, ");") == 0;
 }
 
-// Where the pieces of a stored script end: after every kEntriesPerPiece-th fraction line, and
-// at the end. The engine writes a fraction line at top level after every whole entry (and after
-// the prelude), so every piece is whole statements.
+// Where the pieces of a stored script end: after the first fraction line (the first entry may be
+// the prelude, which the rest need not wait for to be compiled with it), after every
+// kEntriesPerPiece-th, and at the end. The engine writes a fraction line at top level after every
+// whole entry (and after the prelude), so every piece is whole statements.
 std::vector<std::size_t> PieceEnds(const std::string& text)
 {
     std::vector<std::size_t> ends;
@@ -78,13 +80,137 @@ std::vector<std::size_t> PieceEnds(const std::string& text)
         std::size_t end = text.find('\n', begin);
         if (end == std::string::npos)
             break;
-        if (IsFractionLine(text, begin, end) && ++entries % kEntriesPerPiece == 0)
+        if (IsFractionLine(text, begin, end) && (++entries == 1 || entries % kEntriesPerPiece == 0))
             ends.push_back(end + 1);
         begin = end + 1;
     }
     if (ends.empty() || ends.back() != text.size())
         ends.push_back(text.size());
     return ends;
+}
+
+// ---- Calls with literal arguments, read from a piece of a stored script ----
+
+// Bytes from at that are one UTF-8 character allowed in a string literal: not a line terminator
+// (U+2028, U+2029 included) and not malformed; 0 for none.
+std::size_t LiteralCharacter(const std::string& text, std::size_t at, std::size_t end)
+{
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80)
+        return lead >= 0x20 && lead != 0x7F ? 1 : 0;
+    std::size_t length;
+    std::uint32_t value;
+    std::uint32_t least;
+    if (lead >= 0xC2 && lead < 0xE0) {
+        length = 2, value = lead & 0x1F, least = 0x80;
+    } else if (lead >= 0xE0 && lead < 0xF0) {
+        length = 3, value = lead & 0x0F, least = 0x800;
+    } else if (lead >= 0xF0 && lead < 0xF5) {
+        length = 4, value = lead & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (end - at < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000) || value == 0x2028 ||
+        value == 0x2029)
+        return 0;
+    return length;
+}
+
+// A string literal in single or double quotes without escapes, or a decimal integer literal
+// (without a leading zero, which would make it octal); at moves past it.
+bool ReadLiteral(const std::string& text, std::size_t& at, std::size_t end, Mivor::Variant& value)
+{
+    if (at >= end)
+        return false;
+    const char first = text[at];
+    if (first == '\'' || first == '"') {
+        const std::size_t start = at + 1;
+        std::size_t next = start;
+        while (next < end && text[next] != first) {
+            if (text[next] == '\\')
+                return false;
+            const std::size_t length = LiteralCharacter(text, next, end);
+            if (length == 0)
+                return false;
+            next += length;
+        }
+        if (next >= end)
+            return false;
+        value.setString(Mivor::String(text.data() + start, next - start, Mivor::Encoder::getUtf8()));
+        at = next + 1;
+        return true;
+    }
+    const std::size_t kMaxDigits = 15;  // every such number is exact as a double
+    std::size_t next = at;
+    while (next < end && text[next] >= '0' && text[next] <= '9')
+        ++next;
+    if (next == at || next - at > kMaxDigits || (first == '0' && next - at > 1))
+        return false;
+    value.setDouble(static_cast<double>(std::stoll(text.substr(at, next - at))));
+    at = next;
+    return true;
+}
+
+// One line "Name(literal, ...);" (the name capitalised, so no keyword), the line without its end.
+bool ReadCallLine(const std::string& text, std::size_t begin, std::size_t end, Pelvo::Engine::CallStatement& call)
+{
+    std::size_t at = begin;
+    if (at >= end || text[at] < 'A' || text[at] > 'Z')
+        return false;
+    const auto nameCharacter = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    };
+    while (at < end && nameCharacter(text[at]))
+        ++at;
+    if (at >= end || text[at] != '(')
+        return false;
+    call.name.assign(text, begin, at - begin);
+    ++at;
+    if (at < end && text[at] != ')') {
+        for (;;) {
+            if (!ReadLiteral(text, at, end, call.arguments.appendUndefined()))
+                return false;
+            if (at < end && text[at] == ',') {
+                ++at;
+                if (at < end && text[at] == ' ')
+                    ++at;
+                continue;
+            }
+            break;
+        }
+    }
+    if (end - at != 2 || text.compare(at, 2, ");") != 0)
+        return false;
+    call.text.assign(text, begin, end - begin);
+    return true;
+}
+
+// The piece as calls, when every one of its lines is one (or empty); its first line has the
+// number given.
+bool ReadCalls(const std::string& text, std::size_t begin, std::size_t end, std::int32_t line,
+               std::vector<Pelvo::Engine::CallStatement>& calls)
+{
+    for (std::size_t at = begin; at < end; ++line) {
+        std::size_t lineEnd = text.find('\n', at);
+        if (lineEnd == std::string::npos || lineEnd > end)
+            lineEnd = end;
+        if (lineEnd > at) {
+            calls.emplace_back();
+            calls.back().line = line;
+            if (!ReadCallLine(text, at, lineEnd, calls.back()))
+                return false;
+        }
+        at = lineEnd + 1;
+    }
+    return true;
 }
 
 bool ReadSupportScript(const std::string& name, std::vector<std::uint8_t>& bytes)
@@ -215,11 +341,17 @@ bool QENEngineMac::ProcessStoredUninstallScript(const FileSystemPath& path)
     if (!ReadInstructions(path, text))
         return false;
     // The pieces run in order on one engine: what one defines (its variables and functions are
-    // globals) the next sees, and the first that fails ends the playback, as in one script.
+    // globals) the next sees, the first that fails ends the playback, and errors name the lines of
+    // the whole script, as in one script.
     std::size_t begin = 0;
+    std::int32_t line = 1;
     for (std::size_t end : PieceEnds(text)) {
-        if (!ProcessUTF8JavaScriptInstructions(text.substr(begin, end - begin)))
+        std::vector<Pelvo::Engine::CallStatement> calls;
+        if (ReadCalls(text, begin, end, line, calls)
+                ? !ProcessJavaScriptCalls(calls)
+                : !ProcessUTF8JavaScriptInstructions(text.substr(begin, end - begin), line))
             return false;
+        line += static_cast<std::int32_t>(std::count(text.begin() + begin, text.begin() + end, '\n'));
         begin = end;
     }
     return true;
