@@ -1,7 +1,8 @@
 // Durability. What the journal must survive is the death of the run's process (kill -9, a crash,
-// the machine's memory running out): every record is one write(2) into the system's cache,
-// which outlives the process, so no record is ever lost that way and no flush is needed per
-// command. A power cut is met at the points where it matters, once per run, not per file: the
+// the machine's memory running out): every record goes whole into the system's cache with one
+// write(2), which outlives the process, so no record is ever lost that way and no flush is
+// needed per command (the mark of a command performed as intended rides with the next record:
+// until then its intent stands open, which a recovery takes back all the same). A power cut is met at the points where it matters, once per run, not per file: the
 // journal's first record is flushed when it is made (the next run knows a run was going on); the
 // files the run wrote and the journal are flushed once before the records are committed (the
 // records never name files that are not on disk); and the mark of the committed records is
