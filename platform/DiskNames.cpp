@@ -93,11 +93,13 @@ FolderNames* CurrentNames(const std::string& folder)
     return NamesOf(folder, info, -1);
 }
 
-// The entry of the folder whose name equals the given one ignoring case.
-bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, std::string& found)
+// The entry of the folder whose name equals the given one ignoring case. The folder is looked
+// up by its path, or through the descriptor that holds it open when its status is given.
+bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, std::string& found,
+                           const struct stat* info = nullptr, int folderFd = -1)
 {
     std::lock_guard<std::mutex> lock(gFoldersMutex);
-    const FolderNames* names = CurrentNames(folder);
+    const FolderNames* names = info != nullptr ? NamesOf(folder, *info, folderFd) : CurrentNames(folder);
     if (names == nullptr)
         return false;
     const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
@@ -251,17 +253,7 @@ bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::s
     if (fstat(folderFd, &info) != 0 || !S_ISDIR(info.st_mode))
         return false;
     std::string found;
-    {
-        std::lock_guard<std::mutex> lock(gFoldersMutex);
-        const FolderNames* names = NamesOf(folder, info, folderFd);
-        if (names == nullptr)
-            return false;
-        const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
-        if (entry == names->byKey.end())
-            return false;
-        found = entry->second;
-    }
-    if (found == name || FolderIsCaseSensitive(folder))
+    if (!FindEntryIgnoringCase(folder, name, found, &info, folderFd) || found == name || FolderIsCaseSensitive(folder))
         return false;
     spelled = found;
     return true;
