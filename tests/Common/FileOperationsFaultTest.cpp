@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -307,6 +308,34 @@ TEST_F(SystemRootTest, AVolumeThatIgnoresCaseFindsANameInAnyCase)
     EXPECT_FALSE(FileSystemUtils::Exists(FileSystemPath(sysroot_.Path("/Volumes/Exact/foo.txt"))));
     EXPECT_TRUE(FileSystemUtils::CopyFile(FileSystemPath(sysroot_.Path("/Volumes/Exact/Foo.txt")),
                                           FileSystemPath(sysroot_.Path("/Volumes/Exact/FOO.TXT"))));
+}
+
+TEST_F(SystemRootTest, AFileIsMovedAsideEvenWhenItsFirstTemporaryNameIsTakenInAnotherSpelling)
+{
+    // An uninstall moves thousands of files into one temporary folder under random names, and the
+    // start-up volume ignores case: a name whose other spelling was already there once made the
+    // move fail, so that the file stayed installed (about one uninstall of 10 000 files in 40).
+    const std::string file = sysroot_.Path("/Applications/aside");
+    tolktest::WriteTextFile(file, "first");
+    FileSystemPath temp;
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(FileSystemPath(file), temp));
+    const std::string folder = temp.Parent().AsUTF8String();
+    tolktest::WriteTextFile(folder + "/.tempabcdef", "there before");
+    std::vector<std::string> names{".tempABCDEF", ".tempFree01"};
+    FileSystemUtils::SetTempNameSourceForTesting([&names]() {
+        const std::string name = names.front();
+        if (names.size() > 1)
+            names.erase(names.begin());
+        return name;
+    });
+    tolktest::WriteTextFile(file, "second");
+    const bool moved = FileSystemUtilsMac::MoveFileToTemp(FileSystemPath(file), temp);
+    FileSystemUtils::SetTempNameSourceForTesting(std::function<std::string()>());
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(temp.AsUTF8String(), folder + "/.tempFree01");
+    EXPECT_EQ(tolktest::ReadTextFile(folder + "/.tempFree01"), "second");
+    EXPECT_EQ(tolktest::ReadTextFile(folder + "/.tempabcdef"), "there before");
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(SystemRootTest, NamedPipesAreRefusedWithoutWaitingForAWriter)

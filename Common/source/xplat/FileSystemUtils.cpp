@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <random>
 
 namespace FileSystemUtils {
@@ -243,8 +244,26 @@ unsigned RandomBelow(unsigned limit)
 
 }  // namespace
 
+namespace {
+
+std::mutex gTempNameMutex;  // guards gTempNameSource
+std::function<std::string()> gTempNameSource;
+
+}  // namespace
+
+void SetTempNameSourceForTesting(const std::function<std::string()>& source)
+{
+    std::lock_guard<std::mutex> lock(gTempNameMutex);
+    gTempNameSource = source;
+}
+
 std::string RandomTempName()
 {
+    {
+        std::lock_guard<std::mutex> lock(gTempNameMutex);
+        if (gTempNameSource)
+            return gTempNameSource();
+    }
     static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     const unsigned kAlphabet = sizeof(kCharacters) - 1;
     std::string name = kTempNamePrefix;

@@ -6,6 +6,7 @@
 #include "FileSystemPath.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,9 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy);
 bool TempFilenameInDirectory(const FileSystemPath& folder, FileSystemPath& path);
 // A temporary name alone (".temp" and six random characters), checked against no folder.
 std::string RandomTempName();
+// Test hook: the temporary names come from the function instead of chance (an empty one
+// restores chance).
+void SetTempNameSourceForTesting(const std::function<std::string()>& source);
 
 // Removes a file, a symbolic link itself or an empty folder. The flag is not used.
 bool DeleteFile(const FileSystemPath& path, bool flag);
