@@ -114,8 +114,9 @@ public:
     bool FinishInstallThread(bool cancel, ThreadPayloadOperationState& state);
     // Returns once no operation runs on the install thread: each question it asks is answered
     // with the answer (after onQuestion has seen its JSON), and between looks the caller's run
-    // loop is served for pollSeconds (afterSleep is told each time). The final status goes to
-    // state; false when no operation ever ran.
+    // loop is served for up to pollSeconds (afterSleep is told each time a whole interval
+    // passed; a look ends early once the thread stops or asks). The final status goes to state;
+    // false when no operation ever ran.
     typedef std::function<void(const std::string& json)> QuestionObserver;
     bool WaitForInstallThread(unsigned long answer, unsigned long pollSeconds, ThreadPayloadOperationState& state,
                               const QuestionObserver& onQuestion = QuestionObserver(),
@@ -173,6 +174,7 @@ private:
     bool StartScriptingEngine();
     void ReleasePayloadSession();
     bool InstallThreadRunning() const;
+    bool SleepUnlessThreadEnds(unsigned long seconds);
     // Starts the operation on a new install thread (replacing the finished one) and takes over
     // the pointer; false without the request queue or when no thread can be started.
     bool StartInstallThread(boost::shared_ptr<ThreadOperation>& operation);

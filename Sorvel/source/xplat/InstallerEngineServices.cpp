@@ -250,10 +250,25 @@ bool InstallerEngine::WaitForInstallThread(unsigned long answer, unsigned long p
                 continue;
             }
         }
-        ThreadUtils::ThreadSleep(pollSeconds);
-        if (afterSleep)
+        if (SleepUnlessThreadEnds(pollSeconds) && afterSleep)
             afterSleep();
         GetInstallThreadStatus(running, state);
+    }
+    return true;
+}
+
+// The poll interval, spent serving the run loop in short slices, so that the wait ends as soon as
+// the thread has stopped or asks a question rather than up to an interval later (a silent install
+// of a few payloads would otherwise mostly sleep). True when the whole interval passed.
+bool InstallerEngine::SleepUnlessThreadEnds(unsigned long seconds)
+{
+    const unsigned long kSlicesPerSecond = 20;
+    for (unsigned long slice = 0; slice < seconds * kSlicesPerSecond; ++slice) {
+        ThreadUtils::ThreadSleepSeconds(1.0 / kSlicesPerSecond);
+        bool waiting = false;
+        std::string messageId, json;
+        if (!InstallThreadRunning() || (PeekInstallThreadMessage(waiting, messageId, json) && waiting))
+            return false;
     }
     return true;
 }
