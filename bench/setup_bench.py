@@ -299,7 +299,23 @@ class Bench:
         return base
 
     def drop_root(self, base):
+        self.drop_semaphores(os.path.join(base, "root", "tmp"))
         subprocess.run(["rm", "-rf", base], check=True)
+
+    @staticmethod
+    def drop_semaphores(folder):
+        """Setup keeps the semaphore sets of its named locks (keyed by ftok on the root's tmp folder)
+        after it ends; a root thrown away takes them with it, or each run would leave two behind."""
+        try:
+            info = os.stat(folder)
+        except OSError:
+            return
+        low = ((info.st_dev & 0xFF) << 16) | (info.st_ino & 0xFFFF)  # ftok's key without its project id
+        listing = subprocess.run(["ipcs", "-s"], stdout=subprocess.PIPE, text=True).stdout.split("\n")
+        for line in listing:
+            fields = line.split()
+            if len(fields) > 1 and fields[0].startswith("0x") and int(fields[0], 16) & 0xFFFFFF == low:
+                subprocess.run(["ipcrm", "-s", fields[1]], stderr=subprocess.DEVNULL)
 
     def environment(self, base):
         return {"PATH": "/usr/bin:/bin", "HOME": os.path.join(base, "home"),
