@@ -346,6 +346,15 @@ int ResolvePath(const std::string& path, std::string& resolved, bool knownNotLin
     return 0;
 }
 
+// The entry of the mount table that holds a resolved path (mounts keeps it).
+int MountEntryOf(const std::string& resolved, Mounts& mounts, const MountEntry*& entry)
+{
+    if (!ReadMounts(mounts))
+        return EIO;
+    entry = FindEntry(mounts, resolved);
+    return entry == nullptr ? ENOENT : 0;
+}
+
 }  // namespace
 
 int StatVolume(const std::string& path, VolumeStatus& status)
@@ -357,11 +366,9 @@ int StatVolume(const std::string& path, VolumeStatus& status)
     if (realpath(path.c_str(), resolved) == nullptr)
         return errno;
     Mounts mounts;
-    if (!ReadMounts(mounts))
-        return EIO;
-    const MountEntry* entry = FindEntry(mounts, resolved);
-    if (entry == nullptr)
-        return ENOENT;
+    const MountEntry* entry = nullptr;
+    if (const int error = MountEntryOf(resolved, mounts, entry))
+        return error;
     if (entry->mountPoint != resolved && statvfs(entry->mountPoint.c_str(), &info) != 0)
         return errno;
     FillStatus(*entry, info, status);
@@ -376,11 +383,9 @@ int FindMountPoint(const std::string& path, bool knownNotLink, std::string& moun
     if (const int error = ResolvePath(path, resolved, knownNotLink))
         return error;
     Mounts mounts;
-    if (!ReadMounts(mounts))
-        return EIO;
-    const MountEntry* entry = FindEntry(mounts, resolved);
-    if (entry == nullptr)
-        return ENOENT;
+    const MountEntry* entry = nullptr;
+    if (const int error = MountEntryOf(resolved, mounts, entry))
+        return error;
     mountPoint = entry->mountPoint;
     return 0;
 }
