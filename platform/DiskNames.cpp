@@ -352,6 +352,12 @@ int HeldFolder::LookAtPath(struct stat& status) const
     return status.st_dev == device_ && status.st_ino == inode_ ? 0 : ESTALE;
 }
 
+bool HeldFolder::Linked() const
+{
+    struct stat status;
+    return fstat(fd_, &status) == 0 && status.st_nlink > 0;
+}
+
 int HeldFolder::FindName(const std::string& name, const struct stat& status) const
 {
     return platform::FindName(path_, name, &status, fd_);
