@@ -84,17 +84,12 @@ bool LockedFile::Append(const std::string& bytes)
     // A NUL would end the records where it stands.
     if (fd_ < 0 || readOnly_ || std::memchr(bytes.data(), 0, bytes.size()) != nullptr)
         return false;
-    if (map_ != nullptr && mapped_ - end_ >= bytes.size()) {
-        std::memcpy(map_ + end_, bytes.data(), bytes.size());
-        end_ += bytes.size();
-        return true;
-    }
-    if (!writeOnly_ && Reserve(bytes.size())) {
-        std::memcpy(map_ + end_, bytes.data(), bytes.size());
-        end_ += bytes.size();
-        return true;
-    }
-    return Write(bytes.data(), bytes.size());
+    const bool room = map_ != nullptr && mapped_ - end_ >= bytes.size();
+    if (!room && (writeOnly_ || !Reserve(bytes.size())))
+        return Write(bytes.data(), bytes.size());
+    std::memcpy(map_ + end_, bytes.data(), bytes.size());
+    end_ += bytes.size();
+    return true;
 }
 
 bool LockedFile::Reserve(std::size_t more)
