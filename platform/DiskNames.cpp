@@ -95,20 +95,27 @@ FolderNames* CurrentNames(const std::string& folder)
     return NamesOf(folder, info, -1);
 }
 
-// The entry of the folder whose name equals the given one ignoring case. The folder is looked
-// up by its path, or through the descriptor that holds it open when its status is given.
-bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, std::string& found,
-                           const struct stat* info = nullptr, int folderFd = -1)
+// The entry of the folder whose name equals the given one ignoring case: 0 with its spelling,
+// ESRCH when there is none, ENOENT when the folder cannot be read. The folder is looked up by its
+// path, or through the descriptor that holds it open when its status is given.
+int EntryIgnoringCase(const std::string& folder, const std::string& name, std::string& found,
+                      const struct stat* info = nullptr, int folderFd = -1)
 {
     std::lock_guard<std::mutex> lock(gFoldersMutex);
     const FolderNames* names = info != nullptr ? NamesOf(folder, *info, folderFd) : CurrentNames(folder);
     if (names == nullptr)
-        return false;
+        return ENOENT;
     const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
     if (entry == names->byKey.end())
-        return false;
+        return ESRCH;
     found = entry->second;
-    return true;
+    return 0;
+}
+
+bool FindEntryIgnoringCase(const std::string& folder, const std::string& name, std::string& found,
+                           const struct stat* info = nullptr, int folderFd = -1)
+{
+    return EntryIgnoringCase(folder, name, found, info, folderFd) == 0;
 }
 
 bool FolderIsCaseSensitive(const std::string& folder)
@@ -127,16 +134,8 @@ void NoteChange(const std::string& folder, const std::string& name, bool exists,
 int FindName(const std::string& folder, const std::string& name, const struct stat* info, int folderFd)
 {
     std::string found;
-    {
-        std::lock_guard<std::mutex> lock(gFoldersMutex);
-        const FolderNames* names = info != nullptr ? NamesOf(folder, *info, folderFd) : CurrentNames(folder);
-        if (names == nullptr)
-            return ENOENT;
-        const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
-        if (entry == names->byKey.end())
-            return 0;
-        found = entry->second;
-    }
+    if (const int error = EntryIgnoringCase(folder, name, found, info, folderFd))
+        return error == ENOENT ? ENOENT : 0;
     return found == name || !FolderIsCaseSensitive(folder) ? EEXIST : 0;
 }
 
