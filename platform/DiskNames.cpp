@@ -1,5 +1,6 @@
 #include "platform/DiskNames.h"
 
+#include "platform/Rename.h"
 #include "platform/UnicodeText.h"
 #include "platform/Volumes.h"
 
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <list>
 #include <mutex>
@@ -120,6 +122,24 @@ bool FolderIsCaseSensitive(const std::string& folder)
 
 void NoteChange(const std::string& folder, const std::string& name, bool exists, int folderFd);
 
+// FindNameInFolder, of a folder looked up by its path or, when its status is given, through the
+// descriptor that holds it open.
+int FindName(const std::string& folder, const std::string& name, const struct stat* info, int folderFd)
+{
+    std::string found;
+    {
+        std::lock_guard<std::mutex> lock(gFoldersMutex);
+        const FolderNames* names = info != nullptr ? NamesOf(folder, *info, folderFd) : CurrentNames(folder);
+        if (names == nullptr)
+            return ENOENT;
+        const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
+        if (entry == names->byKey.end())
+            return 0;
+        found = entry->second;
+    }
+    return found == name || !FolderIsCaseSensitive(folder) ? EEXIST : 0;
+}
+
 std::string Join(const std::string& folder, const std::string& name)
 {
     return folder == "/" ? "/" + name : folder + "/" + name;
@@ -151,18 +171,7 @@ int LookUpOnDisk(const std::string& path, std::string& onDisk, struct stat& info
 
 int FindNameInFolder(const std::string& folder, const std::string& name)
 {
-    std::string found;
-    {
-        std::lock_guard<std::mutex> lock(gFoldersMutex);
-        const FolderNames* names = CurrentNames(folder);
-        if (names == nullptr)
-            return ENOENT;
-        const auto entry = names->byKey.find(UnicodeText::CaseFoldedKey(name));
-        if (entry == names->byKey.end())
-            return 0;
-        found = entry->second;
-    }
-    return found == name || !FolderIsCaseSensitive(folder) ? EEXIST : 0;
+    return FindName(folder, name, nullptr, -1);
 }
 
 std::string OnDiskPathOfMissing(const std::string& path)
@@ -296,5 +305,84 @@ void NoteChange(const std::string& folder, const std::string& name, bool exists,
 }
 
 }  // namespace
+
+// ---- A folder held open for a run ----
+
+namespace {
+
+std::mutex gHeldMutex;  // guards gHeld
+std::vector<std::weak_ptr<HeldFolder> > gHeld;
+
+}  // namespace
+
+HeldFolder::HeldFolder(const std::string& path, int fd, const struct stat& status)
+    : path_(path), fd_(fd), device_(status.st_dev), inode_(status.st_ino)
+{
+}
+
+std::shared_ptr<HeldFolder> HeldFolder::Open(const std::string& path,
+                                             const std::function<bool(const struct stat&)>& trusted)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !S_ISDIR(status.st_mode) || !trusted(status)) {
+        close(fd);
+        return nullptr;
+    }
+    std::shared_ptr<HeldFolder> held(new HeldFolder(path, fd, status));
+    std::lock_guard<std::mutex> lock(gHeldMutex);
+    gHeld.erase(std::remove_if(gHeld.begin(), gHeld.end(),
+                               [](const std::weak_ptr<HeldFolder>& known) { return known.expired(); }),
+                gHeld.end());
+    gHeld.push_back(held);
+    return held;
+}
+
+HeldFolder::~HeldFolder()
+{
+    close(fd_);
+}
+
+int HeldFolder::LookAtPath(struct stat& status) const
+{
+    if (stat(path_.c_str(), &status) != 0)
+        return errno;
+    return status.st_dev == device_ && status.st_ino == inode_ ? 0 : ESTALE;
+}
+
+int HeldFolder::FindName(const std::string& name, const struct stat& status) const
+{
+    return platform::FindName(path_, name, &status, fd_);
+}
+
+int HeldFolder::MoveIn(const std::string& from, const std::string& name) const
+{
+    if (const int error = RenameNoReplaceInto(from, fd_, path_, name))
+        return error;
+    NoteNameChange(from, false);
+    NoteChange(path_, name, true, fd_);
+    return 0;
+}
+
+int HeldFolder::Remove(const std::string& name) const
+{
+    if (unlinkat(fd_, name.c_str(), 0) != 0 && (errno != EISDIR || unlinkat(fd_, name.c_str(), AT_REMOVEDIR) != 0))
+        return errno;
+    NoteChange(path_, name, false, fd_);
+    return 0;
+}
+
+std::shared_ptr<HeldFolder> FindHeldFolder(const std::string& path)
+{
+    std::lock_guard<std::mutex> lock(gHeldMutex);
+    for (const std::weak_ptr<HeldFolder>& known : gHeld) {
+        std::shared_ptr<HeldFolder> held = known.lock();
+        if (held && held->Path() == path)
+            return held;
+    }
+    return nullptr;
+}
 
 }  // namespace platform

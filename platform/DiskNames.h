@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -44,5 +46,47 @@ void NoteNameChange(const std::string& path, bool exists);
 bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::string& name, std::string& spelled);
 // NoteNameChange for an entry of a folder held open.
 void NoteNameChangeInFolder(int folderFd, const std::string& folder, const std::string& name, bool exists);
+
+// ---- A folder held open for a run ----
+
+// A trusted folder that one file after another is moved into and removed from (a volume's
+// temporary folder during an uninstall): opened once, when it was found and checked, so that each
+// name lookup, move and removal in it works through the descriptor instead of walking its path.
+// While one lives, FindHeldFolder finds it by the path it was opened by.
+class HeldFolder {
+public:
+    // Opens the folder at the path (never through a link at its last name) and holds it when
+    // trusted accepts the status of what was opened: null otherwise.
+    static std::shared_ptr<HeldFolder> Open(const std::string& path,
+                                            const std::function<bool(const struct stat&)>& trusted);
+    ~HeldFolder();
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+
+    // Whether the folder at its path is still this one: 0 with the status found there; ESTALE
+    // when another object stands there now; else the errno value of the look (ENOENT: gone).
+    int LookAtPath(struct stat& status) const;
+    // FindNameInFolder for this folder, whose status LookAtPath has just given.
+    int FindName(const std::string& name, const struct stat& status) const;
+    // Moves the object at a path to the name in this folder without ever replacing anything
+    // there (RenameNoReplace) and notes both names: 0 or the errno value of the failure.
+    int MoveIn(const std::string& from, const std::string& name) const;
+    // Removes the entry of that name (a file, a link itself or an empty folder) and notes it: 0
+    // or the errno value of the failure.
+    int Remove(const std::string& name) const;
+
+private:
+    HeldFolder(const std::string& path, int fd, const struct stat& status);
+
+    std::string path_;
+    int fd_;
+    dev_t device_;
+    ino_t inode_;
+};
+
+// The folder held open that was opened by this path, if any.
+std::shared_ptr<HeldFolder> FindHeldFolder(const std::string& path);
 
 }  // namespace platform

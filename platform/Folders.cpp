@@ -92,7 +92,7 @@ int UserFolderIn(const std::string& shared, const struct stat& sharedInfo, bool 
             lstat(folder.c_str(), &info) != 0)
             return kFileNotFoundErr;
     }
-    if (!S_ISDIR(info.st_mode) || info.st_uid != geteuid() || (info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+    if (!IsPrivateFolderOfThisUser(info))
         return kFileNotFoundErr;
     path = folder;
     return kNoErr;
@@ -115,6 +115,11 @@ bool IsUnderSystemRoot(const std::string& folder)
 }
 
 }  // namespace
+
+bool IsPrivateFolderOfThisUser(const struct stat& info)
+{
+    return S_ISDIR(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & (S_IRWXG | S_IRWXO)) == 0;
+}
 
 std::string HomeFolder()
 {

@@ -2,6 +2,8 @@
 // system root, the user domain's under $HOME.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 
@@ -31,6 +33,10 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
 // folder; on any other volume a hidden folder ".TemporaryItems" at its root, world-writable
 // with the sticky bit as a temporary folder is. Answers as FindFolder does.
 int FindVolumeFolder(const std::string& volumeRoot, std::uint32_t folderType, bool create, std::string& path);
+
+// Whether the status is that of a folder of this user's own that nobody else may enter, as the
+// folder that things are moved aside into must be (the chewable-items folders above are).
+bool IsPrivateFolderOfThisUser(const struct stat& info);
 
 // The home folder of the user the process runs as ($HOME, else the password database).
 std::string HomeFolder();

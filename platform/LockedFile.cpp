@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 namespace platform {
@@ -43,7 +46,9 @@ bool LockedFile::Create(const std::string& pattern, std::string& path)
     Close();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int fd = mkostemp(name.data(), O_APPEND | O_CLOEXEC);
+    // Not O_APPEND: records written with write(2) after the mapping go where the records end,
+    // which may be before the end of the space reserved.
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     // Nobody can have it yet: the name is new.
@@ -61,7 +66,7 @@ bool LockedFile::TakeOver(const std::string& path)
 {
     Close();
     // Not blocking and regular files only: whatever else lies there is no journal of ours.
-    const int fd = open(path.c_str(), O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info;
@@ -70,28 +75,73 @@ bool LockedFile::TakeOver(const std::string& path)
         return false;
     }
     fd_ = fd;
+    readOnly_ = true;
     return true;
 }
 
 bool LockedFile::Append(const std::string& bytes)
 {
-    if (fd_ < 0)
+    // A NUL would end the records where it stands.
+    if (fd_ < 0 || readOnly_ || std::memchr(bytes.data(), 0, bytes.size()) != nullptr)
         return false;
+    const bool room = map_ != nullptr && mapped_ - end_ >= bytes.size();
+    if (!room && (writeOnly_ || !Reserve(bytes.size())))
+        return Write(bytes.data(), bytes.size());
+    std::memcpy(map_ + end_, bytes.data(), bytes.size());
+    end_ += bytes.size();
+    return true;
+}
+
+bool LockedFile::Reserve(std::size_t more)
+{
+    // Reserved before it is mapped, so that a store into the mapping never meets a full disk
+    // (which would kill the process with SIGBUS); each step as large as all before it, up to a cap.
+    const std::size_t step = mapped_ == 0 ? kFirstReserve : std::min(mapped_, kMostReserve);
+    std::size_t size = mapped_ + step;
+    while (size - end_ < more)
+        size += step;
+    void* map = MAP_FAILED;
+    if (posix_fallocate(fd_, static_cast<off_t>(mapped_), static_cast<off_t>(size - mapped_)) == 0) {
+        map = map_ == nullptr ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0)
+                              : mremap(map_, mapped_, size, MREMAP_MAYMOVE);
+    }
+    if (map == MAP_FAILED) {
+        // The records go on with write(2), from where they end, for the rest of the file's life.
+        writeOnly_ = true;
+        Unmap();
+        return false;
+    }
+    map_ = static_cast<char*>(map);
+    mapped_ = size;
+    return true;
+}
+
+bool LockedFile::Write(const char* bytes, std::size_t size)
+{
     std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t count = write(fd_, bytes.data() + written, bytes.size() - written);
+    while (written < size) {
+        const ssize_t count = pwrite(fd_, bytes + written, size - written, static_cast<off_t>(end_ + written));
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
             return false;
         written += static_cast<std::size_t>(count);
     }
+    end_ += size;
     return true;
 }
 
 bool LockedFile::Sync()
 {
-    return fd_ >= 0 && fdatasync(fd_) == 0;
+    if (fd_ < 0)
+        return false;
+    // The stores into a shared mapping are flushed through it; what went with write(2) (only
+    // once the mapping is gone) through the file.
+    if (map_ != nullptr) {
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        return msync(map_, std::min(mapped_, (end_ + page - 1) / page * page), MS_SYNC) == 0;
+    }
+    return fdatasync(fd_) == 0;
 }
 
 bool LockedFile::ReadAll(std::string& bytes)
@@ -109,6 +159,12 @@ bool LockedFile::ReadAll(std::string& bytes)
             return false;
         if (count == 0)
             break;
+        // Past the records lies the zero-filled space reserved for more.
+        const void* nul = std::memchr(buffer, 0, static_cast<std::size_t>(count));
+        if (nul != nullptr) {
+            content.append(buffer, static_cast<std::size_t>(static_cast<const char*>(nul) - buffer));
+            break;
+        }
         content.append(buffer, static_cast<std::size_t>(count));
         offset += count;
     }
@@ -116,11 +172,23 @@ bool LockedFile::ReadAll(std::string& bytes)
     return true;
 }
 
+void LockedFile::Unmap()
+{
+    if (map_ != nullptr)
+        munmap(map_, mapped_);
+    map_ = nullptr;
+    mapped_ = 0;
+}
+
 void LockedFile::Close()
 {
+    Unmap();
     if (fd_ >= 0)
         close(fd_);
     fd_ = -1;
+    end_ = 0;
+    writeOnly_ = false;
+    readOnly_ = false;
 }
 
 bool RenameDurably(const std::string& from, const std::string& to)

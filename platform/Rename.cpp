@@ -58,6 +58,17 @@ int RenameNoReplace(const std::string& from, const std::string& to)
     return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
+int RenameNoReplaceInto(const std::string& from, int folderFd, const std::string& folder, const std::string& name)
+{
+    if (const int injected = InjectedFault("rename", from))
+        return injected;
+    const long result = syscall(SYS_renameat2, AT_FDCWD, from.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE);
+    const int error = result == 0 ? 0 : errno;
+    if (error != EINVAL && error != ENOSYS)
+        return error;
+    return RenameNoReplace(from, folder == "/" ? "/" + name : folder + "/" + name);
+}
+
 int ExchangePaths(const std::string& first, const std::string& second)
 {
     if (const int injected = InjectedFault("exchange", first))

@@ -12,6 +12,10 @@ namespace platform {
 // rename a regular file is linked and unlinked instead; only where neither exists does it fall
 // back to a check followed by a rename.
 int RenameNoReplace(const std::string& from, const std::string& to);
+// The same into a folder held open by a descriptor (folder is the path it was opened by, which
+// only a file system without an exclusive rename falls back to): the target's folder is not
+// looked up again along its path.
+int RenameNoReplaceInto(const std::string& from, int folderFd, const std::string& folder, const std::string& name);
 
 // Exchanges the objects at two paths atomically. EINVAL or ENOSYS where the file system or
 // kernel cannot, EXDEV across file systems; nothing has changed then.

@@ -285,13 +285,17 @@ bool ReadFlag(const std::string& path, bool& value)
 }
 
 // The folder whose resolved form was looked up last, kept while the same folder is found at its
-// path: an uninstall asks for the volume of one file after another in the same folders.
+// path: an uninstall asks for the volume of one file after another in the same folders. With it
+// the mount point that holds its objects, while the mount tables it was found in are current.
 struct ResolvedFolder {
     std::mutex mutex;  // guards everything below
     std::string path;
     dev_t device = 0;
     ino_t inode = 0;
     std::string resolved;
+    MountTable kernel;    // the tables that mountPoint was found in (none yet: null)
+    MountTable declared;
+    std::string mountPoint;  // empty where an object of the folder may be a mount point itself
 };
 
 ResolvedFolder& LastFolder()
@@ -309,9 +313,35 @@ int RealPath(const std::string& path, std::string& resolved)
     return 0;
 }
 
+// The entry of the mount table that holds a resolved path (mounts keeps it).
+int MountEntryOf(const std::string& resolved, Mounts& mounts, const MountEntry*& entry)
+{
+    if (!ReadMounts(mounts))
+        return EIO;
+    entry = FindEntry(mounts, resolved);
+    return entry == nullptr ? ENOENT : 0;
+}
+
+// The mount point that holds every object of a resolved folder, unless one of them is a mount
+// point itself: empty then, or when no entry holds the folder.
+std::string MountPointOfObjectsIn(const Mounts& mounts, const std::string& folder)
+{
+    const MountEntry* entry = FindEntry(mounts, folder);
+    if (entry == nullptr)
+        return std::string();
+    bool below = false;
+    mounts.ForEach([&](const MountEntry& other) {
+        below = below || (other.mountPoint.size() > folder.size() && IsUnder(other.mountPoint, folder));
+    });
+    return below ? std::string() : entry->mountPoint;
+}
+
 // realpath(3), answered from the last folder's resolution for an object in it that is not
 // itself a link (which the caller may know already: the object is not looked at again then).
-int ResolvePath(const std::string& path, std::string& resolved, bool knownNotLink)
+// Given the mount tables, it also answers the object's mount point from that folder's where it
+// can (else mountPoint is left empty).
+int ResolvePath(const std::string& path, std::string& resolved, bool knownNotLink, const Mounts* mounts = nullptr,
+                std::string* mountPoint = nullptr)
 {
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos || slash == 0 || slash + 1 == path.size())
@@ -341,18 +371,19 @@ int ResolvePath(const std::string& path, std::string& resolved, bool knownNotLin
         last.device = folderInfo.st_dev;
         last.inode = folderInfo.st_ino;
         last.resolved.swap(resolvedFolder);
+        last.kernel.reset();
+        last.declared.reset();
     }
     resolved = last.resolved == "/" ? "/" + name : last.resolved + "/" + name;
+    if (mounts != nullptr && mountPoint != nullptr) {
+        if (last.kernel != mounts->kernel || last.declared != mounts->declared) {
+            last.mountPoint = MountPointOfObjectsIn(*mounts, last.resolved);
+            last.kernel = mounts->kernel;
+            last.declared = mounts->declared;
+        }
+        *mountPoint = last.mountPoint;
+    }
     return 0;
-}
-
-// The entry of the mount table that holds a resolved path (mounts keeps it).
-int MountEntryOf(const std::string& resolved, Mounts& mounts, const MountEntry*& entry)
-{
-    if (!ReadMounts(mounts))
-        return EIO;
-    entry = FindEntry(mounts, resolved);
-    return entry == nullptr ? ENOENT : 0;
 }
 
 }  // namespace
@@ -377,16 +408,24 @@ int StatVolume(const std::string& path, VolumeStatus& status)
 
 namespace {
 
+// The tables are read first, so that the folder's mount point found with its resolution is
+// checked against the current ones.
 int FindMountPoint(const std::string& path, bool knownNotLink, std::string& mountPoint)
 {
-    std::string resolved;
-    if (const int error = ResolvePath(path, resolved, knownNotLink))
-        return error;
     Mounts mounts;
-    const MountEntry* entry = nullptr;
-    if (const int error = MountEntryOf(resolved, mounts, entry))
+    if (!ReadMounts(mounts))
+        return EIO;
+    std::string resolved;
+    std::string found;
+    if (const int error = ResolvePath(path, resolved, knownNotLink, &mounts, &found))
         return error;
-    mountPoint = entry->mountPoint;
+    if (found.empty()) {
+        const MountEntry* entry = FindEntry(mounts, resolved);
+        if (entry == nullptr)
+            return ENOENT;
+        found = entry->mountPoint;
+    }
+    mountPoint.swap(found);
     return 0;
 }
 

@@ -214,6 +214,13 @@ TEST_F(FileSystemVolumeTest, AnswersFollowMountsAndSettingsAsTheyChange)
     tolktest::WriteTextFile(s + "/mountinfo", tolktest::ReadTextFile(s + "/mountinfo") + "45 40 8:18 / " + s +
                                                   "/mnt/usb/sub rw,relatime - ext4 " + s + "/dev/sdc1 rw\n");
     EXPECT_EQ(RootOf(Volume("/mnt/usb/sub/x")), s + "/mnt/usb/sub");
+    // A file mounted over beside one that is not: the folder's answer is not the mounted one's.
+    tolktest::WriteTextFile(s + "/mnt/disk/plain", "");
+    tolktest::WriteTextFile(s + "/mnt/disk/mounted", "");
+    tolktest::WriteTextFile(s + "/mountinfo", tolktest::ReadTextFile(s + "/mountinfo") + "46 41 8:19 / " + s +
+                                                  "/mnt/disk/mounted rw,relatime - ext4 " + s + "/dev/sdd1 rw\n");
+    EXPECT_EQ(RootOf(Volume("/mnt/disk/plain")), s + "/mnt/disk");
+    EXPECT_EQ(RootOf(Volume("/mnt/disk/mounted")), s + "/mnt/disk/mounted");
     // A folder reached through a link that is pointed elsewhere in between.
     tolktest::WriteTextFile(s + "/mnt/usb/file", "");
     tolktest::WriteTextFile(s + "/mnt/disk/file", "");

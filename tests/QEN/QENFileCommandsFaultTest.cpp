@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 using namespace qentest;
 using Lines = std::vector<std::string>;
@@ -87,6 +88,39 @@ TEST_F(QENFileCommandsFaultTest, RestoringADeletedFileNeverOverwritesWhatTookIts
     EXPECT_FALSE(failed.Perform());
     EXPECT_FALSE(failed.Commit());
     EXPECT_FALSE(failed.Rollback());
+}
+
+TEST_F(QENFileCommandsFaultTest, DeletedFilesAreParkedOnlyInTheTemporaryFolderAtTheirBackupsPath)
+{
+    // A run keeps its volume's temporary folder open from one deletion to the next. Here the folder
+    // is put elsewhere between two deletions and a new one of the user's own takes its path (with
+    // the first backup moved over): the second file must go into the folder at that path, where
+    // its backup is known to be, so that rolling back brings both files back.
+    tolktest::WriteTextFile(At("first"), "one");
+    tolktest::WriteTextFile(At("second"), "two");
+    QENDeleteFileCommand first(log_, P("first"));
+    ASSERT_TRUE(first.Perform());
+    const std::string folder = first.BackupPath().Parent().AsUTF8String();
+    const std::string name = first.BackupPath().NameAsUTF8String();
+    ASSERT_EQ(rename(folder.c_str(), (folder + ".old").c_str()), 0);
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    ASSERT_EQ(rename((folder + ".old/" + name).c_str(), (folder + "/" + name).c_str()), 0);
+
+    QENDeleteFileCommand second(log_, P("second"));
+    ASSERT_TRUE(second.Perform());
+    EXPECT_EQ(second.BackupPath().Parent().AsUTF8String(), folder);
+    EXPECT_EQ(ContentOf(second.BackupPath().AsUTF8String()), "two");
+    EXPECT_TRUE(second.Rollback());
+    EXPECT_TRUE(first.Rollback());
+    EXPECT_EQ(ContentOf(At("first")), "one");
+    EXPECT_EQ(ContentOf(At("second")), "two");
+    EXPECT_EQ(rmdir((folder + ".old").c_str()), 0);  // nothing was left in the folder put aside
+
+    // A commit removes its backup from the folder at the path too.
+    QENDeleteFileCommand again(log_, P("second"));
+    ASSERT_TRUE(again.Perform());
+    EXPECT_TRUE(again.Commit());
+    EXPECT_EQ(ContentOf(again.BackupPath().AsUTF8String()), "<missing>");
 }
 
 TEST_F(QENFileCommandsFaultTest, RollingBackALinkLeavesWhatReplacedItAlone)

@@ -1,17 +1,12 @@
 // The run journal read back by the next run: a run whose process died is taken back step by
 // step, one that died after committing its records is finished, and a running one is left alone.
 // The dead runs are real processes that journal real changes and end without finishing.
-#include "QENDatabaseTestSupport.h"
+#include "QENRunJournalTestSupport.h"
 
-#include "QENRunJournal.h"
-
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "platform/LockedFile.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 
 using namespace qentest;
 
@@ -19,44 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class QENRunJournalTest : public WithDatabase<tolktest::SystemRootTest> {
-protected:
-    std::string S(const std::string& name) const { return sysroot_.Scratch() + "/" + name; }
-
-    // A run in a process of its own that journals what `changes` does and dies without finishing.
-    void DeadRun(const std::function<void(QENRunJournal&)>& changes)
-    {
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            RecordingLog log;
-            QENRunJournal journal(log);
-            if (!journal.Begin("test run"))
-                _exit(1);
-            changes(journal);
-            _exit(0);  // no destructor: the journal stays, as a killed process leaves it
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-
-    static unsigned Mode(const std::string& path)
-    {
-        struct stat info;
-        return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-    }
-
-    std::size_t JournalCount() const
-    {
-        std::size_t count = 0;
-        for (const fs::directory_entry& entry : fs::directory_iterator(Base() + "/caps"))
-            count += entry.path().extension() == ".journal" ? 1 : 0;
-        return count;
-    }
-
-    RecordingLog log_;
-};
+using QENRunJournalTest = RunJournalTest;
 
 }  // namespace
 
@@ -91,11 +49,14 @@ TEST_F(QENRunJournalTest, ARunThatDiedIsTakenBackAndOneThatCommittedIsFinished)
         journal.Intend(QENUndoStep(QENUndoStep::kRemoveFile, S("replaced")));
         tolktest::WriteTextFile(S("replaced"), "par");
     });
-    ASSERT_EQ(JournalCount(), 2u);
+    // Each journal ends in the zero-filled space reserved for its next records.
+    ASSERT_EQ(Journals().size(), 2u);
+    for (const std::string& journal : Journals()) {
+        EXPECT_EQ(fs::file_size(journal), platform::LockedFile::kFirstReserve);
+        EXPECT_EQ(tolktest::ReadTextFile(journal).back(), '\0');
+    }
 
-    std::string folder;
-    ASSERT_TRUE(QENRunJournal::JournalFolder(folder));
-    QENRunJournal::RecoverInterruptedRuns(folder, log_);
+    RecoverInterruptedRuns();
     EXPECT_FALSE(fs::exists(S("made")));
     EXPECT_EQ(Mode(S("chmodded")), 0644u);
     EXPECT_EQ(Mode(S("removed-folder")), 0750u);
@@ -103,7 +64,7 @@ TEST_F(QENRunJournalTest, ARunThatDiedIsTakenBackAndOneThatCommittedIsFinished)
     EXPECT_EQ(tolktest::ReadTextFile(S("replaced")), "original");
     EXPECT_FALSE(fs::exists(S(".backup")));
     EXPECT_TRUE(log_.Has("3 Unable to take back QENSpawnCommand of the interrupted run")) << log_.Dump();
-    EXPECT_EQ(JournalCount(), 1u);
+    EXPECT_EQ(Journals().size(), 1u);
 
     // Committed: the run is finished instead, its backups and the files it was to delete go.
     tolktest::WriteTextFile(S("stored-script.js"), "old script");
@@ -114,10 +75,10 @@ TEST_F(QENRunJournalTest, ARunThatDiedIsTakenBackAndOneThatCommittedIsFinished)
         journal.DeleteWhenCommitted(FileSystemPath(S("stored-script.js")));
         journal.RecordsCommitted();
     });
-    QENRunJournal::RecoverInterruptedRuns(folder, log_);
+    RecoverInterruptedRuns();
     EXPECT_EQ(tolktest::ReadTextFile(S("replaced")), "new");
     EXPECT_FALSE(fs::exists(S(".backup")));
     EXPECT_FALSE(fs::exists(S("stored-script.js")));
     running.Finish();
-    EXPECT_EQ(JournalCount(), 0u);
+    EXPECT_TRUE(Journals().empty());
 }

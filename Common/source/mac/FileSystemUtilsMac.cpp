@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -99,12 +100,19 @@ bool IsExistingRegularFile(const FileSystemPath& path)
     return IsRegularFile(path, isRegularFile) && isRegularFile;
 }
 
-// The temporary folder found last for each volume of the current system root; an uninstall
-// asks for it once per file it moves aside.
+// The temporary folder of a volume: held open where it is this user's own folder (as the
+// volume's and the local domain's are), else known by its path only ("/tmp").
+struct TemporaryFolder {
+    FileSystemPath path = kNoPath;
+    std::shared_ptr<platform::HeldFolder> held;
+};
+
+// The temporary folder found last for each volume of the current system root, held open; an
+// uninstall moves one file after another into it.
 struct TemporaryFolderCache {
     std::mutex mutex;  // guards systemRoot and folders
     std::string systemRoot;
-    std::map<std::string, std::string> folders;  // volume root -> its temporary folder
+    std::map<std::string, std::shared_ptr<platform::HeldFolder> > folders;  // volume root -> its folder
 };
 
 TemporaryFolderCache& TemporaryFolders()
@@ -120,9 +128,9 @@ bool IsFolder(const std::string& path)
 }
 
 // The temporary folder of a volume, where a file can be moved aside without leaving the volume.
-// A folder found before is trusted as it was found: a move into it that finds it gone forgets it
-// (ForgetTemporaryFolder) and asks again.
-bool GetDestructiveTempPreferringVolume(const std::string& root, FileSystemPath& folder)
+// A folder found before is trusted as it was checked when found, while it is the folder at its
+// path: a move that finds it gone or replaced forgets it (ForgetTemporaryFolder) and asks again.
+bool GetDestructiveTempPreferringVolume(const std::string& root, TemporaryFolder& folder)
 {
     TemporaryFolderCache& cache = TemporaryFolders();
     const std::string systemRoot = platform::SystemRoot::Path();
@@ -132,51 +140,64 @@ bool GetDestructiveTempPreferringVolume(const std::string& root, FileSystemPath&
             cache.folders.clear();
             cache.systemRoot = systemRoot;
         }
-        std::map<std::string, std::string>::const_iterator known = cache.folders.find(root);
+        std::map<std::string, std::shared_ptr<platform::HeldFolder> >::const_iterator known = cache.folders.find(root);
         if (known != cache.folders.end()) {
-            folder = FileSystemPath(known->second);
+            folder.held = known->second;
+            folder.path = FileSystemPath(folder.held->Path());
             return true;
         }
     }
     std::string found;
     if (MacUtils::StdStringFindFolder(FileSystemPath(root), kChewableItemsFolderType, true, found) ||
         MacUtils::StdStringFindFolder(platform::kLocalDomain, kChewableItemsFolderType, true, found)) {
-        folder = FileSystemPath(found);
-        std::lock_guard<std::mutex> lock(cache.mutex);
-        if (cache.systemRoot == systemRoot)
-            cache.folders[root] = found;
+        folder.path = FileSystemPath(found);
+        // Held only where what is opened passes the same check as what was found.
+        folder.held = platform::HeldFolder::Open(found, platform::IsPrivateFolderOfThisUser);
+        if (folder.held) {
+            std::lock_guard<std::mutex> lock(cache.mutex);
+            if (cache.systemRoot == systemRoot)
+                cache.folders[root] = folder.held;
+        }
         return true;
     }
-    return FileSystemUtils::GetTempDirectory(folder);
+    return FileSystemUtils::GetTempDirectory(folder.path);
 }
 
-// Drops a volume's temporary folder that is no folder any more; false when it still is one.
-bool ForgetTemporaryFolder(const std::string& root, const FileSystemPath& folder)
+// Whether the folder is still there to move into: true when the folder at its path is the one held.
+bool StillThere(const TemporaryFolder& folder)
 {
-    if (IsFolder(folder.AsUTF8String()))
+    struct stat status;
+    return folder.held ? folder.held->LookAtPath(status) == 0 : IsFolder(folder.path.AsUTF8String());
+}
+
+// Drops a volume's temporary folder that is gone or replaced at its path; false when it is still there.
+bool ForgetTemporaryFolder(const std::string& root, const TemporaryFolder& folder)
+{
+    if (StillThere(folder))
         return false;
     TemporaryFolderCache& cache = TemporaryFolders();
     std::lock_guard<std::mutex> lock(cache.mutex);
-    std::map<std::string, std::string>::iterator known = cache.folders.find(root);
-    if (known != cache.folders.end() && known->second == folder.AsUTF8String())
+    std::map<std::string, std::shared_ptr<platform::HeldFolder> >::iterator known = cache.folders.find(root);
+    if (known != cache.folders.end() && known->second == folder.held)
         cache.folders.erase(known);
     return true;
 }
 
 // A temporary name in the folder that nothing has, in any spelling where the folder's volume
-// ignores case (a move there would fail on it), as the folder's known names say.
-bool FreeTemporaryName(const FileSystemPath& folder, FileSystemPath& name)
+// ignores case (a move there would fail on it), as the folder's known names say; a folder held
+// open is asked through its descriptor, with the status just found at its path.
+bool FreeTemporaryName(const TemporaryFolder& folder, const struct stat& status, FileSystemPath& name)
 {
     const int kAttempts = 100;
-    const std::string text = folder.AsUTF8String();
+    const std::string text = folder.path.AsUTF8String();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::string candidate = FileSystemUtils::RandomTempName();
-        const int found = platform::FindNameInFolder(text, candidate);
+        const int found = folder.held ? folder.held->FindName(candidate, status) : platform::FindNameInFolder(text, candidate);
         if (found == EEXIST)
             continue;
         if (found != 0)  // no folder to read (gone since it was found): the path is looked at
-            return FileSystemUtils::TempFilenameInDirectory(folder, name);
-        name = folder;
+            return FileSystemUtils::TempFilenameInDirectory(folder.path, name);
+        name = folder.path;
         name.AppendUTF8Segment(candidate);
         return true;
     }
@@ -220,18 +241,32 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
     }
     const int kAttempts = 3;
     for (int attempt = 1;; ++attempt) {
-        FileSystemPath folder = kNoPath;
+        TemporaryFolder folder;
+        if (!GetDestructiveTempPreferringVolume(root, folder))
+            return false;
+        // A held folder takes the file only while it is the one at its path: the backup is known
+        // by its path, and a rollback must find it there.
+        struct stat status = {};
+        if (folder.held && folder.held->LookAtPath(status) != 0) {
+            ForgetTemporaryFolder(root, folder);
+            if (attempt < kAttempts)
+                continue;
+            folder.held.reset();
+        }
         FileSystemPath name = kNoPath;
-        if (!GetDestructiveTempPreferringVolume(root, folder) || !FreeTemporaryName(folder, name))
+        if (!FreeTemporaryName(folder, status, name))
             return false;
         temp = name;
         const std::string to = name.AsUTF8String();
-        const int error = platform::RenameNoReplace(from, to);
-        if (error == 0) {
+        int error = 0;
+        if (folder.held) {
+            error = folder.held->MoveIn(from, to.substr(to.find_last_of('/') + 1));
+        } else if ((error = platform::RenameNoReplace(from, to)) == 0) {
             platform::NoteNameChange(from, false);
             platform::NoteNameChange(to, true);
-            return true;
         }
+        if (error == 0)
+            return true;
         // Something appeared at the name since it was chosen (it is not ours to replace: another
         // name is chosen), or the folder went away since it was found (it is found again).
         if (attempt < kAttempts && (error == EEXIST || (error == ENOENT && ForgetTemporaryFolder(root, folder))))

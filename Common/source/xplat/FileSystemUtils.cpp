@@ -305,8 +305,17 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
 bool DeleteFile(const FileSystemPath& path, bool)
 {
     // Removed as given where it exists so (the commit of an uninstall removes every file it
-    // moved aside); another spelling of the name is looked for only when nothing is there.
+    // moved aside: through the temporary folder held open, where it is one); another spelling of
+    // the name is looked for only when nothing is there.
     std::string onDisk = path.AsUTF8String();
+    const std::string::size_type slash = onDisk.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && slash + 1 < onDisk.size()) {
+        if (const std::shared_ptr<platform::HeldFolder> held = platform::FindHeldFolder(onDisk.substr(0, slash))) {
+            const int error = held->Remove(onDisk.substr(slash + 1));
+            if (error != ENOENT)
+                return error == 0;
+        }
+    }
     if (std::remove(onDisk.c_str()) != 0) {
         if (errno != ENOENT || onDisk.empty() || onDisk[0] != '/')
             return false;

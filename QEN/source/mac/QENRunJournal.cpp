@@ -1,9 +1,11 @@
 // Durability. What the journal must survive is the death of the run's process (kill -9, a crash,
-// the machine's memory running out): every record goes whole into the system's cache with one
-// write(2), which outlives the process, so no record is ever lost that way and no flush is
-// needed per command (the mark of a command performed as intended rides with the next record:
-// until then its intent stands open, which a recovery takes back all the same). A power cut is met at the points where it matters, once per run, not per file: the
-// journal's first record is flushed when it is made (the next run knows a run was going on); the
+// the machine's memory running out): every record goes whole into the system's cache, stored
+// into a shared mapping of the journal (or, where no space could be reserved for one, with one
+// write(2)), which outlives the process, so no record is ever lost that way and neither a system
+// call nor a flush is needed per command (the mark of a command performed as intended rides with
+// the next record: until then its intent stands open, which a recovery takes back all the same).
+// A power cut is met at the points where it matters, once per run, not per file: the journal's
+// first record is flushed when it is made (the next run knows a run was going on); the
 // files the run wrote and the journal are flushed once before the records are committed (the
 // records never name files that are not on disk); and the mark of the committed records is
 // flushed (a finished run is finished, not taken back). In between, a power cut may lose the
@@ -11,7 +13,8 @@
 // such changes (ext4's default, XFS, btrfs) do; a change whose record was lost is then not taken
 // back.
 //
-// Records, one per line, fields separated by tabs (tab, line feed and backslash escaped):
+// Records, one per line, fields separated by tabs (tab, line feed, backslash and NUL escaped: the
+// records end at the first NUL, where the zero-filled space reserved for more begins):
 //   H description pid     the run                    M mount-point      an image it mounted
 //   I step                a command's intent         P [step]           the command was performed
 //   N name                performed, no undo step    X                  the perform failed
@@ -43,8 +46,9 @@ const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir
 
 void AppendEscaped(std::string& out, const std::string& text)
 {
-    // Paths seldom hold a tab, a line feed or a backslash: then the text goes as it is.
-    if (text.find_first_of("\\\t\n") == std::string::npos) {
+    // Paths seldom hold a tab, a line feed, a backslash or a NUL: then the text goes as it is.
+    static const char kEscaped[] = {'\\', '\t', '\n', '\0'};
+    if (text.find_first_of(kEscaped, 0, sizeof(kEscaped)) == std::string::npos) {
         out += text;
         return;
     }
@@ -53,6 +57,7 @@ void AppendEscaped(std::string& out, const std::string& text)
         case '\\': out += "\\\\"; break;
         case '\t': out += "\\t"; break;
         case '\n': out += "\\n"; break;
+        case '\0': out += "\\0"; break;
         default: out += c;
         }
     }
@@ -75,7 +80,7 @@ std::vector<std::string> SplitFields(const std::string& line)
             fields.emplace_back();
         } else if (c == '\\' && i + 1 < line.size()) {
             const char next = line[++i];
-            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next;
+            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == '0' ? '\0' : next;
         } else {
             fields.back() += c;
         }
