@@ -352,6 +352,12 @@ int HeldFolder::LookAtPath(struct stat& status) const
     return status.st_dev == device_ && status.st_ino == inode_ ? 0 : ESTALE;
 }
 
+bool HeldFolder::Linked() const
+{
+    struct stat status;
+    return fstat(fd_, &status) == 0 && status.st_nlink > 0;
+}
+
 int HeldFolder::FindName(const std::string& name, const struct stat& status) const
 {
     return platform::FindName(path_, name, &status, fd_);
@@ -370,7 +376,13 @@ int HeldFolder::Remove(const std::string& name) const
 {
     if (unlinkat(fd_, name.c_str(), 0) != 0 && (errno != EISDIR || unlinkat(fd_, name.c_str(), AT_REMOVEDIR) != 0))
         return errno;
-    NoteChange(path_, name, false, fd_);
+    // Removals come one after another when a run ends, and no name is looked up among them: the
+    // folder's names are read again at the next lookup instead of being kept up to date for each.
+    std::lock_guard<std::mutex> lock(gFoldersMutex);
+    for (FolderNames& names : gFolders) {
+        if (names.path == path_)
+            names.modified = {0, 0};
+    }
     return 0;
 }
 

@@ -68,6 +68,8 @@ public:
     // Whether the folder at its path is still this one: 0 with the status found there; ESTALE
     // when another object stands there now; else the errno value of the look (ENOENT: gone).
     int LookAtPath(struct stat& status) const;
+    // Whether the folder held still has a name anywhere (it was not removed).
+    bool Linked() const;
     // FindNameInFolder for this folder, whose status LookAtPath has just given.
     int FindName(const std::string& name, const struct stat& status) const;
     // Moves the object at a path to the name in this folder without ever replacing anything

@@ -163,11 +163,14 @@ bool GetDestructiveTempPreferringVolume(const std::string& root, TemporaryFolder
     return FileSystemUtils::GetTempDirectory(folder.path);
 }
 
-// Whether the folder is still there to move into: true when the folder at its path is the one held.
+// Whether the folder is still there to move into: for one held, when it is the folder at its path
+// and was not removed (a new folder may take the removed one's number on some file systems).
 bool StillThere(const TemporaryFolder& folder)
 {
     struct stat status;
-    return folder.held ? folder.held->LookAtPath(status) == 0 : IsFolder(folder.path.AsUTF8String());
+    if (!folder.held)
+        return IsFolder(folder.path.AsUTF8String());
+    return folder.held->LookAtPath(status) == 0 && folder.held->Linked();
 }
 
 // Drops a volume's temporary folder that is gone or replaced at its path; false when it is still there.
