@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <random>
 #include <sstream>
 
 namespace logtest {
@@ -63,5 +64,16 @@ bool FileExists(const std::string& path)
     return lstat(path.c_str(), &info) == 0;
 }
 
+std::string LargeLogText()
+{
+    std::string text;
+    for (int line = 0; text.size() < (2u << 20); ++line)
+        text += std::to_string(line) + " Copying file \"/Assets/f" + std::to_string(line) + ".bin\"\n";
+    std::mt19937 random(20);
+    for (int i = 0; i < (1 << 20); ++i)
+        text += static_cast<char>(random());
+    text += "Copied\n";
+    return text;
+}
 
 }  // namespace logtest

@@ -25,6 +25,9 @@ private:
 
 std::vector<std::string> Lines(const std::string& text);
 bool FileExists(const std::string& path);
+// Several megabytes of log lines with a stretch of incompressible bytes in the middle, the same
+// on every call.
+std::string LargeLogText();
 using tolktest::ReadGzip;
 
 }  // namespace logtest

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +36,25 @@ TEST_F(LoggerFaultTest, FailedCompressionKeepsThePlainFile)
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     EXPECT_FALSE(LogFile::Compress(folder));
     EXPECT_TRUE(FileExists(folder));
+}
+
+TEST_F(LoggerFaultTest, AGzipFileThatCannotGrowMidwayKeepsThePlainFile)
+{
+    const std::string path = LogPath("cut.log");
+    const std::string large = logtest::LargeLogText();
+    WriteTextFile(path, large);
+    // Writes beyond 512 KiB fail (EFBIG rather than the signal) while blocks are still in the works.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    struct rlimit limited = saved;
+    limited.rlim_cur = 512 << 10;
+    void (*handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool compressed = LogFile::Compress(path);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, handler);
+    EXPECT_FALSE(compressed);
+    EXPECT_TRUE(ReadTextFile(path) == large);
 }
 
 TEST_F(LoggerFaultTest, LogsOfWholeBlocksOrEmptyAreCompressed)

@@ -1,4 +1,5 @@
 #include "LogFactory.h"
+#include "LogFile.h"
 #include "Logger.h"
 
 #include "LogTestSupport.h"
@@ -196,7 +197,7 @@ TEST_F(LoggerTest, FinishedLogIsReadableWithZcatAndThePlainFileIsGone)
     for (int run = 0; run < 2; ++run) {
         boost::mutex mutex;
         Logger logger(mutex, path);
-        // About 2,500 bytes: the compressor reads three blocks.
+        // About 2,500 bytes.
         for (int i = 0; i < 25; ++i)
             logger.AppendToLog(LogAppender::kLogInfo, "run " + std::to_string(run) + std::string(40, 'x'));
         expected += ReadTextFile(path);
@@ -207,6 +208,21 @@ TEST_F(LoggerTest, FinishedLogIsReadableWithZcatAndThePlainFileIsGone)
     const std::string unpacked = LogPath("unpacked.txt");
     ASSERT_EQ(tolktest::RunProgram("/bin/sh", {"-c", "zcat \"$0\" > \"$1\"", path + ".gz", unpacked}), 0);
     EXPECT_EQ(ReadTextFile(unpacked), expected);
+}
+
+TEST_F(LoggerTest, AMultiMegabyteLogBecomesOneMoreMemberOfAnExistingGzipFile)
+{
+    const std::string path = LogPath("large.log");
+    tolktest::WriteTextFile(path, "an earlier session\n");
+    ASSERT_TRUE(LogFile::Compress(path));
+    const std::string large = logtest::LargeLogText();
+    tolktest::WriteTextFile(path, large);
+    ASSERT_TRUE(LogFile::Compress(path));
+    EXPECT_FALSE(FileExists(path));
+    std::string text;
+    ASSERT_TRUE(logtest::ReadGzip(path + ".gz", text));
+    EXPECT_TRUE(text == "an earlier session\n" + large) << text.size() << " bytes, not " << large.size() + 19;
+    EXPECT_EQ(tolktest::RunProgram("/bin/sh", {"-c", "gzip -t \"$0\"", path + ".gz"}), 0);
 }
 
 TEST_F(LoggerTest, TwoLoggersOnOnePathFromTwoThreadsKeepWholeLines)

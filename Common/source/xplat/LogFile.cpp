@@ -2,13 +2,11 @@
 
 #include "FileSystemPath.h"
 #include "FileSystemUtils.h"
+#include "GzipMember.h"
 
 #include <boost/thread/lock_guard.hpp>
 
-#include <zlib.h>
-
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -19,7 +17,6 @@
 
 namespace {
 
-const std::size_t kCompressionBlockSize = 1024;
 // What a file may hold back before it is written anyway.
 const std::size_t kHoldLimit = 64 * 1024;
 
@@ -279,37 +276,9 @@ bool LogFile::Compress(const std::string& path)
         close(fd);
         return true;
     }
-    std::FILE* plain = fdopen(fd, "rb");
-    if (!plain) {
-        close(fd);
-        return false;
-    }
-    gzFile packed = gzopen((path + ".gz").c_str(), "ab");
-    if (!packed) {
-        std::fclose(plain);
-        return false;
-    }
-    bool complete = true;
-    char buffer[kCompressionBlockSize];
-    for (;;) {
-        const std::size_t count = std::fread(buffer, 1, sizeof(buffer), plain);
-        // A file whose size is a multiple of the block size ends with an empty read, which is
-        // not a failed write.
-        if (count > 0 && gzwrite(packed, buffer, static_cast<unsigned int>(count)) != static_cast<int>(count)) {
-            complete = false;
-            break;
-        }
-        if (count < sizeof(buffer)) {
-            if (std::ferror(plain))
-                complete = false;
-            break;
-        }
-    }
-    // gzclose writes what zlib still holds; only its Z_OK says the member is whole on disk.
-    if (gzclose(packed) != Z_OK)
-        complete = false;
+    const bool complete = AppendGzipMember(fd, path + ".gz");
     // Removed while the lock is still held, so that no writer appends to it in between.
     const bool removed = complete && unlink(path.c_str()) == 0;
-    std::fclose(plain);
+    close(fd);
     return removed;
 }
