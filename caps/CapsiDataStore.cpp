@@ -117,11 +117,16 @@ capsStatus CapsiDataStore::dbOpen()
     if (!capsiIsSafeFileName(fileName_) || !capsiPathAppend(folder_, fileName_, path))
         return kCapsBadArgument;
     if (!capsiFileExists(path)) {
-        if (capsiPathExists(path))
-            return kCapsFailure;
-        const capsStatus created = capsiCreatePath(folder_);
-        if (created != kCapsOK)
-            return created;
+        // Another opener may have made the file since the first look: only something that is
+        // still no regular file blocks the path.
+        if (capsiPathExists(path)) {
+            if (!capsiFileExists(path))
+                return kCapsFailure;
+        } else {
+            const capsStatus created = capsiCreatePath(folder_);
+            if (created != kCapsOK)
+                return created;
+        }
     }
 
     sqlite3* db = nullptr;
