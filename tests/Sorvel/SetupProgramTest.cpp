@@ -159,6 +159,7 @@ TEST_F(SetupProgramTest, OnlyTheBackupDatabaseIsDamage)
 
 TEST_F(SetupProgramTest, ScriptingEngineThatCannotStart)
 {
+    TOLK_SKIP_WITHOUT_TEST_HOOKS();
     setenv("TOLK_FAULTS", "scripting-start", 1);
     const tolktest::ProgramResult result = Run({"--mode=terminal"});
     EXPECT_EQ(result.exitCode, 3);
@@ -167,6 +168,7 @@ TEST_F(SetupProgramTest, ScriptingEngineThatCannotStart)
 
 TEST_F(SetupProgramTest, AnExceptionInTheMainRoutine)
 {
+    TOLK_SKIP_WITHOUT_TEST_HOOKS();
     setenv("TOLK_FAULTS", "engine-main", 1);
     const tolktest::ProgramResult result = Run({"--mode=terminal"});
     EXPECT_EQ(result.output, "Begin Orvex Setup\nEnd Orvex Setup.  Exit code: 9999\n");

@@ -58,3 +58,11 @@ std::vector<std::string> LoadedObjects(const std::string& program, const std::ve
 bool LoadsWindowing(const std::vector<std::string>& objects, std::string& found);
 
 }  // namespace tolktest
+
+// A test that starts a program with a test switch (TOLK_FAULTS, TOLK_KILL_AT) needs a build with
+// the test hooks, which scripts/test makes; in another build it is skipped.
+#ifdef TOLK_TEST_HOOKS
+#define TOLK_SKIP_WITHOUT_TEST_HOOKS() static_cast<void>(0)
+#else
+#define TOLK_SKIP_WITHOUT_TEST_HOOKS() GTEST_SKIP() << "built without the test hooks (TOLK_TEST_HOOKS)"
+#endif
