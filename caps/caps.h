@@ -17,7 +17,7 @@ capsStatus capsOpenSession(capsiSession** out);
 capsStatus capsOpenSessionNoCreate(capsiSession** out);
 // The modification time of "caps.db"; 8 (out unchanged) when it does not exist.
 capsStatus capsGetLastModTime(long* out);
-// 5 when "caps.db" is missing but its backup copy exists; 4 when it is damaged (SQLite's quick
+// 5 when "caps.db" is missing but its backup copy exists; 4 when it is damaged (SQLite's integrity
 // check fails, or it is no database), or holds no records of ours while a backup copy exists;
 // 0 otherwise, also when it cannot be looked at.
 capsStatus capsVerifyIntegrity();
@@ -47,6 +47,16 @@ capsStatus capsShareSession(capsiSession* session, capsiSession** out);
 // Opens the handle's part (an SQLite savepoint; 10 when one is open already). Parts nest and are
 // ended newest first; keeping the outermost commits the transaction it began (with backup).
 capsStatus capsSessionBeginPart(capsiSession* session);
+
+/* ---- Marks of committed runs ---- */
+
+// Writes, in the session's open transaction (or one it begins), the mark that the command-engine
+// run named run has committed its records, with its description; drops the marks of every other
+// run that keep (a null-terminated list of run names, or null) does not name.
+capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const char* description,
+                                const char* const* keep);
+// 0 when the run's mark is recorded, 8 when it is not; other failures as the store reports them.
+capsStatus capsGetRunMark(capsiSession* session, const char* run);
 
 /* ---- Collections ---- */
 

@@ -198,13 +198,13 @@ capsStatus capsSessionCommit(capsiSession* session)
     CapsiDataStore* store = capsiStoreOf(session);
     if (store == nullptr)
         return kCapsOK;
-    // Only a commit that changed "caps.db" can make its backup copy differ from it (or a copy
-    // that is missing): reading sessions and the uninstall databases leave the copy alone.
+    // Only a commit that changed "caps.db" can make its backup copy differ from it: reading
+    // sessions and the uninstall databases leave an existing copy alone, and make a missing one.
     const bool wrote = store->inTransaction();
     const capsStatus committed = store->commit();
     if (committed != kCapsOK)
         return committed;
-    if (session->backsUpInstallationDatabase && (wrote || !BackupExists()))
+    if ((session->backsUpInstallationDatabase && wrote) || !BackupExists())
         capsBackup();  // the copy's own trouble is not the commit's
     return kCapsOK;
 }

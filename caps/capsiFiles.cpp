@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <libgen.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,7 +102,7 @@ capsiDatabaseCondition capsiCheckDatabase(const std::string& path)
     sqlite3_busy_timeout(database, kCapsiBusyTimeoutMs);
     capsiDatabaseCondition condition = kCapsiDatabaseUnknown;
     sqlite3_stmt* statement = nullptr;
-    int code = sqlite3_prepare_v2(database, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+    int code = sqlite3_prepare_v2(database, "PRAGMA integrity_check(1)", -1, &statement, nullptr);
     if (code == SQLITE_OK)
         code = sqlite3_step(statement);
     if (code == SQLITE_ROW) {
@@ -271,8 +272,10 @@ bool capsiCopyDatabaseFile(const std::string& source, const std::string& destina
         return false;
     }
     const std::string temporary = pattern.data();
+    // Locked (flock, which SQLite's own locks leave alone) until it has its place: a copy that
+    // nobody holds was left by a process that died, and the next run removes it.
+    flock(fd, LOCK_EX | LOCK_NB);
     const bool prepared = fchmod(fd, sourceInfo.st_mode & 07777) == 0;
-    close(fd);
 
     // A damaged or empty source makes a copy that is no better: the last good one stays.
     bool copied = prepared && BackupInto(database, temporary) &&
@@ -283,10 +286,11 @@ bool capsiCopyDatabaseFile(const std::string& source, const std::string& destina
     if (!copied) {
         unlink(temporary.c_str());
         unlink((temporary + "-journal").c_str());
-        return false;
+    } else {
+        SyncFolder(capsiPathParent(destination));
     }
-    SyncFolder(capsiPathParent(destination));
-    return true;
+    close(fd);
+    return copied;
 }
 
 bool capsiLoadFileContents(const std::string& path, std::vector<unsigned char>& bytes)

@@ -44,7 +44,8 @@ capsStatus capsiCreateDirectory(const std::string& path);
 // (0755/0644) store for the folder and the file, each that exists. Failures are ignored: 0.
 capsStatus capsiSetDbAccess(const std::string& folder, const std::string& fileName, bool shared);
 
-// What SQLite's quick check and the schema's version row say of a database file.
+// What SQLite's integrity check (which compares the indexes with their tables too) and the
+// schema's version row say of a database file.
 enum capsiDatabaseCondition {
     kCapsiDatabaseSound,     // the check passes and the schema's version is there
     kCapsiDatabaseNoSchema,  // a database without records of ours: an empty file, or no version row

@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -68,6 +69,9 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, Link
     if (fd < 0)
         return false;
     const std::string temporary(name.data());
+    // Locked until it has its place: a copy that nobody holds was left by a writer that died,
+    // and the next run removes it (RemoveIfAbandoned).
+    flock(fd, LOCK_EX | LOCK_NB);
 
     // The replaced file's owner and permission bits carry over (the owner first: changing it
     // clears set-id bits). Only the super-user may give a file away; anyone else's new file is
@@ -97,12 +101,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, Link
     }
     if (ok && fsync(fd) != 0)
         ok = false;
-    if (close(fd) != 0)
-        ok = false;
     if (ok && rename(temporary.c_str(), target.c_str()) != 0)
         ok = false;
     if (!ok)
         unlink(temporary.c_str());
+    if (close(fd) != 0)
+        ok = false;
     return ok;
 }
 

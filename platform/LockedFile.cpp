@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -62,15 +64,30 @@ bool LockedFile::Create(const std::string& pattern, std::string& path)
     return true;
 }
 
-bool LockedFile::TakeOver(const std::string& path)
+bool LockedFile::TakeOver(const std::string& path, std::string& untrusted)
 {
     Close();
+    untrusted.clear();
     // Not blocking and regular files only: whatever else lies there is no journal of ours.
     const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+            untrusted = "\"" + path + "\" is no plain file";
         return false;
+    }
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        untrusted = "\"" + path + "\" is no plain file";
+        close(fd);
+        return false;
+    }
+    if (info.st_uid != geteuid()) {
+        untrusted = "\"" + path + "\" belongs to user " + std::to_string(info.st_uid);
+        close(fd);
+        return false;
+    }
+    if (!OnlyOwnerCanChange(ParentOf(path), untrusted) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return false;
     }
@@ -189,6 +206,51 @@ void LockedFile::Close()
     end_ = 0;
     writeOnly_ = false;
     readOnly_ = false;
+}
+
+bool OnlyOwnerCanChange(const std::string& folder, std::string& problem)
+{
+    char resolved[PATH_MAX];
+    if (realpath(folder.c_str(), resolved) == nullptr) {
+        problem = "\"" + folder + "\" cannot be looked at: " + std::strerror(errno);
+        return false;
+    }
+    const uid_t user = geteuid();
+    for (std::string path = resolved;; path = ParentOf(path)) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0) {
+            problem = "\"" + path + "\" cannot be looked at: " + std::strerror(errno);
+            return false;
+        }
+        const bool sticky = (info.st_mode & S_ISVTX) != 0;
+        if (info.st_uid != 0 && info.st_uid != user) {
+            problem = "the folder \"" + path + "\" belongs to user " + std::to_string(info.st_uid);
+            return false;
+        }
+        if ((info.st_mode & S_IWOTH) != 0 && !sticky) {
+            problem = "the folder \"" + path + "\" can be written by every user";
+            return false;
+        }
+        if ((info.st_mode & S_IWGRP) != 0 && !sticky && info.st_gid != 0 && info.st_gid != 80) {
+            problem = "the folder \"" + path + "\" can be written by the group " + std::to_string(info.st_gid);
+            return false;
+        }
+        if (path == "/")
+            return true;
+    }
+}
+
+bool RemoveIfAbandoned(const std::string& path)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    // Removed while the lock is held, so that no writer can take it up in between.
+    const bool removed = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == geteuid() &&
+                         flock(fd, LOCK_EX | LOCK_NB) == 0 && unlink(path.c_str()) == 0;
+    close(fd);
+    return removed;
 }
 
 bool RenameDurably(const std::string& from, const std::string& to)

@@ -26,8 +26,11 @@ public:
     // owner-only; path receives its name. False when it cannot be made.
     bool Create(const std::string& pattern, std::string& path);
     // Opens an existing file and takes its lock without waiting, to read it: false when another
-    // open of it holds the lock (its writer lives) or it cannot be opened.
-    bool TakeOver(const std::string& path);
+    // open of it holds the lock (its writer lives) or it cannot be opened. Also false, with
+    // untrusted saying why, for a file that nobody but this process's user should have been able
+    // to write and somebody else could have: no plain file of this user, or in a folder that
+    // another user can change (OnlyOwnerCanChange).
+    bool TakeOver(const std::string& path, std::string& untrusted);
 
     bool IsOpen() const { return fd_ >= 0; }
     // Appends the bytes (no NUL among them) to a file made by Create, whole, to the system's
@@ -60,6 +63,17 @@ private:
     // Taken over to be read: nothing is appended to it.
     bool readOnly_ = false;
 };
+
+// Whether only this process's user (and root) can change what lies in the folder: the folder and
+// every folder above it belong to root or to this user, and none can be written by other users,
+// unless it is sticky (then they cannot touch what is not theirs) or writable only by the
+// administrators' groups (0, 80). False, with problem naming the folder and why, otherwise.
+bool OnlyOwnerCanChange(const std::string& folder, std::string& problem);
+
+// Removes a temporary file that its writer keeps locked (flock) for as long as it writes it, when
+// nobody holds that lock: its writer died before the file got its place. True when it was
+// removed; a file that is locked, no plain file or not this user's stays.
+bool RemoveIfAbandoned(const std::string& path);
 
 // Renames from over to and makes the folder's change durable.
 bool RenameDurably(const std::string& from, const std::string& to);

@@ -95,21 +95,35 @@ DiskImageMounter::DiskImageMounter(const FileSystemPath& image) : image_(image),
 DiskImageMounter::~DiskImageMounter()
 {
     Unmount();
-    if (temporaryMountFolder_)
+    if (temporaryMountFolderMade_)
         FileSystemUtilsMac::DeleteDirectory(*temporaryMountFolder_, false);
+}
+
+bool DiskImageMounter::PlanHiddenMountPoint(FileSystemPath& mountPoint)
+{
+    if (!temporaryMountFolder_) {
+        FileSystemPath folder;
+        if (!FileSystemUtilsMac::NewTemporaryDirectoryName(folder))
+            return false;
+        temporaryMountFolder_.reset(new FileSystemPath(folder));
+    }
+    mountPoint = *temporaryMountFolder_;
+    return true;
 }
 
 bool DiskImageMounter::MountHidden()
 {
     if (mounted_)
         return false;
-    if (!temporaryMountFolder_) {
-        FileSystemPath folder;
-        if (!FileSystemUtilsMac::CreateTemporaryDirectory(folder))
+    FileSystemPath folder;
+    if (!PlanHiddenMountPoint(folder))
+        return false;
+    if (!temporaryMountFolderMade_) {
+        if (!FileSystemUtilsMac::CreateTemporaryDirectoryAt(folder))
             return false;
-        temporaryMountFolder_.reset(new FileSystemPath(folder));
+        temporaryMountFolderMade_ = true;
     }
-    return MountAtPath(*temporaryMountFolder_, kMountPrivate | kMountReadOnly);
+    return MountAtPath(folder, kMountPrivate | kMountReadOnly);
 }
 
 bool DiskImageMounter::MountAtPath(const FileSystemPath& mountPoint, int flags)

@@ -24,9 +24,13 @@ public:
 
     bool IsMounted() const { return mounted_; }
 
-    // Attaches the image private and read-only on a folder of this mounter's own under "/tmp",
-    // made on first use and reused by later calls. False when already mounted or on failure.
+    // Attaches the image private and read-only on a folder of this mounter's own in the system
+    // root's "/tmp", made on first use and reused by later calls. False when already mounted or
+    // on failure.
     bool MountHidden();
+    // The folder MountHidden attaches on, chosen now if it is not yet, and made only by the
+    // mount: a caller that must find the mount again after a crash notes it first.
+    bool PlanHiddenMountPoint(FileSystemPath& mountPoint);
     // Attaches the image on an existing folder; flags as above. False when already mounted,
     // when a tool is missing or when the attach fails.
     bool MountAtPath(const FileSystemPath& mountPoint, int flags);
@@ -52,6 +56,7 @@ public:
 private:
     FileSystemPath image_;
     boost::shared_ptr<FileSystemPath> temporaryMountFolder_;
+    bool temporaryMountFolderMade_ = false;
     bool mounted_;
     // The standard output of the tools since the last attach began.
     std::vector<char> toolOutput_;

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -211,11 +212,37 @@ bool FreeTemporaryName(const TemporaryFolder& folder, const struct stat& status,
 
 bool CreateTemporaryDirectory(FileSystemPath& path)
 {
-    std::vector<char> name(kTemporaryDirectoryTemplate, kTemporaryDirectoryTemplate + sizeof(kTemporaryDirectoryTemplate));
+    const std::string pattern = platform::SystemRoot::Resolve(kTemporaryDirectoryTemplate);
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr)
         return false;
     path = FileSystemPath(std::string(name.data()));
     return true;
+}
+
+bool NewTemporaryDirectoryName(FileSystemPath& path)
+{
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string pattern = platform::SystemRoot::Resolve(kTemporaryDirectoryTemplate);
+    const std::string::size_type letters = pattern.find("XXXXXXXX");
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = pattern;
+        for (std::string::size_type i = letters; i < letters + 8; ++i)
+            name[i] = kLetters[random() % (sizeof(kLetters) - 1)];
+        struct stat info;
+        if (lstat(name.c_str(), &info) != 0 && errno == ENOENT) {
+            path = FileSystemPath(name);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CreateTemporaryDirectoryAt(const FileSystemPath& path)
+{
+    return mkdir(path.AsUTF8String().c_str(), 0700) == 0;
 }
 
 bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp)

@@ -27,8 +27,13 @@ bool UnlockPathObject(const FileSystemPath& path);
 // Each answers true on success; out-parameters are written only then, except that the two
 // temporary moves write the chosen name before they move.
 
-// A new folder "/tmp/.tempdirXXXXXXXX" that only the owner may use.
+// A new folder ".tempdirXXXXXXXX" in the system root's "/tmp" that only the owner may use.
 bool CreateTemporaryDirectory(FileSystemPath& path);
+// A name for such a folder that nothing has now, the folder not made yet: a caller that must
+// find the folder again after a crash notes the name first, then makes it
+// (CreateTemporaryDirectoryAt, which fails when anything lies there by then).
+bool NewTemporaryDirectoryName(FileSystemPath& path);
+bool CreateTemporaryDirectoryAt(const FileSystemPath& path);
 
 // Moves a regular file (not a symbolic link) to a temporary name in its own folder.
 bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp);

@@ -74,16 +74,21 @@ QENEngine::~QENEngine() {}
 
 namespace {
 
-// Test hook: TOLK_KILL_AT names the point of a run at which the process kills itself, as kill -9
-// would: "command<n>@<identifier>" just before the n-th command of the payload's run is performed
-// (its intent journaled), "committed@<identifier>" once the run's records are committed. Inert
-// unless set.
-void KillPointForTesting(const std::string& point, const std::string& identifier)
+// Test hook, built only with the test hooks (TOLK_TEST_HOOKS): TOLK_KILL_AT names the point of a
+// run at which the process kills itself, as kill -9 would: "command<n>@<identifier>" just before
+// the n-th command of the payload's run is performed (its intent journaled),
+// "committed@<identifier>" once the run's records are committed.
+#ifdef TOLK_TEST_HOOKS
+void KillPoint(const std::string& point, const std::string& identifier)
 {
     static const char* const wanted = std::getenv("TOLK_KILL_AT");
     if (wanted != nullptr && point + "@" + identifier == wanted)
         std::raise(SIGKILL);
 }
+#define TOLK_KILL_POINT(point, identifier) KillPoint(point, identifier)
+#else
+#define TOLK_KILL_POINT(point, identifier) static_cast<void>(0)
+#endif
 
 // Puts the log filter's number back to 0 however processing ends, an exception included.
 class CommandNumberScope {
@@ -125,7 +130,7 @@ bool QENEngine::PerformJournaled(const QENCommandPtr& command)
     const bool intended = command->UndoBeforePerform(step);
     if (intended)
         journal_->Intend(step);
-    KillPointForTesting("command" + std::to_string(performedCommands_.size() + 1), identifier_);
+    TOLK_KILL_POINT("command" + std::to_string(performedCommands_.size() + 1), identifier_);
     const bool performed = command->Perform();
     if (!performed) {
         if (intended)
@@ -251,6 +256,11 @@ bool QENEngine::EndRun(bool succeeded)
     std::vector<bool> committed(commands.size(), false);
     bool recordsKept = true;
     for (QENCommand::Records records : {QENCommand::kUninstallRecords, QENCommand::kInstallationRecords}) {
+        // The mark that the records are in commits with them, in the one transaction of the
+        // installation database: no crash can leave the records without the mark, or the mark
+        // without the records.
+        if (records == QENCommand::kInstallationRecords && recordsKept && journal_ != nullptr)
+            recordsKept = journal_->MarkRecordsInDatabase();
         for (std::size_t i = 0; recordsKept && i < commands.size(); ++i) {
             if (commands[i]->HeldRecords() == records)
                 recordsKept = committed[i] = FinishCommand(commands[i], count - i, true);
@@ -268,7 +278,7 @@ bool QENEngine::EndRun(bool succeeded)
     }
     if (journal_ != nullptr)
         journal_->RecordsCommitted();
-    KillPointForTesting("committed", identifier_);
+    TOLK_KILL_POINT("committed", identifier_);
     for (std::size_t i = 0; i < commands.size(); ++i) {
         if (commands[i]->HeldRecords() == QENCommand::kNoRecords)
             FinishCommand(commands[i], count - i, true);

@@ -78,7 +78,6 @@ QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const Fi
                            const PropertyMap& clientProperties)
     : QENEngine(controller, log, payloadPath, clientProperties),
       runJournal_(*log_), preludeSaved_(false), replaceStoredScript_(false),
-      replacedStoredScript_(false), replacedScriptPath_(std::string("/")),
       imageMounter_(new DiskImageMounter(payloadPath)), globals_(nullptr)
 {
     SetRunJournal(&runJournal_);
@@ -87,8 +86,7 @@ QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const Fi
 QENEngineMac::QENEngineMac(QENController& controller, LogAppender& log, const std::string& identifier,
                            const PropertyMap& clientProperties)
     : QENEngine(controller, log, identifier, clientProperties),
-      runJournal_(*log_), preludeSaved_(false), replaceStoredScript_(false),
-      replacedStoredScript_(false), replacedScriptPath_(std::string("/")), globals_(nullptr)
+      runJournal_(*log_), preludeSaved_(false), replaceStoredScript_(false), globals_(nullptr)
 {
     SetRunJournal(&runJournal_);
 }
@@ -180,13 +178,12 @@ bool QENEngineMac::InstallQENPayload()
                 runJournal_.DeleteWhenCommitted(path);
         }
         result = EndRun(result);
+        FinishSavedUninstallScripts(result);
         if (result) {
             for (const FileSystemPath& path : deletions) {
                 if (!FileSystemUtils::DeleteFile(path, false))
                     log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
             }
-        } else {
-            RestoreReplacedUninstallScript();
         }
         NotifyFoldersChanged();
     }
@@ -221,6 +218,7 @@ bool QENEngineMac::RepairQENPayload()
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kRepairSuffix);
         });
         result = EndRun(result);
+        FinishSavedUninstallScripts(result);
         NotifyFoldersChanged();
     }
 
@@ -273,6 +271,7 @@ bool QENEngineMac::UninstallQENPayload()
                 runJournal_.DeleteWhenCommitted(databasePath);
         }
         result = EndRun(result);
+        FinishSavedUninstallScripts(result);
         if (result) {
             if (!FileSystemUtils::DeleteFile(scriptPath, false))
                 log_->AppendToLog(LogAppender::kLogError,
@@ -294,11 +293,19 @@ bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
     log_->AppendToLog(LogAppender::kLogDebug, "Mounting payload image at " + payloadPath_.AsUTF8String());
     if (!imageMounter_)
         return false;
-    if (!imageMounter_->IsMounted() && !imageMounter_->MountHidden())
-        return false;
+    FileSystemPath planned(std::string("/"));
+    if (!imageMounter_->IsMounted()) {
+        // Noted before the folder is made: whenever the run dies, the next one finds the mount.
+        if (!imageMounter_->PlanHiddenMountPoint(planned))
+            return false;
+        runJournal_.NoteMount(planned);
+        if (!imageMounter_->MountHidden())
+            return false;
+    }
     if (!imageMounter_->GetMountPoint(mountPoint))
         return false;
-    runJournal_.NoteMount(mountPoint);
+    if (mountPoint != planned)
+        runJournal_.NoteMount(mountPoint);
     log_->AppendToLog(LogAppender::kLogDebug, "Payload mounted at " + mountPoint.AsUTF8String());
     return true;
 }

@@ -135,8 +135,13 @@ private:
     // payload, or the payload's own scripts): "PayloadPrefix('<identifier>', '<mode>');\n". Each
     // section may write the installation database once.
     bool ProcessPayloadPrefix(const std::string& identifier, const std::string& mode);
-    // After an install run rolled back: the script its first save replaced goes back.
-    void RestoreReplacedUninstallScript();
+    // The end of the uninstall scripts this run saved: after the run committed, the earlier
+    // scripts kept for a rollback go; after it rolled back, they go back (and a script that was
+    // not there before goes).
+    void FinishSavedUninstallScripts(bool committed);
+    // Before the first save of a script in this run: keeps the script there (when existed) under a
+    // second name, for the rollback. False when it cannot.
+    bool KeepEarlierUninstallScript(const std::string& path, bool existed);
     // Runs the script phase of a run; an exception out of it counts as a failure of the run, so
     // that what was performed is rolled back rather than left half done.
     template <typename Steps>
@@ -151,10 +156,9 @@ private:
     bool preludeSaved_;
     // Set by the install run before its payload's own scripts: the next save replaces the file.
     bool replaceStoredScript_;
-    // What that save replaced, kept for a rollback: whether a script was there, and its text.
-    bool replacedStoredScript_;
-    std::string replacedScriptText_;
-    FileSystemPath replacedScriptPath_;
+    // The scripts this run saved, each with the link that keeps its earlier self (empty when there
+    // was none), in the order of their first saves.
+    std::vector<std::pair<std::string, std::string> > savedScripts_;
     boost::shared_ptr<DiskImageMounter> imageMounter_;
     TQInitManager scriptingStartUp_;
     Pelvo::EnginePtr scriptEngine_;

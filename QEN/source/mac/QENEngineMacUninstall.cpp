@@ -11,7 +11,10 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <iterator>
 #include <vector>
@@ -309,28 +312,61 @@ bool QENEngineMac::SaveUninstallInstructions()
         entries.pop();
     }
     if (!existed || total != 0 || replaceStoredScript_) {
-        if (!platform::WriteFileAtomically(path.AsUTF8String(), text))
+        if (!KeepEarlierUninstallScript(path.AsUTF8String(), existed))
             return false;
+        runJournal_.Intend(QENUndoStep(QENUndoStep::kRemoveFile, path.AsUTF8String()));
+        if (!platform::WriteFileAtomically(path.AsUTF8String(), text)) {
+            runJournal_.Abandoned();
+            return false;
+        }
+        runJournal_.PerformedAsIntended();
     }
-    if (replaceStoredScript_) {
-        replaceStoredScript_ = false;
-        replacedStoredScript_ = existed;
-        replacedScriptText_.swap(earlier);
-        replacedScriptPath_ = path;
-    }
+    replaceStoredScript_ = false;
     preludeSaved_ = preludeSaved_ || withPrelude;
     uninstallEntries_ = std::stack<std::string>();
     return true;
 }
 
-void QENEngineMac::RestoreReplacedUninstallScript()
+bool QENEngineMac::KeepEarlierUninstallScript(const std::string& path, bool existed)
 {
-    if (!replacedStoredScript_)
-        return;
-    replacedStoredScript_ = false;
-    if (!platform::WriteFileAtomically(replacedScriptPath_.AsUTF8String(), replacedScriptText_))
-        log_->AppendToLog(LogAppender::kLogError,
-                          "Unable to restore the earlier uninstall instructions at " + replacedScriptPath_.AsUTF8String());
+    for (const std::pair<std::string, std::string>& saved : savedScripts_) {
+        if (saved.first == path)
+            return true;  // what was there before the run is kept already
+    }
+    std::string earlier;
+    if (existed) {
+        // A second name for the file that the save replaces, noted before it is made: a rollback,
+        // or the recovery of a run that died, puts it back whatever happened in between.
+        FileSystemPath backup(std::string("/"));
+        if (!FileSystemUtils::TempFilenameInDirectory(FileSystemPath(path).Parent(), backup))
+            return false;
+        earlier = backup.AsUTF8String();
+        runJournal_.Intend(QENUndoStep(QENUndoStep::kReplaceFile, path, earlier));
+        if (link(path.c_str(), earlier.c_str()) != 0) {
+            runJournal_.Abandoned();
+            log_->AppendToLog(LogAppender::kLogError, "Unable to keep the earlier uninstall instructions at " + path);
+            return false;
+        }
+        runJournal_.PerformedAsIntended();
+    }
+    savedScripts_.push_back(std::make_pair(path, earlier));
+    return true;
+}
+
+void QENEngineMac::FinishSavedUninstallScripts(bool committed)
+{
+    for (auto saved = savedScripts_.rbegin(); saved != savedScripts_.rend(); ++saved) {
+        const std::string& path = saved->first;
+        const std::string& earlier = saved->second;
+        if (committed) {
+            if (!earlier.empty())
+                unlink(earlier.c_str());
+        } else if (!earlier.empty() ? rename(earlier.c_str(), path.c_str()) != 0
+                                    : unlink(path.c_str()) != 0 && errno != ENOENT) {
+            log_->AppendToLog(LogAppender::kLogError, "Unable to take back the uninstall instructions at " + path);
+        }
+    }
+    savedScripts_.clear();
 }
 
 // ---- Playback ----

@@ -25,6 +25,7 @@
 #include "DiskImageMounter.h"
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
+#include "QENCAPSRunSession.h"
 #include "caps.h"
 
 #include <boost/format.hpp>
@@ -42,7 +43,7 @@ const char* const kJournalPrefix = "run-";
 const char* const kJournalSuffix = ".journal";
 const char* const kNewJournalPrefix = ".run-";
 
-const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown"};
+const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown", "replace"};
 
 void AppendEscaped(std::string& out, const std::string& text)
 {
@@ -213,6 +214,13 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
             return std::string();
         failed = !FileSystemUtilsMac::DeleteDirectory(path, false);
         return "Removed folder \"" + step.path + "\"";
+    case QENUndoStep::kReplaceFile: {
+        const FileSystemPath backup(step.other);
+        if (!FileSystemUtils::Exists(backup))
+            return std::string();
+        failed = rename(step.other.c_str(), step.path.c_str()) != 0;
+        return "Put back \"" + step.path + "\" from \"" + step.other + "\"";
+    }
     case QENUndoStep::kRestoreFile: {
         const FileSystemPath backup(step.other);
         if (!FileSystemUtils::Exists(backup))
@@ -255,13 +263,41 @@ void DeleteIfThere(const std::string& pathText, LogAppender& log)
         log.AppendToLog(LogAppender::kLogWarn, "Unable to delete \"" + pathText + "\"");
 }
 
-void Recover(const std::string& journal, const InterruptedRun& run, LogAppender& log)
+// Whether an interrupted run committed its records: its journal's mark, or else the mark that the
+// same transaction wrote into the installation database. Unknown when the database cannot be read.
+enum class Commit { kCommitted, kNotCommitted, kUnknown };
+
+Commit CommitOf(const std::string& name, const InterruptedRun& run, std::string& problem)
 {
-    if (run.committed) {
+    if (run.committed)
+        return Commit::kCommitted;
+    capsiSession* session = nullptr;
+    const capsStatus opened = capsOpenSessionNoCreate(&session);
+    if (opened == kCapsNotFound)
+        return Commit::kNotCommitted;  // no database: nothing was ever committed to it
+    if (opened != kCapsOK) {
+        problem = "the installation database cannot be opened (status " + std::to_string(opened) + ")";
+        return Commit::kUnknown;
+    }
+    const capsStatus marked = capsGetRunMark(session, name.c_str());
+    capsSessionRollback(session);
+    capsCloseSession(session);
+    if (marked == kCapsOK)
+        return Commit::kCommitted;
+    if (marked == kCapsNotFound)
+        return Commit::kNotCommitted;
+    problem = "the installation database cannot be read (status " + std::to_string(marked) + ")";
+    return Commit::kUnknown;
+}
+
+void Recover(const std::string& journal, const InterruptedRun& run, bool committed, LogAppender& log)
+{
+    if (committed) {
         log.AppendToLog(LogAppender::kLogInfo, "Finishing an interrupted run whose records were committed (" +
                                                    run.description + ", journal " + journal + ")");
         for (const InterruptedRun::Command& command : run.commands) {
-            if (command.hasStep && command.step.kind == QENUndoStep::kRestoreFile)
+            if (command.hasStep &&
+                (command.step.kind == QENUndoStep::kRestoreFile || command.step.kind == QENUndoStep::kReplaceFile))
                 DeleteIfThere(command.step.other, log);
         }
         for (const std::string& path : run.deletions)
@@ -291,6 +327,63 @@ void Recover(const std::string& journal, const InterruptedRun& run, LogAppender&
     for (auto mount = run.mounts.rbegin(); mount != run.mounts.rend(); ++mount) {
         if (DiskImageMounter::EjectLeftOver(FileSystemPath(*mount)))
             log.AppendToLog(LogAppender::kLogDebug, "Ejected the image at \"" + *mount + "\"");
+    }
+}
+
+std::string ParentOf(const std::string& path)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+// Whether the name is the stem followed by the six characters of a temporary name.
+bool IsTemporaryName(const std::string& name, const std::string& stem)
+{
+    return name.size() == stem.size() + 6 && name.compare(0, stem.size(), stem) == 0;
+}
+
+void RemoveAbandoned(const std::string& path, LogAppender& log)
+{
+    if (platform::RemoveIfAbandoned(path))
+        log.AppendToLog(LogAppender::kLogDebug, "Removed \"" + path + "\", left by a run that died");
+}
+
+// What writers that died left of the files they were replacing: the temporary copies of the
+// installation database's backup and of uninstall scripts (with SQLite's journal of the copy).
+// A copy whose writer lives is locked, and stays.
+void RemoveAbandonedCopies(LogAppender& log)
+{
+    std::string database;
+    std::string backup;
+    if (!capsGetDatabaseFiles(database, backup))
+        return;
+    const std::string backupFolder = ParentOf(backup);
+    const std::string backupStem = backup.substr(backupFolder.size() + 1) + ".";
+    const std::string uninstallFolder = ParentOf(ParentOf(database)) + "/Uninstall";
+    for (const std::string& folder : {backupFolder, uninstallFolder}) {
+        std::vector<FileSystemPath> entries;
+        try {
+            if (!FileSystemUtils::ChildrenForDirectory(FileSystemPath(folder), entries))
+                continue;
+        } catch (const std::exception&) {
+            continue;
+        }
+        for (const FileSystemPath& entry : entries) {
+            const std::string path = entry.AsUTF8String();
+            const std::string name = path.substr(path.find_last_of('/') + 1);
+            if (folder == backupFolder && IsTemporaryName(name, backupStem)) {
+                RemoveAbandoned(path, log);
+            } else if (folder == backupFolder && EndsWith(name, "-journal") &&
+                       IsTemporaryName(name.substr(0, name.size() - 8), backupStem)) {
+                // SQLite's journal of a copy: of no use once the copy is gone.
+                if (!FileSystemUtils::Exists(FileSystemPath(path.substr(0, path.size() - 8))) && unlink(path.c_str()) == 0)
+                    log.AppendToLog(LogAppender::kLogDebug, "Removed \"" + path + "\", left by a run that died");
+            } else if (folder == uninstallFolder) {
+                const std::string::size_type marker = name.rfind(".new");
+                if (marker != std::string::npos && marker > 0 && name.size() == marker + 4 + 6)
+                    RemoveAbandoned(path, log);
+            }
+        }
     }
 }
 
@@ -343,6 +436,7 @@ bool QENRunJournal::Begin(const std::string& description)
         return false;
     }
     path_ = named;
+    description_ = description;
     return true;
 }
 
@@ -402,7 +496,10 @@ void QENRunJournal::Abandoned()
 
 void QENRunJournal::NoteMount(const FileSystemPath& mountPoint)
 {
+    // On disk before the mount: a mount outlives a power cut where its image is a copy.
     AppendRecord("M\t" + Escape(mountPoint.AsUTF8String()) + "\n");
+    if (file_.IsOpen())
+        file_.Sync();
 }
 
 void QENRunJournal::DeleteWhenCommitted(const FileSystemPath& path)
@@ -419,6 +516,53 @@ void QENRunJournal::FlushChanges()
         folders.push_back(path_);
     }
     platform::FlushFileSystems(folders);
+}
+
+std::string QENRunJournal::Name() const
+{
+    return path_.substr(path_.find_last_of('/') + 1);
+}
+
+bool QENRunJournal::MarkRecordsInDatabase()
+{
+    if (!file_.IsOpen())
+        return true;
+    // Every journal in the folder keeps its run's mark: a run still going, or one that died and
+    // waits to be recovered, needs it; the marks of runs whose journals are gone are dropped.
+    std::vector<std::string> names;
+    std::vector<FileSystemPath> entries;
+    try {
+        FileSystemUtils::ChildrenForDirectory(FileSystemPath(path_.substr(0, path_.find_last_of('/'))), entries);
+    } catch (const std::exception&) {
+        entries.clear();
+    }
+    for (const FileSystemPath& entry : entries) {
+        const std::string path = entry.AsUTF8String();
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        if (name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix))
+            names.push_back(name);
+    }
+    std::vector<const char*> keep;
+    for (const std::string& name : names)
+        keep.push_back(name.c_str());
+    keep.push_back(nullptr);
+
+    capsiSession* session = nullptr;
+    capsStatus status = QENCAPSRunSession::Open(&session, true);
+    if (status == kCapsOK)
+        status = capsMarkRunCommitted(session, Name().c_str(), description_.c_str(), keep.data());
+    if (session != nullptr) {
+        // Kept, the mark joins the run's transaction; a failure undoes only the mark's part.
+        if (status == kCapsOK)
+            status = capsSessionCommit(session);
+        else
+            capsSessionRollback(session);
+        capsCloseSession(session);
+    }
+    if (status != kCapsOK)
+        log_.AppendToLog(LogAppender::kLogError, "Unable to mark the run's records in the installation database (status " +
+                                                     std::to_string(status) + ")");
+    return status == kCapsOK;
 }
 
 void QENRunJournal::RecordsCommitted()
@@ -439,6 +583,13 @@ void QENRunJournal::Finish()
     performedPending_ = false;
 }
 
+void QENRunJournal::RecoverInterruptedRuns(LogAppender& log)
+{
+    std::string folder;
+    if (JournalFolder(folder) && access(folder.c_str(), W_OK) == 0)
+        RecoverInterruptedRuns(folder, log);
+}
+
 void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppender& log)
 {
     std::vector<FileSystemPath> entries;
@@ -456,14 +607,29 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
         if (!journal && !unnamed)
             continue;
         platform::LockedFile file;
-        if (!file.TakeOver(path))
-            continue;  // its run is still going
+        std::string untrusted;
+        if (!file.TakeOver(path, untrusted)) {
+            // Its run is still going, or it is no journal that this user's runs could have written:
+            // what it says is not done, and it stays for an administrator to look at.
+            if (!untrusted.empty())
+                log.AppendToLog(LogAppender::kLogError, "Refusing the run journal " + path + ": " + untrusted);
+            continue;
+        }
         std::string text;
         if (journal && file.ReadAll(text)) {
             InterruptedRun run;
             Read(text, run);
+            std::string problem;
+            const Commit commit = CommitOf(name, run, problem);
+            if (commit == Commit::kUnknown) {
+                // Taken back, a run whose records are in would leave them naming what is gone;
+                // finished, one whose records are not would leave its files unrecorded.
+                log.AppendToLog(LogAppender::kLogWarn, "The interrupted run of " + path +
+                                                           " is left for a later run: " + problem);
+                continue;
+            }
             try {
-                Recover(path, run, log);
+                Recover(path, run, commit == Commit::kCommitted, log);
             } catch (const std::exception& error) {
                 // A path in it that is no path: what could be done is done.
                 log.AppendToLog(LogAppender::kLogWarn, std::string("Recovery of ") + path + " stopped: " + error.what());
@@ -471,4 +637,5 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
         }
         unlink(path.c_str());
     }
+    RemoveAbandonedCopies(log);
 }

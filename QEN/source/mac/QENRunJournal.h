@@ -54,24 +54,35 @@ public:
     // Before the run's records are committed: the files the run wrote, and the journal, are
     // flushed to disk, so that the records never name files that a power cut would lose.
     void FlushChanges();
+    // Writes the mark that the run has committed its records into the run's transaction of the
+    // installation database, so that the records and the mark are committed together: a run whose
+    // records are in is finished by a recovery, never taken back. True without a journal (there is
+    // nothing to recover then); false when the mark could not be written.
+    bool MarkRecordsInDatabase();
     // The run's records are committed: from here on the run is finished, not taken back.
     void RecordsCommitted();
     // The run has ended (committed or rolled back): the journal goes.
     void Finish();
 
-    // Takes back or finishes every run whose journal lies in the folder and whose process is gone;
-    // what it does goes to the log.
+    // Takes back or finishes every run whose journal lies in the folder and whose process is gone,
+    // and removes what such runs left half written; what it does goes to the log.
     static void RecoverInterruptedRuns(const std::string& folder, LogAppender& log);
+    // The same in the journals' folder, when this process may change it (a process that may not
+    // could take back nothing there).
+    static void RecoverInterruptedRuns(LogAppender& log);
     // The folder of the journals: the installation database's folder. False when it is unknown.
     static bool JournalFolder(std::string& folder);
 
 private:
+    // The journal's file name, which names the run in the database's mark.
+    std::string Name() const;
     void AppendRecord(const std::string& record);
     void NoteFolderOf(const std::string& path);
 
     LogAppender& log_;
     platform::LockedFile file_;
     std::string path_;
+    std::string description_;
     // The folders the run changed, flushed once before its records are committed.
     std::set<std::string> folders_;
     std::string lastFolder_;

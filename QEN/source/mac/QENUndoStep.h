@@ -14,6 +14,7 @@ struct QENUndoStep {
         kRecreateSymlink,    // path, other: a link the command removed, and its text
         kSetMode,            // path, mode: the mode the command replaced
         kSetOwner,           // path, owner, group: the owner and group the command replaced
+        kReplaceFile,        // path, other: a file replaced whole, whose earlier self "other" keeps
     };
 
     QENUndoStep() = default;

@@ -6,6 +6,7 @@
 #include "FileSystemVolume.h"
 #include "FolderResolver.h"
 #include "Logger.h"
+#include "QENRunJournal.h"
 #include "RunReport.h"
 #include "SorvelConstants.h"
 #include "UIDriver.h"
@@ -125,4 +126,10 @@ bool InstallerEngine::InstallerEnginePlatformMethods::OptimizeForMedia(const Str
     if (logger != nullptr)
         logger->AppendToLog(LogAppender::kLogInfo, "Media optimization not necessary on OSX");
     return true;
+}
+
+void InstallerEngine::InstallerEnginePlatformMethods::RecoverInterruptedRuns(Logger* logger)
+{
+    if (logger != nullptr)
+        QENRunJournal::RecoverInterruptedRuns(*logger);
 }

@@ -162,6 +162,10 @@ public:
         static bool GetBootstrapperINSTALLDIR(const std::string& sessionKey, FileSystemPath& path);
         // Nothing to prepare on this platform: logs so and answers true.
         static bool OptimizeForMedia(const StringMap& arguments, const StringMap& parameters, Logger* logger);
+        // Takes back (or finishes) the payload runs whose processes died, before anything reads
+        // the installation database; what it does goes to the log. Nothing when this process
+        // could not change what they changed (it may not write their journals' folder).
+        static void RecoverInterruptedRuns(Logger* logger);
     };
 
     // Read by the wizard's quit handler: the bootstrapper is uninstalled again only when false.

@@ -87,8 +87,13 @@ boost::shared_ptr<PayloadSessionManager> InstallerEngine::InitializePayloadSessi
         const PayloadProxyFileConstants::ProxyFileType type = uiMode_ == kUIModeSilent
                                                                   ? PayloadProxyFileConstants::kProxyFileTypeFull
                                                                   : PayloadProxyFileConstants::kProxyFileTypeAny;
-        if (PayloadSessionManager::Initialize(installerParent_, type))
+        if (PayloadSessionManager::Initialize(installerParent_, type)) {
             sessionManager_ = PayloadSessionManager::Instance();
+            // Before the session reads the installation database: no run, and no page, may take a
+            // half-done install, upgrade or removal for what is installed.
+            InstallerEnginePlatformMethods::RecoverInterruptedRuns(
+                LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog));
+        }
     }
     if (sessionManager_ && !UpdatePayloadMediaData())
         sessionManager_.reset();

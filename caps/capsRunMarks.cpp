@@ -1,0 +1,66 @@
+// The marks of committed runs: a row of pcd_meta per command-engine run ("run " and the run's
+// name), written in the transaction that commits the run's records, so that the records and the
+// knowledge that they are in can never be parted by a crash.
+#include "caps.h"
+
+#include "capsiSession.h"
+
+#include <cstring>
+#include <set>
+#include <string>
+
+namespace {
+
+const char* const kMarkPrefix = "run ";
+
+std::string MarkKey(const char* run)
+{
+    return kMarkPrefix + std::string(run);
+}
+
+}  // namespace
+
+capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const char* description,
+                                const char* const* keep)
+{
+    if (session == nullptr || run == nullptr || description == nullptr || run[0] == '\0')
+        return kCapsBadArgument;
+    CapsiDataStore* store = capsiStoreOf(session);
+    if (store == nullptr)
+        return kCapsNoStore;
+    const capsStatus marked = store->queryNR("INSERT OR REPLACE INTO pcd_meta (key, value) VALUES ('%q', '%q')",
+                                             MarkKey(run).c_str(), description);
+    if (marked != kCapsOK)
+        return marked;
+    // The marks of runs that have ended are of no use any more: only the runs still named (whose
+    // journals are there, alive or waiting to be recovered) keep theirs.
+    std::set<std::string> kept{MarkKey(run)};
+    for (const char* const* name = keep; name != nullptr && *name != nullptr; ++name)
+        kept.insert(MarkKey(*name));
+    capsStringList marks = nullptr;
+    const capsStatus listed = store->queryList(&marks, "SELECT key FROM pcd_meta WHERE substr(key, 1, %d) = '%q'",
+                                               static_cast<int>(std::strlen(kMarkPrefix)), kMarkPrefix);
+    if (listed == kCapsNotFound)
+        return kCapsOK;
+    if (listed != kCapsOK)
+        return listed;
+    for (capsStringList mark = marks; *mark != nullptr; ++mark) {
+        if (kept.count(*mark) != 0)
+            continue;
+        const capsStatus removed = store->queryNR("DELETE FROM pcd_meta WHERE key = '%q'", *mark);
+        if (removed != kCapsOK)
+            return removed;
+    }
+    return kCapsOK;
+}
+
+capsStatus capsGetRunMark(capsiSession* session, const char* run)
+{
+    if (session == nullptr || run == nullptr)
+        return kCapsBadArgument;
+    CapsiDataStore* store = capsiStoreOf(session);
+    if (store == nullptr)
+        return kCapsNoStore;
+    const char* value = nullptr;
+    return store->querySingle(&value, "SELECT value FROM pcd_meta WHERE key = '%q'", MarkKey(run).c_str());
+}
