@@ -1,0 +1,478 @@
+// The kill sweep's step killer: preloaded (LD_PRELOAD) into a program under test, it counts the
+// calls that change files (creating opens, writes to regular files, renames, removals, new
+// folders and links, modes, owners, syncs, extended attributes) and kills the process, as
+// kill -9 would, just before the N-th of them runs. SQLite's calls count too, so a sweep can stop
+// a run inside a database commit. It lives only in the test build; the programs know nothing of it.
+//
+//   TOLK_STEP_KILL_AT=N    kill before the N-th step (1 is the first)
+//   TOLK_STEP_TRACE=FILE   append "N call path" for every step (to pick the points of a sweep)
+//
+// Only the process that loaded it counts: a child between fork and exec, and the programs it
+// starts (which get no environment of their own), do not.
+#ifndef _GNU_SOURCE
+#define _GNU_SOURCE
+#endif
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <stdarg.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::atomic<long> gSteps(0);
+long gKillAt = 0;
+int gTraceFd = -1;
+pid_t gOwner = 0;
+
+template <typename Function>
+Function Next(const char* name)
+{
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+__attribute__((constructor)) void Load()
+{
+    gOwner = getpid();
+    if (const char* at = std::getenv("TOLK_STEP_KILL_AT"))
+        gKillAt = std::strtol(at, nullptr, 10);
+    if (const char* trace = std::getenv("TOLK_STEP_TRACE")) {
+        using OpenFunction = int (*)(const char*, int, ...);
+        static OpenFunction realOpen = Next<OpenFunction>("open");
+        gTraceFd = realOpen(trace, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    }
+}
+
+std::string FdPath(int fd)
+{
+    char link[64];
+    std::snprintf(link, sizeof(link), "/proc/self/fd/%d", fd);
+    char target[4096];
+    const ssize_t length = readlink(link, target, sizeof(target) - 1);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : std::string("?");
+}
+
+// One step: counted, traced, and the end of the process when it is the one asked for.
+void Step(const char* call, const std::string& path)
+{
+    if (getpid() != gOwner)
+        return;
+    const long number = ++gSteps;
+    if (gTraceFd >= 0) {
+        using WriteFunction = ssize_t (*)(int, const void*, size_t);
+        static WriteFunction realWrite = Next<WriteFunction>("write");
+        const std::string line = std::to_string(number) + " " + call + " " + path + "\n";
+        realWrite(gTraceFd, line.data(), line.size());
+    }
+    if (number == gKillAt)
+        raise(SIGKILL);
+}
+
+void StepAt(const char* call, int folderFd, const char* path)
+{
+    if (path != nullptr && path[0] != '/' && folderFd != AT_FDCWD)
+        Step(call, FdPath(folderFd) + "/" + path);
+    else
+        Step(call, path != nullptr ? path : "");
+}
+
+bool IsRegularFile(int fd)
+{
+    struct stat info;
+    return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool Changes(int flags)
+{
+    return (flags & (O_CREAT | O_TRUNC)) != 0;
+}
+
+mode_t ModeArgument(int flags, va_list arguments)
+{
+    return (flags & (O_CREAT | O_TMPFILE)) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+#define TOLK_NEXT(name, type) static auto real = Next<type>(name)
+
+int open(const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    TOLK_NEXT("open", int (*)(const char*, int, ...));
+    if (Changes(flags))
+        Step("open", path);
+    return real(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    TOLK_NEXT("open64", int (*)(const char*, int, ...));
+    if (Changes(flags))
+        Step("open", path);
+    return real(path, flags, mode);
+}
+
+int openat(int folder, const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    TOLK_NEXT("openat", int (*)(int, const char*, int, ...));
+    if (Changes(flags))
+        StepAt("openat", folder, path);
+    return real(folder, path, flags, mode);
+}
+
+int openat64(int folder, const char* path, int flags, ...)
+{
+    va_list arguments;
+    va_start(arguments, flags);
+    const mode_t mode = ModeArgument(flags, arguments);
+    va_end(arguments);
+    TOLK_NEXT("openat64", int (*)(int, const char*, int, ...));
+    if (Changes(flags))
+        StepAt("openat", folder, path);
+    return real(folder, path, flags, mode);
+}
+
+int creat(const char* path, mode_t mode)
+{
+    TOLK_NEXT("creat", int (*)(const char*, mode_t));
+    Step("creat", path);
+    return real(path, mode);
+}
+
+ssize_t write(int fd, const void* bytes, size_t size)
+{
+    TOLK_NEXT("write", ssize_t (*)(int, const void*, size_t));
+    if (IsRegularFile(fd))
+        Step("write", FdPath(fd));
+    return real(fd, bytes, size);
+}
+
+ssize_t pwrite(int fd, const void* bytes, size_t size, off_t offset)
+{
+    TOLK_NEXT("pwrite", ssize_t (*)(int, const void*, size_t, off_t));
+    Step("pwrite", FdPath(fd));
+    return real(fd, bytes, size, offset);
+}
+
+ssize_t pwrite64(int fd, const void* bytes, size_t size, off64_t offset)
+{
+    TOLK_NEXT("pwrite64", ssize_t (*)(int, const void*, size_t, off64_t));
+    Step("pwrite", FdPath(fd));
+    return real(fd, bytes, size, offset);
+}
+
+ssize_t writev(int fd, const struct iovec* vector, int count)
+{
+    TOLK_NEXT("writev", ssize_t (*)(int, const struct iovec*, int));
+    if (IsRegularFile(fd))
+        Step("writev", FdPath(fd));
+    return real(fd, vector, count);
+}
+
+int rename(const char* from, const char* to)
+{
+    TOLK_NEXT("rename", int (*)(const char*, const char*));
+    Step("rename", from);
+    return real(from, to);
+}
+
+int renameat(int fromFolder, const char* from, int toFolder, const char* to)
+{
+    TOLK_NEXT("renameat", int (*)(int, const char*, int, const char*));
+    StepAt("renameat", fromFolder, from);
+    return real(fromFolder, from, toFolder, to);
+}
+
+int renameat2(int fromFolder, const char* from, int toFolder, const char* to, unsigned flags)
+{
+    TOLK_NEXT("renameat2", int (*)(int, const char*, int, const char*, unsigned));
+    StepAt("renameat2", fromFolder, from);
+    return real(fromFolder, from, toFolder, to, flags);
+}
+
+int unlink(const char* path)
+{
+    TOLK_NEXT("unlink", int (*)(const char*));
+    Step("unlink", path);
+    return real(path);
+}
+
+int unlinkat(int folder, const char* path, int flags)
+{
+    TOLK_NEXT("unlinkat", int (*)(int, const char*, int));
+    StepAt("unlinkat", folder, path);
+    return real(folder, path, flags);
+}
+
+int mkdir(const char* path, mode_t mode)
+{
+    TOLK_NEXT("mkdir", int (*)(const char*, mode_t));
+    Step("mkdir", path);
+    return real(path, mode);
+}
+
+int mkdirat(int folder, const char* path, mode_t mode)
+{
+    TOLK_NEXT("mkdirat", int (*)(int, const char*, mode_t));
+    StepAt("mkdirat", folder, path);
+    return real(folder, path, mode);
+}
+
+char* mkdtemp(char* pattern)
+{
+    TOLK_NEXT("mkdtemp", char* (*)(char*));
+    Step("mkdtemp", pattern);
+    return real(pattern);
+}
+
+int mkstemp(char* pattern)
+{
+    TOLK_NEXT("mkstemp", int (*)(char*));
+    Step("mkstemp", pattern);
+    return real(pattern);
+}
+
+int mkostemp(char* pattern, int flags)
+{
+    TOLK_NEXT("mkostemp", int (*)(char*, int));
+    Step("mkostemp", pattern);
+    return real(pattern, flags);
+}
+
+int rmdir(const char* path)
+{
+    TOLK_NEXT("rmdir", int (*)(const char*));
+    Step("rmdir", path);
+    return real(path);
+}
+
+int symlink(const char* target, const char* path)
+{
+    TOLK_NEXT("symlink", int (*)(const char*, const char*));
+    Step("symlink", path);
+    return real(target, path);
+}
+
+int symlinkat(const char* target, int folder, const char* path)
+{
+    TOLK_NEXT("symlinkat", int (*)(const char*, int, const char*));
+    StepAt("symlinkat", folder, path);
+    return real(target, folder, path);
+}
+
+int link(const char* from, const char* to)
+{
+    TOLK_NEXT("link", int (*)(const char*, const char*));
+    Step("link", to);
+    return real(from, to);
+}
+
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags)
+{
+    TOLK_NEXT("linkat", int (*)(int, const char*, int, const char*, int));
+    StepAt("linkat", toFolder, to);
+    return real(fromFolder, from, toFolder, to, flags);
+}
+
+int chmod(const char* path, mode_t mode)
+{
+    TOLK_NEXT("chmod", int (*)(const char*, mode_t));
+    Step("chmod", path);
+    return real(path, mode);
+}
+
+int fchmod(int fd, mode_t mode)
+{
+    TOLK_NEXT("fchmod", int (*)(int, mode_t));
+    Step("fchmod", FdPath(fd));
+    return real(fd, mode);
+}
+
+int fchmodat(int folder, const char* path, mode_t mode, int flags)
+{
+    TOLK_NEXT("fchmodat", int (*)(int, const char*, mode_t, int));
+    StepAt("fchmodat", folder, path);
+    return real(folder, path, mode, flags);
+}
+
+int chown(const char* path, uid_t owner, gid_t group)
+{
+    TOLK_NEXT("chown", int (*)(const char*, uid_t, gid_t));
+    Step("chown", path);
+    return real(path, owner, group);
+}
+
+int lchown(const char* path, uid_t owner, gid_t group)
+{
+    TOLK_NEXT("lchown", int (*)(const char*, uid_t, gid_t));
+    Step("lchown", path);
+    return real(path, owner, group);
+}
+
+int fchown(int fd, uid_t owner, gid_t group)
+{
+    TOLK_NEXT("fchown", int (*)(int, uid_t, gid_t));
+    Step("fchown", FdPath(fd));
+    return real(fd, owner, group);
+}
+
+int fchownat(int folder, const char* path, uid_t owner, gid_t group, int flags)
+{
+    TOLK_NEXT("fchownat", int (*)(int, const char*, uid_t, gid_t, int));
+    StepAt("fchownat", folder, path);
+    return real(folder, path, owner, group, flags);
+}
+
+int truncate(const char* path, off_t length)
+{
+    TOLK_NEXT("truncate", int (*)(const char*, off_t));
+    Step("truncate", path);
+    return real(path, length);
+}
+
+int ftruncate(int fd, off_t length)
+{
+    TOLK_NEXT("ftruncate", int (*)(int, off_t));
+    Step("ftruncate", FdPath(fd));
+    return real(fd, length);
+}
+
+int ftruncate64(int fd, off64_t length)
+{
+    TOLK_NEXT("ftruncate64", int (*)(int, off64_t));
+    Step("ftruncate", FdPath(fd));
+    return real(fd, length);
+}
+
+int fallocate(int fd, int mode, off_t offset, off_t length)
+{
+    TOLK_NEXT("fallocate", int (*)(int, int, off_t, off_t));
+    Step("fallocate", FdPath(fd));
+    return real(fd, mode, offset, length);
+}
+
+int posix_fallocate(int fd, off_t offset, off_t length)
+{
+    TOLK_NEXT("posix_fallocate", int (*)(int, off_t, off_t));
+    Step("posix_fallocate", FdPath(fd));
+    return real(fd, offset, length);
+}
+
+int fsync(int fd)
+{
+    TOLK_NEXT("fsync", int (*)(int));
+    Step("fsync", FdPath(fd));
+    return real(fd);
+}
+
+int fdatasync(int fd)
+{
+    TOLK_NEXT("fdatasync", int (*)(int));
+    Step("fdatasync", FdPath(fd));
+    return real(fd);
+}
+
+int syncfs(int fd)
+{
+    TOLK_NEXT("syncfs", int (*)(int));
+    Step("syncfs", FdPath(fd));
+    return real(fd);
+}
+
+int msync(void* address, size_t length, int flags)
+{
+    TOLK_NEXT("msync", int (*)(void*, size_t, int));
+    Step("msync", "");
+    return real(address, length, flags);
+}
+
+ssize_t copy_file_range(int from, loff_t* fromOffset, int to, loff_t* toOffset, size_t length, unsigned flags)
+{
+    TOLK_NEXT("copy_file_range", ssize_t (*)(int, loff_t*, int, loff_t*, size_t, unsigned));
+    Step("copy_file_range", FdPath(to));
+    return real(from, fromOffset, to, toOffset, length, flags);
+}
+
+int setxattr(const char* path, const char* name, const void* value, size_t size, int flags)
+{
+    TOLK_NEXT("setxattr", int (*)(const char*, const char*, const void*, size_t, int));
+    Step("setxattr", path);
+    return real(path, name, value, size, flags);
+}
+
+int lsetxattr(const char* path, const char* name, const void* value, size_t size, int flags)
+{
+    TOLK_NEXT("lsetxattr", int (*)(const char*, const char*, const void*, size_t, int));
+    Step("lsetxattr", path);
+    return real(path, name, value, size, flags);
+}
+
+int fsetxattr(int fd, const char* name, const void* value, size_t size, int flags)
+{
+    TOLK_NEXT("fsetxattr", int (*)(int, const char*, const void*, size_t, int));
+    Step("fsetxattr", FdPath(fd));
+    return real(fd, name, value, size, flags);
+}
+
+int removexattr(const char* path, const char* name)
+{
+    TOLK_NEXT("removexattr", int (*)(const char*, const char*));
+    Step("removexattr", path);
+    return real(path, name);
+}
+
+int lremovexattr(const char* path, const char* name)
+{
+    TOLK_NEXT("lremovexattr", int (*)(const char*, const char*));
+    Step("lremovexattr", path);
+    return real(path, name);
+}
+
+int fremovexattr(int fd, const char* name)
+{
+    TOLK_NEXT("fremovexattr", int (*)(int, const char*));
+    Step("fremovexattr", FdPath(fd));
+    return real(fd, name);
+}
+
+int utimensat(int folder, const char* path, const struct timespec times[2], int flags)
+{
+    TOLK_NEXT("utimensat", int (*)(int, const char*, const struct timespec*, int));
+    StepAt("utimensat", folder, path);
+    return real(folder, path, times, flags);
+}
+
+int futimens(int fd, const struct timespec times[2])
+{
+    TOLK_NEXT("futimens", int (*)(int, const struct timespec*));
+    Step("futimens", FdPath(fd));
+    return real(fd, times);
+}
+
+}  // extern "C"
