@@ -276,8 +276,10 @@ bool QENEngineMac::UninstallQENPayload()
             if (!FileSystemUtils::DeleteFile(scriptPath, false))
                 log_->AppendToLog(LogAppender::kLogError,
                                   "Unable to delete uninstall instructions at" + scriptPath.AsUTF8String());
-            if (hasDatabasePath && !FileSystemUtils::DeleteFile(databasePath, false))
-                log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at" + databasePath.AsUTF8String());
+            // A payload that never made an uninstall database has none to delete.
+            if (hasDatabasePath && !FileSystemUtils::DeleteFile(databasePath, false) &&
+                FileSystemUtils::Exists(databasePath))
+                log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at " + databasePath.AsUTF8String());
         }
         NotifyFoldersChanged();
     }

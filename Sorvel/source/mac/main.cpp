@@ -23,12 +23,34 @@ namespace {
 const int kExitNoBundleLocation = 5;
 const std::string kInstallerParentArgument = "--installerParent=";
 
+const char kUsage[] =
+    "Usage: [TOLK_SYSTEM_ROOT=ROOT] Setup [--mode=gui|terminal|silent] [--installerParent=FOLDER]\n"
+    "             [--deploymentFile=FILE] [--KEY=VALUE ...] [-norespawn]\n"
+    "\n"
+    "  --mode=gui|terminal|silent  the wizard (the default); print the installation properties; or\n"
+    "                              run resources/common/scripts/silentWorkflow.js unattended\n"
+    "  --installerParent=FOLDER    the medium, the folder of payloads/ and resources/ (default: the\n"
+    "                              folder that holds Setup.app)\n"
+    "  --deploymentFile=FILE       preset properties and an action per payload (silent mode)\n"
+    "  --KEY=VALUE                 an install property, such as --INSTALLDIR=FOLDER or\n"
+    "                              --installLanguage=de_DE\n"
+    "  -norespawn                  the wizard runs as it is instead of relaunching itself as root\n"
+    "  TOLK_SYSTEM_ROOT            the absolute path of a system root made by scripts/make-sysroot,\n"
+    "                              under which every fixed system location lies (default: /)\n";
+
 }  // namespace
 
 int main(int argc, char* argv[])
 {
     std::signal(SIGPIPE, SIG_IGN);
     platform::SetProgramArguments(argc, argv);
+
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i] != nullptr && std::string(argv[i]) == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+    }
 
     // A root that cannot be used would be taken as "/", the real system, where the start-up checks
     // then fail for reasons that are not the user's.

@@ -61,9 +61,14 @@ std::string StartUpReason(int exitCode)
         return "the scripting engine could not be started";
     case 4:
         return "the user-interface driver failed";
-    case 9:
-        return "the system is older than Mac OS X 10.4.6, as \"" +
-               platform::SystemRoot::Resolve("/System/Library/CoreServices/SystemVersion.plist") + "\" says";
+    case 9: {
+        const std::string versionFile = platform::SystemRoot::Resolve("/System/Library/CoreServices/SystemVersion.plist");
+        // Most often a run on a machine that is no Mac, without a system root.
+        if (!Exists(versionFile))
+            return "the system version cannot be read: \"" + versionFile + "\" is missing, so the system root \"" +
+                   root + "\" is no Mac OS X system; set TOLK_SYSTEM_ROOT to a system root made by scripts/make-sysroot";
+        return "the system is older than Mac OS X 10.4.6, as \"" + versionFile + "\" says";
+    }
     case 10:
         return "the start-up volume (the system root \"" + root +
                "\") is not local, not writable or case-sensitive, as its settings \"" +

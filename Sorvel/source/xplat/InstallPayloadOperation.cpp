@@ -2,6 +2,7 @@
 
 #include "CAPSSessionPtr.h"
 #include "DataAccessUtilities.h"
+#include "FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
 #include "LocalFileSourceProvider.h"
@@ -86,6 +87,17 @@ int InstallPayloadOperation<SourceProvider>::operator()(UIThreadOperationManager
     if (upgradedBy.empty()) {
         session.Rollback();
         session.Close();
+        // Said here in words, naming the image; the disk-image tool would only say that it does
+        // not recognise it.
+        const FileSystemPath image = sourceProvider_.GetPath();
+        if (!FileSystemUtils::Exists(image)) {
+            AppendToLog(kLogError, "The payload image \"" + image.AsUTF8String() + "\" does not exist.");
+            ContainerMessage::NamedArguments arguments;
+            arguments[TolkConstants::kPropMediaPath] = image.AsUTF8String();
+            SetPercentCompleteAndStatusMessage(
+                kPercentDone, ContainerMessage(PayloadOperationConstants::kMediaMissing, arguments));
+            return 1;
+        }
         // The command engine posts the final status and its scripts write the records.
         PropertyMap out;
         return static_cast<int>(InstallPayloadOperationPlatformMethods::InstallPayload(

@@ -81,8 +81,9 @@ public:
     // Initialises the session (full proxy files only in silent mode) and points its payloads at
     // the installation source; the engine keeps no session when either fails.
     boost::shared_ptr<PayloadSessionManager> InitializePayloadSessionManager();
-    // Points the session's payloads at the installation source: the source path recorded for the
-    // session's collection, else the installer parent. False without a session.
+    // Points the session's payloads at the installation source: the installer parent when the
+    // command line names it, else the source path recorded for the session's collection, else
+    // the installer parent. False without a session.
     bool UpdatePayloadMediaData();
 
     // ---- The install thread (interface thread only) ----

@@ -40,6 +40,7 @@ const int kExitMediaOptimization = 13;
 const unsigned long kFinishPollInterval = 1;
 
 const char* const kDefaultProductName = "Orvex Setup";
+const char* const kInstallerParentKey = "installerParent";
 const char* const kDefaultLanguage = "en_US";
 
 // Points the "Sorvel" logger at a log of the bootstrapper's own, named after the product the
@@ -105,7 +106,10 @@ bool InstallerEngine::UpdatePayloadMediaData()
     if (!sessionManager_)
         return false;
     FileSystemPath sourcePath(installerParent_);
-    {
+    // A medium named on the command line is the one to use: the source recorded by an earlier
+    // run may be a medium that is gone or was the wrong one.
+    const bool parentNamed = argumentMap_ && argumentMap_->count(kInstallerParentKey) != 0;
+    if (!parentNamed) {
         CAPSSessionPtr database;
         const char* stored = nullptr;
         if (database.Open() &&

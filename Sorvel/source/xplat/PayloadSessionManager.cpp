@@ -198,16 +198,20 @@ bool PayloadSessionManager::Build(const FileSystemPath& installerParent, Payload
     }
 
     if (!loaded || malformed || duplicates) {
-        RunReport::NoteCause(FailureText(malformed, duplicates, failedProxyFiles_));
-        ErrorLogBlock block(logger, "Initialization Failures");
-        logger->AppendToLog(LogAppender::kLogError, "Fatal error initializing from proxy files.");
-        if (malformed)
-            logger->AppendToLog(LogAppender::kLogError, "Possibly malformed proxy file");
-        if (!failedProxyFiles_.empty()) {
-            logger->AppendToLog(LogAppender::kLogError, "The following proxy files could not be loaded");
-            for (const PayloadIteration::ProxyAndPayloadPath& failed : failedProxyFiles_)
-                logger->AppendToLog(LogAppender::kLogError, failed.first.AsUTF8String());
+        {
+            ErrorLogBlock block(logger, "Initialization Failures");
+            logger->AppendToLog(LogAppender::kLogError, "Fatal error initializing from proxy files.");
+            if (malformed)
+                logger->AppendToLog(LogAppender::kLogError, "Possibly malformed proxy file");
+            if (!failedProxyFiles_.empty()) {
+                logger->AppendToLog(LogAppender::kLogError, "The following proxy files could not be loaded");
+                for (const PayloadIteration::ProxyAndPayloadPath& failed : failedProxyFiles_)
+                    logger->AppendToLog(LogAppender::kLogError, failed.first.AsUTF8String());
+            }
         }
+        // Noted after the lines above, each of which is an error of its own: the cause belongs to
+        // the error that the driver reports next.
+        RunReport::NoteCause(FailureText(malformed, duplicates, failedProxyFiles_));
         return false;
     }
 

@@ -8,6 +8,7 @@
 #include "InstallerEngine.h"
 #include "JSONUtilities.h"
 #include "Logger.h"
+#include "RunReport.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "StringNodeToJSON.h"
 #include "XmlDocument.h"
@@ -116,15 +117,17 @@ std::string SorvelDataAccess::GetCommandLineArguments(const ArgumentList& argume
             continue;
         }
         const FileSystemPath path = FileSystemPath::PathFromUTF8(argument.second);
-        if (!FileSystemUtils::Exists(path)) {
-            LogError("Deployment file does not exist: " + argument.second);
+        // The script that asked reports the failure in its own words; the file is named here.
+        const auto refuse = [&](const std::string& logText, const std::string& cause) {
+            LogError(logText + argument.second);
+            RunReport::NoteCause("The deployment file \"" + path.AsUTF8String() + "\" " + cause);
             return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultDeploymentFileFailed);
-        }
+        };
+        if (!FileSystemUtils::Exists(path))
+            return refuse("Deployment file does not exist: ", "does not exist.");
         DeploymentFile::DeploymentFileDataStore deployment;
-        if (!deployment.Load(path.AsUTF8String())) {
-            LogError("Unable to load deployment file: " + argument.second);
-            return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultDeploymentFileFailed);
-        }
+        if (!deployment.Load(path.AsUTF8String()))
+            return refuse("Unable to load deployment file: ", "is not an XML file that Setup can read.");
         JSONUtilities::JSONObject* data = answer.AddObject("DeploymentData");
         PropertyMap deployed;
         deployment.Properties().Get(deployed);
@@ -132,8 +135,8 @@ std::string SorvelDataAccess::GetCommandLineArguments(const ArgumentList& argume
         JSONUtilities::JSONObjectArray* actions = data->AddObjectArray("PayloadActions");
         std::vector<DeploymentFile::PayloadData> payloads;
         if (!deployment.Payloads().Get(std::back_inserter(payloads))) {
-            LogError("Failed to read payload options from deployment file: " + argument.second);
-            return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultDeploymentFileFailed);
+            return refuse("Failed to read payload options from deployment file: ",
+                          "has payload entries that Setup cannot read.");
         }
         for (DeploymentFile::PayloadData& payload : payloads) {
             std::string code, action;

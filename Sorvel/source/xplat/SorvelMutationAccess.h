@@ -72,9 +72,10 @@ public:
 private:
     // One line at the level when there is a logger.
     void WriteLog(int level, const std::string& text) const;
-    // False when the holder holds a lock already; otherwise whether the lock could be taken now.
-    // A lock that this user cannot use at all is logged as such.
-    bool AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const;
+    // The answer of a lock call: error 9999 when the holder holds a lock already, otherwise
+    // whether the lock could be taken now. A lock that this user cannot use at all is logged as
+    // such, and its error carries "needsAdministratorRights" "1".
+    std::string AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const;
     // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
     // sees them) and serving the caller's run loop in between; state receives the final status.
     bool WaitForInstallOperation(ThreadPayloadOperationState& state);

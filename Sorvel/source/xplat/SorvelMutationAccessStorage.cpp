@@ -216,14 +216,15 @@ std::string SorvelMutationAccess::CloseCAPSSimulation(const ArgumentList& argume
 
 // ---- Locks
 
-bool SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const
+std::string SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const
 {
     if (holder)
-        return false;
+        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
     if (NamedLock::AcquireLock(name, holder))
-        return true;
+        return MakeJSONSuccessObj();
     // A lock's semaphore outlives the Setup that made it; one made by a Setup run as root
-    // cannot be opened by another user, who would otherwise be told that a Setup is running.
+    // cannot be opened by another user, who would otherwise be told that a Setup is running (and
+    // wait for it for good).
     if (geteuid() != 0 && NamedLock::NamedLockPlat(name).SetId() < 0) {
         const std::string reason = "Unable to take the lock \"" + name +
                                    "\": a Setup run as root made it, and using it needs administrator rights, which "
@@ -231,26 +232,24 @@ bool SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::share
                                    std::to_string(geteuid()) + ") does not have. Run Setup as root.";
         WriteLog(LogAppender::kLogError, reason);
         RunReport::NoteCause(reason);
+        return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed,
+                                {{"needsAdministratorRights", "1"}});
     }
-    return false;
+    return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
 }
 
 std::string SorvelMutationAccess::AcquireBootstrapperLock(const ArgumentList& arguments)
 {
     if (!arguments.empty())
         return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
-    if (!AssignNamedLock(SorvelConstants::kBootstrapperLockName, bootstrapperLock_))
-        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
-    return MakeJSONSuccessObj();
+    return AssignNamedLock(SorvelConstants::kBootstrapperLockName, bootstrapperLock_);
 }
 
 std::string SorvelMutationAccess::AcquireSetupLock(const ArgumentList& arguments)
 {
     if (!arguments.empty())
         return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
-    if (!AssignNamedLock(SorvelConstants::kSetupLockName, setupLock_))
-        return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
-    return MakeJSONSuccessObj();
+    return AssignNamedLock(SorvelConstants::kSetupLockName, setupLock_);
 }
 
 namespace {

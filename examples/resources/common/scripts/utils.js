@@ -64,6 +64,30 @@ var utils = {
         return target;
     },
 
+    // The names of an object's own members.
+    keys: function (object) {
+        var names = [];
+        for (var name in object) {
+            if (object.hasOwnProperty(name))
+                names.push(name);
+        }
+        return names;
+    },
+
+    // The payloads that a collection holds as installed, by code (each true), read from the
+    // installation database's answer to "GetCAPS".
+    installedPayloads: function (caps, collectionID) {
+        var installed = {};
+        for (var code in caps.Payloads || {}) {
+            var collections = caps.Payloads.hasOwnProperty(code) ? caps.Payloads[code].Collections || [] : [];
+            for (var i = 0; i < collections.length; i++) {
+                if (collections[i].collectionID === collectionID && collections[i].installState === '2')
+                    installed[code] = true;
+            }
+        }
+        return installed;
+    },
+
     // Replaces every "[Token]" that the token map (GetDirectoryTokenMap) knows by its folder.
     expandFolderTokens: function (path, tokens) {
         return String(path).replace(/\[[A-Za-z0-9]+\]/g, function (token) {
