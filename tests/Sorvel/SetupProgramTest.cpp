@@ -114,6 +114,33 @@ TEST_F(SetupProgramTest, SystemVersionCheck)
     EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 0);
     SetSystemVersion("not a version");
     EXPECT_EQ(Run({"--mode=terminal"}).exitCode, 9);
+
+    // No version file at all: most likely no system root was given on a machine that is no Mac.
+    const std::string versionFile = sysroot_.Path("/System/Library/CoreServices/SystemVersion.plist");
+    std::filesystem::remove(versionFile);
+    result = Run({"--mode=silent"});
+    EXPECT_EQ(result.exitCode, 9);
+    EXPECT_NE(result.errorOutput.find("Setup: the system version cannot be read: \"" + versionFile +
+                                      "\" is missing, so the system root \"" + sysroot_.Root() +
+                                      "\" is no Mac OS X system; set TOLK_SYSTEM_ROOT to a system root made by "
+                                      "scripts/make-sysroot"),
+              std::string::npos)
+        << result.errorOutput;
+}
+
+TEST_F(SetupProgramTest, HelpPrintsTheUsage)
+{
+    // Also where nothing else could run.
+    setenv("TOLK_SYSTEM_ROOT", "relative", 1);
+    const tolktest::ProgramResult result = Run({"--mode=silent", "--help"});
+    setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output.find("Usage: [TOLK_SYSTEM_ROOT=ROOT] Setup [--mode=gui|terminal|silent] "
+                                 "[--installerParent=FOLDER]\n             [--deploymentFile=FILE] [--KEY=VALUE ...] "
+                                 "[-norespawn]\n"),
+              0u)
+        << result.output;
+    EXPECT_EQ(result.errorOutput, "");
 }
 
 TEST_F(SetupProgramTest, CaseSensitiveStartUpVolumeIsRefused)

@@ -113,9 +113,10 @@ TEST_F(SetupRunFaultTest, AnInstallWithoutAdministratorRightsSaysItNeedsThem)
         tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments(), "", "", asUser);
     if (result.exitCode == tolktest::RunningProgram::kChildSetUpFailed || result.exitCode == 127)
         GTEST_SKIP() << "cannot run the program as an unprivileged user";
-    // The database refuses the install (22); where a Setup run as root left a setup lock with the
-    // same key behind, the lock is refused first (20). Either way the user is told why.
-    EXPECT_TRUE(result.exitCode == 22 || result.exitCode == 20) << result.output << result.errorOutput;
+    // The database refuses the install; where a Setup run as root left a setup lock with the same
+    // key behind, the lock is refused first. Either way the user is told why, and never that
+    // another Setup is busy.
+    EXPECT_EQ(result.exitCode, 22) << result.output << result.errorOutput;
     EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: Unable to "));
     EXPECT_THAT(result.errorOutput, HasSubstr("needs administrator rights, which this Setup (user ID "));
     const std::string log = sysroot_.Home() + "/Library/Logs/Orvex/Installers/" + kSessionLogName;
@@ -193,4 +194,62 @@ TEST_F(SetupRunFaultTest, ASecondSetupLeavesTheFirstOnesLogWhole)
     // After the second run's refusal and end come the first one's payload result and end.
     EXPECT_THAT(log.substr(refused), HasSubstr("Spawned process \"/bin/sh\" exited")) << log;
     EXPECT_EQ(Count(log.substr(refused), "END - Installer Session"), 2u) << log;
+}
+
+TEST_F(SetupRunFaultTest, ALockThatARootSetupLeftTellsAnotherUserToRunAsRoot)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    tolktest::MakeExampleMedium(medium_, "true;\n");
+    const std::string remove = "--deploymentFile=" TOLK_SOURCE_DIR "/examples/deployment/remove.xml";
+    std::vector<std::string> arguments = SilentArguments();
+    arguments.push_back(remove);
+    // A Setup run as root leaves the setup lock's semaphore behind, which nobody else may use.
+    const tolktest::ProgramResult asRoot = tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
+    ASSERT_EQ(asRoot.exitCode, 0) << asRoot.output << asRoot.errorOutput;
+
+    fs::permissions(sysroot_.Base(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+    ASSERT_EQ(chown(sysroot_.Home().c_str(), kUnprivileged, kUnprivileged), 0);
+    const tolktest::ProgramResult result =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments, "", "", []() {
+            return setgroups(0, nullptr) == 0 && setresgid(kUnprivileged, kUnprivileged, kUnprivileged) == 0 &&
+                   setresuid(kUnprivileged, kUnprivileged, kUnprivileged) == 0;
+        });
+    if (result.exitCode == tolktest::RunningProgram::kChildSetUpFailed || result.exitCode == 127)
+        GTEST_SKIP() << "cannot run the program as an unprivileged user";
+    // Not 20: a script that retries while another Setup is busy would retry for good.
+    EXPECT_EQ(result.exitCode, 22) << result.output << result.errorOutput;
+    EXPECT_EQ(result.errorOutput.find("Setup: silentWorkflow: Setup needs administrator rights"), 0u)
+        << result.errorOutput;
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: Unable to take the lock \"TolkSetupLock\": a Setup run "
+                                              "as root made it"));
+    EXPECT_THAT(result.errorOutput, ::testing::Not(HasSubstr("Another Setup is running")));
+}
+
+TEST_F(SetupRunFaultTest, TheFileAtFaultIsNamedOnTheStandardError)
+{
+    tolktest::MakeExampleMedium(medium_, "true;\n");
+    const std::string notXML = sysroot_.Scratch() + "/not-xml.xml";
+    tolktest::WriteTextFile(notXML, "install everything\n");
+    const std::vector<std::pair<std::string, std::string> > deployments = {
+        {sysroot_.Scratch() + "/missing.xml", "\" does not exist."},
+        {notXML, "\" is not an XML file that Setup can read."}};
+    for (const auto& deployment : deployments) {
+        std::vector<std::string> arguments = SilentArguments();
+        arguments.push_back("--deploymentFile=" + deployment.first);
+        const tolktest::ProgramResult result = tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
+        EXPECT_EQ(result.exitCode, 21) << result.errorOutput;
+        EXPECT_THAT(result.errorOutput, HasSubstr("Setup: silentWorkflow: Unable to read the command line or the "
+                                                  "deployment file.\nSetup: cause: The deployment file \"" +
+                                                  deployment.first + deployment.second));
+    }
+
+    const std::string proxy = medium_ + "/payloads/OrvexBrushes/OrvexBrushes.proxy.xml";
+    tolktest::WriteTextFile(proxy, "<PayloadInfo version=\"2.0\">");
+    const tolktest::ProgramResult result = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: Unable to initialize the session manager\nSetup: cause: Fatal "
+                                              "error initializing from proxy files: these proxy files could not be "
+                                              "loaded: \"" + proxy + "\"\n"));
 }

@@ -62,6 +62,17 @@ protected:
     {
         return Run(medium_, {"--deploymentFile=" + medium_ + "/deployment/" + action + ".xml"});
     }
+    // A deployment file of its own that does the action for each of the payloads.
+    std::string Deployment(const std::vector<std::string>& codes, const std::string& action)
+    {
+        std::string payloads;
+        for (const std::string& code : codes)
+            payloads += "<Payload orvexCode=\"" + code + "\"><Action>" + action + "</Action></Payload>";
+        const std::string path = sysroot_.Scratch() + "/" + action + std::to_string(++deployments_) + ".xml";
+        tolktest::WriteTextFile(path, "<?xml version=\"1.0\" encoding=\"utf-8\"?><Deployment><Payloads>" + payloads +
+                                          "</Payloads></Deployment>");
+        return path;
+    }
 
     std::string Orvex(const std::string& path) const
     {
@@ -104,7 +115,21 @@ protected:
         return text;
     }
 
+    // Nothing of the suite is left: no file, no record, no uninstall script, no bootstrapper.
+    void ExpectNothingOfTheSuite()
+    {
+        EXPECT_FALSE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook")));
+        EXPECT_FALSE(fs::exists(Orvex("/Brushes")));
+        EXPECT_THAT(Tree(Orvex("/Installers")), IsEmpty());
+        EXPECT_THAT(Tree(Orvex("/Uninstall")), IsEmpty());
+        EXPECT_THAT(Query("SELECT payloadID FROM tolk_payload UNION ALL SELECT collectionID FROM tolk_collection "
+                          "UNION ALL SELECT payloadID FROM tolk_collection_payload UNION ALL SELECT key FROM "
+                          "payload_data UNION ALL SELECT key FROM collection_data"),
+                    IsEmpty());
+    }
+
     std::string medium_;
+    int deployments_ = 0;
 };
 
 }  // namespace
@@ -216,4 +241,85 @@ TEST_F(SilentSetupTest, TheWorkflowGetsTheMachinesFacts)
     const tolktest::ProgramResult result =
         tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
     EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+}
+
+TEST_F(SilentSetupTest, RemoveFinishesEveryPartialInstall)
+{
+    // What an install of some payloads leaves, or a removal that stopped halfway: remove.xml
+    // removes what is there, passes over what is not, and takes the bootstrapper with the last
+    // payload; run again, it finds nothing left to do.
+    const std::vector<std::vector<std::string> > partials = {
+        {kBrushes}, {kBrushes, kFontCheck}, {kSketchbook}, {}};
+    for (const std::vector<std::string>& installed : partials) {
+        SCOPED_TRACE(::testing::PrintToString(installed));
+        if (!installed.empty()) {
+            const tolktest::ProgramResult result = Run(medium_, {"--deploymentFile=" + Deployment(installed, "install")});
+            ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+            ASSERT_EQ(InstalledPayloads().size(), installed.size());
+        }
+        for (int run = 0; run < 2; ++run) {
+            const tolktest::ProgramResult result = Deploy("remove");
+            EXPECT_EQ(result.exitCode, 0) << run << result.output << result.errorOutput;
+            ExpectNothingOfTheSuite();
+        }
+    }
+    // Only the bootstrapper, as an install killed after it leaves the suite.
+    const std::string bootstrapOnly = sysroot_.Scratch() + "/bootstrap-only";
+    fs::copy(medium_, bootstrapOnly, fs::copy_options::recursive);
+    tolktest::WriteTextFile(bootstrapOnly + "/resources/common/scripts/silentWorkflow.js",
+                            "var setup = new ContainerProxy();\n"
+                            "var session = setup.call('GetSessionData'), properties = setup.call('GetDefaultProperties');\n"
+                            "properties.INSTALLDIR = setup.call('GetDirectoryTokenMap')['[OrvexCommon]'] + "
+                            "'/Installers/' + session.key;\n"
+                            "properties.driverOrvexCode = session.driverPayloadID;\n"
+                            "var boot = setup.call('InstallBootstrapper', 'install', utils.bencode(properties), 1);\n"
+                            "if (!boot.message || boot.message.code !== '0') throw new Error('not installed');\n");
+    tolktest::ProgramResult result = Run(bootstrapOnly);
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    ASSERT_THAT(Query("SELECT collectionID FROM tolk_collection"), ElementsAre(kSuite));
+    result = Deploy("remove");
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    ExpectNothingOfTheSuite();
+
+    // Good runs log no error (such as one for an uninstall database that never existed).
+    EXPECT_THAT(Log("Orvex Sketchbook 2.0.log"), Not(HasSubstr("ERROR")));
+}
+
+TEST_F(SilentSetupTest, AFailedInstallTakesBackWhatItInstalledAndTheGoodMediumInstallsNext)
+{
+    // A medium without the driver payload's image: the bootstrapper, Orvex Sketchbook Brushes and
+    // Orvex Font Check are installed before Orvex Sketchbook, which fails.
+    const std::string bad = sysroot_.Scratch() + "/bad";
+    const std::string image = bad + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg";
+    fs::copy(medium_, bad, fs::copy_options::recursive);
+    fs::remove_all(image);
+    const std::string install = "--deploymentFile=" + medium_ + "/deployment/install.xml";
+
+    // On a fresh root the failed run leaves nothing, and says which payload failed and why.
+    tolktest::ProgramResult result = Run(bad, {install});
+    EXPECT_EQ(result.exitCode, 22) << result.output << result.errorOutput;
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: silentWorkflow: install of Orvex Sketchbook 2.0 (" + kSketchbook +
+                                              ") failed: result code 6; what this run installed was taken back."));
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: The payload image \"" + image + "\" does not exist.\n"));
+    ExpectNothingOfTheSuite();
+    // The good medium named on the command line then installs the suite.
+    result = Run(medium_, {install});
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(InstalledPayloads().size(), 3u);
+
+    // Where the suite's collection was there before, with Brushes, only Font Check is taken back.
+    // The next run from the good medium uses that medium, not the failed run's recorded one.
+    ASSERT_EQ(Deploy("remove").exitCode, 0);
+    ASSERT_EQ(Run(medium_, {"--deploymentFile=" + Deployment({kBrushes}, "install")}).exitCode, 0);
+    result = Run(bad, {install});
+    EXPECT_EQ(result.exitCode, 22) << result.output << result.errorOutput;
+    EXPECT_THAT(InstalledPayloads(), ElementsAre(kSuite + " " + kBrushes));
+    EXPECT_THAT(Tree(Orvex("/Brushes")), UnorderedElementsAre("Charcoal.brush", "Pencil.brush"));
+    EXPECT_THAT(Tree(Orvex("/Installers")), UnorderedElementsAre(kSuite, kSuite + "/ReadMe.txt"));
+    result = Run(medium_, {install});
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(InstalledPayloads().size(), 3u);
+    const std::string log = Log("Orvex Sketchbook 2.0.log");
+    const std::string source = "Updated source path: ";
+    EXPECT_EQ(log.substr(log.rfind(source) + source.size(), medium_.size() + 1), medium_ + "\n");
 }
