@@ -115,11 +115,15 @@ protected:
         return text;
     }
 
-    // Nothing of the suite is left: no file, no record, no uninstall script, no bootstrapper.
-    void ExpectNothingOfTheSuite()
+    // Nothing of the suite is left: no file, no record, no uninstall script, no bootstrapper; the
+    // brushes folder only when it holds the user's own files.
+    void ExpectNothingOfTheSuite(const std::vector<std::string>& usersBrushes = {})
     {
         EXPECT_FALSE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook")));
-        EXPECT_FALSE(fs::exists(Orvex("/Brushes")));
+        if (usersBrushes.empty())
+            EXPECT_FALSE(fs::exists(Orvex("/Brushes")));
+        else
+            EXPECT_THAT(Tree(Orvex("/Brushes")), ::testing::ContainerEq(usersBrushes));
         EXPECT_THAT(Tree(Orvex("/Installers")), IsEmpty());
         EXPECT_THAT(Tree(Orvex("/Uninstall")), IsEmpty());
         EXPECT_THAT(Query("SELECT payloadID FROM tolk_payload UNION ALL SELECT collectionID FROM tolk_collection "
@@ -183,14 +187,7 @@ TEST_F(SilentSetupTest, ExampleSuiteFromUpgradeToRemovalAndBack)
     tolktest::WriteTextFile(Orvex("/Brushes/Mine.brush"), "name=Mine\n");
     result = Deploy("remove");
     ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
-    EXPECT_FALSE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook")));
-    EXPECT_THAT(Tree(Orvex("/Brushes")), ElementsAre("Mine.brush"));
-    EXPECT_THAT(Tree(Orvex("/Installers")), IsEmpty());
-    EXPECT_THAT(Tree(Orvex("/Uninstall")), IsEmpty());
-    EXPECT_THAT(Query("SELECT payloadID FROM tolk_payload UNION ALL SELECT collectionID FROM tolk_collection "
-                      "UNION ALL SELECT payloadID FROM tolk_collection_payload UNION ALL SELECT key FROM payload_data "
-                      "UNION ALL SELECT key FROM collection_data"),
-                IsEmpty());
+    ExpectNothingOfTheSuite({"Mine.brush"});
 
     // And it installs again.
     result = Deploy("install");
