@@ -2,7 +2,9 @@
 
 #include "caps.h"
 
+#include <algorithm>
 #include <exception>
+#include <map>
 #include <vector>
 
 namespace CAPSQueryUtilities {
@@ -293,18 +295,37 @@ bool GetAllPayloadsToBePhysicallyUpgraded(capsiSession* session, const OrvexCode
     if (upgradeCodes.empty())
         return true;
     try {
+        // The collections by their driver payloads: a collection whose driver is replaced goes
+        // with it, also when the driver's own removal took its record already (its stored script
+        // removed the record unconditionally), which would leave the collection without payloads.
+        std::multimap<std::string, std::string> driven;
+        capsStringList all = nullptr;
+        const capsStatus listedAll = capsGetCollections(session, &all);
+        if (listedAll != kCapsOK && listedAll != kCapsNotFound)
+            return false;
+        for (const std::string& collectionCode : Strings(listedAll == kCapsOK ? all : nullptr)) {
+            capsCollection collection = {};
+            if (capsGetCollection(session, collectionCode.c_str(), &collection) != kCapsOK)
+                return false;
+            driven.insert(std::make_pair(std::string(collection.collectionPayloadID), collectionCode));
+        }
+
         OrvexCodeSet gathered;
         for (const std::string& upgraded : upgradeCodes) {
             capsStringList list = nullptr;
-            if (capsGetPayloadCollections(session, kCapsInstalled, upgraded.c_str(), &list) != kCapsOK)
-                continue;
-            const std::vector<std::string> installedIn = Strings(list);
+            std::vector<std::string> installedIn;
+            if (capsGetPayloadCollections(session, kCapsInstalled, upgraded.c_str(), &list) == kCapsOK)
+                installedIn = Strings(list);
             std::string effective;
-            if (installedIn.empty() || !GetEffectiveOrvexCodeFromOriginal(session, upgraded, effective))
-                continue;
-            if (effective != upgraded)
+            if (!GetEffectiveOrvexCodeFromOriginal(session, upgraded, effective) || effective != upgraded)
                 continue;  // upgraded already: what replaced it stays
-            payloads.insert(upgraded);
+            if (!installedIn.empty())
+                payloads.insert(upgraded);
+            const auto drivenBy = driven.equal_range(upgraded);
+            for (auto entry = drivenBy.first; entry != drivenBy.second; ++entry) {
+                if (std::find(installedIn.begin(), installedIn.end(), entry->second) == installedIn.end())
+                    installedIn.push_back(entry->second);
+            }
             for (const std::string& collectionCode : installedIn) {
                 capsCollection collection = {};
                 if (capsGetCollection(session, collectionCode.c_str(), &collection) != kCapsOK)
@@ -364,13 +385,15 @@ bool DoPayloadUpgradeManipulations(capsiSession* session, const PackageManagemen
     OrvexCodeSet collections;
     if (!GetAllPayloadsToBePhysicallyUpgraded(session, data.upgrades, replaced, collections))
         return false;
-    if (replaced.empty())
+    if (replaced.empty() && collections.empty())
         return true;
 
     for (const std::string& collectionCode : collections) {
+        if (collectionCode == data.collectionCode)
+            continue;  // the collection being installed is not replaced by its own payload
+        // A replaced collection goes also when it holds no payload any more.
         std::vector<std::string> members;
-        if (!CollectionPayloads(session, kCapsAnyInstallState, collectionCode, members))
-            continue;
+        CollectionPayloads(session, kCapsAnyInstallState, collectionCode, members);
         for (const std::string& member : members) {
             if (capsSetInstallState(session, collectionCode.c_str(), member.c_str(), kCapsNotInstalled) != kCapsOK)
                 return false;

@@ -26,6 +26,9 @@ bool capsGetDatabaseFiles(std::string& database, std::string& backup);
 // Replaces the backup copy with a copy of "caps.db"; a copy that is damaged or holds no records
 // replaces nothing (4).
 capsStatus capsBackup();
+// Refreshes the backup copy when "caps.db" changed after the copy was made (the process that
+// committed died before it copied); 0 when nothing was to be done, else as capsBackup.
+capsStatus capsRefreshStaleBackup();
 // Commits the open transaction (if any). When that wrote to "caps.db", or its backup copy is
 // missing, refreshes the copy.
 capsStatus capsSessionCommit(capsiSession* session);

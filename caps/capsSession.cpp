@@ -4,6 +4,8 @@
 #include "capsiFiles.h"
 #include "capsiSession.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <new>
 #include <string>
@@ -133,6 +135,22 @@ capsStatus capsBackup()
     if (!capsiCopyDatabaseFile(file, backupFile))
         return kCapsIOError;
     return status;
+}
+
+capsStatus capsRefreshStaleBackup()
+{
+    std::string file;
+    std::string backupFile;
+    if (!capsGetDatabaseFiles(file, backupFile))
+        return kCapsOK;
+    struct stat database;
+    struct stat backup;
+    if (stat(file.c_str(), &database) != 0 || !S_ISREG(database.st_mode))
+        return kCapsOK;
+    const bool stale = stat(backupFile.c_str(), &backup) != 0 ||
+                       database.st_mtim.tv_sec > backup.st_mtim.tv_sec ||
+                       (database.st_mtim.tv_sec == backup.st_mtim.tv_sec && database.st_mtim.tv_nsec > backup.st_mtim.tv_nsec);
+    return stale ? capsBackup() : kCapsOK;
 }
 
 namespace {

@@ -3,7 +3,13 @@
 // The dead runs are real processes that journal real changes and end without finishing.
 #include "QENRunJournalTestSupport.h"
 
+#include "QENCAPSRunSession.h"
+
 #include "platform/LockedFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -81,4 +87,106 @@ TEST_F(QENRunJournalTest, ARunThatDiedIsTakenBackAndOneThatCommittedIsFinished)
     EXPECT_FALSE(fs::exists(S("stored-script.js")));
     running.Finish();
     EXPECT_TRUE(Journals().empty());
+}
+
+TEST_F(QENRunJournalTest, ARunWhoseRecordsAreInIsFinishedEvenWithoutItsJournalsMark)
+{
+    // Killed between the commit of its records (with their mark) and the journal's own mark: the
+    // records name the new file, so the run is finished, not taken back.
+    tolktest::WriteTextFile(S("replaced"), "original");
+    DeadRun([this](QENRunJournal& journal) {
+        std::rename(S("replaced").c_str(), S(".backup").c_str());
+        journal.Performed(QENUndoStep(QENUndoStep::kRestoreFile, S("replaced"), S(".backup")));
+        tolktest::WriteTextFile(S("replaced"), "new");
+        QENCAPSRunSession records;
+        if (!journal.MarkRecordsInDatabase())
+            _exit(3);
+    });
+    ASSERT_EQ(Rows("SELECT count(*) FROM pcd_meta WHERE key LIKE 'run %'", 1), Strings{"1"});
+    RecoverInterruptedRuns();
+    EXPECT_EQ(tolktest::ReadTextFile(S("replaced")), "new");
+    EXPECT_FALSE(fs::exists(S(".backup")));
+    EXPECT_TRUE(Journals().empty());
+    EXPECT_NE(log_.Dump().find("Finishing an interrupted run whose records were committed"), std::string::npos)
+        << log_.Dump();
+
+    // The next run's mark drops the marks of runs that have ended; without one in the database a
+    // dead run is taken back.
+    DeadRun([this](QENRunJournal& journal) {
+        journal.Intend(QENUndoStep(QENUndoStep::kRemoveFile, S("made")));
+        tolktest::WriteTextFile(S("made"), "made");
+        QENCAPSRunSession records;
+        if (!journal.MarkRecordsInDatabase())
+            _exit(3);
+        journal.RecordsCommitted();
+    });
+    EXPECT_EQ(Rows("SELECT count(*) FROM pcd_meta WHERE key LIKE 'run %'", 1), Strings{"1"});
+    DeadRun([this](QENRunJournal& journal) {
+        journal.Intend(QENUndoStep(QENUndoStep::kRemoveFile, S("unrecorded")));
+        tolktest::WriteTextFile(S("unrecorded"), "unrecorded");
+    });
+    RecoverInterruptedRuns();
+    EXPECT_TRUE(fs::exists(S("made")));
+    EXPECT_FALSE(fs::exists(S("unrecorded")));
+}
+
+TEST_F(QENRunJournalTest, OnlyJournalsThatNobodyElseCouldWriteAreTakenOverAndOnlyWhenTheDatabaseTells)
+{
+    // A database that cannot be read cannot tell whether a dead run's records are in: its journal
+    // waits for a later run.
+    DeadRun([this](QENRunJournal& journal) {
+        journal.Intend(QENUndoStep(QENUndoStep::kRemoveFile, S("made")));
+        tolktest::WriteTextFile(S("made"), "made");
+    });
+    const std::string database = tolktest::ReadTextFile(DbFile());
+    tolktest::WriteTextFile(DbFile(), std::string(4096, 'x'));
+    RecoverInterruptedRuns();
+    EXPECT_TRUE(fs::exists(S("made")));
+    EXPECT_EQ(Journals().size(), 1u);
+    EXPECT_NE(log_.Dump().find("is left for a later run"), std::string::npos) << log_.Dump();
+    tolktest::WriteTextFile(DbFile(), database);
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "planting a journal of another user needs root";
+    // Planted by another user, or in a folder that others may change: refused, left as it is.
+    const std::string journal = Journals()[0];
+    ASSERT_EQ(chown(journal.c_str(), 65534, 65534), 0);
+    RecoverInterruptedRuns();
+    EXPECT_TRUE(fs::exists(S("made")));
+    const std::string planted = "Refusing the run journal " + journal + ": \"" + journal + "\" belongs to user 65534";
+    EXPECT_NE(log_.Dump().find(planted), std::string::npos) << log_.Dump();
+    ASSERT_EQ(chown(journal.c_str(), 0, 0), 0);
+    const std::string folder = Base() + "/caps";
+    ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    RecoverInterruptedRuns();
+    EXPECT_TRUE(fs::exists(S("made")));
+    const std::string open = "the folder \"" + fs::canonical(folder).string() + "\" can be written by every user";
+    EXPECT_NE(log_.Dump().find(open), std::string::npos) << log_.Dump();
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    RecoverInterruptedRuns();
+    EXPECT_FALSE(fs::exists(S("made")));
+    EXPECT_TRUE(Journals().empty());
+}
+
+TEST_F(QENRunJournalTest, CopiesThatWritersLeftHalfWrittenGoUnlessTheirWriterLives)
+{
+    const std::string backup = Base() + "/backup";
+    tolktest::MakeFolders(backup);
+    tolktest::WriteTextFile(backup + "/caps.db.Ab3dE6", "half a copy");
+    tolktest::WriteTextFile(backup + "/caps.db.Ab3dE6-journal", "its journal");
+    tolktest::WriteTextFile(UninstallFolder() + "/{CODE}.js.newXy12Z9", "half a script");
+    tolktest::WriteTextFile(UninstallFolder() + "/{CODE}.js.newLive00", "being written");
+    tolktest::WriteTextFile(UninstallFolder() + "/{CODE}.js", "the script");
+    const int live = open((UninstallFolder() + "/{CODE}.js.newLive00").c_str(), O_RDONLY);
+    ASSERT_GE(live, 0);
+    ASSERT_EQ(flock(live, LOCK_EX), 0);
+    RecoverInterruptedRuns();
+    close(live);
+    EXPECT_FALSE(fs::exists(backup + "/caps.db.Ab3dE6"));
+    EXPECT_FALSE(fs::exists(backup + "/caps.db.Ab3dE6-journal"));
+    EXPECT_FALSE(fs::exists(UninstallFolder() + "/{CODE}.js.newXy12Z9"));
+    EXPECT_TRUE(fs::exists(UninstallFolder() + "/{CODE}.js.newLive00"));
+    EXPECT_TRUE(fs::exists(UninstallFolder() + "/{CODE}.js"));
+    // The backup copy was missing, behind the database: it is made.
+    EXPECT_TRUE(fs::exists(backup + "/caps.db"));
 }

@@ -128,3 +128,34 @@ TEST_F(SetupInterruptedRunTest, TheNextRunTakesAKilledInstallBackAndThenInstalls
             << database.ErrorMessage();
     }
 }
+
+TEST_F(SetupInterruptedRunTest, ARunKilledAfterItsRecordsIsFinishedWhenSetupStartsAgain)
+{
+    // Killed once the database holds the payload's records, before the journal says so. Setup
+    // started again finishes that run before anything reads the database, whatever it was started
+    // to do (here: nothing): the files the records name stay, and the file the run replaced does
+    // not come back.
+    const tolktest::ProgramResult killed = Run("records");
+    ASSERT_EQ(killed.exitCode, -1) << killed.output << killed.errorOutput;
+    EXPECT_EQ(Journals().size(), 1u);
+    EXPECT_EQ(Installed(), "1");
+
+    unsetenv("TOLK_KILL_AT");
+    const std::string nothing = sysroot_.Scratch() + "/nothing.xml";
+    tolktest::WriteTextFile(nothing, "<?xml version=\"1.0\" encoding=\"utf-8\"?><Deployment><Payloads/></Deployment>");
+    const tolktest::ProgramResult next = tolktest::RunCapturingOutput(
+        SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_, "--deploymentFile=" + nothing});
+    EXPECT_EQ(next.exitCode, 21) << next.output << next.errorOutput;  // "There is nothing to do."
+    EXPECT_TRUE(Journals().empty());
+    EXPECT_EQ(Installed(), "1");
+    EXPECT_TRUE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook/Info.plist")));
+    const std::string welcome = medium_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Assets/Orvex "
+                                          "Sketchbook.app/Contents/Resources/Welcome.txt";
+    EXPECT_EQ(tolktest::ReadTextFile(Shared()), tolktest::ReadTextFile(welcome));
+    const std::string log = tolktest::RunCapturingOutput(
+        "/bin/zcat", {tolktest::SessionLogFolder(sysroot_) + "/Orvex Sketchbook 2.0.log.gz"}).output;
+    EXPECT_THAT(log, HasSubstr("Finishing an interrupted run whose records were committed (install "));
+    // Nothing of the finished run is left in the temporary folder (the moved-aside file, the mount).
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(sysroot_.Path("/private/tmp")))
+        EXPECT_TRUE(entry.is_directory()) << entry.path();
+}

@@ -186,13 +186,20 @@ TEST_F(SilentSetupReinstallFaultTest, InstallAgainUpgradeAndRemove)
     EXPECT_THAT(InstalledPayloads(), ElementsAre(kOld));
 
     // The upgrade plays the old payload's script, which removes its files and its record, then
-    // installs and records the new payload.
+    // installs and records the new payload. The old suite's collection, left without its driver,
+    // goes with it (and its bootstrapper's script), as a removal of its last payload would do.
+    const std::vector<std::string> oldCollection = Query("SELECT collectionID FROM tolk_collection");
+    ASSERT_EQ(oldCollection.size(), 1u);
     const std::string second = MakeMedium("second", kNew, "new.txt", true);
     ASSERT_EQ(Run(second), 0) << output_;
     EXPECT_FALSE(fs::exists(Installed("old.txt")));
     EXPECT_FALSE(fs::exists(Uninstall(kOld)));
+    EXPECT_FALSE(fs::exists(Uninstall(oldCollection[0])));
     EXPECT_EQ(tolktest::ReadTextFile(Installed("new.txt")), "new.txt");
     EXPECT_THAT(InstalledPayloads(), ElementsAre(kNew));
+    const std::vector<std::string> collections = Query("SELECT collectionID FROM tolk_collection");
+    ASSERT_EQ(collections.size(), 1u);
+    EXPECT_NE(collections[0], oldCollection[0]);
 
     const std::string remove = sysroot_.Scratch() + "/remove.xml";
     tolktest::WriteTextFile(remove, "<?xml version=\"1.0\" encoding=\"utf-8\"?><Deployment><Payloads><Payload orvexCode=\"" +

@@ -77,7 +77,8 @@ namespace {
 // Test hook, built only with the test hooks (TOLK_TEST_HOOKS): TOLK_KILL_AT names the point of a
 // run at which the process kills itself, as kill -9 would: "command<n>@<identifier>" just before
 // the n-th command of the payload's run is performed (its intent journaled),
-// "committed@<identifier>" once the run's records are committed.
+// "records@<identifier>" once the run's records are committed, before the journal says so, and
+// "committed@<identifier>" after it does.
 #ifdef TOLK_TEST_HOOKS
 void KillPoint(const std::string& point, const std::string& identifier)
 {
@@ -276,6 +277,7 @@ bool QENEngine::EndRun(bool succeeded)
         }
         return false;
     }
+    TOLK_KILL_POINT("records", identifier_);
     if (journal_ != nullptr)
         journal_->RecordsCommitted();
     TOLK_KILL_POINT("committed", identifier_);

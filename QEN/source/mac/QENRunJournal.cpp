@@ -638,4 +638,7 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
         unlink(path.c_str());
     }
     RemoveAbandonedCopies(log);
+    // A process that died between a commit and the copy left the backup copy behind the database.
+    if (capsRefreshStaleBackup() != kCapsOK)
+        log.AppendToLog(LogAppender::kLogWarn, "Unable to bring the installation database's backup copy up to date");
 }
