@@ -29,6 +29,9 @@ capsStatus capsBackup();
 // Refreshes the backup copy when "caps.db" changed after the copy was made (the process that
 // committed died before it copied); 0 when nothing was to be done, else as capsBackup.
 capsStatus capsRefreshStaleBackup();
+// Removes a journal of "caps.db" that holds no transaction to roll back (a process died while
+// it was just begun), which SQLite would otherwise leave until the next write.
+void capsClearStaleJournal();
 // Commits the open transaction (if any). When that wrote to "caps.db", or its backup copy is
 // missing, refreshes the copy.
 capsStatus capsSessionCommit(capsiSession* session);

@@ -4,6 +4,8 @@
 #include "capsiFiles.h"
 #include "capsiSession.h"
 
+#include <sqlite3.h>
+
 #include <sys/stat.h>
 
 #include <atomic>
@@ -151,6 +153,23 @@ capsStatus capsRefreshStaleBackup()
                        database.st_mtim.tv_sec > backup.st_mtim.tv_sec ||
                        (database.st_mtim.tv_sec == backup.st_mtim.tv_sec && database.st_mtim.tv_nsec > backup.st_mtim.tv_nsec);
     return stale ? capsBackup() : kCapsOK;
+}
+
+void capsClearStaleJournal()
+{
+    std::string file;
+    std::string backupFile;
+    if (!capsGetDatabaseFiles(file, backupFile) || !capsiPathExists(file + "-journal") || !capsiFileExists(file))
+        return;
+    // Leaving the persistent journal mode for the deleting one deletes the journal, under SQLite's
+    // own locks: a journal that holds a transaction is rolled back first, one that another
+    // connection writes stays.
+    sqlite3* database = nullptr;
+    if (sqlite3_open_v2(file.c_str(), &database, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(database, kCapsiBusyTimeoutMs);
+        sqlite3_exec(database, "PRAGMA journal_mode=PERSIST; PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(database);
 }
 
 namespace {

@@ -94,9 +94,14 @@ DiskImageMounter::DiskImageMounter(const FileSystemPath& image) : image_(image),
 
 DiskImageMounter::~DiskImageMounter()
 {
+    Release();
+}
+
+void DiskImageMounter::Release()
+{
     Unmount();
-    if (temporaryMountFolderMade_)
-        FileSystemUtilsMac::DeleteDirectory(*temporaryMountFolder_, false);
+    if (temporaryMountFolderMade_ && !mounted_ && FileSystemUtilsMac::DeleteDirectory(*temporaryMountFolder_, false))
+        temporaryMountFolderMade_ = false;
 }
 
 bool DiskImageMounter::PlanHiddenMountPoint(FileSystemPath& mountPoint)

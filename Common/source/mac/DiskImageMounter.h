@@ -37,6 +37,8 @@ public:
     // Detaches the image; true also when nothing was mounted. A failed eject leaves the
     // mounter mounted.
     bool Unmount();
+    // Detaches the image and removes the folder MountHidden made, as the destructor does.
+    void Release();
 
     // Where the image was mounted and its device entry, as the attach reported them; false
     // when not mounted or when the tool's report could not be read.

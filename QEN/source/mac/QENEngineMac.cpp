@@ -188,6 +188,8 @@ bool QENEngineMac::InstallQENPayload()
         NotifyFoldersChanged();
     }
 
+    // The image goes before the journal does, which the next run would need to find it.
+    imageMounter_->Release();
     runJournal_.Finish();
     log_->AppendToLog(LogAppender::kLogInfo, "Completing installation for payload at " + image);
     controller_.InstallComplete(result);
@@ -222,6 +224,7 @@ bool QENEngineMac::RepairQENPayload()
         NotifyFoldersChanged();
     }
 
+    imageMounter_->Release();
     runJournal_.Finish();
     log_->AppendToLog(LogAppender::kLogInfo, "Completing repair for payload at " + image);
     controller_.InstallComplete(result);

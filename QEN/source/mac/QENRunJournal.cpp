@@ -30,8 +30,11 @@
 
 #include <boost/format.hpp>
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -195,6 +198,25 @@ bool IsDirectory(const FileSystemPath& path)
     return FileSystemUtils::IsDirectory(path, directory) && directory;
 }
 
+// Removes a folder with everything in it, links as links; false when something stays.
+bool RemoveTree(const std::string& folder)
+{
+    struct stat info;
+    if (lstat(folder.c_str(), &info) != 0)
+        return errno == ENOENT;
+    if (!S_ISDIR(info.st_mode))
+        return unlink(folder.c_str()) == 0;
+    if (DIR* entries = opendir(folder.c_str())) {
+        while (const struct dirent* entry = readdir(entries)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                RemoveTree(folder + "/" + name);
+        }
+        closedir(entries);
+    }
+    return rmdir(folder.c_str()) == 0;
+}
+
 // Takes one step back; each step first looks whether it is still to be done, so that a step
 // taken back already (by the run's own rollback before it died, or by a recovery that died) is
 // passed over. Answers a line for the log, empty when nothing was to be done.
@@ -212,7 +234,8 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
     case QENUndoStep::kRemoveDirectory:
         if (!exists)
             return std::string();
-        failed = !FileSystemUtilsMac::DeleteDirectory(path, false);
+        // The run made it: what a power cut took the records of lies in it and goes with it.
+        failed = !FileSystemUtilsMac::DeleteDirectory(path, false) && !RemoveTree(step.path);
         return "Removed folder \"" + step.path + "\"";
     case QENUndoStep::kReplaceFile: {
         const FileSystemPath backup(step.other);
@@ -414,6 +437,8 @@ bool QENRunJournal::Begin(const std::string& description)
     Finish();
     folders_.clear();
     lastFolder_.clear();
+    madeFolders_.clear();
+    intendedFolder_.clear();
     std::string folder;
     try {
         if (!JournalFolder(folder) || !FileSystemUtilsMac::CreateDirectoryPath(FileSystemPath(folder), 0755, false))
@@ -467,6 +492,14 @@ void QENRunJournal::Intend(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
     AppendRecord(StepRecord('I', step));
+    intendedFolder_.clear();
+    const bool makes = step.kind == QENUndoStep::kRemoveFile || step.kind == QENUndoStep::kRemoveDirectory;
+    if (!makes || !file_.IsOpen())
+        return;
+    if (madeFolders_.count(ParentOf(step.path)) == 0)
+        file_.Sync();
+    if (step.kind == QENUndoStep::kRemoveDirectory)
+        intendedFolder_ = step.path;
 }
 
 void QENRunJournal::Performed(const QENUndoStep& step)
@@ -477,6 +510,10 @@ void QENRunJournal::Performed(const QENUndoStep& step)
 
 void QENRunJournal::PerformedAsIntended()
 {
+    if (!intendedFolder_.empty()) {
+        madeFolders_.insert(intendedFolder_);
+        intendedFolder_.clear();
+    }
     // Written with the next record, in one write: until then the intent stands open, and an
     // intent left open is taken back just as one performed as intended, so a run that dies in
     // between is recovered the same.
@@ -491,6 +528,7 @@ void QENRunJournal::PerformedWithoutUndo(const std::string& commandName)
 
 void QENRunJournal::Abandoned()
 {
+    intendedFolder_.clear();
     AppendRecord("X\n");
 }
 
@@ -638,6 +676,7 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
         unlink(path.c_str());
     }
     RemoveAbandonedCopies(log);
+    capsClearStaleJournal();
     // A process that died between a commit and the copy left the backup copy behind the database.
     if (capsRefreshStaleBackup() != kCapsOK)
         log.AppendToLog(LogAppender::kLogWarn, "Unable to bring the installation database's backup copy up to date");

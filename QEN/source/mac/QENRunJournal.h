@@ -35,6 +35,9 @@ public:
     // ---- Commands, in the order the engine performs them ----
 
     // The change a command is about to make, which a kill in its middle could leave half made.
+    // The intent of something new made outside the folders this run made reaches the disk before
+    // the change can: after a power cut, what the run made is found again (what it made inside
+    // its own folders goes with them).
     void Intend(const QENUndoStep& step);
     // The command was performed: what takes it back (replacing the intent, if any).
     void Performed(const QENUndoStep& step);
@@ -85,6 +88,11 @@ private:
     std::string description_;
     // The folders the run changed, flushed once before its records are committed.
     std::set<std::string> folders_;
+    // The folders this run made, their intents on disk: what is made in them needs no flush of
+    // its own, since a recovery removes such a folder with all it holds.
+    std::set<std::string> madeFolders_;
+    // The folder whose intent was recorded last, until its command is performed.
+    std::string intendedFolder_;
     std::string lastFolder_;
     // A "performed as intended" record not written yet: it goes with the next record.
     bool performedPending_ = false;

@@ -6,6 +6,9 @@
 //
 //   TOLK_STEP_KILL_AT=N    kill before the N-th step (1 is the first)
 //   TOLK_STEP_TRACE=FILE   append "N call path" for every step (to pick the points of a sweep)
+//   TOLK_STEP_DURABLE=1    after every sync of a run journal, keep a copy of what is on disk then,
+//                          as ".durable-<inode>" beside it: a sweep that models a power cut puts
+//                          it in the journal's place (what was not synced is lost)
 //
 // Only the process that loaded it counts: a child between fork and exec, and the programs it
 // starts (which get no environment of their own), do not.
@@ -36,6 +39,7 @@ std::atomic<long> gSteps(0);
 long gKillAt = 0;
 int gTraceFd = -1;
 pid_t gOwner = 0;
+bool gDurable = false;
 
 template <typename Function>
 Function Next(const char* name)
@@ -48,6 +52,7 @@ __attribute__((constructor)) void Load()
     gOwner = getpid();
     if (const char* at = std::getenv("TOLK_STEP_KILL_AT"))
         gKillAt = std::strtol(at, nullptr, 10);
+    gDurable = std::getenv("TOLK_STEP_DURABLE") != nullptr;
     if (const char* trace = std::getenv("TOLK_STEP_TRACE")) {
         using OpenFunction = int (*)(const char*, int, ...);
         static OpenFunction realOpen = Next<OpenFunction>("open");
@@ -86,6 +91,67 @@ void StepAt(const char* call, int folderFd, const char* path)
         Step(call, FdPath(folderFd) + "/" + path);
     else
         Step(call, path != nullptr ? path : "");
+}
+
+// The file that holds the mapped address, from the process's map of its mappings.
+std::string MappedFile(const void* address)
+{
+    FILE* maps = std::fopen("/proc/self/maps", "r");
+    if (maps == nullptr)
+        return std::string();
+    std::string found;
+    char line[4096];
+    const unsigned long wanted = reinterpret_cast<unsigned long>(address);
+    while (std::fgets(line, sizeof(line), maps) != nullptr) {
+        unsigned long from = 0;
+        unsigned long to = 0;
+        int offset = 0;
+        if (std::sscanf(line, "%lx-%lx %*s %*s %*s %*s %n", &from, &to, &offset) < 2 || wanted < from || wanted >= to)
+            continue;
+        found = line + offset;
+        while (!found.empty() && (found.back() == '\n' || found.back() == ' '))
+            found.pop_back();
+        break;
+    }
+    std::fclose(maps);
+    return found;
+}
+
+// After a sync of a run journal: what it holds now is what a power cut would leave of it.
+void KeepDurable(const std::string& path)
+{
+    if (!gDurable || getpid() != gOwner)
+        return;
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    const bool journal = name.size() > 8 && name.compare(name.size() - 8, 8, ".journal") == 0;
+    if (!journal && name.compare(0, 5, ".run-") != 0)
+        return;
+    using OpenFunction = int (*)(const char*, int, ...);
+    using WriteFunction = ssize_t (*)(int, const void*, size_t);
+    using RenameFunction = int (*)(const char*, const char*);
+    static OpenFunction realOpen = Next<OpenFunction>("open");
+    static WriteFunction realWrite = Next<WriteFunction>("write");
+    static RenameFunction realRename = Next<RenameFunction>("rename");
+    const int source = realOpen(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    if (source < 0 || fstat(source, &info) != 0) {
+        if (source >= 0)
+            close(source);
+        return;
+    }
+    const std::string folder = path.substr(0, path.find_last_of('/'));
+    const std::string copy = folder + "/.durable-" + std::to_string(info.st_ino);
+    const std::string partial = copy + ".part";
+    const int target = realOpen(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    char block[65536];
+    ssize_t count;
+    while (target >= 0 && (count = read(source, block, sizeof(block))) > 0)
+        realWrite(target, block, static_cast<size_t>(count));
+    close(source);
+    if (target >= 0) {
+        close(target);
+        realRename(partial.c_str(), copy.c_str());
+    }
 }
 
 bool IsRegularFile(int fd)
@@ -387,15 +453,21 @@ int posix_fallocate(int fd, off_t offset, off_t length)
 int fsync(int fd)
 {
     TOLK_NEXT("fsync", int (*)(int));
-    Step("fsync", FdPath(fd));
-    return real(fd);
+    const std::string path = FdPath(fd);
+    Step("fsync", path);
+    const int result = real(fd);
+    KeepDurable(path);
+    return result;
 }
 
 int fdatasync(int fd)
 {
     TOLK_NEXT("fdatasync", int (*)(int));
-    Step("fdatasync", FdPath(fd));
-    return real(fd);
+    const std::string path = FdPath(fd);
+    Step("fdatasync", path);
+    const int result = real(fd);
+    KeepDurable(path);
+    return result;
 }
 
 int syncfs(int fd)
@@ -408,8 +480,12 @@ int syncfs(int fd)
 int msync(void* address, size_t length, int flags)
 {
     TOLK_NEXT("msync", int (*)(void*, size_t, int));
-    Step("msync", "");
-    return real(address, length, flags);
+    const std::string path = MappedFile(address);
+    Step("msync", path);
+    const int result = real(address, length, flags);
+    if ((flags & MS_SYNC) != 0)
+        KeepDurable(path);
+    return result;
 }
 
 ssize_t copy_file_range(int from, loff_t* fromOffset, int to, loff_t* toOffset, size_t length, unsigned flags)
