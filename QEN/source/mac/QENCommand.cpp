@@ -39,3 +39,8 @@ bool QENCommand::UndoAfterPerform(QENUndoStep&) const
 {
     return false;
 }
+
+bool QENCommand::MovesAside(std::string&) const
+{
+    return false;
+}

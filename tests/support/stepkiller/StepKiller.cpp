@@ -16,6 +16,7 @@
 #define _GNU_SOURCE
 #endif
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -117,6 +118,9 @@ std::string MappedFile(const void* address)
     return found;
 }
 
+// The folder of the run journals, once one was synced.
+std::string gJournalFolder;
+
 // After a sync of a run journal: what it holds now is what a power cut would leave of it.
 void KeepDurable(const std::string& path)
 {
@@ -126,6 +130,7 @@ void KeepDurable(const std::string& path)
     const bool journal = name.size() > 8 && name.compare(name.size() - 8, 8, ".journal") == 0;
     if (!journal && name.compare(0, 5, ".run-") != 0)
         return;
+    gJournalFolder = path.substr(0, path.find_last_of('/'));
     using OpenFunction = int (*)(const char*, int, ...);
     using WriteFunction = ssize_t (*)(int, const void*, size_t);
     using RenameFunction = int (*)(const char*, const char*);
@@ -474,7 +479,16 @@ int syncfs(int fd)
 {
     TOLK_NEXT("syncfs", int (*)(int));
     Step("syncfs", FdPath(fd));
-    return real(fd);
+    const int result = real(fd);
+    // A whole file system flushed: every journal in the folder is on disk as it is now.
+    if (gDurable && !gJournalFolder.empty()) {
+        if (DIR* folder = opendir(gJournalFolder.c_str())) {
+            while (const struct dirent* entry = readdir(folder))
+                KeepDurable(gJournalFolder + "/" + entry->d_name);
+            closedir(folder);
+        }
+    }
+    return result;
 }
 
 int msync(void* address, size_t length, int flags)
