@@ -6,10 +6,12 @@
 
 #include <gtk/gtk.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
-#include <iostream>
 #include <utility>
 
 namespace platform {
@@ -85,6 +87,22 @@ void Post(GuiApplication::Notification notification)
     }
 }
 
+// Without a session bus the toolkit's settings (those the folder chooser saves, say) cannot reach
+// their store: every save would try to start a bus and warn on the standard error. The wizard
+// needs no settings kept, so they stay in memory then. A backend chosen by the environment stays.
+void KeepSettingsInMemoryWithoutSessionBus()
+{
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && *address != '\0')
+        return;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat info;
+    if (runtime != nullptr && *runtime != '\0' && stat((std::string(runtime) + "/bus").c_str(), &info) == 0 &&
+        S_ISSOCK(info.st_mode))
+        return;
+    setenv("GSETTINGS_BACKEND", "memory", 0);
+}
+
 }  // namespace
 
 bool GuiApplication::Load(const std::vector<std::string>& arguments)
@@ -93,6 +111,7 @@ bool GuiApplication::Load(const std::vector<std::string>& arguments)
     if (state.loadTried)
         return state.loaded;
     state.loadTried = true;
+    KeepSettingsInMemoryWithoutSessionBus();
 
     std::vector<std::string> copies(arguments.empty() ? std::vector<std::string>(1, "Setup") : arguments);
     std::vector<char*> argv;
@@ -122,10 +141,9 @@ bool GuiApplication::IsLoaded()
 
 int GuiApplication::Main(const std::vector<std::string>& arguments, const std::function<void()>& loadMainInterface)
 {
-    if (!Load(arguments)) {
-        std::cerr << "Unable to open a display for the wizard." << std::endl;
+    // Without a display the caller reports the failure (once, with the run's other errors).
+    if (!Load(arguments))
         return 1;
-    }
     if (loadMainInterface)
         loadMainInterface();
     if (!State().terminating)

@@ -10,6 +10,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 namespace platform {
@@ -22,6 +23,15 @@ namespace {
 // itself before alert() returns.
 const char kBridgeMarker[] = "\x01tolk-bridge\x01";
 const char kFrameLoadHandlerName[] = "tolkFrameLoad";
+const char kPageShownHandlerName[] = "tolkPageShown";
+
+// After the first page has loaded: tells the view once the page has been drawn (two frames on).
+const char kPageShownScript[] =
+    "requestAnimationFrame(function () { requestAnimationFrame(function () {\n"
+    "  try { window.webkit.messageHandlers.tolkPageShown.postMessage(''); } catch (e) {}\n"
+    "}); });";
+// Should the page never say so, the placeholder goes all the same.
+const guint kPlaceholderSeconds = 3;
 
 const char kPageSupportScript[] =
     "(function () {\n"
@@ -79,32 +89,32 @@ std::string JSONStringArray(const std::vector<std::string>& items)
     return out;
 }
 
-// The state of one EvaluateScriptAndWait; shared with the callback, which may come late.
-struct Evaluation {
-    bool done = false;
-    bool succeeded = false;
-    std::string value;
-};
+// One context for every view, which keeps nothing on disk: the views' processes would otherwise
+// write their storage below the user's data folder, also after the program has let go of it.
+WebKitWebContext* SharedWebContext()
+{
+    static WebKitWebContext* const context = webkit_web_context_new_ephemeral();
+    return context;
+}
 
+// Hands the outcome of an evaluation to the one who asked for it.
 void EvaluationFinished(GObject* view, GAsyncResult* result, gpointer data)
 {
-    boost::shared_ptr<Evaluation>* holder = static_cast<boost::shared_ptr<Evaluation>*>(data);
-    Evaluation& evaluation = **holder;
+    std::unique_ptr<GuiWebView::EvaluationDone> done(static_cast<GuiWebView::EvaluationDone*>(data));
     GError* error = nullptr;
+    std::string text;
     JSCValue* value = webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(view), result, &error);
     if (value != nullptr) {
-        gchar* text = jsc_value_to_string(value);
-        if (text != nullptr) {
-            evaluation.value = text;
-            g_free(text);
+        if (gchar* converted = jsc_value_to_string(value)) {
+            text = converted;
+            g_free(converted);
         }
-        evaluation.succeeded = true;
         g_object_unref(value);
     }
     if (error != nullptr)
         g_error_free(error);
-    evaluation.done = true;
-    delete holder;
+    if (*done)
+        (*done)(value != nullptr, text);
     GuiApplication::WakeUp();
 }
 
@@ -154,6 +164,19 @@ struct GuiWebView::Signals {
     static void InnerFrameLoaded(WebKitUserContentManager*, gpointer, gpointer self)
     {
         static_cast<GuiWebView*>(self)->DidFinishFrameLoad(false);
+    }
+
+    static void PageShown(WebKitUserContentManager*, gpointer, gpointer self)
+    {
+        static_cast<GuiWebView*>(self)->HidePlaceholder();
+    }
+
+    static gboolean PlaceholderExpired(gpointer self)
+    {
+        GuiWebView* view = static_cast<GuiWebView*>(self);
+        view->placeholderTimer_ = 0;
+        view->HidePlaceholder();
+        return G_SOURCE_REMOVE;
     }
 
     static gboolean ScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self)
@@ -227,7 +250,8 @@ struct GuiWebView::Signals {
 };
 
 GuiWebView::GuiWebView(GuiWindow& window)
-    : window_(window), view_(nullptr), contentManager_(nullptr), mainLoadFailed_(false), scrollingEnabled_(true),
+    : window_(window), overlay_(nullptr), placeholder_(nullptr), placeholderText_(nullptr), pageShown_(false),
+      placeholderTimer_(0), view_(nullptr), contentManager_(nullptr), mainLoadFailed_(false), scrollingEnabled_(true),
       finishedLoads_(0)
 {
     WebKitUserContentManager* manager = webkit_user_content_manager_new();
@@ -240,6 +264,9 @@ GuiWebView::GuiWebView(GuiWindow& window)
     g_signal_connect(manager, (std::string("script-message-received::") + kFrameLoadHandlerName).c_str(),
                      G_CALLBACK(&Signals::InnerFrameLoaded), this);
     webkit_user_content_manager_register_script_message_handler(manager, kFrameLoadHandlerName);
+    g_signal_connect(manager, (std::string("script-message-received::") + kPageShownHandlerName).c_str(),
+                     G_CALLBACK(&Signals::PageShown), this);
+    webkit_user_content_manager_register_script_message_handler(manager, kPageShownHandlerName);
 
     WebKitSettings* settings = webkit_settings_new();
     // The wizard's pages are files that read their neighbours.
@@ -247,8 +274,8 @@ GuiWebView::GuiWebView(GuiWindow& window)
     // Scripts open no windows; a link to a new window still reaches the new-window policy.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
 
-    GtkWidget* view = GTK_WIDGET(
-        g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", manager, "settings", settings, nullptr));
+    GtkWidget* view = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", SharedWebContext(),
+                                              "user-content-manager", manager, "settings", settings, nullptr));
     g_object_unref(settings);
     g_object_ref_sink(view);
     view_ = view;
@@ -262,21 +289,60 @@ GuiWebView::GuiWebView(GuiWindow& window)
     // Nothing may be dropped on a page.
     gtk_drag_dest_unset(view);
 
-    gtk_container_add(GTK_CONTAINER(window.NativeWindow()), view);
+    // Over the view lies a placeholder text, which stands in for it until its first page shows,
+    // should its owner give one. The view below is drawn meanwhile, as it is visible.
+    GtkWidget* overlay = gtk_overlay_new();
+    g_object_ref_sink(overlay);
+    overlay_ = overlay;
+    gtk_container_add(GTK_CONTAINER(overlay), view);
+    GtkWidget* placeholder = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
+    gtk_style_context_add_class(gtk_widget_get_style_context(placeholder), "background");
+    GtkWidget* text = gtk_label_new("");
+    gtk_widget_set_vexpand(text, TRUE);
+    gtk_box_pack_start(GTK_BOX(placeholder), text, TRUE, TRUE, 0);
+    gtk_widget_show(text);
+    gtk_widget_set_no_show_all(placeholder, TRUE);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), placeholder);
+    placeholder_ = placeholder;
+    placeholderText_ = text;
     gtk_widget_show(view);
+    gtk_container_add(GTK_CONTAINER(window.NativeWindow()), overlay);
+    gtk_widget_show(overlay);
 }
 
 GuiWebView::~GuiWebView()
 {
+    if (placeholderTimer_ != 0)
+        g_source_remove(placeholderTimer_);
     GtkWidget* view = GTK_WIDGET(view_);
+    GtkWidget* overlay = GTK_WIDGET(overlay_);
     g_signal_handlers_disconnect_by_data(view, this);
     g_signal_handlers_disconnect_by_data(contentManager_, this);
-    GtkWidget* parent = gtk_widget_get_parent(view);
+    GtkWidget* parent = gtk_widget_get_parent(overlay);
     if (parent != nullptr)
-        gtk_container_remove(GTK_CONTAINER(parent), view);
+        gtk_container_remove(GTK_CONTAINER(parent), overlay);
     gtk_widget_destroy(view);
+    gtk_widget_destroy(overlay);
     g_object_unref(view);
+    g_object_unref(overlay);
     g_object_unref(contentManager_);
+}
+
+void GuiWebView::SetPlaceholderText(const std::string& text)
+{
+    gtk_label_set_text(GTK_LABEL(placeholderText_), text.c_str());
+    if (!pageShown_)
+        gtk_widget_show(GTK_WIDGET(placeholder_));
+}
+
+void GuiWebView::HidePlaceholder()
+{
+    pageShown_ = true;
+    if (placeholderTimer_ != 0) {
+        g_source_remove(placeholderTimer_);
+        placeholderTimer_ = 0;
+    }
+    gtk_widget_hide(GTK_WIDGET(placeholder_));
 }
 
 void GuiWebView::SetPreferences(const Preferences& preferences)
@@ -333,15 +399,32 @@ void GuiWebView::EvaluateScript(const std::string& script)
                                         nullptr, nullptr, nullptr, nullptr);
 }
 
-bool GuiWebView::EvaluateScriptAndWait(const std::string& script, std::string& value, double timeoutSeconds)
+bool GuiWebView::EvaluateScriptThen(const std::string& script, EvaluationDone done)
 {
     // The page waits for this view's alert handler, so it cannot answer now.
     if (!pendingReplies_.empty())
         return false;
-    boost::shared_ptr<Evaluation> evaluation(new Evaluation);
     webkit_web_view_evaluate_javascript(AsView(view_), script.data(), static_cast<gssize>(script.size()), nullptr,
-                                        nullptr, nullptr, &EvaluationFinished,
-                                        new boost::shared_ptr<Evaluation>(evaluation));
+                                        nullptr, nullptr, &EvaluationFinished, new EvaluationDone(std::move(done)));
+    return true;
+}
+
+bool GuiWebView::EvaluateScriptAndWait(const std::string& script, std::string& value, double timeoutSeconds)
+{
+    // Shared with the callback, which may come after the wait has given up.
+    struct Evaluation {
+        bool done = false;
+        bool succeeded = false;
+        std::string value;
+    };
+    boost::shared_ptr<Evaluation> evaluation(new Evaluation);
+    const bool started = EvaluateScriptThen(script, [evaluation](bool succeeded, const std::string& text) {
+        evaluation->done = true;
+        evaluation->succeeded = succeeded;
+        evaluation->value = text;
+    });
+    if (!started)
+        return false;
     GuiApplication::RunUntil([&evaluation]() { return evaluation->done; }, timeoutSeconds);
     if (!evaluation->done || !evaluation->succeeded)
         return false;
@@ -393,6 +476,11 @@ void GuiWebView::DidFinishFrameLoad(bool mainFrame)
             handler(mainFrame);
         } catch (...) {
         }
+    }
+    // After what the owner runs on the page, so that the page has made its content.
+    if (mainFrame && !pageShown_ && gtk_widget_get_visible(GTK_WIDGET(placeholder_)) && placeholderTimer_ == 0) {
+        EvaluateScript(kPageShownScript);
+        placeholderTimer_ = g_timeout_add_seconds(kPlaceholderSeconds, &Signals::PlaceholderExpired, this);
     }
 }
 

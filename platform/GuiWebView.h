@@ -3,7 +3,8 @@
 // alert() and confirm() to its owner. A script that the owner evaluates while it handles an
 // alert() runs in the page before alert() returns, as in a web view that lives in the
 // application's own process. Pages get no context menu, take no drops and open no windows: the
-// URL of a new-window navigation goes to the workspace (Workspace.h). Main thread only.
+// URL of a new-window navigation goes to the workspace (Workspace.h). Pages keep nothing on
+// disk (no cookies, storage or caches): the views' processes write no files. Main thread only.
 #pragma once
 
 #include <boost/noncopyable.hpp>
@@ -51,6 +52,12 @@ public:
     // the order given, after whatever the page is doing now.
     void EvaluateScript(const std::string& script);
 
+    // Evaluates the script and calls done with whether it succeeded and its value as text, later,
+    // from the main loop. False, and done is never called, while the view is inside its alert
+    // handler: the page cannot run it before its alert() has returned.
+    typedef std::function<void(bool succeeded, const std::string& value)> EvaluationDone;
+    bool EvaluateScriptThen(const std::string& script, EvaluationDone done);
+
     // Evaluates the script and waits for its value as text (false when it failed, when the view
     // is inside its alert handler, or after the time-out). For tests and diagnostics.
     bool EvaluateScriptAndWait(const std::string& script, std::string& value, double timeoutSeconds);
@@ -66,6 +73,10 @@ public:
     // Called when the page's process has ended unexpectedly; the page is gone.
     void SetProcessTerminatedHandler(std::function<void()> handler);
 
+    // Until the first page has loaded and shows, the window shows the text over the still empty
+    // view.
+    void SetPlaceholderText(const std::string& text);
+
     // How many frame loads have finished since the view was made (for tests).
     unsigned FinishedFrameLoads() const { return finishedLoads_; }
     // Ends the page's process as a crash would (for tests); the terminated handler is told.
@@ -76,9 +87,15 @@ private:
     friend struct Signals;
 
     void DidFinishFrameLoad(bool mainFrame);
+    void HidePlaceholder();
     void RunAlert(const std::string& message, std::vector<std::string>& replies);
 
     GuiWindow& window_;
+    void* overlay_;          // GtkOverlay* that holds the view and the placeholder over it
+    void* placeholder_;      // the placeholder's GtkBox, shown until the first page shows
+    void* placeholderText_;  // its GtkLabel
+    bool pageShown_;         // the first page has loaded and shown: no placeholder any more
+    unsigned placeholderTimer_;  // the GLib source that hides the placeholder at the latest; 0 for none
     void* view_;             // WebKitWebView*, owned
     void* contentManager_;   // WebKitUserContentManager*, owned
     bool mainLoadFailed_;

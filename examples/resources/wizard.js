@@ -1,8 +1,11 @@
 // wizard.js: the example's wizard, over the payload session of the medium beside Setup. It installs
 // the suite (welcome, licence, destination, summary, progress, finish) or, when the suite is
-// installed already, repairs or removes it. Everything goes through Setup's published methods
-// (data access, mutation access, window calls), after utils.js, ContainerProxy.js and
-// localization.js.
+// installed already, repairs or removes it; each can be cancelled while it runs. Everything goes
+// through Setup's published methods (data access, mutation access, window calls), after utils.js,
+// ContainerProxy.js and localization.js.
+//
+// Every way of quitting before the end (the Quit or Cancel button, the window's close box) asks
+// the same question and ends with 23.
 //
 // Exit codes, set before the wizard ends:
 //    0  done
@@ -27,11 +30,30 @@ var wizard = {
     folderProblem: '',
     page: null,
     exitCode: EXIT_CANCELLED,
-    run: null           // the operations being carried out (see runSteps)
+    run: null,          // the operations being carried out (see runSteps)
+    bar: 0              // the share of the progress bar shown now, 0 to 1
 };
 
 function escapeHtml(text) {
     return String(text).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;').replace(/"/g, '&quot;');
+}
+
+// A path that wraps, where it must, after a slash rather than inside a name.
+function pathHtml(path) {
+    var names = String(path).split('/');
+    for (var i = 0; i < names.length; i++)
+        names[i] = names[i] === '' ? '' : '<span class="name">' + escapeHtml(names[i]) + '</span>';
+    return names.join('/<wbr>');
+}
+
+// A size as people read it: KB, MB or GB, whichever fits.
+function sizeText(bytes) {
+    var kilo = 1024, mega = kilo * 1024, giga = mega * 1024;
+    if (bytes < mega)
+        return Math.ceil(bytes / kilo) + ' KB';
+    if (bytes < giga)
+        return (bytes / mega).toFixed(1) + ' MB';
+    return (bytes / giga).toFixed(1) + ' GB';
 }
 
 function call() {
@@ -56,6 +78,12 @@ function sessionCodes() {
     return codes;
 }
 
+// The payloads an install puts in, in the order it does so; the welcome and the summary list them
+// so.
+function installCodes() {
+    return utils.operationOrder(wizard.session, actionsFor('install'));
+}
+
 // ---- Pages. Each is an object with the page's HTML, its buttons and what they do.
 
 var pages = {
@@ -66,8 +94,8 @@ var pages = {
 
     welcome: function () {
         var items = '';
-        var codes = utils.operationOrder(wizard.session, actionsFor('install'));
-        for (var i = codes.length - 1; i >= 0; i--)
+        var codes = installCodes();
+        for (var i = 0; i < codes.length; i++)
             items += '<li>' + escapeHtml(productName(codes[i])) + '</li>';
         return {
             title: 'Welcome to ' + escapeHtml(productName(wizard.session.driverPayloadID)) + ' Setup',
@@ -97,7 +125,7 @@ var pages = {
         return {
             title: 'Destination',
             body: '<p>' + escapeHtml(suiteName()) + ' will be installed in:</p>' +
-                  '<p id="folder">' + escapeHtml(target) + '</p>' +
+                  '<p id="folder">' + pathHtml(target) + '</p>' +
                   '<p><button id="choose" onclick="chooseFolder()">Choose...</button></p>' +
                   '<p id="space">' + escapeHtml(wizard.space || '') + '</p>' +
                   (wizard.folderProblem ? '<p id="problem" class="problem">' + escapeHtml(wizard.folderProblem) + '</p>' : ''),
@@ -109,11 +137,11 @@ var pages = {
 
     summary: function () {
         var rows = '';
-        var codes = utils.operationOrder(wizard.session, actionsFor('install'));
+        var codes = installCodes();
         for (var i = 0; i < codes.length; i++) {
             var description = wizard.session.payloadMap[codes[i]];
-            var folder = installsFiles(description) ? installFolder(codes[i]) : 'runs its own installer';
-            rows += '<tr><td>' + escapeHtml(productName(codes[i])) + '</td><td>' + escapeHtml(folder) + '</td></tr>';
+            var folder = installsFiles(description) ? pathHtml(installFolder(codes[i])) : 'runs its own installer';
+            rows += '<tr><td>' + escapeHtml(productName(codes[i])) + '</td><td>' + folder + '</td></tr>';
         }
         return {
             title: 'Ready to install',
@@ -129,7 +157,7 @@ var pages = {
             title: escapeHtml(productName(wizard.session.driverPayloadID)) + ' is installed',
             body: '<p>What should Setup do?</p>' +
                   '<p><label><input type="radio" name="task" id="repair" checked> Repair: put back what is ' +
-                  'missing</label><br><label><input type="radio" name="task" id="remove"> Remove ' +
+                  'missing or damaged</label><br><label><input type="radio" name="task" id="remove"> Remove ' +
                   escapeHtml(suiteName()) + ' and all its parts</label></p>',
             noBack: true,
             onNext: function () { document.getElementById('remove').checked ? remove() : repair(); }
@@ -140,8 +168,8 @@ var pages = {
         return {
             title: wizard.run.title,
             body: '<div id="bar"><div id="done"></div></div><p id="status"></p>' +
-                  '<div id="confirm" class="hidden"><p>Stop now? Whatever Setup has installed so far is removed ' +
-                  'again.</p><p><button id="stop" onclick="stopRun()">Stop</button> ' +
+                  '<div id="confirm" class="hidden"><p>' + wizard.run.stopQuestion + '</p>' +
+                  '<p><button id="stop" onclick="stopRun()">Stop</button> ' +
                   '<button id="goon" onclick="hideConfirm()">Continue</button></p></div>',
             noBack: true,
             noNext: true,
@@ -206,6 +234,21 @@ function quit() {
     }
 }
 
+// The window's close box, as Setup hands it over (onFrameLoad.js): what the page's Quit or Cancel
+// button does; on a page with one button only (the end, a message) what that button does. While
+// a run is being stopped there is nothing to ask.
+function DQENOnClose() {
+    var page = wizard.current;
+    if (!page) {
+        wizard.exitCode = EXIT_CANCELLED;
+        finish();
+    } else if (page.noQuit) {
+        page.onNext();
+    } else if (document.getElementById('quit').style.display !== 'none') {
+        quit();
+    }
+}
+
 function finish() {
     call('SetWorkflowExitCode', wizard.exitCode);
     call('UIExitDialog', wizard.exitCode === EXIT_DONE ? 'finished' : 'ended');
@@ -243,10 +286,6 @@ function neededBytes() {
     return bytes;
 }
 
-function megabytes(bytes) {
-    return (bytes / 1048576).toFixed(1) + ' MB';
-}
-
 // Checks the chosen folder: a valid path to an existing, writable folder with room enough.
 function checkFolder() {
     wizard.space = '';
@@ -261,7 +300,7 @@ function checkFolder() {
     if (utils.isError(volume))
         return 'Setup cannot tell how much space the volume of this folder has.';
     var needed = neededBytes(), free = Number(volume.freeSize);
-    wizard.space = 'Free on ' + volume.friendlyName + ': ' + megabytes(free) + '; needed: ' + megabytes(needed) + '.';
+    wizard.space = 'Free on ' + volume.friendlyName + ': ' + sizeText(free) + '; needed: ' + sizeText(needed) + '.';
     if (free < needed)
         return 'There is not enough free space on this volume.';
     return '';
@@ -333,18 +372,27 @@ function stepsFor(action) {
     return steps;
 }
 
+// Each run can be cancelled: an install takes back everything it installed; a repair or removal
+// undoes the part it is working on, and what it finished before stays done.
 function install() {
     wizard.properties.INSTALLDIR = utils.joinPath(wizard.parent, wizard.driver.INSTALLDIR.folderName);
-    runSteps({ title: 'Installing ' + escapeHtml(suiteName()), steps: stepsFor('install'), cancellable: true,
-               done: 'installed' });
+    runSteps({ title: 'Installing ' + escapeHtml(suiteName()), stopTitle: 'Cancelling the installation',
+               stopQuestion: 'Stop now? Whatever Setup has installed so far is removed again.',
+               steps: stepsFor('install'), cancellable: true, done: 'installed' });
 }
 
 function repair() {
-    runSteps({ title: 'Repairing ' + escapeHtml(suiteName()), steps: stepsFor('repair'), done: 'repaired' });
+    runSteps({ title: 'Repairing ' + escapeHtml(suiteName()), stopTitle: 'Cancelling the repair',
+               stopQuestion: 'Stop now? What Setup has put back of the part it is repairing is undone; the parts ' +
+                             'it has repaired already stay repaired.',
+               steps: stepsFor('repair'), cancellable: true, done: 'repaired' });
 }
 
 function remove() {
-    runSteps({ title: 'Removing ' + escapeHtml(suiteName()), steps: stepsFor('remove'), done: 'removed' });
+    runSteps({ title: 'Removing ' + escapeHtml(suiteName()), stopTitle: 'Cancelling the removal',
+               stopQuestion: 'Stop now? The part Setup is removing stays installed; the parts it has removed ' +
+                             'already stay removed.',
+               steps: stepsFor('remove'), cancellable: true, done: 'removed' });
 }
 
 function runSteps(run) {
@@ -356,14 +404,25 @@ function runSteps(run) {
     startStep();
 }
 
-function setStatus(text, fraction) {
+// The bar shows how far the run has got; while a run takes back what an install did it shrinks
+// from where the install stopped.
+function setStatus(text, runFraction) {
+    var run = wizard.run;
+    var fraction = Math.min(1, Math.max(0, runFraction));
+    wizard.bar = run.undoing ? run.barFrom * (1 - fraction) : fraction;
     document.getElementById('status').textContent = text;
-    document.getElementById('done').style.width = Math.round(100 * Math.min(1, Math.max(0, fraction))) + '%';
+    document.getElementById('done').style.width = Math.round(100 * wizard.bar) + '%';
+}
+
+function setTitle(html) {
+    document.getElementById('title').innerHTML = html;
 }
 
 function startStep() {
     var run = wizard.run;
-    if (run.index >= run.steps.length) {
+    // A run asked to stop starts nothing more (the request reached only the operation it was
+    // posted to).
+    if (run.index >= run.steps.length || (run.stopping && !run.undoing)) {
         ended(run.stopping ? 'stopped' : 'done');
         return;
     }
@@ -394,22 +453,36 @@ function pollStep() {
         return;
     }
     if (status.isRunning === '1') {
-        setStatus(step.label + '... ' + status.percentComplete + '%',
-                  (run.index + Number(status.percentComplete) / 100) / run.steps.length);
+        if (!run.stopping || run.undoing)
+            setStatus(step.label + '... ' + status.percentComplete + '%',
+                      (run.index + Number(status.percentComplete) / 100) / run.steps.length);
         setTimeout(pollStep, POLL_MILLISECONDS);
         return;
     }
     var code = status.message.code;
     if (utils.isSuccessCode(code)) {
+        step.putBack = putBackFiles(status.message.args);
         afterStep(step);
         run.completed.push(step);
         run.index++;
         startStep();
-    } else if (run.stopping && code === '1') {
+    } else if (run.stopping && !run.undoing && code === '1') {
         ended('stopped');
     } else {
         run.failure = step.label + ' failed (result code ' + code + ').';
         ended('failed');
+    }
+}
+
+// The files a repair put back, as its payload's scripts name them (status argument "putBack").
+function putBackFiles(args) {
+    if (!args || !args.putBack)
+        return null;
+    try {
+        var files = JSON.parse(args.putBack);
+        return files instanceof Array ? files : null;
+    } catch (e) {
+        return null;
     }
 }
 
@@ -439,6 +512,11 @@ function stopRun() {
     var run = wizard.run;
     run.stopping = true;
     document.getElementById('quit').style.display = 'none';
+    setTitle(run.stopTitle);
+    var step = run.steps[run.index];
+    document.getElementById('status').textContent =
+        run.done === 'installed' ? 'Stopping, then taking back what Setup has installed...' :
+        'Stopping' + (step ? ': ' + step.label : '') + '...';
     call('PostInstallThreadMessage', '0');
 }
 
@@ -452,8 +530,9 @@ function ended(how) {
             undo.push(step.bootstrapper ? bootstrapperStep('remove') : payloadStep(step.code, 'remove'));
         }
         wizard.run = { title: run.title, steps: undo, index: 0, completed: [], undoing: how, failure: run.failure,
-                       done: run.done };
+                       done: run.done, barFrom: wizard.bar };
         document.getElementById('quit').style.display = 'none';
+        setTitle(how === 'stopped' ? run.stopTitle : 'Setup failed: taking back the installation');
         startStep();
         return;
     }
@@ -461,15 +540,15 @@ function ended(how) {
     if (result === 'done') {
         wizard.exitCode = EXIT_DONE;
         run.outcomeTitle = 'Done';
-        var list = '';
-        for (var j = 0; j < run.completed.length; j++) {
-            var completed = run.completed[j];
-            if (completed.code)
-                list += '<li>' + escapeHtml(productName(completed.code)) +
-                        (run.done === 'installed' && installsFiles(wizard.session.payloadMap[completed.code]) ?
-                         ' in ' + escapeHtml(installFolder(completed.code)) : '') + '</li>';
-        }
-        run.outcome = '<p>Setup has ' + run.done + ':</p><ul id="outcome">' + list + '</ul>';
+        run.outcome = '<p>Setup has ' + run.done + ':</p>' + completedList(run);
+    } else if (result === 'stopped' && run.done !== 'installed') {
+        // A repair or removal stopped: what it finished stays done.
+        wizard.exitCode = EXIT_CANCELLED;
+        run.outcomeTitle = run.done === 'repaired' ? 'Repair cancelled' : 'Removal cancelled';
+        run.outcome = '<p id="outcome">The ' + (run.done === 'repaired' ? 'repair' : 'removal') + ' was cancelled.</p>' +
+                      (run.completed.length ? '<p>Setup had ' + run.done + ':</p>' + completedList(run) : '');
+        if (run.done === 'removed')
+            run.outcome += '<p>Still installed:</p>' + productList(notCompleted(run));
     } else {
         wizard.exitCode = result === 'stopped' ? EXIT_CANCELLED : EXIT_FAILED;
         run.outcomeTitle = result === 'stopped' ? 'Installation cancelled' : 'Setup failed';
@@ -483,12 +562,60 @@ function ended(how) {
     show('finished');
 }
 
+// The payloads a run has carried out, with where an install put them and what a repair put back.
+function completedList(run) {
+    var list = '';
+    for (var j = 0; j < run.completed.length; j++) {
+        var completed = run.completed[j];
+        if (!completed.code)
+            continue;
+        list += '<li>' + escapeHtml(productName(completed.code));
+        if (run.done === 'installed' && installsFiles(wizard.session.payloadMap[completed.code]))
+            list += ' in ' + pathHtml(installFolder(completed.code));
+        if (completed.putBack)
+            list += putBackHtml(completed.putBack);
+        list += '</li>';
+    }
+    return '<ul id="outcome">' + list + '</ul>';
+}
+
+// What a repair put back: every file, up to a screenful; the session log names them all.
+function putBackHtml(files) {
+    var kShown = 20;
+    if (files.length === 0)
+        return ': nothing was missing or damaged';
+    var html = ': put back ' + files.length + (files.length === 1 ? ' file' : ' files') + '<ul class="files">';
+    for (var i = 0; i < files.length && i < kShown; i++)
+        html += '<li>' + pathHtml(files[i]) + '</li>';
+    if (files.length > kShown)
+        html += '<li>and ' + (files.length - kShown) + ' more (the session log lists them all)</li>';
+    return html + '</ul>';
+}
+
+function notCompleted(run) {
+    var codes = [];
+    for (var i = 0; i < run.steps.length; i++) {
+        var done = false;
+        for (var j = 0; j < run.completed.length; j++)
+            done = done || run.completed[j] === run.steps[i];
+        if (!done && run.steps[i].code)
+            codes.push(run.steps[i].code);
+    }
+    return codes;
+}
+
+function productList(codes) {
+    var list = '';
+    for (var i = 0; i < codes.length; i++)
+        list += '<li>' + escapeHtml(productName(codes[i])) + '</li>';
+    return '<ul>' + list + '</ul>';
+}
+
 // ---- Start.
 
 function start() {
     wizard.setup = new ContainerProxy();
     call('UIResizeWindow', '640', '480');
-    call('UISetCloseBoxEnabled', '0');
     call('UIShowWindow', '1');
     // As the silent workflow does: no second Setup runs beside this one.
     if (utils.isError(call('AcquireSetupLock'))) {

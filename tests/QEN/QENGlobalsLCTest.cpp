@@ -72,11 +72,12 @@ TEST_F(QENGlobalsLCTest, TableHasTheConstantsThenTheFunctionsEachWithItsOwnIdent
         }
     }
     EXPECT_EQ(constants, 16u);
-    EXPECT_EQ(functions, 48u);
-    EXPECT_EQ(ids.size(), 64u);
+    EXPECT_EQ(functions, 50u);
+    EXPECT_EQ(ids.size(), 66u);
     EXPECT_STREQ(QENGlobalsLC::myTable[16].name, "QENChmodCommand");
     EXPECT_STREQ(QENGlobalsLC::myTable[16 + 42].name, "QENAddToUninstallScript");
     EXPECT_STREQ(QENGlobalsLC::myTable[63].name, "QENRegisterApplications");
+    EXPECT_STREQ(QENGlobalsLC::myTable[65].name, "QENSetStatusArgument");
     for (const QENGlobalsLC::FunctionEntry* entry = QENGlobalsLC::myFunctions; entry->body != nullptr; ++entry)
         EXPECT_EQ(ids.count(entry->id), 1u) << entry->id;
 }

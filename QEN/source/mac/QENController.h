@@ -1,6 +1,9 @@
 // QENController: how the caller of a command-payload run follows and steers it: asked before
-// every command whether to go on, told when the run starts and ends and how far it has got.
+// every command whether to go on, told when the run starts and ends, how far it has got and
+// what the scripts want the user told about the run.
 #pragma once
+
+#include <string>
 
 class QENController {
 public:
@@ -15,4 +18,8 @@ public:
     virtual void InstallFractionComplete(double fraction) = 0;
     // Once at the end of every run, with the run's result.
     virtual void InstallComplete(bool success) = 0;
+    // A named argument of the run's final status, which the user interface shows (a repair
+    // names the files it put back); a later value for a name replaces the earlier one. Callers
+    // that show nothing ignore it.
+    virtual void InstallStatusArgument(const std::string& /*name*/, const std::string& /*value*/) {}
 };

@@ -31,3 +31,16 @@ if (typeof DQENCallOnLoadHandler !== 'function') {
         }
     };
 }
+
+if (typeof DQENCallOnCloseHandler !== 'function') {
+    // The user asked the window to close. A page that has DQENOnClose answers that itself (its
+    // own question, its own exit code), after this call has returned; true tells Setup so.
+    // Without it Setup asks whether to quit.
+    DQENCallOnCloseHandler = function () {
+        if (typeof DQENOnClose !== 'function') {
+            return false;
+        }
+        setTimeout(DQENOnClose, 0);
+        return true;
+    };
+}

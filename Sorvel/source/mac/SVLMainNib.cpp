@@ -1,5 +1,7 @@
 #include "SVLMainNib.h"
 
+#include "SVLPageBridge.h"
+
 namespace {
 
 const char kInitialTitle[] = "Setup";
@@ -15,7 +17,10 @@ SVLMainNib::SVLMainNib()
     webView_.reset(new platform::GuiWebView(window_->Window()));
     controller_.reset(new SVLWizardController);
     controller_->setWizardView(webView_.get());
+    window_->Window().SetShouldCloseHandler([this]() { return controller_->windowShouldClose(*window_); });
     controller_->awakeFromNib();
+    // Starting the page's processes takes a moment; the window says what it waits for.
+    webView_->SetPlaceholderText(SVLPageBridge::LocalizedString("StartingSetup"));
     window_->Window().MakeKeyAndOrderFront();
 }
 

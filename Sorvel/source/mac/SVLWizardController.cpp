@@ -99,7 +99,7 @@ public:
 
 SVLWizardController::SVLWizardController()
     : wizardView_(nullptr), alertController_(new SVLDHTMLAlertController), launchObserver_(0),
-      terminateObserver_(0)
+      terminateObserver_(0), closeRequestPending_(false), self_(std::make_shared<SVLWizardController*>(this))
 {
     wizardData_.reset(new SVLWizardData);
     wizardData_->engine = UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine;
@@ -252,6 +252,29 @@ void SVLWizardController::UninstallBootstrapperOfUnusedSession(const std::string
                                     std::string(), properties);
     }
     session.Close();
+}
+
+bool SVLWizardController::windowShouldClose(SVLWindow& window)
+{
+    if (closeRequestPending_)
+        return false;
+    if (wizardView_ == nullptr)
+        return window.windowShouldClose();
+    std::weak_ptr<SVLWizardController*> alive = self_;
+    closeRequestPending_ = wizardView_->EvaluateScriptThen(
+        "typeof DQENCallOnCloseHandler === 'function' && DQENCallOnCloseHandler() === true",
+        [alive, &window](bool succeeded, const std::string& value) {
+            const std::shared_ptr<SVLWizardController*> controller = alive.lock();
+            if (!controller)
+                return;
+            (*controller)->closeRequestPending_ = false;
+            // The page asks its own question and ends the wizard itself.
+            if (succeeded && value == "true")
+                return;
+            if (window.windowShouldClose())
+                window.close();
+        });
+    return false;
 }
 
 void SVLWizardController::webViewRunJavaScriptAlertPanelWithMessage(const std::string& message)

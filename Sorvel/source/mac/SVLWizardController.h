@@ -1,8 +1,8 @@
 // SVLWizardController: the wizard's controller. It loads the page "main.html" from the folder
 // "resources" beside the bundle, prepares every loaded page, is the page bridge through which
 // pages call the publishers (data access, mutation access, window calls), carries out the
-// window calls, and at quit uninstalls the session's bootstrapper when nothing of the session
-// was installed.
+// window calls, hands the window's close requests to a page that answers them itself, and at
+// quit uninstalls the session's bootstrapper when nothing of the session was installed.
 #pragma once
 
 #include "JSInvocationInterface.h"
@@ -22,6 +22,7 @@
 
 class InstallerEngine;
 class SVLDHTMLAlertController;
+class SVLWindow;
 
 struct SVLWizardData {
     typedef std::map<std::string, boost::shared_ptr<JSInvocationInterface> > NativeInvocationMap;
@@ -50,6 +51,13 @@ public:
     void applicationDidFinishLaunching();
     // The bootstrapper clean-up.
     void applicationWillTerminate();
+
+    // The user asked the window to close (its close box). A page that answers close requests
+    // (onFrameLoad.js: DQENCallOnCloseHandler) asks its own question and ends the wizard itself;
+    // otherwise the window's confirmation decides. Requests while the page is busy with a call,
+    // or while an earlier request is on its way, are ignored. Answers whether the window may
+    // close now.
+    bool windowShouldClose(SVLWindow& window);
 
     // The web view's delegate calls.
     void webViewRunJavaScriptAlertPanelWithMessage(const std::string& message);
@@ -88,4 +96,7 @@ private:
     platform::GuiWebView::Preferences wizardWebPrefs_;
     int launchObserver_;
     int terminateObserver_;
+    bool closeRequestPending_;  // a close request waits for the page's answer
+    // Expires with the controller: a page's late answer finds no controller to act on.
+    std::shared_ptr<SVLWizardController*> self_;
 };

@@ -105,12 +105,18 @@ void SorvelQENPayloadController::InstallFractionComplete(double fraction)
         value = kPercentBeforeDone;
     else if (percent > 0)
         value = static_cast<unsigned long>(percent);
-    operation_.SetPercentComplete(value);
+    // A payload may report once per file: no status lock for each report.
+    operation_.PublishPercentComplete(value);
 }
 
 void SorvelQENPayloadController::InstallComplete(bool)
 {
     operation_.SetPercentComplete(kPercentDone);
+}
+
+void SorvelQENPayloadController::InstallStatusArgument(const std::string& name, const std::string& value)
+{
+    statusArguments_[name] = value;
 }
 
 int SorvelQENPayloadController::RunEngine(const std::string& name, const std::function<bool()>& run,
@@ -133,6 +139,7 @@ int SorvelQENPayloadController::RunEngine(const std::string& name, const std::fu
     } else {
         operation_.AppendToLog(LogAppender::kLogDebug, name + " failed.");
     }
-    operation_.SetStatusMessage(ContainerMessage(static_cast<int>(result), ContainerMessage::NamedArguments()));
+    operation_.SetStatusMessage(ContainerMessage(
+        static_cast<int>(result), succeeded ? statusArguments_ : ContainerMessage::NamedArguments()));
     return succeeded ? 0 : 1;
 }

@@ -1,8 +1,10 @@
 // SorvelQENPayloadController: the command engine's controller for a payload run on the install
-// thread. It turns the engine's progress into the operation's percent complete and a cancel
-// request posted to the install thread into a yes/no question to the user.
+// thread. It turns the engine's progress into the operation's percent complete, a cancel request
+// posted to the install thread into a yes/no question to the user, and what the scripts want
+// the user told into the arguments of the operation's final status message.
 #pragma once
 
+#include "ContainerMessage.h"
 #include "QENController.h"
 
 #include <functional>
@@ -29,13 +31,16 @@ public:
     void InstallFractionComplete(double fraction) override;
     // 100, whether the run succeeded or not.
     void InstallComplete(bool success) override;
+    // Kept for the final status message of a run that succeeds.
+    void InstallStatusArgument(const std::string& name, const std::string& value) override;
 
     bool WasCancelled() const { return cancelled_; }
 
 protected:
     // Shared by the three runs: calls the engine entry, logs "<name> succeeded.", "<name> was
     // cancelled." or "<name> failed.", and sets the operation's status message to the result
-    // code (0, 1 or 2), which also goes to result. Answers 0 when the run succeeded, else 1.
+    // code (0, 1 or 2), which also goes to result, with the scripts' status arguments when the
+    // run succeeded (what a failed run did is undone). Answers 0 when the run succeeded, else 1.
     int RunEngine(const std::string& name, const std::function<bool()>& run, unsigned long& result);
 
     ThreadOperation& operation_;
@@ -44,4 +49,5 @@ protected:
 
 private:
     bool cancelled_;  // only ever goes from false to true
+    ContainerMessage::NamedArguments statusArguments_;
 };

@@ -205,7 +205,7 @@ bool InstallerEngine::GetInstallThreadStatus(bool& running, ThreadPayloadOperati
     // Whether it runs is read before the status: a status read first could be one from before the
     // operation ended, reported together with "not running" as if it were the final one.
     running = installThread_->IsRunning();
-    return installThread_->GetStatus(state);
+    return installThread_->GetCurrentStatus(state);
 }
 
 bool InstallerEngine::PostThreadMessage(TolkMessage message)

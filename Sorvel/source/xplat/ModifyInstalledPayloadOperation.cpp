@@ -192,6 +192,9 @@ int ModifyInstalledPayloadOperation::operator()(UIThreadOperationManager& manage
         }
     }
 
+    // What the payload's scripts told the user (a repair's files put back) stays with the status.
+    if (result == 0)
+        statusArguments.insert(GetStatusMessage().Arguments().begin(), GetStatusMessage().Arguments().end());
     SetPercentCompleteAndStatusMessage(kPercentDone,
                                        ContainerMessage(FinalStatus(result, status, GetStatusMessage()), statusArguments));
     return result;

@@ -38,3 +38,11 @@ void ThreadOperation::SetPercentCompleteAndStatusMessage(unsigned long percent, 
         statusMessage_ = message;
     }
 }
+
+void ThreadOperation::PublishPercentComplete(unsigned long percent)
+{
+    if (owningThread_ == nullptr)
+        return;
+    owningThread_->PublishPercentComplete(percent);
+    percentComplete_ = static_cast<std::uint32_t>(percent);
+}

@@ -48,6 +48,10 @@ public:
     void SetPercentComplete(unsigned long percent);
     void SetStatusMessage(const ContainerMessage& message);
     void SetPercentCompleteAndStatusMessage(unsigned long percent, const ContainerMessage& message);
+    // Progress that comes often (one report per few files of a payload): published without the
+    // status lock, so that the next status poll shows it at once; the status record takes it
+    // with its next locked update.
+    void PublishPercentComplete(unsigned long percent);
 
     std::uint32_t GetPercentComplete() const { return percentComplete_; }
     const ContainerMessage& GetStatusMessage() const { return statusMessage_; }

@@ -34,7 +34,7 @@ ThreadPayloadOperation::ThreadPayloadOperation(boost::shared_ptr<ThreadOperation
                                                UIThreadOperationManager& manager,
                                                std::vector<UserInterfaceMessagePrompt>& prompts,
                                                const std::string& logName)
-    : operation_(operation), manager_(manager), prompts_(prompts), logger_(nullptr)
+    : operation_(operation), manager_(manager), prompts_(prompts), publishedPercent_(0), logger_(nullptr)
 {
     if (!operation_)
         throw std::runtime_error("Thread operation is empty");
@@ -70,7 +70,21 @@ bool ThreadPayloadOperation::SetPercentCompleteAndStatusMessage(unsigned long pe
     copy.statusMessage = message;
     if (!SetStatus(copy))
         return false;
+    publishedPercent_.store(copy.percentComplete, std::memory_order_relaxed);
     ownState_ = copy;
+    return true;
+}
+
+void ThreadPayloadOperation::PublishPercentComplete(unsigned long percent)
+{
+    publishedPercent_.store(static_cast<std::uint32_t>(std::min(percent, kMaxPercent)), std::memory_order_relaxed);
+}
+
+bool ThreadPayloadOperation::GetCurrentStatus(ThreadPayloadOperationState& state)
+{
+    if (!GetStatus(state))
+        return false;
+    state.percentComplete = publishedPercent_.load(std::memory_order_relaxed);
     return true;
 }
 
@@ -86,6 +100,7 @@ void ThreadPayloadOperation::ThreadProc()
     InfoLogHeader header(logger_, title);
 
     ownState_.Reset();
+    publishedPercent_.store(ownState_.percentComplete, std::memory_order_relaxed);
     if (operation_) {
         // Everything the operation logged is in its files before the interface sees the end.
         LogWriteBatch batch;
@@ -109,6 +124,7 @@ void ThreadPayloadOperation::ThreadProc()
         RunReport::NoteCause(ownState_.errorTexts.front());
 
     ownState_.percentComplete = kMaxPercent;
+    publishedPercent_.store(kMaxPercent, std::memory_order_relaxed);
     SetStatus(ownState_);
     SetRunResult(runResult);
 }

@@ -12,6 +12,8 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,12 @@ public:
     // Worker side: publishes percent (at most 100) and message with the error texts collected so
     // far; false, changing nothing, when the status lock fails.
     virtual bool SetPercentCompleteAndStatusMessage(unsigned long percent, const ContainerMessage& message);
+    // Worker side, without the status lock: the percent (at most 100) that status reads show
+    // from now on, until the next percent published either way.
+    void PublishPercentComplete(unsigned long percent);
+
+    // Interface side: the status record with the latest percent the worker published.
+    bool GetCurrentStatus(ThreadPayloadOperationState& state);
 
     // The job: runs the operation once and publishes its final status.
     void ThreadProc() override;
@@ -52,5 +60,7 @@ private:
     // The worker's working copy of the status record; used on the worker thread only and copied
     // into the base's record, under its status lock, whenever it changes.
     ThreadPayloadOperationState ownState_;
+    // The latest percent published, locked or not; written by the worker, read by status polls.
+    std::atomic<std::uint32_t> publishedPercent_;
     Logger* logger_;  // owned by the log factory; null without a log name
 };

@@ -78,7 +78,18 @@ int QENSetFractionComplete(QENGlobalsLC& globals, const Mivor::Array& arguments,
     const std::uint32_t total = arguments[1].getUInt();
     if (total == 0)
         return QENGlobalsLC::kCodeBadArgumentValue;
+    globals.ImageProgress().ScriptReported();
     globals.Controller().InstallFractionComplete(static_cast<double>(done) / static_cast<double>(total));
+    result.setBool(true);
+    return QENGlobalsLC::kCodeOK;
+}
+
+int QENSetStatusArgument(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 2)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    globals.Controller().InstallStatusArgument(QENGlobalsLC::ToUTF8String(arguments[0]),
+                                               QENGlobalsLC::ToUTF8String(arguments[1]));
     result.setBool(true);
     return QENGlobalsLC::kCodeOK;
 }

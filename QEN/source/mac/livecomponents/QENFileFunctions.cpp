@@ -66,7 +66,10 @@ int QENCopyFile(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Var
         return QENGlobalsLC::kCodeWrongArgumentCount;
     const FileSystemPath source = QENGlobalsLC::ToPath(arguments[0]);
     const FileSystemPath destination = QENGlobalsLC::ToPath(arguments[1]);
-    return globals.ProcessCommand(QENCommandPtr(new QENCopyFileCommand(globals.Log(), source, destination)), result);
+    const int code =
+        globals.ProcessCommand(QENCommandPtr(new QENCopyFileCommand(globals.Log(), source, destination)), result);
+    globals.ImageProgress().FileRead(source);
+    return code;
 }
 
 int QENDeleteFile(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result)

@@ -44,12 +44,14 @@ int QENPathExists(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::V
 int QENGetPathChildren(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENGetVolumePathForPath(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENIsFileEmpty(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
+int QENFileContentsMatch(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENGetBrowserPaths(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENGlobTest(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENLogMessage(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENGetOrvexFileVersion(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENGetVersionPlistVersion(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENSetFractionComplete(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
+int QENSetStatusArgument(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENAddToUninstallScript(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENSaveUninstallScript(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);
 int QENStoreRelocationData(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result);

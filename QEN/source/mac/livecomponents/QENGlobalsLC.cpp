@@ -38,7 +38,8 @@ QENGlobalsLC::Function FindFunction(std::uint32_t id)
 }  // namespace
 
 QENGlobalsLC::QENGlobalsLC(QENEngine& engine, QENController& controller, LogAppender& log)
-    : propertyManager_(myTable), engine_(engine), controller_(controller), log_(log), capsLocked_(false)
+    : propertyManager_(myTable), engine_(engine), controller_(controller), log_(log), capsLocked_(false),
+      imageProgress_(engine, controller)
 {
     setPropertyManager(&propertyManager_);
 }

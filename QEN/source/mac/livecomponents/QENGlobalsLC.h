@@ -1,6 +1,8 @@
-// QENGlobalsLC: the script globals of a command-payload run: 16 read-only constants and 48
+// QENGlobalsLC: the script globals of a command-payload run: 16 read-only constants and 50
 // functions that build commands for the engine, query the engine and the system, report progress
-// and record the uninstall script. One per script engine, added to its global object.
+// and what the user should be told, and record the uninstall script. One per script engine,
+// added to its global object. While the scripts report no progress of their own, the globals
+// measure it by the files of the payload image that the scripts copy or compare.
 //
 // Each function is a body of the form QENGlobalsLC::Function, declared in QENGlobalFunctions.h
 // and listed with its identifier in the function table of QENGlobalsTable.cpp; a function that
@@ -11,6 +13,7 @@
 #include "LogAppender.h"
 #include "QENController.h"
 #include "QENEngine.h"
+#include "QENImageProgress.h"
 #include "caps.h"
 
 #include "platform/Mivor.h"
@@ -101,6 +104,8 @@ public:
         kID_QENDeleteRelocationData,
         kID_QENGetRelocationData,
         kID_QENRegisterApplications,
+        kID_QENFileContentsMatch,
+        kID_QENSetStatusArgument,
     };
 
     // A function's body: checks and converts the arguments, acts, sets the result and answers
@@ -113,7 +118,7 @@ public:
         Function body;
     };
 
-    // The property table (64 entries and the end entry) and the function bodies (ended by an
+    // The property table (66 entries and the end entry) and the function bodies (ended by an
     // entry with a null body).
     static const Mivor::LivePropertyInfo myTable[];
     static const FunctionEntry myFunctions[];
@@ -131,6 +136,8 @@ public:
     QENController& Controller() { return controller_; }
     // The engine's log filter: the sink of every command the globals build and of their messages.
     LogAppender& Log() { return log_; }
+    // The run's progress as the image measures it (see QENImageProgress).
+    QENImageProgress& ImageProgress() { return imageProgress_; }
 
     // Hands a built command to the engine and turns the processing result into the script
     // result (true only when performed) and the call's code, which it answers.
@@ -145,7 +152,11 @@ public:
     // database commands of all sections share one transaction (QENCAPSRunSession).
     bool IsCAPSLocked() const { return capsLocked_; }
     void LockCAPS() { capsLocked_ = true; }
-    void BeginPayloadSection() { capsLocked_ = false; }
+    void BeginPayloadSection()
+    {
+        capsLocked_ = false;
+        imageProgress_.BeginPayloadSection();
+    }
     // While locked: logs "Unexpected call to <name> after CAPS has been locked." and answers -33;
     // otherwise 0.
     int RefuseWhileCAPSLocked(const std::string& functionName);
@@ -173,4 +184,5 @@ private:
     QENController& controller_;
     LogAppender& log_;
     bool capsLocked_;
+    QENImageProgress imageProgress_;
 };

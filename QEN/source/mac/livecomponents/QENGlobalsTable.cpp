@@ -75,6 +75,8 @@ const Mivor::LivePropertyInfo QENGlobalsLC::myTable[] = {
     {"QENDeleteRelocationData", kID_QENDeleteRelocationData, kFunction, 0},
     {"QENGetRelocationData", kID_QENGetRelocationData, kFunction, 0},
     {"QENRegisterApplications", kID_QENRegisterApplications, kFunction, 0},
+    {"QENFileContentsMatch", kID_QENFileContentsMatch, kFunction, 0},
+    {"QENSetStatusArgument", kID_QENSetStatusArgument, kFunction, 0},
     {nullptr, 0, 0, 0},
 };
 
@@ -108,12 +110,14 @@ const QENGlobalsLC::FunctionEntry QENGlobalsLC::myFunctions[] = {
     {kID_QENGetPathChildren, &QENGlobalFunctions::QENGetPathChildren},
     {kID_QENGetVolumePathForPath, &QENGlobalFunctions::QENGetVolumePathForPath},
     {kID_QENIsFileEmpty, &QENGlobalFunctions::QENIsFileEmpty},
+    {kID_QENFileContentsMatch, &QENGlobalFunctions::QENFileContentsMatch},
     {kID_QENGetBrowserPaths, &QENGlobalFunctions::QENGetBrowserPaths},
     {kID_QENGlobTest, &QENGlobalFunctions::QENGlobTest},
     {kID_QENLogMessage, &QENGlobalFunctions::QENLogMessage},
     {kID_QENGetOrvexFileVersion, &QENGlobalFunctions::QENGetOrvexFileVersion},
     {kID_QENGetVersionPlistVersion, &QENGlobalFunctions::QENGetVersionPlistVersion},
     {kID_QENSetFractionComplete, &QENGlobalFunctions::QENSetFractionComplete},
+    {kID_QENSetStatusArgument, &QENGlobalFunctions::QENSetStatusArgument},
     {kID_QENAddToUninstallScript, &QENGlobalFunctions::QENAddToUninstallScript},
     {kID_QENSaveUninstallScript, &QENGlobalFunctions::QENSaveUninstallScript},
     {kID_QENGetRelocationData, &QENGlobalFunctions::QENGetRelocationData},

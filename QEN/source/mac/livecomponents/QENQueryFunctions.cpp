@@ -1,6 +1,7 @@
 // The script functions that answer questions about the file system: whether a path exists, the
 // names in a folder, the volume that holds a path, whether a file is empty, the browsers'
-// folders and shell-pattern matches. None builds a command.
+// folders, shell-pattern matches and whether two files hold the same bytes. None builds a
+// command.
 #include "QENGlobalFunctions.h"
 
 #include "BrowserAccessor.h"
@@ -8,6 +9,7 @@
 #include "FileSystemUtilsMac.h"
 #include "FileSystemVolume.h"
 
+#include "platform/FileTree.h"
 #include "platform/ShellPattern.h"
 
 #include <vector>
@@ -66,6 +68,24 @@ int QENIsFileEmpty(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Variant&
     std::uint64_t length = 0;
     if (FileSystemUtilsMac::GetDataLength(QENGlobalsLC::ToPath(arguments[0]), length))
         result.setBool(length == 0);
+    return QENGlobalsLC::kCodeOK;
+}
+
+// Whether two files hold the same bytes, as a repair asks of an installed file and its original
+// on the payload image. Undefined when either is no regular file that can be read; links are
+// not followed.
+int QENFileContentsMatch(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Variant& result)
+{
+    if (arguments.length() != 2)
+        return QENGlobalsLC::kCodeWrongArgumentCount;
+    const FileSystemPath first = QENGlobalsLC::ToPath(arguments[0]);
+    const FileSystemPath second = QENGlobalsLC::ToPath(arguments[1]);
+    bool same = false;
+    if (platform::CompareFileContents(first.AsUTF8String(), second.AsUTF8String(), same))
+        result.setBool(same);
+    // Whichever of them is the image's file is one more file of the run done.
+    globals.ImageProgress().FileRead(first);
+    globals.ImageProgress().FileRead(second);
     return QENGlobalsLC::kCodeOK;
 }
 

@@ -1,6 +1,7 @@
 // Instructions of Orvex Sketchbook Brushes: the brush files of Assets into the fixed folder
 // INSTALLDIR, shared by every version of Orvex Sketchbook; then the record in the installation
-// database. Install and repair alike; the uninstall entries follow the pattern of Orvex
+// database. Install and repair alike (a repair puts back missing and damaged brushes and names
+// them, as Orvex Sketchbook's does); the uninstall entries follow the pattern of Orvex
 // Sketchbook's instructions (files only while present, the folder only when empty, the record
 // only in a real removal).
 var mode = QENGetProperty('INSTALL_MODE');  // "install" or "repair"
@@ -25,16 +26,26 @@ if (!QENPathExists(target)) {
              'QENGetPathChildren(' + quotedTarget + ') && QENGetPathChildren(' + quotedTarget + ').length === 0');
 }
 
+var putBack = [];
 var brushes = QENGetPathChildren(assets).sort();
 for (var i = 0; i < brushes.length; i++) {
     var path = target + '/' + brushes[i];
-    if (mode === 'install' && QENPathExists(path))
+    var original = assets + '/' + brushes[i];
+    if (QENPathExists(path) && (mode === 'install' || QENFileContentsMatch(path, original) === false))
         check(QENDeleteFile(path), 'cannot replace ' + path);
-    if (!QENPathExists(path))
-        check(QENCopyFile(assets + '/' + brushes[i], path), 'cannot copy ' + brushes[i]);
+    if (!QENPathExists(path)) {
+        check(QENCopyFile(original, path), 'cannot copy ' + brushes[i]);
+        if (mode === 'repair') {
+            putBack.push(path);
+            QENLogMessage(1, 'Put back ' + path);
+        }
+    }
     check(QENChmodCommand(path, 420 /* 0644 */), 'cannot set the mode of ' + path);
     onRemove('QENDeleteFile(' + JSON.stringify(path) + ');', 'QENPathExists(' + JSON.stringify(path) + ')');
 }
+
+if (mode === 'repair')
+    QENSetStatusArgument('putBack', JSON.stringify(putBack));
 
 var properties = QENGetRawSessionProperties();
 check(QENCAPSWritePayloadData(QENGetProperty('sessionID'), QENGetProperty('orvexCode'), 'Sketchbook Brushes',

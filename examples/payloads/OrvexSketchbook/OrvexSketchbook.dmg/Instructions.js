@@ -1,6 +1,7 @@
 // Instructions of Orvex Sketchbook 2.0: install the application folder of Assets into INSTALLDIR
-// and record the payload in the installation database. A repair runs the same instructions and
-// puts back only what is missing (and the modes).
+// and record the payload in the installation database. A repair runs the same instructions: it
+// puts back what is missing, a file whose bytes are not those of Assets, and the modes; it names
+// the files it put back in the log and to the wizard (status argument "putBack", a JSON array).
 //
 // Every change of an install is recorded for the uninstall script, whose entries are played back
 // newest first: the database removal (under the condition "removing" of Conditions.js), then the
@@ -31,13 +32,23 @@ function makeFolder(path) {
              'QENGetPathChildren(' + quoted + ') && QENGetPathChildren(' + quoted + ').length === 0');
 }
 
+var putBack = [];  // the files a repair put back
+
 // A program in Contents/MacOS gets 0755, every other file 0644.
 function installFile(relative) {
     var path = target + relative;
-    if (mode === 'install' && QENPathExists(path))
-        check(QENDeleteFile(path), 'cannot replace ' + path);  // a rollback puts it back
-    if (!QENPathExists(path))
-        check(QENCopyFile(assets + relative, path), 'cannot copy ' + relative);
+    var original = assets + relative;
+    // An install replaces whatever is there, a repair a file that is not as installed (a rollback
+    // puts either back).
+    if (QENPathExists(path) && (mode === 'install' || QENFileContentsMatch(path, original) === false))
+        check(QENDeleteFile(path), 'cannot replace ' + path);
+    if (!QENPathExists(path)) {
+        check(QENCopyFile(original, path), 'cannot copy ' + relative);
+        if (mode === 'repair') {
+            putBack.push(path);
+            QENLogMessage(1, 'Put back ' + path);
+        }
+    }
     check(QENChmodCommand(path, /\/Contents\/MacOS\//.test(relative) ? 493 : 420), 'cannot set the mode of ' + path);
     var quoted = JSON.stringify(path);
     onRemove('QENDeleteFile(' + quoted + ');', 'QENPathExists(' + quoted + ')');
@@ -56,6 +67,8 @@ function installTree(relative) {
 }
 
 installTree('');
+if (mode === 'repair')
+    QENSetStatusArgument('putBack', JSON.stringify(putBack));
 
 // The record: the whitelisted install properties go with it (a repair reads them back), and the
 // earlier version it replaces is named, so that the database drops that version's records.
