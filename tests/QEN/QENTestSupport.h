@@ -73,6 +73,10 @@ public:
         calls.push_back(text.str());
     }
     void InstallComplete(bool success) override { calls.push_back(std::string("InstallComplete ") + (success ? "1" : "0")); }
+    void InstallStatusArgument(const std::string& name, const std::string& value) override
+    {
+        calls.push_back("InstallStatusArgument " + name + "=" + value);
+    }
 
     std::vector<std::string> Without(const std::string& call) const
     {

@@ -90,6 +90,39 @@ TEST_F(SorvelQENPayloadControllerTest, ProgressShowsOneHundredOnlyAtTheEnd)
     EXPECT_TRUE(goOn);
 }
 
+// The shared run of the three engine entries, for a run of the test's own.
+class RunningController : public SorvelQENPayloadController {
+public:
+    using SorvelQENPayloadController::SorvelQENPayloadController;
+    using SorvelQENPayloadController::RunEngine;
+};
+
+TEST_F(SorvelQENPayloadControllerTest, WhatTheScriptsTellTheUserGoesWithASucceededRunOnly)
+{
+    for (const bool succeeds : {true, false}) {
+        ContainerMessage status(7, ContainerMessage::NamedArguments());
+        auto thread = Start({}, [&](FakeThreadOperation& op, SorvelQENPayloadController&) {
+            RunningController controller(op, manager_, prompts_);
+            unsigned long result = 9;
+            controller.RunEngine(
+                "RepairPayload",
+                [&]() {
+                    controller.InstallStatusArgument("putBack", "[\"old\"]");
+                    controller.InstallStatusArgument("putBack", "[\"/a\"]");
+                    return succeeds;
+                },
+                result);
+            status = op.GetStatusMessage();
+        });
+        WaitUntilFinished(*thread);
+        EXPECT_EQ(status.Code(), succeeds ? 0 : 2);
+        if (succeeds)
+            EXPECT_EQ(status.Arguments(), (ContainerMessage::NamedArguments{{"putBack", "[\"/a\"]"}}));
+        else
+            EXPECT_TRUE(status.Arguments().empty());
+    }
+}
+
 TEST_F(SorvelQENPayloadControllerTest, CancelRequestAsksTheUser)
 {
     struct Case {

@@ -99,6 +99,48 @@ TEST_F(ThreadPayloadOperationTest, StatusPolledWhileTheOperationRuns)
     EXPECT_EQ(operation->GetStatusMessage().Code(), 7);
 }
 
+TEST_F(ThreadPayloadOperationTest, APercentPublishedWithoutTheLockIsWhatPollsSee)
+{
+    Gate published, release, updated, finish;
+    boost::shared_ptr<FakeThreadOperation> operation(new FakeThreadOperation([&](FakeThreadOperation& op, UIThreadOperationManager&) {
+        op.SetStatusMessage(Message(3));
+        op.PublishPercentComplete(37);
+        published.Open();
+        release.Wait();
+        // A locked update carries the published percent on; a later one replaces it.
+        op.SetStatusMessage(Message(4));
+        op.PublishPercentComplete(150);
+        op.SetPercentComplete(12);
+        updated.Open();
+        finish.Wait();
+        return 0;
+    }));
+    boost::shared_ptr<ThreadPayloadOperation> thread = Thread(operation);
+    ASSERT_TRUE(thread->Run());
+    published.Wait();
+    ThreadPayloadOperationState state;
+    ASSERT_TRUE(thread->GetCurrentStatus(state));
+    EXPECT_EQ(state.percentComplete, 37u);
+    EXPECT_EQ(state.statusMessage.Code(), 3);
+    // The record itself has not taken it yet.
+    EXPECT_EQ(Status(*thread).percentComplete, 0u);
+    release.Open();
+    updated.Wait();
+    ASSERT_TRUE(thread->GetCurrentStatus(state));
+    EXPECT_EQ(state.percentComplete, 12u);
+    EXPECT_EQ(state.statusMessage.Code(), 4);
+    finish.Open();
+    WaitUntilFinished(*thread);
+    ASSERT_TRUE(thread->GetCurrentStatus(state));
+    EXPECT_EQ(state.percentComplete, 100u);
+    EXPECT_EQ(Status(*thread).percentComplete, 100u);
+
+    // Another run on a new thread starts from nothing.
+    boost::shared_ptr<ThreadPayloadOperation> next = Thread(boost::shared_ptr<FakeThreadOperation>(new FakeThreadOperation));
+    ASSERT_TRUE(next->GetCurrentStatus(state));
+    EXPECT_EQ(state.percentComplete, 0u);
+}
+
 TEST_F(ThreadPayloadOperationTest, ErrorLinesAreCollectedInOrder)
 {
     Gate logged, release;

@@ -135,6 +135,9 @@ SVLWizardController::~SVLWizardController()
 
 void SVLWizardController::setWizardView(platform::GuiWebView* view)
 {
+    // Answers the former view still owes find no controller.
+    self_ = std::make_shared<SVLWizardController*>(this);
+    closeRequestPending_ = false;
     wizardView_ = view;
     if (view == nullptr)
         return;

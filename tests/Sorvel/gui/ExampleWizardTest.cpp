@@ -1,17 +1,21 @@
 // The example medium's wizard (examples/resources) in the wizard window, over a copy of the
-// example medium and a temporary system root, driven as a user would through its buttons: an
-// install that is cancelled in its middle, an install to its end, a repair and the removal from
-// the maintenance page; and the wizard that another Setup's lock keeps from starting. A screenshot
-// of every page goes to the build folder ("example-wizard").
+// example medium (its application's image made bigger) and a temporary system root, driven as a
+// user would through its buttons and the window's close box: an install that is cancelled in its
+// middle, an install to its end whose percent moves inside a payload, a repair of a damaged and a
+// missing file, quitting through the close box, and the removal from the maintenance page; and
+// the wizard that another Setup's lock keeps from starting. A screenshot of every page goes to the
+// build folder ("example-wizard").
 #include "WizardFixture.h"
 
 #include "NamedLock.h"
+#include "SVLDHTMLAlertController.h"
 #include "SorvelConstants.h"
 #include "UIThreadOperationManager.h"
 #include "caps/CapsTestSupport.h"
 #include "capsiHooks.h"
 
 #include "platform/GuiApplication.h"
+#include "platform/RunLoop.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -20,7 +24,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <memory>
+#include <regex>
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
@@ -28,6 +36,36 @@ using ::testing::IsEmpty;
 namespace tolktest {
 
 namespace fs = std::filesystem;
+
+// Clicks a button of the HTML alert from the application's events, again and again until the
+// alert's page has taken it (a blank page comes first), then stops.
+struct AlertClicker {
+    SVLDHTMLAlertController* alert = nullptr;
+    std::string script;
+    bool shown = false;
+    bool done = false;  // the test has moved on: the alert may be gone
+    std::chrono::steady_clock::time_point last;
+
+    static void Post(const std::shared_ptr<AlertClicker>& clicker)
+    {
+        platform::RunLoop::Main().Post([clicker]() { clicker->Step(clicker); });
+    }
+    void Step(const std::shared_ptr<AlertClicker>& self)
+    {
+        if (done)
+            return;
+        if (alert->alertData().showing) {
+            shown = true;
+            if (std::chrono::steady_clock::now() - last > std::chrono::milliseconds(100)) {
+                last = std::chrono::steady_clock::now();
+                alert->dhtmlView().EvaluateScript(script);
+            }
+        } else if (shown) {
+            return;
+        }
+        Post(self);
+    }
+};
 
 class ExampleWizardTest : public WizardTest {
 protected:
@@ -102,18 +140,62 @@ protected:
         EXPECT_THAT(Records(), IsEmpty());
     }
 
+    // Files added to the application's image, so that its install takes a while.
+    void AddImageFiles(int count)
+    {
+        const std::string bulk = media_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Assets/"
+                                          "Orvex Sketchbook.app/Contents/Resources/Bulk/";
+        for (int i = 0; i < count; ++i) {
+            if (i % 100 == 0)
+                fs::create_directories(bulk + std::to_string(i / 100));
+            WriteTextFile(bulk + std::to_string(i / 100) + "/" + std::to_string(i) + ".txt", std::to_string(i));
+        }
+    }
+
+    // The window's close box, as the user clicks it, then the button of the question the page
+    // asks; the page waits in that question meanwhile, so the button is clicked from the events.
+    void CloseTheWindowAnswering(const std::string& button)
+    {
+        auto clicker = std::make_shared<AlertClicker>();
+        clicker->alert = &nib_->controller().alertController();
+        clicker->script = "Array.prototype.forEach.call(document.querySelectorAll('button'), function (b) {"
+                          " if (b.textContent === '" + button + "') b.click(); });";
+        AlertClicker::Post(clicker);
+        nib_->window().Window().PerformClose();
+        const bool answered = WaitFor([&]() { return clicker->shown && !clicker->alert->alertData().showing; });
+        clicker->done = true;
+        ASSERT_TRUE(answered);
+        EXPECT_EQ(clicker->alert->window().Title(), "Quit Setup");
+    }
+
+    // The percents the page showed for a step, in order.
+    std::vector<int> PercentsShown(const std::string& label)
+    {
+        std::vector<int> percents;
+        const std::regex shown(label + "\\.\\.\\. ([0-9]+)%");
+        std::string texts = Evaluate("tolkShown.join('\\n')");
+        for (std::sregex_iterator match(texts.begin(), texts.end(), shown), end; match != end; ++match)
+            percents.push_back(std::stoi((*match)[1]));
+        return percents;
+    }
+
     const std::string kShots = TOLK_BINARY_DIR "/example-wizard";
     int shots_ = 0;
 };
 
 TEST_F(ExampleWizardTest, InstallsCancelsRepairsAndRemovesTheExampleSuite)
 {
+    // The screenshots of this run only.
+    fs::remove_all(kShots);
+    fs::create_directories(kShots);
     // The application's payload waits, inside its install, until the test opens the gate.
     const std::string gate = sysroot_.Scratch() + "/gate";
     ASSERT_EQ(mkfifo(gate.c_str(), 0600), 0);
     const std::string instructions = media_ + "/payloads/OrvexSketchbook/OrvexSketchbook.dmg/Instructions.js";
     const std::string original = ReadTextFile(instructions);
-    WriteTextFile(instructions, "QENSpawn('/bin/sh', false, ['-c', 'cat \"" + gate + "\" > /dev/null']);\n" + original);
+    const std::string waitAtGate = "QENSpawn('/bin/sh', false, ['-c', 'cat \"" + gate + "\" > /dev/null']);\n";
+    WriteTextFile(instructions, waitAtGate + original);
+    AddImageFiles(600);
 
     Start();
     ASSERT_TRUE(WaitForPage("welcome"));
@@ -171,11 +253,23 @@ TEST_F(ExampleWizardTest, InstallsCancelsRepairsAndRemovesTheExampleSuite)
     EXPECT_TRUE(platform::GuiApplication::IsTerminating());
     EXPECT_EQ(engine_->GetExitCode(), 23);
 
-    // Installed to the end.
-    WriteTextFile(instructions, original);
+    // Installed to the end. The application's payload waits at the gate after its files: its
+    // percent has moved with them, while it still runs.
+    WriteTextFile(instructions, original + waitAtGate);
     Start();
+    ASSERT_TRUE(WaitForPage("welcome"));
+    Evaluate("var tolkShown = []; var tolkSetStatus = setStatus;"
+             "setStatus = function (text, f) { tolkShown.push(text); tolkSetStatus(text, f); }; 0");
     WalkToTheInstall();
+    ASSERT_TRUE(WaitForPage("progress"));
+    ASSERT_TRUE(WaitFor([&]() { return (gateFd = open(gate.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) >= 0; }));
+    ASSERT_TRUE(WaitForValue("document.getElementById('status').textContent", "Installing Orvex Sketchbook 2.0... 99%"));
+    Shot("installing-files");
+    const std::vector<int> percents = PercentsShown("Installing Orvex Sketchbook 2.0");
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end())) << ::testing::PrintToString(percents);
+    close(gateFd);
     ASSERT_TRUE(WaitForPage("finished"));
+    WriteTextFile(instructions, original);
     EXPECT_THAT(Text("outcome"), HasSubstr("Orvex Sketchbook 2.0 in " + sysroot_.Path("/Applications/Orvex Sketchbook")));
     Shot("installed");
     struct stat info;
@@ -188,21 +282,37 @@ TEST_F(ExampleWizardTest, InstallsCancelsRepairsAndRemovesTheExampleSuite)
     Click("next");
     EXPECT_EQ(engine_->GetExitCode(), 0);
 
-    // Started again: the suite is installed, so the wizard offers repair and removal. A repair
-    // puts back a deleted file.
+    // Started again: the suite is installed, so the wizard offers repair and removal. The close
+    // box asks the page's own question; "Continue" stays. A repair puts back a damaged and a
+    // deleted file, and names them.
     const std::string welcome =
         sysroot_.Path("/Applications/Orvex Sketchbook/Orvex Sketchbook.app/Contents/Resources/Welcome.txt");
-    fs::remove(welcome);
+    const std::string originalWelcome = ReadTextFile(welcome);
+    WriteTextFile(welcome, "damaged");
+    fs::remove(Orvex("/Brushes/Pencil.brush"));
     Start();
     ASSERT_TRUE(WaitForPage("maintenance"));
     Shot("maintenance");
+    CloseTheWindowAnswering("Continue");
+    EXPECT_FALSE(platform::GuiApplication::IsTerminating());
+    EXPECT_EQ(Evaluate("document.body.getAttribute('data-page')"), "maintenance");
     Click("next");
     ASSERT_TRUE(WaitForPage("finished"));
     EXPECT_THAT(Text("page"), HasSubstr("Setup has repaired"));
+    EXPECT_THAT(Text("page"), HasSubstr("Orvex Sketchbook 2.0: put back 1 file" + welcome));
+    EXPECT_THAT(Text("page"), HasSubstr("Orvex Sketchbook Brushes 1.0: put back 1 file" + Orvex("/Brushes/Pencil.brush")));
     Shot("repaired");
-    EXPECT_TRUE(fs::exists(welcome));
+    EXPECT_EQ(ReadTextFile(welcome), originalWelcome);
+    EXPECT_TRUE(fs::exists(Orvex("/Brushes/Pencil.brush")));
     Click("next");
     EXPECT_EQ(engine_->GetExitCode(), 0);
+
+    // Quitting through the close box before the end: the page's question, then 23.
+    Start();
+    ASSERT_TRUE(WaitForPage("maintenance"));
+    CloseTheWindowAnswering("Quit");
+    EXPECT_TRUE(WaitFor([]() { return platform::GuiApplication::IsTerminating(); }));
+    EXPECT_EQ(engine_->GetExitCode(), 23);
 
     Start();
     ASSERT_TRUE(WaitForPage("maintenance"));
