@@ -220,10 +220,13 @@ TEST_F(PageBridgeTest, ExitDialogEndsTheApplication)
 
 TEST_F(PageBridgeTest, ClosingTheWindowIsConfirmedFirst)
 {
+    // The page answers no close requests itself: Setup asks, once the page has said so.
+    UseShippedFrameLoadScript();
     LaunchBridgePage();
     platform::GuiWindow& window = nib_->window().Window();
     alertAnswer_ = platform::kAlertAlternateReturn;
     window.PerformClose();
+    ASSERT_TRUE(WaitFor([this]() { return !alerts_.empty(); }));
     EXPECT_TRUE(window.IsVisible());
     EXPECT_FALSE(platform::GuiApplication::IsTerminating());
     ASSERT_EQ(alerts_.size(), 1u);
@@ -234,8 +237,30 @@ TEST_F(PageBridgeTest, ClosingTheWindowIsConfirmedFirst)
 
     alertAnswer_ = platform::kAlertDefaultReturn;
     window.PerformClose();
+    ASSERT_TRUE(WaitFor([]() { return platform::GuiApplication::IsTerminating(); }));
     EXPECT_FALSE(window.IsVisible());
-    EXPECT_TRUE(platform::GuiApplication::IsTerminating());
+    EXPECT_EQ(alerts_.size(), 2u);
+}
+
+TEST_F(PageBridgeTest, APageThatAnswersCloseRequestsAsksItsOwnQuestion)
+{
+    UseShippedFrameLoadScript();
+    WriteResource("main.html",
+                  "<html><head><title>Page</title><script>var closes = 0;\n"
+                  "function DQENOnLoad() { document.title = 'ready'; }\n"
+                  "function DQENOnClose() { document.title = 'asked ' + (++closes); }\n"
+                  "</script></head><body></body></html>");
+    Launch();
+    ASSERT_TRUE(WaitForValue("document.title", "ready"));
+    platform::GuiWindow& window = nib_->window().Window();
+    window.PerformClose();
+    ASSERT_TRUE(WaitForValue("document.title", "asked 1"));
+    // The page decides: the window stays until the page ends the wizard.
+    window.PerformClose();
+    ASSERT_TRUE(WaitForValue("document.title", "asked 2"));
+    EXPECT_TRUE(window.IsVisible());
+    EXPECT_FALSE(platform::GuiApplication::IsTerminating());
+    EXPECT_TRUE(alerts_.empty());
 }
 
 }  // namespace tolktest
