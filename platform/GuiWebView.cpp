@@ -335,6 +335,11 @@ void GuiWebView::SetPlaceholderText(const std::string& text)
         gtk_widget_show(GTK_WIDGET(placeholder_));
 }
 
+bool GuiWebView::ShowsPlaceholder() const
+{
+    return gtk_widget_get_visible(GTK_WIDGET(placeholder_));
+}
+
 void GuiWebView::HidePlaceholder()
 {
     pageShown_ = true;

@@ -76,6 +76,8 @@ public:
     // Until the first page has loaded and shows, the window shows the text over the still empty
     // view.
     void SetPlaceholderText(const std::string& text);
+    // Whether the placeholder stands over the view now (for tests).
+    bool ShowsPlaceholder() const;
 
     // How many frame loads have finished since the view was made (for tests).
     unsigned FinishedFrameLoads() const { return finishedLoads_; }

@@ -43,6 +43,19 @@ TEST_F(WebViewTest, ScriptsEvaluatedWhileHandlingAnAlertRunBeforeAlertReturns)
     EXPECT_EQ(messages, (std::vector<std::string>{"first", ""}));
 }
 
+TEST_F(WebViewTest, APlaceholderStandsInUntilTheFirstPageShows)
+{
+    view_->SetPlaceholderText("Starting...");
+    EXPECT_TRUE(view_->ShowsPlaceholder());
+    view_->LoadData("<html><body>Page</body></html>", "text/html", "utf-8", "http://localhost/");
+    ASSERT_TRUE(WaitFor([this]() { return !view_->ShowsPlaceholder(); }));
+    EXPECT_EQ(mainLoads_, 1);
+    // Only the first page has one.
+    view_->SetPlaceholderText("Again");
+    Load("<html><body>Next</body></html>");
+    EXPECT_FALSE(view_->ShowsPlaceholder());
+}
+
 TEST_F(WebViewTest, ScriptsOutsideAnAlertRunInTheOrderGiven)
 {
     Load("<html><body></body></html>");
