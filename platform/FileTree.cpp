@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -59,24 +59,6 @@ int OpenRegularFile(const std::string& path, struct stat& info)
     return fd;
 }
 
-// Reads up to size bytes, fewer only at the end of the file; -1 on a read error.
-ssize_t ReadFully(int fd, char* buffer, std::size_t size)
-{
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t count = read(fd, buffer + done, size - done);
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (count == 0)
-            break;
-        done += static_cast<std::size_t>(count);
-    }
-    return static_cast<ssize_t>(done);
-}
-
 }  // namespace
 
 std::size_t CountFilesInTree(const std::string& folder)
@@ -97,29 +79,37 @@ bool CompareFileContents(const std::string& first, const std::string& second, bo
         close(a);
         return false;
     }
-    bool readable = true;
+    // Streams read whole blocks (they go on after a short read), so blocks compare as they are.
+    std::FILE* left = fdopen(a, "rb");
+    std::FILE* right = left != nullptr ? fdopen(b, "rb") : nullptr;
+    bool readable = left != nullptr && right != nullptr;
     bool equal = firstInfo.st_size == secondInfo.st_size;
-    if (equal && !(firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino)) {
-        std::vector<char> left(65536);
-        std::vector<char> right(left.size());
+    if (readable && equal && !(firstInfo.st_dev == secondInfo.st_dev && firstInfo.st_ino == secondInfo.st_ino)) {
+        std::vector<char> leftBlock(65536);
+        std::vector<char> rightBlock(leftBlock.size());
         for (;;) {
-            const ssize_t leftCount = ReadFully(a, left.data(), left.size());
-            const ssize_t rightCount = ReadFully(b, right.data(), right.size());
-            if (leftCount < 0 || rightCount < 0) {
+            const std::size_t leftCount = std::fread(leftBlock.data(), 1, leftBlock.size(), left);
+            const std::size_t rightCount = std::fread(rightBlock.data(), 1, rightBlock.size(), right);
+            if (std::ferror(left) || std::ferror(right)) {
                 readable = false;
                 break;
             }
-            if (leftCount != rightCount ||
-                std::memcmp(left.data(), right.data(), static_cast<std::size_t>(leftCount)) != 0) {
+            if (leftCount != rightCount || std::memcmp(leftBlock.data(), rightBlock.data(), leftCount) != 0) {
                 equal = false;
                 break;
             }
-            if (leftCount == 0)
+            if (leftCount < leftBlock.size())
                 break;
         }
     }
-    close(a);
-    close(b);
+    if (left != nullptr)
+        std::fclose(left);
+    else
+        close(a);
+    if (right != nullptr)
+        std::fclose(right);
+    else
+        close(b);
     if (!readable)
         return false;
     same = equal;
