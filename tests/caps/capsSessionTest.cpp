@@ -94,6 +94,36 @@ TEST_F(CapsDbTest, IntegrityIsDamagedOnlyWhenTheBackupIsAlone)
     EXPECT_EQ(kCapsOK, capsVerifyIntegrity());
 }
 
+TEST_F(CapsDbTest, AnIndexThatMissesARowIsDamageAndKeepsTheGoodBackup)
+{
+    capsiSession* session = Open();
+    ASSERT_EQ(kCapsOK, capsAddCollection(session, "c", "p"));
+    ASSERT_EQ(kCapsOK, Close(session));
+    const std::vector<std::string> good = CollectionsIn(BackupFile());
+    {
+        // The table's rows swapped for a copy with one row more, behind its primary key's index:
+        // every page is sound, only the index no longer matches its table.
+        RawDatabase raw(DbFile());
+        ASSERT_EQ(SQLITE_OK, raw.Exec("CREATE TABLE copy AS SELECT * FROM tolk_collection;"
+                                      "INSERT INTO copy VALUES ('d', 'p', 0, 0);"))
+            << raw.ErrorMessage();
+        const std::string table = raw.Value("SELECT rootpage FROM sqlite_master WHERE name = 'tolk_collection'");
+        const std::string copy = raw.Value("SELECT rootpage FROM sqlite_master WHERE name = 'copy'");
+        ASSERT_EQ(SQLITE_OK, raw.Exec("PRAGMA writable_schema=ON;"
+                                      "UPDATE sqlite_master SET rootpage = " + copy + " WHERE name = 'tolk_collection';"
+                                      "UPDATE sqlite_master SET rootpage = " + table + " WHERE name = 'copy';"))
+            << raw.ErrorMessage();
+    }
+    RawDatabase raw(DbFile());
+    ASSERT_EQ(raw.Value("PRAGMA quick_check"), "ok");
+    EXPECT_EQ(kCapsIOError, capsVerifyIntegrity());
+    // A commit does not replace the good copy with the damaged one.
+    session = Open();
+    ASSERT_EQ(kCapsOK, capsSetCollectionData(session, "c", kCapsDomainInstaller, "k", "v"));
+    EXPECT_EQ(kCapsOK, Close(session));
+    EXPECT_EQ(good, CollectionsIn(BackupFile()));
+}
+
 // Both of these wait out the 2000 ms busy time-out once.
 TEST_F(CapsDbTest, SecondWriterIsBusyUntilTheFirstCommits)
 {
