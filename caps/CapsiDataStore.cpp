@@ -2,6 +2,8 @@
 
 #include "capsiFiles.h"
 
+#include "platform/TrustedPaths.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -129,6 +131,10 @@ capsStatus CapsiDataStore::dbOpen()
         }
     }
 
+    // SQLite follows a link at the file's name: one that another user planted where others can
+    // write, or such a user's file, is refused before it can be written.
+    if (platform::CheckWrite(path) != 0)
+        return kCapsAccessDenied;
     sqlite3* db = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (opened != SQLITE_OK) {

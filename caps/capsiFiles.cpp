@@ -4,6 +4,7 @@
 
 #include "MacUtils.h"
 #include "platform/Folders.h"
+#include "platform/TrustedPaths.h"
 
 #include <sqlite3.h>
 
@@ -35,14 +36,15 @@ bool StatPath(const std::string& path, struct stat& info)
 
 void ApplyAccess(const std::string& path, mode_t mode)
 {
+    // Never through a link, nor to what another user planted where others can write.
     struct stat info;
-    if (lstat(path.c_str(), &info) != 0)
+    if (lstat(path.c_str(), &info) != 0 || S_ISLNK(info.st_mode) || platform::CheckWrite(path) != 0)
         return;
     // Owner and mode are a courtesy to the other admin tools; the database works without them,
     // so a file system that refuses either is not an error.
     if (capsiRunningAsRoot() && (info.st_uid != kDbOwner || info.st_gid != kDbGroup))
-        static_cast<void>(chown(path.c_str(), kDbOwner, kDbGroup) == 0);
-    chmod(path.c_str(), mode);
+        static_cast<void>(lchown(path.c_str(), kDbOwner, kDbGroup) == 0);
+    fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
 }
 
 // Makes the rename of a finished copy durable; a failure only weakens that, so it is ignored.
@@ -218,13 +220,16 @@ capsStatus capsiCreateDirectory(const std::string& path)
 {
     if (!capsiRunningAsRoot())
         return kCapsAccessDenied;
-    // The mode is set after mkdir rather than by changing the umask, which is process-wide.
+    // The mode is set after mkdir rather than by changing the umask, which is process-wide; never
+    // in a folder reached through a link that another user planted where others can write.
     const mode_t mode = 0775;
-    if (mkdir(path.c_str(), mode) == 0) {
-        chmod(path.c_str(), mode);
+    std::string refusal;
+    const int error = platform::MakeFolder(path, mode, true, refusal);
+    if (!refusal.empty())
+        platform::ReportRefusal(refusal);
+    switch (error) {
+    case 0:
         return kCapsOK;
-    }
-    switch (errno) {
     case EEXIST:
         return capsiDirectoryExists(path) ? kCapsOK : kCapsIOError;
     case ENAMETOOLONG:
@@ -250,7 +255,8 @@ capsStatus capsiSetDbAccess(const std::string& folder, const std::string& fileNa
 bool capsiCopyDatabaseFile(const std::string& source, const std::string& destination)
 {
     struct stat sourceInfo;
-    if (!StatPath(source, sourceInfo) || !S_ISREG(sourceInfo.st_mode) || destination.empty())
+    if (!StatPath(source, sourceInfo) || !S_ISREG(sourceInfo.st_mode) || destination.empty() ||
+        platform::CheckNameChange(destination) != 0)
         return false;
 
     // The source is read through SQLite only: a plain open and close of a database file would

@@ -1,6 +1,7 @@
 #include "platform/ExtendedAttributes.h"
 
 #include "platform/FaultInjection.h"
+#include "platform/TrustedPaths.h"
 
 #include <fcntl.h>
 #include <sys/xattr.h>
@@ -72,6 +73,8 @@ int SetExtendedAttribute(const std::string& path, const std::string& name, const
 {
     if (const int injected = InjectedFault("setxattr", path))
         return injected;
+    if (const int refused = CheckWrite(path))
+        return refused;
     return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0 ? 0 : Normalise(errno);
 }
 
@@ -84,6 +87,8 @@ int SetExtendedAttribute(int fd, const std::string& name, const std::string& val
 
 int RemoveExtendedAttribute(const std::string& path, const std::string& name)
 {
+    if (const int refused = CheckWrite(path))
+        return refused;
     return removexattr(path.c_str(), name.c_str()) == 0 ? 0 : Normalise(errno);
 }
 

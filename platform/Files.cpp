@@ -1,14 +1,13 @@
 #include "platform/Files.h"
 
+#include "platform/TrustedPaths.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <vector>
 
 namespace platform {
 
@@ -48,27 +47,29 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, Link
     // Written through, a link stays and the file it leads to is the one replaced; a link that
     // leads nowhere, or to something that is no regular file, is refused rather than followed
     // into the unknown. Replaced, a link is a new file's place and gives it nothing of its own.
-    std::string target = path;
+    // Either way the walk follows no link, and replaces no file, that another user planted where
+    // others can write.
+    const bool through = links == LinkHandling::kWriteThrough;
+    TrustedPath place;
+    int error = place.Walk(path, through);
+    if (error == 0)
+        error = place.CheckObject();
+    if (error == EPERM)
+        ReportRefusal(place.Refusal());
+    if (error != 0)
+        return false;
+    const int folder = place.Folder();
+    const char* const name = place.Name().c_str();
     struct stat existing;
-    bool replacing = false;
-    if (lstat(path.c_str(), &existing) == 0) {
-        if (S_ISLNK(existing.st_mode) && links == LinkHandling::kWriteThrough) {
-            char resolved[PATH_MAX];
-            if (realpath(path.c_str(), resolved) == nullptr || stat(resolved, &existing) != 0 ||
-                !S_ISREG(existing.st_mode))
-                return false;
-            target = resolved;
-        }
-        replacing = S_ISREG(existing.st_mode);
-    }
+    const bool exists = fstatat(folder, name, &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (through && place.FollowedLastLink() && (!exists || !S_ISREG(existing.st_mode)))
+        return false;
+    const bool replacing = exists && S_ISREG(existing.st_mode);
 
-    std::string pattern = target + ".newXXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    std::string temporary;
+    const int fd = CreateUniqueFile(folder, place.Name() + ".new", temporary);
     if (fd < 0)
         return false;
-    const std::string temporary(name.data());
     // Locked until it has its place: a copy that nobody holds was left by a writer that died,
     // and the next run removes it (RemoveIfAbandoned).
     flock(fd, LOCK_EX | LOCK_NB);
@@ -82,7 +83,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, Link
         if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
             if (fchown(fd, existing.st_uid, existing.st_gid) != 0 && geteuid() == 0) {
                 close(fd);
-                unlink(temporary.c_str());
+                unlinkat(folder, temporary.c_str(), 0);
                 return false;
             }
         }
@@ -101,10 +102,10 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, Link
     }
     if (ok && fsync(fd) != 0)
         ok = false;
-    if (ok && rename(temporary.c_str(), target.c_str()) != 0)
+    if (ok && renameat(folder, temporary.c_str(), folder, name) != 0)
         ok = false;
     if (!ok)
-        unlink(temporary.c_str());
+        unlinkat(folder, temporary.c_str(), 0);
     if (close(fd) != 0)
         ok = false;
     return ok;

@@ -2,6 +2,7 @@
 
 #include "platform/FileRef.h"
 #include "platform/SystemRoot.h"
+#include "platform/TrustedPaths.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -52,18 +53,6 @@ const FolderEntry kFolderTable[] = {
     {kUserDomain, FourCharCode('d', 'e', 's', 'k'), "/Desktop"},
     {kUserDomain, FourCharCode('d', 'o', 'c', 's'), "/Documents"},
 };
-
-// mkdir -p: every missing folder of the path, parents first.
-bool CreateFolders(const std::string& path)
-{
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0)
-        return S_ISDIR(info.st_mode);
-    const std::string::size_type slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !CreateFolders(path.substr(0, slash)))
-        return false;
-    return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
 
 const char kVolumeTemporaryFolder[] = ".TemporaryItems";
 const std::uint32_t kChewableItemsType = FourCharCode('f', 'l', 'n', 't');
@@ -150,7 +139,7 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
         }
         struct stat info;
         const bool exists = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        if (!exists && (!create || !CreateFolders(folder)))
+        if (!exists && (!create || MakeFolders(folder, 0755) != 0))
             return kFileNotFoundErr;
         // What is moved aside goes into a folder of this user's own, not the shared one.
         if (folderType == kChewableItemsType)

@@ -3,6 +3,7 @@
 #include "platform/Bundle.h"
 #include "platform/Files.h"
 #include "platform/SystemRoot.h"
+#include "platform/TrustedPaths.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,17 +35,6 @@ std::string CreatorText(std::uint32_t creator)
 bool OneLine(const std::string& text)
 {
     return text.find_first_of("\t\n\r") == std::string::npos;
-}
-
-bool CreateFolders(const std::string& path)
-{
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0)
-        return S_ISDIR(info.st_mode);
-    const std::string::size_type slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !CreateFolders(path.substr(0, slash)))
-        return false;
-    return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
 }
 
 std::string Lowered(std::string text)
@@ -119,9 +109,11 @@ int RegisterApplication(const std::string& path, bool update)
         }
     }
     const std::string registry = ApplicationRegistryPath();
-    if (!CreateFolders(registry.substr(0, registry.find_last_of('/'))))
-        return EACCES;
-    const int fd = open(registry.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (const int error = MakeFolders(registry.substr(0, registry.find_last_of('/')), 0755))
+        return error;
+    if (const int refused = CheckWrite(registry))
+        return refused;
+    const int fd = open(registry.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0)
         return errno;
     // One write per line, so that lines of two processes never interleave.

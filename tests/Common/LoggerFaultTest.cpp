@@ -17,18 +17,42 @@ using tolktest::WriteTextFile;
 
 namespace {
 
-class LoggerFaultTest : public logtest::LogTest {};
+class LoggerFaultTest : public logtest::LogTest {
+protected:
+    ~LoggerFaultTest() override { RestoreLimit(); }
+
+    void RestoreLimit()
+    {
+        if (!limited_)
+            return;
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, handler_);
+        limited_ = false;
+    }
+
+    struct rlimit saved_ = {};
+    void (*handler_)(int) = SIG_DFL;
+    bool limited_ = false;
+};
 
 }  // namespace
 
 TEST_F(LoggerFaultTest, FailedCompressionKeepsThePlainFile)
 {
     const std::string path = LogPath("kept.log");
-    ASSERT_EQ(mkdir((path + ".gz").c_str(), 0755), 0);  // no gzip file can be made
     {
         boost::mutex mutex;
-        Logger(mutex, path).AppendToLog(LogAppender::kLogError, "must not be lost");
+        Logger logger(mutex, path);
+        logger.AppendToLog(LogAppender::kLogError, "must not be lost");
+        // No byte of the gzip file can be written when the logger finishes it.
+        struct rlimit noGrowth = {0, RLIM_INFINITY};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved_), 0);
+        noGrowth.rlim_max = saved_.rlim_max;
+        handler_ = signal(SIGXFSZ, SIG_IGN);
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &noGrowth), 0);
+        limited_ = true;
     }
+    RestoreLimit();
     EXPECT_EQ(ReadTextFile(path), "[       0] Tue Dec  8 08:11:04 2026 ERROR\nmust not be lost\n");
 
     // A plain "file" that opens but cannot be read is a failure too.

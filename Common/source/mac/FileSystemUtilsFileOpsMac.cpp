@@ -8,6 +8,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/FileRef.h"
 #include "platform/Rename.h"
+#include "platform/TrustedPaths.h"
 
 #include <boost/format.hpp>
 
@@ -192,18 +193,23 @@ NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderErro
     }
     folderPath_ = slash == 0 ? std::string("/") : text.substr(0, slash);
     name_ = text.substr(slash + 1);
-    folder_ = open(folderPath_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (folder_ < 0 && errno == ENOENT) {
+    // The folder is reached without following a link that another user planted where others can
+    // write; the name itself is never followed (the copy is made exclusively).
+    platform::TrustedPath place;
+    bool walked = FileSystemUtilsMac::WalkTrusted(text, false, false, place);
+    int error = errno;
+    if (!walked && error == ENOENT) {
         // The folder under another spelling, on a volume that ignores case.
         const std::string spelled = platform::OnDiskPathOfMissing(folderPath_);
         if (spelled != folderPath_) {
-            folder_ = open(spelled.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-            if (folder_ >= 0)
+            walked = FileSystemUtilsMac::WalkTrusted(spelled + "/" + name_, false, false, place);
+            error = errno;
+            if (walked)
                 folderPath_ = spelled;
         }
     }
-    if (folder_ < 0) {
-        folderError_ = errno;
+    if (!walked || (folder_ = fcntl(place.Folder(), F_DUPFD_CLOEXEC, 0)) < 0) {
+        folderError_ = walked ? errno : error;
         return;
     }
     struct stat info;
@@ -285,7 +291,7 @@ bool MoveFile(const FileSystemPath& source, const FileSystemPath& target)
     struct stat sourceInfo;
     struct stat targetInfo;
     if (!LookUpOnDisk(source, from, sourceInfo) || LookUpOnDisk(target, to, targetInfo) ||
-        !S_ISREG(sourceInfo.st_mode))
+        !S_ISREG(sourceInfo.st_mode) || platform::CheckNameChange(from) != 0 || platform::CheckNameChange(to) != 0)
         return false;
     const int error = platform::RenameNoReplace(from, to);
     if (error == 0) {
@@ -311,7 +317,8 @@ bool SwapFiles(const FileSystemPath& first, const FileSystemPath& second)
     if (!FileSystemUtilsMac::IsRegularFile(first, firstIsFile) || !firstIsFile ||
         !FileSystemUtilsMac::IsRegularFile(second, secondIsFile) || !secondIsFile ||
         platform::MakeFileRef(first.AsUTF8String(), firstRef) != platform::kNoErr ||
-        platform::MakeFileRef(second.AsUTF8String(), secondRef) != platform::kNoErr)
+        platform::MakeFileRef(second.AsUTF8String(), secondRef) != platform::kNoErr ||
+        platform::CheckWrite(firstRef.path) != 0 || platform::CheckWrite(secondRef.path) != 0)
         return false;
     if (platform::ExchangePaths(platform::OnDiskPath(first.AsUTF8String()), platform::OnDiskPath(second.AsUTF8String())) == 0)
         return true;

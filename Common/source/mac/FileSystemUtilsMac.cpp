@@ -8,10 +8,12 @@
 #include "platform/Folders.h"
 #include "platform/Rename.h"
 #include "platform/SystemRoot.h"
+#include "platform/TrustedPaths.h"
 #include "platform/Volumes.h"
 
 #include <boost/format.hpp>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,6 +82,17 @@ bool IsSymlink(const FileSystemPath& path, bool& isSymlink)
 bool UnlockPathObject(const FileSystemPath&)
 {
     return true;
+}
+
+bool WalkTrusted(const std::string& path, bool followLast, bool forWriting, platform::TrustedPath& place)
+{
+    int error = place.Walk(path, followLast);
+    if (error == 0 && forWriting)
+        error = place.CheckObject();
+    if (error == EPERM && !place.Refusal().empty())
+        FileSystemUtils::NoteFailureReason(place.Refusal());
+    errno = error;
+    return error == 0;
 }
 
 // ---- Folders, temporary moves, modes, owners and symbolic links ----
@@ -260,7 +273,8 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
     // that it is no link, and gives the spelling that the rename uses.
     std::string from;
     struct stat info;
-    if (platform::LookUpOnDisk(source.AsUTF8String(), from, info) != 0 || !S_ISREG(info.st_mode))
+    if (platform::LookUpOnDisk(source.AsUTF8String(), from, info) != 0 || !S_ISREG(info.st_mode) ||
+        platform::CheckNameChange(from) != 0)
         return false;
     std::string root;
     if (platform::FindVolumeMountPointOfNonLink(from, root) != 0) {
@@ -312,12 +326,13 @@ bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact
 {
     // Another spelling of the name on a volume that ignores case is the folder itself: mkdir fails.
     const std::string text = OnDisk(path);
-    if (mkdir(text.c_str(), static_cast<mode_t>(mode & 07777)) != 0)
+    std::string refusal;
+    const int error = platform::MakeFolder(text, static_cast<mode_t>(mode & 07777), exact, refusal);
+    if (!refusal.empty())
+        FileSystemUtils::NoteFailureReason(refusal);
+    errno = error;
+    if (error != 0)
         return false;
-    if (exact && chmod(text.c_str(), static_cast<mode_t>(mode & 07777)) != 0) {
-        rmdir(text.c_str());
-        return false;
-    }
     platform::NoteNameChange(text);
     return true;
 }
@@ -335,7 +350,8 @@ bool CreateDirectoryPath(const FileSystemPath& path, unsigned short mode, bool e
 bool DeleteDirectory(const FileSystemPath& path, bool)
 {
     const std::string text = OnDisk(path);
-    if (rmdir(text.c_str()) != 0)
+    platform::TrustedPath place;
+    if (!WalkTrusted(text, false, false, place) || unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR) != 0)
         return false;
     platform::NoteNameChange(text);
     return true;
@@ -352,7 +368,10 @@ bool GetMode(const FileSystemPath& path, unsigned short& mode)
 
 bool SetMode(const FileSystemPath& path, unsigned short mode)
 {
-    return chmod(OnDisk(path).c_str(), static_cast<mode_t>(mode & 07777)) == 0;
+    // The link was followed by the walk: one that took the name's place since is not.
+    platform::TrustedPath place;
+    return WalkTrusted(OnDisk(path), true, true, place) &&
+           fchmodat(place.Folder(), place.Name().c_str(), static_cast<mode_t>(mode & 07777), AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int& group)
@@ -367,7 +386,10 @@ bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int
 
 bool SetOwnerGroup(const FileSystemPath& path, unsigned int owner, unsigned int group)
 {
-    return chown(OnDisk(path).c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0;
+    platform::TrustedPath place;
+    return WalkTrusted(OnDisk(path), true, true, place) &&
+           fchownat(place.Folder(), place.Name().c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group),
+                    AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool GetSymlinkDestination(const FileSystemPath& path, std::string& destination)
@@ -402,7 +424,8 @@ bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
     if (destination.find('\0') != std::string::npos)
         return false;
     const std::string text = OnDisk(path);
-    if (symlink(destination.c_str(), text.c_str()) != 0)
+    platform::TrustedPath place;
+    if (!WalkTrusted(text, false, false, place) || symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0)
         return false;
     platform::NoteNameChange(text);
     return true;

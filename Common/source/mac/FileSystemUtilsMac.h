@@ -6,6 +6,10 @@
 
 #include <boost/shared_ptr.hpp>
 
+namespace platform {
+class TrustedPath;
+}
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -21,6 +25,18 @@ bool IsRegularFile(const FileSystemPath& path, bool& isRegularFile);
 bool IsSymlink(const FileSystemPath& path, bool& isSymlink);
 // Nothing to unlock on this platform.
 bool UnlockPathObject(const FileSystemPath& path);
+
+// ---- Where other users can write ----
+
+// Walks to the last name of the path (as the file system spells it: platform::OnDiskPath) as a
+// privileged process must (platform::TrustedPath): with
+// followLast a link at the last name is followed where it may be, and with forWriting the object
+// reached must be one this process may write. False, with errno set, when it cannot; a refusal
+// (a link or file that another user planted where others can write) is noted as the failure's
+// reason.
+bool WalkTrusted(const std::string& path, bool followLast, bool forWriting, platform::TrustedPath& place);
+// (Where the operation that follows works on the path, platform::CheckNameChange and CheckWrite
+// make the same checks; their refusals are noted alike.)
 
 // ---- Folders, temporary moves, modes, owners and symbolic links ----
 //
@@ -43,7 +59,8 @@ bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp);
 bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp);
 
 // One folder with the mode, which the umask narrows unless exact is set; with exact the mode is
-// applied again and, when that fails, the new folder is removed.
+// applied again and, when that fails, the new folder is removed. Like every change below, never
+// through a link, nor to a file, that another user planted where others can write.
 bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact);
 // The folder and every missing parent, parents first, each with CreateDirectory; true at once
 // when anything exists at the path. Parents made before a failure stay.

@@ -12,6 +12,7 @@
 #include "platform/Folders.h"
 #include "platform/LaunchServices.h"
 #include "platform/ResourceFork.h"
+#include "platform/TrustedPaths.h"
 
 #include <boost/format.hpp>
 
@@ -176,6 +177,8 @@ bool CreateMacAlias(const FileSystemPath& aliasPath, const FileSystemPath& targe
 
     // A missing parent folder shows here, as does anything already at the alias path.
     const std::string aliasText = aliasPath.AsUTF8String();
+    if (platform::CheckNameChange(aliasText) != 0)
+        return false;
     const int fd = open(aliasText.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;

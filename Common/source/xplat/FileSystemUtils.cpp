@@ -4,6 +4,7 @@
 #include "LogFactory.h"
 
 #include "platform/DiskNames.h"
+#include "platform/TrustedPaths.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -220,6 +221,14 @@ void ClearFailureReason()
 
 namespace {
 
+// The file layer below refuses links and files that another user planted where others can write;
+// each refusal is the reason of the failure it causes, and goes to the session log.
+[[maybe_unused]] const bool gRefusalsNoted = (platform::SetRefusalListener(&NoteFailureReason), true);
+
+}  // namespace
+
+namespace {
+
 // A number below the limit from the system's random bytes, read a block at a time (a name is
 // made for every file an uninstall moves aside). A byte that would favour the lower numbers is
 // dropped.
@@ -302,6 +311,28 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
     return CopyFile(source, name);
 }
 
+namespace {
+
+// remove(3) of the last name, in its folder reached without following a link that another user
+// planted where others can write: 0 or the errno value.
+int RemoveName(const std::string& path)
+{
+    platform::TrustedPath place;
+    int error = place.Walk(path, false);
+    if (error == EPERM)
+        NoteFailureReason(place.Refusal());
+    if (error != 0)
+        return error;
+    if (unlinkat(place.Folder(), place.Name().c_str(), 0) == 0)
+        return 0;
+    error = errno;
+    if (error != EISDIR)
+        return error;
+    return unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
+}  // namespace
+
 bool DeleteFile(const FileSystemPath& path, bool)
 {
     // Removed as given where it exists so (the commit of an uninstall removes every file it
@@ -316,13 +347,15 @@ bool DeleteFile(const FileSystemPath& path, bool)
                 return error == 0;
         }
     }
-    if (std::remove(onDisk.c_str()) != 0) {
-        if (errno != ENOENT || onDisk.empty() || onDisk[0] != '/')
-            return false;
+    int error = RemoveName(onDisk);
+    if (error == ENOENT && !onDisk.empty() && onDisk[0] == '/') {
         std::string spelled = platform::OnDiskPathOfMissing(onDisk);
-        if (spelled == onDisk || std::remove(spelled.c_str()) != 0)
-            return false;
-        onDisk.swap(spelled);
+        if (spelled != onDisk && (error = RemoveName(spelled)) == 0)
+            onDisk.swap(spelled);
+    }
+    if (error != 0) {
+        errno = error;
+        return false;
     }
     platform::NoteNameChange(onDisk, false);
     return true;

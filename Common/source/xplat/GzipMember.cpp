@@ -1,5 +1,7 @@
 #include "GzipMember.h"
 
+#include "platform/TrustedPaths.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -303,7 +305,11 @@ private:
 
 bool AppendGzipMember(int input, const std::string& destination)
 {
-    const int output = open(destination.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Never through a link, nor into anything but a plain file of this user or the super-user:
+    // what another user put at the path is put aside for a new file.
+    std::string note;
+    std::string refusal;
+    const int output = platform::OpenLogForAppending(destination, 0666, note, refusal);
     if (output < 0)
         return false;
     bool complete = false;

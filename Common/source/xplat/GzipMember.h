@@ -13,6 +13,7 @@
 
 // Reads `input` (an open file descriptor) from its current offset to its end and appends what it
 // read, as one gzip member, to the file at `destination` (created when missing, mode 0666 less the
-// umask, as gzopen makes it). True only when every byte was read and the whole member written;
+// umask, as gzopen makes it; what stands there and is no plain file of this user or the
+// super-user is put aside for a new one, see platform::OpenLogForAppending). True only when every byte was read and the whole member written;
 // otherwise a partly written member may remain. Every worker has ended when it returns.
 bool AppendGzipMember(int input, const std::string& destination);

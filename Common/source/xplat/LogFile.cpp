@@ -4,6 +4,8 @@
 #include "FileSystemUtils.h"
 #include "GzipMember.h"
 
+#include "platform/TrustedPaths.h"
+
 #include <boost/thread/lock_guard.hpp>
 
 #include <cerrno>
@@ -39,16 +41,13 @@ bool IsValidLogPath(const std::string& path)
 }
 
 // Creates the folder, one level only, with exactly mode 0755 (the process's umask must not
-// narrow it: other users' tools read these logs). A folder whose mode cannot be set is removed.
-bool CreateLogFolder(const std::string& folder)
+// narrow it: other users' tools read these logs), never through a link that another user planted
+// where others can write. A folder whose mode cannot be set is removed.
+bool CreateLogFolder(const std::string& folder, std::string& refusal)
 {
-    if (mkdir(folder.c_str(), 0755) != 0)
-        return false;
-    if (chmod(folder.c_str(), 0755) != 0) {
-        rmdir(folder.c_str());
-        return false;
-    }
-    return true;
+    const int error = platform::MakeFolder(folder, 0755, true, refusal);
+    errno = error;
+    return error == 0;
 }
 
 bool SameFile(const struct stat& one, const struct stat& other)
@@ -56,12 +55,13 @@ bool SameFile(const struct stat& one, const struct stat& other)
     return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
 }
 
-// Whether fd is still the file at path (a finishing process may have removed it meanwhile).
+// Whether fd is still the file at path (a finishing process may have removed it meanwhile), the
+// path's last name not followed.
 bool IsFileAtPath(int fd, const std::string& path)
 {
     struct stat opened;
     struct stat named;
-    return fstat(fd, &opened) == 0 && stat(path.c_str(), &named) == 0 && SameFile(opened, named);
+    return fstat(fd, &opened) == 0 && lstat(path.c_str(), &named) == 0 && SameFile(opened, named);
 }
 
 int Flock(int fd, int operation)
@@ -76,10 +76,12 @@ int Flock(int fd, int operation)
 // session log). Each writer holds a shared lock on the file while it has it open; the process
 // that finishes the file takes the exclusive lock, so a file is finished only by the last
 // process that writes it. A file system without these locks leaves each writer on its own.
-int OpenForAppending(const std::string& path)
+// What stands at the path and is no plain file of this user or the super-user is put aside
+// (platform::OpenLogForAppending), never written.
+int OpenForAppending(const std::string& path, std::string& note, std::string& refusal)
 {
     for (;;) {
-        const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        const int fd = platform::OpenLogForAppending(path, 0644, note, refusal);
         if (fd < 0)
             return -1;
         if (Flock(fd, LOCK_SH) != 0 || IsFileAtPath(fd, path))
@@ -239,13 +241,25 @@ void LogFile::Open()
         return;
     }
     const std::string folder = FileSystemPath(path_).Parent().AsUTF8String();
-    if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder)) {
-        openProblem_ = "its folder \"" + folder + "\" could not be made: " + std::strerror(errno);
+    std::string refusal;
+    if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder, refusal)) {
+        openProblem_ = refusal.empty() ? "its folder \"" + folder + "\" could not be made: " + std::strerror(errno) : refusal;
         return;
     }
-    fd_ = OpenForAppending(path_);
+    std::string note;
+    fd_ = OpenForAppending(path_, note, refusal);
     if (fd_ < 0)
-        openProblem_ = std::strerror(errno);
+        openProblem_ = refusal.empty() ? std::strerror(errno) : refusal;
+    else
+        openNote_ = note;
+}
+
+std::string LogFile::TakeOpenNote()
+{
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    std::string note;
+    note.swap(openNote_);
+    return note;
 }
 
 void LogFile::Close()
@@ -262,10 +276,16 @@ bool LogFile::Compress(const std::string& path)
     if (!IsValidLogPath(path))
         return true;
     // The plain file is opened first, so that a logger that never wrote leaves no empty gzip
-    // member behind.
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // member behind. It is never read through a link: what another user put in its place is no
+    // log of ours to copy into the gzip file.
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == ENOENT;
+    struct stat status;
+    if (fstat(fd, &status) != 0 || !platform::IsOwnPlainFile(status)) {
+        close(fd);
+        return false;
+    }
     if (Flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
         // Another process still writes it; the last writer finishes it.
         close(fd);

@@ -23,7 +23,9 @@ public:
     static void Release(boost::shared_ptr<LogFile>& file, bool finish);
 
     // Appends the plain file at path, gzip-compressed, to path + ".gz" (a new gzip member when
-    // that file exists) and removes the plain file when every byte went in. True when it was
+    // that file exists) and removes the plain file when every byte went in. Neither is used
+    // through a link or when it is no plain file of this user or the super-user: such a plain
+    // file stays as it is (false), such a gzip file is put aside for a new one. True when it was
     // compressed, or when there was nothing to compress (no plain file, or a path that is not
     // an absolute one, which a logger never wrote to), or when another process still writes
     // it: every writer holds the file locked shared, and only the last one finishes it. False
@@ -41,6 +43,10 @@ public:
     // Why the file could not be opened for writing; empty before the first write and while it
     // could be.
     std::string OpenProblem();
+
+    // What the latest open had to do besides opening (put aside what stood at the path), once;
+    // empty when nothing.
+    std::string TakeOpenNote();
 
     // The calling thread's number in this file: 0 for the first thread that asks, then 1, ...
     unsigned int GetThreadID();
@@ -65,11 +71,13 @@ private:
     void WriteHeld();
 
     const std::string path_;
-    boost::mutex mutex_;  // guards fd_, openAttempted_, openProblem_, held_, threads_ and lastThreadIndex_
+    // guards fd_, openAttempted_, openProblem_, openNote_, held_, threads_ and lastThreadIndex_
+    boost::mutex mutex_;
     int fd_;
     std::string held_;  // written bytes not yet handed to the file
     bool openAttempted_;
     std::string openProblem_;
+    std::string openNote_;
     std::vector<pthread_t> threads_;
     std::size_t lastThreadIndex_;
 };

@@ -38,6 +38,7 @@ public:
     // The caller holds Mutex().
     unsigned int GetThreadID() { return file_->GetThreadID(); }
     void Write(const std::string* header, const std::string& text, bool hold) { file_->Write(header, text, hold); }
+    std::string TakeOpenNote() { return file_->TakeOpenNote(); }
     void Flush() { file_->Flush(); }
 
 private:
@@ -169,28 +170,38 @@ void Logger::AppendToLog(LogLevel level, const std::string& text)
     // A log line must never end its thread: whatever fails here only loses the line.
     try {
         boost::lock_guard<boost::mutex> lock(impl_->Mutex());
-        // The header in a buffer of its own: most messages repeat the one before.
-        char header[128];
-        int length = std::snprintf(header, sizeof(header), "[%8u] ", impl_->GetThreadID());
-        const std::string& time = LocalTimeText();
-        const char* prefix = LevelPrefix(level);
-        const std::size_t prefixLength = std::strlen(prefix);
-        if (length < 0 || static_cast<std::size_t>(length) + time.size() + 1 + prefixLength >= sizeof(header))
-            return;
-        std::memcpy(header + length, time.data(), time.size());
-        length += static_cast<int>(time.size());
-        header[length++] = ' ';
-        std::memcpy(header + length, prefix, prefixLength);
-        length += static_cast<int>(prefixLength);
-        const bool newHeader = lastHeader_.size() != static_cast<std::size_t>(length) ||
-                               lastHeader_.compare(0, lastHeader_.size(), header, static_cast<std::size_t>(length)) != 0;
-        if (newHeader)
-            lastHeader_.assign(header, static_cast<std::size_t>(length));
-        impl_->Write(newHeader ? &lastHeader_ : nullptr, text, gBatchDepth > 0 && !newHeader && level > kLogError);
-        if (level == kLogFatal || level == kLogError)
-            RunReport::NoteError(text, impl_->Path());
+        WriteLine(level, text);
+        // The file was opened by this line: what had to be put aside for it is told after it.
+        const std::string note = impl_->TakeOpenNote();
+        if (!note.empty() && kLogWarn <= ownLevel)
+            WriteLine(kLogWarn, note);
     } catch (...) {
     }
+}
+
+// The caller holds the file part's mutex.
+void Logger::WriteLine(LogLevel level, const std::string& text)
+{
+    // The header in a buffer of its own: most messages repeat the one before.
+    char header[128];
+    int length = std::snprintf(header, sizeof(header), "[%8u] ", impl_->GetThreadID());
+    const std::string& time = LocalTimeText();
+    const char* prefix = LevelPrefix(level);
+    const std::size_t prefixLength = std::strlen(prefix);
+    if (length < 0 || static_cast<std::size_t>(length) + time.size() + 1 + prefixLength >= sizeof(header))
+        return;
+    std::memcpy(header + length, time.data(), time.size());
+    length += static_cast<int>(time.size());
+    header[length++] = ' ';
+    std::memcpy(header + length, prefix, prefixLength);
+    length += static_cast<int>(prefixLength);
+    const bool newHeader = lastHeader_.size() != static_cast<std::size_t>(length) ||
+                           lastHeader_.compare(0, lastHeader_.size(), header, static_cast<std::size_t>(length)) != 0;
+    if (newHeader)
+        lastHeader_.assign(header, static_cast<std::size_t>(length));
+    impl_->Write(newHeader ? &lastHeader_ : nullptr, text, gBatchDepth > 0 && !newHeader && level > kLogError);
+    if (level == kLogFatal || level == kLogError)
+        RunReport::NoteError(text, impl_->Path());
 }
 
 void Logger::Flush()

@@ -59,6 +59,8 @@ public:
     void Flush();
 
 private:
+    void WriteLine(LogLevel level, const std::string& text);
+
     boost::shared_ptr<LoggerImpl> impl_;
     std::atomic<int> level_;  // read before the file part's lock is taken
     std::string lastHeader_;  // guarded by the file part's mutex

@@ -1,5 +1,6 @@
 #include "QENFileSnapshot.h"
 
+#include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
 #include "platform/Files.h"
@@ -49,24 +50,25 @@ bool Restore(const FileSystemPath& path, const Snapshot& snapshot)
         if (!FileSystemUtilsMac::IsSymlink(path, isLink) || !isLink ||
             !FileSystemUtilsMac::GetSymlinkDestination(path, current) || current != snapshot.linkText) {
             // Whatever took the link's place goes; the link comes back.
-            if ((unlink(text.c_str()) != 0 && errno != ENOENT) ||
+            if ((!FileSystemUtils::DeleteFile(path, false) && errno != ENOENT) ||
                 !FileSystemUtilsMac::CreateSymlink(path, snapshot.linkText))
                 return false;
         }
     }
     if (!snapshot.existed)
         return true;
-    // The write keeps the owner and mode of a file it replaces; a file made anew gets them here.
-    // chown and chmod follow the link to the file.
+    // The write keeps the owner and mode of a file it replaces; a file made anew gets them here,
+    // through the link to the file (none that another user planted where others can write).
     if (!platform::WriteFileAtomically(text, snapshot.bytes, platform::LinkHandling::kWriteThrough))
         return false;
     struct stat info;
     if (stat(text.c_str(), &info) != 0)
         return false;
     if ((info.st_uid != snapshot.owner || info.st_gid != snapshot.group) &&
-        chown(text.c_str(), snapshot.owner, snapshot.group) != 0 && geteuid() == 0)
+        !FileSystemUtilsMac::SetOwnerGroup(path, snapshot.owner, snapshot.group) && geteuid() == 0)
         return false;
-    return (info.st_mode & 07777) == snapshot.mode || chmod(text.c_str(), snapshot.mode) == 0;
+    return (info.st_mode & 07777) == snapshot.mode ||
+           FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(snapshot.mode));
 }
 
 }  // namespace QENFileSnapshot

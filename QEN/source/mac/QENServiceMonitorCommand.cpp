@@ -2,6 +2,7 @@
 
 #include "ExecUtils.h"
 #include "FileSystemPath.h"
+#include "FileSystemUtils.h"
 #include "QENChildStatusPipe.h"
 #include "QENFileSnapshot.h"
 
@@ -121,7 +122,7 @@ bool QENServiceMonitorCommand::installServiceMonitor()
 
 bool QENServiceMonitorCommand::removeServiceMonitor()
 {
-    return unlink(plistPath_.c_str()) == 0;
+    return FileSystemUtils::DeleteFile(FileSystemPath(plistPath_), false);
 }
 
 bool QENServiceMonitorCommand::launchServiceMonitor()

@@ -1,0 +1,453 @@
+#include "platform/TrustedPaths.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <pwd.h>
+#include <sys/random.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// As many links as the kernel follows in one path.
+const int kMaxLinks = 40;
+// Names tried before giving up on a folder where each one is taken.
+const int kUniqueNameAttempts = 100;
+
+std::atomic<void (*)(const std::string&)> gRefusalListener(nullptr);
+
+bool OfAnotherUser(const struct stat& status)
+{
+    return status.st_uid != geteuid() && status.st_uid != 0;
+}
+
+// "nobody (65534)", or the number alone for a user the password database does not know.
+std::string UserText(uid_t uid)
+{
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(uid, &entry, buffer, sizeof(buffer), &found) == 0 && found != nullptr && found->pw_name != nullptr)
+        return std::string(found->pw_name) + " (" + std::to_string(uid) + ")";
+    return std::to_string(uid);
+}
+
+std::string Parent(const std::string& path)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The names of a path, last first (so that the next one is at the back); empty names and "."
+// left out.
+void PushNames(const std::string& path, std::vector<std::string>& pending)
+{
+    std::vector<std::string> names;
+    std::string::size_type start = 0;
+    while (start <= path.size()) {
+        std::string::size_type end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string name = path.substr(start, end - start);
+        if (!name.empty() && name != ".")
+            names.push_back(name);
+        start = end + 1;
+    }
+    pending.insert(pending.end(), names.rbegin(), names.rend());
+}
+
+// The last name of a path, as PushNames would give it.
+std::string LastName(const std::string& path)
+{
+    std::vector<std::string> names;
+    PushNames(path, names);
+    return names.empty() ? std::string() : names.front();
+}
+
+// A folder opened by a path in which the kernel met no link at all (then none needs judging),
+// in one system call; -1 where it met one, or cannot tell.
+int OpenWithoutLinks(const std::string& path)
+{
+    struct open_how how = {};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof(how));
+    return fd < 0 ? -1 : static_cast<int>(fd);
+}
+
+std::string RandomCharacters(int count)
+{
+    static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[16];
+    if (count > static_cast<int>(sizeof(bytes)) || getrandom(bytes, sizeof(bytes), 0) != static_cast<ssize_t>(sizeof(bytes)))
+        return std::string(static_cast<std::size_t>(count), 'X');
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += kCharacters[bytes[i] % (sizeof(kCharacters) - 1)];
+    return text;
+}
+
+// What a found object is, for a message: "a symbolic link of user nobody (65534)".
+std::string Described(const struct stat& status)
+{
+    std::string what = "a special file";
+    if (S_ISLNK(status.st_mode))
+        what = "a symbolic link";
+    else if (S_ISDIR(status.st_mode))
+        what = "a folder";
+    else if (S_ISFIFO(status.st_mode))
+        what = "a pipe";
+    else if (S_ISREG(status.st_mode))
+        what = status.st_nlink > 1 ? "a file with " + std::to_string(status.st_nlink) + " names" : "a file";
+    return what + " of user " + UserText(status.st_uid);
+}
+
+}  // namespace
+
+bool OthersCanWrite(const struct stat& folder)
+{
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || OfAnotherUser(folder);
+}
+
+bool IsOwnPlainFile(const struct stat& status)
+{
+    return S_ISREG(status.st_mode) && status.st_nlink == 1 && (status.st_uid == 0 || status.st_uid == geteuid());
+}
+
+TrustedPath::~TrustedPath()
+{
+    Reset();
+}
+
+void TrustedPath::Reset()
+{
+    if (folder_ >= 0)
+        close(folder_);
+    folder_ = -1;
+    folderPath_.clear();
+    folderStatus_ = {};
+    name_.clear();
+    followedLastLink_ = false;
+    refusal_.clear();
+}
+
+void TrustedPath::Enter(int fd, const struct stat& status, const std::string& path)
+{
+    if (folder_ >= 0)
+        close(folder_);
+    folder_ = fd;
+    folderStatus_ = status;
+    folderPath_ = path == "/" ? std::string() : path;
+}
+
+int TrustedPath::Walk(const std::string& path, bool followLast)
+{
+    Reset();
+    followLast_ = followLast;
+    const std::string last = LastName(path);
+    if (path.empty() || last.empty() || last == "..")
+        return EINVAL;
+    std::vector<std::string> pending;
+    PushNames(path, pending);
+    const bool absolute = path[0] == '/';
+
+    // Most paths hold no link: their folder is opened in one step, and only the last name is
+    // walked. One that holds a link is walked from the start.
+    bool hasParentStep = false;
+    for (const std::string& name : pending)
+        hasParentStep = hasParentStep || name == "..";
+    if (absolute && !hasParentStep) {
+        std::string folder;
+        for (std::size_t i = pending.size(); i-- > 1;)
+            folder += "/" + pending[i];
+        const int fd = OpenWithoutLinks(folder.empty() ? std::string("/") : folder);
+        struct stat status;
+        if (fd >= 0) {
+            if (fstat(fd, &status) != 0) {
+                const int error = errno;
+                close(fd);
+                return error;
+            }
+            Enter(fd, status, folder.empty() ? std::string("/") : folder);
+            pending.erase(pending.begin() + 1, pending.end());
+        }
+    }
+    if (folder_ < 0) {
+        std::string start = "/";
+        if (!absolute) {
+            char cwd[PATH_MAX];
+            if (getcwd(cwd, sizeof(cwd)) == nullptr)
+                return errno;
+            start = cwd;
+        }
+        const int fd = open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat status;
+        if (fd < 0)
+            return errno;
+        if (fstat(fd, &status) != 0) {
+            const int error = errno;
+            close(fd);
+            return error;
+        }
+        Enter(fd, status, start);
+    }
+
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string name = pending.back();
+        pending.pop_back();
+        const bool isLast = pending.empty();
+        if (name == "..") {
+            // Only a link's text can end in it (the path itself was refused above).
+            if (isLast)
+                return EINVAL;
+            const int fd = openat(folder_, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            struct stat status;
+            if (fd < 0)
+                return errno;
+            if (fstat(fd, &status) != 0) {
+                const int error = errno;
+                close(fd);
+                return error;
+            }
+            Enter(fd, status, folderPath_.empty() ? std::string("/") : Parent(folderPath_));
+            continue;
+        }
+        if (isLast && !followLast) {
+            name_ = name;
+            return 0;
+        }
+        const int child = openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) {
+            if (isLast && errno == ENOENT) {
+                name_ = name;
+                return 0;
+            }
+            return errno;
+        }
+        struct stat status;
+        if (fstat(child, &status) != 0) {
+            const int error = errno;
+            close(child);
+            return error;
+        }
+        if (S_ISLNK(status.st_mode)) {
+            const std::string linkPath = folderPath_ + "/" + name;
+            if (OthersCanWrite(folderStatus_) && OfAnotherUser(status)) {
+                close(child);
+                refusal_ = "Refused to follow the symbolic link \"" + linkPath + "\" of user " + UserText(status.st_uid) +
+                           ": it lies in \"" + FolderPath() + "\", a folder that other users can write";
+                return EPERM;
+            }
+            char text[PATH_MAX + 1];
+            const ssize_t length = readlinkat(child, "", text, sizeof(text));
+            const int error = errno;
+            close(child);
+            if (length < 0)
+                return error;
+            if (static_cast<std::size_t>(length) >= sizeof(text))
+                return ENAMETOOLONG;
+            if (length == 0 || ++links > kMaxLinks)
+                return length == 0 ? ENOENT : ELOOP;
+            const std::string target(text, static_cast<std::size_t>(length));
+            if (isLast)
+                followedLastLink_ = true;
+            if (LastName(target).empty() && isLast)
+                return EINVAL;
+            PushNames(target, pending);
+            if (target[0] == '/') {
+                const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+                struct stat rootStatus;
+                if (root < 0)
+                    return errno;
+                if (fstat(root, &rootStatus) != 0) {
+                    const int rootError = errno;
+                    close(root);
+                    return rootError;
+                }
+                Enter(root, rootStatus, "/");
+            }
+            continue;
+        }
+        if (isLast) {
+            close(child);
+            name_ = name;
+            return 0;
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            close(child);
+            return ENOTDIR;
+        }
+        Enter(child, status, folderPath_ + "/" + name);
+    }
+    // A link's text that named nothing beyond its folder ("." or "a/.").
+    return EINVAL;
+}
+
+int TrustedPath::CheckObject()
+{
+    struct stat status;
+    if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (S_ISLNK(status.st_mode))
+        return followLast_ ? ELOOP : 0;
+    if (!OthersCanWrite(folderStatus_))
+        return 0;
+    if (OfAnotherUser(status)) {
+        refusal_ = "Refused to write \"" + NamePath() + "\" of user " + UserText(status.st_uid) + ": it lies in \"" +
+                   FolderPath() + "\", a folder that other users can write";
+        return EPERM;
+    }
+    if (!S_ISDIR(status.st_mode) && status.st_nlink > 1) {
+        refusal_ = "Refused to write \"" + NamePath() + "\", which has " + std::to_string(status.st_nlink) +
+                   " names: it lies in \"" + FolderPath() + "\", a folder that other users can write";
+        return EPERM;
+    }
+    return 0;
+}
+
+void SetRefusalListener(void (*listener)(const std::string& refusal))
+{
+    gRefusalListener.store(listener);
+}
+
+void ReportRefusal(const std::string& refusal)
+{
+    if (void (*listener)(const std::string&) = gRefusalListener.load())
+        listener(refusal);
+}
+
+int CheckNameChange(const std::string& path)
+{
+    TrustedPath place;
+    if (place.Walk(path, false) != EPERM)
+        return 0;
+    ReportRefusal(place.Refusal());
+    return EPERM;
+}
+
+int CheckWrite(const std::string& path)
+{
+    TrustedPath place;
+    const int walked = place.Walk(path, true);
+    if (walked != 0 && walked != EPERM)
+        return 0;
+    if (walked == 0 && place.CheckObject() != EPERM)
+        return 0;
+    ReportRefusal(place.Refusal());
+    return EPERM;
+}
+
+int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal)
+{
+    TrustedPath place;
+    const int walked = place.Walk(path, false);
+    if (walked != 0) {
+        refusal = place.Refusal();
+        return walked == EINVAL ? EEXIST : walked;
+    }
+    if (mkdirat(place.Folder(), place.Name().c_str(), mode & 07777) != 0)
+        return errno;
+    // Not through a link that took the new folder's place meanwhile.
+    if (exact && fchmodat(place.Folder(), place.Name().c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = errno;
+        unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR);
+        return error;
+    }
+    return 0;
+}
+
+int MakeFolders(const std::string& path, mode_t mode)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0)
+        return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+    const std::string parent = Parent(path);
+    if (!parent.empty() && parent != path) {
+        if (const int error = MakeFolders(parent, mode))
+            return error;
+    }
+    std::string refusal;
+    const int error = MakeFolder(path, mode, false, refusal);
+    if (error == EPERM && !refusal.empty())
+        ReportRefusal(refusal);
+    if (error == EEXIST && stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return 0;
+    return error;
+}
+
+int CreateUniqueFile(int folder, const std::string& prefix, std::string& name)
+{
+    for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+        const std::string candidate = prefix + RandomCharacters(6);
+        const int fd = openat(folder, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            name = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note, std::string& refusal)
+{
+    TrustedPath place;
+    const int walked = place.Walk(path, false);
+    if (walked != 0) {
+        refusal = place.Refusal();
+        errno = walked;
+        return -1;
+    }
+    const char* const name = place.Name().c_str();
+    for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+        // Not blocking: a pipe in the log's place must not hold the program up.
+        const int fd = openat(place.Folder(), name, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                              mode);
+        struct stat status;
+        if (fd >= 0 && fstat(fd, &status) == 0 && IsOwnPlainFile(status)) {
+            fcntl(fd, F_SETFL, O_APPEND);
+            return fd;
+        }
+        const int error = errno;
+        if (fd >= 0)
+            close(fd);
+        else if (error != ELOOP && error != ENXIO && error != EISDIR && error != EACCES && error != EPERM)
+            return -1;
+        // Whatever stands there is renamed, never followed or written; a new file is made next.
+        struct stat found;
+        if (fstatat(place.Folder(), name, &found, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                continue;
+            return -1;
+        }
+        std::string aside;
+        int moved = EEXIST;
+        for (int tries = 0; tries < kUniqueNameAttempts && moved == EEXIST; ++tries) {
+            aside = place.Name() + ".put-aside." + RandomCharacters(6);
+            moved = renameat2(place.Folder(), name, place.Folder(), aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+        }
+        if (moved == ENOENT)
+            continue;
+        if (moved != 0) {
+            errno = moved;
+            return -1;
+        }
+        note = "\"" + place.NamePath() + "\" was " + Described(found) + ", no plain file of this user or the super-user: it was put aside as \"" +
+               place.FolderPath() + (place.FolderPath() == "/" ? "" : "/") + aside + "\", and a new file begun";
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+}  // namespace platform

@@ -1,0 +1,117 @@
+// TrustedPaths: paths walked the way a privileged program must walk them where other users can
+// write. Inside a folder that a user other than this process's own (the super-user aside) can
+// write, no symbolic link of such a user is followed, and no file of such a user is written,
+// replaced or given another mode, owner or attribute: the rule Linux keeps for sticky folders
+// (fs.protected_symlinks), kept here for every folder that others can write, whatever the
+// system's settings. A refused step answers EPERM with a text that names the path and its owner.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+
+namespace platform {
+
+// Whether a user other than this process's own, the super-user aside, can write in the folder:
+// its owner, or anyone through the group or others' write bits.
+bool OthersCanWrite(const struct stat& folder);
+
+// A path's last name in its folder, the folder held open (O_PATH), reached from "/" (or, for a
+// relative path, the working folder) one name at a time so that every link on the way is judged
+// before it is followed. The *at calls made on Folder() act on that folder, whatever becomes of
+// its path meanwhile.
+class TrustedPath {
+public:
+    TrustedPath() = default;
+    ~TrustedPath();
+    TrustedPath(const TrustedPath&) = delete;
+    TrustedPath& operator=(const TrustedPath&) = delete;
+
+    // Walks to the folder of the path's last name. With followLast, a link at the last name is
+    // judged and followed like any other, so that the name reached is none; without it the last
+    // name is only named (to make, remove or rename it). 0; EPERM with Refusal() when a link of
+    // another user stands in a folder that others can write; EINVAL for a path without a last
+    // name (empty, "/", or ending in "." or ".."); else the errno value that the walk met (ENOENT
+    // for a missing folder). A missing last name is no failure.
+    int Walk(const std::string& path, bool followLast);
+
+    // After a Walk: whether the object at the last name may be written, replaced or given another
+    // mode, owner or attribute. EPERM with Refusal() when the folder is one that others can write
+    // and the object is another user's, or a file with more names than this one (another user may
+    // have linked it there); 0 otherwise, nothing there included. A link there (not followed) is
+    // the caller's to replace or remove, and is no refusal; after a walk that followed the last
+    // name it is one that appeared meanwhile: ELOOP.
+    int CheckObject();
+
+    int Folder() const { return folder_; }
+    // The folder as it was reached, every link resolved ("/" for the root).
+    std::string FolderPath() const { return folderPath_.empty() ? std::string("/") : folderPath_; }
+    const std::string& Name() const { return name_; }
+    // The folder's path joined with the last name.
+    std::string NamePath() const { return folderPath_ + "/" + name_; }
+    const struct stat& FolderStatus() const { return folderStatus_; }
+    // Whether the walk followed a link at the last name that the caller named.
+    bool FollowedLastLink() const { return followedLastLink_; }
+    const std::string& Refusal() const { return refusal_; }
+
+private:
+    void Reset();
+    // Makes fd (with its status) the folder walked in, at the path text.
+    void Enter(int fd, const struct stat& status, const std::string& path);
+
+    int folder_ = -1;
+    std::string folderPath_;  // "" for the root
+    struct stat folderStatus_ = {};
+    std::string name_;
+    bool followLast_ = false;
+    bool followedLastLink_ = false;
+    std::string refusal_;
+};
+
+// ---- Checks that report ----
+//
+// Each answers 0, or EPERM after handing the refusal to the listener; any other error of the
+// walk answers 0, leaving the operation that follows to fail on it as it would have.
+
+// For making, removing or renaming the path's last name: the folders that lead to it.
+int CheckNameChange(const std::string& path);
+// For writing the object at the path, or changing its mode, owner or attributes: the folders,
+// a link at the last name, and the object reached.
+int CheckWrite(const std::string& path);
+
+// Sets the function that hears every reported refusal, on the thread that was refused (the
+// common layer's notes it as a failure reason in the session log); null drops them.
+void SetRefusalListener(void (*listener)(const std::string& refusal));
+void ReportRefusal(const std::string& refusal);
+
+// ---- Operations in a trusted walk ----
+//
+// Each answers 0 or an errno value; EPERM gives the refusal in refusal (not reported, so that a
+// logger may use them on its own file).
+
+// One folder with the mode (narrowed by the umask unless exact, with which the mode is applied
+// again and, when that fails, the new folder removed). EEXIST when anything is at the path.
+int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal);
+
+// The folder and every missing one above it, parents first, each with MakeFolder (the umask
+// narrows the mode); 0 at once when a folder is at the path. A refusal is reported.
+int MakeFolders(const std::string& path, mode_t mode);
+
+// Opens a log file to append to it, creating it with the mode when missing; never through a link
+// at its name. A log that is no plain file of the super-user or of this process's user (a link,
+// a pipe, a folder, another user's file, a file with other names) is put aside, renamed in its
+// folder to "<name>.put-aside." and six random characters, and a new file takes its place; note
+// then receives a sentence that says so. The descriptor, or -1 with errno set.
+int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note, std::string& refusal);
+
+// A new file made in the folder held open, exclusively and never through a link, owner-only, named
+// prefix and six random characters: its descriptor, open for writing (name receives the name), or
+// -1 with errno set.
+int CreateUniqueFile(int folder, const std::string& prefix, std::string& name);
+
+// Whether the open file may be appended to as a log at its name: a regular file with one name,
+// of the super-user or of this process's user.
+bool IsOwnPlainFile(const struct stat& status);
+
+}  // namespace platform
