@@ -13,23 +13,45 @@ namespace platform {
 
 namespace {
 
-// The parts of "ProductVersion"; false when the file or the version cannot be read.
-bool ReadVersionParts(std::vector<int>& parts)
+const char kSystemVersionFile[] = "/System/Library/CoreServices/SystemVersion.plist";
+
+// The parts of "ProductVersion"; false when the file or the version cannot be read, with why.
+bool ReadVersionParts(std::vector<int>& parts, std::string& problem)
 {
     std::string bytes;
     PropertyValuePtr plist;
     std::string text;
-    if (!ReadWholeFile(SystemRoot::Resolve("/System/Library/CoreServices/SystemVersion.plist"), bytes) ||
-        !ParsePropertyList(bytes, plist) || !plist->GetString("ProductVersion", text))
+    if (!ReadWholeFile(SystemRoot::Resolve(kSystemVersionFile), bytes)) {
+        problem = "it cannot be read";
         return false;
+    }
+    if (!ParsePropertyList(bytes, plist) || !plist->IsDictionary()) {
+        problem = "it is no property list that can be read";
+        return false;
+    }
+    if (!plist->GetString("ProductVersion", text)) {
+        problem = "it has no \"ProductVersion\" text";
+        return false;
+    }
     std::istringstream stream(text);
     std::string part;
-    while (std::getline(stream, part, '.')) {
-        if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        parts.push_back(std::stoi(part));
+    bool numbers = true;
+    while (numbers && std::getline(stream, part, '.')) {
+        numbers = !part.empty() && part.size() <= 4 && part.find_first_not_of("0123456789") == std::string::npos;
+        if (numbers)
+            parts.push_back(std::stoi(part));
     }
-    return !parts.empty() && parts.size() <= 3 && parts[0] <= 99;
+    if (numbers && !parts.empty() && parts.size() <= 3 && parts[0] <= 99)
+        return true;
+    problem = "its \"ProductVersion\" \"" + text + "\" is no version of one to three numbers";
+    parts.clear();
+    return false;
+}
+
+bool ReadVersionParts(std::vector<int>& parts)
+{
+    std::string problem;
+    return ReadVersionParts(parts, problem);
 }
 
 std::int32_t ToBCD(int value)
@@ -74,6 +96,18 @@ int Gestalt(std::uint32_t selector, std::int32_t& response)
         return 0;
     }
     return kGestaltUndefSelectorErr;
+}
+
+std::string SystemVersionFilePath()
+{
+    return SystemRoot::Resolve(kSystemVersionFile);
+}
+
+std::string SystemVersionProblem()
+{
+    std::vector<int> parts;
+    std::string problem;
+    return ReadVersionParts(parts, problem) ? std::string() : problem;
 }
 
 }  // namespace platform

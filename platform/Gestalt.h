@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 
@@ -16,5 +17,10 @@ const std::int32_t kGestaltIntel = 10;  // the 'sysa' answer for an Intel proces
 //   'sysa' the processor architecture (kGestaltIntel on x86);
 //   'ppcf' the PowerPC processor features (none on other processors).
 int Gestalt(std::uint32_t selector, std::int32_t& response);
+
+// The system root's SystemVersion.plist, and why the system version cannot be read from it (empty
+// when it can): the file cannot be read, is no property list, or holds no version.
+std::string SystemVersionFilePath();
+std::string SystemVersionProblem();
 
 }  // namespace platform

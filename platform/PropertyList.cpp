@@ -1,5 +1,7 @@
 #include "platform/PropertyList.h"
 
+#include "platform/UnicodeText.h"
+
 #include <plist/plist.h>
 
 #include <cstdlib>
@@ -76,6 +78,14 @@ bool BinaryHoldsNulInString(const std::string& bytes)
     return false;
 }
 
+// Whether a key or string is strict UTF-8 without a NUL: only such text is read back whole from
+// both forms (the binary form keeps other text as UTF-16 that no reader decodes again).
+bool IsPlainText(const std::string& text)
+{
+    UnicodeText decoded;
+    return UnicodeText::FromUTF8(text, decoded);
+}
+
 PropertyValuePtr FromNode(plist_t node, int depth)
 {
     if (node == nullptr || depth > 512)
@@ -102,9 +112,11 @@ PropertyValuePtr FromNode(plist_t node, int depth)
     case PLIST_KEY: {
         char* value = nullptr;
         plist_get_string_val(node, &value);
-        PropertyValuePtr result = PropertyValue::MakeString(value != nullptr ? value : "");
+        const std::string text = value != nullptr ? value : "";
         std::free(value);
-        return result;
+        if (!IsPlainText(text))
+            return PropertyValuePtr();
+        return PropertyValue::MakeString(text);
     }
     case PLIST_DATE: {
         std::int32_t seconds = 0;
@@ -146,7 +158,7 @@ PropertyValuePtr FromNode(plist_t node, int depth)
             PropertyValuePtr value = FromNode(item, depth + 1);
             std::string name(key);
             std::free(key);
-            if (!value) {
+            if (!value || !IsPlainText(name)) {
                 std::free(iterator);
                 return PropertyValuePtr();
             }
@@ -166,8 +178,9 @@ plist_t ToNode(const PropertyValue& value, int depth)
         return nullptr;
     switch (value.GetType()) {
     case PropertyValue::kString:
-        // A NUL would cut the value short without a word: such a value cannot be written.
-        if (value.StringValue().find('\0') != std::string::npos)
+        // A NUL would cut the value short without a word, and bytes that are no UTF-8 would be
+        // written as text that cannot be read back: such a value cannot be written.
+        if (!IsPlainText(value.StringValue()))
             return nullptr;
         return plist_new_string(value.StringValue().c_str());
     case PropertyValue::kInteger:
@@ -203,9 +216,7 @@ plist_t ToNode(const PropertyValue& value, int depth)
     case PropertyValue::kDictionary: {
         plist_t dictionary = plist_new_dict();
         for (const auto& entry : value.DictionaryItems()) {
-            plist_t node = entry.second && entry.first.find('\0') == std::string::npos
-                               ? ToNode(*entry.second, depth + 1)
-                               : nullptr;
+            plist_t node = entry.second && IsPlainText(entry.first) ? ToNode(*entry.second, depth + 1) : nullptr;
             if (node == nullptr) {
                 plist_free(dictionary);
                 return nullptr;

@@ -73,10 +73,11 @@ private:
 };
 
 // Parses XML or binary property-list bytes; false for anything else, and for a text (key or
-// value) that holds a NUL, which cannot be read whole.
+// value) that holds a NUL, which cannot be read whole, or bytes that are no UTF-8, which could
+// not be written again in the binary form.
 bool ParsePropertyList(const std::string& bytes, PropertyValuePtr& value);
 // Serialises as an XML property list (or binary); false when the value cannot be written (a text
-// holding a NUL among them).
+// holding a NUL or bytes that are no UTF-8 among them).
 bool SerializePropertyListXML(const PropertyValue& value, std::string& bytes);
 bool SerializePropertyListBinary(const PropertyValue& value, std::string& bytes);
 

@@ -6,6 +6,7 @@
 #include "RunReport.h"
 #include "SorvelConstants.h"
 
+#include "platform/Gestalt.h"
 #include "platform/SystemRoot.h"
 
 namespace FailureReport {
@@ -62,11 +63,15 @@ std::string StartUpReason(int exitCode)
     case 4:
         return "the user-interface driver failed";
     case 9: {
-        const std::string versionFile = platform::SystemRoot::Resolve("/System/Library/CoreServices/SystemVersion.plist");
+        const std::string versionFile = platform::SystemVersionFilePath();
         // Most often a run on a machine that is no Mac, without a system root.
         if (!Exists(versionFile))
             return "the system version cannot be read: \"" + versionFile + "\" is missing, so the system root \"" +
                    root + "\" is no Mac OS X system; set TOLK_SYSTEM_ROOT to a system root made by scripts/make-sysroot";
+        // A version that cannot be read fails the check as an old one does; it is not one.
+        const std::string problem = platform::SystemVersionProblem();
+        if (!problem.empty())
+            return "the system version cannot be read: \"" + versionFile + "\" is unreadable (" + problem + ")";
         return "the system is older than Mac OS X 10.4.6, as \"" + versionFile + "\" says";
     }
     case 10:
