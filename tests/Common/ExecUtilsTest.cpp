@@ -1,5 +1,7 @@
 #include "ExecUtils.h"
 
+#include "support/OtherUser.h"
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -212,12 +214,16 @@ TEST(ExecUtilsTest, ChildTakesTheGivenIdentities)
 
 TEST(ExecUtilsTest, IdentityAsNonRootStartsNothing)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "only a caller that is not root is refused";
-    ExecUtils::ExecId id = {ExecUtils::kExecSetUID, 0, 0, 0, 0};
-    bool ioError = false;
-    EXPECT_EQ(ExecUtils::RunExecutable({"/bin/sh", "-c", "exit 0"}, &id, nullptr, 0, nullptr, ioError, false),
-              ExecUtils::kExecFailed);
+    // Only a caller that is not root is refused: run as one.
+    const tolktest::AsUser refused = tolktest::RunUnprivileged([]() {
+        ExecUtils::ExecId id = {ExecUtils::kExecSetUID, 0, 0, 0, 0};
+        bool ioError = false;
+        return ExecUtils::RunExecutable({"/bin/sh", "-c", "exit 0"}, &id, nullptr, 0, nullptr, ioError, false) ==
+               ExecUtils::kExecFailed;
+    });
+    if (refused == tolktest::AsUser::kImpossible)
+        GTEST_SKIP() << "cannot run as a user who is not root";
+    EXPECT_EQ(refused, tolktest::AsUser::kTrue);
 }
 
 TEST(ExecUtilsTest, WaitWhileProcessExists)

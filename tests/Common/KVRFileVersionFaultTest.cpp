@@ -1,5 +1,6 @@
 #include "KVRFileVersion.h"
 
+#include "support/OtherUser.h"
 #include "support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
@@ -52,14 +53,23 @@ TEST_F(KVRFileVersionFaultTest, PartsBeyondThirtyTwoBitsAreNotReported)
 
 TEST_F(KVRFileVersionFaultTest, UnreadableFileIsMissing)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "the super-user reads every file";
+    // The super-user reads every file: the file is looked at as a user who is not one.
     const std::string path = sysroot_.Scratch() + "/locked.pfb";
+    const std::string open = sysroot_.Scratch() + "/open.pfb";
     tolktest::WriteTextFile(path, "/version (1.2) readonly def");
+    tolktest::WriteTextFile(open, "/version (1.2) readonly def");
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    KVR_FileVersion version = {};
-    KVR_FileType type = kKVR_FileTypeUnknown;
-    EXPECT_EQ(KVR_GetFileVersion(path.c_str(), &version, &type), kKVR_FileNotFound);
+    ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+    const tolktest::AsUser missing = tolktest::RunUnprivileged([&path, &open]() {
+        KVR_FileVersion version = {};
+        KVR_FileType type = kKVR_FileTypeUnknown;
+        // The same user reads the file beside it.
+        return KVR_GetFileVersion(open.c_str(), &version, &type) == kKVR_Success &&
+               KVR_GetFileVersion(path.c_str(), &version, &type) == kKVR_FileNotFound;
+    });
+    if (missing == tolktest::AsUser::kImpossible)
+        GTEST_SKIP() << "cannot run as a user who is not root";
+    EXPECT_EQ(missing, tolktest::AsUser::kTrue);
 }
 
 }  // namespace

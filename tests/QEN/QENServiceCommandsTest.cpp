@@ -4,6 +4,8 @@
 #include "QENServiceInstallCommand.h"
 #include "QENServiceMonitorCommand.h"
 
+#include "support/OtherUser.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -198,23 +200,16 @@ TEST_F(QENServiceCommandsTest, StopGoesOnWhenTheProcessCannotBeWaitedFor)
 
 TEST_F(QENServiceCommandsTest, WithoutRootTheToolCannotRunAndTheCommandStillSucceeds)
 {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to drop to another user";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Exits with the tool's code when the command succeeded and logged it.
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(1);
+    // True when the command succeeded and logged the tool's code.
+    const tolktest::AsUser result = tolktest::RunAsNobody([]() {
         qentest::RecordingLog log;
         QENServiceControlCommand command(log, "com.orvex.sampled", "start");
         const bool performed = command.Perform();
-        _exit(performed && log.Has("5 QENServiceControl::launchctl start for com.orvex.sampled returned 71") ? 71 : 2);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 71);
+        return performed && log.Has("5 QENServiceControl::launchctl start for com.orvex.sampled returned 71");
+    });
+    if (result == tolktest::AsUser::kImpossible)
+        GTEST_SKIP() << "needs root to drop to another user";
+    EXPECT_EQ(result, tolktest::AsUser::kTrue);
 }
 
 // ---- Service monitor ----

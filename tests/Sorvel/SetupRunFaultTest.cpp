@@ -2,6 +2,7 @@
 // log it leaves, under a temporary system root.
 #include "ExampleMedium.h"
 
+#include "support/OtherUser.h"
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
@@ -28,7 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char kSessionLogName[] = "Orvex Sketchbook 2.0.log";
-const uid_t kUnprivileged = 65534;  // "nobody" on Debian
 
 std::size_t Count(const std::string& text, const std::string& piece)
 {
@@ -104,10 +104,8 @@ TEST_F(SetupRunFaultTest, AnInstallWithoutAdministratorRightsSaysItNeedsThem)
     if (geteuid() == 0) {
         fs::permissions(sysroot_.Base(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                              fs::perms::others_read | fs::perms::others_exec);
-        ASSERT_EQ(chown(sysroot_.Home().c_str(), kUnprivileged, kUnprivileged), 0);
-        asUser = []() {
-            return setgroups(0, nullptr) == 0 && setgid(kUnprivileged) == 0 && setuid(kUnprivileged) == 0;
-        };
+        ASSERT_EQ(chown(sysroot_.Home().c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+        asUser = tolktest::BecomeNobody;
     }
     const tolktest::ProgramResult result =
         tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments(), "", "", asUser);
