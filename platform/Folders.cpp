@@ -69,18 +69,24 @@ bool IsSafeSharedFolder(const struct stat& info)
 
 // This user's own folder inside a shared one ("folders.<uid>"), whose status the caller read: made
 // owner-only when missing; an existing one must be a folder (not a link) owned by this user that
-// nobody else may enter.
-int UserFolderIn(const std::string& shared, const struct stat& sharedInfo, bool create, std::string& path)
+// nobody else may enter. With reclaim, anything else at its name (a link or folder another user
+// planted there) is put aside, when the folder may be made, for a new one: the system root's own
+// temporary folder is the last place inside the root that a file can be moved aside into.
+int UserFolderIn(const std::string& shared, const struct stat& sharedInfo, bool create, bool reclaim, std::string& path)
 {
     if (!IsSafeSharedFolder(sharedInfo))
         return kFileNotFoundErr;
     struct stat info;
     const std::string folder = shared + "/folders." + std::to_string(geteuid());
-    if (lstat(folder.c_str(), &info) != 0) {
-        if (errno != ENOENT || !create || (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ||
-            lstat(folder.c_str(), &info) != 0)
-            return kFileNotFoundErr;
-    }
+    bool found = lstat(folder.c_str(), &info) == 0;
+    if (!found && errno != ENOENT)
+        return kFileNotFoundErr;
+    std::string aside;
+    if (found && create && reclaim && !IsPrivateFolderOfThisUser(info) && PutAside(folder, aside) == 0)
+        found = false;
+    if (!found &&
+        (!create || (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) || lstat(folder.c_str(), &info) != 0))
+        return kFileNotFoundErr;
     if (!IsPrivateFolderOfThisUser(info))
         return kFileNotFoundErr;
     path = folder;
@@ -143,7 +149,7 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
             return kFileNotFoundErr;
         // What is moved aside goes into a folder of this user's own, not the shared one.
         if (folderType == kChewableItemsType)
-            return stat(folder.c_str(), &info) == 0 ? UserFolderIn(folder, info, create, path) : kFileNotFoundErr;
+            return stat(folder.c_str(), &info) == 0 ? UserFolderIn(folder, info, create, true, path) : kFileNotFoundErr;
         path = folder;
         return kNoErr;
     }
@@ -181,7 +187,7 @@ int FindVolumeFolder(const std::string& volumeRoot, std::uint32_t folderType, bo
     if (lstat(folder.c_str(), &info) != 0 || !IsSafeSharedFolder(info))
         return kFileNotFoundErr;
     if (folderType == kChewableItemsType)
-        return UserFolderIn(folder, info, create, path);
+        return UserFolderIn(folder, info, create, false, path);
     path = folder;
     return kNoErr;
 }

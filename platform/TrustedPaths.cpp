@@ -87,7 +87,8 @@ std::string RandomCharacters(int count)
 {
     static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     unsigned char bytes[16];
-    if (count > static_cast<int>(sizeof(bytes)) || getrandom(bytes, sizeof(bytes), 0) != static_cast<ssize_t>(sizeof(bytes)))
+    if (count > static_cast<int>(sizeof(bytes)) ||
+        getrandom(bytes, sizeof(bytes), 0) != static_cast<ssize_t>(sizeof(bytes)))
         return std::string(static_cast<std::size_t>(count), 'X');
     std::string text;
     for (int i = 0; i < count; ++i)
@@ -108,6 +109,18 @@ std::string Described(const struct stat& status)
     else if (S_ISREG(status.st_mode))
         what = status.st_nlink > 1 ? "a file with " + std::to_string(status.st_nlink) + " names" : "a file";
     return what + " of user " + UserText(status.st_uid);
+}
+
+// Renames the entry of the folder to "<name>.put-aside." and six random characters (aside receives
+// that name): 0 or the errno value.
+int PutAsideIn(int folder, const std::string& name, std::string& aside)
+{
+    int moved = EEXIST;
+    for (int tries = 0; tries < kUniqueNameAttempts && moved == EEXIST; ++tries) {
+        aside = name + ".put-aside." + RandomCharacters(6);
+        moved = renameat2(folder, name.c_str(), folder, aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    }
+    return moved;
 }
 
 }  // namespace
@@ -243,8 +256,9 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             const std::string linkPath = folderPath_ + "/" + name;
             if (OthersCanWrite(folderStatus_) && OfAnotherUser(status)) {
                 close(child);
-                refusal_ = "Refused to follow the symbolic link \"" + linkPath + "\" of user " + UserText(status.st_uid) +
-                           ": it lies in \"" + FolderPath() + "\", a folder that other users can write";
+                refusal_ = "Refused to follow the symbolic link \"" + linkPath + "\" of user " +
+                           UserText(status.st_uid) + ": it lies in \"" + FolderPath() +
+                           "\", a folder that other users can write";
                 return EPERM;
             }
             char text[PATH_MAX + 1];
@@ -400,6 +414,21 @@ int CreateUniqueFile(int folder, const std::string& prefix, std::string& name)
     return -1;
 }
 
+int PutAside(const std::string& path, std::string& asidePath)
+{
+    TrustedPath place;
+    if (const int walked = place.Walk(path, false)) {
+        if (walked == EPERM)
+            ReportRefusal(place.Refusal());
+        return walked;
+    }
+    std::string aside;
+    if (const int moved = PutAsideIn(place.Folder(), place.Name(), aside))
+        return moved;
+    asidePath = place.InFolder(aside);
+    return 0;
+}
+
 int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note, std::string& refusal)
 {
     TrustedPath place;
@@ -432,19 +461,16 @@ int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note,
             return -1;
         }
         std::string aside;
-        int moved = EEXIST;
-        for (int tries = 0; tries < kUniqueNameAttempts && moved == EEXIST; ++tries) {
-            aside = place.Name() + ".put-aside." + RandomCharacters(6);
-            moved = renameat2(place.Folder(), name, place.Folder(), aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
-        }
+        const int moved = PutAsideIn(place.Folder(), place.Name(), aside);
         if (moved == ENOENT)
             continue;
         if (moved != 0) {
             errno = moved;
             return -1;
         }
-        note = "\"" + place.NamePath() + "\" was " + Described(found) + ", no plain file of this user or the super-user: it was put aside as \"" +
-               place.FolderPath() + (place.FolderPath() == "/" ? "" : "/") + aside + "\", and a new file begun";
+        note = "\"" + place.NamePath() + "\" was " + Described(found) +
+               ", no plain file of this user or the super-user: it was put aside as \"" + place.InFolder(aside) +
+               "\", and a new file begun";
     }
     errno = EAGAIN;
     return -1;

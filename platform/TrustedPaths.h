@@ -48,8 +48,9 @@ public:
     // The folder as it was reached, every link resolved ("/" for the root).
     std::string FolderPath() const { return folderPath_.empty() ? std::string("/") : folderPath_; }
     const std::string& Name() const { return name_; }
-    // The folder's path joined with the last name.
-    std::string NamePath() const { return folderPath_ + "/" + name_; }
+    // The folder's path joined with the last name, or with another name.
+    std::string NamePath() const { return InFolder(name_); }
+    std::string InFolder(const std::string& name) const { return folderPath_ + "/" + name; }
     const struct stat& FolderStatus() const { return folderStatus_; }
     // Whether the walk followed a link at the last name that the caller named.
     bool FollowedLastLink() const { return followedLastLink_; }
@@ -97,6 +98,11 @@ int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& re
 // The folder and every missing one above it, parents first, each with MakeFolder (the umask
 // narrows the mode); 0 at once when a folder is at the path. A refusal is reported.
 int MakeFolders(const std::string& path, mode_t mode);
+
+// Renames what is at the path, in its folder, to "<name>.put-aside." and six random characters,
+// never replacing anything (asidePath receives the new path): for what another user left where
+// this process keeps a file or folder of its own. 0 or an errno value (a refusal is reported).
+int PutAside(const std::string& path, std::string& asidePath);
 
 // Opens a log file to append to it, creating it with the mode when missing; never through a link
 // at its name. A log that is no plain file of the super-user or of this process's user (a link,

@@ -28,23 +28,6 @@ void WritePayloadTree(const std::string& folder)
     fs::create_symlink("Fonts/Sample.otf", folder + "/Assets/Current");
 }
 
-std::vector<std::string> DescribeTree(const std::string& folder)
-{
-    std::vector<std::string> lines;
-    for (fs::recursive_directory_iterator it(folder), end; it != end; ++it) {
-        const std::string relative = it->path().lexically_relative(folder).string();
-        const fs::file_status status = it->symlink_status();
-        if (fs::is_symlink(status))
-            lines.push_back(relative + " link->" + fs::read_symlink(it->path()).string());
-        else if (fs::is_directory(status))
-            lines.push_back(relative + " dir");
-        else
-            lines.push_back(relative + " " + ReadTextFile(it->path().string()));
-    }
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
 std::string MakeFolderImage(const std::string& folder, const std::string& name)
 {
     const std::string image = folder + "/" + name;

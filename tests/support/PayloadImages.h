@@ -15,10 +15,6 @@ namespace tolktest {
 // folder with a nested file, an executable and a symbolic link.
 void WritePayloadTree(const std::string& folder);
 
-// The tree below a folder as sorted lines "path kind", kind being "dir", "link->target" or the
-// file's contents; how tests compare a laid-out image with its source.
-std::vector<std::string> DescribeTree(const std::string& folder);
-
 // A folder image "<folder>/<name>" (name ends in ".dmg") holding the payload tree.
 std::string MakeFolderImage(const std::string& folder, const std::string& name);
 // An image file "<folder>/<name>" of the payload tree in the given format.

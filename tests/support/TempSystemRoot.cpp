@@ -6,10 +6,12 @@
 #include "platform/SystemRoot.h"
 
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +140,36 @@ std::string ReadTextFile(const std::string& path)
 void MakeFolders(const std::string& path)
 {
     std::filesystem::create_directories(path);
+}
+
+std::vector<std::string> DescribeTree(const std::string& path, bool modesAndOwners)
+{
+    namespace fs = std::filesystem;
+    const auto describe = [&](const fs::path& object) {
+        const std::string relative = object.lexically_relative(path).string();
+        struct stat status;
+        if (lstat(object.c_str(), &status) != 0)
+            return relative + " missing";
+        std::string line = relative;
+        if (S_ISLNK(status.st_mode))
+            line += " link->" + fs::read_symlink(object).string();
+        else if (S_ISDIR(status.st_mode))
+            line += " dir";
+        else
+            line += " " + ReadTextFile(object.string());
+        if (modesAndOwners)
+            line += " mode " + std::to_string(status.st_mode & 07777) + " owner " + std::to_string(status.st_uid);
+        return line;
+    };
+    std::vector<std::string> lines;
+    std::error_code ignored;
+    if (fs::is_directory(fs::symlink_status(path, ignored)))
+        for (fs::recursive_directory_iterator it(path), end; it != end; ++it)
+            lines.push_back(describe(it->path()));
+    std::sort(lines.begin(), lines.end());
+    if (modesAndOwners)
+        lines.insert(lines.begin(), describe(path));
+    return lines;
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments)

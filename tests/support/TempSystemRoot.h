@@ -49,6 +49,11 @@ protected:
 void WriteTextFile(const std::string& path, const std::string& text);
 std::string ReadTextFile(const std::string& path);
 void MakeFolders(const std::string& path);
+// The tree below a folder as sorted lines "path kind", kind being "dir", "link->target" or the
+// file's contents; how tests compare a laid-out image with its source. With modes and owners,
+// the path itself comes first (a file or link too) and every line also says its mode and owner:
+// taken before and after a run, it shows whether anything there changed.
+std::vector<std::string> DescribeTree(const std::string& path, bool modesAndOwners = false);
 // Runs a program with arguments and waits; its exit status (or -1 when it could not run).
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments);
 

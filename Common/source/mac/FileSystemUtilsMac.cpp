@@ -425,7 +425,8 @@ bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
         return false;
     const std::string text = OnDisk(path);
     platform::TrustedPath place;
-    if (!WalkTrusted(text, false, false, place) || symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0)
+    if (!WalkTrusted(text, false, false, place) ||
+        symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0)
         return false;
     platform::NoteNameChange(text);
     return true;

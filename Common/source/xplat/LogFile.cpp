@@ -243,7 +243,8 @@ void LogFile::Open()
     const std::string folder = FileSystemPath(path_).Parent().AsUTF8String();
     std::string refusal;
     if (!FileSystemUtils::Exists(FileSystemPath(folder)) && !CreateLogFolder(folder, refusal)) {
-        openProblem_ = refusal.empty() ? "its folder \"" + folder + "\" could not be made: " + std::strerror(errno) : refusal;
+        openProblem_ =
+            refusal.empty() ? "its folder \"" + folder + "\" could not be made: " + std::strerror(errno) : refusal;
         return;
     }
     std::string note;

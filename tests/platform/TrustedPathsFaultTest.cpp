@@ -1,0 +1,223 @@
+// Links and files that another user (nobody, in a child) planted in a folder that others can
+// write: never followed, written, replaced or given another mode by the file layer, and logs put
+// aside instead of written; nothing outside the shared folder changes.
+#include "platform/ExtendedAttributes.h"
+#include "platform/Files.h"
+#include "platform/TrustedPaths.h"
+
+#include "support/OtherUser.h"
+#include "support/TempSystemRoot.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+class TrustedPathsFaultTest : public tolktest::SystemRootTest {
+protected:
+    void SetUp() override
+    {
+        if (tolktest::RunAsNobody([]() { return true; }) == tolktest::AsUser::kImpossible)
+            GTEST_SKIP() << "cannot run as another user here";
+        ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+        tolktest::MakeFolders(shared_);
+        tolktest::MakeFolders(outside_);
+        ASSERT_EQ(chmod(shared_.c_str(), 0777), 0);
+        tolktest::WriteTextFile(victim_, "precious");
+        before_ = tolktest::DescribeTree(outside_, true);
+    }
+
+    // What nobody does, as nobody.
+    void Plant(const std::function<bool()>& plant) { ASSERT_EQ(tolktest::RunAsNobody(plant), tolktest::AsUser::kTrue); }
+
+    static std::string Nobody()
+    {
+        const struct passwd* entry = getpwuid(tolktest::NobodyUser());
+        const std::string number = std::to_string(tolktest::NobodyUser());
+        return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
+    }
+
+    // The one entry of the shared folder that the name was put aside as.
+    std::string PutAsideOf(const std::string& name) const
+    {
+        std::vector<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(shared_)) {
+            const std::string other = entry.path().filename().string();
+            if (other.compare(0, name.size() + 11, name + ".put-aside.") == 0)
+                found.push_back(entry.path().string());
+        }
+        EXPECT_EQ(found.size(), 1u) << name;
+        return found.empty() ? std::string() : found.front();
+    }
+
+    static struct stat Status(const std::string& path)
+    {
+        struct stat status = {};
+        lstat(path.c_str(), &status);
+        return status;
+    }
+
+    std::string shared_ = sysroot_.Scratch() + "/shared";
+    std::string outside_ = sysroot_.Scratch() + "/outside";
+    std::string victim_ = outside_ + "/victim";
+    std::vector<std::string> before_;
+};
+
+}  // namespace
+
+TEST_F(TrustedPathsFaultTest, LinksOfOtherUsersAreFollowedOnlyWhereNoOtherUserCanWrite)
+{
+    const std::string shared = shared_;
+    const std::string outside = outside_;
+    const std::string victim = victim_;
+    Plant([&]() {
+        return symlink(outside.c_str(), (shared + "/App.app").c_str()) == 0 &&
+               symlink(victim.c_str(), (shared + "/Welcome.txt").c_str()) == 0 &&
+               mkdir((shared + "/theirs").c_str(), 0755) == 0 &&
+               symlink(outside.c_str(), (shared + "/theirs/App.app").c_str()) == 0;
+    });
+    ASSERT_EQ(symlink(outside_.c_str(), (shared_ + "/Mine.app").c_str()), 0);
+    // A link of root's own that leads to nobody's.
+    ASSERT_EQ(symlink("../shared/App.app", (outside_ + "/via").c_str()), 0);
+    before_ = tolktest::DescribeTree(outside_, true);
+
+    platform::TrustedPath place;
+    EXPECT_EQ(place.Walk(shared_ + "/App.app/Contents", false), EPERM);
+    EXPECT_EQ(place.Refusal(), "Refused to follow the symbolic link \"" + shared_ + "/App.app\" of user " + Nobody() +
+                                   ": it lies in \"" + shared_ + "\", a folder that other users can write");
+    EXPECT_EQ(place.Walk(outside_ + "/via/Contents", false), EPERM);
+    EXPECT_EQ(place.Walk(shared_ + "/Welcome.txt", true), EPERM);
+    // Named only (to be replaced or removed), a link is not followed and not refused.
+    ASSERT_EQ(place.Walk(shared_ + "/Welcome.txt", false), 0);
+    EXPECT_EQ(place.Name(), "Welcome.txt");
+    EXPECT_EQ(place.CheckObject(), 0);
+    // Root's own link is followed.
+    ASSERT_EQ(place.Walk(shared_ + "/Mine.app/Contents", false), 0);
+    EXPECT_EQ(place.FolderPath(), outside_);
+    // A folder that another user owns is one that others can write, whatever its mode.
+    EXPECT_EQ(place.Walk(shared_ + "/theirs/App.app/Contents", false), EPERM);
+
+    // Sticky or writable by the group: the same.
+    for (mode_t mode : {01777, 0775}) {
+        ASSERT_EQ(chmod(shared_.c_str(), mode), 0);
+        EXPECT_EQ(place.Walk(shared_ + "/App.app/Contents", false), EPERM) << std::oct << mode;
+    }
+    // Once no other user can write the folder, what lies in it is followed.
+    ASSERT_EQ(chmod(shared_.c_str(), 0755), 0);
+    ASSERT_EQ(place.Walk(shared_ + "/App.app/Contents", false), 0);
+    EXPECT_EQ(place.FolderPath(), outside_);
+    EXPECT_EQ(place.Name(), "Contents");
+
+    // The checks that report say the same.
+    ASSERT_EQ(chmod(shared_.c_str(), 0777), 0);
+    EXPECT_EQ(platform::CheckNameChange(shared_ + "/App.app/Contents"), EPERM);
+    EXPECT_EQ(platform::CheckNameChange(shared_ + "/Welcome.txt"), 0);
+    EXPECT_EQ(platform::CheckWrite(shared_ + "/Welcome.txt"), EPERM);
+    std::string refusal;
+    EXPECT_EQ(platform::MakeFolder(shared_ + "/App.app/Contents", 0755, true, refusal), EPERM);
+    EXPECT_THAT(refusal, HasSubstr(shared_ + "/App.app\" of user " + Nobody()));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
+}
+
+TEST_F(TrustedPathsFaultTest, FilesOfOtherUsersAreNeitherWrittenNorReplaced)
+{
+    const std::string shared = shared_;
+    const std::string victim = victim_;
+    Plant([&]() {
+        tolktest::WriteTextFile(shared + "/theirs.plist", "theirs");
+        return symlink(victim.c_str(), (shared + "/prefs.plist").c_str()) == 0;
+    });
+    // A file with a second name, as another user can give root's files where the system lets them.
+    tolktest::WriteTextFile(outside_ + "/secret", "secret");
+    ASSERT_EQ(link((outside_ + "/secret").c_str(), (shared_ + "/hard").c_str()), 0);
+    before_ = tolktest::DescribeTree(outside_, true);
+    const std::vector<std::string> theirsBefore = tolktest::DescribeTree(shared_ + "/theirs.plist", true);
+
+    for (platform::LinkHandling links : {platform::LinkHandling::kReplaceLink, platform::LinkHandling::kWriteThrough}) {
+        EXPECT_FALSE(platform::WriteFileAtomically(shared_ + "/theirs.plist", "root's", links));
+        EXPECT_FALSE(platform::WriteFileAtomically(shared_ + "/hard", "root's", links));
+    }
+    EXPECT_EQ(tolktest::DescribeTree(shared_ + "/theirs.plist", true), theirsBefore);
+    EXPECT_EQ(platform::CheckWrite(shared_ + "/hard"), EPERM);
+    EXPECT_EQ(platform::SetExtendedAttribute(shared_ + "/theirs.plist", "user.test", "x"), EPERM);
+    EXPECT_EQ(platform::SetExtendedAttribute(shared_ + "/prefs.plist", "user.test", "x"), EPERM);
+
+    // Written through, nobody's link is refused; replaced, it gives way to root's own file.
+    const std::string prefs = shared_ + "/prefs.plist";
+    EXPECT_FALSE(platform::WriteFileAtomically(prefs, "root's", platform::LinkHandling::kWriteThrough));
+    EXPECT_TRUE(platform::WriteFileAtomically(prefs, "root's", platform::LinkHandling::kReplaceLink));
+    EXPECT_TRUE(S_ISREG(Status(shared_ + "/prefs.plist").st_mode));
+    EXPECT_EQ(Status(shared_ + "/prefs.plist").st_uid, geteuid());
+    EXPECT_EQ(tolktest::ReadTextFile(shared_ + "/prefs.plist"), "root's");
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
+}
+
+TEST_F(TrustedPathsFaultTest, LogsThatAreNoPlainFilesOfTheirOwnAreSetAside)
+{
+    const std::string shared = shared_;
+    const std::string victim = victim_;
+    Plant([&]() {
+        tolktest::WriteTextFile(shared + "/theirs.log", "theirs");
+        return symlink(victim.c_str(), (shared + "/link.log").c_str()) == 0 &&
+               mkfifo((shared + "/pipe.log").c_str(), 0666) == 0;
+    });
+    tolktest::WriteTextFile(outside_ + "/root's", "root's");
+    ASSERT_EQ(link((outside_ + "/root's").c_str(), (shared_ + "/hard.log").c_str()), 0);
+    tolktest::WriteTextFile(shared_ + "/own.log", "old\n");
+    before_ = tolktest::DescribeTree(outside_, true);
+
+    const std::vector<std::pair<std::string, std::string> > planted = {
+        {"link.log", "a symbolic link of user " + Nobody()},
+        {"pipe.log", "a pipe of user " + Nobody()},
+        {"theirs.log", "a file of user " + Nobody()},
+        {"hard.log", "a file with 2 names of user "},
+        {"own.log", ""},
+    };
+    for (const auto& plant : planted) {
+        const std::string path = shared_ + "/" + plant.first;
+        std::string note;
+        std::string refusal;
+        const int fd = platform::OpenLogForAppending(path, 0644, note, refusal);
+        ASSERT_GE(fd, 0) << plant.first;
+        EXPECT_EQ(write(fd, "line\n", 5), 5);
+        close(fd);
+        const struct stat status = Status(path);
+        EXPECT_TRUE(S_ISREG(status.st_mode)) << plant.first;
+        EXPECT_EQ(status.st_uid, geteuid()) << plant.first;
+        if (plant.second.empty()) {
+            EXPECT_EQ(note, "");
+            EXPECT_EQ(tolktest::ReadTextFile(path), "old\nline\n");
+            continue;
+        }
+        EXPECT_EQ(tolktest::ReadTextFile(path), "line\n") << plant.first;
+        const std::string aside = PutAsideOf(plant.first);
+        EXPECT_THAT(note, StartsWith("\"" + path + "\" was " + plant.second)) << note;
+        EXPECT_THAT(note, HasSubstr("put aside as \"" + aside + "\"")) << note;
+    }
+    EXPECT_TRUE(S_ISLNK(Status(PutAsideOf("link.log")).st_mode));
+    EXPECT_TRUE(S_ISFIFO(Status(PutAsideOf("pipe.log")).st_mode));
+    EXPECT_EQ(tolktest::ReadTextFile(PutAsideOf("theirs.log")), "theirs");
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
+
+    // A log folder reached through nobody's link is refused, and nothing is made there.
+    Plant([&]() { return symlink(outside_.c_str(), (shared + "/Logs").c_str()) == 0; });
+    std::string note;
+    std::string refusal;
+    EXPECT_LT(platform::OpenLogForAppending(shared_ + "/Logs/new.log", 0644, note, refusal), 0);
+    EXPECT_EQ(errno, EPERM);
+    EXPECT_THAT(refusal, HasSubstr("\"" + shared_ + "/Logs\" of user " + Nobody()));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
+}
