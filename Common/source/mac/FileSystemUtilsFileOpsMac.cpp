@@ -210,6 +210,7 @@ NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderErro
     }
     if (!walked || (folder_ = fcntl(place.Folder(), F_DUPFD_CLOEXEC, 0)) < 0) {
         folderError_ = walked ? errno : error;
+        folderRefusal_ = place.Refusal();
         return;
     }
     struct stat info;
@@ -264,7 +265,9 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFil
     if (to.get() < 0) {
         const int error = place.folder_ < 0 ? place.folderError_ : errno;
         // An existing target is the refusal callers expect; anything else is worth a reason.
-        if (error != EEXIST)
+        if (!place.folderRefusal_.empty())
+            NoteFailureReason(place.folderRefusal_);
+        else if (error != EEXIST)
             NoteCopyFailure(source, target, error);
         return false;
     }

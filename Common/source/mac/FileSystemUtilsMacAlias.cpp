@@ -206,6 +206,8 @@ bool RetargetMacAlias(const FileSystemPath& aliasPath, const FileSystemPath& new
     if (!MakeAliasResource(newTargetPath, aliasRef.path, alias) || !fork.Add(alias))
         return false;
     // The fork is written whole, so a refused write leaves the old record in place.
+    if (platform::CheckWrite(aliasRef.path) != 0)
+        return false;
     if (const int error = platform::WriteResourceFork(aliasRef.path, fork)) {
         NoteAttributeFailure("resource fork", aliasRef.path, error);
         return false;
@@ -296,6 +298,9 @@ bool SetDisplayAttributes(const FileSystemPath& path, std::uint32_t values, std:
             flags &= static_cast<std::uint16_t>(~entry.flag);
     }
     info.SetFlags(flags);
+    // Refused (and the refusal noted) before the write would give a reason of its own.
+    if (platform::CheckWrite(ref.path) != 0)
+        return false;
     if (const int error = platform::WriteFinderInfo(ref.path, info)) {
         NoteAttributeFailure("Finder information", ref.path, error);
         return false;

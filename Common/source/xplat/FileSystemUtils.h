@@ -68,8 +68,8 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target);
 
 // Where a new file is to be made, looked up once for the check that nothing is there and for
 // the making of the file: its folder, held open, so that both happen in that folder whatever
-// becomes of its path in between, and the name, as the folder spells it on a volume that
-// ignores case. A command that checks its target before it copies carries one from the check
+// becomes of its path in between (reached without following a link that another user planted
+// where others can write), and the name, as the folder spells it on a volume that ignores case. A command that checks its target before it copies carries one from the check
 // to the copy.
 class NewFilePlace {
 public:
@@ -87,6 +87,7 @@ private:
 
     int folder_;         // the folder, opened by path (O_PATH); -1 when it could not be
     int folderError_;    // why it could not
+    std::string folderRefusal_;  // the refusal, when a link that another user planted was in the way
     std::string folderPath_;
     std::string name_;   // the name in it, as it is spelled there when another spelling exists
     bool taken_;
