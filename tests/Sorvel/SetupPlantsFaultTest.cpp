@@ -1,0 +1,257 @@
+// The built Setup, run as root on the example medium, where a local user (nobody, in a child) has
+// planted links in the folders that root writes and others can write: the install folder, the
+// session logs' folder, the folders of the uninstall scripts, the database's backup copy and the
+// bootstrapper, and the temporary folder. Nothing is written through them: every run leaves the
+// folder outside the system root, that the links lead to, exactly as it was.
+#include "ExampleMedium.h"
+
+#include "support/GzipFile.h"
+#include "support/OtherUser.h"
+#include "support/ProgramRun.h"
+#include "support/TempSystemRoot.h"
+
+#include "caps/CapsTestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSketchbook = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
+const std::string kBrushes = "{3C1B6E2A-5D47-4F0E-9A61-7B2E8C4D9F10}";
+// The session key of the medium: the bootstrapper's folder and uninstall script are named by it.
+const std::string kSuite = "a42658624434a65da803d2b23b4e8d0";
+const std::string kSessionLogName = "Orvex Sketchbook 2.0.log";
+
+class SetupPlantsFaultTest : public tolktest::SystemRootTest {
+protected:
+    void SetUp() override
+    {
+        if (geteuid() != 0 || tolktest::RunAsNobody([]() { return true; }) == tolktest::AsUser::kImpossible)
+            GTEST_SKIP() << "needs root, and another user to plant as";
+        ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+        fs::copy(TOLK_SOURCE_DIR "/examples", medium_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        tolktest::MakeFolders(Orvex("/caps"));
+        tolktest::MakeFolders(Orvex("/backup"));
+        tolktest::MakeFolders(outside_);
+        tolktest::WriteTextFile(victim_, "precious");
+        tolktest::WriteTextFile(outside_ + "/victim.gz", "precious too");
+    }
+
+    tolktest::ProgramResult Run(const std::string& deployment = std::string())
+    {
+        std::vector<std::string> arguments = {"--mode=silent", "--installerParent=" + medium_};
+        if (!deployment.empty())
+            arguments.push_back("--deploymentFile=" + medium_ + "/deployment/" + deployment + ".xml");
+        return tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
+    }
+
+    // A folder (made when missing) that every user can write, as an administrator may leave one.
+    static void Share(const std::string& folder)
+    {
+        tolktest::MakeFolders(folder);
+        ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
+    }
+
+    // Links made by nobody: each path links to its target.
+    static void PlantLinks(const std::vector<std::pair<std::string, std::string> >& links)
+    {
+        ASSERT_EQ(tolktest::RunAsNobody([&links]() {
+                      for (const auto& link : links) {
+                          if ((unlink(link.first.c_str()) != 0 && errno != ENOENT) ||
+                              symlink(link.second.c_str(), link.first.c_str()) != 0)
+                              return false;
+                      }
+                      return true;
+                  }),
+                  tolktest::AsUser::kTrue);
+    }
+
+    static std::string Nobody()
+    {
+        const struct passwd* entry = getpwuid(tolktest::NobodyUser());
+        const std::string number = std::to_string(tolktest::NobodyUser());
+        return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
+    }
+
+    static std::string Refusal(const std::string& link)
+    {
+        const std::string folder = fs::path(link).parent_path().string();
+        return "Refused to follow the symbolic link \"" + link + "\" of user " + Nobody() + ": it lies in \"" + folder +
+               "\", a folder that other users can write";
+    }
+
+    std::string Orvex(const std::string& path) const
+    {
+        return sysroot_.Path("/Library/Application Support/Orvex") + path;
+    }
+
+    std::string SessionLog() const
+    {
+        std::string text;
+        EXPECT_TRUE(tolktest::ReadGzip(tolktest::SessionLogFolder(sysroot_) + "/" + kSessionLogName + ".gz", text));
+        return text;
+    }
+
+    std::vector<std::string> InstalledPayloads()
+    {
+        capstest::RawDatabase database(Orvex("/caps/caps.db"));
+        return database.Rows("SELECT payloadID FROM tolk_collection_payload WHERE installState = 2");
+    }
+
+    static bool IsOwnPlainFile(const std::string& path)
+    {
+        struct stat status;
+        return lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == geteuid();
+    }
+
+    // The names in a folder that begin with a prefix.
+    static std::vector<std::string> NamesBeginningWith(const std::string& folder, const std::string& prefix)
+    {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.compare(0, prefix.size(), prefix) == 0)
+                names.push_back(name);
+        }
+        return names;
+    }
+
+    std::string medium_ = sysroot_.Scratch() + "/medium";
+    // Outside the system root: where the planted links lead, and what no run may change.
+    std::string outside_ = sysroot_.Scratch() + "/outside";
+    std::string victim_ = outside_ + "/victim";
+};
+
+}  // namespace
+
+TEST_F(SetupPlantsFaultTest, AnInstallThroughALinkInASharedFolderFailsAndWritesNothingThere)
+{
+    const std::string folder = sysroot_.Path("/Applications/Orvex Sketchbook");
+    const std::string app = folder + "/Orvex Sketchbook.app";
+    Share(folder);
+    PlantLinks({{app, outside_}});
+    const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
+
+    const tolktest::ProgramResult result = Run();
+    EXPECT_NE(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_THAT(result.errorOutput, HasSubstr("Unable to create directory at \"" + app + "/Contents\""));
+    EXPECT_THAT(SessionLog(), HasSubstr(Refusal(app)));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
+    // The payload's run was taken back: it is not recorded, and the link is as nobody left it.
+    EXPECT_THAT(InstalledPayloads(), Not(::testing::Contains(kSketchbook)));
+    EXPECT_EQ(fs::read_symlink(app).string(), outside_);
+}
+
+TEST_F(SetupPlantsFaultTest, SessionLogLinksArePutAsideNotWritten)
+{
+    const std::string logs = tolktest::SessionLogFolder(sysroot_);
+    const std::string log = logs + "/" + kSessionLogName;
+    Share(logs);
+    PlantLinks({{log, victim_}, {log + ".gz", victim_ + ".gz"}});
+    const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
+
+    const tolktest::ProgramResult result = Run();
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
+    // A new log took the links' place, and says where the first one went.
+    EXPECT_TRUE(IsOwnPlainFile(log + ".gz"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(log)));
+    const std::vector<std::string> logAside = NamesBeginningWith(logs, kSessionLogName + ".put-aside.");
+    const std::vector<std::string> gzipAside = NamesBeginningWith(logs, kSessionLogName + ".gz.put-aside.");
+    ASSERT_EQ(logAside.size(), 1u);
+    ASSERT_EQ(gzipAside.size(), 1u);
+    EXPECT_EQ(fs::read_symlink(logs + "/" + logAside.front()).string(), victim_);
+    EXPECT_EQ(fs::read_symlink(logs + "/" + gzipAside.front()).string(), victim_ + ".gz");
+    const std::string text = SessionLog();
+    EXPECT_THAT(text, HasSubstr("\"" + log + "\" was a symbolic link of user " + Nobody()));
+    EXPECT_THAT(text, HasSubstr("put aside as \"" + logs + "/" + logAside.front() + "\""));
+    EXPECT_THAT(text, HasSubstr("END - Installer Session"));
+}
+
+TEST_F(SetupPlantsFaultTest, LinksAtTheNamesOfScriptsAndTheBackupAreReplacedNotWritten)
+{
+    // Links where the uninstall scripts and an uninstall database will be.
+    Share(Orvex("/Uninstall"));
+    std::vector<std::pair<std::string, std::string> > links;
+    for (const std::string& name : {kSketchbook + ".js", kBrushes + ".js", kSuite + ".js", kSketchbook + ".db"})
+        links.push_back({Orvex("/Uninstall/" + name), victim_});
+    PlantLinks(links);
+    const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
+    tolktest::ProgramResult result = Run();
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    for (const std::string& name : {kSketchbook + ".js", kBrushes + ".js", kSuite + ".js"})
+        EXPECT_TRUE(IsOwnPlainFile(Orvex("/Uninstall/" + name))) << name;
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
+
+    // The backup copy, once it exists, swapped for a link: the next commit replaces the link.
+    Share(Orvex("/backup"));
+    PlantLinks({{Orvex("/backup/caps.db"), victim_}});
+    result = Run("repair");
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_TRUE(IsOwnPlainFile(Orvex("/backup/caps.db")));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
+}
+
+TEST_F(SetupPlantsFaultTest, LinksInPlaceOfTheFoldersOfRecordsAndBootstrapperAreRefused)
+{
+    // The folder that holds them, writable by others; one of its folders in turn replaced by a link.
+    for (const std::string name : {"Installers", "Uninstall", "backup"}) {
+        fs::remove_all(Orvex(""));
+        tolktest::MakeFolders(Orvex("/caps"));
+        tolktest::MakeFolders(outside_ + "/" + name);
+        Share(Orvex(""));
+        PlantLinks({{Orvex("/" + name), outside_ + "/" + name}});
+        const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
+
+        const tolktest::ProgramResult result = Run();
+        // Without the backup copy the run still installs; without the others it cannot.
+        if (name == "backup")
+            EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+        else
+            EXPECT_NE(result.exitCode, 0) << name;
+        EXPECT_THAT(SessionLog(), HasSubstr(Refusal(Orvex("/" + name)))) << name;
+        EXPECT_EQ(tolktest::DescribeTree(outside_, true), before) << name;
+    }
+}
+
+TEST_F(SetupPlantsFaultTest, FilesAreMovedAsideOnlyIntoTheRootsOwnTemporaryFolder)
+{
+    tolktest::ProgramResult result = Run();
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    // The folder of root's own in the shared temporary folder, taken by nobody's link.
+    const std::string own = sysroot_.Path("/private/tmp/folders." + std::to_string(geteuid()));
+    fs::remove_all(own);
+    PlantLinks({{own, outside_}});
+    const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
+
+    result = Run("remove");
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_THAT(InstalledPayloads(), IsEmpty());
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
+    // The link was put aside for a folder of root's own, and the removed files went there.
+    struct stat status;
+    ASSERT_EQ(lstat(own.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(status.st_mode & 07777, 0700u);
+    EXPECT_EQ(NamesBeginningWith(sysroot_.Path("/private/tmp"), "folders." + std::to_string(geteuid()) + ".put-aside.")
+                  .size(),
+              1u);
+    EXPECT_THAT(SessionLog(), HasSubstr("Saved to \"" + sysroot_.Path("/tmp/folders." + std::to_string(geteuid())) + "/"));
+}
