@@ -143,6 +143,37 @@ TEST_F(SetupProgramTest, HelpPrintsTheUsage)
     EXPECT_EQ(result.errorOutput, "");
 }
 
+TEST_F(SetupProgramTest, AnUnreadableSystemVersionIsToldAsSuch)
+{
+    // A version with a NUL in it, no property list at all, no version: the check fails (9) and
+    // says that the file cannot be read, naming it, rather than calling the system too old.
+    const std::string file = sysroot_.Path("/System/Library/CoreServices/SystemVersion.plist");
+    const std::vector<std::pair<std::string, std::string> > cases = {
+        {std::string("<plist version=\"1.0\"><dict><key>ProductVersion</key><string>10.4.11") + '\0' +
+             "</string></dict></plist>",
+         "it is no property list that can be read"},
+        {"not a list", "it is no property list that can be read"},
+        {"<plist version=\"1.0\"><dict/></plist>", "it has no \"ProductVersion\" text"},
+        {"<plist version=\"1.0\"><dict><key>ProductVersion</key><string>ten</string></dict></plist>",
+         "its \"ProductVersion\" \"ten\" is no version of one to three numbers"},
+    };
+    for (const auto& entry : cases) {
+        tolktest::WriteTextFile(file, entry.first);
+        const tolktest::ProgramResult result = Run({"--mode=silent"});
+        EXPECT_EQ(result.exitCode, 9) << entry.second;
+        EXPECT_NE(result.errorOutput.find("Setup: the system version cannot be read: \"" + file + "\" is unreadable (" +
+                                          entry.second + ")"),
+                  std::string::npos)
+            << result.errorOutput;
+        EXPECT_EQ(result.errorOutput.find("older than"), std::string::npos) << result.errorOutput;
+    }
+    std::filesystem::remove(file);
+    const tolktest::ProgramResult missing = Run({"--mode=silent"});
+    EXPECT_EQ(missing.exitCode, 9);
+    EXPECT_NE(missing.errorOutput.find("\"" + file + "\" is unreadable (it cannot be read)"), std::string::npos)
+        << missing.errorOutput;
+}
+
 TEST_F(SetupProgramTest, CaseSensitiveStartUpVolumeIsRefused)
 {
     sysroot_.WritePlatformSettings(

@@ -54,3 +54,43 @@ TEST(PropertyListFaultTest, TextsWithNulAreReadFailuresAndCannotBeWritten)
     keyWithNul->Set(std::string("k\0y", 3), PropertyValue::MakeString("v"));
     EXPECT_FALSE(SerializePropertyListBinary(*keyWithNul, bytes));
 }
+
+TEST(PropertyListFaultTest, TextsThatAreNoUTF8AreReadFailuresAndCannotBeWritten)
+{
+    // In a key or a string of the XML form, in an ASCII string of the binary form (a byte above
+    // 0x7F where the list says ASCII), and a stray continuation or a cut sequence.
+    std::string binary = BinaryWithNul("key", "aXb", false);
+    binary[binary.find(std::string("a\0b", 3)) + 1] = '\x96';
+    const std::string lists[] = {
+        "<plist version=\"1.0\"><dict><key>\x96</key><string>v</string></dict></plist>",
+        "<plist version=\"1.0\"><dict><key>k</key><string>caf\xC3</string></dict></plist>",
+        "<plist version=\"1.0\"><array><string>\xED\xA0\x80</string></array></plist>",
+        binary,
+    };
+    for (const std::string& bytes : lists) {
+        PropertyValuePtr value;
+        EXPECT_FALSE(ParsePropertyList(bytes, value)) << bytes;
+        EXPECT_FALSE(value);
+    }
+
+    // Made in memory, such texts are not written in either form.
+    std::string written;
+    PropertyValuePtr badValue = PropertyValue::MakeDictionary();
+    badValue->Set("key", PropertyValue::MakeString("\x96"));
+    EXPECT_FALSE(SerializePropertyListBinary(*badValue, written));
+    EXPECT_FALSE(SerializePropertyListXML(*badValue, written));
+    PropertyValuePtr badKey = PropertyValue::MakeDictionary();
+    badKey->Set("\x96", PropertyValue::MakeString("v"));
+    EXPECT_FALSE(SerializePropertyListBinary(*badKey, written));
+
+    // UTF-8 beyond ASCII reads, and reads back the same from the binary form.
+    PropertyValuePtr value;
+    ASSERT_TRUE(ParsePropertyList("<plist version=\"1.0\"><dict><key>cl\xC3\xA9</key><string>\xE2\x82\xAC \xF0\x9F\x98\x80"
+                                  "</string></dict></plist>",
+                                  value));
+    ASSERT_TRUE(SerializePropertyListBinary(*value, written));
+    PropertyValuePtr again;
+    ASSERT_TRUE(ParsePropertyList(written, again));
+    EXPECT_EQ(*again, *value);
+    EXPECT_EQ(again->Get("cl\xC3\xA9")->StringValue(), "\xE2\x82\xAC \xF0\x9F\x98\x80");
+}
