@@ -2,6 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/PropertyList.h"
+#include "platform/TrustedPaths.h"
 
 #include <spawn.h>
 #include <strings.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
 
 extern char** environ;
 
@@ -142,6 +144,27 @@ std::vector<std::string> CopyCommand(const std::string& source, const std::strin
     if (into.empty() || into.back() != '/')
         into += '/';
     return {"/bin/cp", verbose ? "-rfvT" : "-rfT", "--", from, into};
+}
+
+std::string PlantedInTarget(const std::string& source, const std::string& target)
+{
+    // Each place the copy writes: the target folder, and the target's path of every entry of the
+    // source (cp copies the source's own links as links, and follows those it finds in the target).
+    std::vector<std::pair<std::string, bool> > places = {{target, true}};
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
+        const std::string relative = it->path().lexically_relative(source).string();
+        places.push_back({target + "/" + relative, it->is_directory(error) && !it->is_symlink(error)});
+    }
+    for (const auto& place : places) {
+        platform::TrustedPath walked;
+        int refused = walked.Walk(place.first, true);
+        if (refused == 0 && !place.second)
+            refused = walked.CheckObject();
+        if (refused == EPERM)
+            return walked.Refusal();
+    }
+    return std::string();
 }
 
 std::string CommandText(const std::vector<std::string>& arguments)

@@ -41,6 +41,15 @@ int FindArg(int argc, const char* const argv[], const char* name);
 // and overwriting what is there, as an argument vector for RunCommand.
 std::vector<std::string> CopyCommand(const std::string& source, const std::string& target, bool verbose);
 
+// Where the copy of the folder source over the folder target would go through what another user
+// planted where others can write (see platform::TrustedPath): the refusal for the first such
+// place, naming it and its owner; empty when there is none. The copy follows links, and is run
+// as root: it is not started then.
+std::string PlantedInTarget(const std::string& source, const std::string& target);
+
+// The exit code when the copy was not started for such a place.
+const int kExitPlantedInTarget = 3;
+
 // The argument vector as one line, quoted the way a shell would need it (for display only).
 std::string CommandText(const std::vector<std::string>& arguments);
 

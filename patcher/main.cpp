@@ -50,6 +50,14 @@ int main(int argc, char* argv[])
     std::string target = installed;
     GetParentDir(target);
 
+    // Run as root, the copy must not write through what another user planted in the installed
+    // folder where others can write.
+    const std::string planted = PlantedInTarget(source, target);
+    if (!planted.empty()) {
+        std::printf("%s: nothing was copied\n", planted.c_str());
+        return kExitPlantedInTarget;
+    }
+
     const std::vector<std::string> command = CopyCommand(source, target, bVerbose);
     Log("Executing command: %s\n", CommandText(command).c_str());
     const int exitCode = RunCommand(command);

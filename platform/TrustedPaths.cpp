@@ -370,8 +370,9 @@ int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& re
     }
     if (mkdirat(place.Folder(), place.Name().c_str(), mode & 07777) != 0)
         return errno;
-    // Not through a link that took the new folder's place meanwhile.
-    if (exact && fchmodat(place.Folder(), place.Name().c_str(), mode & 07777, AT_SYMLINK_NOFOLLOW) != 0) {
+    // Not through a link that another user put in the new folder's place meanwhile.
+    const int flags = OthersCanWrite(place.FolderStatus()) ? AT_SYMLINK_NOFOLLOW : 0;
+    if (exact && fchmodat(place.Folder(), place.Name().c_str(), mode & 07777, flags) != 0) {
         const int error = errno;
         unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR);
         return error;

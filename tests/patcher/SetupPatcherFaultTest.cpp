@@ -1,7 +1,12 @@
 // SetupPatcher against failing copies and hostile folder names.
 #include "PatcherRun.h"
 
+#include "support/OtherUser.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -68,4 +73,34 @@ TEST_F(SetupPatcherFault, ARelativeSystemRootIsRefusedNotTakenAsTheRealOne)
     setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
     EXPECT_EQ(1, result.exitCode);
     EXPECT_EQ("", result.output);
+}
+
+TEST_F(SetupPatcherFault, ALinkPlantedInTheInstalledFolderStopsTheCopyBeforeItStarts)
+{
+    // Root copies over a folder that others can write, where nobody planted a link at the name of
+    // a file of the patch: nothing is copied, and what the link leads to stays as it was.
+    if (tolktest::RunAsNobody([]() { return true; }) == tolktest::AsUser::kImpossible)
+        GTEST_SKIP() << "cannot run as another user here";
+    ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+    InstallSetup(sysroot_, "1.0.0.1");
+    const std::string installed = InstallFolder(sysroot_);
+    ASSERT_EQ(chmod(installed.c_str(), 0777), 0);
+    const std::string victim = sysroot_.Scratch() + "/victim";
+    WriteTextFile(victim, "precious");
+    ASSERT_EQ(tolktest::RunAsNobody([&]() { return symlink(victim.c_str(), (installed + "/ReadMe.txt").c_str()) == 0; }),
+              tolktest::AsUser::kTrue);
+    const std::string folder = sysroot_.Scratch() + "/Patch";
+    const std::string program = PlacePatcher(folder);
+    tolktest::MakeFolders(folder + "/PatchZR7_1.0");
+    WriteTextFile(folder + "/PatchZR7_1.0/ReadMe.txt", "patched");
+    WriteTextFile(folder + "/PatchZR7_1.0/added.txt", "added");
+
+    const PatcherResult result = RunPatcher(program, {});
+    EXPECT_EQ(3, result.exitCode);
+    EXPECT_NE(result.output.find("Refused to follow the symbolic link \"" + installed + "/ReadMe.txt\" of user "),
+              std::string::npos)
+        << result.output;
+    EXPECT_NE(result.output.find(": nothing was copied\n"), std::string::npos) << result.output;
+    EXPECT_EQ("precious", ReadTextFile(victim));
+    EXPECT_FALSE(std::filesystem::exists(installed + "/added.txt"));
 }

@@ -368,10 +368,12 @@ bool GetMode(const FileSystemPath& path, unsigned short& mode)
 
 bool SetMode(const FileSystemPath& path, unsigned short mode)
 {
-    // The link was followed by the walk: one that took the name's place since is not.
+    // The link was followed by the walk: one that another user put in the name's place since,
+    // where others can write, is not (a change of mode that cannot follow costs a few calls more).
     platform::TrustedPath place;
     return WalkTrusted(OnDisk(path), true, true, place) &&
-           fchmodat(place.Folder(), place.Name().c_str(), static_cast<mode_t>(mode & 07777), AT_SYMLINK_NOFOLLOW) == 0;
+           fchmodat(place.Folder(), place.Name().c_str(), static_cast<mode_t>(mode & 07777),
+                    platform::OthersCanWrite(place.FolderStatus()) ? AT_SYMLINK_NOFOLLOW : 0) == 0;
 }
 
 bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int& group)
