@@ -152,7 +152,8 @@ std::string PlantedInTarget(const std::string& source, const std::string& target
     // source (cp copies the source's own links as links, and follows those it finds in the target).
     std::vector<std::pair<std::string, bool> > places = {{target, true}};
     std::error_code error;
-    for (std::filesystem::recursive_directory_iterator it(source, error), end; !error && it != end; it.increment(error)) {
+    for (std::filesystem::recursive_directory_iterator it(source, error), end; !error && it != end;
+         it.increment(error)) {
         const std::string relative = it->path().lexically_relative(source).string();
         places.push_back({target + "/" + relative, it->is_directory(error) && !it->is_symlink(error)});
     }

@@ -83,6 +83,18 @@ int OpenWithoutLinks(const std::string& path)
     return fd < 0 ? -1 : static_cast<int>(fd);
 }
 
+// The descriptor with the status of what it opened, or -1 (errno set) when it is -1 or cannot be
+// looked at (it is closed then).
+int WithStatus(int fd, struct stat& status)
+{
+    if (fd < 0 || fstat(fd, &status) == 0)
+        return fd;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+}
+
 std::string RandomCharacters(int count)
 {
     static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -152,6 +164,16 @@ void TrustedPath::Reset()
     refusal_.clear();
 }
 
+int TrustedPath::EnterFolder(int at, const char* name, const std::string& path)
+{
+    struct stat status;
+    const int fd = WithStatus(openat(at, name, O_PATH | O_DIRECTORY | O_CLOEXEC), status);
+    if (fd < 0)
+        return errno;
+    Enter(fd, status, path);
+    return 0;
+}
+
 void TrustedPath::Enter(int fd, const struct stat& status, const std::string& path)
 {
     if (folder_ >= 0)
@@ -181,15 +203,12 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
         std::string folder;
         for (std::size_t i = pending.size(); i-- > 1;)
             folder += "/" + pending[i];
-        const int fd = OpenWithoutLinks(folder.empty() ? std::string("/") : folder);
+        if (folder.empty())
+            folder = "/";
         struct stat status;
+        const int fd = WithStatus(OpenWithoutLinks(folder), status);
         if (fd >= 0) {
-            if (fstat(fd, &status) != 0) {
-                const int error = errno;
-                close(fd);
-                return error;
-            }
-            Enter(fd, status, folder.empty() ? std::string("/") : folder);
+            Enter(fd, status, folder);
             pending.erase(pending.begin() + 1, pending.end());
         }
     }
@@ -201,16 +220,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
                 return errno;
             start = cwd;
         }
-        const int fd = open(absolute ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        struct stat status;
-        if (fd < 0)
-            return errno;
-        if (fstat(fd, &status) != 0) {
-            const int error = errno;
-            close(fd);
+        if (const int error = EnterFolder(AT_FDCWD, absolute ? "/" : ".", start))
             return error;
-        }
-        Enter(fd, status, start);
     }
 
     int links = 0;
@@ -222,35 +233,22 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             // Only a link's text can end in it (the path itself was refused above).
             if (isLast)
                 return EINVAL;
-            const int fd = openat(folder_, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
-            struct stat status;
-            if (fd < 0)
-                return errno;
-            if (fstat(fd, &status) != 0) {
-                const int error = errno;
-                close(fd);
+            if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
                 return error;
-            }
-            Enter(fd, status, folderPath_.empty() ? std::string("/") : Parent(folderPath_));
             continue;
         }
         if (isLast && !followLast) {
             name_ = name;
             return 0;
         }
-        const int child = openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        struct stat status;
+        const int child = WithStatus(openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), status);
         if (child < 0) {
             if (isLast && errno == ENOENT) {
                 name_ = name;
                 return 0;
             }
             return errno;
-        }
-        struct stat status;
-        if (fstat(child, &status) != 0) {
-            const int error = errno;
-            close(child);
-            return error;
         }
         if (S_ISLNK(status.st_mode)) {
             const std::string linkPath = folderPath_ + "/" + name;
@@ -278,16 +276,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
                 return EINVAL;
             PushNames(target, pending);
             if (target[0] == '/') {
-                const int root = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-                struct stat rootStatus;
-                if (root < 0)
-                    return errno;
-                if (fstat(root, &rootStatus) != 0) {
-                    const int rootError = errno;
-                    close(root);
+                if (const int rootError = EnterFolder(AT_FDCWD, "/", "/"))
                     return rootError;
-                }
-                Enter(root, rootStatus, "/");
             }
             continue;
         }

@@ -60,6 +60,8 @@ private:
     void Reset();
     // Makes fd (with its status) the folder walked in, at the path text.
     void Enter(int fd, const struct stat& status, const std::string& path);
+    // Opens the folder name of the folder at (or AT_FDCWD) and enters it: 0 or the errno value.
+    int EnterFolder(int at, const char* name, const std::string& path);
 
     int folder_ = -1;
     std::string folderPath_;  // "" for the root

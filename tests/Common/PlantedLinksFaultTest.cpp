@@ -4,16 +4,15 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include "support/OtherUser.h"
-#include "support/TempSystemRoot.h"
+#include "support/PlantTest.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,40 +21,28 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class PlantedLinksFaultTest : public tolktest::SystemRootTest {
+class PlantedLinksFaultTest : public tolktest::PlantTest {
 protected:
     void SetUp() override
     {
-        if (tolktest::RunAsNobody([]() { return true; }) == tolktest::AsUser::kImpossible)
-            GTEST_SKIP() << "cannot run as another user here";
-        ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
-        tolktest::MakeFolders(shared_);
+        PlantTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         tolktest::MakeFolders(outside_ + "/Sub");
-        ASSERT_EQ(chmod(shared_.c_str(), 0777), 0);
-        tolktest::WriteTextFile(outside_ + "/victim", "precious");
         tolktest::WriteTextFile(outside_ + "/Existing", "existing");
         tolktest::WriteTextFile(source_, "source");
         const std::string shared = shared_;
         const std::string outside = outside_;
-        ASSERT_EQ(tolktest::RunAsNobody([&]() {
-                      tolktest::WriteTextFile(shared + "/theirs.txt", "theirs");
-                      return symlink(outside.c_str(), (shared + "/App.app").c_str()) == 0 &&
-                             symlink((outside + "/victim").c_str(), (shared + "/Welcome.txt").c_str()) == 0;
-                  }),
-                  tolktest::AsUser::kTrue);
-    }
-
-    static std::string Nobody()
-    {
-        const struct passwd* entry = getpwuid(tolktest::NobodyUser());
-        const std::string number = std::to_string(tolktest::NobodyUser());
-        return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
+        const std::string victim = victim_;
+        Plant([&]() {
+            tolktest::WriteTextFile(shared + "/theirs.txt", "theirs");
+            return symlink(outside.c_str(), (shared + "/App.app").c_str()) == 0 &&
+                   symlink(victim.c_str(), (shared + "/Welcome.txt").c_str()) == 0;
+        });
     }
 
     FileSystemPath Shared(const std::string& relative) const { return FileSystemPath(shared_ + "/" + relative); }
 
-    std::string shared_ = sysroot_.Scratch() + "/shared";
-    std::string outside_ = sysroot_.Scratch() + "/outside";
     std::string source_ = sysroot_.Scratch() + "/source";
 };
 
@@ -66,10 +53,11 @@ TEST_F(PlantedLinksFaultTest, NoOperationGoesThroughWhatAnotherUserPlanted)
     const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
     const std::vector<std::string> theirs = tolktest::DescribeTree(shared_ + "/theirs.txt", true);
     const FileSystemPath source(source_);
-    const std::string followed = "Refused to follow the symbolic link \"" + shared_ + "/App.app\" of user " + Nobody() +
+    const std::string nobody = tolktest::NobodyText();
+    const std::string followed = "Refused to follow the symbolic link \"" + shared_ + "/App.app\" of user " + nobody +
                                  ": it lies in \"" + shared_ + "\", a folder that other users can write";
-    const std::string toTheFile = "Refused to follow the symbolic link \"" + shared_ + "/Welcome.txt\" of user " + Nobody();
-    const std::string written = "Refused to write \"" + shared_ + "/theirs.txt\" of user " + Nobody();
+    const std::string toTheFile = "Refused to follow the symbolic link \"" + shared_ + "/Welcome.txt\" of user " + nobody;
+    const std::string written = "Refused to write \"" + shared_ + "/theirs.txt\" of user " + nobody;
     const std::vector<std::pair<std::string, std::function<bool()> > > operations = {
         {followed, [&]() { return FileSystemUtilsMac::CreateDirectory(Shared("App.app/Contents"), 0755, true); }},
         {followed, [&]() { return FileSystemUtilsMac::CreateDirectoryPath(Shared("App.app/A/B"), 0755, true); }},
@@ -86,8 +74,8 @@ TEST_F(PlantedLinksFaultTest, NoOperationGoesThroughWhatAnotherUserPlanted)
         {toTheFile, [&]() { return FileSystemUtilsMac::SetMode(Shared("Welcome.txt"), 0666); }},
         {toTheFile, [&]() { return FileSystemUtilsMac::SetOwnerGroup(Shared("Welcome.txt"), 0, 0); }},
         {toTheFile, [&]() {
-             return FileSystemUtilsMac::SetDisplayAttributes(Shared("Welcome.txt"), FileSystemUtilsMac::kDisplayAttributeHidden,
-                                                             FileSystemUtilsMac::kDisplayAttributeHidden);
+             const std::uint32_t hidden = FileSystemUtilsMac::kDisplayAttributeHidden;
+             return FileSystemUtilsMac::SetDisplayAttributes(Shared("Welcome.txt"), hidden, hidden);
          }},
         {written, [&]() { return FileSystemUtilsMac::SetMode(Shared("theirs.txt"), 0644); }},
         {written, [&]() { return FileSystemUtilsMac::SetOwnerGroup(Shared("theirs.txt"), 0, 0); }},

@@ -6,16 +6,14 @@
 #include "ExampleMedium.h"
 
 #include "support/GzipFile.h"
-#include "support/OtherUser.h"
+#include "support/PlantTest.h"
 #include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
 
 #include "caps/CapsTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,18 +37,18 @@ const std::string kBrushes = "{3C1B6E2A-5D47-4F0E-9A61-7B2E8C4D9F10}";
 const std::string kSuite = "a42658624434a65da803d2b23b4e8d0";
 const std::string kSessionLogName = "Orvex Sketchbook 2.0.log";
 
-class SetupPlantsFaultTest : public tolktest::SystemRootTest {
+// The shared folder of the fixture is not used: the runs write in the root's own folders, which
+// the tests make writable by others; the links lead to the fixture's outside folder.
+class SetupPlantsFaultTest : public tolktest::PlantTest {
 protected:
     void SetUp() override
     {
-        if (geteuid() != 0 || tolktest::RunAsNobody([]() { return true; }) == tolktest::AsUser::kImpossible)
-            GTEST_SKIP() << "needs root, and another user to plant as";
-        ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+        PlantTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         fs::copy(TOLK_SOURCE_DIR "/examples", medium_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         tolktest::MakeFolders(Orvex("/caps"));
         tolktest::MakeFolders(Orvex("/backup"));
-        tolktest::MakeFolders(outside_);
-        tolktest::WriteTextFile(victim_, "precious");
         tolktest::WriteTextFile(outside_ + "/victim.gz", "precious too");
     }
 
@@ -72,29 +70,21 @@ protected:
     // Links made by nobody: each path links to its target.
     static void PlantLinks(const std::vector<std::pair<std::string, std::string> >& links)
     {
-        ASSERT_EQ(tolktest::RunAsNobody([&links]() {
-                      for (const auto& link : links) {
-                          if ((unlink(link.first.c_str()) != 0 && errno != ENOENT) ||
-                              symlink(link.second.c_str(), link.first.c_str()) != 0)
-                              return false;
-                      }
-                      return true;
-                  }),
-                  tolktest::AsUser::kTrue);
-    }
-
-    static std::string Nobody()
-    {
-        const struct passwd* entry = getpwuid(tolktest::NobodyUser());
-        const std::string number = std::to_string(tolktest::NobodyUser());
-        return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
+        Plant([&links]() {
+            for (const auto& link : links) {
+                if ((unlink(link.first.c_str()) != 0 && errno != ENOENT) ||
+                    symlink(link.second.c_str(), link.first.c_str()) != 0)
+                    return false;
+            }
+            return true;
+        });
     }
 
     static std::string Refusal(const std::string& link)
     {
         const std::string folder = fs::path(link).parent_path().string();
-        return "Refused to follow the symbolic link \"" + link + "\" of user " + Nobody() + ": it lies in \"" + folder +
-               "\", a folder that other users can write";
+        return "Refused to follow the symbolic link \"" + link + "\" of user " + tolktest::NobodyText() +
+               ": it lies in \"" + folder + "\", a folder that other users can write";
     }
 
     std::string Orvex(const std::string& path) const
@@ -134,9 +124,6 @@ protected:
     }
 
     std::string medium_ = sysroot_.Scratch() + "/medium";
-    // Outside the system root: where the planted links lead, and what no run may change.
-    std::string outside_ = sysroot_.Scratch() + "/outside";
-    std::string victim_ = outside_ + "/victim";
 };
 
 }  // namespace
@@ -180,7 +167,7 @@ TEST_F(SetupPlantsFaultTest, SessionLogLinksArePutAsideNotWritten)
     EXPECT_EQ(fs::read_symlink(logs + "/" + logAside.front()).string(), victim_);
     EXPECT_EQ(fs::read_symlink(logs + "/" + gzipAside.front()).string(), victim_ + ".gz");
     const std::string text = SessionLog();
-    EXPECT_THAT(text, HasSubstr("\"" + log + "\" was a symbolic link of user " + Nobody()));
+    EXPECT_THAT(text, HasSubstr("\"" + log + "\" was a symbolic link of user " + tolktest::NobodyText()));
     EXPECT_THAT(text, HasSubstr("put aside as \"" + logs + "/" + logAside.front() + "\""));
     EXPECT_THAT(text, HasSubstr("END - Installer Session"));
 }
@@ -253,5 +240,6 @@ TEST_F(SetupPlantsFaultTest, FilesAreMovedAsideOnlyIntoTheRootsOwnTemporaryFolde
     EXPECT_EQ(NamesBeginningWith(sysroot_.Path("/private/tmp"), "folders." + std::to_string(geteuid()) + ".put-aside.")
                   .size(),
               1u);
-    EXPECT_THAT(SessionLog(), HasSubstr("Saved to \"" + sysroot_.Path("/tmp/folders." + std::to_string(geteuid())) + "/"));
+    const std::string moved = sysroot_.Path("/tmp/folders." + std::to_string(geteuid()));
+    EXPECT_THAT(SessionLog(), HasSubstr("Saved to \"" + moved + "/"));
 }

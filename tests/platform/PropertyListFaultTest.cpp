@@ -85,8 +85,8 @@ TEST(PropertyListFaultTest, TextsThatAreNoUTF8AreReadFailuresAndCannotBeWritten)
 
     // UTF-8 beyond ASCII reads, and reads back the same from the binary form.
     PropertyValuePtr value;
-    ASSERT_TRUE(ParsePropertyList("<plist version=\"1.0\"><dict><key>cl\xC3\xA9</key><string>\xE2\x82\xAC \xF0\x9F\x98\x80"
-                                  "</string></dict></plist>",
+    ASSERT_TRUE(ParsePropertyList("<plist version=\"1.0\"><dict><key>cl\xC3\xA9</key>"
+                                  "<string>\xE2\x82\xAC \xF0\x9F\x98\x80</string></dict></plist>",
                                   value));
     ASSERT_TRUE(SerializePropertyListBinary(*value, written));
     PropertyValuePtr again;

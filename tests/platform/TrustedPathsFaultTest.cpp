@@ -5,14 +5,12 @@
 #include "platform/Files.h"
 #include "platform/TrustedPaths.h"
 
-#include "support/OtherUser.h"
-#include "support/TempSystemRoot.h"
+#include "support/PlantTest.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,29 +24,8 @@ using ::testing::StartsWith;
 
 namespace {
 
-class TrustedPathsFaultTest : public tolktest::SystemRootTest {
+class TrustedPathsFaultTest : public tolktest::PlantTest {
 protected:
-    void SetUp() override
-    {
-        if (tolktest::RunAsNobody([]() { return true; }) == tolktest::AsUser::kImpossible)
-            GTEST_SKIP() << "cannot run as another user here";
-        ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
-        tolktest::MakeFolders(shared_);
-        tolktest::MakeFolders(outside_);
-        ASSERT_EQ(chmod(shared_.c_str(), 0777), 0);
-        tolktest::WriteTextFile(victim_, "precious");
-        before_ = tolktest::DescribeTree(outside_, true);
-    }
-
-    // What nobody does, as nobody.
-    void Plant(const std::function<bool()>& plant) { ASSERT_EQ(tolktest::RunAsNobody(plant), tolktest::AsUser::kTrue); }
-
-    static std::string Nobody()
-    {
-        const struct passwd* entry = getpwuid(tolktest::NobodyUser());
-        const std::string number = std::to_string(tolktest::NobodyUser());
-        return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
-    }
 
     // The one entry of the shared folder that the name was put aside as.
     std::string PutAsideOf(const std::string& name) const
@@ -70,9 +47,6 @@ protected:
         return status;
     }
 
-    std::string shared_ = sysroot_.Scratch() + "/shared";
-    std::string outside_ = sysroot_.Scratch() + "/outside";
-    std::string victim_ = outside_ + "/victim";
     std::vector<std::string> before_;
 };
 
@@ -96,8 +70,9 @@ TEST_F(TrustedPathsFaultTest, LinksOfOtherUsersAreFollowedOnlyWhereNoOtherUserCa
 
     platform::TrustedPath place;
     EXPECT_EQ(place.Walk(shared_ + "/App.app/Contents", false), EPERM);
-    EXPECT_EQ(place.Refusal(), "Refused to follow the symbolic link \"" + shared_ + "/App.app\" of user " + Nobody() +
-                                   ": it lies in \"" + shared_ + "\", a folder that other users can write");
+    EXPECT_EQ(place.Refusal(), "Refused to follow the symbolic link \"" + shared_ + "/App.app\" of user " +
+                                   tolktest::NobodyText() + ": it lies in \"" + shared_ +
+                                   "\", a folder that other users can write");
     EXPECT_EQ(place.Walk(outside_ + "/via/Contents", false), EPERM);
     EXPECT_EQ(place.Walk(shared_ + "/Welcome.txt", true), EPERM);
     // Named only (to be replaced or removed), a link is not followed and not refused.
@@ -128,7 +103,7 @@ TEST_F(TrustedPathsFaultTest, LinksOfOtherUsersAreFollowedOnlyWhereNoOtherUserCa
     EXPECT_EQ(platform::CheckWrite(shared_ + "/Welcome.txt"), EPERM);
     std::string refusal;
     EXPECT_EQ(platform::MakeFolder(shared_ + "/App.app/Contents", 0755, true, refusal), EPERM);
-    EXPECT_THAT(refusal, HasSubstr(shared_ + "/App.app\" of user " + Nobody()));
+    EXPECT_THAT(refusal, HasSubstr(shared_ + "/App.app\" of user " + tolktest::NobodyText()));
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
 }
 
@@ -180,9 +155,9 @@ TEST_F(TrustedPathsFaultTest, LogsThatAreNoPlainFilesOfTheirOwnAreSetAside)
     before_ = tolktest::DescribeTree(outside_, true);
 
     const std::vector<std::pair<std::string, std::string> > planted = {
-        {"link.log", "a symbolic link of user " + Nobody()},
-        {"pipe.log", "a pipe of user " + Nobody()},
-        {"theirs.log", "a file of user " + Nobody()},
+        {"link.log", "a symbolic link of user " + tolktest::NobodyText()},
+        {"pipe.log", "a pipe of user " + tolktest::NobodyText()},
+        {"theirs.log", "a file of user " + tolktest::NobodyText()},
         {"hard.log", "a file with 2 names of user "},
         {"own.log", ""},
     };
@@ -218,6 +193,6 @@ TEST_F(TrustedPathsFaultTest, LogsThatAreNoPlainFilesOfTheirOwnAreSetAside)
     std::string refusal;
     EXPECT_LT(platform::OpenLogForAppending(shared_ + "/Logs/new.log", 0644, note, refusal), 0);
     EXPECT_EQ(errno, EPERM);
-    EXPECT_THAT(refusal, HasSubstr("\"" + shared_ + "/Logs\" of user " + Nobody()));
+    EXPECT_THAT(refusal, HasSubstr("\"" + shared_ + "/Logs\" of user " + tolktest::NobodyText()));
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
 }

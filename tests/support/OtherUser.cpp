@@ -31,6 +31,13 @@ gid_t NobodyGroup()
     return entry != nullptr ? entry->pw_gid : kNobodyFallback;
 }
 
+std::string NobodyText()
+{
+    const struct passwd* entry = getpwuid(NobodyUser());
+    const std::string number = std::to_string(NobodyUser());
+    return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
+}
+
 bool BecomeNobody()
 {
     const uid_t user = NobodyUser();
@@ -59,6 +66,11 @@ AsUser RunAsNobody(const std::function<bool()>& body)
     if (WEXITSTATUS(status) == kCannotBecome)
         return AsUser::kImpossible;
     return WEXITSTATUS(status) == 0 ? AsUser::kTrue : AsUser::kFalse;
+}
+
+bool CanRunAsNobody()
+{
+    return RunAsNobody([]() { return true; }) != AsUser::kImpossible;
 }
 
 AsUser RunUnprivileged(const std::function<bool()>& body)

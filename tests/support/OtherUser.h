@@ -14,6 +14,9 @@ namespace tolktest {
 uid_t NobodyUser();
 gid_t NobodyGroup();
 
+// nobody as messages name a user: "nobody (65534)".
+std::string NobodyText();
+
 // In the calling process (meant for a child): gives up the supplementary groups and becomes
 // nobody, real, effective and saved IDs alike (setresgid, then setresuid). False when it cannot.
 bool BecomeNobody();
@@ -24,6 +27,9 @@ enum class AsUser { kTrue, kFalse, kImpossible };
 // Runs body in a forked child that became nobody, and answers what it answered; kImpossible when
 // the child could not become nobody (only the super-user can). Only the answer comes back.
 AsUser RunAsNobody(const std::function<bool()>& body);
+
+// Whether RunAsNobody can run a body here (the tests run as the super-user).
+bool CanRunAsNobody();
 
 // Runs body as a user without the super-user's rights: in place when the tests run as one, else
 // as RunAsNobody does.

@@ -69,8 +69,8 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target);
 // Where a new file is to be made, looked up once for the check that nothing is there and for
 // the making of the file: its folder, held open, so that both happen in that folder whatever
 // becomes of its path in between (reached without following a link that another user planted
-// where others can write), and the name, as the folder spells it on a volume that ignores case. A command that checks its target before it copies carries one from the check
-// to the copy.
+// where others can write), and the name, as the folder spells it on a volume that ignores case.
+// A command that checks its target before it copies carries one from the check to the copy.
 class NewFilePlace {
 public:
     explicit NewFilePlace(const FileSystemPath& path);
