@@ -158,29 +158,51 @@ void TrustedPath::Reset()
         close(folder_);
     folder_ = -1;
     folderPath_.clear();
-    folderStatus_ = {};
+    folderStatusKnown_ = false;
     name_.clear();
+    nameStatusKnown_ = false;
     followedLastLink_ = false;
     refusal_.clear();
 }
 
 int TrustedPath::EnterFolder(int at, const char* name, const std::string& path)
 {
-    struct stat status;
-    const int fd = WithStatus(openat(at, name, O_PATH | O_DIRECTORY | O_CLOEXEC), status);
+    const int fd = openat(at, name, O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return errno;
-    Enter(fd, status, path);
+    Enter(fd, nullptr, path);
     return 0;
 }
 
-void TrustedPath::Enter(int fd, const struct stat& status, const std::string& path)
+void TrustedPath::Enter(int fd, const struct stat* status, const std::string& path)
 {
     if (folder_ >= 0)
         close(folder_);
     folder_ = fd;
-    folderStatus_ = status;
+    folderStatusKnown_ = status != nullptr;
+    if (status != nullptr)
+        folderStatus_ = *status;
     folderPath_ = path == "/" ? std::string() : path;
+}
+
+const struct stat& TrustedPath::FolderStatus() const
+{
+    // A folder that cannot be looked at is taken for one that others can write.
+    if (!folderStatusKnown_ && fstat(folder_, &folderStatus_) != 0) {
+        folderStatus_ = {};
+        folderStatus_.st_mode = S_IFDIR | 0777;
+    }
+    folderStatusKnown_ = true;
+    return folderStatus_;
+}
+
+bool TrustedPath::MayFollow(const std::string& name, const struct stat& link)
+{
+    if (!OfAnotherUser(link) || !OthersCanWrite(FolderStatus()))
+        return true;
+    refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + UserText(link.st_uid) +
+               ": it lies in \"" + FolderPath() + "\", a folder that other users can write";
+    return false;
 }
 
 int TrustedPath::Walk(const std::string& path, bool followLast)
@@ -205,10 +227,9 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             folder += "/" + pending[i];
         if (folder.empty())
             folder = "/";
-        struct stat status;
-        const int fd = WithStatus(OpenWithoutLinks(folder), status);
+        const int fd = OpenWithoutLinks(folder);
         if (fd >= 0) {
-            Enter(fd, status, folder);
+            Enter(fd, nullptr, folder);
             pending.erase(pending.begin() + 1, pending.end());
         }
     }
@@ -241,9 +262,16 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             name_ = name;
             return 0;
         }
+        // A folder on the way is opened, so that the walk goes on in the one it judged; the last
+        // name is only looked at (what is done to it is done in its folder, by name), unless it
+        // is a link, which is judged and read through a descriptor of its own like any other.
         struct stat status;
-        const int child = WithStatus(openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), status);
-        if (child < 0) {
+        int child = AT_FDCWD;
+        if (isLast && fstatat(folder_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            child = -1;
+        if (!isLast || (child != -1 && S_ISLNK(status.st_mode)))
+            child = WithStatus(openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), status);
+        if (child == -1) {
             if (isLast && errno == ENOENT) {
                 name_ = name;
                 return 0;
@@ -251,12 +279,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             return errno;
         }
         if (S_ISLNK(status.st_mode)) {
-            const std::string linkPath = folderPath_ + "/" + name;
-            if (OthersCanWrite(folderStatus_) && OfAnotherUser(status)) {
+            if (!MayFollow(name, status)) {
                 close(child);
-                refusal_ = "Refused to follow the symbolic link \"" + linkPath + "\" of user " +
-                           UserText(status.st_uid) + ": it lies in \"" + FolderPath() +
-                           "\", a folder that other users can write";
                 return EPERM;
             }
             char text[PATH_MAX + 1];
@@ -282,15 +306,18 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             continue;
         }
         if (isLast) {
-            close(child);
+            if (child >= 0)
+                close(child);
             name_ = name;
+            nameStatus_ = status;
+            nameStatusKnown_ = true;
             return 0;
         }
         if (!S_ISDIR(status.st_mode)) {
             close(child);
             return ENOTDIR;
         }
-        Enter(child, status, folderPath_ + "/" + name);
+        Enter(child, &status, folderPath_ + "/" + name);
     }
     // A link's text that named nothing beyond its folder ("." or "a/.").
     return EINVAL;
@@ -298,19 +325,20 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
 
 int TrustedPath::CheckObject()
 {
-    struct stat status;
-    if (fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+    struct stat status = nameStatus_;
+    if (!nameStatusKnown_ && fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return errno == ENOENT ? 0 : errno;
     if (S_ISLNK(status.st_mode))
         return followLast_ ? ELOOP : 0;
-    if (!OthersCanWrite(folderStatus_))
+    const bool otherNames = !S_ISDIR(status.st_mode) && status.st_nlink > 1;
+    if ((!OfAnotherUser(status) && !otherNames) || !OthersCanWrite(FolderStatus()))
         return 0;
     if (OfAnotherUser(status)) {
         refusal_ = "Refused to write \"" + NamePath() + "\" of user " + UserText(status.st_uid) + ": it lies in \"" +
                    FolderPath() + "\", a folder that other users can write";
         return EPERM;
     }
-    if (!S_ISDIR(status.st_mode) && status.st_nlink > 1) {
+    if (otherNames) {
         refusal_ = "Refused to write \"" + NamePath() + "\", which has " + std::to_string(status.st_nlink) +
                    " names: it lies in \"" + FolderPath() + "\", a folder that other users can write";
         return EPERM;

@@ -51,22 +51,29 @@ public:
     // The folder's path joined with the last name, or with another name.
     std::string NamePath() const { return InFolder(name_); }
     std::string InFolder(const std::string& name) const { return folderPath_ + "/" + name; }
-    const struct stat& FolderStatus() const { return folderStatus_; }
+    // The folder's status, looked at when first asked for (most walks never need it).
+    const struct stat& FolderStatus() const;
     // Whether the walk followed a link at the last name that the caller named.
     bool FollowedLastLink() const { return followedLastLink_; }
     const std::string& Refusal() const { return refusal_; }
 
 private:
     void Reset();
-    // Makes fd (with its status) the folder walked in, at the path text.
-    void Enter(int fd, const struct stat& status, const std::string& path);
+    // Makes fd the folder walked in, at the path text, with its status when known (else null).
+    void Enter(int fd, const struct stat* status, const std::string& path);
+    // Whether a link of the status may be followed from the folder; the refusal when not.
+    bool MayFollow(const std::string& name, const struct stat& link);
     // Opens the folder name of the folder at (or AT_FDCWD) and enters it: 0 or the errno value.
     int EnterFolder(int at, const char* name, const std::string& path);
 
     int folder_ = -1;
     std::string folderPath_;  // "" for the root
-    struct stat folderStatus_ = {};
+    mutable struct stat folderStatus_ = {};
+    mutable bool folderStatusKnown_ = false;
     std::string name_;
+    // The last name's status as the walk found it (a walk that followed the last name looks).
+    struct stat nameStatus_ = {};
+    bool nameStatusKnown_ = false;
     bool followLast_ = false;
     bool followedLastLink_ = false;
     std::string refusal_;
