@@ -2,7 +2,7 @@
 
 #include "capsiFiles.h"
 
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedPath.h"
 
 #include <sqlite3.h>
 

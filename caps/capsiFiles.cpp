@@ -4,7 +4,8 @@
 
 #include "MacUtils.h"
 #include "platform/Folders.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
+#include "platform/TrustedPath.h"
 
 #include <sqlite3.h>
 

@@ -2,7 +2,7 @@
 
 #include "platform/Bundle.h"
 #include "platform/PropertyList.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedPath.h"
 
 #include <spawn.h>
 #include <strings.h>

@@ -1,7 +1,7 @@
 #include "platform/ExtendedAttributes.h"
 
 #include "platform/FaultInjection.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedPath.h"
 
 #include <fcntl.h>
 #include <sys/xattr.h>

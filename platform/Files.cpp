@@ -1,6 +1,7 @@
 #include "platform/Files.h"
 
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
+#include "platform/TrustedPath.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

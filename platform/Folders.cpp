@@ -2,7 +2,7 @@
 
 #include "platform/FileRef.h"
 #include "platform/SystemRoot.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

@@ -3,7 +3,8 @@
 #include "platform/Bundle.h"
 #include "platform/Files.h"
 #include "platform/SystemRoot.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
+#include "platform/TrustedPath.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -3,7 +3,8 @@
 // aside instead of written; nothing outside the shared folder changes.
 #include "platform/ExtendedAttributes.h"
 #include "platform/Files.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
+#include "platform/TrustedPath.h"
 
 #include "support/PlantTest.h"
 

@@ -8,7 +8,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/FileRef.h"
 #include "platform/Rename.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedPath.h"
 
 #include <boost/format.hpp>
 

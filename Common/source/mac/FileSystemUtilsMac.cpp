@@ -8,7 +8,8 @@
 #include "platform/Folders.h"
 #include "platform/Rename.h"
 #include "platform/SystemRoot.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
+#include "platform/TrustedPath.h"
 #include "platform/Volumes.h"
 
 #include <boost/format.hpp>

@@ -12,7 +12,7 @@
 #include "platform/Folders.h"
 #include "platform/LaunchServices.h"
 #include "platform/ResourceFork.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedPath.h"
 
 #include <boost/format.hpp>
 

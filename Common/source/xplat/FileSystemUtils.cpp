@@ -4,7 +4,7 @@
 #include "LogFactory.h"
 
 #include "platform/DiskNames.h"
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedPath.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "GzipMember.h"
 
-#include "platform/TrustedPaths.h"
+#include "platform/TrustedFiles.h"
 
 #include <zlib.h>
 

@@ -1,0 +1,45 @@
+// TrustedFiles: the file operations that a privileged program makes where other users may have
+// planted links and files (see TrustedPath): folders, new unique files, and logs, with what
+// another user put in their place set aside instead of followed or written.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <string>
+
+namespace platform {
+
+// Each answers 0 or an errno value; EPERM gives the refusal in refusal (not reported, so that a
+// logger may use them on its own file).
+
+// One folder with the mode (narrowed by the umask unless exact, with which the mode is applied
+// again and, when that fails, the new folder removed). EEXIST when anything is at the path.
+int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal);
+
+// The folder and every missing one above it, parents first, each with MakeFolder (the umask
+// narrows the mode); 0 at once when a folder is at the path. A refusal is reported.
+int MakeFolders(const std::string& path, mode_t mode);
+
+// Renames what is at the path, in its folder, to "<name>.put-aside." and six random characters,
+// never replacing anything (asidePath receives the new path): for what another user left where
+// this process keeps a file or folder of its own. 0 or an errno value (a refusal is reported).
+int PutAside(const std::string& path, std::string& asidePath);
+
+// Opens a log file to append to it, creating it with the mode when missing; never through a link
+// at its name. A log that is no plain file of the super-user or of this process's user (a link,
+// a pipe, a folder, another user's file, a file with other names) is put aside, renamed in its
+// folder to "<name>.put-aside." and six random characters, and a new file takes its place; note
+// then receives a sentence that says so. The descriptor, or -1 with errno set.
+int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note, std::string& refusal);
+
+// A new file made in the folder held open, exclusively and never through a link, owner-only, named
+// prefix and six random characters: its descriptor, open for writing (name receives the name), or
+// -1 with errno set.
+int CreateUniqueFile(int folder, const std::string& prefix, std::string& name);
+
+// Whether the open file may be appended to as a log at its name: a regular file with one name,
+// of the super-user or of this process's user.
+bool IsOwnPlainFile(const struct stat& status);
+
+}  // namespace platform
