@@ -126,7 +126,9 @@ bool AttachedImages::TakeDisk(Attachment& attachment) const
             return false;
         }
         close(fd);
-        const int partition = open(UnderRoot(DevicePath(disk, true)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0640);
+        // Never through a link that stands at the partition's name.
+        const int partition =
+            open(UnderRoot(DevicePath(disk, true)).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0640);
         if (partition >= 0)
             close(partition);
         attachment.disk = disk;
