@@ -72,7 +72,8 @@ bool IsSafeSharedFolder(const struct stat& info)
 // nobody else may enter. With reclaim, anything else at its name (a link or folder another user
 // planted there) is put aside, when the folder may be made, for a new one: the system root's own
 // temporary folder is the last place inside the root that a file can be moved aside into.
-int UserFolderIn(const std::string& shared, const struct stat& sharedInfo, bool create, bool reclaim, std::string& path)
+int UserFolderIn(const std::string& shared, const struct stat& sharedInfo, bool create, bool reclaim,
+                 std::string& path)
 {
     if (!IsSafeSharedFolder(sharedInfo))
         return kFileNotFoundErr;
@@ -149,7 +150,8 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
             return kFileNotFoundErr;
         // What is moved aside goes into a folder of this user's own, not the shared one.
         if (folderType == kChewableItemsType)
-            return stat(folder.c_str(), &info) == 0 ? UserFolderIn(folder, info, create, true, path) : kFileNotFoundErr;
+            return stat(folder.c_str(), &info) == 0 ? UserFolderIn(folder, info, create, true, path)
+                                                    : kFileNotFoundErr;
         path = folder;
         return kNoErr;
     }

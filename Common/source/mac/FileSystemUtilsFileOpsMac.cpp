@@ -294,7 +294,8 @@ bool MoveFile(const FileSystemPath& source, const FileSystemPath& target)
     struct stat sourceInfo;
     struct stat targetInfo;
     if (!LookUpOnDisk(source, from, sourceInfo) || LookUpOnDisk(target, to, targetInfo) ||
-        !S_ISREG(sourceInfo.st_mode) || platform::CheckNameChange(from) != 0 || platform::CheckNameChange(to) != 0)
+        !S_ISREG(sourceInfo.st_mode) || platform::CheckNameChange(from) != 0 ||
+        platform::CheckNameChange(to) != 0)
         return false;
     const int error = platform::RenameNoReplace(from, to);
     if (error == 0) {

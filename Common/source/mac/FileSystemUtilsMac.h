@@ -6,13 +6,13 @@
 
 #include <boost/shared_ptr.hpp>
 
-namespace platform {
-class TrustedPath;
-}
-
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace platform {
+class TrustedPath;
+}
 
 namespace FileSystemUtilsMac {
 
@@ -29,11 +29,10 @@ bool UnlockPathObject(const FileSystemPath& path);
 // ---- Where other users can write ----
 
 // Walks to the last name of the path (as the file system spells it: platform::OnDiskPath) as a
-// privileged process must (platform::TrustedPath): with
-// followLast a link at the last name is followed where it may be, and with forWriting the object
-// reached must be one this process may write. False, with errno set, when it cannot; a refusal
-// (a link or file that another user planted where others can write) is noted as the failure's
-// reason.
+// privileged process must (platform::TrustedPath): with followLast a link at the last name is
+// followed where it may be, and with forWriting the object reached must be one this process may
+// write. False, with errno set, when it cannot; a refusal (a link or file that another user
+// planted where others can write) is noted as the failure's reason.
 bool WalkTrusted(const std::string& path, bool followLast, bool forWriting, platform::TrustedPath& place);
 // (Where the operation that follows works on the path, platform::CheckNameChange and CheckWrite
 // make the same checks; their refusals are noted alike.)

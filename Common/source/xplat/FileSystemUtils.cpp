@@ -225,10 +225,6 @@ namespace {
 // each refusal is the reason of the failure it causes, and goes to the session log.
 [[maybe_unused]] const bool gRefusalsNoted = (platform::SetRefusalListener(&NoteFailureReason), true);
 
-}  // namespace
-
-namespace {
-
 // A number below the limit from the system's random bytes, read a block at a time (a name is
 // made for every file an uninstall moves aside). A byte that would favour the lower numbers is
 // dropped.
