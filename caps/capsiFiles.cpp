@@ -96,6 +96,9 @@ bool IsDamage(int code)
 
 capsiDatabaseCondition capsiCheckDatabase(const std::string& path)
 {
+    // Opened to be written (a hot journal is rolled back): never through what another user planted.
+    if (platform::CheckWrite(path) != 0)
+        return kCapsiDatabaseUnknown;
     sqlite3* database = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &database, SQLITE_OPEN_READWRITE, nullptr);
     if (opened != SQLITE_OK) {
