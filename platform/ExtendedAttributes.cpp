@@ -92,23 +92,6 @@ int RemoveExtendedAttribute(const std::string& path, const std::string& name)
     return removexattr(path.c_str(), name.c_str()) == 0 ? 0 : Normalise(errno);
 }
 
-int GetExtendedAttributeOfObject(const std::string& path, const std::string& name, std::string& value)
-{
-    return ReadAttribute([&]() { return lgetxattr(path.c_str(), name.c_str(), nullptr, 0); },
-                         [&](char* buffer, std::size_t size) { return lgetxattr(path.c_str(), name.c_str(), buffer, size); },
-                         value);
-}
-
-int SetExtendedAttributeOfObject(const std::string& path, const std::string& name, const std::string& value)
-{
-    return lsetxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0 ? 0 : Normalise(errno);
-}
-
-int RemoveExtendedAttributeOfObject(const std::string& path, const std::string& name)
-{
-    return lremovexattr(path.c_str(), name.c_str()) == 0 ? 0 : Normalise(errno);
-}
-
 std::string ExtendedAttributeErrorText(int error)
 {
     switch (error) {

@@ -24,10 +24,6 @@ int SetExtendedAttribute(const std::string& path, const std::string& name, const
 int SetExtendedAttribute(int fd, const std::string& name, const std::string& value);
 // ENODATA when there was none.
 int RemoveExtendedAttribute(const std::string& path, const std::string& name);
-// The same for the object at the path itself: a symbolic link there is not followed.
-int GetExtendedAttributeOfObject(const std::string& path, const std::string& name, std::string& value);
-int SetExtendedAttributeOfObject(const std::string& path, const std::string& name, const std::string& value);
-int RemoveExtendedAttributeOfObject(const std::string& path, const std::string& name);
 
 // Why an attribute could not be kept, in words for a log line.
 std::string ExtendedAttributeErrorText(int error);

@@ -208,12 +208,9 @@ TEST_F(SetupRunFaultTest, ALockThatARootSetupLeftTellsAnotherUserToRunAsRoot)
 
     fs::permissions(sysroot_.Base(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                          fs::perms::others_read | fs::perms::others_exec);
-    ASSERT_EQ(chown(sysroot_.Home().c_str(), kUnprivileged, kUnprivileged), 0);
+    ASSERT_EQ(chown(sysroot_.Home().c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
     const tolktest::ProgramResult result =
-        tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments, "", "", []() {
-            return setgroups(0, nullptr) == 0 && setresgid(kUnprivileged, kUnprivileged, kUnprivileged) == 0 &&
-                   setresuid(kUnprivileged, kUnprivileged, kUnprivileged) == 0;
-        });
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments, "", "", tolktest::BecomeNobody);
     if (result.exitCode == tolktest::RunningProgram::kChildSetUpFailed || result.exitCode == 127)
         GTEST_SKIP() << "cannot run the program as an unprivileged user";
     // Not 20: a script that retries while another Setup is busy would retry for good.

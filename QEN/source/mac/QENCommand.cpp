@@ -39,8 +39,3 @@ bool QENCommand::UndoAfterPerform(QENUndoStep&) const
 {
     return false;
 }
-
-bool QENCommand::MovesAside(std::string&) const
-{
-    return false;
-}

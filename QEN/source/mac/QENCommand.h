@@ -44,10 +44,6 @@ public:
     // says it all). Records are the database's to take back, and need neither.
     virtual bool UndoBeforePerform(QENUndoStep& step) const;
     virtual bool UndoAfterPerform(QENUndoStep& step) const;
-    // The file the perform moves aside as the backup its rollback restores; false for a command
-    // that moves none. The journal marks the file before it goes, so that a recovery finds the
-    // backup even when the record of the move was lost.
-    virtual bool MovesAside(std::string& path) const;
 
 protected:
     // Makes the change, keeping what the rollback needs. A failing perform must leave nothing

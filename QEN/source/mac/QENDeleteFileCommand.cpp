@@ -76,9 +76,3 @@ bool QENDeleteFileCommand::UndoAfterPerform(QENUndoStep& step) const
     step = QENUndoStep(QENUndoStep::kRestoreFile, path_.AsUTF8String(), backupPath_.AsUTF8String());
     return true;
 }
-
-bool QENDeleteFileCommand::MovesAside(std::string& path) const
-{
-    path = path_.AsUTF8String();
-    return true;
-}

@@ -13,7 +13,6 @@ public:
 
     std::string GetName() const override;
     bool UndoAfterPerform(QENUndoStep& step) const override;
-    bool MovesAside(std::string& path) const override;
 
     // Where the perform parked the file; meaningful once it has succeeded.
     const FileSystemPath& BackupPath() const { return backupPath_; }

@@ -131,15 +131,11 @@ bool QENEngine::PerformJournaled(const QENCommandPtr& command)
     const bool intended = command->UndoBeforePerform(step);
     if (intended)
         journal_->Intend(step);
-    std::string aside;
-    const bool marked = command->MovesAside(aside) && journal_->MarkMovedAside(aside);
     TOLK_KILL_POINT("command" + std::to_string(performedCommands_.size() + 1), identifier_);
     const bool performed = command->Perform();
     if (!performed) {
         if (intended)
             journal_->Abandoned();
-        if (marked)
-            journal_->UnmarkMovedAside(aside);
     } else if (command->UndoAfterPerform(step)) {
         journal_->Performed(step);
     } else if (intended) {
@@ -234,10 +230,6 @@ bool QENEngine::FinishCommand(const QENCommandPtr& command, unsigned long number
     } catch (...) {
         // Counted as a failure of this command: the commands below it still get their turn.
     }
-    // A file moved aside and put back keeps no mark of the run.
-    std::string aside;
-    if (done && !commit && journal_ != nullptr && command->MovesAside(aside))
-        journal_->UnmarkMovedAside(aside);
     if (!done)
         log_->AppendToLog(LogAppender::kLogError,
                           (commit ? "Error committing command " : "Error rolling back command ") + command->GetName());

@@ -19,19 +19,14 @@
 //   I step                a command's intent         P [step]           the command was performed
 //   N name                performed, no undo step    X                  the perform failed
 //   F path                deleted once committed     C                  the records are committed
-//   T folder              a folder it moved files aside into
 // where a step is its kind, path, other, mode (octal), owner and group.
 #include "QENRunJournal.h"
 
 #include "DiskImageMounter.h"
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
-#include "MacUtils.h"
 #include "QENCAPSRunSession.h"
 #include "caps.h"
-
-#include "platform/ExtendedAttributes.h"
-#include "platform/Folders.h"
 
 #include <boost/format.hpp>
 
@@ -51,8 +46,6 @@ namespace {
 const char* const kJournalPrefix = "run-";
 const char* const kJournalSuffix = ".journal";
 const char* const kNewJournalPrefix = ".run-";
-// The mark of a file a run moves aside: the run's journal name, a line feed and the file's path.
-const char* const kMovedAsideAttribute = "user.tolk.movedAside";
 
 const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown", "replace"};
 
@@ -161,7 +154,6 @@ struct InterruptedRun {
     std::vector<Command> commands;
     std::vector<std::string> mounts;
     std::vector<std::string> deletions;
-    std::vector<std::string> asideFolders;
     bool committed = false;
 };
 
@@ -198,8 +190,6 @@ void Read(const std::string& text, InterruptedRun& run)
             run.mounts.push_back(fields[1]);
         } else if (record == "F" && fields.size() == 2) {
             run.deletions.push_back(fields[1]);
-        } else if (record == "T" && fields.size() == 2) {
-            run.asideFolders.push_back(fields[1]);
         } else if (record == "C") {
             run.committed = true;
         }
@@ -344,51 +334,6 @@ Commit CommitOf(const std::string& name, const InterruptedRun& run, std::string&
     return Commit::kUnknown;
 }
 
-// The backups of the run that no surviving record names (a power cut took the records of their
-// moves): found by their marks in the folders the run moved files aside into and in the local
-// temporary folder; deleted when the run is finished, put back when it is taken back.
-void RecoverUnrecordedBackups(const std::string& name, const InterruptedRun& run, bool committed, LogAppender& log)
-{
-    std::set<std::string> named;
-    for (const InterruptedRun::Command& command : run.commands) {
-        if (command.hasStep && command.step.kind == QENUndoStep::kRestoreFile)
-            named.insert(command.step.other);
-    }
-    std::set<std::string> folders(run.asideFolders.begin(), run.asideFolders.end());
-    std::string local;
-    if (MacUtils::StdStringFindFolder(platform::kLocalDomain, platform::FourCharCode('f', 'l', 'n', 't'), false, local))
-        folders.insert(local);
-    const std::string mark = name + "\n";
-    for (const std::string& folder : folders) {
-        std::vector<FileSystemPath> entries;
-        try {
-            if (!FileSystemUtils::ChildrenForDirectory(FileSystemPath(folder), entries))
-                continue;
-        } catch (const std::exception&) {
-            continue;
-        }
-        for (const FileSystemPath& entry : entries) {
-            const std::string backup = entry.AsUTF8String();
-            std::string value;
-            if (named.count(backup) != 0 ||
-                platform::GetExtendedAttributeOfObject(backup, kMovedAsideAttribute, value) != 0 ||
-                value.compare(0, mark.size(), mark) != 0)
-                continue;
-            const std::string origin = value.substr(mark.size());
-            if (committed) {
-                DeleteIfThere(backup, log);
-            } else if (!origin.empty() && origin[0] == '/' && !FileSystemUtils::Exists(FileSystemPath(origin)) &&
-                       MakeFoldersAbove(origin) && rename(backup.c_str(), origin.c_str()) == 0) {
-                platform::RemoveExtendedAttributeOfObject(origin, kMovedAsideAttribute);
-                log.AppendToLog(LogAppender::kLogDebug, "Restored \"" + origin + "\" from \"" + backup + "\"");
-            } else {
-                log.AppendToLog(LogAppender::kLogWarn, "Unable to complete: Restored \"" + origin + "\" from \"" +
-                                                           backup + "\"");
-            }
-        }
-    }
-}
-
 void Recover(const std::string& journal, const InterruptedRun& run, bool committed, LogAppender& log)
 {
     if (committed) {
@@ -417,16 +362,12 @@ void Recover(const std::string& journal, const InterruptedRun& run, bool committ
                 done = std::string("A step of the interrupted run: ") + error.what();
                 failed = true;
             }
-            if (failed) {
+            if (failed)
                 log.AppendToLog(LogAppender::kLogWarn, "Unable to complete: " + done);
-            } else if (!done.empty()) {
+            else if (!done.empty())
                 log.AppendToLog(LogAppender::kLogDebug, done);
-                if (command->step.kind == QENUndoStep::kRestoreFile)
-                    platform::RemoveExtendedAttributeOfObject(command->step.path, kMovedAsideAttribute);
-            }
         }
     }
-    RecoverUnrecordedBackups(journal.substr(journal.find_last_of('/') + 1), run, committed, log);
     for (auto mount = run.mounts.rbegin(); mount != run.mounts.rend(); ++mount) {
         if (DiskImageMounter::EjectLeftOver(FileSystemPath(*mount)))
             log.AppendToLog(LogAppender::kLogDebug, "Ejected the image at \"" + *mount + "\"");
@@ -513,7 +454,6 @@ bool QENRunJournal::Begin(const std::string& description)
     lastFolder_.clear();
     madeFolders_.clear();
     intendedFolder_.clear();
-    asideFolders_.clear();
     std::string folder;
     try {
         if (!JournalFolder(folder) || !FileSystemUtilsMac::CreateDirectoryPath(FileSystemPath(folder), 0755, false))
@@ -577,31 +517,10 @@ void QENRunJournal::Intend(const QENUndoStep& step)
         intendedFolder_ = step.path;
 }
 
-bool QENRunJournal::MarkMovedAside(const std::string& path)
-{
-    if (!file_.IsOpen())
-        return false;
-    return platform::SetExtendedAttributeOfObject(path, kMovedAsideAttribute, Name() + "\n" + path) == 0;
-}
-
-void QENRunJournal::UnmarkMovedAside(const std::string& path)
-{
-    platform::RemoveExtendedAttributeOfObject(path, kMovedAsideAttribute);
-}
-
 void QENRunJournal::Performed(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
     AppendRecord(StepRecord('P', step));
-    if (step.kind != QENUndoStep::kRestoreFile || !file_.IsOpen())
-        return;
-    // The first backup in a folder names the folder, on disk: a recovery that lost the records of
-    // later moves looks there for the marked backups.
-    const std::string folder = ParentOf(step.other);
-    if (asideFolders_.insert(folder).second) {
-        AppendRecord("T\t" + Escape(folder) + "\n");
-        file_.Sync();
-    }
 }
 
 void QENRunJournal::PerformedAsIntended()

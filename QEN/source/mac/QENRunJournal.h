@@ -39,12 +39,6 @@ public:
     // the change can: after a power cut, what the run made is found again (what it made inside
     // its own folders goes with them).
     void Intend(const QENUndoStep& step);
-    // Before a command moves the file aside as its backup: the file is marked with the run and its
-    // own path (an extended attribute, which reaches the disk with the move), so that a recovery
-    // finds and puts back a backup whose record a power cut took. False when it cannot be marked.
-    bool MarkMovedAside(const std::string& path);
-    // The file was not moved after all, or is back: the mark goes.
-    void UnmarkMovedAside(const std::string& path);
     // The command was performed: what takes it back (replacing the intent, if any).
     void Performed(const QENUndoStep& step);
     // The command was performed, and its intent says what takes it back.
@@ -99,8 +93,6 @@ private:
     std::set<std::string> madeFolders_;
     // The folder whose intent was recorded last, until its command is performed.
     std::string intendedFolder_;
-    // The folders the run moved files aside into, each named once in the journal (on disk).
-    std::set<std::string> asideFolders_;
     std::string lastFolder_;
     // A "performed as intended" record not written yet: it goes with the next record.
     bool performedPending_ = false;
