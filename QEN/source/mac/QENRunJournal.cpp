@@ -137,6 +137,24 @@ std::string ParentOf(const std::string& path)
     return slash == std::string::npos || slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
+// The names in the folder; none when it cannot be read.
+std::vector<std::string> NamesIn(const std::string& folder)
+{
+    std::vector<FileSystemPath> entries;
+    try {
+        if (!FileSystemUtils::ChildrenForDirectory(FileSystemPath(folder), entries))
+            return std::vector<std::string>();
+    } catch (const std::exception&) {
+        return std::vector<std::string>();
+    }
+    std::vector<std::string> names;
+    for (const FileSystemPath& entry : entries) {
+        const std::string path = entry.AsUTF8String();
+        names.push_back(path.substr(path.find_last_of('/') + 1));
+    }
+    return names;
+}
+
 bool EndsWith(const std::string& text, const std::string& end)
 {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
@@ -399,16 +417,8 @@ void RemoveAbandonedCopies(LogAppender& log)
     const std::string backupStem = backup.substr(backupFolder.size() + 1) + ".";
     const std::string uninstallFolder = ParentOf(ParentOf(database)) + "/Uninstall";
     for (const std::string& folder : {backupFolder, uninstallFolder}) {
-        std::vector<FileSystemPath> entries;
-        try {
-            if (!FileSystemUtils::ChildrenForDirectory(FileSystemPath(folder), entries))
-                continue;
-        } catch (const std::exception&) {
-            continue;
-        }
-        for (const FileSystemPath& entry : entries) {
-            const std::string path = entry.AsUTF8String();
-            const std::string name = path.substr(path.find_last_of('/') + 1);
+        for (const std::string& name : NamesIn(folder)) {
+            const std::string path = folder + "/" + name;
             if (folder == backupFolder && IsTemporaryName(name, backupStem)) {
                 RemoveAbandoned(path, log);
             } else if (folder == backupFolder && EndsWith(name, "-journal") &&
@@ -583,15 +593,7 @@ bool QENRunJournal::MarkRecordsInDatabase()
     // Every journal in the folder keeps its run's mark: a run still going, or one that died and
     // waits to be recovered, needs it; the marks of runs whose journals are gone are dropped.
     std::vector<std::string> names;
-    std::vector<FileSystemPath> entries;
-    try {
-        FileSystemUtils::ChildrenForDirectory(FileSystemPath(path_.substr(0, path_.find_last_of('/'))), entries);
-    } catch (const std::exception&) {
-        entries.clear();
-    }
-    for (const FileSystemPath& entry : entries) {
-        const std::string path = entry.AsUTF8String();
-        const std::string name = path.substr(path.find_last_of('/') + 1);
+    for (const std::string& name : NamesIn(ParentOf(path_))) {
         if (name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix))
             names.push_back(name);
     }
@@ -645,16 +647,8 @@ void QENRunJournal::RecoverInterruptedRuns(LogAppender& log)
 
 void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppender& log)
 {
-    std::vector<FileSystemPath> entries;
-    try {
-        if (!FileSystemUtils::ChildrenForDirectory(FileSystemPath(folder), entries))
-            return;
-    } catch (const std::exception&) {
-        return;
-    }
-    for (const FileSystemPath& entry : entries) {
-        const std::string path = entry.AsUTF8String();
-        const std::string name = path.substr(path.find_last_of('/') + 1);
+    for (const std::string& name : NamesIn(folder)) {
+        const std::string path = folder + "/" + name;
         const bool journal = name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix);
         const bool unnamed = name.compare(0, 5, kNewJournalPrefix) == 0 && name.size() == 11;
         if (!journal && !unnamed)
