@@ -133,22 +133,58 @@ void QENEngineMac::InsertImageRunProperties(const FileSystemPath& mountPoint, co
         InsertDeterminedProperty(kPropOrvexCode, code);
 }
 
+template <typename Body>
+bool QENEngineMac::RunFrame(const std::string& beginning, const std::string& completing,
+                            const std::string& description, Body body)
+{
+    log_->AppendToLog(LogAppender::kLogInfo, beginning);
+    controller_.InstallStarted();
+    runJournal_.Begin(description);
+    bool result = false;
+    {
+        QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
+        platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
+        RunOutcome outcome;
+        body(outcome);
+        if (outcome.prepared) {
+            if (outcome.succeeded) {
+                for (const RunOutcome::Deletion& deletion : outcome.deletions)
+                    runJournal_.DeleteWhenCommitted(deletion.path);
+            }
+            result = EndRun(outcome.succeeded);
+            FinishSavedUninstallScripts(result);
+            if (result) {
+                for (const RunOutcome::Deletion& deletion : outcome.deletions) {
+                    if (!FileSystemUtils::DeleteFile(deletion.path, false) &&
+                        (!deletion.missingIsFine || FileSystemUtils::Exists(deletion.path)))
+                        log_->AppendToLog(LogAppender::kLogError, deletion.failure + deletion.path.AsUTF8String());
+                }
+            }
+            NotifyFoldersChanged();
+        }
+    }
+    // The image goes before the journal does, which the next run would need to find it.
+    if (imageMounter_)
+        imageMounter_->Release();
+    runJournal_.Finish();
+    log_->AppendToLog(LogAppender::kLogInfo, completing);
+    controller_.InstallComplete(result);
+    return result;
+}
+
 bool QENEngineMac::InstallQENPayload()
 {
     if (!hasPayloadPath_)
         return false;
     const std::string image = payloadPath_.AsUTF8String();
-    log_->AppendToLog(LogAppender::kLogInfo, "Beginning installation for payload at " + image);
-    controller_.InstallStarted();
-    runJournal_.Begin("install " + image);
-    QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
-    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
-
-    bool result = false;
-    FileSystemPath mountPoint(std::string("/"));
-    if (PrepareImageRun(mountPoint)) {
+    return RunFrame("Beginning installation for payload at " + image, "Completing installation for payload at " + image,
+                    "install " + image, [&](RunOutcome& outcome) {
+        FileSystemPath mountPoint(std::string("/"));
+        if (!PrepareImageRun(mountPoint))
+            return;
+        outcome.prepared = true;
         std::vector<FileSystemPath> removalList;
-        result = RunScriptPhase([&]() {
+        outcome.succeeded = RunScriptPhase([&]() {
             InsertImageRunProperties(mountPoint, "install");
             std::string identifier;
             if (!ProcessSorvelScript(kSetupScript) || !RemoveUpgradedPayloads(removalList) ||
@@ -168,32 +204,11 @@ bool QENEngineMac::InstallQENPayload()
         FileSystemPath ownDatabase(std::string("/"));
         GetUninstallInstructionsPath(ownScript);
         GetUninstallDBPath(ownDatabase);
-        std::vector<FileSystemPath> deletions;
         for (const FileSystemPath& path : removalList) {
             if (path != ownScript && path != ownDatabase)
-                deletions.push_back(path);
+                outcome.deletions.push_back({path, "Unable to delete uninstall data file at", false});
         }
-        if (result) {
-            for (const FileSystemPath& path : deletions)
-                runJournal_.DeleteWhenCommitted(path);
-        }
-        result = EndRun(result);
-        FinishSavedUninstallScripts(result);
-        if (result) {
-            for (const FileSystemPath& path : deletions) {
-                if (!FileSystemUtils::DeleteFile(path, false))
-                    log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall data file at" + path.AsUTF8String());
-            }
-        }
-        NotifyFoldersChanged();
-    }
-
-    // The image goes before the journal does, which the next run would need to find it.
-    imageMounter_->Release();
-    runJournal_.Finish();
-    log_->AppendToLog(LogAppender::kLogInfo, "Completing installation for payload at " + image);
-    controller_.InstallComplete(result);
-    return result;
+    });
 }
 
 bool QENEngineMac::RepairQENPayload()
@@ -201,16 +216,13 @@ bool QENEngineMac::RepairQENPayload()
     if (!hasPayloadPath_)
         return false;
     const std::string image = payloadPath_.AsUTF8String();
-    log_->AppendToLog(LogAppender::kLogInfo, "Beginning repair for payload at " + image);
-    controller_.InstallStarted();
-    runJournal_.Begin("repair " + image);
-    QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
-    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
-
-    bool result = false;
-    FileSystemPath mountPoint(std::string("/"));
-    if (PrepareImageRun(mountPoint)) {
-        result = RunScriptPhase([&]() {
+    return RunFrame("Beginning repair for payload at " + image, "Completing repair for payload at " + image,
+                    "repair " + image, [&](RunOutcome& outcome) {
+        FileSystemPath mountPoint(std::string("/"));
+        if (!PrepareImageRun(mountPoint))
+            return;
+        outcome.prepared = true;
+        outcome.succeeded = RunScriptPhase([&]() {
             InsertImageRunProperties(mountPoint, "repair");
             std::string identifier;
             return ProcessSorvelScript(kSetupScript) && GetPayloadIdentifier(identifier) &&
@@ -219,41 +231,28 @@ bool QENEngineMac::RepairQENPayload()
                    ProcessPayloadScript(mountPoint, kInstructionsScript) &&
                    ProcessUTF8JavaScriptInstructions(kPayloadSuffix) && ProcessUTF8JavaScriptInstructions(kRepairSuffix);
         });
-        result = EndRun(result);
-        FinishSavedUninstallScripts(result);
-        NotifyFoldersChanged();
-    }
-
-    imageMounter_->Release();
-    runJournal_.Finish();
-    log_->AppendToLog(LogAppender::kLogInfo, "Completing repair for payload at " + image);
-    controller_.InstallComplete(result);
-    return result;
+    });
 }
 
 bool QENEngineMac::UninstallQENPayload()
 {
-    log_->AppendToLog(LogAppender::kLogInfo, "Beginning uninstallation for payload.");
-    controller_.InstallStarted();
-    runJournal_.Begin("uninstall " + identifier_);
-    QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
-    platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
-
-    bool result = false;
-    FileSystemPath scriptPath(std::string("/"));
-    const bool prepared = RunScriptPhase([&]() {
-        if (!LoadDeterminedProperties()) {
-            log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
-            return false;
-        }
-        if (!GetUninstallInstructionsPath(scriptPath)) {
-            log_->AppendToLog(LogAppender::kLogError, "Unable to locate uninstall instructions.");
-            return false;
-        }
-        return true;
-    });
-    if (prepared) {
-        result = RunScriptPhase([&]() {
+    return RunFrame("Beginning uninstallation for payload.", "Completing uninstallation for payload.",
+                    "uninstall " + identifier_, [&](RunOutcome& outcome) {
+        FileSystemPath scriptPath(std::string("/"));
+        outcome.prepared = RunScriptPhase([&]() {
+            if (!LoadDeterminedProperties()) {
+                log_->AppendToLog(LogAppender::kLogError, "Unable to initialize default properties.");
+                return false;
+            }
+            if (!GetUninstallInstructionsPath(scriptPath)) {
+                log_->AppendToLog(LogAppender::kLogError, "Unable to locate uninstall instructions.");
+                return false;
+            }
+            return true;
+        });
+        if (!outcome.prepared)
+            return;
+        outcome.succeeded = RunScriptPhase([&]() {
             InsertDeterminedProperty(kPropInstallMode, "remove");
             log_->AppendToLog(LogAppender::kLogInfo, "BEGIN - QEN Uninstall properties");
             const PropertyMap all = GetAllProperties();
@@ -266,31 +265,12 @@ bool QENEngineMac::UninstallQENPayload()
                    ProcessStoredUninstallScript(scriptPath) && ProcessUTF8JavaScriptInstructions(kPayloadSuffix) &&
                    ProcessUTF8JavaScriptInstructions(kUninstallSuffix);
         });
+        outcome.deletions.push_back({scriptPath, "Unable to delete uninstall instructions at", false});
+        // A payload that never made an uninstall database has none to delete.
         FileSystemPath databasePath(std::string("/"));
-        const bool hasDatabasePath = GetUninstallDBPath(databasePath);
-        if (result) {
-            runJournal_.DeleteWhenCommitted(scriptPath);
-            if (hasDatabasePath)
-                runJournal_.DeleteWhenCommitted(databasePath);
-        }
-        result = EndRun(result);
-        FinishSavedUninstallScripts(result);
-        if (result) {
-            if (!FileSystemUtils::DeleteFile(scriptPath, false))
-                log_->AppendToLog(LogAppender::kLogError,
-                                  "Unable to delete uninstall instructions at" + scriptPath.AsUTF8String());
-            // A payload that never made an uninstall database has none to delete.
-            if (hasDatabasePath && !FileSystemUtils::DeleteFile(databasePath, false) &&
-                FileSystemUtils::Exists(databasePath))
-                log_->AppendToLog(LogAppender::kLogError, "Unable to delete uninstall db at " + databasePath.AsUTF8String());
-        }
-        NotifyFoldersChanged();
-    }
-
-    runJournal_.Finish();
-    log_->AppendToLog(LogAppender::kLogInfo, "Completing uninstallation for payload.");
-    controller_.InstallComplete(result);
-    return result;
+        if (GetUninstallDBPath(databasePath))
+            outcome.deletions.push_back({databasePath, "Unable to delete uninstall db at ", true});
+    });
 }
 
 bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)

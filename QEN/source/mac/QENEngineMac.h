@@ -146,6 +146,25 @@ private:
     // that what was performed is rolled back rather than left half done.
     template <typename Steps>
     bool RunScriptPhase(Steps steps);
+    // What the body of a run leaves to its end: whether it got as far as performing commands,
+    // whether they all succeeded, and the files to delete once the run has committed.
+    struct RunOutcome {
+        struct Deletion {
+            FileSystemPath path;
+            std::string failure;  // logged with the path when it cannot be deleted
+            bool missingIsFine;   // a file that is not there needs no deleting
+        };
+        bool prepared = false;
+        bool succeeded = false;
+        std::vector<Deletion> deletions;
+    };
+    // The frame every run shares: its journal, its one database transaction and the volumes it
+    // asks for; the commit or rollback of what the body performed, with the scripts it saved and
+    // the files to delete; the image ejected before the journal ends. The log lines begin and
+    // complete it; description names it in the journal.
+    template <typename Body>
+    bool RunFrame(const std::string& beginning, const std::string& completing, const std::string& description,
+                  Body body);
     void NotifyFoldersChanged();
 
     // What a crash recovery needs of the current run; finished when the run ends.
