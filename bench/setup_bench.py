@@ -38,6 +38,17 @@ WAIT_SECONDS = 2.0  # the silent workflow's poll interval while an operation run
 SIZE_CLASSES = [(60, 512, 4096), (30, 8192, 32768), (9, 32768, 131072), (1, 262144, 524288)]
 
 
+def ipc_key_low_bits(device, inode):
+    """The low 24 bits of the key of a lock's semaphore set, as platform::MakeIPCKey mixes them from
+    the device and inode numbers of the root's tmp folder (the top byte is the lock's own)."""
+    mask = (1 << 64) - 1
+    mixed = ((device * 0x9E3779B97F4A7C15) & mask) ^ inode
+    mixed = ((mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9) & mask
+    mixed = ((mixed ^ (mixed >> 27)) * 0x94D049BB133111EB) & mask
+    mixed ^= mixed >> 31
+    return (mixed & 0xFFFFFF) or 1
+
+
 def fail(text):
     sys.stderr.write("setup_bench: %s\n" % text)
     sys.exit(1)
@@ -304,13 +315,13 @@ class Bench:
 
     @staticmethod
     def drop_semaphores(folder):
-        """Setup keeps the semaphore sets of its named locks (keyed by ftok on the root's tmp folder)
+        """Setup keeps the semaphore sets of its named locks (keyed by the root's tmp folder)
         after it ends; a root thrown away takes them with it, or each run would leave two behind."""
         try:
             info = os.stat(folder)
         except OSError:
             return
-        low = ((info.st_dev & 0xFF) << 16) | (info.st_ino & 0xFFFF)  # ftok's key without its project id
+        low = ipc_key_low_bits(info.st_dev, info.st_ino)
         listing = subprocess.run(["ipcs", "-s"], stdout=subprocess.PIPE, text=True).stdout.split("\n")
         for line in listing:
             fields = line.split()

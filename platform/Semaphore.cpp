@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <ctime>
 
@@ -60,10 +61,18 @@ std::atomic<int> gTakeOverAge(2);  // seconds; see TakeOverUninitialisedSemaphor
 
 bool MakeIPCKey(const std::string& path, int projectId, key_t& key)
 {
-    const key_t made = ftok(path.c_str(), projectId);
-    if (made == static_cast<key_t>(-1))
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
         return false;
-    key = made;
+    // splitmix64's finaliser: every bit of the device and inode numbers moves the low 24 bits.
+    std::uint64_t mixed = (static_cast<std::uint64_t>(info.st_dev) * 0x9E3779B97F4A7C15ULL) ^ info.st_ino;
+    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
+    mixed ^= mixed >> 31;
+    std::uint32_t low = static_cast<std::uint32_t>(mixed & 0xFFFFFF);
+    if (low == 0)
+        low = 1;  // never the key 0, IPC_PRIVATE, which names no shared set
+    key = static_cast<key_t>((static_cast<std::uint32_t>(projectId & 0xFF) << 24) | low);
     return true;
 }
 

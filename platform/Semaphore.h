@@ -8,8 +8,11 @@
 
 namespace platform {
 
-// The IPC key of a file and a project identifier, as ftok(3) makes it: only the low 8 bits of
-// the identifier count. False when the file cannot be examined.
+// The IPC key of a file and a project identifier. As with ftok(3), only the low 8 bits of the
+// identifier count, and they make the key's top byte; the other 24 bits mix the file's whole
+// device and inode numbers, where ftok keeps only their low 8 and 16 bits, so that the tmp folders
+// of two system roots on one disk cannot share the keys of their locks. False when the file
+// cannot be examined.
 bool MakeIPCKey(const std::string& path, int projectId, key_t& key);
 
 // Opens the existing set of one semaphore under the key; -1 when there is none or it may not
