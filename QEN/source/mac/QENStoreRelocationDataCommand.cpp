@@ -3,7 +3,6 @@
 #include "Base64.h"
 #include "FileSystemPath.h"
 #include "FileSystemUtilsMac.h"
-#include "QENRelocationDataSteps.h"
 
 #include <boost/format.hpp>
 
@@ -33,11 +32,7 @@ bool PathStringToAliasDataString(const std::string& pathText, std::string& alias
 QENStoreRelocationDataCommand::QENStoreRelocationDataCommand(LogAppender& log, const std::string& storageKey,
                                                              const PathList& installPaths,
                                                              const TokenVolumeMap& tokenVolumes)
-    : QENCommand(log), storageKey_(storageKey), installPaths_(installPaths), tokenVolumes_(tokenVolumes)
-{
-}
-
-QENStoreRelocationDataCommand::~QENStoreRelocationDataCommand()
+    : QENRelocationDataCommand(log, storageKey), installPaths_(installPaths), tokenVolumes_(tokenVolumes)
 {
 }
 
@@ -50,19 +45,8 @@ bool QENStoreRelocationDataCommand::DoPerform()
 {
     log_.AppendToLog(LogAppender::kLogDebug,
                      (boost::format("Storing relocation data for storage key %1%") % storageKey_).str());
-    capsStatus status = UninstallDBAccess::Create(storageKey_, accessor_);
-    if (status != kCapsOK) {
-        accessor_.reset();
-        log_.AppendToLog(LogAppender::kLogError,
-                         (boost::format("Unable to access uninstall database for storage key %1% due to error %2%") %
-                          storageKey_ % status)
-                             .str());
-    } else if ((status = accessor_->Open()) != kCapsOK) {
-        log_.AppendToLog(LogAppender::kLogError,
-                         (boost::format("Unable to open uninstall database for storage key %1% due to error %2%") %
-                          storageKey_ % status)
-                             .str());
-    } else {
+    capsStatus status = OpenDatabase();
+    if (status == kCapsOK) {
         // An item that cannot be aliased (it does not exist) is left out, and the others are still
         // stored: a missing item says nothing about the rest.
         for (const std::string& path : installPaths_) {
@@ -103,14 +87,4 @@ bool QENStoreRelocationDataCommand::DoPerform()
     }
     log_.AppendToLog(LogAppender::kLogDebug, std::string("Stored"));
     return status == kCapsOK;
-}
-
-bool QENStoreRelocationDataCommand::DoCommit()
-{
-    return QENRelocationDataSteps::CommitChanges(log_, accessor_);
-}
-
-bool QENStoreRelocationDataCommand::DoRollback()
-{
-    return QENRelocationDataSteps::RollbackChanges(log_, accessor_);
 }

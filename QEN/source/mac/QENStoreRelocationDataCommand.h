@@ -3,16 +3,13 @@
 // can be found again; the transaction stays open until the engine commits or rolls back.
 #pragma once
 
-#include "QENCommand.h"
-#include "UninstallDBAccess.h"
-
-#include <boost/shared_ptr.hpp>
+#include "QENRelocationDataCommand.h"
 
 #include <map>
 #include <string>
 #include <vector>
 
-class QENStoreRelocationDataCommand : public QENCommand {
+class QENStoreRelocationDataCommand : public QENRelocationDataCommand {
 public:
     typedef std::vector<std::string> PathList;
     // token -> volume path
@@ -20,20 +17,13 @@ public:
 
     QENStoreRelocationDataCommand(LogAppender& log, const std::string& storageKey, const PathList& installPaths,
                                   const TokenVolumeMap& tokenVolumes);
-    // Releases the accessor, which discards whatever was not committed.
-    ~QENStoreRelocationDataCommand() override;
 
     std::string GetName() const override;
-    Records HeldRecords() const override { return kUninstallRecords; }
 
 protected:
     bool DoPerform() override;
-    bool DoRollback() override;
-    bool DoCommit() override;
 
 private:
-    std::string storageKey_;
     PathList installPaths_;
     TokenVolumeMap tokenVolumes_;
-    boost::shared_ptr<UninstallDBAccess> accessor_;
 };
