@@ -453,6 +453,18 @@ capsStatus CapsiDataStore::queryListCounted(capsStringList* out, std::size_t* co
     return status;
 }
 
+capsStatus CapsiDataStore::queryRow(capsStringList* out, std::size_t columns, const char* format, ...)
+{
+    va_list arguments;
+    va_start(arguments, format);
+    std::size_t count = 0;
+    const capsStatus status = vqueryList(out, &count, format, arguments);
+    va_end(arguments);
+    if (status != kCapsOK)
+        return status;
+    return count == columns ? kCapsOK : kCapsDatabaseError;
+}
+
 capsStatus CapsiDataStore::vqueryList(capsStringList* out, std::size_t* count, const char* format,
                                       va_list arguments)
 {

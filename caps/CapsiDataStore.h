@@ -49,6 +49,9 @@ public:
     capsStatus queryList(capsStringList* out, const char* format, ...);
     // As queryList; count receives the number of entries, NULL columns included.
     capsStatus queryListCounted(capsStringList* out, std::size_t* count, const char* format, ...);
+    // out: the columns of the one row that a record's query finds; kCapsDatabaseError when it
+    // finds another number of columns.
+    capsStatus queryRow(capsStringList* out, std::size_t columns, const char* format, ...);
 
     /* Transactions: 0 when the store is not open or no transaction is open. */
     capsStatus commit();

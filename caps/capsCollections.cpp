@@ -4,30 +4,13 @@
 #include "capsiHooks.h"
 #include "capsiSession.h"
 
-#include <cstdlib>
 #include <string>
-
-namespace {
-
-bool IsListState(capsInstallState state)
-{
-    return state >= 0 && state <= kCapsAnyInstallState;
-}
-
-int AsInt(const char* text)
-{
-    return text != nullptr ? static_cast<int>(std::strtol(text, nullptr, 10)) : 0;
-}
-
-}  // namespace
 
 capsStatus capsAddCollection(capsiSession* session, const char* collectionID, const char* collectionPayloadID)
 {
-    if (session == nullptr || collectionID == nullptr || collectionPayloadID == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {collectionID, collectionPayloadID}, store))
+        return refused;
     const long now = capsiNow();
     const capsStatus inserted = store->queryNR(
         "INSERT INTO tolk_collection (collectionID, collectionPayloadID, tsInstalled, tsModified) "
@@ -42,11 +25,9 @@ capsStatus capsAddCollection(capsiSession* session, const char* collectionID, co
 
 capsStatus capsRemoveCollection(capsiSession* session, const char* collectionID)
 {
-    if (session == nullptr || collectionID == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {collectionID}, store))
+        return refused;
 
     capsStringList payloads = nullptr;
     const capsStatus listed = capsGetCollectionPayloads(session, kCapsAnyInstallState, collectionID, &payloads);
@@ -79,50 +60,41 @@ capsStatus capsRemoveCollection(capsiSession* session, const char* collectionID)
 
 capsStatus capsGetCollections(capsiSession* session, capsStringList* out)
 {
-    if (session == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {out}, store))
+        return refused;
     return store->queryList(out, "SELECT collectionID FROM tolk_collection ORDER BY tsInstalled");
 }
 
 capsStatus capsGetCollection(capsiSession* session, const char* collectionID, capsCollection* out)
 {
-    if (session == nullptr || collectionID == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {collectionID, out}, store))
+        return refused;
     capsStringList row = nullptr;
-    std::size_t count = 0;
-    const capsStatus status = store->queryListCounted(
-        &row, &count,
+    const capsStatus status = store->queryRow(
+        &row, 4,
         "SELECT collectionID, collectionPayloadID, tsInstalled, tsModified FROM tolk_collection "
         "WHERE collectionID = '%q'",
         collectionID);
     if (status != kCapsOK)
         return status;
-    if (count != 4)
-        return kCapsDatabaseError;
     // The schema allows NULL times; they read as 0.
-    out->collectionID = row[0] != nullptr ? row[0] : "";
-    out->collectionPayloadID = row[1] != nullptr ? row[1] : "";
-    out->tsInstalled = AsInt(row[2]);
-    out->tsModified = AsInt(row[3]);
+    out->collectionID = capsiText(row[0]);
+    out->collectionPayloadID = capsiText(row[1]);
+    out->tsInstalled = capsiNumber(row[2]);
+    out->tsModified = capsiNumber(row[3]);
     return kCapsOK;
 }
 
 capsStatus capsGetCollectionPayloads(capsiSession* session, capsInstallState state, const char* collectionID,
                                      capsStringList* out)
 {
-    if (session == nullptr || collectionID == nullptr || out == nullptr)
+    if (!capsiIsListState(state))
         return kCapsBadArgument;
-    if (!IsListState(state))
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {collectionID, out}, store))
+        return refused;
     if (state == kCapsAnyInstallState)
         return store->queryList(out, "SELECT payloadID FROM tolk_collection_payload WHERE collectionID = '%q'",
                                 collectionID);

@@ -5,7 +5,6 @@
 #include "capsiHooks.h"
 #include "capsiSession.h"
 
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -78,11 +77,9 @@ bool SameCode(const char* a, const char* b)
 capsStatus capsAddPayloadConstraint(capsiSession* session, const char* payloadID, capsConstraintType type,
                                     const char* payloadIDb)
 {
-    if (session == nullptr || payloadID == nullptr || payloadIDb == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID, payloadIDb}, store))
+        return refused;
     return store->queryNR("INSERT OR REPLACE INTO tolk_payload_constraint (payloadID, payloadIDb, constraintType) "
                           "VALUES ('%q', '%q', %d)",
                           payloadID, payloadIDb, type);
@@ -91,11 +88,9 @@ capsStatus capsAddPayloadConstraint(capsiSession* session, const char* payloadID
 capsStatus capsRemovePayloadConstraint(capsiSession* session, const char* payloadID, capsConstraintType type,
                                        const char* payloadIDb)
 {
-    if (session == nullptr || payloadID == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID}, store))
+        return refused;
     if (payloadIDb == nullptr)
         return store->queryNR("DELETE FROM tolk_payload_constraint WHERE payloadID = '%q' AND constraintType = %d",
                               payloadID, type);
@@ -107,13 +102,11 @@ capsStatus capsRemovePayloadConstraint(capsiSession* session, const char* payloa
 capsStatus capsGetPayloadConstraint(capsiSession* session, const char* payloadID, capsConstraintType type,
                                     capsStringList* out)
 {
-    if (session == nullptr || payloadID == nullptr || out == nullptr)
-        return kCapsBadArgument;
     if (!IsConstraintType(type))
         return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID, out}, store))
+        return refused;
     return store->queryList(out,
                             "SELECT payloadIDb FROM tolk_payload_constraint WHERE payloadID = '%q' "
                             "AND constraintType = %d",
@@ -123,13 +116,11 @@ capsStatus capsGetPayloadConstraint(capsiSession* session, const char* payloadID
 capsStatus capsSetInstallState(capsiSession* session, const char* collectionID, const char* payloadID,
                                capsInstallState state)
 {
-    if (session == nullptr || collectionID == nullptr || payloadID == nullptr)
-        return kCapsBadArgument;
     if (state != kCapsNotInstalled && state != kCapsInstalled)
         return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {collectionID, payloadID}, store))
+        return refused;
 
     if (state == kCapsInstalled) {
         // Both conflict tests come before every write, so a refused call changes nothing.
@@ -197,15 +188,13 @@ capsStatus capsSetInstallState(capsiSession* session, const char* collectionID, 
 capsStatus capsGetInstallState(capsiSession* session, const char* collectionID, const char* payloadID,
                                capsInstallState* out)
 {
-    if (session == nullptr || collectionID == nullptr || payloadID == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {collectionID, payloadID, out}, store))
+        return refused;
     const char* value = nullptr;
     const capsStatus status = store->querySingle(
         &value, "SELECT installState FROM tolk_collection_payload WHERE collectionID = '%q' AND payloadID = '%q'",
         collectionID, payloadID);
-    *out = status == kCapsOK && value != nullptr ? static_cast<capsInstallState>(std::strtol(value, nullptr, 10)) : 0;
+    *out = status == kCapsOK ? capsiNumber(value) : 0;
     return status;
 }

@@ -36,22 +36,18 @@ const DataTable kPayloadData = {
 capsStatus GetData(const DataTable& table, capsiSession* session, const char* code, capsDomain domain,
                    const char* key, const char** out)
 {
-    if (session == nullptr || code == nullptr || key == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {code, key, out}, store))
+        return refused;
     return store->querySingle(out, table.get, code, domain, key);
 }
 
 capsStatus RemoveData(const DataTable& table, capsiSession* session, const char* code, capsDomain domain,
                       const char* key)
 {
-    if (session == nullptr || code == nullptr || key == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {code, key}, store))
+        return refused;
     return store->queryNR(table.remove, code, domain, key);
 }
 
@@ -60,32 +56,26 @@ capsStatus SetData(const DataTable& table, capsiSession* session, const char* co
 {
     if (value == nullptr)
         return RemoveData(table, session, code, domain, key);
-    if (session == nullptr || code == nullptr || key == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {code, key}, store))
+        return refused;
     return store->queryNR(table.set, code, domain, key, value);
 }
 
 capsStatus RemoveDomainData(const DataTable& table, capsiSession* session, const char* code, capsDomain domain)
 {
-    if (session == nullptr || code == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {code}, store))
+        return refused;
     return store->queryNR(table.removeDomain, code, domain);
 }
 
 capsStatus ListData(const char* format, capsiSession* session, const char* code, capsDomain domain,
                     capsStringList* out)
 {
-    if (session == nullptr || code == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {code, out}, store))
+        return refused;
     return store->queryList(out, format, code, domain);
 }
 

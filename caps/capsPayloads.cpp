@@ -8,11 +8,6 @@
 
 namespace {
 
-bool IsListState(capsInstallState state)
-{
-    return state >= 0 && state <= kCapsAnyInstallState;
-}
-
 capsStatus AddConstraints(CapsiDataStore& store, const char* payloadID, const char* const* codes,
                           capsConstraintType type)
 {
@@ -67,11 +62,9 @@ capsStatus capsAddPayload(capsiSession* session, const char* collectionID, const
 
 capsStatus capsRemovePayload(capsiSession* session, const char* payloadID)
 {
-    if (session == nullptr || payloadID == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID}, store))
+        return refused;
 
     capsStringList pairs = nullptr;
     capsStatus status = capsGetUpgradedPayloadsKeysAndValues(session, &pairs);
@@ -89,39 +82,32 @@ capsStatus capsRemovePayload(capsiSession* session, const char* payloadID)
 
 capsStatus capsGetPayload(capsiSession* session, const char* payloadID, capsPayload* out)
 {
-    if (session == nullptr || payloadID == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID, out}, store))
+        return refused;
     capsStringList row = nullptr;
-    std::size_t count = 0;
-    const capsStatus status = store->queryListCounted(
-        &row, &count,
+    const capsStatus status = store->queryRow(
+        &row, 5,
         "SELECT payloadID, productFamily, productName, version, signature FROM tolk_payload "
         "WHERE payloadID = '%q'",
         payloadID);
     if (status != kCapsOK)
         return status;
-    if (count != 5)
-        return kCapsDatabaseError;
-    out->payloadID = row[0] != nullptr ? row[0] : "";
-    out->productFamily = row[1] != nullptr ? row[1] : "";
-    out->productName = row[2] != nullptr ? row[2] : "";
-    out->version = row[3] != nullptr ? row[3] : "";
-    out->signature = row[4] != nullptr ? row[4] : "";
+    out->payloadID = capsiText(row[0]);
+    out->productFamily = capsiText(row[1]);
+    out->productName = capsiText(row[2]);
+    out->version = capsiText(row[3]);
+    out->signature = capsiText(row[4]);
     return kCapsOK;
 }
 
 capsStatus capsGetPayloads(capsiSession* session, capsInstallState state, capsStringList* out)
 {
-    if (session == nullptr || out == nullptr)
+    if (!capsiIsListState(state))
         return kCapsBadArgument;
-    if (!IsListState(state))
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {out}, store))
+        return refused;
     if (state == kCapsAnyInstallState)
         return store->queryList(out, "SELECT DISTINCT payloadID FROM tolk_collection_payload ORDER BY tsInstalled");
     return store->queryList(out,
@@ -133,13 +119,11 @@ capsStatus capsGetPayloads(capsiSession* session, capsInstallState state, capsSt
 capsStatus capsGetPayloadCollections(capsiSession* session, capsInstallState state, const char* payloadID,
                                      capsStringList* out)
 {
-    if (session == nullptr || payloadID == nullptr || out == nullptr)
+    if (!capsiIsListState(state))
         return kCapsBadArgument;
-    if (!IsListState(state))
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID, out}, store))
+        return refused;
     if (state == kCapsAnyInstallState)
         return store->queryList(out,
                                 "SELECT collectionID FROM tolk_collection_payload WHERE payloadID = '%q' "
@@ -154,13 +138,11 @@ capsStatus capsGetPayloadCollections(capsiSession* session, capsInstallState sta
 capsStatus capsGetPayloadCollectionsAcrossUpgrades(capsiSession* session, capsInstallState state,
                                                    const char* payloadID, capsStringList* out)
 {
-    if (session == nullptr || payloadID == nullptr || out == nullptr)
+    if (!capsiIsListState(state))
         return kCapsBadArgument;
-    if (!IsListState(state))
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {payloadID, out}, store))
+        return refused;
     if (state == kCapsAnyInstallState)
         return store->queryList(out,
                                 "SELECT collectionID FROM tolk_collection_payload WHERE payloadID = '%q' "
@@ -176,10 +158,8 @@ capsStatus capsGetPayloadCollectionsAcrossUpgrades(capsiSession* session, capsIn
 
 capsStatus capsGetUpgradedPayloadsKeysAndValues(capsiSession* session, capsStringList* out)
 {
-    if (session == nullptr || out == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {out}, store))
+        return refused;
     return store->queryList(out, "SELECT payloadIDOriginal,payloadIDUpgraded FROM upgraded_payloads");
 }

@@ -23,11 +23,11 @@ std::string MarkKey(const char* run)
 capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const char* description,
                                 const char* const* keep)
 {
-    if (session == nullptr || run == nullptr || description == nullptr || run[0] == '\0')
+    if (run != nullptr && run[0] == '\0')
         return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {run, description}, store))
+        return refused;
     const capsStatus marked = store->queryNR("INSERT OR REPLACE INTO pcd_meta (key, value) VALUES ('%q', '%q')",
                                              MarkKey(run).c_str(), description);
     if (marked != kCapsOK)
@@ -56,11 +56,9 @@ capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const ch
 
 capsStatus capsGetRunMark(capsiSession* session, const char* run)
 {
-    if (session == nullptr || run == nullptr)
-        return kCapsBadArgument;
-    CapsiDataStore* store = capsiStoreOf(session);
-    if (store == nullptr)
-        return kCapsNoStore;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {run}, store))
+        return refused;
     const char* value = nullptr;
     return store->querySingle(&value, "SELECT value FROM pcd_meta WHERE key = '%q'", MarkKey(run).c_str());
 }
