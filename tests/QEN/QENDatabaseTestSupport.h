@@ -12,6 +12,7 @@
 #include "capsiHooks.h"
 
 #include "caps/CapsTestSupport.h"
+#include "support/ScriptEval.h"
 
 #include <memory>
 #include <string>
@@ -24,16 +25,7 @@ typedef std::vector<std::string> Strings;
 // The rows of a query on a database file, the columns of a row joined by blanks.
 inline Strings RowsOf(const std::string& file, const std::string& sql, std::size_t columns)
 {
-    capstest::RawDatabase raw(file);
-    const Strings values = raw.Rows(sql);
-    Strings rows;
-    for (std::size_t index = 0; index + columns <= values.size(); index += columns) {
-        std::string row = values[index];
-        for (std::size_t column = 1; column < columns; ++column)
-            row += " " + values[index + column];
-        rows.push_back(row);
-    }
-    return rows;
+    return tolktest::RawDatabase(file).JoinedRows(sql, columns);
 }
 
 // Adds to a fixture with a system root: "caps.db" made, the uninstall folder, the checks of
@@ -146,11 +138,7 @@ protected:
     // The script's result as text; for a call that fails, the code it failed with.
     std::string Eval(const std::string& script)
     {
-        Mivor::Variant result;
-        if (!scripts_->eval(QENScUtils::UTF8StdStringToMivorString("try { " + script + " } catch (e) { 'code ' + e.code }"),
-                            result))
-            return "error";
-        return result.isUndefined() ? "undefined" : QENGlobalsLC::ToUTF8String(result);
+        return tolktest::Eval(*scripts_, "try { " + script + " } catch (e) { 'code ' + e.code }");
     }
 
     TQInitManager scripting_;

@@ -5,6 +5,8 @@
 
 #include "TQInitManager.h"
 
+#include "support/ScriptEval.h"
+
 #include "platform/Folders.h"
 #include "platform/LaunchServices.h"
 #include "platform/ResourceFork.h"
@@ -38,16 +40,7 @@ protected:
         ASSERT_EQ(Eval("var app = QENGetProperty('app'); app"), folder_);
     }
 
-    std::string Eval(const std::string& script)
-    {
-        Mivor::Variant result;
-        if (!scripts_->eval(QENScUtils::UTF8StdStringToMivorString(script), result)) {
-            const std::string error = QENScUtils::MivorStringToUTF8StdString(scripts_->getError().getFullText());
-            scripts_->clearError();
-            return "error: " + error;
-        }
-        return result.isUndefined() ? "undefined" : QENGlobalsLC::ToUTF8String(result);
-    }
+    std::string Eval(const std::string& script) { return tolktest::Eval(*scripts_, script); }
     // The code a script call ends with (0 when it succeeds).
     std::string Code(const std::string& call) { return Eval("try { " + call + "; 0 } catch (e) { e.code }"); }
 

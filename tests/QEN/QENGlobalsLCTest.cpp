@@ -2,6 +2,8 @@
 
 #include "TQInitManager.h"
 
+#include "support/ScriptEval.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -29,18 +31,7 @@ protected:
         commands->release();
     }
 
-    std::string Eval(const std::string& script)
-    {
-        Mivor::Variant result;
-        if (!scripts_->eval(QENScUtils::UTF8StdStringToMivorString(script), result)) {
-            const std::string error = QENScUtils::MivorStringToUTF8StdString(scripts_->getError().getFullText());
-            scripts_->clearError();
-            return "error: " + error;
-        }
-        if (result.isUndefined())
-            return "undefined";
-        return QENGlobalsLC::ToUTF8String(result);
-    }
+    std::string Eval(const std::string& script) { return tolktest::Eval(*scripts_, script); }
 
     // The code a script call ends with (0 when it succeeds).
     std::string Code(const std::string& call) { return Eval("try { " + call + "; 0 } catch (e) { e.code }"); }

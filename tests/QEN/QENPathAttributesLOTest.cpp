@@ -23,7 +23,7 @@ protected:
         ASSERT_TRUE(scripts_);
     }
 
-    std::string Eval(const std::string& script) { return qentest::Eval(*scripts_, script); }
+    std::string Eval(const std::string& script) { return tolktest::Eval(*scripts_, script); }
 
     // Every property of a new object on the path.
     std::string Attributes(const std::string& path)

@@ -6,6 +6,8 @@
 
 #include "TQInitManager.h"
 
+#include "support/ScriptEval.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -22,18 +24,6 @@ inline std::string Quote(const std::string& text)
     return literal + "'";
 }
 
-// The script's result as text ("undefined", "null" or its string form), or "error: ...".
-inline std::string Eval(Pelvo::Engine& scripts, const std::string& script)
-{
-    Mivor::Variant result;
-    if (!scripts.eval(QENScUtils::UTF8StdStringToMivorString(script), result)) {
-        const std::string error = QENScUtils::MivorStringToUTF8StdString(scripts.getError().getFullText());
-        scripts.clearError();
-        return "error: " + error;
-    }
-    return result.isUndefined() ? "undefined" : result.isNull() ? "null" : QENGlobalsLC::ToUTF8String(result);
-}
-
 class QENQueryTest : public tolktest::SystemRootTest {
 protected:
     void SetUp() override
@@ -47,7 +37,7 @@ protected:
         globals_->release();
     }
 
-    std::string Eval(const std::string& script) { return qentest::Eval(*scripts_, script); }
+    std::string Eval(const std::string& script) { return tolktest::Eval(*scripts_, script); }
     // The call's result in JSON, or "undefined".
     std::string Json(const std::string& call)
     {

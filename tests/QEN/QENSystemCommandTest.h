@@ -8,6 +8,8 @@
 
 #include "TQInitManager.h"
 
+#include "support/ScriptEval.h"
+
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
 
@@ -61,16 +63,7 @@ protected:
     LogAppender& CommandLog() { return engine_->Log(); }
 
     // Evaluates a script: its result as text, "undefined", or "error: ..." when it threw.
-    std::string Eval(const std::string& script)
-    {
-        Mivor::Variant result;
-        if (!scripts_->eval(QENScUtils::UTF8StdStringToMivorString(script), result)) {
-            const std::string error = QENScUtils::MivorStringToUTF8StdString(scripts_->getError().getFullText());
-            scripts_->clearError();
-            return "error: " + error;
-        }
-        return result.isUndefined() ? "undefined" : QENGlobalsLC::ToUTF8String(result);
-    }
+    std::string Eval(const std::string& script) { return tolktest::Eval(*scripts_, script); }
     // The code a script call ends with (0 when it succeeds).
     std::string Code(const std::string& call) { return Eval("try { " + call + "; 0 } catch (e) { e.code }"); }
 

@@ -133,16 +133,7 @@ protected:
     // Rows of a query on "caps.db", the columns of a row joined by blanks.
     Rows Query(const std::string& sql, std::size_t columns)
     {
-        capstest::RawDatabase raw(sysroot_.Path("/Library/Application Support/Orvex/caps/caps.db"));
-        const std::vector<std::string> values = raw.Rows(sql);
-        Rows rows;
-        for (std::size_t index = 0; index + columns <= values.size(); index += columns) {
-            std::string row = values[index];
-            for (std::size_t column = 1; column < columns; ++column)
-                row += " " + values[index + column];
-            rows.push_back(row);
-        }
-        return rows;
+        return RawDatabase(sysroot_.Path("/Library/Application Support/Orvex/caps/caps.db")).JoinedRows(sql, columns);
     }
     Rows Links() { return Query("SELECT collectionID, payloadID, installState FROM tolk_collection_payload ORDER BY 1, 2", 3); }
 

@@ -1,12 +1,13 @@
 // Fixtures of the installation database tests: a system root with the Application Support
 // folder, an adjustable clock, the root seam reset after every test, and a plain SQLite
-// connection to look at the files behind the caps functions' backs.
+// connection (RawDatabase) to look at the files behind the caps functions' backs.
 #pragma once
 
 #include "caps.h"
 #include "capsiFiles.h"
 #include "capsiHooks.h"
 
+#include "support/RawDatabase.h"
 #include "support/TempSystemRoot.h"
 
 #include <sqlite3.h>
@@ -29,38 +30,7 @@ inline std::vector<std::string> Entries(capsStringList list)
     return entries;
 }
 
-// A plain connection to a database file, for checks and for holding locks.
-class RawDatabase {
-public:
-    explicit RawDatabase(const std::string& path)
-    {
-        if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
-            ADD_FAILURE() << "cannot open " << path;
-    }
-    ~RawDatabase() { sqlite3_close(db_); }
-
-    int Exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr); }
-    std::string ErrorMessage() const { return sqlite3_errmsg(db_); }
-    // Every column of every row, as the caps list results hold them.
-    std::vector<std::string> Rows(const std::string& sql)
-    {
-        std::vector<std::string> values;
-        sqlite3_stmt* statement = nullptr;
-        EXPECT_EQ(SQLITE_OK, sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr)) << sqlite3_errmsg(db_);
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int column = 0; column < sqlite3_column_count(statement); ++column) {
-                const unsigned char* text = sqlite3_column_text(statement, column);
-                values.push_back(text != nullptr ? reinterpret_cast<const char*>(text) : "<null>");
-            }
-        }
-        sqlite3_finalize(statement);
-        return values;
-    }
-    std::string Value(const std::string& sql) { return Rows(sql).empty() ? "" : Rows(sql).front(); }
-
-private:
-    sqlite3* db_ = nullptr;
-};
+using tolktest::RawDatabase;
 
 // Overwrites the header of the first table's root page (pcd_meta's): SQLite still opens the
 // file and copies it page by page, but its quick check fails.

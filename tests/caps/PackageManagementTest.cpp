@@ -64,16 +64,7 @@ protected:
     /* The committed state, read from the file: rows joined by spaces. */
     Strings Rows(const std::string& sql, std::size_t columns)
     {
-        RawDatabase raw(DbFile());
-        const Strings values = raw.Rows(sql);
-        Strings rows;
-        for (std::size_t index = 0; index + columns <= values.size(); index += columns) {
-            std::string row = values[index];
-            for (std::size_t column = 1; column < columns; ++column)
-                row += " " + values[index + column];
-            rows.push_back(row);
-        }
-        return rows;
+        return RawDatabase(DbFile()).JoinedRows(sql, columns);
     }
     Strings Collections() { return Rows("SELECT collectionID FROM tolk_collection ORDER BY 1", 1); }
     Strings Payloads() { return Rows("SELECT payloadID FROM tolk_payload ORDER BY 1", 1); }
