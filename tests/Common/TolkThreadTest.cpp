@@ -1,5 +1,7 @@
 #include "TolkThread.h"
 
+#include "support/Deadline.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,8 +62,20 @@ public:
 
 void WaitUntilIdle(TestThread& thread)
 {
-    while (thread.IsRunning())
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(tolktest::WaitUntil([&thread]() { return !thread.IsRunning(); })) << "the job did not end";
+}
+
+// Whether a job has passed the point where it keeps its promise, within the patience.
+bool Kept(const std::future<void>& promised)
+{
+    return tolktest::WaitUntil(
+        [&promised]() { return promised.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+}
+
+// A job's wait for the test to abort it.
+void WaitUntilAborted(TestThread& self)
+{
+    EXPECT_TRUE(tolktest::WaitUntil([&self]() { return self.HasBeenAborted(); })) << "the job was not aborted";
 }
 
 // The request queue, reduced to what an abort needs: a worker blocks until its request is
@@ -85,10 +99,10 @@ public:
         changed_.notify_all();
     }
 
-    void WaitUntilQueued(UIThreadOperationRequest* request)
+    bool IsQueued(UIThreadOperationRequest* request)
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&]() { return std::find(queue_.begin(), queue_.end(), request) != queue_.end(); });
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::find(queue_.begin(), queue_.end(), request) != queue_.end();
     }
 
     int Aborts()
@@ -168,10 +182,8 @@ TEST(TolkThreadTest, RunWhileRunningAbortsTheOldJobFirst)
     TestThread thread;
     std::atomic<int> finished{0};
     thread.job = [&finished](TestThread& self) {
-        if (self.runs == 1) {  // the first job runs until it is aborted
-            while (!self.HasBeenAborted())
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        if (self.runs == 1)  // the first job runs until it is aborted
+            WaitUntilAborted(self);
         ++finished;
     };
     ASSERT_TRUE(thread.Run());
@@ -195,7 +207,7 @@ TEST(TolkThreadTest, AbortFreesTheRequestTheWorkerIsBlockedOn)
         answered = static_cast<FakeRequestManager*>(self.GetUIOperationManager())->CallFromUIThreadContext(&request);
     };
     ASSERT_TRUE(thread.Run());
-    manager.WaitUntilQueued(&request);
+    ASSERT_TRUE(tolktest::WaitUntil([&]() { return manager.IsQueued(&request); }));
     EXPECT_TRUE(thread.Abort());
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_FALSE(answered);
@@ -212,8 +224,7 @@ TEST(TolkThreadTest, PauseAndContinue)
         paused.Wait();
         self.WaitWhilePaused();
         resumed.set_value();
-        while (!self.HasBeenAborted())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitUntilAborted(self);
     };
     ASSERT_TRUE(thread.Run());
     EXPECT_FALSE(thread.Continue());  // running, not paused
@@ -221,7 +232,7 @@ TEST(TolkThreadTest, PauseAndContinue)
     EXPECT_TRUE(thread.HasBeenPaused());
     paused.Open();
     EXPECT_TRUE(thread.Continue());
-    resumed.get_future().wait();
+    ASSERT_TRUE(Kept(resumed.get_future()));
     EXPECT_FALSE(thread.HasBeenPaused());
     EXPECT_TRUE(thread.Abort());
     EXPECT_FALSE(thread.Pause());  // aborted (and ended)
@@ -237,7 +248,7 @@ TEST(TolkThreadTest, AbortWakesAPausedJob)
         self.WaitWhilePaused();
     };
     ASSERT_TRUE(thread.Run());
-    waiting.get_future().wait();
+    ASSERT_TRUE(Kept(waiting.get_future()));
     EXPECT_TRUE(thread.Abort());
     EXPECT_FALSE(thread.IsRunning());
 }

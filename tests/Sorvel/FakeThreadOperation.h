@@ -1,10 +1,18 @@
 // A payload operation for the install-thread tests: its call runs whatever the test gives it,
-// and gates let a test hold the operation while it looks at the thread's status.
+// and gates let a test hold the operation while it looks at the thread's status; and the waits of
+// those tests for the thread's question and end.
 #pragma once
 
+#include "InstallerEngine.h"
 #include "ThreadOperation.h"
 #include "ThreadPayloadOperation.h"
+#include "ThreadPayloadOperationState.h"
+#include "UIThreadOperationManager.h"
 #include "UserInterfaceMessagePrompt.h"
+
+#include "support/Deadline.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
@@ -59,8 +67,41 @@ private:
 template <class Thread>
 void WaitUntilFinished(Thread& thread)
 {
-    while (thread.IsRunning())
-        std::this_thread::yield();
+    EXPECT_TRUE(WaitUntil([&thread]() { return !thread.IsRunning(); })) << "the install thread did not end";
+}
+
+// Returns once the engine's install thread has ended; its last status.
+inline ThreadPayloadOperationState WaitUntilFinished(InstallerEngine& engine)
+{
+    bool running = true;
+    ThreadPayloadOperationState state;
+    EXPECT_TRUE(WaitUntil([&]() { return !engine.GetInstallThreadStatus(running, state) || !running; }))
+        << "the install thread did not end";
+    return state;
+}
+
+// Waits until peek (a PeekThreadMessage) answers a question that the install thread waits on;
+// false when a peek fails or no question comes.
+template <class Peek>
+bool WaitForQuestionThrough(const Peek& peek, std::string& id, std::string& json)
+{
+    bool peeked = true;
+    bool waiting = false;
+    return WaitUntil([&]() { return !(peeked = peek(waiting, id, json)) || waiting; }) && peeked;
+}
+
+inline bool WaitForQuestion(UIThreadOperationManager& manager, std::string& id, std::string& json)
+{
+    return WaitForQuestionThrough(
+        [&manager](bool& waiting, std::string& i, std::string& j) { return manager.PeekThreadMessage(waiting, i, j); },
+        id, json);
+}
+
+inline bool WaitForQuestion(InstallerEngine& engine, std::string& id, std::string& json)
+{
+    return WaitForQuestionThrough([&engine](bool& waiting, std::string& i,
+                                            std::string& j) { return engine.PeekInstallThreadMessage(waiting, i, j); },
+                                  id, json);
 }
 
 }  // namespace tolktest

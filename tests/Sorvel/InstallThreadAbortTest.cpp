@@ -2,6 +2,8 @@
 #include "UIThreadOperationManager.h"
 #include "UserInterfaceMessagePrompt.h"
 
+#include "FakeThreadOperation.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -33,14 +35,13 @@ TEST(InstallThreadAbortTest, AbortWithdrawsTheQuestionTheWorkerWaitsOn)
     AskingThread thread;
     thread.SetUIOperationManager(&manager);
     ASSERT_TRUE(thread.Run());
-    bool waiting = false;
     std::string id;
     std::string json;
-    while (!waiting)
-        ASSERT_TRUE(manager.PeekThreadMessage(waiting, id, json));
+    ASSERT_TRUE(tolktest::WaitForQuestion(manager, id, json));
     EXPECT_TRUE(thread.Abort());
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(thread.answered, 0);
+    bool waiting = true;
     ASSERT_TRUE(manager.PeekThreadMessage(waiting, id, json));
     EXPECT_FALSE(waiting);
 }

@@ -22,6 +22,7 @@ using tolktest::FakeThreadOperation;
 using tolktest::Gate;
 using tolktest::ProxyXml;
 using tolktest::ReadTextFile;
+using tolktest::WaitUntilFinished;
 
 namespace {
 
@@ -35,13 +36,6 @@ protected:
     {
         manager_.reset(new UIThreadOperationManager(nullptr));
         engine.SetUIThreadOperationManagerForTesting(manager_);
-    }
-    static void WaitUntilFinished(InstallerEngine& engine)
-    {
-        bool running = true;
-        ThreadPayloadOperationState state;
-        while (engine.GetInstallThreadStatus(running, state) && running)
-            std::this_thread::yield();
     }
     static FileSystemPath ExampleMedium() { return FileSystemPath(tolktest::ExamplePayloadsFolder()).Parent(); }
 
@@ -150,9 +144,7 @@ TEST_F(InstallerEngineServicesTest, QuestionsAreRelayedThroughTheRequestManager)
             return AskQuestion(op, manager, answered, option);
         }));
     ASSERT_TRUE(engine.InstallPayload(operation));
-    do
-        ASSERT_TRUE(engine.PeekInstallThreadMessage(waiting, id, json));
-    while (!waiting);
+    ASSERT_TRUE(tolktest::WaitForQuestion(engine, id, json));
     EXPECT_THAT(json, HasSubstr("\"statusCode\":\"3\""));
     EXPECT_THAT(json, HasSubstr("disk"));
     EXPECT_EQ(id.size(), 31u);
@@ -178,11 +170,9 @@ TEST_F(InstallerEngineServicesTest, EngineWaitsForItsOperationBeforeItGoes)
             return AskQuestion(op, manager, answered, option);
         }));
         ASSERT_TRUE(engine.InstallPayload(operation));
-        bool waiting = false;
         std::string id;
         std::string json;
-        while (!waiting)
-            ASSERT_TRUE(engine.PeekInstallThreadMessage(waiting, id, json));
+        ASSERT_TRUE(tolktest::WaitForQuestion(engine, id, json));
         manager_.reset();
     }
     // The question was withdrawn unanswered and the operation ended before the engine went.

@@ -12,6 +12,7 @@
 #include "caps.h"
 #include "capsiHooks.h"
 
+#include "FakeThreadOperation.h"
 #include "PayloadMediumFixture.h"
 #include "caps/CapsTestSupport.h"
 
@@ -76,14 +77,7 @@ protected:
     boost::shared_ptr<PayloadAccessor> Accessor(const std::string& code) { return Session()->GetPayloadAccessorForOrvexCode(code); }
 
     // Waits for the install thread; its last status.
-    ThreadPayloadOperationState WaitForStatus()
-    {
-        bool running = true;
-        ThreadPayloadOperationState state;
-        while (Engine().GetInstallThreadStatus(running, state) && running)
-            std::this_thread::yield();
-        return state;
-    }
+    ThreadPayloadOperationState WaitForStatus() { return WaitUntilFinished(Engine()); }
     // Runs the operation on the engine's install thread to its end; its last status.
     ThreadPayloadOperationState Run(const boost::shared_ptr<ThreadOperation>& operation)
     {
@@ -94,10 +88,8 @@ protected:
     // Waits for the install thread's question and answers it.
     void AnswerQuestion(unsigned long option)
     {
-        bool waiting = false;
         std::string id, json;
-        while (!waiting)
-            ASSERT_TRUE(Engine().PeekInstallThreadMessage(waiting, id, json));
+        ASSERT_TRUE(WaitForQuestion(Engine(), id, json));
         ASSERT_TRUE(Engine().PostInstallThreadMessageResult(id, option));
     }
 

@@ -2,6 +2,7 @@
 // log it leaves, under a temporary system root.
 #include "ExampleMedium.h"
 
+#include "support/Deadline.h"
 #include "support/OtherUser.h"
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -167,11 +169,13 @@ TEST_F(SetupRunFaultTest, ASecondSetupLeavesTheFirstOnesLogWhole)
 
     tolktest::RunningProgram first(SETUP_PROGRAM, SilentArguments());
     int gateFd = -1;
-    while ((gateFd = open(gate.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
-        ASSERT_EQ(errno, ENXIO);
-        ASSERT_FALSE(first.HasEnded()) << first.Wait().output;
-        usleep(10000);
-    }
+    int openError = ENXIO;  // no reader yet
+    ASSERT_TRUE(tolktest::WaitUntil([&]() {
+        gateFd = open(gate.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        openError = gateFd < 0 ? errno : 0;
+        return gateFd >= 0 || openError != ENXIO || first.HasEnded();
+    }));
+    ASSERT_GE(gateFd, 0) << "the gate was not opened: " << std::strerror(openError) << "\n" << first.Wait().output;
 
     // The second one is refused while the first holds the setup lock.
     const tolktest::ProgramResult second = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());

@@ -73,8 +73,7 @@ TEST_F(SorvelMutationAccessTest, WhileAThreadRunsOperationsAreRefusedAndItsQuest
     ASSERT_TRUE(Engine().InstallPayload(asking));
 
     std::string peeked = "{}";
-    while (peeked == "{}")
-        peeked = Call("PeekInstallThreadMessage");
+    ASSERT_TRUE(tolktest::WaitUntil([&]() { return (peeked = Call("PeekInstallThreadMessage")) != "{}"; }));
     bool waiting = false;
     std::string id, json;
     ASSERT_TRUE(Engine().PeekInstallThreadMessage(waiting, id, json));

@@ -43,10 +43,8 @@ protected:
     // Waits for the thread's question; its JSON.
     std::string Question(std::string& id)
     {
-        bool waiting = false;
         std::string json;
-        while (!waiting)
-            EXPECT_TRUE(manager_.PeekThreadMessage(waiting, id, json));
+        EXPECT_TRUE(tolktest::WaitForQuestion(manager_, id, json));
         return json;
     }
 

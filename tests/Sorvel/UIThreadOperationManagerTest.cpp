@@ -3,6 +3,8 @@
 #include "UIThreadOperationManager.h"
 #include "UserInterfaceMessagePrompt.h"
 
+#include "FakeThreadOperation.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/thread/mutex.hpp>
@@ -51,22 +53,16 @@ private:
     std::thread thread_;
 };
 
-// Waits until the manager shows the wanted number of queued requests, without timing anything:
-// each request becomes visible as the oldest once those before it are answered.
+// Waits until the manager shows a queued request; its id. Each request becomes visible as the
+// oldest once those before it are answered.
 std::string WaitForRequest(UIThreadOperationManager& manager, std::string* json = nullptr)
 {
-    for (;;) {
-        bool waiting = false;
-        std::string id;
-        std::string text;
-        EXPECT_TRUE(manager.PeekThreadMessage(waiting, id, text));
-        if (waiting) {
-            if (json != nullptr)
-                *json = text;
-            return id;
-        }
-        std::this_thread::yield();
-    }
+    std::string id;
+    std::string text;
+    EXPECT_TRUE(tolktest::WaitForQuestion(manager, id, text)) << "no request came";
+    if (json != nullptr)
+        *json = text;
+    return id;
 }
 
 }  // namespace
@@ -161,10 +157,10 @@ TEST(UIThreadOperationManagerTest, AbortWithdrawsOnlyThatRequest)
     Worker three(manager, &third);
 
     // Abort needs the second request queued; until it is, the abort finds nothing to withdraw.
-    while (!two.Done()) {
+    EXPECT_TRUE(tolktest::WaitUntil([&]() {
         manager.AbortCallFromUIThreadContext(&second);
-        std::this_thread::yield();
-    }
+        return two.Done();
+    }));
     EXPECT_FALSE(two.Join());
 
     UserInterfaceMessagePrompt never(9, 0, TolkUIRequest::kIndicatorDefault);

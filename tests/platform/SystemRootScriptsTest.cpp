@@ -2,6 +2,7 @@
 // alone takes the stand-in tools from $TOLK_BUILD_DIR, and refuses, naming what is missing, to lay
 // out a root without them; the example's wizard runner never deletes a root that a running Setup
 // uses.
+#include "support/Deadline.h"
 #include "support/ProgramRun.h"
 #include "support/TempSystemRoot.h"
 
@@ -75,8 +76,8 @@ TEST_F(SystemRootScriptsTest, TheWizardRunnerLeavesARootThatARunningSetupUses)
     setenv("TOLK_SYSTEM_ROOT", (build + "/./sysroot").c_str(), 1);
     tolktest::RunningProgram running(setup, {"-c", "touch '" + ready + "'; while :; do sleep 1; done"});
     setenv("TOLK_SYSTEM_ROOT", sysroot_.Root().c_str(), 1);
-    while (!fs::exists(ready))
-        ASSERT_FALSE(running.HasEnded());
+    ASSERT_TRUE(tolktest::WaitUntil([&]() { return fs::exists(ready) || running.HasEnded(); }));
+    ASSERT_TRUE(fs::exists(ready)) << "the stand-in Setup ended before it was ready";
 
     const tolktest::ProgramResult refused =
         tolktest::RunCapturingOutput("/bin/bash", {TOLK_SOURCE_DIR "/scripts/run-example-wizard", "--fresh", build});

@@ -8,14 +8,14 @@
 #include "platform/GuiApplication.h"
 #include "platform/Workspace.h"
 
+#include "support/GuiDeadline.h"
+
 #include <cstdio>
 #include <filesystem>
 
 namespace tolktest {
 
 namespace {
-
-const double kPatience = 30.0;  // only a broken test waits this long
 
 // Setup opens the wizard as a module; these tests link its code instead.
 const bool kWizardLinked = (SetupWizardModule::SetLinkedModuleForTesting(TolkSetupWizardModule()), true);
@@ -121,7 +121,7 @@ void WizardTest::Launch()
 
 bool WizardTest::WaitFor(const std::function<bool()>& condition)
 {
-    return platform::GuiApplication::RunUntil(condition, kPatience);
+    return ServeEventsUntil(condition);
 }
 
 std::string WizardTest::Evaluate(const std::string& script)

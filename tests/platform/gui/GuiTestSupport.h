@@ -6,15 +6,14 @@
 #include "platform/GuiWebView.h"
 #include "platform/GuiWindow.h"
 
+#include "support/GuiDeadline.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
 namespace tolktest {
-
-// Only a broken test waits this long.
-const double kGuiPatience = 30.0;
 
 class GuiTest : public ::testing::Test {
 protected:
@@ -29,7 +28,7 @@ protected:
 
     static bool WaitFor(const std::function<bool()>& condition)
     {
-        return platform::GuiApplication::RunUntil(condition, kGuiPatience);
+        return ServeEventsUntil(condition);
     }
 };
 
@@ -64,7 +63,7 @@ protected:
     std::string Evaluate(const std::string& script)
     {
         std::string value;
-        EXPECT_TRUE(view_->EvaluateScriptAndWait(script, value, kGuiPatience)) << script;
+        EXPECT_TRUE(view_->EvaluateScriptAndWait(script, value, kPatience)) << script;
         return value;
     }
 

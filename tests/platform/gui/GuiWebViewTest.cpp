@@ -66,7 +66,7 @@ TEST_F(WebViewTest, ScriptsOutsideAnAlertRunInTheOrderGiven)
     std::string value = "untouched";
     bool answered = true;
     view_->SetAlertHandler([this, &value, &answered](const std::string&) {
-        answered = view_->EvaluateScriptAndWait("1", value, kGuiPatience);
+        answered = view_->EvaluateScriptAndWait("1", value, kPatience);
     });
     Evaluate("alert('x'); 0");
     EXPECT_FALSE(answered);
