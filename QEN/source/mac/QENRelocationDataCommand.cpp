@@ -31,22 +31,22 @@ capsStatus QENRelocationDataCommand::OpenDatabase()
 
 bool QENRelocationDataCommand::DoCommit()
 {
-    const capsStatus status = accessor_ ? accessor_->Commit() : kCapsOK;
-    if (status != kCapsOK)
-        log_.AppendToLog(LogAppender::kLogError,
-                         (boost::format("Commit of relocation data changes returned error %1%") % status).str());
-    else
-        log_.AppendToLog(LogAppender::kLogDebug, std::string("Committed"));
-    return status == kCapsOK;
+    return EndTransaction(true);
 }
 
 bool QENRelocationDataCommand::DoRollback()
 {
-    const capsStatus status = accessor_ ? accessor_->Rollback() : kCapsOK;
+    return EndTransaction(false);
+}
+
+bool QENRelocationDataCommand::EndTransaction(bool commit)
+{
+    const capsStatus status = !accessor_ ? kCapsOK : commit ? accessor_->Commit() : accessor_->Rollback();
     if (status != kCapsOK)
-        log_.AppendToLog(LogAppender::kLogError,
-                         (boost::format("Rollback of relocation data changes returned error %1%") % status).str());
+        log_.AppendToLog(LogAppender::kLogError, (boost::format("%1% of relocation data changes returned error %2%") %
+                                                  (commit ? "Commit" : "Rollback") % status)
+                                                     .str());
     else
-        log_.AppendToLog(LogAppender::kLogDebug, std::string("Rolled back"));
+        log_.AppendToLog(LogAppender::kLogDebug, std::string(commit ? "Committed" : "Rolled back"));
     return status == kCapsOK;
 }

@@ -30,4 +30,7 @@ protected:
 
     const std::string storageKey_;
     boost::shared_ptr<UninstallDBAccess> accessor_;
+
+private:
+    bool EndTransaction(bool commit);
 };
