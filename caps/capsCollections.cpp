@@ -72,11 +72,11 @@ capsStatus capsGetCollection(capsiSession* session, const char* collectionID, ca
     if (const capsStatus refused = capsiStoreFor(session, {collectionID, out}, store))
         return refused;
     capsStringList row = nullptr;
-    const capsStatus status = store->queryRow(
-        &row, 4,
-        "SELECT collectionID, collectionPayloadID, tsInstalled, tsModified FROM tolk_collection "
-        "WHERE collectionID = '%q'",
-        collectionID);
+    const capsStatus status =
+        store->queryRow(&row, 4,
+                        "SELECT collectionID, collectionPayloadID, tsInstalled, tsModified FROM tolk_collection "
+                        "WHERE collectionID = '%q'",
+                        collectionID);
     if (status != kCapsOK)
         return status;
     // The schema allows NULL times; they read as 0.

@@ -86,11 +86,11 @@ capsStatus capsGetPayload(capsiSession* session, const char* payloadID, capsPayl
     if (const capsStatus refused = capsiStoreFor(session, {payloadID, out}, store))
         return refused;
     capsStringList row = nullptr;
-    const capsStatus status = store->queryRow(
-        &row, 5,
-        "SELECT payloadID, productFamily, productName, version, signature FROM tolk_payload "
-        "WHERE payloadID = '%q'",
-        payloadID);
+    const capsStatus status =
+        store->queryRow(&row, 5,
+                        "SELECT payloadID, productFamily, productName, version, signature FROM tolk_payload "
+                        "WHERE payloadID = '%q'",
+                        payloadID);
     if (status != kCapsOK)
         return status;
     out->payloadID = capsiText(row[0]);

@@ -62,10 +62,7 @@ protected:
     }
 
     /* The committed state, read from the file: rows joined by spaces. */
-    Strings Rows(const std::string& sql, std::size_t columns)
-    {
-        return RawDatabase(DbFile()).JoinedRows(sql, columns);
-    }
+    Strings Rows(const std::string& sql, std::size_t columns) { return RawDatabase(DbFile()).JoinedRows(sql, columns); }
     Strings Collections() { return Rows("SELECT collectionID FROM tolk_collection ORDER BY 1", 1); }
     Strings Payloads() { return Rows("SELECT payloadID FROM tolk_payload ORDER BY 1", 1); }
     Strings Links()

@@ -7,9 +7,7 @@ QENRelocationDataCommand::QENRelocationDataCommand(LogAppender& log, const std::
 {
 }
 
-QENRelocationDataCommand::~QENRelocationDataCommand()
-{
-}
+QENRelocationDataCommand::~QENRelocationDataCommand() {}
 
 capsStatus QENRelocationDataCommand::OpenDatabase()
 {

@@ -26,10 +26,7 @@ protected:
 
     void TearDown() override { platform::GuiApplication::ResetForTesting(); }
 
-    static bool WaitFor(const std::function<bool()>& condition)
-    {
-        return ServeEventsUntil(condition);
-    }
+    static bool WaitFor(const std::function<bool()>& condition) { return ServeEventsUntil(condition); }
 };
 
 class WebViewTest : public GuiTest {
