@@ -9,7 +9,7 @@
 
 #include "capsTypes.h"
 
-#include "Sorvel/source/xplat/PayloadOperationConstants.h"
+#include "Shared/PayloadOperationConstants.h"
 
 #include <map>
 #include <set>

@@ -2,7 +2,7 @@
 // the installation database, and the update to the installation source.
 #include "ConfigurationDataStore.h"
 #include "PayloadMediaSource.h"
-#include "ProxyFileDataStore.h"
+#include "Shared/ProxyFileDataStore.h"
 #include "TQInitManager.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "caps.h"

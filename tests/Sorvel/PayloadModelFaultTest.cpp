@@ -2,9 +2,9 @@
 // roots of another name.
 #include "ConfigurationDataStore.h"
 #include "DeploymentFileDataStore.h"
-#include "ProxyFileDataStore.h"
+#include "Shared/ProxyFileDataStore.h"
 
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
 
 #include "PayloadFileFixture.h"
 

@@ -1,6 +1,6 @@
-#include "ProxyFileDataStore.h"
+#include "Shared/ProxyFileDataStore.h"
 
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
 
 #include "PayloadFileFixture.h"
 

@@ -1,5 +1,5 @@
-#include "ProxyFileDataStore.h"
-#include "ThirdPartyComponent.h"
+#include "Shared/ProxyFileDataStore.h"
+#include "Shared/ThirdPartyComponent.h"
 
 #include "PayloadFileFixture.h"
 

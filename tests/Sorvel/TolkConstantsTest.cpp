@@ -1,5 +1,5 @@
-#include "PayloadProxyFileConstants.h"
-#include "TolkConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include <gtest/gtest.h>
 

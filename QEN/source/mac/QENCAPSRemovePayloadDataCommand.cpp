@@ -2,7 +2,7 @@
 
 #include "CAPSSessionPtr.h"
 #include "QENCAPSCommandSteps.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include <boost/format.hpp>
 

@@ -1,7 +1,7 @@
 #include "QENCAPSWriteCollectionDataCommand.h"
 
 #include "QENCAPSCommandSteps.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include <boost/format.hpp>
 

@@ -2,7 +2,7 @@
 
 #include "QENCAPSCommandSteps.h"
 #include "QENCAPSRunSession.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include <boost/format.hpp>
 

@@ -6,7 +6,7 @@
 #include "QENGlobalsLC.h"
 #include "QENPathAttributesLO.h"
 #include "QENScUtils.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include "platform/Bundle.h"
 #include "platform/FileNotifications.h"

@@ -5,9 +5,9 @@
 #pragma once
 
 #include "DiskImageMounter.h"
-#include "ProxyFileDataStore.h"
 #include "QENEngine.h"
 #include "QENRunJournal.h"
+#include "Shared/ProxyFileDataStore.h"
 #include "TQInitManager.h"
 
 #include "platform/Pelvo.h"

@@ -8,8 +8,8 @@
 #include "QENPayloadInstaller.h"
 #include "QENPayloadRepairer.h"
 #include "QENPayloadUninstaller.h"
+#include "Shared/TolkConstants.h"
 #include "ThreadOperation.h"
-#include "TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
 #include "caps.h"
 

@@ -5,10 +5,10 @@
 #include "CAPSSessionPtr.h"
 #include "ExecUtils.h"
 #include "InstallPayloadOperationUtils.h"
-#include "PayloadProxyFileConstants.h"
 #include "QENPayloadInstaller.h"
 #include "QENPayloadRepairer.h"
 #include "QENPayloadUninstaller.h"
+#include "Shared/PayloadProxyFileConstants.h"
 #include "ThreadOperation.h"
 #include "UserInterfaceMessagePrompt.h"
 

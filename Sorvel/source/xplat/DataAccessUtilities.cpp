@@ -1,8 +1,8 @@
 #include "DataAccessUtilities.h"
 
 #include "PayloadAccessor.h"
-#include "PayloadProxyFileConstants.h"
-#include "TolkConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include <iterator>
 #include <map>

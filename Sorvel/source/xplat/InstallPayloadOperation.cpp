@@ -7,7 +7,7 @@
 #include "InstallPayloadOperationUtils.h"
 #include "LocalFileSourceProvider.h"
 #include "PayloadAccessor.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
 
 #include <iterator>

@@ -2,7 +2,7 @@
 
 #include "CAPSSessionPtr.h"
 #include "ProductVersion.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 #include "caps.h"
 
 #include <unistd.h>

@@ -6,8 +6,8 @@
 #include "InstallPayloadOperationUtils.h"
 #include "LocalFileSourceProvider.h"
 #include "PayloadAccessor.h"
-#include "PayloadProxyFileConstants.h"
-#include "TolkConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
 #include "caps.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "FileSystemPath.h"
-#include "PayloadOperationConstants.h"
+#include "Shared/PayloadOperationConstants.h"
 #include "TolkMessage.h"
 
 #include <boost/shared_ptr.hpp>

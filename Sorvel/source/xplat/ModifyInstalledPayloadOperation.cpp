@@ -6,7 +6,7 @@
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
 #include "PayloadMediaSource.h"
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
 #include "caps.h"
 

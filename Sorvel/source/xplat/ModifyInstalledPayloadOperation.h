@@ -3,7 +3,7 @@
 // already. A payload that other collections still hold is uninstalled from the records only.
 #pragma once
 
-#include "PayloadOperationConstants.h"
+#include "Shared/PayloadOperationConstants.h"
 #include "ThreadOperation.h"
 
 #include <string>

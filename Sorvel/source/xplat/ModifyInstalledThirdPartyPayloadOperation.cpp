@@ -4,8 +4,8 @@
 #include "FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
-#include "PayloadProxyFileConstants.h"
-#include "TolkConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
 #include "caps.h"
 

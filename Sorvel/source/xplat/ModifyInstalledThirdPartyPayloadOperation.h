@@ -4,7 +4,7 @@
 #pragma once
 
 #include "CAPSQueryUtilities.h"
-#include "PayloadOperationConstants.h"
+#include "Shared/PayloadOperationConstants.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadOperation.h"
 

@@ -5,7 +5,7 @@
 #include "ConfigurationDataStore.h"
 #include "FileSystemPath.h"
 #include "PayloadMediaSource.h"
-#include "ProxyFileDataStore.h"
+#include "Shared/ProxyFileDataStore.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -2,8 +2,8 @@
 
 #include "FileSystemUtils.h"
 #include "PayloadAccessor.h"
-#include "ProxyFileDataStore.h"
-#include "TolkConstants.h"
+#include "Shared/ProxyFileDataStore.h"
+#include "Shared/TolkConstants.h"
 
 #include <exception>
 #include <iterator>

@@ -4,7 +4,7 @@
 
 #include "ConfigurationDataStore.h"
 #include "FileSystemPath.h"
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -5,9 +5,9 @@
 #include "FileSystemUtils.h"
 #include "FileSystemVolume.h"
 #include "Logger.h"
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
-#include "TolkConstants.h"
 #include "caps.h"
 
 #include <cstdlib>

@@ -6,7 +6,7 @@
 
 #include "ConfigurationDataStore.h"
 #include "FileSystemPath.h"
-#include "ProxyFileDataStore.h"
+#include "Shared/ProxyFileDataStore.h"
 
 #include <boost/shared_ptr.hpp>
 

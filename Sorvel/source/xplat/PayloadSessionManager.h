@@ -7,7 +7,7 @@
 #include "ConfigurationDataStore.h"
 #include "FileSystemPath.h"
 #include "PayloadIteration.h"
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>

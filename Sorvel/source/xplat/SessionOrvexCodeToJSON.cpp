@@ -6,9 +6,9 @@
 #include "JSONUtilities.h"
 #include "PayloadAccessor.h"
 #include "PayloadMediaSource.h"
-#include "PayloadProxyFileConstants.h"
 #include "PayloadSessionManager.h"
-#include "ProxyFileDataStore.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/ProxyFileDataStore.h"
 
 #include <iterator>
 #include <map>

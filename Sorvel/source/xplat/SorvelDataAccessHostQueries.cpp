@@ -8,8 +8,8 @@
 #include "FileSystemVolume.h"
 #include "InstallerEngine.h"
 #include "JSONUtilities.h"
+#include "Shared/TolkConstants.h"
 #include "SorvelJSPublisherUtilities.h"
-#include "TolkConstants.h"
 
 #include <exception>
 #include <set>

@@ -11,12 +11,12 @@
 #include "LocalizationUtilities.h"
 #include "PayloadAccessor.h"
 #include "PayloadMediaSource.h"
-#include "PayloadProxyFileConstants.h"
 #include "PayloadSessionManager.h"
-#include "ProxyFileDataStore.h"
 #include "SessionOrvexCodeToJSON.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/ProxyFileDataStore.h"
+#include "Shared/TolkConstants.h"
 #include "SorvelJSPublisherUtilities.h"
-#include "TolkConstants.h"
 #include "caps.h"
 
 #include <algorithm>

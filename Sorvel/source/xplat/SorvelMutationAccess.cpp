@@ -17,10 +17,10 @@
 #include "NamedLock.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
+#include "Shared/TolkConstants.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadPayloadOperationState.h"
-#include "TolkConstants.h"
 
 #include <cstdint>
 #include <sstream>

@@ -7,7 +7,7 @@
 
 #include "CAPSSessionPtr.h"
 #include "JSMethodPublisher.h"
-#include "PayloadOperationConstants.h"
+#include "Shared/PayloadOperationConstants.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>

@@ -14,10 +14,10 @@
 #include "LogAppender.h"
 #include "NamedLock.h"
 #include "RunReport.h"
+#include "Shared/TolkConstants.h"
 #include "SorvelConstants.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "ThreadOperation.h"
-#include "TolkConstants.h"
 #include "caps.h"
 
 #include <unistd.h>

@@ -3,11 +3,11 @@
 #include "ChangeDiffTypeImpl.h"
 #include "JSMethodPublisherGroup.h"
 #include "LogFactory.h"
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 #include "SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
-#include "TolkConstants.h"
 
 #include <cstdint>
 #include <exception>

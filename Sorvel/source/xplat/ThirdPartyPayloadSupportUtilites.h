@@ -3,8 +3,8 @@
 // codes per action), running the component's scripts, and judging the installer's exit code.
 #pragma once
 
-#include "PayloadOperationConstants.h"
-#include "ProxyFileDataStore.h"
+#include "Shared/PayloadOperationConstants.h"
+#include "Shared/ProxyFileDataStore.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -1,4 +1,4 @@
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
 
 namespace PayloadProxyFileConstants {
 

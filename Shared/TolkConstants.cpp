@@ -1,6 +1,6 @@
-#include "TolkConstants.h"
+#include "Shared/TolkConstants.h"
 
-#include "PayloadProxyFileConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
 
 namespace TolkConstants {
 

@@ -1,4 +1,4 @@
-#include "ProxyFileRecords.h"
+#include "Shared/ProxyFileRecords.h"
 
 #include "XmlPropertyMap.h"
 

@@ -1,4 +1,4 @@
-#include "ThirdPartyComponent.h"
+#include "Shared/ThirdPartyComponent.h"
 
 namespace PayloadProxy {
 

@@ -1,7 +1,7 @@
-#include "ProxyFileDataStore.h"
+#include "Shared/ProxyFileDataStore.h"
 
-#include "PayloadProxyFileConstants.h"
-#include "TolkConstants.h"
+#include "Shared/PayloadProxyFileConstants.h"
+#include "Shared/TolkConstants.h"
 
 #include <iterator>
 #include <vector>

@@ -7,7 +7,7 @@
 //   PayloadProxy::ThirdPartyMetadata metadata = component.ThirdPartyMetadataData();
 #pragma once
 
-#include "ProxyFileRecords.h"
+#include "Shared/ProxyFileRecords.h"
 #include "XmlAttributeValue.h"
 #include "XmlComplexTypeChild.h"
 #include "XmlComplexTypeList.h"

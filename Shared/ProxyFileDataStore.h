@@ -7,8 +7,8 @@
 // refers to the store's document and must not outlive the store.
 #pragma once
 
-#include "ProxyFileRecords.h"
-#include "ThirdPartyComponent.h"
+#include "Shared/ProxyFileRecords.h"
+#include "Shared/ThirdPartyComponent.h"
 #include "XmlAttributeValue.h"
 #include "XmlComplexTypeList.h"
 #include "XmlObjectDataStore.h"
