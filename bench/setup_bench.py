@@ -4,16 +4,20 @@
 Builds its own installation media (a command payload of N files of mixed sizes whose script
 copies every file with QENCopyFile and records each for uninstall, and a second one that fails
 after its copies), runs the real Setup in silent and terminal mode against a temporary system
-root, and times each next to its anchor (cp -a, rm -rf, the sqlite3 CLI, gzip -6,
-sqlite3 :memory: .quit) in the same run. Prints the medians and their ratios, the engine's own
-time taken from the session log apart from the silent workflow's 2-second waits, and the cost
-per file at each size.
+root, and times each next to its anchors in the same run: cp -a and rm -rf of the same tree, the
+same tree packed as an uncompressed .deb and installed and removed with dpkg --root on a fresh
+admin folder, the sqlite3 CLI, gzip -6, sqlite3 :memory: .quit. Prints the medians and their
+ratios, the engine's own time taken from the session log apart from the silent workflow's
+2-second waits, the cost per file at each size and the marginal cost per file between sizes,
+peak memory, and CPU time beside wall time where work runs on several threads.
 
     python3 bench/setup_bench.py [--build build] [--runs 5] [--sizes 1000,10000,50000]
-                                 [--work /dev/shm] [--keep]
+                                 [--work /dev/shm[,/work/bench]] [--keep]
 
-The work folder should be a tmpfs (the default is /dev/shm when it exists): the figures compare
-Setup with cp -a and rm -rf on the same file system, and a disk adds its own noise.
+The first work folder should be a tmpfs (the default is /dev/shm when it exists): it holds every
+row, and the CPU-bound ones compare best without a disk's noise. Further folders (a disk-backed
+one, say) get the install and removal rows at the middle size, Setup next to dpkg, cp -a and
+rm -rf on the same file system.
 """
 
 import argparse
@@ -26,6 +30,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -195,6 +200,60 @@ def deployment_file(path, action):
                % (PAYLOAD_CODE, action))
 
 
+DEB_PACKAGE = "bench-payload"
+DEB_FOLDER = "opt/bench-payload"
+
+
+def make_deb(media, count, assets):
+    """The same tree as an uncompressed .deb that installs it under /opt."""
+    deb = os.path.join(media, "%s-%d.deb" % (DEB_PACKAGE, count))
+    if os.path.exists(deb):
+        return deb
+    tree = deb + ".tree"
+    shutil.rmtree(tree, ignore_errors=True)
+    write_text(os.path.join(tree, "DEBIAN", "control"),
+               "Package: %s\nVersion: 1.0\nArchitecture: all\nMaintainer: Bench <bench@example.invalid>\n"
+               "Description: the benchmark's payload tree\n" % DEB_PACKAGE)
+    os.makedirs(os.path.dirname(os.path.join(tree, DEB_FOLDER)))
+    subprocess.run(["cp", "-a", assets, os.path.join(tree, DEB_FOLDER)], check=True)
+    subprocess.run(["dpkg-deb", "-Znone", "--root-owner-group", "--build", tree, deb + ".part"], check=True,
+                   stdout=subprocess.DEVNULL)
+    os.rename(deb + ".part", deb)
+    shutil.rmtree(tree)
+    return deb
+
+
+def dpkg_root(base):
+    """A fresh root for dpkg --root: an empty admin folder under it."""
+    root = os.path.join(base, "dpkg")
+    admin = os.path.join(root, "var", "lib", "dpkg")
+    for sub in ("info", "updates", "triggers"):
+        os.makedirs(os.path.join(admin, sub))
+    open(os.path.join(admin, "status"), "w").close()
+    return root
+
+
+# ---- processes, with their resources ----
+
+class Measure:
+    """One process run to its end: wall seconds, CPU seconds (user and system, its own and its
+    children's), peak resident memory in bytes (the largest of it and its children)."""
+
+    def __init__(self, wall, cpu, peak, code):
+        self.wall, self.cpu, self.peak, self.code = wall, cpu, peak, code
+
+
+MEASURER = None  # bench/run_measured of the build, set by Bench
+
+
+def run_measured(command, **options):
+    options.setdefault("stdout", subprocess.DEVNULL)
+    with tempfile.NamedTemporaryFile("r") as result:
+        subprocess.run([MEASURER, result.name] + command, **options)
+        wall, cpu, peak, code = result.read().split()
+    return Measure(float(wall), float(cpu), int(peak), int(code))
+
+
 # ---- the session log, watched while Setup runs ----
 
 HEADER = re.compile(r"^\[ *(\d+)\] \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4} (FATAL|ERROR| WARN| INFO|DEBUG)$")
@@ -285,13 +344,17 @@ class Bench:
         self.args = args
         self.build = os.path.abspath(args.build)
         self.setup = os.path.join(self.build, "Setup.app", "Contents", "MacOS", "Setup")
-        for program in (self.setup, self.tool("caps_records_bench"), self.tool("log_finish_bench")):
+        for program in (self.setup, self.tool("caps_records_bench"), self.tool("log_finish_bench"),
+                        self.tool("run_measured")):
             if not os.access(program, os.X_OK):
                 fail("%s is not built (cmake --build %s)" % (program, args.build))
-        for program in ("sqlite3", "gzip", "cp", "rm"):
+        global MEASURER
+        MEASURER = self.tool("run_measured")
+        for program in ("sqlite3", "gzip", "cp", "rm", "dpkg", "dpkg-deb"):
             if shutil.which(program) is None:
                 fail("%s is missing (bash scripts/install-deps)" % program)
-        self.work = tempfile.mkdtemp(prefix="setup-bench.", dir=args.work)
+        self.works = [tempfile.mkdtemp(prefix="setup-bench.", dir=folder) for folder in args.work.split(",")]
+        self.work = self.works[0]
         self.roots = 0
 
     def tool(self, name):
@@ -299,11 +362,12 @@ class Bench:
 
     def close(self):
         if not self.args.keep:
-            shutil.rmtree(self.work, ignore_errors=True)
+            for work in self.works:
+                shutil.rmtree(work, ignore_errors=True)
 
-    def new_root(self):
+    def new_root(self, work=None):
         self.roots += 1
-        base = os.path.join(self.work, "root%d" % self.roots)
+        base = os.path.join(work or self.work, "root%d" % self.roots)
         os.makedirs(os.path.join(base, "home"))
         subprocess.run(["bash", os.path.join(SOURCE, "scripts", "make-sysroot"), os.path.join(base, "root"),
                         self.build], check=True, stdout=subprocess.DEVNULL)
@@ -333,33 +397,37 @@ class Bench:
                 "TOLK_SYSTEM_ROOT": os.path.join(base, "root"), "LANG": "C"}
 
     def run_setup(self, base, arguments, expected=0, watch=True):
-        """One Setup run: its wall time and what its session log shows."""
+        """One Setup run: its Measure and what its session log shows."""
         folders = [os.path.join(base, "root", "Library", "Logs", "Orvex", "Installers"),
                    os.path.join(base, "home", "Library", "Logs", "Orvex", "Installers")]
         watcher = LogWatcher(folders)
         thread = None
         if watch:
-            import threading
             thread = threading.Thread(target=watcher.run)
             thread.start()
-        start = time.monotonic()
-        result = subprocess.run([self.setup] + arguments, env=self.environment(base), cwd=base,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        wall = time.monotonic() - start
-        if thread is not None:
-            watcher.done = True
-            thread.join()
-        if result.returncode != expected:
-            fail("Setup %s ended with %d, not %d:\n%s%s" % (" ".join(arguments), result.returncode, expected,
-                                                            result.stdout.decode(), result.stderr.decode()))
-        return wall, read_events(watcher)
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            measure = run_measured([self.setup] + arguments, env=self.environment(base), cwd=base, stdout=out,
+                                   stderr=err)
+            if thread is not None:
+                watcher.done = True
+                thread.join()
+            if measure.code != expected:
+                out.seek(0)
+                err.seek(0)
+                fail("Setup %s ended with %d, not %d:\n%s%s" % (" ".join(arguments), measure.code, expected,
+                                                                out.read().decode(), err.read().decode()))
+        return measure, read_events(watcher)
 
     @staticmethod
     def timed(command, **options):
-        options.setdefault("stdout", subprocess.DEVNULL)
-        start = time.monotonic()
-        subprocess.run(command, check=True, **options)
-        return time.monotonic() - start
+        return Bench.measured(command, **options).wall
+
+    @staticmethod
+    def measured(command, **options):
+        measure = run_measured(command, **options)
+        if measure.code != 0:
+            fail("%s ended with %d" % (" ".join(command), measure.code))
+        return measure
 
 
 def waits_off(wall, operations, sleeps):
@@ -382,28 +450,33 @@ def median(values):
 
 # ---- scenarios ----
 
-def measure_payload(bench, count, runs, media):
-    """Install and uninstall of N files next to cp -a and rm -rf of the same tree."""
+def measure_payload(bench, work, count, runs):
+    """Install and uninstall of N files next to cp -a and rm -rf of the same tree, and dpkg -i and
+    dpkg -r of it packed as a .deb, interleaved run by run on the same file system."""
+    media = os.path.join(work, "media")
     medium = os.path.join(media, "medium-%d" % count)
     make_medium(medium, count, False)
     assets = os.path.join(medium, "payloads", "BenchPayload", "BenchPayload.dmg", "Assets")
+    deb = make_deb(media, count, assets)
     size = sum(os.path.getsize(os.path.join(folder, name))
                for folder, _, names in os.walk(assets) for name in names)
-    figures = {k: [] for k in ("install", "install_off", "install_engine", "copy", "uninstall", "uninstall_off",
-                               "uninstall_engine", "remove")}
+    figures = {k: [] for k in ("install", "install_engine", "install_peak", "copy", "copy_peak", "dpkg_install",
+                               "dpkg_install_peak", "uninstall", "uninstall_engine", "uninstall_peak", "remove",
+                               "dpkg_remove")}
+    dpkg_environment = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "LANG": "C"}
     for run in range(runs):
-        base = bench.new_root()
-        wall, (operations, _, sleeps) = bench.run_setup(base, ["--mode=silent", "--installerParent=" + medium])
-        figures["install"].append(wall)
-        figures["install_off"].append(waits_off(wall, operations, sleeps))
+        base = bench.new_root(work)
+        measure, (operations, _, sleeps) = bench.run_setup(base, ["--mode=silent", "--installerParent=" + medium])
+        figures["install"].append(waits_off(measure.wall, operations, sleeps))
+        figures["install_peak"].append(measure.peak)
         figures["install_engine"].append(payload_operation(operations, "PayloadInstaller")["seconds"])
 
         removal = os.path.join(base, "remove.xml")
         deployment_file(removal, "remove")
-        wall, (operations, _, sleeps) = bench.run_setup(
+        measure, (operations, _, sleeps) = bench.run_setup(
             base, ["--mode=silent", "--installerParent=" + medium, "--deploymentFile=" + removal])
-        figures["uninstall"].append(wall)
-        figures["uninstall_off"].append(waits_off(wall, operations, sleeps))
+        figures["uninstall"].append(waits_off(measure.wall, operations, sleeps))
+        figures["uninstall_peak"].append(measure.peak)
         figures["uninstall_engine"].append(payload_operation(operations, "PayloadUninstaller")["seconds"])
         leftovers = os.listdir(os.path.join(base, "root", "Applications"))
         if leftovers != ["Utilities"]:
@@ -411,13 +484,24 @@ def measure_payload(bench, count, runs, media):
         # The anchors work on the same file system, once Setup's copy is gone again, so that no
         # more than one copy of the tree takes memory at a time.
         copy = os.path.join(base, "root", "anchor")
-        figures["copy"].append(bench.timed(["cp", "-a", assets, copy]))
+        measure = bench.measured(["cp", "-a", assets, copy])
+        figures["copy"].append(measure.wall)
+        figures["copy_peak"].append(measure.peak)
         figures["remove"].append(bench.timed(["rm", "-rf", copy]))
+        root = dpkg_root(base)
+        measure = bench.measured(["dpkg", "--root=" + root, "-i", deb], env=dpkg_environment)
+        figures["dpkg_install"].append(measure.wall)
+        figures["dpkg_install_peak"].append(measure.peak)
+        figures["dpkg_remove"].append(bench.timed(["dpkg", "--root=" + root, "-r", DEB_PACKAGE],
+                                                  env=dpkg_environment))
+        if os.path.lexists(os.path.join(root, DEB_FOLDER)):
+            fail("dpkg -r left %s behind" % DEB_FOLDER)
         bench.drop_root(base)
-        progress("%d files, run %d: install %.2f s (engine %.2f s), cp -a %.2f s, uninstall %.2f s (engine %.2f s), "
-                 "rm -rf %.2f s" % (count, run + 1, figures["install"][-1], figures["install_engine"][-1],
-                                    figures["copy"][-1], figures["uninstall"][-1], figures["uninstall_engine"][-1],
-                                    figures["remove"][-1]))
+        progress("%d files, run %d: install %.2f s (engine %.2f s), cp -a %.2f s, dpkg -i %.2f s, uninstall %.2f s "
+                 "(engine %.2f s), rm -rf %.2f s, dpkg -r %.2f s" % (
+                     count, run + 1, figures["install"][-1], figures["install_engine"][-1], figures["copy"][-1],
+                     figures["dpkg_install"][-1], figures["uninstall"][-1], figures["uninstall_engine"][-1],
+                     figures["remove"][-1], figures["dpkg_remove"][-1]))
     result = {k: median(v) for k, v in figures.items()}
     result["bytes"] = size
     return result
@@ -442,7 +526,8 @@ class RemovalWatcher:
             time.sleep(0.0002)
 
 
-def measure_rollback(bench, count, runs, media):
+def measure_rollback(bench, count, runs):
+    media = os.path.join(bench.work, "media")
     good = os.path.join(media, "medium-%d" % count)
     medium = os.path.join(media, "failing-%d" % count)
     make_medium(good, count, False)
@@ -478,14 +563,14 @@ def measure_rollback(bench, count, runs, media):
     return median(rollbacks), median(removes)
 
 
-def measure_startup(bench, runs, media):
-    medium = os.path.join(media, "medium-1000")
+def measure_startup(bench, runs):
+    medium = os.path.join(bench.work, "media", "medium-1000")
     make_medium(medium, 1000, False)
     base = bench.new_root()
     setups, anchors = [], []
     for _ in range(runs + 1):
-        wall, _ = bench.run_setup(base, ["--mode=terminal", "--installerParent=" + medium], watch=False)
-        setups.append(wall)
+        measure, _ = bench.run_setup(base, ["--mode=terminal", "--installerParent=" + medium], watch=False)
+        setups.append(measure.wall)
         anchors.append(bench.timed(["sqlite3", ":memory:", ".quit"]))
     bench.drop_root(base)
     return median(setups[1:]), median(anchors[1:])
@@ -543,11 +628,12 @@ def measure_log_finish(bench, megabytes, runs):
     for _ in range(runs):
         plain = os.path.join(bench.work, "session.log")
         shutil.copy(template, plain)
-        setups.append(bench.timed([bench.tool("log_finish_bench"), plain]))
+        setups.append(bench.measured([bench.tool("log_finish_bench"), plain]))
         os.unlink(plain + ".gz")
         with open(os.path.join(bench.work, "anchor.gz"), "wb") as out:
-            anchors.append(bench.timed(["gzip", "-6", "-c", template], stdout=out))
-    return median(setups), median(anchors)
+            anchors.append(bench.measured(["gzip", "-6", "-c", template], stdout=out))
+    return ((median([m.wall for m in setups]), median([m.cpu for m in setups])),
+            (median([m.wall for m in anchors]), median([m.cpu for m in anchors])))
 
 
 def progress(text):
@@ -561,11 +647,39 @@ def seconds(value):
     return "%.3f s" % value if value < 10 else "%.1f s" % value
 
 
+def megabytes(value):
+    return "%.1f MB" % (value / 1e6)
+
+
 def row(work, setup, anchor_name, anchor, goal, limit):
     ratio = setup / anchor if anchor > 0 else float("inf")
-    verdict = "ok" if ratio <= limit else "OVER"
-    return "| %s | %s | %s %s | %.2f× | %s | %s |" % (work, seconds(setup), anchor_name, seconds(anchor), ratio, goal,
-                                                       verdict)
+    verdict = "" if limit is None else "ok" if ratio <= limit else "OVER"
+    return "| %s | %s | %s %s | %.2f× | %s | %s |" % (work, seconds(setup), anchor_name, seconds(anchor), ratio,
+                                                       goal or "—", verdict)
+
+
+def file_system(folder):
+    return subprocess.run(["stat", "-f", "-c", "%T", folder], stdout=subprocess.PIPE, text=True).stdout.strip()
+
+
+def marginal(payloads, low, high, key):
+    """The cost of each file added from low to high files, in microseconds."""
+    return 1e6 * (payloads[high][key] - payloads[low][key]) / (high - low)
+
+
+def payload_rows(payloads, count, where, first):
+    """The install and removal rows of one size on one file system."""
+    p = payloads[count]
+    label = "%d files / %d MB, %s" % (count, p["bytes"] // 1000000, where)
+    lines = [row("install %s, whole run" % label, p["install"], "dpkg -i", p["dpkg_install"], "≤ 1×", 1),
+             row("install %s, whole run" % label, p["install"], "cp -a", p["copy"], None, None)]
+    if first:
+        lines.append(row("· the install operation", p["install_engine"], "cp -a", p["copy"], "≤ 1.6×", 1.6))
+    lines += [row("remove %s, whole run" % label, p["uninstall"], "dpkg -r", p["dpkg_remove"], "≤ 1×", 1),
+              row("remove %s, whole run" % label, p["uninstall"], "rm -rf", p["remove"], None, None)]
+    if first:
+        lines.append(row("· the uninstall operation", p["uninstall_engine"], "rm -rf", p["remove"], "≤ 2.5×", 2.5))
+    return lines
 
 
 def main():
@@ -573,75 +687,94 @@ def main():
     parser.add_argument("--build", default=os.path.join(SOURCE, "build"), help="the build folder (default: build)")
     parser.add_argument("--runs", type=int, default=5, help="runs per figure (default 5; 3 at the largest size)")
     parser.add_argument("--sizes", default="1000,10000,50000", help="payload sizes in files (default 1000,10000,50000)")
-    parser.add_argument("--work", default="/dev/shm" if os.path.isdir("/dev/shm") else None,
-                        help="where the media and system roots go (default /dev/shm)")
-    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    parser.add_argument("--work", default="/dev/shm" if os.path.isdir("/dev/shm") else tempfile.gettempdir(),
+                        help="where the media and system roots go (default /dev/shm); further folders after "
+                             "commas get the install and removal rows at the middle size too")
+    parser.add_argument("--keep", action="store_true", help="keep the work folders")
     args = parser.parse_args()
     sizes = sorted(int(size) for size in args.sizes.split(","))
     if os.geteuid() != 0:
         fail("Setup keeps its installation database in folders that only root may make: run as root")
     bench = Bench(args)
+    middle = 10000 if 10000 in sizes else sizes[len(sizes) // 2]
     try:
-        media = os.path.join(bench.work, "media")
-        os.makedirs(media)
         payloads = {}
         for count in sizes:
             runs = args.runs if count < 50000 else min(args.runs, 3)
             progress("measuring an install and uninstall of %d files (%d runs)" % (count, runs))
-            payloads[count] = measure_payload(bench, count, runs, media)
-        middle = 10000 if 10000 in payloads else sizes[len(sizes) // 2]
+            payloads[count] = measure_payload(bench, bench.work, count, runs)
+        elsewhere = []
+        for work in bench.works[1:]:
+            progress("measuring an install and uninstall of %d files in %s (%d runs)" % (middle, work, args.runs))
+            elsewhere.append((file_system(work), {middle: measure_payload(bench, work, middle, args.runs)}))
         progress("measuring a rollback of %d files" % middle)
-        rollback, rollback_anchor = measure_rollback(bench, middle, args.runs, media)
+        rollback, rollback_anchor = measure_rollback(bench, middle, args.runs)
         progress("measuring start-up, database records and log finishing")
-        startup, startup_anchor = measure_startup(bench, args.runs, media)
+        startup, startup_anchor = measure_startup(bench, args.runs)
         records, records_anchor = measure_records(bench, 1000, args.runs)
         finish, finish_anchor = measure_log_finish(bench, 100, args.runs)
+        where = file_system(bench.work)
     finally:
         bench.close()
 
-    p = payloads[middle]
-    label = "%d files / %d MB" % (middle, p["bytes"] // 1000000)
-    lines = ["| work | Setup | anchor | ratio | goal | |", "|---|---|---|---|---|---|",
-             row("install %s, whole run (waits included)" % label, p["install"], "cp -a", p["copy"], "—", float("inf")),
-             row("install %s, whole run, waits taken off" % label, p["install_off"], "cp -a", p["copy"], "≤ 3×", 3),
-             row("· the install thread's own run", p["install_engine"], "cp -a", p["copy"], "≤ 1.2×", 1.2)]
-    largest = max(sizes)
+    largest, smallest = max(sizes), min(sizes)
+    lines = ["| work | Setup | anchor | ratio | goal | |", "|---|---|---|---|---|---|"]
+    lines += payload_rows(payloads, middle, where, True)
+    for other_where, other in elsewhere:
+        lines += payload_rows(other, middle, other_where, False)
     if largest != middle:
         q = payloads[largest]
-        lines.append(row("install %d files / %d MB, whole run (waits included)" % (largest, q["bytes"] // 1000000),
-                         q["install"], "cp -a", q["copy"], "≤ 2×", 2))
-    lines += [row("uninstall %s, whole run (waits included)" % label, p["uninstall"], "rm -rf", p["remove"], "—",
-                  float("inf")),
-              row("uninstall %s, whole run, waits taken off" % label, p["uninstall_off"], "rm -rf", p["remove"],
-                  "≤ 3×", 3),
-              row("· the uninstall thread's own run", p["uninstall_engine"], "rm -rf", p["remove"], "≤ 2×", 2),
-              row("rollback of a failed install of %d files (the rollback itself)" % middle, rollback, "rm -rf",
+        lines += [row("install %d files, the install operation" % largest, q["install_engine"], "cp -a", q["copy"],
+                      "≤ 1.6×", 1.6),
+                  row("remove %d files, the uninstall operation" % largest, q["uninstall_engine"], "rm -rf",
+                      q["remove"], "≤ 2.5×", 2.5)]
+    if smallest != middle:
+        s = payloads[smallest]
+        lines += [row("install %d files, whole run" % smallest, s["install"], "cp -a", s["copy"], "≤ 4×", 4),
+                  row("remove %d files, whole run" % smallest, s["uninstall"], "rm -rf", s["remove"], None, None)]
+    q = payloads[largest]
+    lines.append("| peak memory of an install of %d files | %s | cp -a %s, dpkg -i %s | | ≤ 40 MB | %s |" % (
+        largest, megabytes(q["install_peak"]), megabytes(q["copy_peak"]), megabytes(q["dpkg_install_peak"]),
+        "ok" if q["install_peak"] <= 40e6 else "OVER"))
+    lines += [row("rollback of a failed install of %d files (the rollback itself)" % middle, rollback, "rm -rf",
                   rollback_anchor, "≤ 1.5×", 1.5),
               row("`Setup --mode=terminal` start-up", startup, "sqlite3 :memory: .quit", startup_anchor, "≤ 3×", 3),
               row("1 000 payload records in one database session", records, "sqlite3 CLI, one transaction,",
                   records_anchor, "≤ 1.2×", 1.2),
-              row("finishing (gzip) a 100 MB session log", finish, "gzip -6", finish_anchor, "≤ 1.1×", 1.1)]
+              "| finishing (gzip) a 100 MB session log (wall; CPU) | %s; %s | gzip -6 %s; %s | %.2f× | ≤ 1.1× | %s |" % (
+                  seconds(finish[0]), seconds(finish[1]), seconds(finish_anchor[0]), seconds(finish_anchor[1]),
+                  finish[0] / finish_anchor[0], "ok" if finish[0] <= 1.1 * finish_anchor[0] else "OVER")]
     print("\n".join(lines))
     print()
-    print("Cost per file (milliseconds; the prescribed waits taken off the whole run):")
-    print("| files | install, whole run | install thread | uninstall, whole run | uninstall thread | cp -a | rm -rf |")
-    print("|---|---|---|---|---|---|---|")
+    print("Cost per file (milliseconds; whole runs with the prescribed waits taken off), and peak memory:")
+    print("| files | install, whole run | install operation | cp -a | dpkg -i | remove, whole run | "
+          "uninstall operation | rm -rf | dpkg -r | peak memory, install |")
+    print("|---|---|---|---|---|---|---|---|---|---|")
+    keys = ("install", "install_engine", "copy", "dpkg_install", "uninstall", "uninstall_engine", "remove",
+            "dpkg_remove")
     for count in sizes:
         f = payloads[count]
-        print("| %d | %.3f | %.3f | %.3f | %.3f | %.3f | %.3f |" % (
-            count, 1000 * f["install_off"] / count, 1000 * f["install_engine"] / count,
-            1000 * f["uninstall_off"] / count, 1000 * f["uninstall_engine"] / count, 1000 * f["copy"] / count,
-            1000 * f["remove"] / count))
+        print("| %d | %s | %s |" % (count, " | ".join("%.3f" % (1000 * f[k] / count) for k in keys),
+                                    megabytes(f["install_peak"])))
     if len(sizes) > 1:
-        first, last = payloads[sizes[0]], payloads[sizes[-1]]
-        scale = float(sizes[0]) / sizes[-1]
         print()
-        print("Growth of the cost per file from %d to %d files (goal ≤ 1.3×): install whole run %.2f×, install "
-              "thread %.2f×, uninstall whole run %.2f×, uninstall thread %.2f×" % (
-                  sizes[0], sizes[-1], last["install_off"] / first["install_off"] * scale,
-                  last["install_engine"] / first["install_engine"] * scale,
-                  last["uninstall_off"] / first["uninstall_off"] * scale,
-                  last["uninstall_engine"] / first["uninstall_engine"] * scale))
+        print("Marginal cost per file between sizes (microseconds: the difference of the times over the "
+              "difference of the files):")
+        print("| files | %s |" % " | ".join(("install, whole run", "install operation", "cp -a", "dpkg -i",
+                                             "remove, whole run", "uninstall operation", "rm -rf", "dpkg -r")))
+        print("|---|---|---|---|---|---|---|---|---|")
+        for low, high in zip(sizes, sizes[1:]):
+            print("| %d–%d | %s |" % (low, high, " | ".join("%.1f" % marginal(payloads, low, high, k) for k in keys)))
+        if len(sizes) > 2:
+            a, b, c = sizes[-3:]
+            growth = ["%s %.2f×" % (name, marginal(payloads, b, c, key) / marginal(payloads, a, b, key))
+                      for name, key in (("install, whole run", "install"), ("install operation", "install_engine"),
+                                        ("remove, whole run", "uninstall"),
+                                        ("uninstall operation", "uninstall_engine"), ("cp -a", "copy"),
+                                        ("rm -rf", "remove"))]
+            print()
+            print("Growth of the marginal cost from %d–%d to %d–%d files (goal ≤ 1.1× for Setup): %s" % (
+                a, b, b, c, ", ".join(growth)))
 
 
 if __name__ == "__main__":
