@@ -364,7 +364,13 @@ int HeldFolder::FindName(const std::string& name, const struct stat& status) con
 
 int HeldFolder::MoveIn(const std::string& from, const std::string& name) const
 {
-    if (const int error = RenameNoReplaceInto(from, fd_, path_, name))
+    return MoveIn(AT_FDCWD, from, from, name);
+}
+
+int HeldFolder::MoveIn(int fromFolderFd, const std::string& fromName, const std::string& from,
+                       const std::string& name) const
+{
+    if (const int error = RenameNoReplaceInto(fromFolderFd, fromName, from, fd_, path_, name))
         return error;
     NoteNameChange(from, false);
     NoteChange(path_, name, true, fd_);

@@ -75,6 +75,8 @@ public:
     // Moves the object at a path to the name in this folder without ever replacing anything
     // there (RenameNoReplace) and notes both names: 0 or the errno value of the failure.
     int MoveIn(const std::string& from, const std::string& name) const;
+    // The same for the entry fromName of a folder held open by fromFolderFd, at the path from.
+    int MoveIn(int fromFolderFd, const std::string& fromName, const std::string& from, const std::string& name) const;
     // Removes the entry of that name (a file, a link itself or an empty folder) and notes it: 0
     // or the errno value of the failure.
     int Remove(const std::string& name) const;

@@ -60,9 +60,16 @@ int RenameNoReplace(const std::string& from, const std::string& to)
 
 int RenameNoReplaceInto(const std::string& from, int folderFd, const std::string& folder, const std::string& name)
 {
+    return RenameNoReplaceInto(AT_FDCWD, from, from, folderFd, folder, name);
+}
+
+int RenameNoReplaceInto(int fromFolderFd, const std::string& fromName, const std::string& from, int folderFd,
+                        const std::string& folder, const std::string& name)
+{
     if (const int injected = InjectedFault("rename", from))
         return injected;
-    const long result = syscall(SYS_renameat2, AT_FDCWD, from.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE);
+    const long result =
+        syscall(SYS_renameat2, fromFolderFd, fromName.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE);
     const int error = result == 0 ? 0 : errno;
     if (error != EINVAL && error != ENOSYS)
         return error;

@@ -16,6 +16,9 @@ int RenameNoReplace(const std::string& from, const std::string& to);
 // only a file system without an exclusive rename falls back to): the target's folder is not
 // looked up again along its path.
 int RenameNoReplaceInto(const std::string& from, int folderFd, const std::string& folder, const std::string& name);
+// The same from a name in a folder held open (from is its path, for the fallback).
+int RenameNoReplaceInto(int fromFolderFd, const std::string& fromName, const std::string& from, int folderFd,
+                        const std::string& folder, const std::string& name);
 
 // Exchanges the objects at two paths atomically. EINVAL or ENOSYS where the file system or
 // kernel cannot, EXDEV across file systems; nothing has changed then.

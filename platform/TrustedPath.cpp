@@ -9,6 +9,9 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <list>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -82,6 +85,108 @@ int WithStatus(int fd, struct stat& status)
 
 }  // namespace
 
+// A folder that a walk of the run reached by its path's own text, held open with its status then.
+struct WalkedFolder {
+    WalkedFolder(int descriptor, const struct stat& judged) : fd(descriptor), status(judged) {}
+    ~WalkedFolder() { close(fd); }
+    WalkedFolder(const WalkedFolder&) = delete;
+    WalkedFolder& operator=(const WalkedFolder&) = delete;
+
+    const int fd;
+    const struct stat status;
+};
+
+namespace {
+
+// The folders kept while a WalkedFoldersHold lives, by the path they were reached by.
+class WalkedFolders {
+public:
+    void Hold()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++holds_;
+    }
+
+    void Release()
+    {
+        std::list<Entry> dropped;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--holds_ == 0)
+            dropped.swap(folders_);
+    }
+
+    bool Holding()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return holds_ > 0;
+    }
+
+    std::shared_ptr<const WalkedFolder> Find(const std::string& path)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+            if (it->first != path)
+                continue;
+            if (it != folders_.begin())
+                folders_.splice(folders_.begin(), folders_, it);
+            return folders_.front().second;
+        }
+        return nullptr;
+    }
+
+    void Keep(const std::string& path, const std::shared_ptr<const WalkedFolder>& folder)
+    {
+        std::list<Entry> dropped;  // closed after the lock is let go
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (holds_ == 0)
+            return;
+        for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+            if (it->first == path) {
+                dropped.splice(dropped.end(), folders_, it);
+                break;
+            }
+        }
+        folders_.emplace_front(path, folder);
+        if (folders_.size() > kKept)
+            dropped.splice(dropped.end(), folders_, std::prev(folders_.end()));
+    }
+
+private:
+    typedef std::pair<std::string, std::shared_ptr<const WalkedFolder> > Entry;
+    // Few: a run works in one folder after another, and each kept folder holds a descriptor.
+    static const std::size_t kKept = 32;
+
+    std::mutex mutex_;  // guards holds_ and folders_
+    int holds_ = 0;
+    std::list<Entry> folders_;  // most recently used first
+};
+
+WalkedFolders& Walked()
+{
+    static WalkedFolders* folders = new WalkedFolders;
+    return *folders;
+}
+
+// Whether the folder found at a path now is the one judged before, as it was then: the same
+// object, whose mode and owner (all that the judgement of its names read) have not changed.
+bool SameJudged(const struct stat& now, const struct stat& judged)
+{
+    return now.st_dev == judged.st_dev && now.st_ino == judged.st_ino && now.st_mode == judged.st_mode &&
+           now.st_uid == judged.st_uid;
+}
+
+}  // namespace
+
+WalkedFoldersHold::WalkedFoldersHold()
+{
+    Walked().Hold();
+}
+
+WalkedFoldersHold::~WalkedFoldersHold()
+{
+    Walked().Release();
+}
+
 std::string DescribeUser(uid_t uid)
 {
     struct passwd entry;
@@ -104,9 +209,13 @@ TrustedPath::~TrustedPath()
 
 void TrustedPath::Reset()
 {
-    if (folder_ >= 0)
+    Keep();
+    if (folder_ >= 0 && ownsFolder_)
         close(folder_);
     folder_ = -1;
+    ownsFolder_ = false;
+    walked_.reset();
+    mayKeep_ = false;
     folderPath_.clear();
     folderStatusKnown_ = false;
     name_.clear();
@@ -126,13 +235,36 @@ int TrustedPath::EnterFolder(int at, const char* name, const std::string& path)
 
 void TrustedPath::Enter(int fd, const struct stat* status, const std::string& path)
 {
-    if (folder_ >= 0)
+    if (folder_ >= 0 && ownsFolder_)
         close(folder_);
     folder_ = fd;
+    ownsFolder_ = true;
+    walked_.reset();
+    mayKeep_ = false;
     folderStatusKnown_ = status != nullptr;
     if (status != nullptr)
         folderStatus_ = *status;
     folderPath_ = path == "/" ? std::string() : path;
+}
+
+void TrustedPath::Enter(const std::shared_ptr<const WalkedFolder>& walked, const struct stat& status,
+                        const std::string& path)
+{
+    Enter(walked->fd, &status, path);
+    ownsFolder_ = false;
+    walked_ = walked;
+}
+
+void TrustedPath::Keep()
+{
+    if (!mayKeep_ || !ownsFolder_ || folder_ < 0 || !Walked().Holding())
+        return;
+    struct stat status = folderStatus_;
+    if (!folderStatusKnown_ && fstat(folder_, &status) != 0)
+        return;
+    Walked().Keep(FolderPath(), std::make_shared<const WalkedFolder>(folder_, status));
+    ownsFolder_ = false;
+    mayKeep_ = false;
 }
 
 const struct stat& TrustedPath::FolderStatus() const
@@ -177,11 +309,21 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             folder += "/" + pending[i];
         if (folder.empty())
             folder = "/";
-        const int fd = OpenWithoutLinks(folder);
-        if (fd >= 0) {
-            Enter(fd, nullptr, folder);
-            pending.erase(pending.begin() + 1, pending.end());
+        // A folder that the run judged before is taken where the path still finds it as it was.
+        struct stat now;
+        if (std::shared_ptr<const WalkedFolder> walked = Walked().Find(folder)) {
+            if (stat(folder.c_str(), &now) == 0 && SameJudged(now, walked->status))
+                Enter(walked, now, folder);
         }
+        if (folder_ < 0) {
+            const int fd = OpenWithoutLinks(folder);
+            if (fd >= 0) {
+                Enter(fd, nullptr, folder);
+                mayKeep_ = true;
+            }
+        }
+        if (folder_ >= 0)
+            pending.erase(pending.begin() + 1, pending.end());
     }
     if (folder_ < 0) {
         std::string start = "/";

@@ -9,9 +9,12 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 
 namespace platform {
+
+struct WalkedFolder;
 
 // A user as messages name one: "nobody (65534)", or the number alone for a user the password
 // database does not know.
@@ -65,12 +68,19 @@ private:
     void Reset();
     // Makes fd the folder walked in, at the path text, with its status when known (else null).
     void Enter(int fd, const struct stat* status, const std::string& path);
+    // Makes a folder that the run walked to before the folder walked in, with its status now.
+    void Enter(const std::shared_ptr<const WalkedFolder>& walked, const struct stat& status, const std::string& path);
+    // Gives the folder walked in to the run's folders, when one keeps them and may keep it.
+    void Keep();
     // Whether a link of the status may be followed from the folder; the refusal when not.
     bool MayFollow(const std::string& name, const struct stat& link);
     // Opens the folder name of the folder at (or AT_FDCWD) and enters it: 0 or the errno value.
     int EnterFolder(int at, const char* name, const std::string& path);
 
     int folder_ = -1;
+    bool ownsFolder_ = false;
+    std::shared_ptr<const WalkedFolder> walked_;  // holds folder_ open when it came from a run's folders
+    bool mayKeep_ = false;  // folder_ was opened by the path's own text, no link met: a run may keep it
     std::string folderPath_;  // "" for the root
     mutable struct stat folderStatus_ = {};
     mutable bool folderStatusKnown_ = false;
@@ -81,6 +91,21 @@ private:
     bool followLast_ = false;
     bool followedLastLink_ = false;
     std::string refusal_;
+};
+
+// While one lives, the folders that walks reach by their path's own text (no link met on the way)
+// are kept open, with their status, for the walks that follow: a walk to such a folder again
+// looks at its path once (stat) and, where the same folder with the same mode and owner is found
+// there, goes on in the one held open instead of walking and judging the path again. Whatever
+// the path met meanwhile, what is done then is done in the folder judged before; another folder
+// at the path, or a changed mode or owner, is walked anew. A run of file operations holds one
+// (an install or uninstall walks to the same few folders for every file).
+class WalkedFoldersHold {
+public:
+    WalkedFoldersHold();
+    ~WalkedFoldersHold();
+    WalkedFoldersHold(const WalkedFoldersHold&) = delete;
+    WalkedFoldersHold& operator=(const WalkedFoldersHold&) = delete;
 };
 
 // ---- Checks that report ----

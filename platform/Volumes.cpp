@@ -441,6 +441,23 @@ int FindVolumeMountPointOfNonLink(const std::string& path, std::string& mountPoi
     return FindMountPoint(path, true, mountPoint);
 }
 
+int FindVolumeMountPointInFolder(const std::string& path, const struct stat& folder, const struct stat& object,
+                                 std::string& mountPoint)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    if (object.st_dev == folder.st_dev && slash != std::string::npos && slash > 0 && !S_ISLNK(object.st_mode)) {
+        const MountTable declared = DeclaredCache().Get();
+        ResolvedFolder& last = LastFolder();
+        std::lock_guard<std::mutex> lock(last.mutex);
+        if (last.kernel && last.declared == declared && !last.mountPoint.empty() && last.path.size() == slash &&
+            path.compare(0, slash, last.path) == 0 && last.device == folder.st_dev && last.inode == folder.st_ino) {
+            mountPoint = last.mountPoint;
+            return 0;
+        }
+    }
+    return FindMountPoint(path, true, mountPoint);
+}
+
 bool ListVolumes(std::vector<VolumeStatus>& volumes)
 {
     Mounts mounts;

@@ -4,6 +4,8 @@
 // read again only after a mount or an unmount, and the settings only when their bytes change.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,6 +32,13 @@ int FindVolumeMountPoint(const std::string& path, std::string& mountPoint);
 // The same for an existing object that the caller has just found (lstat) not to be a symbolic
 // link: it is not looked at again.
 int FindVolumeMountPointOfNonLink(const std::string& path, std::string& mountPoint);
+// The same for an object of a folder, given the statuses the caller has just taken of both (the
+// folder's at its path): while the same folder is found at the same path and the object lies on
+// its file system, the answer found last for that folder stands without a look at the mount
+// table. A mount or unmount that changes the volume of the folder's objects changes the folder
+// found at its path, or puts among them a mount point of another file system.
+int FindVolumeMountPointInFolder(const std::string& path, const struct stat& folder, const struct stat& object,
+                                 std::string& mountPoint);
 
 // getfsstat: one entry per mounted file system, in mount order; false when the table cannot
 // be read.

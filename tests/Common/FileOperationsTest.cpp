@@ -5,6 +5,7 @@
 #include "platform/FaultInjection.h"
 #include "platform/ResourceFork.h"
 #include "platform/SystemRoot.h"
+#include "platform/TrustedPath.h"
 
 #include "support/TempSystemRoot.h"
 
@@ -271,6 +272,32 @@ TEST_F(FileOperationsTest, TemporaryMovesStayOnTheVolume)
     EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "beside");
     ASSERT_EQ(symlink(temp.AsUTF8String().c_str(), Scratch("link").c_str()), 0);
     EXPECT_FALSE(FileSystemUtilsMac::MoveFileToSiblingTemp(P(Scratch("link")), temp));
+}
+
+TEST_F(FileOperationsTest, AFileMovedAsideInARunIsTakenFromTheFolderNowAtItsPath)
+{
+    // A run keeps the folders it walked to open; one moved away since is not where files are
+    // taken from.
+    platform::WalkedFoldersHold run;
+    const std::string folder = sysroot_.Path("/Applications/Kept");
+    tolktest::MakeFolders(folder);
+    tolktest::WriteTextFile(folder + "/first", "first");
+    tolktest::WriteTextFile(folder + "/file", "old");
+    FileSystemPath temp;
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(P(folder + "/first"), temp));
+    ASSERT_EQ(rename(folder.c_str(), (folder + ".old").c_str()), 0);
+    tolktest::MakeFolders(folder);
+    tolktest::WriteTextFile(folder + "/file", "new");
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(P(folder + "/file"), temp));
+    EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "new");
+    EXPECT_EQ(tolktest::ReadTextFile(folder + ".old/file"), "old");
+    EXPECT_FALSE(std::filesystem::exists(folder + "/file"));
+    // Nor is a folder removed since.
+    std::filesystem::remove_all(folder);
+    tolktest::MakeFolders(folder);
+    tolktest::WriteTextFile(folder + "/file", "newer");
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(P(folder + "/file"), temp));
+    EXPECT_EQ(tolktest::ReadTextFile(temp.AsUTF8String()), "newer");
 }
 
 TEST_F(FileOperationsTest, DeleteAndLoad)

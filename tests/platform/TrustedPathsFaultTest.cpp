@@ -197,3 +197,35 @@ TEST_F(TrustedPathsFaultTest, LogsThatAreNoPlainFilesOfTheirOwnAreSetAside)
     EXPECT_THAT(refusal, HasSubstr("\"" + shared_ + "/Logs\" of user " + tolktest::NobodyText()));
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
 }
+
+TEST_F(TrustedPathsFaultTest, AFolderWalkedBeforeInTheRunIsJudgedAgainOnceItChanged)
+{
+    platform::WalkedFoldersHold run;
+    const std::string app = shared_ + "/App";
+    tolktest::MakeFolders(app);
+    ASSERT_EQ(chmod(app.c_str(), 0755), 0);
+    platform::TrustedPath place;
+    ASSERT_EQ(place.Walk(app + "/file", false), 0);
+    ASSERT_EQ(place.Walk(app + "/file", false), 0);  // from the folder kept
+
+    // Another user's link where the folder was: the walk meets it, and refuses it.
+    ASSERT_EQ(rename(app.c_str(), (shared_ + "/Old").c_str()), 0);
+    const std::string shared = shared_;
+    const std::string outside = outside_;
+    Plant([&]() { return symlink(outside.c_str(), (shared + "/App").c_str()) == 0; });
+    EXPECT_EQ(place.Walk(app + "/victim", false), EPERM);
+    EXPECT_EQ(platform::CheckNameChange(app + "/victim"), EPERM);
+
+    // A folder kept whose mode changed since is judged by its new mode: once others can write
+    // it, their files in it are theirs.
+    const std::string old = shared_ + "/Old";
+    ASSERT_EQ(place.Walk(old + "/theirs", false), 0);
+    ASSERT_EQ(chmod(old.c_str(), 0777), 0);
+    Plant([&]() {
+        tolktest::WriteTextFile(shared + "/Old/theirs", "theirs");
+        return true;
+    });
+    ASSERT_EQ(place.Walk(old + "/theirs", false), 0);
+    EXPECT_EQ(place.CheckObject(), EPERM);
+    EXPECT_EQ(tolktest::ReadTextFile(old + "/theirs"), "theirs");
+}

@@ -270,15 +270,29 @@ bool MoveFileToSiblingTemp(const FileSystemPath& source, FileSystemPath& temp)
 
 bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
 {
-    // The file is looked up once: that look decides that it is a regular file, tells its volume
-    // that it is no link, and gives the spelling that the rename uses.
-    std::string from;
+    // The file is looked up once, in its folder as the trusted walk reached it: that look decides
+    // that it is a regular file and tells its volume that it is no link, and the move takes it
+    // from that folder. A name spelled otherwise on disk is looked up by that spelling.
+    std::string from = source.AsUTF8String();
+    platform::TrustedPath place;
     struct stat info;
-    if (platform::LookUpOnDisk(source.AsUTF8String(), from, info) != 0 || !S_ISREG(info.st_mode) ||
-        platform::CheckNameChange(from) != 0)
+    const auto lookUp = [&]() {
+        if (!WalkTrusted(from, false, false, place))
+            return errno;
+        return fstatat(place.Folder(), place.Name().c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+    };
+    int looked = lookUp();
+    if (looked == ENOENT) {
+        std::string spelled;
+        if (platform::LookUpOnDisk(from, spelled, info) != 0 || spelled == from)
+            return false;
+        from.swap(spelled);
+        looked = lookUp();
+    }
+    if (looked != 0 || !S_ISREG(info.st_mode))
         return false;
     std::string root;
-    if (platform::FindVolumeMountPointOfNonLink(from, root) != 0) {
+    if (platform::FindVolumeMountPointInFolder(from, place.FolderStatus(), info, root) != 0) {
         const FileSystemVolume volume(source);
         FileSystemPath found = kNoPath;
         volume.RootPath(found);
@@ -305,7 +319,7 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
         const std::string to = name.AsUTF8String();
         int error = 0;
         if (folder.held) {
-            error = folder.held->MoveIn(from, to.substr(to.find_last_of('/') + 1));
+            error = folder.held->MoveIn(place.Folder(), place.Name(), from, to.substr(to.find_last_of('/') + 1));
         } else if ((error = platform::RenameNoReplace(from, to)) == 0) {
             platform::NoteNameChange(from, false);
             platform::NoteNameChange(to, true);

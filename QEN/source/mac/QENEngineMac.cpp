@@ -11,6 +11,7 @@
 #include "platform/Bundle.h"
 #include "platform/FileNotifications.h"
 #include "platform/PlatformSettings.h"
+#include "platform/TrustedPath.h"
 
 #include <boost/format.hpp>
 
@@ -144,6 +145,7 @@ bool QENEngineMac::RunFrame(const std::string& beginning, const std::string& com
     {
         QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
         platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
+        platform::WalkedFoldersHold walks;  // and walks to the same few folders
         RunOutcome outcome;
         body(outcome);
         if (outcome.prepared) {
