@@ -9,6 +9,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,18 +65,24 @@ public:
                       std::uint32_t reserved2 = 0) = 0;
 
     // A statement "name(arguments);" of global code whose arguments are all literals: their
-    // values, the statement's own text and the line it stands on.
+    // values, the statement's own text and the line it stands on. With a condition, the statement
+    // "if (condition) { name(arguments); }": the condition is a call of the same kind (its text
+    // is the whole statement's, its line the one the statement begins on), and the statement's
+    // own text and line are those of the call inside.
     struct CallStatement {
         std::string name;
         Mivor::Array arguments;
         std::string text;  // UTF-8
         std::int32_t line = 1;
+        std::shared_ptr<const CallStatement> condition;
     };
     // Runs the statements in order as eval runs them as one script, without compiling them: a
     // statement whose name is an own plain (data) property of the global object that holds a
     // function calls it directly (an error thrown without a line of its own names the statement's,
-    // as it would in the script); any other statement is evaluated from its text. The first that
-    // fails ends the run. Answers succeeded().
+    // as it would in the script); any other statement is evaluated from its text. A condition is
+    // called the same way, and the call inside runs only when the condition's value converts to
+    // true; a condition whose name holds no such function has the whole statement evaluated from
+    // its text. The first that fails ends the run. Answers succeeded().
     virtual bool runCalls(const std::vector<CallStatement>& statements) = 0;
 
     // Whether the last evaluation ended without error.

@@ -442,19 +442,15 @@ public:
             installClasses();
             std::string scratch;
             for (const CallStatement& statement : statements) {
-                bool called = false;
-                CallJob job{statement.name.data(), statement.name.size(), &statement.arguments, &scratch,
-                            static_cast<duk_int_t>(statement.line), &called};
-                if (duk_safe_call(ctx_, CallGlobal, &job, 0, 1) != DUK_EXEC_SUCCESS)
-                    describeTopError();
-                duk_pop(ctx_);
-                if (!called && succeeded()) {
-                    // What the statement's own evaluation says (a name that is missing, or holds
-                    // no function, or a getter, which must run as the script would run it).
-                    Mivor::Variant result;
-                    eval(Mivor::String(statement.text.data(), statement.text.size(), Mivor::Encoder::getUtf8()),
-                         result, -1, statement.line, 0, 0, 0);
+                if (statement.condition) {
+                    bool holds = false;
+                    const bool called = callGlobal(*statement.condition, &holds, scratch);
+                    if (!succeeded())
+                        break;
+                    if (!called || !holds)
+                        continue;  // evaluated whole from its text, or its call is not to run
                 }
+                callGlobal(statement, nullptr, scratch);
                 if (!succeeded())
                     break;
             }
@@ -488,6 +484,26 @@ public:
 
 private:
     DuktapeEngine() = default;
+
+    // Calls the statement's function directly where its name holds one: true. Otherwise (or after
+    // a failure) evaluates the statement's text instead, as the script would run it: false.
+    bool callGlobal(const CallStatement& statement, bool* truth, std::string& scratch)
+    {
+        bool called = false;
+        CallJob job{statement.name.data(), statement.name.size(), &statement.arguments, &scratch,
+                    static_cast<duk_int_t>(statement.line), &called, truth};
+        if (duk_safe_call(ctx_, CallGlobal, &job, 0, 1) != DUK_EXEC_SUCCESS)
+            describeTopError();
+        duk_pop(ctx_);
+        if (called || !succeeded())
+            return called;
+        // What the statement's own evaluation says (a name that is missing, or holds no function,
+        // or a getter, which must run as the script would run it).
+        Mivor::Variant result;
+        eval(Mivor::String(statement.text.data(), statement.text.size(), Mivor::Encoder::getUtf8()), result, -1,
+             statement.line, 0, 0, 0);
+        return false;
+    }
 
     Binding* addBinding(Binding::Kind kind, Mivor::LiveComponent* component, Mivor::LiveObject* owner,
                         std::uint32_t id, const std::string& name, bool enumerable)

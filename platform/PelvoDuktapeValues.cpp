@@ -307,8 +307,11 @@ duk_ret_t CallGlobal(duk_context* ctx, void* udata)
     duk_require_stack(ctx, count + 4);
     for (duk_idx_t i = 0; i < count; ++i)
         PushVariant(ctx, &(*job->arguments)[static_cast<std::uint32_t>(i)], job->scratch);
-    if (duk_pcall(ctx, count) == DUK_EXEC_SUCCESS)
+    if (duk_pcall(ctx, count) == DUK_EXEC_SUCCESS) {
+        if (job->truth != nullptr)
+            *job->truth = duk_to_boolean(ctx, -1) != 0;
         return 0;
+    }
     if (duk_is_error(ctx, -1)) {
         duk_get_prop_string(ctx, -1, "lineNumber");
         const bool lineless = duk_is_undefined(ctx, -1);

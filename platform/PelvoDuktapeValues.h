@@ -52,6 +52,7 @@ struct CallJob {
     std::string* scratch;
     duk_int_t line;
     bool* called;
+    bool* truth;  // where the call's value, converted to a boolean, goes (null: not wanted)
 };
 duk_ret_t CallGlobal(duk_context* ctx, void* udata);
 

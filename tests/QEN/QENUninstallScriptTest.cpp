@@ -217,6 +217,49 @@ TEST_F(QENUninstallScriptTest, APieceOfCallsPlaysAsItsCompiledTextWould)
     EXPECT_EQ(errors[1], errors[0]);
 }
 
+TEST_F(QENUninstallScriptTest, EntriesWithConditionsPlayAsTheirCompiledTextWould)
+{
+    // Entries with a condition, as the engine stores them (three lines) and as makers write them
+    // (one line): played as calls, and compiled, they run the same commands and fail the same way.
+    const std::string present = sysroot_.Scratch() + "/present";
+    tolktest::WriteTextFile(present, "here");
+    const std::string missing = sysroot_.Scratch() + "/missing";
+    const std::string calls = "if (QENPathExists('" + present + "'))\t{\n\tTestCommand('present');\n}\n"
+                              "SetFractionComplete(1, 4);\n"
+                              "if (QENPathExists('" + missing + "')) { TestCommand('absent'); }\n"
+                              "if (QENPathExists(\"" + present + "\")) { TestCommand(\"one line\"); }\n"
+                              "if (QENPathExists('" + present + "'))\t{\n\tQENDeleteFile();\n}\n"
+                              "TestCommand('never');\n";
+    const std::string badCondition = "TestCommand('first');\nif (QENPathExists())\t{\n\tTestCommand('x');\n}\n";
+    for (const auto& expected : {std::make_pair(calls, std::string("(line 8)")),
+                                 std::make_pair(badCondition, std::string("(line 2)"))}) {
+        std::vector<std::vector<std::string> > journals;
+        std::vector<std::string> errors;
+        for (const std::string& script : {expected.first, expected.first + "var compiled = 1;\n"}) {
+            WriteUninstallScript(kCode, script);
+            journal_->clear();
+            log_.lines.clear();
+            QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+            AddTestCommands(remover, journal_);
+            EXPECT_FALSE(remover.UninstallQENPayload());
+            journals.push_back(JournalLines());
+            const std::size_t failed = log_.Index("1 JavaScript processing failed with error:");
+            ASSERT_LT(failed + 1, log_.lines.size()) << log_.Dump();
+            errors.push_back(log_.lines[failed + 1]);
+        }
+        EXPECT_EQ(journals[1], journals[0]);
+        EXPECT_NE(errors[0].find(expected.second), std::string::npos) << errors[0];
+        EXPECT_EQ(errors[1], errors[0]);
+    }
+    WriteUninstallScript(kCode, calls);
+    journal_->clear();
+    QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+    AddTestCommands(remover, journal_);
+    EXPECT_FALSE(remover.UninstallQENPayload());
+    EXPECT_EQ(JournalLines(), (std::vector<std::string>{"perform present", "perform one line", "rollback one line",
+                                                        "rollback present"}));
+}
+
 TEST_F(QENUninstallScriptTest, AFailedUninstallRollsBackAndKeepsScriptAndDatabase)
 {
     WriteUninstallScript(kCode, "TestCommand('undo');\nthrow new Error('cannot remove');\n");

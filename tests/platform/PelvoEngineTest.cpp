@@ -391,6 +391,46 @@ TEST_F(PelvoEngineTest, CallStatementsRunAsTheirScriptWould)
     }
 }
 
+TEST_F(PelvoEngineTest, ConditionedCallStatementsRunAsTheirScriptWould)
+{
+    AddGlobals();
+    Eval("var seen = [];\nfunction Note(a) { seen.push(a); }\nfunction Is(v) { return v; }\n"
+         "function Bad() { throw new TypeError('in condition'); }\nvar Plain = 0;");
+    const auto call = [](const std::string& name, const std::string& argument, std::int32_t line) {
+        Pelvo::Engine::CallStatement statement;
+        statement.name = name;
+        if (!argument.empty())
+            statement.arguments.appendUndefined().setString(Mivor::String(argument.data(), argument.size(),
+                                                                          Mivor::Encoder::getUtf8()));
+        statement.text = name + "('" + argument + "');";
+        statement.line = line;
+        return statement;
+    };
+    // The call inside runs when the condition's value converts to true, as "if" converts it; a
+    // condition that names no function has the whole statement evaluated from its text.
+    const auto conditioned = [&](const std::string& condition, const std::string& value, const std::string& note) {
+        Pelvo::Engine::CallStatement inner = call("Note", note, 2);
+        auto test = std::make_shared<Pelvo::Engine::CallStatement>(call(condition, value, 1));
+        test->text = "if (" + condition + "('" + value + "'))\t{\n\t" + inner.text + "\n}";
+        inner.condition = test;
+        return inner;
+    };
+    std::string expected = EvalError("if (Missing2(''))\t{\n\tNote('d');\n}");
+    EXPECT_FALSE(engine_->runCalls({conditioned("Is", "yes", "a"), conditioned("Is", "", "b"),
+                                    conditioned("Echo", "0", "c"), conditioned("Missing2", "", "d")}));
+    EXPECT_EQ(ErrorText(), expected);
+    engine_->clearError();
+    EXPECT_EQ(Eval("seen.join()").getString(), Script("a,c"));
+
+    // A failing condition ends the run with the script's own error, the call inside not run.
+    expected = EvalError("if (Bad(''))\t{\n\tNote('e');\n}");
+    Eval("seen = [];");
+    EXPECT_FALSE(engine_->runCalls({conditioned("Bad", "", "e"), call("Note", "f", 9)}));
+    EXPECT_EQ(ErrorText(), expected);
+    engine_->clearError();
+    EXPECT_EQ(Eval("seen.length").getInt(), 0);
+}
+
 TEST_F(PelvoEngineTest, ScriptClassIsBuiltThroughItsFactory)
 {
     CounterLO* prototype = new CounterLO;

@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <iterator>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -162,10 +163,10 @@ bool ReadLiteral(const std::string& text, std::size_t& at, std::size_t end, Mivo
     return true;
 }
 
-// One line "Name(literal, ...);" (the name capitalised, so no keyword), the line without its end.
-bool ReadCallLine(const std::string& text, std::size_t begin, std::size_t end, Pelvo::Engine::CallStatement& call)
+// A call "Name(literal, ...)" (the name capitalised, so no keyword) from at; at moves past it.
+bool ReadCall(const std::string& text, std::size_t& at, std::size_t end, Pelvo::Engine::CallStatement& call)
 {
-    std::size_t at = begin;
+    const std::size_t begin = at;
     if (at >= end || text[at] < 'A' || text[at] > 'Z')
         return false;
     const auto nameCharacter = [](char c) {
@@ -190,14 +191,64 @@ bool ReadCallLine(const std::string& text, std::size_t begin, std::size_t end, P
             break;
         }
     }
-    if (end - at != 2 || text.compare(at, 2, ");") != 0)
+    if (at >= end || text[at] != ')')
+        return false;
+    ++at;
+    return true;
+}
+
+// One line "Name(literal, ...);", the line without its end.
+bool ReadCallLine(const std::string& text, std::size_t begin, std::size_t end, Pelvo::Engine::CallStatement& call)
+{
+    std::size_t at = begin;
+    if (!ReadCall(text, at, end, call) || end - at != 1 || text[at] != ';')
         return false;
     call.text.assign(text, begin, end - begin);
     return true;
 }
 
-// The piece as calls, when every one of its lines is one (or empty); its first line has the
-// number given.
+// Moves at past blanks, tabs and line ends, counting the line ends.
+void SkipSpace(const std::string& text, std::size_t& at, std::size_t end, std::int32_t& lines)
+{
+    for (; at < end && (text[at] == ' ' || text[at] == '\t' || text[at] == '\n'); ++at)
+        lines += text[at] == '\n' ? 1 : 0;
+}
+
+// A statement "if (Condition(literal, ...)) { Name(literal, ...); }" from begin, as the engine
+// stores an entry that has a condition (over three lines) or as a maker writes one (on one):
+// call gets the call inside, with the condition; next gets where the statement's last line ends.
+bool ReadConditionalCall(const std::string& text, std::size_t begin, std::size_t end, std::int32_t line,
+                         Pelvo::Engine::CallStatement& call, std::size_t& next)
+{
+    std::size_t at = begin + 2;
+    std::int32_t lines = 0;
+    while (at < end && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    std::shared_ptr<Pelvo::Engine::CallStatement> condition(new Pelvo::Engine::CallStatement);
+    condition->line = line;
+    if (text.compare(begin, 2, "if") != 0 || at >= end || text[at] != '(' || !ReadCall(text, ++at, end, *condition) ||
+        at >= end || text[at] != ')')
+        return false;
+    SkipSpace(text, ++at, end, lines);
+    if (at >= end || text[at] != '{')
+        return false;
+    SkipSpace(text, ++at, end, lines);
+    const std::size_t callBegin = at;
+    if (!ReadCall(text, at, end, call) || at >= end || text[at] != ';')
+        return false;
+    call.text.assign(text, callBegin, ++at - callBegin);
+    call.line = line + lines;
+    SkipSpace(text, at, end, lines);
+    if (at >= end || text[at] != '}' || (++at < end && text[at] != '\n'))
+        return false;
+    condition->text.assign(text, begin, at - begin);
+    call.condition = condition;
+    next = at;
+    return true;
+}
+
+// The piece as calls, when every one of its statements is one (a call, or a call with a
+// condition) and no line holds more than one; its first line has the number given.
 bool ReadCalls(const std::string& text, std::size_t begin, std::size_t end, std::int32_t line,
                std::vector<Pelvo::Engine::CallStatement>& calls)
 {
@@ -207,9 +258,15 @@ bool ReadCalls(const std::string& text, std::size_t begin, std::size_t end, std:
             lineEnd = end;
         if (lineEnd > at) {
             calls.emplace_back();
-            calls.back().line = line;
-            if (!ReadCallLine(text, at, lineEnd, calls.back()))
+            Pelvo::Engine::CallStatement& call = calls.back();
+            call.line = line;
+            if (text[at] == 'i') {
+                if (!ReadConditionalCall(text, at, end, line, call, lineEnd))
+                    return false;
+                line += static_cast<std::int32_t>(std::count(text.begin() + at, text.begin() + lineEnd, '\n'));
+            } else if (!ReadCallLine(text, at, lineEnd, call)) {
                 return false;
+            }
         }
         at = lineEnd + 1;
     }
