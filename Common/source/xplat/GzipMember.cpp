@@ -14,6 +14,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -29,16 +30,45 @@ const unsigned int kMostWorkers = 4;
 // What gzopen writes: no name, no time, no extra flags at the default level, made on Unix.
 const unsigned char kHeader[10] = {0x1f, 0x8b, Z_DEFLATED, 0, 0, 0, 0, 0, 0, 3};
 
+// Room for bytes that are always written before they are read: no zero-filling, which for a log of
+// a few blocks cost more than deflating it, and no pages touched beyond what is used.
+class Buffer {
+public:
+    unsigned char* data() { return bytes_.get(); }
+    const unsigned char* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+
+    // Makes room for size bytes, keeping the first kept; false when memory lacks (never throws,
+    // for the workers).
+    bool Reserve(std::size_t size, std::size_t kept = 0)
+    {
+        if (size <= size_)
+            return true;
+        std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[size]);
+        if (!bytes)
+            return false;
+        if (kept > 0)
+            std::memcpy(bytes.get(), bytes_.get(), kept);
+        bytes_ = std::move(bytes);
+        size_ = size;
+        return true;
+    }
+
+private:
+    std::unique_ptr<unsigned char[]> bytes_;
+    std::size_t size_ = 0;
+};
+
 // One block of the input on its way through: read by the calling thread, deflated by a worker,
 // written by the calling thread.
 struct Block {
     enum State { kFree, kQueued, kDone };
 
-    std::vector<unsigned char> input = std::vector<unsigned char>(kWindowSize + kBlockSize);  // primer, then block
+    Buffer input;  // primer, then block; made when the slot is first filled
     std::size_t primer = 0;
     std::size_t length = 0;
     bool last = false;
-    std::vector<unsigned char> output;
+    Buffer output;
     std::size_t outputLength = 0;
     uLong crc = 0;
     bool deflated = false;
@@ -76,12 +106,12 @@ public:
         stream_.avail_in = static_cast<uInt>(block.length);
         // The bound covers the deflated bytes; the sync flush adds a handful.
         const std::size_t bound = deflateBound(&stream_, static_cast<uLong>(block.length)) + 64;
-        if (!Grow(block.output, bound))
+        if (!block.output.Reserve(bound))
             return false;
         const int flush = block.last ? Z_FINISH : Z_SYNC_FLUSH;
         std::size_t produced = 0;
         for (;;) {
-            if (produced == block.output.size() && !Grow(block.output, 2 * produced))
+            if (produced == block.output.size() && !block.output.Reserve(2 * produced, produced))
                 return false;
             stream_.next_out = block.output.data() + produced;
             stream_.avail_out = static_cast<uInt>(block.output.size() - produced);
@@ -101,18 +131,6 @@ public:
     }
 
 private:
-    // Workers must not throw: a lack of memory fails the block.
-    static bool Grow(std::vector<unsigned char>& buffer, std::size_t size)
-    {
-        try {
-            if (buffer.size() < size)
-                buffer.resize(size);
-            return true;
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    }
-
     z_stream stream_;
     bool ready_;
 };
@@ -169,11 +187,13 @@ unsigned int WorkersFor(int input)
 }
 
 // Blocks are numbered in input order; block n lives in slot n modulo the slot count until it is
-// written. The calling thread reads and writes, the workers only deflate.
+// written. The calling thread reads and writes, the workers only deflate. One slot per worker and
+// two more (the one being read, the one being written) keep every worker busy; more would only
+// fault in fresh pages, which for a log of a few megabytes costs as much as deflating it.
 class Pipeline {
 public:
     Pipeline(int input, int output, unsigned int workers)
-        : input_(input), output_(output), blocks_(workers > 0 ? 2 * workers + 2 : 2)
+        : input_(input), output_(output), blocks_(workers > 0 ? workers + 2 : 2)
     {
         try {
             workers_.reserve(workers);
@@ -238,6 +258,8 @@ private:
     bool Fill(std::size_t number)
     {
         Block& block = Slot(number);
+        if (!block.input.Reserve(kWindowSize + kBlockSize))
+            return false;
         block.primer = 0;
         if (number > 0) {
             const Block& previous = Slot(number - 1);

@@ -2,8 +2,8 @@
 //
 // The input is cut into blocks that worker threads deflate at once, each block primed with the
 // 32 KiB before it, so the result is one ordinary gzip member at zlib's default level, as small as
-// a single-threaded one give or take a few bytes a block. Memory stays bounded (a few blocks per
-// worker), whatever the size of the input.
+// a single-threaded one give or take a few bytes a block. Memory stays bounded (a block or two per
+// worker), whatever the size of the input, and a short input touches no more than it fills.
 //
 // It runs while the process exits (logs are finished by static destructors), so the workers use
 // nothing but zlib and their own buffers; all reading and writing stays on the calling thread.
