@@ -357,7 +357,10 @@ bool DeleteFile(const FileSystemPath& path, bool)
     return true;
 }
 
-bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents)
+namespace {
+
+template <typename Bytes>
+bool LoadWholeFile(const FileSystemPath& path, Bytes& contents)
 {
     const std::string onDisk = platform::OnDiskPath(path.AsUTF8String());
     struct stat info;
@@ -376,7 +379,7 @@ bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& con
         close(fd);
         return false;
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    Bytes bytes(static_cast<std::size_t>(info.st_size), 0);
     // One read(2) returns at most about 2 GB, so a large file takes several.
     std::size_t done = 0;
     bool ok = true;
@@ -395,6 +398,18 @@ bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& con
         return false;
     contents.swap(bytes);
     return true;
+}
+
+}  // namespace
+
+bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents)
+{
+    return LoadWholeFile(path, contents);
+}
+
+bool LoadFileContents(const FileSystemPath& path, std::string& contents)
+{
+    return LoadWholeFile(path, contents);
 }
 
 }  // namespace FileSystemUtils

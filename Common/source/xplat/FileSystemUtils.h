@@ -125,6 +125,8 @@ bool DeleteFile(const FileSystemPath& path, bool flag);
 // Reads a whole file (symbolic links followed); true only when every byte was read. An empty
 // file gives an empty vector.
 bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents);
+// The same into text (a script read whole): no copy from bytes to text.
+bool LoadFileContents(const FileSystemPath& path, std::string& contents);
 
 // Why the latest failed file operation of the calling thread failed, where it said (an
 // attribute the file system refused, a link text that does not fit); empty when it did not.

@@ -423,12 +423,10 @@ void QENEngineMac::ReportScriptFailure(Pelvo::Engine& engine)
 bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& text)
 {
     log_->AppendToLog(LogAppender::kLogInfo, "Reading instructions from " + path.AsUTF8String());
-    std::vector<std::uint8_t> bytes;
-    if (!FileSystemUtils::LoadFileContents(path, bytes)) {
+    if (!FileSystemUtils::LoadFileContents(path, text)) {
         log_->AppendToLog(LogAppender::kLogError, "Unable to read instructions from " + path.AsUTF8String());
         return false;
     }
-    text.assign(bytes.begin(), bytes.end());
     return true;
 }
 

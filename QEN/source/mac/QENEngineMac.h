@@ -17,7 +17,6 @@
 class QENGlobalsLC;
 
 #include <set>
-#include <stack>
 #include <string>
 #include <vector>
 
@@ -169,7 +168,8 @@ private:
 
     // What a crash recovery needs of the current run; finished when the run ends.
     QENRunJournal runJournal_;
-    std::stack<std::string> uninstallEntries_;
+    // The entries recorded since the last save, in the order recorded (saved last first).
+    std::vector<std::string> uninstallEntries_;
     std::string uninstallPrelude_;
     // Whether a save has written the prelude yet.
     bool preludeSaved_;

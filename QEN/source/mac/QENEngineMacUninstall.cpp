@@ -252,6 +252,7 @@ bool ReadConditionalCall(const std::string& text, std::size_t begin, std::size_t
 bool ReadCalls(const std::string& text, std::size_t begin, std::size_t end, std::int32_t line,
                std::vector<Pelvo::Engine::CallStatement>& calls)
 {
+    calls.reserve(static_cast<std::size_t>(std::count(text.begin() + begin, text.begin() + end, '\n')) + 1);
     for (std::size_t at = begin; at < end; ++line) {
         std::size_t lineEnd = text.find('\n', at);
         if (lineEnd == std::string::npos || lineEnd > end)
@@ -310,9 +311,9 @@ bool QENEngineMac::GetUninstallDBPath(FileSystemPath& path)
 bool QENEngineMac::AddToUninstallInstructions(const std::string& command, const std::string& condition)
 {
     if (condition.empty())
-        uninstallEntries_.push(command + "\n");
+        uninstallEntries_.push_back(command + "\n");
     else
-        uninstallEntries_.push("if (" + condition + ")\t{\n\t" + command + "\n}\n");
+        uninstallEntries_.push_back("if (" + condition + ")\t{\n\t" + command + "\n}\n");
     return true;
 }
 
@@ -355,19 +356,29 @@ bool QENEngineMac::SaveUninstallInstructions()
     const bool existed = FileSystemUtils::Exists(path);
     if (existed && !platform::ReadWholeFile(path.AsUTF8String(), earlier))
         return false;
-    std::string text = replaceStoredScript_ ? std::string() : earlier;
-    std::stack<std::string> entries(uninstallEntries_);
+    std::string text;
+    if (!replaceStoredScript_)
+        text.swap(earlier);
     // The prelude opens the stored script once: written again, it would run the payload's
     // conditions a second time in the middle of its removal.
     const bool withPrelude = !uninstallPrelude_.empty() && !preludeSaved_;
+    const std::size_t total = uninstallEntries_.size() + (withPrelude ? 1 : 0);
+    // Sized once, and the entries read where they are (they stay recorded until the file is
+    // written): a large payload's entries are neither copied nor moved again and again.
+    std::size_t size = text.size() + (withPrelude ? uninstallPrelude_.size() : 0) +
+                       total * FractionLine(total, total).size();
+    for (const std::string& entry : uninstallEntries_)
+        size += entry.size();
+    text.reserve(size);
+    std::size_t done = 0;
+    const auto append = [&](const std::string& entry) {
+        text += entry;
+        text += FractionLine(++done, total);
+    };
     if (withPrelude)
-        entries.push(uninstallPrelude_);
-    const std::size_t total = entries.size();
-    for (std::size_t done = 1; !entries.empty(); ++done) {
-        text += entries.top();
-        text += FractionLine(done, total);
-        entries.pop();
-    }
+        append(uninstallPrelude_);
+    for (auto entry = uninstallEntries_.rbegin(); entry != uninstallEntries_.rend(); ++entry)
+        append(*entry);
     if (!existed || total != 0 || replaceStoredScript_) {
         if (!KeepEarlierUninstallScript(path.AsUTF8String(), existed))
             return false;
@@ -380,7 +391,8 @@ bool QENEngineMac::SaveUninstallInstructions()
     }
     replaceStoredScript_ = false;
     preludeSaved_ = preludeSaved_ || withPrelude;
-    uninstallEntries_ = std::stack<std::string>();
+    uninstallEntries_.clear();
+    uninstallEntries_.shrink_to_fit();
     return true;
 }
 
