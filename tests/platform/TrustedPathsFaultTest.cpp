@@ -228,4 +228,18 @@ TEST_F(TrustedPathsFaultTest, AFolderWalkedBeforeInTheRunIsJudgedAgainOnceItChan
     ASSERT_EQ(place.Walk(old + "/theirs", false), 0);
     EXPECT_EQ(place.CheckObject(), EPERM);
     EXPECT_EQ(tolktest::ReadTextFile(old + "/theirs"), "theirs");
+
+    // One given to another user since, who plants a link in it: judged as it is now, the link is
+    // refused instead of followed as a link in a folder of root's own.
+    const std::string given = shared_ + "/Given";
+    tolktest::MakeFolders(given);
+    ASSERT_EQ(chmod(given.c_str(), 0755), 0);
+    ASSERT_EQ(place.Walk(given + "/file", false), 0);
+    ASSERT_EQ(place.Walk(given + "/file", false), 0);
+    ASSERT_EQ(chown(given.c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    before_ = tolktest::DescribeTree(outside_, true);
+    Plant([&]() { return symlink(outside.c_str(), (given + "/Contents").c_str()) == 0; });
+    EXPECT_EQ(place.Walk(given + "/Contents", true), EPERM);
+    EXPECT_THAT(place.Refusal(), HasSubstr("\"" + given + "/Contents\" of user " + tolktest::NobodyText()));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
 }
