@@ -43,6 +43,25 @@ protected:
         }
         ASSERT_EQ(capsCloseSession(session), 0);
     }
+    // Plays a stored script that fails, once as it stands and once with a last line that makes
+    // every piece of it compiled: the commands journaled and the error logged, of each.
+    void PlayFailingTwice(const std::string& script, std::vector<std::vector<std::string> >& journals,
+                          std::vector<std::string>& errors)
+    {
+        for (const std::string& played : {script, script + "var compiled = 1;\n"}) {
+            WriteUninstallScript(kCode, played);
+            journal_->clear();
+            log_.lines.clear();
+            QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+            AddTestCommands(remover, journal_);
+            EXPECT_FALSE(remover.UninstallQENPayload());
+            journals.push_back(JournalLines());
+            const std::size_t failed = log_.Index("1 JavaScript processing failed with error:");
+            ASSERT_LT(failed + 1, log_.lines.size()) << log_.Dump();
+            errors.push_back(log_.lines[failed + 1]);
+        }
+    }
+
     void TearDown() override
     {
         capsiSetRunningAsRootForTesting(-1);
@@ -198,18 +217,8 @@ TEST_F(QENUninstallScriptTest, APieceOfCallsPlaysAsItsCompiledTextWould)
                               "SetFractionComplete(1, 3);\nQENDeleteFile();\nTestCommand('never');\n";
     std::vector<std::vector<std::string> > journals;
     std::vector<std::string> errors;
-    for (const std::string& script : {calls, calls + "var compiled = 1;\n"}) {
-        WriteUninstallScript(kCode, script);
-        journal_->clear();
-        log_.lines.clear();
-        QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
-        AddTestCommands(remover, journal_);
-        EXPECT_FALSE(remover.UninstallQENPayload());
-        journals.push_back(JournalLines());
-        const std::size_t failed = log_.Index("1 JavaScript processing failed with error:");
-        ASSERT_LT(failed + 1, log_.lines.size()) << log_.Dump();
-        errors.push_back(log_.lines[failed + 1]);
-    }
+    PlayFailingTwice(calls, journals, errors);
+    ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(journals[0], (std::vector<std::string>{"perform caf\xC3\xA9 \xF0\x9F\x98\x80", "perform two", "rollback two",
                                                      "rollback caf\xC3\xA9 \xF0\x9F\x98\x80"}));
     EXPECT_EQ(journals[1], journals[0]);
@@ -235,18 +244,8 @@ TEST_F(QENUninstallScriptTest, EntriesWithConditionsPlayAsTheirCompiledTextWould
                                  std::make_pair(badCondition, std::string("(line 2)"))}) {
         std::vector<std::vector<std::string> > journals;
         std::vector<std::string> errors;
-        for (const std::string& script : {expected.first, expected.first + "var compiled = 1;\n"}) {
-            WriteUninstallScript(kCode, script);
-            journal_->clear();
-            log_.lines.clear();
-            QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
-            AddTestCommands(remover, journal_);
-            EXPECT_FALSE(remover.UninstallQENPayload());
-            journals.push_back(JournalLines());
-            const std::size_t failed = log_.Index("1 JavaScript processing failed with error:");
-            ASSERT_LT(failed + 1, log_.lines.size()) << log_.Dump();
-            errors.push_back(log_.lines[failed + 1]);
-        }
+        PlayFailingTwice(expected.first, journals, errors);
+        ASSERT_EQ(errors.size(), 2u);
         EXPECT_EQ(journals[1], journals[0]);
         EXPECT_NE(errors[0].find(expected.second), std::string::npos) << errors[0];
         EXPECT_EQ(errors[1], errors[0]);
