@@ -181,7 +181,8 @@ bool LookUpOnDisk(const FileSystemPath& path, std::string& onDisk, struct stat& 
 
 }  // namespace
 
-NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderError_(0), taken_(false)
+NewFilePlace::NewFilePlace(const FileSystemPath& path)
+    : walk_(new platform::TrustedPath), folder_(-1), folderError_(0), taken_(false)
 {
     const std::string text = path.AsUTF8String();
     const std::string::size_type slash = text.find_last_of('/');
@@ -195,7 +196,7 @@ NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderErro
     name_ = text.substr(slash + 1);
     // The folder is reached without following a link that another user planted where others can
     // write; the name itself is never followed (the copy is made exclusively).
-    platform::TrustedPath place;
+    platform::TrustedPath& place = *walk_;
     bool walked = FileSystemUtilsMac::WalkTrusted(text, false, false, place);
     int error = errno;
     if (!walked && error == ENOENT) {
@@ -208,8 +209,9 @@ NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderErro
                 folderPath_ = spelled;
         }
     }
-    if (!walked || (folder_ = fcntl(place.Folder(), F_DUPFD_CLOEXEC, 0)) < 0) {
-        folderError_ = walked ? errno : error;
+    // The walk's own descriptor serves (a folder kept for the run among them): no copy of it.
+    if (!walked || (folder_ = place.Folder()) < 0) {
+        folderError_ = walked ? EBADF : error;
         folderRefusal_ = place.Refusal();
         return;
     }
@@ -225,11 +227,7 @@ NewFilePlace::NewFilePlace(const FileSystemPath& path) : folder_(-1), folderErro
     }
 }
 
-NewFilePlace::~NewFilePlace()
-{
-    if (folder_ >= 0)
-        close(folder_);
-}
+NewFilePlace::~NewFilePlace() = default;
 
 bool CopyFile(const FileSystemPath& source, const FileSystemPath& target)
 {

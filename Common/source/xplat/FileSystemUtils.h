@@ -7,8 +7,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+namespace platform {
+class TrustedPath;
+}
 
 namespace FileSystemUtils {
 
@@ -85,7 +90,9 @@ public:
 private:
     friend bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFilePlace& place);
 
-    int folder_;         // the folder, opened by path (O_PATH); -1 when it could not be
+    // The walk to the folder, which holds it open (O_PATH) for as long as the place lives.
+    std::unique_ptr<platform::TrustedPath> walk_;
+    int folder_;         // the walk's folder; -1 when it could not be reached
     int folderError_;    // why it could not
     std::string folderRefusal_;  // the refusal, when a link that another user planted was in the way
     std::string folderPath_;
