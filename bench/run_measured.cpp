@@ -46,8 +46,8 @@ int main(int argc, char** argv)
     }
     timespec end;
     clock_gettime(CLOCK_MONOTONIC, &end);
-    const double wall = static_cast<double>(end.tv_sec - start.tv_sec) +
-                        static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
+    const double wall =
+        static_cast<double>(end.tv_sec - start.tv_sec) + static_cast<double>(end.tv_nsec - start.tv_nsec) / 1e9;
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     std::FILE* result = std::fopen(argv[1], "w");
     if (result == nullptr) {

@@ -490,8 +490,13 @@ private:
     bool callGlobal(const CallStatement& statement, bool* truth, std::string& scratch)
     {
         bool called = false;
-        CallJob job{statement.name.data(), statement.name.size(), &statement.arguments, &scratch,
-                    static_cast<duk_int_t>(statement.line), &called, truth};
+        CallJob job{statement.name.data(),
+                    statement.name.size(),
+                    &statement.arguments,
+                    &scratch,
+                    static_cast<duk_int_t>(statement.line),
+                    &called,
+                    truth};
         if (duk_safe_call(ctx_, CallGlobal, &job, 0, 1) != DUK_EXEC_SUCCESS)
             describeTopError();
         duk_pop(ctx_);

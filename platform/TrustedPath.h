@@ -80,7 +80,7 @@ private:
     int folder_ = -1;
     bool ownsFolder_ = false;
     std::shared_ptr<const WalkedFolder> walked_;  // holds folder_ open when it came from a run's folders
-    bool mayKeep_ = false;  // folder_ was opened by the path's own text, no link met: a run may keep it
+    bool mayKeep_ = false;    // folder_ was opened by the path's own text, no link met: a run may keep it
     std::string folderPath_;  // "" for the root
     mutable struct stat folderStatus_ = {};
     mutable bool folderStatusKnown_ = false;

@@ -233,15 +233,22 @@ TEST_F(QENUninstallScriptTest, EntriesWithConditionsPlayAsTheirCompiledTextWould
     const std::string present = sysroot_.Scratch() + "/present";
     tolktest::WriteTextFile(present, "here");
     const std::string missing = sysroot_.Scratch() + "/missing";
-    const std::string calls = "if (QENPathExists('" + present + "'))\t{\n\tTestCommand('present');\n}\n"
+    const std::string calls = "if (QENPathExists('" + present +
+                              "'))\t{\n\tTestCommand('present');\n}\n"
                               "SetFractionComplete(1, 4);\n"
-                              "if (QENPathExists('" + missing + "')) { TestCommand('absent'); }\n"
-                              "if (QENPathExists(\"" + present + "\")) { TestCommand(\"one line\"); }\n"
-                              "if (QENPathExists('" + present + "'))\t{\n\tQENDeleteFile();\n}\n"
+                              "if (QENPathExists('" +
+                              missing +
+                              "')) { TestCommand('absent'); }\n"
+                              "if (QENPathExists(\"" +
+                              present +
+                              "\")) { TestCommand(\"one line\"); }\n"
+                              "if (QENPathExists('" +
+                              present +
+                              "'))\t{\n\tQENDeleteFile();\n}\n"
                               "TestCommand('never');\n";
     const std::string badCondition = "TestCommand('first');\nif (QENPathExists())\t{\n\tTestCommand('x');\n}\n";
-    for (const auto& expected : {std::make_pair(calls, std::string("(line 8)")),
-                                 std::make_pair(badCondition, std::string("(line 2)"))}) {
+    for (const auto& expected :
+         {std::make_pair(calls, std::string("(line 8)")), std::make_pair(badCondition, std::string("(line 2)"))}) {
         std::vector<std::vector<std::string> > journals;
         std::vector<std::string> errors;
         PlayFailingTwice(expected.first, journals, errors);

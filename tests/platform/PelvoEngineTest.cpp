@@ -394,14 +394,15 @@ TEST_F(PelvoEngineTest, CallStatementsRunAsTheirScriptWould)
 TEST_F(PelvoEngineTest, ConditionedCallStatementsRunAsTheirScriptWould)
 {
     AddGlobals();
-    Eval("var seen = [];\nfunction Note(a) { seen.push(a); }\nfunction Is(v) { return v; }\n"
-         "function Bad() { throw new TypeError('in condition'); }\nvar Plain = 0;");
+    Eval(
+        "var seen = [];\nfunction Note(a) { seen.push(a); }\nfunction Is(v) { return v; }\n"
+        "function Bad() { throw new TypeError('in condition'); }\nvar Plain = 0;");
     const auto call = [](const std::string& name, const std::string& argument, std::int32_t line) {
         Pelvo::Engine::CallStatement statement;
         statement.name = name;
         if (!argument.empty())
-            statement.arguments.appendUndefined().setString(Mivor::String(argument.data(), argument.size(),
-                                                                          Mivor::Encoder::getUtf8()));
+            statement.arguments.appendUndefined().setString(
+                Mivor::String(argument.data(), argument.size(), Mivor::Encoder::getUtf8()));
         statement.text = name + "('" + argument + "');";
         statement.line = line;
         return statement;

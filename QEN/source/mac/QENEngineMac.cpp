@@ -145,7 +145,7 @@ bool QENEngineMac::RunFrame(const std::string& beginning, const std::string& com
     {
         QENCAPSRunSession runSession;  // the database commands of every section write in one transaction
         platform::DeclaredVolumesHold volumes;  // every file operation of the run asks for its volume
-        platform::WalkedFoldersHold walks;  // and walks to the same few folders
+        platform::WalkedFoldersHold walks;      // and walks to the same few folders
         RunOutcome outcome;
         body(outcome);
         if (outcome.prepared) {

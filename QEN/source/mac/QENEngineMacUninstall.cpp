@@ -365,8 +365,8 @@ bool QENEngineMac::SaveUninstallInstructions()
     const std::size_t total = uninstallEntries_.size() + (withPrelude ? 1 : 0);
     // Sized once, and the entries read where they are (they stay recorded until the file is
     // written): a large payload's entries are neither copied nor moved again and again.
-    std::size_t size = text.size() + (withPrelude ? uninstallPrelude_.size() : 0) +
-                       total * FractionLine(total, total).size();
+    std::size_t size =
+        text.size() + (withPrelude ? uninstallPrelude_.size() : 0) + total * FractionLine(total, total).size();
     for (const std::string& entry : uninstallEntries_)
         size += entry.size();
     text.reserve(size);
