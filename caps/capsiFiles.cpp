@@ -9,6 +9,7 @@
 
 #include <sqlite3.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <libgen.h>
 #include <sys/file.h>
@@ -17,6 +18,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 const char* const dbDir = "caps";
 const char* const dbName = "caps.db";
@@ -46,6 +48,58 @@ void ApplyAccess(const std::string& path, mode_t mode)
     if (capsiRunningAsRoot() && (info.st_uid != kDbOwner || info.st_gid != kDbGroup))
         static_cast<void>(lchown(path.c_str(), kDbOwner, kDbGroup) == 0);
     fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
+}
+
+const mode_t kFolderMode = 0775;
+
+bool FolderIsEmpty(const std::string& path)
+{
+    DIR* folder = opendir(path.c_str());
+    if (folder == nullptr)
+        return false;
+    bool empty = true;
+    while (const struct dirent* entry = readdir(folder)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) {
+            empty = false;
+            break;
+        }
+    }
+    closedir(folder);
+    return empty;
+}
+
+// The process's umask, read without setting it (umask(2) sets it for every thread at once).
+bool ProcessUmask(mode_t& mask)
+{
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr)
+        return false;
+    char line[256];
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+        unsigned value = 0;
+        found = std::sscanf(line, "Umask: %o", &value) == 1;
+        mask = static_cast<mode_t>(value);
+    }
+    std::fclose(status);
+    return found;
+}
+
+// mkdir gives a folder the mode less the umask, and the full mode follows; a run that died in
+// between left the folder with exactly that. Such a folder, still empty and ours, is given the
+// full mode now; one with any other mode (an administrator's choice) is left as it is.
+void FinishFolderMode(const std::string& path)
+{
+    struct stat info;
+    mode_t mask = 0;
+    if (!capsiRunningAsRoot() || lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        info.st_uid != geteuid() || !ProcessUmask(mask))
+        return;
+    const mode_t mode = info.st_mode & 07777;
+    if (mode == kFolderMode || mode != (kFolderMode & ~mask) || !FolderIsEmpty(path) ||
+        platform::CheckWrite(path) != 0)
+        return;
+    fchmodat(AT_FDCWD, path.c_str(), kFolderMode, AT_SYMLINK_NOFOLLOW);
 }
 
 // Makes the rename of a finished copy durable; a failure only weakens that, so it is ignored.
@@ -207,8 +261,10 @@ capsStatus capsiCreatePath(const std::string& path)
 {
     if (path.empty())
         return kCapsBadArgument;
-    if (capsiDirectoryExists(path))
+    if (capsiDirectoryExists(path)) {
+        FinishFolderMode(path);
         return kCapsOK;
+    }
     if (capsiPathExists(path))
         return kCapsIOError;
     const std::string parent = capsiPathParent(path);
@@ -226,9 +282,8 @@ capsStatus capsiCreateDirectory(const std::string& path)
         return kCapsAccessDenied;
     // The mode is set after mkdir rather than by changing the umask, which is process-wide; never
     // in a folder reached through a link that another user planted where others can write.
-    const mode_t mode = 0775;
     std::string refusal;
-    const int error = platform::MakeFolder(path, mode, true, refusal);
+    const int error = platform::MakeFolder(path, kFolderMode, true, refusal);
     if (!refusal.empty())
         platform::ReportRefusal(refusal);
     switch (error) {

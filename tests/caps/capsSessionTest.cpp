@@ -165,3 +165,28 @@ TEST_F(CapsDbTest, FailedCommitKeepsTheTransactionAndCopiesNothing)
     EXPECT_EQ(kCapsOK, capsSessionCommit(session));
     EXPECT_EQ(std::vector<std::string>{"c"}, CollectionsIn(BackupFile()));
 }
+
+TEST_F(CapsTest, AFolderLeftWithTheUmasksModeGetsItsFullModeWhileEmpty)
+{
+    capsiSetRunningAsRootForTesting(1);
+    const auto mode = [](const std::string& path) {
+        struct stat info = {};
+        stat(path.c_str(), &info);
+        return info.st_mode & 07777;
+    };
+    // A run that died between the folder's mkdir and its chmod left the umask's mode.
+    const mode_t mask = umask(022);
+    ASSERT_EQ(kCapsOK, capsiCreatePath(BackupFolder()));
+    ASSERT_EQ(0, chmod(BackupFolder().c_str(), 0755));
+    ASSERT_EQ(kCapsOK, capsiCreatePath(BackupFolder()));
+    EXPECT_EQ(0775u, mode(BackupFolder()));
+    // An administrator's own mode, or a folder in use, stays as it is.
+    ASSERT_EQ(0, chmod(BackupFolder().c_str(), 0700));
+    ASSERT_EQ(kCapsOK, capsiCreatePath(BackupFolder()));
+    EXPECT_EQ(0700u, mode(BackupFolder()));
+    ASSERT_EQ(0, chmod(BackupFolder().c_str(), 0755));
+    tolktest::WriteTextFile(BackupFolder() + "/caps.db", "");
+    ASSERT_EQ(kCapsOK, capsiCreatePath(BackupFolder()));
+    EXPECT_EQ(0755u, mode(BackupFolder()));
+    umask(mask);
+}
