@@ -131,9 +131,8 @@ capsStatus capsBackup()
     std::string backupFile;
     if (!DatabasePaths(folder, file) || !BackupPaths(backupFolder, backupFile) || !capsiFileExists(file))
         return kCapsNotFound;
-    capsStatus status = kCapsOK;
-    if (!capsiDirectoryExists(backupFolder))
-        status = capsiCreatePath(backupFolder);
+    // Also when the folder exists: a run that died while making it left it to be finished.
+    const capsStatus status = capsiCreatePath(backupFolder);
     if (!capsiCopyDatabaseFile(file, backupFile))
         return kCapsIOError;
     return status;
