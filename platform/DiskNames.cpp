@@ -1,6 +1,7 @@
 #include "platform/DiskNames.h"
 
 #include "platform/Rename.h"
+#include "platform/TrustedPath.h"
 #include "platform/UnicodeText.h"
 #include "platform/Volumes.h"
 
@@ -357,9 +358,52 @@ bool HeldFolder::Linked() const
     return fstat(fd_, &status) == 0 && status.st_nlink > 0;
 }
 
-int HeldFolder::FindName(const std::string& name, const struct stat& status) const
+int HeldFolder::CheckedAtPath() const
 {
-    return platform::FindName(path_, name, &status, fd_);
+    const std::uint64_t run = CurrentRunOfHeldFolders();
+    if (run != 0 && checkedRun_.load() == run)
+        return 0;
+    struct stat status;
+    if (const int error = LookAtPath(status))
+        return error;
+    checkedRun_.store(run);
+    return 0;
+}
+
+int HeldFolder::FindName(const std::string& name) const
+{
+    const std::uint64_t run = CurrentRunOfHeldFolders();
+    bool known = false;
+    std::string found;
+    if (run != 0 && namesRun_.load() == run) {
+        std::lock_guard<std::mutex> lock(gFoldersMutex);
+        for (const FolderNames& names : gFolders) {
+            if (names.path != path_)
+                continue;
+            // Names of another folder at the path, or marked to be read again, are not these.
+            known = names.device == device_ && names.inode == inode_ &&
+                    (names.modified.tv_sec != 0 || names.modified.tv_nsec != 0);
+            if (known) {
+                const auto entry = names.byKey.find(UnicodeText::CaseFoldedKey(name));
+                if (entry != names.byKey.end())
+                    found = entry->second;
+            }
+            break;
+        }
+    }
+    if (!known) {
+        // Looked at by the folder's time once in each run (and at every call outside one).
+        struct stat status;
+        if (fstat(fd_, &status) != 0)
+            return ENOENT;
+        const int answer = platform::FindName(path_, name, &status, fd_);
+        if (answer != ENOENT)
+            namesRun_.store(run);
+        return answer;
+    }
+    if (found.empty())
+        return 0;
+    return found == name || !FolderIsCaseSensitive(path_) ? EEXIST : 0;
 }
 
 int HeldFolder::MoveIn(const std::string& from, const std::string& name) const
@@ -373,7 +417,15 @@ int HeldFolder::MoveIn(int fromFolderFd, const std::string& fromName, const std:
     if (const int error = RenameNoReplaceInto(fromFolderFd, fromName, from, fd_, path_, name))
         return error;
     NoteNameChange(from, false);
-    NoteChange(path_, name, true, fd_);
+    // The new name joins the names FindName keeps; the folder's time is left as it was read, so
+    // that a lookup by the folder's path reads the folder again.
+    std::lock_guard<std::mutex> lock(gFoldersMutex);
+    for (FolderNames& names : gFolders) {
+        if (names.path == path_ && names.device == device_ && names.inode == inode_) {
+            names.byKey.emplace(UnicodeText::CaseFoldedKey(name), name);
+            break;
+        }
+    }
     return 0;
 }
 

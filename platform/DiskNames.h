@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -68,10 +70,19 @@ public:
     // Whether the folder at its path is still this one: 0 with the status found there; ESTALE
     // when another object stands there now; else the errno value of the look (ENOENT: gone).
     int LookAtPath(struct stat& status) const;
+    // The same, looked at once in each run of held folders (CurrentRunOfHeldFolders) and taken as
+    // found for the rest of it: a folder private to this process's user that only this process
+    // moves files into (an uninstall's temporary folder), which another process of that user
+    // could replace only deliberately. A move that then finds the folder gone fails, and the
+    // caller looks again. Outside a run, every call looks.
+    int CheckedAtPath() const;
     // Whether the folder held still has a name anywhere (it was not removed).
     bool Linked() const;
-    // FindNameInFolder for this folder, whose status LookAtPath has just given.
-    int FindName(const std::string& name, const struct stat& status) const;
+    // FindNameInFolder for this folder, through its descriptor. In a run of held folders the
+    // names are checked against the folder's time once and then kept up to date by MoveIn,
+    // without a look at the folder for each name: a name that another process put there
+    // meanwhile is no danger, since a move into the folder never replaces anything.
+    int FindName(const std::string& name) const;
     // Moves the object at a path to the name in this folder without ever replacing anything
     // there (RenameNoReplace) and notes both names: 0 or the errno value of the failure.
     int MoveIn(const std::string& from, const std::string& name) const;
@@ -88,6 +99,8 @@ private:
     int fd_;
     dev_t device_;
     ino_t inode_;
+    mutable std::atomic<std::uint64_t> checkedRun_{0};  // the run in which CheckedAtPath last found it
+    mutable std::atomic<std::uint64_t> namesRun_{0};    // the run in which FindName last read the time
 };
 
 // The folder held open that was opened by this path, if any.

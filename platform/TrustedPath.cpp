@@ -104,16 +104,21 @@ public:
     void Hold()
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        ++holds_;
+        if (holds_++ == 0)
+            run_ = ++runs_;
     }
 
     void Release()
     {
         std::list<Entry> dropped;
         std::lock_guard<std::mutex> lock(mutex_);
-        if (--holds_ == 0)
+        if (--holds_ == 0) {
             dropped.swap(folders_);
+            run_ = 0;
+        }
     }
+
+    std::uint64_t Run() const { return run_; }
 
     bool Holding()
     {
@@ -156,8 +161,10 @@ private:
     // Few: a run works in one folder after another, and each kept folder holds a descriptor.
     static const std::size_t kKept = 32;
 
-    std::mutex mutex_;  // guards holds_ and folders_
+    std::mutex mutex_;  // guards holds_, runs_ and folders_
     int holds_ = 0;
+    std::uint64_t runs_ = 0;
+    std::atomic<std::uint64_t> run_{0};  // runs_ while a hold lives, else 0 (read without the lock)
     std::list<Entry> folders_;  // most recently used first
 };
 
@@ -185,6 +192,11 @@ WalkedFoldersHold::WalkedFoldersHold()
 WalkedFoldersHold::~WalkedFoldersHold()
 {
     Walked().Release();
+}
+
+std::uint64_t CurrentRunOfHeldFolders()
+{
+    return Walked().Run();
 }
 
 std::string DescribeUser(uid_t uid)

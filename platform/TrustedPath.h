@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -107,6 +108,11 @@ public:
     WalkedFoldersHold(const WalkedFoldersHold&) = delete;
     WalkedFoldersHold& operator=(const WalkedFoldersHold&) = delete;
 };
+
+// The run that holds its folders now: a number of its own for each time a first
+// WalkedFoldersHold begins, 0 while none lives. A folder of this process's own that a run checks
+// once (its private temporary folder) is taken as checked for the rest of that run.
+std::uint64_t CurrentRunOfHeldFolders();
 
 // ---- Checks that report ----
 //

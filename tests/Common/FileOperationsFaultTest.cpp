@@ -9,6 +9,7 @@
 #include "platform/Files.h"
 #include "platform/FaultInjection.h"
 #include "platform/ResourceFork.h"
+#include "platform/TrustedPath.h"
 
 #include "support/TempSystemRoot.h"
 
@@ -336,6 +337,33 @@ TEST_F(SystemRootTest, AFileIsMovedAsideEvenWhenItsFirstTemporaryNameIsTakenInAn
     EXPECT_EQ(tolktest::ReadTextFile(folder + "/.tempFree01"), "second");
     EXPECT_EQ(tolktest::ReadTextFile(folder + "/.tempabcdef"), "there before");
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(SystemRootTest, InARunAFileMovedAsideNeverReplacesANameTakenMeanwhile)
+{
+    // A run reads the temporary folder's names once and keeps them itself: a name that another
+    // process takes there meanwhile is unknown to it, and the move must not replace that file.
+    platform::WalkedFoldersHold run;
+    const std::string file = sysroot_.Path("/Applications/aside");
+    tolktest::WriteTextFile(file, "first");
+    FileSystemPath temp;
+    ASSERT_TRUE(FileSystemUtilsMac::MoveFileToTemp(FileSystemPath(file), temp));
+    const std::string folder = temp.Parent().AsUTF8String();
+    tolktest::WriteTextFile(folder + "/.tempTaken1", "someone else's");
+    std::vector<std::string> names{".tempTaken1", ".tempFree02"};
+    FileSystemUtils::SetTempNameSourceForTesting([&names]() {
+        const std::string name = names.front();
+        if (names.size() > 1)
+            names.erase(names.begin());
+        return name;
+    });
+    tolktest::WriteTextFile(file, "second");
+    const bool moved = FileSystemUtilsMac::MoveFileToTemp(FileSystemPath(file), temp);
+    FileSystemUtils::SetTempNameSourceForTesting(std::function<std::string()>());
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(temp.AsUTF8String(), folder + "/.tempFree02");
+    EXPECT_EQ(tolktest::ReadTextFile(folder + "/.tempTaken1"), "someone else's");
+    EXPECT_EQ(tolktest::ReadTextFile(folder + "/.tempFree02"), "second");
 }
 
 TEST_F(SystemRootTest, NamedPipesAreRefusedWithoutWaitingForAWriter)

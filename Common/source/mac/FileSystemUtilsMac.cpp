@@ -203,14 +203,14 @@ bool ForgetTemporaryFolder(const std::string& root, const TemporaryFolder& folde
 
 // A temporary name in the folder that nothing has, in any spelling where the folder's volume
 // ignores case (a move there would fail on it), as the folder's known names say; a folder held
-// open is asked through its descriptor, with the status just found at its path.
-bool FreeTemporaryName(const TemporaryFolder& folder, const struct stat& status, FileSystemPath& name)
+// open answers from the names it keeps.
+bool FreeTemporaryName(const TemporaryFolder& folder, FileSystemPath& name)
 {
     const int kAttempts = 100;
     const std::string text = folder.path.AsUTF8String();
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         const std::string candidate = FileSystemUtils::RandomTempName();
-        const int found = folder.held ? folder.held->FindName(candidate, status) : platform::FindNameInFolder(text, candidate);
+        const int found = folder.held ? folder.held->FindName(candidate) : platform::FindNameInFolder(text, candidate);
         if (found == EEXIST)
             continue;
         if (found != 0)  // no folder to read (gone since it was found): the path is looked at
@@ -305,15 +305,14 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp)
             return false;
         // A held folder takes the file only while it is the one at its path: the backup is known
         // by its path, and a rollback must find it there.
-        struct stat status = {};
-        if (folder.held && folder.held->LookAtPath(status) != 0) {
+        if (folder.held && folder.held->CheckedAtPath() != 0) {
             ForgetTemporaryFolder(root, folder);
             if (attempt < kAttempts)
                 continue;
             folder.held.reset();
         }
         FileSystemPath name = kNoPath;
-        if (!FreeTemporaryName(folder, status, name))
+        if (!FreeTemporaryName(folder, name))
             return false;
         temp = name;
         const std::string to = name.AsUTF8String();
