@@ -6,7 +6,9 @@ copies every file with QENCopyFile and records each for uninstall, and a second 
 after its copies), runs the real Setup in silent and terminal mode against a temporary system
 root, and times each next to its anchors in the same run: cp -a and rm -rf of the same tree, the
 same tree packed as an uncompressed .deb and installed and removed with dpkg --root on a fresh
-admin folder, the sqlite3 CLI, gzip -6, sqlite3 :memory: .quit. Prints the medians and their
+admin folder, the least work that a removal which can be taken back must do (safe_remove_floor:
+an lstat, an exclusive move aside, a journal record and two log lines per file, the unlinks at
+the end), the sqlite3 CLI, gzip -6, sqlite3 :memory: .quit. Prints the medians and their
 ratios, the engine's own time taken from the session log apart from the silent workflow's
 2-second waits, the cost per file at each size and the marginal cost per file between sizes,
 peak memory, and CPU time beside wall time where work runs on several threads.
@@ -345,7 +347,7 @@ class Bench:
         self.build = os.path.abspath(args.build)
         self.setup = os.path.join(self.build, "Setup.app", "Contents", "MacOS", "Setup")
         for program in (self.setup, self.tool("caps_records_bench"), self.tool("log_finish_bench"),
-                        self.tool("run_measured")):
+                        self.tool("run_measured"), self.tool("safe_remove_floor")):
             if not os.access(program, os.X_OK):
                 fail("%s is not built (cmake --build %s)" % (program, args.build))
         global MEASURER
@@ -462,7 +464,7 @@ def measure_payload(bench, work, count, runs):
                for folder, _, names in os.walk(assets) for name in names)
     figures = {k: [] for k in ("install", "install_engine", "install_peak", "copy", "copy_peak", "dpkg_install",
                                "dpkg_install_peak", "uninstall", "uninstall_engine", "uninstall_peak", "remove",
-                               "dpkg_remove")}
+                               "floor", "dpkg_remove")}
     dpkg_environment = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "LANG": "C"}
     for run in range(runs):
         base = bench.new_root(work)
@@ -488,6 +490,13 @@ def measure_payload(bench, work, count, runs):
         figures["copy"].append(measure.wall)
         figures["copy_peak"].append(measure.peak)
         figures["remove"].append(bench.timed(["rm", "-rf", copy]))
+        # The least that a removal which can be taken back must do, on the same tree.
+        subprocess.run(["cp", "-a", assets, copy], check=True)
+        aside = os.path.join(base, "root", "aside")
+        os.mkdir(aside, 0o700)
+        figures["floor"].append(bench.timed([bench.tool("safe_remove_floor"), copy, aside]))
+        if os.path.lexists(copy):
+            fail("safe_remove_floor left %s behind" % copy)
         root = dpkg_root(base)
         measure = bench.measured(["dpkg", "--root=" + root, "-i", deb], env=dpkg_environment)
         figures["dpkg_install"].append(measure.wall)
@@ -678,7 +687,10 @@ def payload_rows(payloads, count, where, first):
     lines += [row("remove %s, whole run" % label, p["uninstall"], "dpkg -r", p["dpkg_remove"], "≤ 1×", 1),
               row("remove %s, whole run" % label, p["uninstall"], "rm -rf", p["remove"], None, None)]
     if first:
-        lines.append(row("· the uninstall operation", p["uninstall_engine"], "rm -rf", p["remove"], "≤ 2.5×", 2.5))
+        lines += [row("· the uninstall operation", p["uninstall_engine"], "rm -rf", p["remove"], "≤ 2.5×", 2.5),
+                  row("· the least a removal that can be taken back does (bench/safe_remove_floor)", p["floor"],
+                      "rm -rf", p["remove"], None, None),
+                  row("· the uninstall operation", p["uninstall_engine"], "that least", p["floor"], None, None)]
     return lines
 
 

@@ -217,6 +217,30 @@ void FailWithCode(Failure& failure, const Binding& binding, int code, const Mivo
     SetFailure(failure, code, DUK_ERR_ERROR, text);
 }
 
+// Throws the failure of a live member called directly, as NativeEntry would have, with the line
+// of the statement that called it.
+struct ThrowJob {
+    const Failure* failure;
+    duk_int_t line;
+};
+
+duk_ret_t ThrowFailure(duk_context* ctx, void* udata)
+{
+    const ThrowJob* job = static_cast<const ThrowJob*>(udata);
+    duk_push_error_object_raw(ctx, job->failure->type, nullptr, 0, "%s", job->failure->message);
+    duk_push_int(ctx, job->failure->code);
+    duk_put_prop_string(ctx, -2, "code");
+    duk_get_prop_string(ctx, -1, "lineNumber");
+    const bool lineless = duk_is_undefined(ctx, -1);
+    duk_pop(ctx);
+    if (lineless) {
+        duk_push_string(ctx, "lineNumber");
+        duk_push_int(ctx, job->line);
+        duk_def_prop(ctx, -3, DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_SET_WRITABLE | DUK_DEFPROP_SET_CONFIGURABLE);
+    }
+    return duk_throw(ctx);
+}
+
 struct ObjectReference {
     Mivor::LiveObject* object = nullptr;
     ~ObjectReference()
@@ -490,16 +514,32 @@ private:
     bool callGlobal(const CallStatement& statement, bool* truth, std::string& scratch)
     {
         bool called = false;
+        void* binding = nullptr;
         CallJob job{statement.name.data(),
                     statement.name.size(),
                     &statement.arguments,
                     &scratch,
                     static_cast<duk_int_t>(statement.line),
                     &called,
-                    truth};
+                    truth,
+                    NativeEntry,
+                    kBindingKey,
+                    &binding};
         if (duk_safe_call(ctx_, CallGlobal, &job, 0, 1) != DUK_EXEC_SUCCESS)
             describeTopError();
         duk_pop(ctx_);
+        if (binding != nullptr) {
+            const Binding& member = *static_cast<const Binding*>(binding);
+            if (member.kind == Binding::kComponentCall) {
+                callMember(member, statement, truth);
+                return true;
+            }
+            // Any other member runs through the script engine, with its this and its checks.
+            job.native = nullptr;
+            if (duk_safe_call(ctx_, CallGlobal, &job, 0, 1) != DUK_EXEC_SUCCESS)
+                describeTopError();
+            duk_pop(ctx_);
+        }
         if (called || !succeeded())
             return called;
         // What the statement's own evaluation says (a name that is missing, or holds no function,
@@ -508,6 +548,37 @@ private:
         eval(Mivor::String(statement.text.data(), statement.text.size(), Mivor::Encoder::getUtf8()), result, -1,
              statement.line, 0, 0, 0);
         return false;
+    }
+
+    // A component's live function called with the statement's own values, as the script's call
+    // would call it, without their round trip through the script engine's values (most
+    // statements of a stored uninstall script are such calls, one per file).
+    void callMember(const Binding& member, const CallStatement& statement, bool* truth)
+    {
+        Mivor::Variant result;
+        Mivor::Error error;
+        const int code = Guarded(member, error, [&]() {
+            return member.component->call(member.owner, member.id, statement.arguments, result, &error);
+        });
+        if (code != Mivor::kNoError) {
+            Failure failure;
+            FailWithCode(failure, member, code, error, "failed");
+            ThrowJob job{&failure, static_cast<duk_int_t>(statement.line)};
+            duk_safe_call(ctx_, ThrowFailure, &job, 0, 1);
+            describeTopError();
+            duk_pop(ctx_);
+            return;
+        }
+        if (truth == nullptr)
+            return;
+        // The value's truth as the script sees it.
+        std::string scratch;
+        PushJob job{&result, &scratch};
+        if (duk_safe_call(ctx_, PushResult, &job, 0, 1) == DUK_EXEC_SUCCESS)
+            *truth = duk_to_boolean(ctx_, -1) != 0;
+        else
+            describeTopError();
+        duk_pop(ctx_);
     }
 
     Binding* addBinding(Binding::Kind kind, Mivor::LiveComponent* component, Mivor::LiveObject* owner,

@@ -303,6 +303,13 @@ duk_ret_t CallGlobal(duk_context* ctx, void* udata)
     if (!duk_is_callable(ctx, -1))
         return 0;
     *job->called = true;
+    if (job->native != nullptr && duk_get_c_function(ctx, -1) == job->native) {
+        duk_get_prop_string(ctx, -1, job->bindingKey);
+        *job->binding = duk_get_pointer(ctx, -1);
+        if (*job->binding != nullptr)
+            return 0;
+        duk_pop(ctx);
+    }
     const duk_idx_t count = static_cast<duk_idx_t>(job->arguments->length());
     duk_require_stack(ctx, count + 4);
     for (duk_idx_t i = 0; i < count; ++i)

@@ -53,6 +53,11 @@ struct CallJob {
     duk_int_t line;
     bool* called;
     bool* truth;  // where the call's value, converted to a boolean, goes (null: not wanted)
+    // A function that runs this C function (every live member does) is not called here: its
+    // hidden bindingKey property goes to binding instead, for the caller to run it directly.
+    duk_c_function native;
+    const char* bindingKey;
+    void** binding;
 };
 duk_ret_t CallGlobal(duk_context* ctx, void* udata);
 
