@@ -259,10 +259,15 @@ void NoteNameChange(const std::string& path, bool exists)
 bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::string& name, std::string& spelled)
 {
     struct stat info;
-    if (fstat(folderFd, &info) != 0 || !S_ISDIR(info.st_mode))
-        return false;
+    return fstat(folderFd, &info) == 0 && OtherSpellingInFolder(folderFd, folder, info, name, spelled);
+}
+
+bool OtherSpellingInFolder(int folderFd, const std::string& folder, const struct stat& status, const std::string& name,
+                           std::string& spelled)
+{
     std::string found;
-    if (!FindEntryIgnoringCase(folder, name, found, &info, folderFd) || found == name || FolderIsCaseSensitive(folder))
+    if (!S_ISDIR(status.st_mode) || !FindEntryIgnoringCase(folder, name, found, &status, folderFd) || found == name ||
+        FolderIsCaseSensitive(folder))
         return false;
     spelled = found;
     return true;

@@ -46,6 +46,9 @@ void NoteNameChange(const std::string& path, bool exists);
 // The entry that stands for name in the folder on a volume that is not case-sensitive, when it
 // is spelled otherwise (the caller has found nothing under name itself): true with its spelling.
 bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::string& name, std::string& spelled);
+// The same with the folder's status as the caller has just found it (a trusted walk's).
+bool OtherSpellingInFolder(int folderFd, const std::string& folder, const struct stat& status, const std::string& name,
+                           std::string& spelled);
 // NoteNameChange for an entry of a folder held open.
 void NoteNameChangeInFolder(int folderFd, const std::string& folder, const std::string& name, bool exists);
 

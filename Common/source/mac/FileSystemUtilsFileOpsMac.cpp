@@ -220,7 +220,8 @@ NewFilePlace::NewFilePlace(const FileSystemPath& path)
         taken_ = true;
     } else if (errno == ENOENT) {
         std::string spelled;
-        if (platform::OtherSpellingInFolder(folder_, folderPath_, name_, spelled)) {
+        // The walk's own look at the folder serves, where it took one (a folder kept for the run).
+        if (platform::OtherSpellingInFolder(folder_, folderPath_, place.FolderStatus(), name_, spelled)) {
             name_.swap(spelled);
             taken_ = true;
         }
