@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <memory>
@@ -103,6 +104,40 @@ void RunLoop::RunFor(double seconds)
         if (!queued_.wait_until(lock, deadline, [this]() { return !tasks_.empty(); }))
             return;
     }
+}
+
+bool RunLoop::RunUntil(double seconds, const std::function<bool()>& done)
+{
+    // The longest a change that nobody woke the loop for goes unseen.
+    const auto kLongestUnseen = std::chrono::milliseconds(10);
+    typedef std::chrono::steady_clock Clock;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds > 0 ? seconds : 0));
+    for (;;) {
+        RunPending();
+        if (done())
+            return true;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return false;
+        const Clock::time_point until = std::min<Clock::time_point>(deadline, now + kLongestUnseen);
+        EventPump pump;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            pump = pump_;
+        }
+        if (pump && &Current() == this) {
+            pump(std::chrono::duration<double>(until - now).count());
+            continue;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        queued_.wait_until(lock, until, [this]() { return !tasks_.empty(); });
+    }
+}
+
+void RunLoop::Wake()
+{
+    Post([]() {});
 }
 
 void RunLoop::SetWakeUpHandler(Task handler)

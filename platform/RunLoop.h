@@ -28,6 +28,12 @@ public:
 
     // Serves queued tasks until the given time has passed (at least one pass over the queue).
     void RunFor(double seconds);
+    // Serves queued tasks until done() holds or the given time has passed: true when done() held.
+    // done() is asked at the start, after each task that wakes the loop (Wake), and at least
+    // every few milliseconds besides, so that a change nobody woke the loop for is seen too.
+    bool RunUntil(double seconds, const std::function<bool()>& done);
+    // Has a RunUntil on the loop's thread ask its condition again at once.
+    void Wake();
     // Runs the tasks queued now; answers how many ran.
     int RunPending();
 

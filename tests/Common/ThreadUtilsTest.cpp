@@ -47,6 +47,28 @@ TEST(ThreadUtilsTest, WorkerSleepServesItsOwnLoop)
     EXPECT_FALSE(ranOnMain);
 }
 
+TEST(ThreadUtilsTest, SleepUntilEndsWhenAnotherThreadWakesItAndServesTasksMeanwhile)
+{
+    ASSERT_TRUE(platform::RunLoop::IsMainThread());
+    std::atomic<bool> finished{false};
+    bool served = false;
+    std::thread worker([&]() {
+        platform::RunLoop::Main().PerformAndWait([&]() { served = true; });
+        finished = true;
+        ThreadUtils::WakeMainThread();
+    });
+    // Far longer than any run of the suite: only the condition ends it.
+    EXPECT_TRUE(ThreadUtils::ThreadSleepUntil(3600, [&]() { return finished.load(); }));
+    worker.join();
+    EXPECT_TRUE(served);
+
+    // A condition that never holds ends with the time, after a pass over the queue.
+    int ran = 0;
+    platform::RunLoop::Current().Post([&ran]() { ++ran; });
+    EXPECT_FALSE(ThreadUtils::ThreadSleepUntil(0, []() { return false; }));
+    EXPECT_EQ(ran, 1);
+}
+
 TEST(ThreadUtilsTest, PlatformStorageIsMadeAndReleased)
 {
     ThreadUtils::ThreadPlatformStorage::ThreadPlatformStorageImpl* storage =

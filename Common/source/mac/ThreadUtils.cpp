@@ -15,6 +15,16 @@ bool ThreadSleepSeconds(double seconds)
     return true;
 }
 
+bool ThreadSleepUntil(double seconds, const std::function<bool()>& done)
+{
+    return platform::RunLoop::Current().RunUntil(seconds, done);
+}
+
+void WakeMainThread()
+{
+    platform::RunLoop::Main().Wake();
+}
+
 namespace ThreadPlatformStorage {
 
 ThreadPlatformStorageImpl::ThreadPlatformStorageImpl() = default;

@@ -2,6 +2,8 @@
 // platform object that a worker thread's job holds while it runs.
 #pragma once
 
+#include <functional>
+
 namespace ThreadUtils {
 
 // Waits the given number of seconds while running the calling thread's run loop, so that tasks
@@ -10,6 +12,11 @@ namespace ThreadUtils {
 bool ThreadSleep(unsigned long seconds);
 // The same for a part of a second.
 bool ThreadSleepSeconds(double seconds);
+// The same, ending as soon as done() holds: true then, false when the time passed first. A
+// thread that changes what done() reads calls WakeMainThread, so that a wait on the main thread
+// ends at once.
+bool ThreadSleepUntil(double seconds, const std::function<bool()>& done);
+void WakeMainThread();
 
 namespace ThreadPlatformStorage {
 

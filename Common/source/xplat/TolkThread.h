@@ -141,16 +141,20 @@ private:
 template <typename State>
 void TolkThread<State>::TolkThreadFunctorDelegate::operator()()
 {
-    boost::unique_lock<boost::timed_mutex> lock(*runLock_);
-    owner_->pendingStart_ = false;
-    try {
-        owner_->ThreadProc();
-    } catch (...) {
-        // Reporting is the job's business; an exception that gets this far must not end the
-        // process, and the object has to return to idle.
-        owner_->runResult_ = 2;
+    {
+        boost::unique_lock<boost::timed_mutex> lock(*runLock_);
+        owner_->pendingStart_ = false;
+        try {
+            owner_->ThreadProc();
+        } catch (...) {
+            // Reporting is the job's business; an exception that gets this far must not end the
+            // process, and the object has to return to idle.
+            owner_->runResult_ = 2;
+        }
+        // The lock is released last: from then on the owner may destroy the object.
     }
-    // The lock is released last: from then on the owner may destroy the object.
+    // A wait on the main thread for the job's end (ThreadSleepUntil) looks again now.
+    ThreadUtils::WakeMainThread();
 }
 
 template <typename State>

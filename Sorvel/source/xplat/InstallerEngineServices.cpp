@@ -266,21 +266,16 @@ bool InstallerEngine::WaitForInstallThread(unsigned long answer, unsigned long p
     return true;
 }
 
-// The poll interval, spent serving the run loop in short slices, so that the wait ends as soon as
-// the thread has stopped or asks a question rather than up to an interval later (a silent install
-// of a few payloads would otherwise mostly sleep; with 50 ms slices a small payload's run still
-// waited some 25 ms per operation for nothing). True when the whole interval passed.
+// The poll interval, spent serving the run loop, which the thread wakes when it ends or asks a
+// question: the wait ends then rather than up to an interval later (a silent install of a few
+// payloads would otherwise mostly sleep). True when the whole interval passed.
 bool InstallerEngine::SleepUnlessThreadEnds(unsigned long seconds)
 {
-    const unsigned long kSlicesPerSecond = 500;
-    for (unsigned long slice = 0; slice < seconds * kSlicesPerSecond; ++slice) {
-        ThreadUtils::ThreadSleepSeconds(1.0 / kSlicesPerSecond);
+    return !ThreadUtils::ThreadSleepUntil(static_cast<double>(seconds), [this]() {
         bool waiting = false;
         std::string messageId, json;
-        if (!InstallThreadRunning() || (PeekInstallThreadMessage(waiting, messageId, json) && waiting))
-            return false;
-    }
-    return true;
+        return !InstallThreadRunning() || (PeekInstallThreadMessage(waiting, messageId, json) && waiting);
+    });
 }
 
 // ---- Bootstrapper and media

@@ -2,6 +2,7 @@
 
 #include "HexMD5Digest.h"
 #include "Logger.h"
+#include "ThreadUtils.h"
 
 #include <algorithm>
 
@@ -26,6 +27,8 @@ bool UIThreadOperationManager::CallFromUIThreadContext(UIOperation* operation)
     UIOperationElemPtr element(new UIOperationElem(operation));
     boost::mutex::scoped_lock lock(mutex_);
     queue_.push_back(element);
+    // A wait on the main thread for the worker (ThreadSleepUntil) sees the question at once.
+    ThreadUtils::WakeMainThread();
     while (!element->answered && InQueue(element))
         element->answeredCondition.wait(lock);
     element->released = true;
