@@ -111,8 +111,8 @@ bool RunLoop::RunUntil(double seconds, const std::function<bool()>& done)
     // The longest a change that nobody woke the loop for goes unseen.
     const auto kLongestUnseen = std::chrono::milliseconds(10);
     typedef std::chrono::steady_clock Clock;
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds > 0 ? seconds : 0));
+    const Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                          std::chrono::duration<double>(seconds > 0 ? seconds : 0));
     for (;;) {
         RunPending();
         if (done())

@@ -6,8 +6,8 @@
 #include "LogFactory.h"
 
 #include "platform/ExtendedAttributes.h"
-#include "platform/Files.h"
 #include "platform/FaultInjection.h"
+#include "platform/Files.h"
 #include "platform/ResourceFork.h"
 #include "platform/TrustedPath.h"
 
