@@ -2,7 +2,7 @@
 
 #include "capsiFiles.h"
 
-#include "platform/TrustedPath.h"
+#include "platform/files/TrustedPath.h"
 
 #include <sqlite3.h>
 

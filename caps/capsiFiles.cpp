@@ -4,8 +4,8 @@
 
 #include "MacUtils.h"
 #include "platform/Folders.h"
-#include "platform/TrustedFiles.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/TrustedFiles.h"
+#include "platform/files/TrustedPath.h"
 
 #include <sqlite3.h>
 

@@ -1,8 +1,8 @@
 #include "patcher/SetupPatcher.h"
 
 #include "platform/Bundle.h"
-#include "platform/PropertyList.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/TrustedPath.h"
+#include "platform/formats/PropertyList.h"
 
 #include <spawn.h>
 #include <strings.h>

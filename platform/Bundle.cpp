@@ -1,6 +1,6 @@
 #include "platform/Bundle.h"
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

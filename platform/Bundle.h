@@ -3,7 +3,7 @@
 // SharedSupport}" and the shallow "X.framework/{Resources/Info.plist,<executable>}".
 #pragma once
 
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -1,8 +1,8 @@
 #include "platform/Folders.h"
 
-#include "platform/FileRef.h"
 #include "platform/SystemRoot.h"
-#include "platform/TrustedFiles.h"
+#include "platform/files/FileRef.h"
+#include "platform/files/TrustedFiles.h"
 
 #include <pwd.h>
 #include <sys/stat.h>

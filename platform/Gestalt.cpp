@@ -1,9 +1,9 @@
 #include "platform/Gestalt.h"
 
-#include "platform/Files.h"
 #include "platform/Folders.h"
-#include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <sstream>
 #include <string>

@@ -1,8 +1,8 @@
 #include "platform/HostInfo.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <unistd.h>
 

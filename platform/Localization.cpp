@@ -1,7 +1,7 @@
 #include "platform/Localization.h"
 
 #include "platform/ProgramArguments.h"
-#include "platform/StringsTable.h"
+#include "platform/formats/StringsTable.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 #include "platform/PlatformSettings.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <sys/stat.h>
 

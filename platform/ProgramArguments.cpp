@@ -1,6 +1,6 @@
 #include "platform/ProgramArguments.h"
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <mutex>
 

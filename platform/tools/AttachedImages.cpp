@@ -1,7 +1,7 @@
 #include "AttachedImages.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 #include "ImageViews.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <ftw.h>
 #include <sys/mount.h>

@@ -1,6 +1,6 @@
 #include "ToolSupport.h"
 
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -15,8 +15,8 @@
 #include "ImageViews.h"
 #include "ToolSupport.h"
 
-#include "platform/DiskImages.h"
-#include "platform/PropertyList.h"
+#include "platform/files/DiskImages.h"
+#include "platform/formats/PropertyList.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -7,8 +7,8 @@
 // "launchctl: <reason>" and end with 1.
 #include "ToolSupport.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <cstdio>
 #include <string>

@@ -5,11 +5,11 @@
 #include "XmlDocument.h"
 #include "LogFactory.h"
 
-#include "platform/ExtendedAttributes.h"
 #include "platform/FaultInjection.h"
-#include "platform/Files.h"
-#include "platform/ResourceFork.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/Files.h"
+#include "platform/files/ResourceFork.h"
+#include "platform/files/TrustedPath.h"
 
 #include "support/TempSystemRoot.h"
 

@@ -1,11 +1,11 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include "platform/ExtendedAttributes.h"
 #include "platform/FaultInjection.h"
-#include "platform/ResourceFork.h"
 #include "platform/SystemRoot.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/ResourceFork.h"
+#include "platform/files/TrustedPath.h"
 
 #include "support/TempSystemRoot.h"
 

@@ -3,7 +3,7 @@
 #include "FileSystemVolume.h"
 
 #include "platform/PlatformSettings.h"
-#include "platform/Volumes.h"
+#include "platform/files/Volumes.h"
 
 #include "support/PayloadImages.h"
 #include "support/TempSystemRoot.h"

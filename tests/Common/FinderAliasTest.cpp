@@ -1,11 +1,11 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include "platform/ExtendedAttributes.h"
-#include "platform/Finder.h"
 #include "platform/Folders.h"
-#include "platform/LaunchServices.h"
-#include "platform/ResourceFork.h"
+#include "platform/desktop/Finder.h"
+#include "platform/desktop/LaunchServices.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/ResourceFork.h"
 
 #include "support/TempSystemRoot.h"
 

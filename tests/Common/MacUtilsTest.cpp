@@ -2,9 +2,9 @@
 #include "MacUtils.h"
 #include "RefreshInFinderObject.h"
 
-#include "platform/Finder.h"
 #include "platform/Folders.h"
 #include "platform/RunLoop.h"
+#include "platform/desktop/Finder.h"
 
 #include "support/TempSystemRoot.h"
 

@@ -1,6 +1,6 @@
 #include "TQInitManager.h"
 
-#include "platform/Pelvo.h"
+#include "platform/script/Pelvo.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "FileSystemPath.h"
 #include "FileSystemUtilsMac.h"
 
-#include "platform/ExtendedAttributes.h"
+#include "platform/files/ExtendedAttributes.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -14,8 +14,8 @@
 #include "QENRetargetMacAliasCommand.h"
 #include "QENSetDisplayAttributesCommand.h"
 
-#include "platform/LaunchServices.h"
 #include "platform/SystemRoot.h"
+#include "platform/desktop/LaunchServices.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include "support/ScriptEval.h"
 
 #include "platform/Folders.h"
-#include "platform/LaunchServices.h"
-#include "platform/ResourceFork.h"
 #include "platform/SystemRoot.h"
+#include "platform/desktop/LaunchServices.h"
+#include "platform/files/ResourceFork.h"
 
 #include <gtest/gtest.h>
 

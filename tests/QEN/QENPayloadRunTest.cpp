@@ -1,6 +1,6 @@
 #include "QENTestSupport.h"
 
-#include "platform/FileNotifications.h"
+#include "platform/files/FileNotifications.h"
 
 #include <gtest/gtest.h>
 

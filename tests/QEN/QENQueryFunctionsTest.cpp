@@ -1,7 +1,7 @@
 #include "QENQueryTestSupport.h"
 
-#include "platform/LaunchServices.h"
-#include "platform/Volumes.h"
+#include "platform/desktop/LaunchServices.h"
+#include "platform/files/Volumes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // and its journal is read and the run taken back all the same.
 #include "QENRunJournalTestSupport.h"
 
-#include "platform/LockedFile.h"
+#include "platform/files/LockedFile.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 
 #include "QENCAPSRunSession.h"
 
-#include "platform/LockedFile.h"
+#include "platform/files/LockedFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

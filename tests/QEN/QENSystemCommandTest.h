@@ -10,8 +10,8 @@
 
 #include "support/ScriptEval.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "InstallerEngine.h"
 #include "SorvelDataAccess.h"
 
-#include "platform/Volumes.h"
+#include "platform/files/Volumes.h"
 
 #include "support/TempSystemRoot.h"
 

@@ -6,7 +6,7 @@
 #include "SVLSorvelUIDelegateProtocol.h"
 #include "SorvelUserInterfaceJSPublisher.h"
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 
 #include "platform/FaultInjection.h"
 #include "platform/HostInfo.h"
-#include "platform/LaunchServices.h"
-#include "platform/RunningApplications.h"
+#include "platform/desktop/LaunchServices.h"
+#include "platform/desktop/RunningApplications.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

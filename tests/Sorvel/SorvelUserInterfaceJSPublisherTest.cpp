@@ -5,7 +5,7 @@
 
 #include "support/TempSystemRoot.h"
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "support/TempSystemRoot.h"
 
 #include "platform/Authorization.h"
-#include "platform/GuiAlert.h"
+#include "platform/gui/GuiAlert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "platform/Folders.h"
-#include "platform/LaunchServices.h"
 #include "platform/ShellPattern.h"
+#include "platform/desktop/LaunchServices.h"
 
 #include "support/TempSystemRoot.h"
 

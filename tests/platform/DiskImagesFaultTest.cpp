@@ -1,5 +1,5 @@
 // Hostile and damaged image files: nothing may land outside the folder they are laid out in.
-#include "platform/DiskImages.h"
+#include "platform/files/DiskImages.h"
 
 #include "support/TempSystemRoot.h"
 

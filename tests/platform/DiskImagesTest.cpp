@@ -1,4 +1,4 @@
-#include "platform/DiskImages.h"
+#include "platform/files/DiskImages.h"
 
 #include "support/PayloadImages.h"
 #include "support/TempSystemRoot.h"

@@ -1,9 +1,9 @@
 // The platform's resource forks, alias records and renames.
-#include "platform/FileAlias.h"
-#include "platform/ExtendedAttributes.h"
-#include "platform/PropertyList.h"
-#include "platform/Rename.h"
-#include "platform/ResourceFork.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/FileAlias.h"
+#include "platform/files/Rename.h"
+#include "platform/files/ResourceFork.h"
+#include "platform/formats/PropertyList.h"
 
 #include "support/TempSystemRoot.h"
 

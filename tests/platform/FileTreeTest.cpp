@@ -1,5 +1,5 @@
 // Counting the files of a tree and comparing the bytes of two files.
-#include "platform/FileTree.h"
+#include "platform/files/FileTree.h"
 
 #include "support/TempSystemRoot.h"
 

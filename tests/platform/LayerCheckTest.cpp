@@ -34,12 +34,12 @@ protected:
         const std::string root = sysroot_.Scratch() + "/checkout";
         Write(root + "/platform/Files.h", "#pragma once\n");
         Write(root + "/platform/GuiWindow.h", "#pragma once\n");
-        Write(root + "/Common/source/xplat/Base64.h", "#pragma once\n#include \"platform/Files.h\"\n");
+        Write(root + "/Common/source/xplat/Base64.h", "#pragma once\n#include \"platform/files/Files.h\"\n");
         Write(root + "/Shared/TolkConstants.h", "#pragma once\n#include \"Base64.h\"\n");
         Write(root + "/caps/caps.h", "#pragma once\n#include \"Shared/TolkConstants.h\"\n");
         Write(root + "/QEN/source/mac/QENEngine.h", "#pragma once\n#include \"caps.h\"\n");
         Write(root + "/Sorvel/source/mac/SVLWindow.cpp",
-              "#include \"QENEngine.h\"\n#include \"platform/GuiWindow.h\"\n");
+              "#include \"QENEngine.h\"\n#include \"platform/gui/GuiWindow.h\"\n");
         return root;
     }
 };
@@ -66,7 +66,7 @@ TEST_F(LayerCheckTest, AnIncludeAgainstTheLayersFailsTheCheck)
 
     // The foundation loads the windowing half.
     Write(root + "/caps/capsSession.cpp", "#include \"caps.h\"\n");
-    Write(root + "/Common/source/xplat/Base64.cpp", "#include \"platform/GuiWindow.h\"\n");
+    Write(root + "/Common/source/xplat/Base64.cpp", "#include \"platform/gui/GuiWindow.h\"\n");
     result = Check(root);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_THAT(result.output, HasSubstr("Common/source/xplat/Base64.cpp:1:"));

@@ -1,4 +1,4 @@
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "platform/Folders.h"
-#include "platform/Pelvo.h"
+#include "platform/script/Pelvo.h"
 
 #include <gtest/gtest.h>
 

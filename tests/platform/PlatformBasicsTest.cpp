@@ -1,9 +1,9 @@
 #include "platform/Bundle.h"
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
 #include "platform/RunLoop.h"
 #include "platform/SystemRoot.h"
-#include "platform/UnicodeText.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
+#include "platform/formats/UnicodeText.h"
 
 #include "support/TempSystemRoot.h"
 

@@ -1,6 +1,6 @@
 // Property lists whose texts hold a NUL: read as a failure (never a crash), and never written
 // cut short.
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 #include <gtest/gtest.h>
 

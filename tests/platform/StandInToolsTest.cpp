@@ -1,7 +1,7 @@
 // The stand-in system tools as programs: what they accept, print and leave behind.
 #include "ExecUtils.h"
 
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 #include "support/PayloadImages.h"
 #include "support/TempSystemRoot.h"

@@ -1,4 +1,4 @@
-#include "platform/StringsTable.h"
+#include "platform/formats/StringsTable.h"
 
 #include <gtest/gtest.h>
 

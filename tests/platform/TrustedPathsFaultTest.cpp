@@ -1,10 +1,10 @@
 // Links and files that another user (nobody, in a child) planted in a folder that others can
 // write: never followed, written, replaced or given another mode by the file layer, and logs put
 // aside instead of written; nothing outside the shared folder changes.
-#include "platform/ExtendedAttributes.h"
-#include "platform/Files.h"
-#include "platform/TrustedFiles.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/Files.h"
+#include "platform/files/TrustedFiles.h"
+#include "platform/files/TrustedPath.h"
 
 #include "support/PlantTest.h"
 

@@ -1,5 +1,5 @@
 // The icons of the desktop and the TIFF form in which a page gets them.
-#include "platform/WorkspaceIcons.h"
+#include "platform/desktop/WorkspaceIcons.h"
 
 #include <gtest/gtest.h>
 

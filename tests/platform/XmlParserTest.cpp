@@ -1,4 +1,4 @@
-#include "platform/XmlParser.h"
+#include "platform/formats/XmlParser.h"
 
 #include "support/TempSystemRoot.h"
 

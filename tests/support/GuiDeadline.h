@@ -5,7 +5,7 @@
 
 #include "support/Deadline.h"
 
-#include "platform/GuiApplication.h"
+#include "platform/gui/GuiApplication.h"
 
 namespace tolktest {
 

@@ -1,7 +1,7 @@
 #include "support/PayloadImages.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <sys/mount.h>
 #include <sys/stat.h>

@@ -4,7 +4,7 @@
 
 #include "support/TempSystemRoot.h"
 
-#include "platform/DiskImages.h"
+#include "platform/files/DiskImages.h"
 
 #include <string>
 #include <vector>

@@ -2,7 +2,7 @@
 // script's result as the text a test compares.
 #pragma once
 
-#include "platform/Pelvo.h"
+#include "platform/script/Pelvo.h"
 
 #include <string>
 

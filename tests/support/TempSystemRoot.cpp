@@ -1,9 +1,9 @@
 #include "support/TempSystemRoot.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
 #include "platform/Semaphore.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <spawn.h>
 #include <sys/stat.h>

@@ -4,8 +4,8 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
+#include "platform/formats/PropertyList.h"
 
 #include <string>
 

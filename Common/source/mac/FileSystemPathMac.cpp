@@ -3,9 +3,9 @@
 
 #include "MacUtils.h"
 
-#include "platform/FileRef.h"
-#include "platform/UnicodeText.h"
-#include "platform/Volumes.h"
+#include "platform/files/FileRef.h"
+#include "platform/files/Volumes.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <stdexcept>
 

@@ -3,12 +3,12 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include "platform/DiskNames.h"
-#include "platform/ExtendedAttributes.h"
 #include "platform/FaultInjection.h"
-#include "platform/FileRef.h"
-#include "platform/Rename.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/DiskNames.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/FileRef.h"
+#include "platform/files/Rename.h"
+#include "platform/files/TrustedPath.h"
 
 #include <boost/format.hpp>
 

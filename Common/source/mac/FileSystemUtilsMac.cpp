@@ -3,14 +3,14 @@
 #include "FileSystemUtils.h"
 #include "MacUtils.h"
 
-#include "platform/DiskNames.h"
-#include "platform/FileRef.h"
 #include "platform/Folders.h"
-#include "platform/Rename.h"
 #include "platform/SystemRoot.h"
-#include "platform/TrustedFiles.h"
-#include "platform/TrustedPath.h"
-#include "platform/Volumes.h"
+#include "platform/files/DiskNames.h"
+#include "platform/files/FileRef.h"
+#include "platform/files/Rename.h"
+#include "platform/files/TrustedFiles.h"
+#include "platform/files/TrustedPath.h"
+#include "platform/files/Volumes.h"
 
 #include <boost/format.hpp>
 

@@ -6,13 +6,13 @@
 #include "MacUtils.h"
 #include "RefreshInFinderObject.h"
 
-#include "platform/FileAlias.h"
-#include "platform/ExtendedAttributes.h"
-#include "platform/FileRef.h"
 #include "platform/Folders.h"
-#include "platform/LaunchServices.h"
-#include "platform/ResourceFork.h"
-#include "platform/TrustedPath.h"
+#include "platform/desktop/LaunchServices.h"
+#include "platform/files/ExtendedAttributes.h"
+#include "platform/files/FileAlias.h"
+#include "platform/files/FileRef.h"
+#include "platform/files/ResourceFork.h"
+#include "platform/files/TrustedPath.h"
 
 #include <boost/format.hpp>
 

@@ -2,8 +2,8 @@
 
 #include "FileSystemUtils.h"
 
-#include "platform/FileRef.h"
-#include "platform/Volumes.h"
+#include "platform/files/FileRef.h"
+#include "platform/files/Volumes.h"
 
 #include <cerrno>
 #include <stdexcept>

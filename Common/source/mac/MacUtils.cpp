@@ -1,9 +1,9 @@
 #include "MacUtils.h"
 
 #include "platform/Bundle.h"
-#include "platform/Files.h"
-#include "platform/Finder.h"
 #include "platform/Folders.h"
+#include "platform/desktop/Finder.h"
+#include "platform/files/Files.h"
 
 #include <stdexcept>
 

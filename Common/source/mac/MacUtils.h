@@ -4,9 +4,9 @@
 
 #include "FileSystemPath.h"
 
-#include "platform/FileRef.h"
-#include "platform/PropertyList.h"
-#include "platform/UnicodeText.h"
+#include "platform/files/FileRef.h"
+#include "platform/formats/PropertyList.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 #include "RefreshInFinderObject.h"
 
-#include "platform/FileRef.h"
-#include "platform/Finder.h"
 #include "platform/RunLoop.h"
+#include "platform/desktop/Finder.h"
+#include "platform/files/FileRef.h"
 
 namespace {
 

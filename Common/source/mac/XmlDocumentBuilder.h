@@ -6,7 +6,7 @@
 #include "XmlDocument.h"
 #include "XmlNode.h"
 
-#include "platform/XmlParser.h"
+#include "platform/formats/XmlParser.h"
 
 #include <boost/optional.hpp>
 #include <boost/shared_ptr.hpp>

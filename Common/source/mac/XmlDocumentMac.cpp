@@ -6,8 +6,8 @@
 #include "XmlDocumentBuilder.h"
 #include "XmlDocumentWriter.h"
 
-#include "platform/Files.h"
-#include "platform/XmlParser.h"
+#include "platform/files/Files.h"
+#include "platform/formats/XmlParser.h"
 
 bool XmlDocument::Load(const std::string& path, boost::shared_ptr<XmlDocument>& document)
 {

@@ -3,8 +3,8 @@
 #include "FileSystemVolume.h"
 #include "LogFactory.h"
 
-#include "platform/DiskNames.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/DiskNames.h"
+#include "platform/files/TrustedPath.h"
 
 #include <dirent.h>
 #include <fcntl.h>

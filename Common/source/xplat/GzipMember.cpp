@@ -1,6 +1,6 @@
 #include "GzipMember.h"
 
-#include "platform/TrustedFiles.h"
+#include "platform/files/TrustedFiles.h"
 
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
 #include "JSONUtilities.h"
 
-#include "platform/UnicodeText.h"
+#include "platform/formats/UnicodeText.h"
 
 namespace JSONUtilities {
 

@@ -4,7 +4,7 @@
 #include "FileSystemUtils.h"
 #include "GzipMember.h"
 
-#include "platform/TrustedFiles.h"
+#include "platform/files/TrustedFiles.h"
 
 #include <boost/thread/lock_guard.hpp>
 

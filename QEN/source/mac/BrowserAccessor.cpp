@@ -5,7 +5,7 @@
 #include "SimpleBrowserAccessor.h"
 
 #include "platform/Folders.h"
-#include "platform/LaunchServices.h"
+#include "platform/desktop/LaunchServices.h"
 
 #include <algorithm>
 #include <string>

@@ -4,10 +4,10 @@
 #include "FileSystemPath.h"
 #include "MacUtils.h"
 
-#include "platform/Files.h"
 #include "platform/SystemLog.h"
 #include "platform/SystemRoot.h"
-#include "platform/UnicodeText.h"
+#include "platform/files/Files.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <algorithm>
 #include <stdexcept>

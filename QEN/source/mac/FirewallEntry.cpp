@@ -1,6 +1,6 @@
 #include "FirewallEntry.h"
 
-#include "platform/UnicodeText.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <stdexcept>
 

@@ -2,7 +2,7 @@
 // dictionary ("port", "editable", "enable" and whatever else the file holds for it).
 #pragma once
 
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 #include <boost/shared_ptr.hpp>
 

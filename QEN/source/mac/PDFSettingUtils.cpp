@@ -5,7 +5,7 @@
 #include "MacUtils.h"
 
 #include "platform/Folders.h"
-#include "platform/PropertyList.h"
+#include "platform/formats/PropertyList.h"
 
 #include <stdexcept>
 

@@ -9,9 +9,9 @@
 #include "Shared/TolkConstants.h"
 
 #include "platform/Bundle.h"
-#include "platform/FileNotifications.h"
 #include "platform/PlatformSettings.h"
-#include "platform/TrustedPath.h"
+#include "platform/files/FileNotifications.h"
+#include "platform/files/TrustedPath.h"
 
 #include <boost/format.hpp>
 

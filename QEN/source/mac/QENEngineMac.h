@@ -10,7 +10,7 @@
 #include "Shared/ProxyFileDataStore.h"
 #include "TQInitManager.h"
 
-#include "platform/Pelvo.h"
+#include "platform/script/Pelvo.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -8,8 +8,8 @@
 #include "CAPSQueryUtilities.h"
 #include "caps.h"
 
-#include "platform/Files.h"
 #include "platform/Folders.h"
+#include "platform/files/Files.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,7 @@
 #include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -14,7 +14,7 @@
 #include "LogAppender.h"
 #include "QENUndoStep.h"
 
-#include "platform/LockedFile.h"
+#include "platform/files/LockedFile.h"
 
 #include <boost/noncopyable.hpp>
 

@@ -1,7 +1,7 @@
 // QENScUtils: text between the scripting core's strings and the UTF-8 strings of the engine.
 #pragma once
 
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 #include "FileSystemUtils.h"
 #include "QENFileSnapshot.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <boost/format.hpp>
 

@@ -7,9 +7,9 @@
 #include "QENFileSnapshot.h"
 
 #include "platform/FaultInjection.h"
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <boost/format.hpp>
 

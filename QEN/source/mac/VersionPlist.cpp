@@ -1,8 +1,8 @@
 #include "VersionPlist.h"
 
-#include "platform/Files.h"
-#include "platform/PropertyList.h"
 #include "platform/SystemLog.h"
+#include "platform/files/Files.h"
+#include "platform/formats/PropertyList.h"
 
 #include <boost/format.hpp>
 

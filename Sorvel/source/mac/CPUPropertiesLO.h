@@ -1,7 +1,7 @@
 // CPUPropertiesLO: the processor features that scripts may ask about.
 #pragma once
 
-#include "platform/MivorVariant.h"
+#include "platform/script/MivorVariant.h"
 
 class CPUPropertiesLO {
 public:

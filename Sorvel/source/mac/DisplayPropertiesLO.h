@@ -1,7 +1,7 @@
 // DisplayPropertiesLO: the main display's size for scripts.
 #pragma once
 
-#include "platform/MivorVariant.h"
+#include "platform/script/MivorVariant.h"
 
 class DisplayPropertiesLO {
 public:

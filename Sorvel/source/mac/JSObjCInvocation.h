@@ -4,7 +4,7 @@
 
 #include "JSInvocationInterface.h"
 
-#include "platform/UnicodeText.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <boost/bind/bind.hpp>
 #include <boost/function.hpp>

@@ -1,7 +1,7 @@
 // MemoryPropertiesLO: the machine's physical memory for scripts.
 #pragma once
 
-#include "platform/MivorVariant.h"
+#include "platform/script/MivorVariant.h"
 
 class MemoryPropertiesLO {
 public:

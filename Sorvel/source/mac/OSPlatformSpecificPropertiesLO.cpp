@@ -1,9 +1,9 @@
 #include "OSPlatformSpecificPropertiesLO.h"
 
-#include "platform/FileRef.h"
 #include "platform/Folders.h"
 #include "platform/Gestalt.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/FileRef.h"
 
 #include <sstream>
 

@@ -7,8 +7,8 @@
 #include "SorvelUserInterfaceJSPublisher.h"
 #include "UIDriverFullGUI.h"
 
-#include "platform/GuiApplication.h"
-#include "platform/GuiPasteboard.h"
+#include "platform/gui/GuiApplication.h"
+#include "platform/gui/GuiPasteboard.h"
 
 #include <boost/bind/bind.hpp>
 

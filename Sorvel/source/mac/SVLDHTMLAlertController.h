@@ -7,8 +7,8 @@
 #include "JSMethodPublisherInterface.h"
 #include "SVLSorvelUIDelegateProtocol.h"
 
-#include "platform/GuiWebView.h"
-#include "platform/GuiWindow.h"
+#include "platform/gui/GuiWebView.h"
+#include "platform/gui/GuiWindow.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/optional.hpp>

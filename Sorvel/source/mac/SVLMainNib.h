@@ -6,7 +6,7 @@
 #include "SVLWindow.h"
 #include "SVLWizardController.h"
 
-#include "platform/GuiWebView.h"
+#include "platform/gui/GuiWebView.h"
 
 #include <boost/noncopyable.hpp>
 

@@ -1,11 +1,11 @@
 #include "SVLPageBridge.h"
 
 #include "platform/Bundle.h"
-#include "platform/Files.h"
-#include "platform/GuiAlert.h"
-#include "platform/GuiApplication.h"
-#include "platform/GuiWebView.h"
 #include "platform/Localization.h"
+#include "platform/files/Files.h"
+#include "platform/gui/GuiAlert.h"
+#include "platform/gui/GuiApplication.h"
+#include "platform/gui/GuiWebView.h"
 
 #include <iostream>
 

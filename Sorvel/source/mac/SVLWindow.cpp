@@ -2,8 +2,8 @@
 
 #include "SVLPageBridge.h"
 
-#include "platform/GuiAlert.h"
-#include "platform/GuiApplication.h"
+#include "platform/gui/GuiAlert.h"
+#include "platform/gui/GuiApplication.h"
 
 #include <limits>
 

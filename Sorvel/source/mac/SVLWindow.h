@@ -2,7 +2,7 @@
 // ends the application.
 #pragma once
 
-#include "platform/GuiWindow.h"
+#include "platform/gui/GuiWindow.h"
 
 #include <boost/noncopyable.hpp>
 

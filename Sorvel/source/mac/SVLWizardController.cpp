@@ -24,10 +24,10 @@
 #include "caps.h"
 
 #include "platform/Bundle.h"
-#include "platform/GuiAlert.h"
-#include "platform/GuiApplication.h"
-#include "platform/GuiPasteboard.h"
-#include "platform/UnicodeText.h"
+#include "platform/formats/UnicodeText.h"
+#include "platform/gui/GuiAlert.h"
+#include "platform/gui/GuiApplication.h"
+#include "platform/gui/GuiPasteboard.h"
 
 #include <boost/bind/bind.hpp>
 

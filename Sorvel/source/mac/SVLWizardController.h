@@ -9,7 +9,7 @@
 #include "JSMethodPublisherInterface.h"
 #include "SVLSorvelUIDelegateProtocol.h"
 
-#include "platform/GuiWebView.h"
+#include "platform/gui/GuiWebView.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/optional.hpp>

@@ -5,8 +5,8 @@
 #include "SVLMainNib.h"
 #include "SVLPageBridge.h"
 
-#include "platform/GuiAlert.h"
-#include "platform/GuiApplication.h"
+#include "platform/gui/GuiAlert.h"
+#include "platform/gui/GuiApplication.h"
 
 #include <memory>
 

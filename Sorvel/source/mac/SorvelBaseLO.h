@@ -3,7 +3,7 @@
 // call for the IDs of that table.
 #pragma once
 
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 class SorvelBaseLO : public Mivor::LiveObject {
 public:

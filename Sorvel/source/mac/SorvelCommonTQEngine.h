@@ -5,7 +5,7 @@
 
 #include "JSMethodPublisherInterface.h"
 
-#include "platform/Pelvo.h"
+#include "platform/script/Pelvo.h"
 
 #include <boost/shared_ptr.hpp>
 

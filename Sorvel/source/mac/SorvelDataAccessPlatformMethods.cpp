@@ -15,15 +15,15 @@
 
 #include "platform/Bundle.h"
 #include "platform/FaultInjection.h"
-#include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/Gestalt.h"
 #include "platform/HostInfo.h"
-#include "platform/LaunchServices.h"
 #include "platform/Network.h"
-#include "platform/RunningApplications.h"
 #include "platform/SystemRoot.h"
-#include "platform/WorkspaceIcons.h"
+#include "platform/desktop/LaunchServices.h"
+#include "platform/desktop/RunningApplications.h"
+#include "platform/desktop/WorkspaceIcons.h"
+#include "platform/files/Files.h"
 
 #include <boost/format.hpp>
 

@@ -8,9 +8,9 @@
 #include "MacUtils.h"
 #include "SVLSorvelUIDelegateProtocol.h"
 
-#include "platform/FileRef.h"
 #include "platform/Folders.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/files/FileRef.h"
 
 #include <cstdio>
 #include <exception>

@@ -2,7 +2,7 @@
 // gives each its property table.
 #pragma once
 
-#include "platform/MivorLive.h"
+#include "platform/script/MivorLive.h"
 
 class SystemInfoBaseLO : public Mivor::LiveObject {
 public:

@@ -1,7 +1,7 @@
 // TesselUtils: the conversions between the scripting core's strings and UTF-8.
 #pragma once
 
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 #include <string>
 

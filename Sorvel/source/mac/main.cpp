@@ -7,7 +7,7 @@
 #include "platform/Bundle.h"
 #include "platform/ProgramArguments.h"
 #include "platform/SystemRoot.h"
-#include "platform/UnicodeText.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <csignal>
 #include <iostream>

@@ -14,7 +14,7 @@
 #include "UserInterfaceMessagePrompt.h"
 
 #include "platform/FaultInjection.h"
-#include "platform/UnicodeText.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <cstdint>
 #include <exception>

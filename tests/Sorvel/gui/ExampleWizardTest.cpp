@@ -14,8 +14,8 @@
 #include "caps/CapsTestSupport.h"
 #include "capsiHooks.h"
 
-#include "platform/GuiApplication.h"
 #include "platform/RunLoop.h"
+#include "platform/gui/GuiApplication.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

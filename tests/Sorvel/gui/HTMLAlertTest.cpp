@@ -2,7 +2,7 @@
 
 #include "SVLDHTMLAlertController.h"
 
-#include "platform/GuiApplication.h"
+#include "platform/gui/GuiApplication.h"
 
 #include <gtest/gtest.h>
 

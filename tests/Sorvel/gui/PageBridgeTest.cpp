@@ -2,7 +2,7 @@
 
 #include "UIDriverFullGUI.h"
 
-#include "platform/GuiApplication.h"
+#include "platform/gui/GuiApplication.h"
 
 #include <gtest/gtest.h>
 

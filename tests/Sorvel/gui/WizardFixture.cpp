@@ -5,8 +5,8 @@
 #include "UIDriverFullGUI.h"
 
 #include "platform/Bundle.h"
-#include "platform/GuiApplication.h"
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
+#include "platform/gui/GuiApplication.h"
 
 #include "support/GuiDeadline.h"
 

@@ -9,7 +9,7 @@
 
 #include "support/TempSystemRoot.h"
 
-#include "platform/GuiAlert.h"
+#include "platform/gui/GuiAlert.h"
 
 #include <functional>
 #include <memory>

@@ -8,7 +8,7 @@
 #include "caps.h"
 #include "capsiHooks.h"
 
-#include "platform/GuiApplication.h"
+#include "platform/gui/GuiApplication.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "GuiTestSupport.h"
 
-#include "platform/GuiPasteboard.h"
 #include "platform/HostInfo.h"
 #include "platform/RunLoop.h"
+#include "platform/gui/GuiPasteboard.h"
 
 #include <thread>
 

@@ -2,9 +2,9 @@
 // a web view on a page written at test time.
 #pragma once
 
-#include "platform/GuiApplication.h"
-#include "platform/GuiWebView.h"
-#include "platform/GuiWindow.h"
+#include "platform/gui/GuiApplication.h"
+#include "platform/gui/GuiWebView.h"
+#include "platform/gui/GuiWindow.h"
 
 #include "support/GuiDeadline.h"
 

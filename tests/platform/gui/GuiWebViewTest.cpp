@@ -1,6 +1,6 @@
 #include "GuiTestSupport.h"
 
-#include "platform/Workspace.h"
+#include "platform/desktop/Workspace.h"
 
 #include <boost/shared_ptr.hpp>
 

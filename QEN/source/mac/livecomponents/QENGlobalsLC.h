@@ -16,7 +16,7 @@
 #include "QENImageProgress.h"
 #include "caps.h"
 
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 #include "FileSystemPath.h"
 #include "QENEngineMac.h"
 
-#include "platform/FileTree.h"
+#include "platform/files/FileTree.h"
 
 QENImageProgress::QENImageProgress(QENEngine& engine, QENController& controller)
     : engine_(engine), controller_(controller), started_(false), scriptReports_(false), total_(0), read_(0),

@@ -5,7 +5,7 @@
 
 #include "FileSystemPath.h"
 
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 #include <boost/shared_ptr.hpp>
 

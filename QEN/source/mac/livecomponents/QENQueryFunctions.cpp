@@ -9,8 +9,8 @@
 #include "FileSystemUtilsMac.h"
 #include "FileSystemVolume.h"
 
-#include "platform/FileTree.h"
 #include "platform/ShellPattern.h"
+#include "platform/files/FileTree.h"
 
 #include <vector>
 

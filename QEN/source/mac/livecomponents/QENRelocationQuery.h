@@ -9,7 +9,7 @@
 #include "QENGlobalsLC.h"
 #include "caps.h"
 
-#include "platform/Mivor.h"
+#include "platform/script/Mivor.h"
 
 #include <boost/format.hpp>
 #include <boost/shared_ptr.hpp>

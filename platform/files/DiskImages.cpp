@@ -1,0 +1,360 @@
+#include "platform/files/DiskImages.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+namespace platform {
+
+namespace {
+
+const int kBlockSize = 16384;
+
+// Owns one libarchive handle for the span of a copy.
+class ReadHandle {
+public:
+    explicit ReadHandle(archive* handle) : handle_(handle) {}
+    ~ReadHandle()
+    {
+        if (handle_ != nullptr)
+            archive_read_free(handle_);
+    }
+    ReadHandle(const ReadHandle&) = delete;
+    ReadHandle& operator=(const ReadHandle&) = delete;
+    archive* get() const { return handle_; }
+
+private:
+    archive* handle_;
+};
+
+class WriteHandle {
+public:
+    explicit WriteHandle(archive* handle) : handle_(handle) {}
+    ~WriteHandle()
+    {
+        if (handle_ != nullptr)
+            archive_write_free(handle_);
+    }
+    WriteHandle(const WriteHandle&) = delete;
+    WriteHandle& operator=(const WriteHandle&) = delete;
+    archive* get() const { return handle_; }
+
+private:
+    archive* handle_;
+};
+
+class EntryHandle {
+public:
+    EntryHandle() : entry_(archive_entry_new()) {}
+    ~EntryHandle() { archive_entry_free(entry_); }
+    EntryHandle(const EntryHandle&) = delete;
+    EntryHandle& operator=(const EntryHandle&) = delete;
+    archive_entry* get() const { return entry_; }
+
+private:
+    archive_entry* entry_;
+};
+
+std::string ErrorText(archive* handle, const std::string& what)
+{
+    const char* text = archive_error_string(handle);
+    return text != nullptr ? what + ": " + text : what;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// An entry name as it will lie below the destination: "./" and trailing "/" dropped. False for
+// names that would leave the destination; an empty result is the image's own top folder.
+bool RelativeName(const char* raw, std::string& name)
+{
+    if (raw == nullptr)
+        return false;
+    std::string text = raw;
+    if (!text.empty() && text[0] == '/')
+        return false;
+    name.clear();
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('/', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string part = text.substr(start, end - start);
+        if (part == "..")
+            return false;
+        if (!part.empty() && part != ".")
+            name += (name.empty() ? "" : "/") + part;
+        start = end + 1;
+    }
+    return true;
+}
+
+// The name of a folder image's entry below the folder itself.
+bool NameBelow(const std::string& folder, const char* raw, std::string& name)
+{
+    if (raw == nullptr)
+        return false;
+    const std::string path = raw;
+    if (path == folder) {
+        name.clear();
+        return true;
+    }
+    if (path.size() <= folder.size() + 1 || path.compare(0, folder.size(), folder) != 0 || path[folder.size()] != '/')
+        return false;
+    return RelativeName(path.c_str() + folder.size() + 1, name);
+}
+
+bool RealFolder(const std::string& path, std::string& real)
+{
+    char buffer[PATH_MAX];
+    if (realpath(path.c_str(), buffer) == nullptr)
+        return false;
+    struct stat info;
+    if (stat(buffer, &info) != 0 || !S_ISDIR(info.st_mode))
+        return false;
+    real = buffer;
+    return true;
+}
+
+bool CopyData(archive* source, archive* target, bool toDisk)
+{
+    for (;;) {
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        const int status = archive_read_data_block(source, &block, &size, &offset);
+        if (status == ARCHIVE_EOF)
+            return true;
+        if (status < ARCHIVE_WARN)
+            return false;
+        if (toDisk) {
+            if (archive_write_data_block(target, block, size, offset) < ARCHIVE_WARN)
+                return false;
+        } else if (size > 0 && archive_write_data(target, block, size) < 0) {
+            return false;
+        }
+    }
+}
+
+archive* OpenFolderReader(const std::string& folder, std::string& error)
+{
+    archive* reader = archive_read_disk_new();
+    if (reader == nullptr) {
+        error = "out of memory";
+        return nullptr;
+    }
+    archive_read_disk_set_symlink_physical(reader);
+    archive_read_disk_set_standard_lookup(reader);
+    if (archive_read_disk_open(reader, folder.c_str()) != ARCHIVE_OK) {
+        error = ErrorText(reader, "cannot read " + folder);
+        archive_read_free(reader);
+        return nullptr;
+    }
+    return reader;
+}
+
+}  // namespace
+
+bool WriteDiskImage(const std::string& folder, const std::string& imagePath, DiskImageFormat format,
+                    const std::string& passphrase, std::string& error)
+{
+    std::string source;
+    if (!RealFolder(folder, source)) {
+        error = "not a folder: " + folder;
+        return false;
+    }
+    struct stat existing;
+    if (lstat(imagePath.c_str(), &existing) == 0) {
+        error = "the image exists already: " + imagePath;
+        return false;
+    }
+    if (!passphrase.empty() && format != kDiskImageZip) {
+        error = "only zip images carry a passphrase";
+        return false;
+    }
+
+    WriteHandle writer(archive_write_new());
+    bool ok = writer.get() != nullptr;
+    switch (format) {
+    case kDiskImageTar:
+        ok = ok && archive_write_set_format_pax_restricted(writer.get()) == ARCHIVE_OK;
+        break;
+    case kDiskImageTarGzip:
+        ok = ok && archive_write_set_format_pax_restricted(writer.get()) == ARCHIVE_OK &&
+             archive_write_add_filter_gzip(writer.get()) == ARCHIVE_OK;
+        break;
+    case kDiskImageZip:
+        ok = ok && archive_write_set_format_zip(writer.get()) == ARCHIVE_OK;
+        if (ok && !passphrase.empty())
+            ok = archive_write_set_options(writer.get(), "zip:encryption=aes256") == ARCHIVE_OK &&
+                 archive_write_set_passphrase(writer.get(), passphrase.c_str()) == ARCHIVE_OK;
+        break;
+    case kDiskImageISO:
+        // Rock Ridge as the files are: the default gives everything to root and drops write bits.
+        ok = ok && archive_write_set_format_iso9660(writer.get()) == ARCHIVE_OK &&
+             archive_write_set_options(writer.get(), "iso9660:rockridge=strict") == ARCHIVE_OK;
+        break;
+    }
+    if (!ok) {
+        error = writer.get() != nullptr ? ErrorText(writer.get(), "cannot set up the image") : "out of memory";
+        return false;
+    }
+    if (archive_write_open_filename(writer.get(), imagePath.c_str()) != ARCHIVE_OK) {
+        error = ErrorText(writer.get(), "cannot create " + imagePath);
+        return false;
+    }
+
+    ReadHandle reader(OpenFolderReader(source, error));
+    ok = reader.get() != nullptr;
+    while (ok) {
+        EntryHandle entry;
+        const int status = archive_read_next_header2(reader.get(), entry.get());
+        if (status == ARCHIVE_EOF)
+            break;
+        std::string name;
+        if (status < ARCHIVE_WARN || !NameBelow(source, archive_entry_pathname(entry.get()), name)) {
+            error = ErrorText(reader.get(), "cannot read " + source);
+            ok = false;
+            break;
+        }
+        archive_read_disk_descend(reader.get());
+        if (name.empty())
+            continue;
+        archive_entry_set_pathname(entry.get(), name.c_str());
+        if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN) {
+            error = ErrorText(writer.get(), "cannot add " + name);
+            ok = false;
+        } else if (archive_entry_filetype(entry.get()) == AE_IFREG && !CopyData(reader.get(), writer.get(), false)) {
+            error = ErrorText(writer.get(), "cannot copy " + name);
+            ok = false;
+        }
+    }
+    if (ok && archive_write_close(writer.get()) != ARCHIVE_OK) {
+        error = ErrorText(writer.get(), "cannot finish " + imagePath);
+        ok = false;
+    }
+    if (!ok)
+        unlink(imagePath.c_str());
+    return ok;
+}
+
+DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPassphrase, const std::string& passphrase,
+                                      const std::string& folder, std::string& error)
+{
+    std::string destination;
+    if (!RealFolder(folder, destination)) {
+        error = "not a folder: " + folder;
+        return kImageLayOutFailed;
+    }
+    struct stat image;
+    if (stat(imagePath.c_str(), &image) != 0) {
+        error = "no such image: " + imagePath;
+        return kImageNotRecognized;
+    }
+
+    std::string folderImage;
+    const bool isFolderImage = S_ISDIR(image.st_mode);
+    if (isFolderImage) {
+        if (!EndsWith(imagePath, ".dmg") || !RealFolder(imagePath, folderImage)) {
+            error = "a folder image's name ends in .dmg: " + imagePath;
+            return kImageNotRecognized;
+        }
+    } else if (!S_ISREG(image.st_mode)) {
+        error = "not an image: " + imagePath;
+        return kImageNotRecognized;
+    }
+
+    ReadHandle reader(isFolderImage ? OpenFolderReader(folderImage, error) : archive_read_new());
+    if (reader.get() == nullptr)
+        return kImageLayOutFailed;
+    if (!isFolderImage) {
+        archive_read_support_filter_all(reader.get());
+        archive_read_support_format_tar(reader.get());
+        archive_read_support_format_zip(reader.get());
+        archive_read_support_format_iso9660(reader.get());
+        if (hasPassphrase && !passphrase.empty())
+            archive_read_add_passphrase(reader.get(), passphrase.c_str());
+        if (archive_read_open_filename(reader.get(), imagePath.c_str(), kBlockSize) != ARCHIVE_OK) {
+            error = ErrorText(reader.get(), "cannot open " + imagePath);
+            return kImageNotRecognized;
+        }
+    }
+
+    WriteHandle writer(archive_write_disk_new());
+    if (writer.get() == nullptr) {
+        error = "out of memory";
+        return kImageLayOutFailed;
+    }
+    // Entries must not reach outside the folder, neither by ".." nor through a link that an
+    // earlier entry made.
+    archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME |
+                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                                     ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+
+    bool first = true;
+    for (;;) {
+        EntryHandle entry;
+        const int status = archive_read_next_header2(reader.get(), entry.get());
+        if (status == ARCHIVE_EOF)
+            break;
+        if (status < ARCHIVE_WARN) {
+            error = ErrorText(reader.get(), "cannot read " + imagePath);
+            return first && !isFolderImage ? kImageNotRecognized : kImageLayOutFailed;
+        }
+        first = false;
+        std::string name;
+        const bool named = isFolderImage ? NameBelow(folderImage, archive_entry_pathname(entry.get()), name)
+                                         : RelativeName(archive_entry_pathname(entry.get()), name);
+        if (!named) {
+            error = std::string("an entry lies outside the image: ") + archive_entry_pathname(entry.get());
+            return kImageLayOutFailed;
+        }
+        if (isFolderImage)
+            archive_read_disk_descend(reader.get());
+        if (name.empty())
+            continue;
+        const char* hardlink = archive_entry_hardlink(entry.get());
+        if (hardlink != nullptr) {
+            std::string linked;
+            const bool linkNamed = isFolderImage ? NameBelow(folderImage, hardlink, linked) : RelativeName(hardlink, linked);
+            if (!linkNamed || linked.empty()) {
+                error = std::string("a link leads outside the image: ") + hardlink;
+                return kImageLayOutFailed;
+            }
+            archive_entry_set_hardlink(entry.get(), (destination + "/" + linked).c_str());
+        }
+        archive_entry_set_pathname(entry.get(), (destination + "/" + name).c_str());
+        archive_entry_set_perm(entry.get(), archive_entry_perm(entry.get()) & ~static_cast<mode_t>(S_ISUID | S_ISGID));
+
+        if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN) {
+            error = ErrorText(writer.get(), "cannot lay out " + name);
+            return kImageLayOutFailed;
+        }
+        if (archive_entry_filetype(entry.get()) == AE_IFREG && !CopyData(reader.get(), writer.get(), true)) {
+            if (archive_entry_is_data_encrypted(entry.get())) {
+                error = "the passphrase does not open the image";
+                return kImageWrongPassphrase;
+            }
+            error = ErrorText(reader.get(), "cannot copy " + name);
+            return kImageLayOutFailed;
+        }
+        if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN) {
+            error = ErrorText(writer.get(), "cannot finish " + name);
+            return kImageLayOutFailed;
+        }
+    }
+    if (archive_write_close(writer.get()) != ARCHIVE_OK) {
+        error = ErrorText(writer.get(), "cannot finish laying out " + imagePath);
+        return kImageLayOutFailed;
+    }
+    return kImageLaidOut;
+}
+
+}  // namespace platform

@@ -1,0 +1,115 @@
+#include "platform/files/Files.h"
+
+#include "platform/files/TrustedFiles.h"
+#include "platform/files/TrustedPath.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace platform {
+
+bool ReadWholeFile(const std::string& path, std::string& bytes)
+{
+    // Not blocking: a named pipe in place of the file is refused below instead of waiting for a
+    // writer that never comes.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return false;
+    }
+    std::string content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = read(fd, buffer, sizeof(buffer));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            close(fd);
+            return false;
+        }
+        if (count == 0)
+            break;
+        content.append(buffer, static_cast<std::size_t>(count));
+    }
+    close(fd);
+    bytes.swap(content);
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, LinkHandling links)
+{
+    // Written through, a link stays and the file it leads to is the one replaced; a link that
+    // leads nowhere, or to something that is no regular file, is refused rather than followed
+    // into the unknown. Replaced, a link is a new file's place and gives it nothing of its own.
+    // Either way the walk follows no link, and replaces no file, that another user planted where
+    // others can write.
+    const bool through = links == LinkHandling::kWriteThrough;
+    TrustedPath place;
+    int error = place.Walk(path, through);
+    if (error == 0)
+        error = place.CheckObject();
+    if (error == EPERM)
+        ReportRefusal(place.Refusal());
+    if (error != 0)
+        return false;
+    const int folder = place.Folder();
+    const char* const name = place.Name().c_str();
+    struct stat existing;
+    const bool exists = fstatat(folder, name, &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (through && place.FollowedLastLink() && (!exists || !S_ISREG(existing.st_mode)))
+        return false;
+    const bool replacing = exists && S_ISREG(existing.st_mode);
+
+    std::string temporary;
+    const int fd = CreateUniqueFile(folder, place.Name() + ".new", temporary);
+    if (fd < 0)
+        return false;
+    // Locked until it has its place: a copy that nobody holds was left by a writer that died,
+    // and the next run removes it (RemoveIfAbandoned).
+    flock(fd, LOCK_EX | LOCK_NB);
+
+    // The replaced file's owner and permission bits carry over (the owner first: changing it
+    // clears set-id bits). Only the super-user may give a file away; anyone else's new file is
+    // their own, as the old one could only be replaced by renaming in its folder anyway.
+    mode_t mode = 0644;
+    if (replacing) {
+        mode = existing.st_mode & 07777;
+        if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
+            if (fchown(fd, existing.st_uid, existing.st_gid) != 0 && geteuid() == 0) {
+                close(fd);
+                unlinkat(folder, temporary.c_str(), 0);
+                return false;
+            }
+        }
+    }
+
+    bool ok = fchmod(fd, mode) == 0;
+    std::size_t written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            ok = false;
+        else
+            written += static_cast<std::size_t>(count);
+    }
+    if (ok && fsync(fd) != 0)
+        ok = false;
+    if (ok && renameat(folder, temporary.c_str(), folder, name) != 0)
+        ok = false;
+    if (!ok)
+        unlinkat(folder, temporary.c_str(), 0);
+    if (close(fd) != 0)
+        ok = false;
+    return ok;
+}
+
+}  // namespace platform

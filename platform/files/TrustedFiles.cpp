@@ -1,0 +1,184 @@
+#include "platform/files/TrustedFiles.h"
+
+#include "platform/files/TrustedPath.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace platform {
+
+namespace {
+
+// Names tried before giving up on a folder where each one is taken.
+const int kUniqueNameAttempts = 100;
+
+std::string RandomCharacters(int count)
+{
+    static const char kCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[16];
+    if (count > static_cast<int>(sizeof(bytes)) ||
+        getrandom(bytes, sizeof(bytes), 0) != static_cast<ssize_t>(sizeof(bytes)))
+        return std::string(static_cast<std::size_t>(count), 'X');
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += kCharacters[bytes[i] % (sizeof(kCharacters) - 1)];
+    return text;
+}
+
+// What a found object is, for a message: "a symbolic link of user nobody (65534)".
+std::string Described(const struct stat& status)
+{
+    std::string what = "a special file";
+    if (S_ISLNK(status.st_mode))
+        what = "a symbolic link";
+    else if (S_ISDIR(status.st_mode))
+        what = "a folder";
+    else if (S_ISFIFO(status.st_mode))
+        what = "a pipe";
+    else if (S_ISREG(status.st_mode))
+        what = status.st_nlink > 1 ? "a file with " + std::to_string(status.st_nlink) + " names" : "a file";
+    return what + " of user " + DescribeUser(status.st_uid);
+}
+
+// Renames the entry of the folder to "<name>.put-aside." and six random characters (aside receives
+// that name): 0 or the errno value.
+int PutAsideIn(int folder, const std::string& name, std::string& aside)
+{
+    int moved = EEXIST;
+    for (int tries = 0; tries < kUniqueNameAttempts && moved == EEXIST; ++tries) {
+        aside = name + ".put-aside." + RandomCharacters(6);
+        moved = renameat2(folder, name.c_str(), folder, aside.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+    }
+    return moved;
+}
+
+}  // namespace
+
+bool IsOwnPlainFile(const struct stat& status)
+{
+    return S_ISREG(status.st_mode) && status.st_nlink == 1 && (status.st_uid == 0 || status.st_uid == geteuid());
+}
+
+int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal)
+{
+    TrustedPath place;
+    const int walked = place.Walk(path, false);
+    if (walked != 0) {
+        refusal = place.Refusal();
+        return walked == EINVAL ? EEXIST : walked;
+    }
+    if (mkdirat(place.Folder(), place.Name().c_str(), mode & 07777) != 0)
+        return errno;
+    // Not through a link that another user put in the new folder's place meanwhile.
+    const int flags = OthersCanWrite(place.FolderStatus()) ? AT_SYMLINK_NOFOLLOW : 0;
+    if (exact && fchmodat(place.Folder(), place.Name().c_str(), mode & 07777, flags) != 0) {
+        const int error = errno;
+        unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR);
+        return error;
+    }
+    return 0;
+}
+
+int MakeFolders(const std::string& path, mode_t mode)
+{
+    struct stat status;
+    if (stat(path.c_str(), &status) == 0)
+        return S_ISDIR(status.st_mode) ? 0 : ENOTDIR;
+    const std::string::size_type slash = path.find_last_of('/');
+    const std::string parent = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    if (!parent.empty()) {
+        if (const int error = MakeFolders(parent, mode))
+            return error;
+    }
+    std::string refusal;
+    const int error = MakeFolder(path, mode, false, refusal);
+    if (error == EPERM && !refusal.empty())
+        ReportRefusal(refusal);
+    if (error == EEXIST && stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return 0;
+    return error;
+}
+
+int CreateUniqueFile(int folder, const std::string& prefix, std::string& name)
+{
+    for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+        const std::string candidate = prefix + RandomCharacters(6);
+        const int fd = openat(folder, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            name = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+int PutAside(const std::string& path, std::string& asidePath)
+{
+    TrustedPath place;
+    if (const int walked = place.Walk(path, false)) {
+        if (walked == EPERM)
+            ReportRefusal(place.Refusal());
+        return walked;
+    }
+    std::string aside;
+    if (const int moved = PutAsideIn(place.Folder(), place.Name(), aside))
+        return moved;
+    asidePath = place.InFolder(aside);
+    return 0;
+}
+
+int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note, std::string& refusal)
+{
+    TrustedPath place;
+    const int walked = place.Walk(path, false);
+    if (walked != 0) {
+        refusal = place.Refusal();
+        errno = walked;
+        return -1;
+    }
+    const char* const name = place.Name().c_str();
+    for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
+        // Not blocking: a pipe in the log's place must not hold the program up.
+        const int fd = openat(place.Folder(), name, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                              mode);
+        struct stat status;
+        if (fd >= 0 && fstat(fd, &status) == 0 && IsOwnPlainFile(status)) {
+            fcntl(fd, F_SETFL, O_APPEND);
+            return fd;
+        }
+        const int error = errno;
+        if (fd >= 0)
+            close(fd);
+        else if (error != ELOOP && error != ENXIO && error != EISDIR && error != EACCES && error != EPERM)
+            return -1;
+        // Whatever stands there is renamed, never followed or written; a new file is made next.
+        struct stat found;
+        if (fstatat(place.Folder(), name, &found, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                continue;
+            return -1;
+        }
+        std::string aside;
+        const int moved = PutAsideIn(place.Folder(), place.Name(), aside);
+        if (moved == ENOENT)
+            continue;
+        if (moved != 0) {
+            errno = moved;
+            return -1;
+        }
+        note = "\"" + place.NamePath() + "\" was " + Described(found) +
+               ", no plain file of this user or the super-user: it was put aside as \"" + place.InFolder(aside) +
+               "\", and a new file begun";
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+}  // namespace platform

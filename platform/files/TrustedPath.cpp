@@ -1,0 +1,485 @@
+#include "platform/files/TrustedPath.h"
+
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <pwd.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <list>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// As many links as the kernel follows in one path.
+const int kMaxLinks = 40;
+
+std::atomic<void (*)(const std::string&)> gRefusalListener(nullptr);
+
+bool OfAnotherUser(const struct stat& status)
+{
+    return status.st_uid != geteuid() && status.st_uid != 0;
+}
+
+std::string Parent(const std::string& path)
+{
+    const std::string::size_type slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The names of a path, last first (so that the next one is at the back); empty names and "."
+// left out.
+void PushNames(const std::string& path, std::vector<std::string>& pending)
+{
+    std::vector<std::string> names;
+    std::string::size_type start = 0;
+    while (start <= path.size()) {
+        std::string::size_type end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string name = path.substr(start, end - start);
+        if (!name.empty() && name != ".")
+            names.push_back(name);
+        start = end + 1;
+    }
+    pending.insert(pending.end(), names.rbegin(), names.rend());
+}
+
+// The last name of a path, as PushNames would give it.
+std::string LastName(const std::string& path)
+{
+    std::vector<std::string> names;
+    PushNames(path, names);
+    return names.empty() ? std::string() : names.front();
+}
+
+// A folder opened by a path in which the kernel met no link at all (then none needs judging),
+// in one system call; -1 where it met one, or cannot tell.
+int OpenWithoutLinks(const std::string& path)
+{
+    struct open_how how = {};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof(how));
+    return fd < 0 ? -1 : static_cast<int>(fd);
+}
+
+// The descriptor with the status of what it opened, or -1 (errno set) when it is -1 or cannot be
+// looked at (it is closed then).
+int WithStatus(int fd, struct stat& status)
+{
+    if (fd < 0 || fstat(fd, &status) == 0)
+        return fd;
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return -1;
+}
+
+}  // namespace
+
+// A folder that a walk of the run reached by its path's own text, held open with its status then.
+struct WalkedFolder {
+    WalkedFolder(int descriptor, const struct stat& judged) : fd(descriptor), status(judged) {}
+    ~WalkedFolder() { close(fd); }
+    WalkedFolder(const WalkedFolder&) = delete;
+    WalkedFolder& operator=(const WalkedFolder&) = delete;
+
+    const int fd;
+    const struct stat status;
+};
+
+namespace {
+
+// The folders kept while a WalkedFoldersHold lives, by the path they were reached by.
+class WalkedFolders {
+public:
+    void Hold()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (holds_++ == 0)
+            run_ = ++runs_;
+    }
+
+    void Release()
+    {
+        std::list<Entry> dropped;
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (--holds_ == 0) {
+            dropped.swap(folders_);
+            run_ = 0;
+        }
+    }
+
+    std::uint64_t Run() const { return run_; }
+
+    bool Holding()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return holds_ > 0;
+    }
+
+    std::shared_ptr<const WalkedFolder> Find(const std::string& path)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+            if (it->first != path)
+                continue;
+            if (it != folders_.begin())
+                folders_.splice(folders_.begin(), folders_, it);
+            return folders_.front().second;
+        }
+        return nullptr;
+    }
+
+    void Keep(const std::string& path, const std::shared_ptr<const WalkedFolder>& folder)
+    {
+        std::list<Entry> dropped;  // closed after the lock is let go
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (holds_ == 0)
+            return;
+        for (auto it = folders_.begin(); it != folders_.end(); ++it) {
+            if (it->first == path) {
+                dropped.splice(dropped.end(), folders_, it);
+                break;
+            }
+        }
+        folders_.emplace_front(path, folder);
+        if (folders_.size() > kKept)
+            dropped.splice(dropped.end(), folders_, std::prev(folders_.end()));
+    }
+
+private:
+    typedef std::pair<std::string, std::shared_ptr<const WalkedFolder> > Entry;
+    // Few: a run works in one folder after another, and each kept folder holds a descriptor.
+    static const std::size_t kKept = 32;
+
+    std::mutex mutex_;  // guards holds_, runs_ and folders_
+    int holds_ = 0;
+    std::uint64_t runs_ = 0;
+    std::atomic<std::uint64_t> run_{0};  // runs_ while a hold lives, else 0 (read without the lock)
+    std::list<Entry> folders_;  // most recently used first
+};
+
+WalkedFolders& Walked()
+{
+    static WalkedFolders* folders = new WalkedFolders;
+    return *folders;
+}
+
+// Whether the folder found at a path now is the one judged before, as it was then: the same
+// object, whose mode and owner (all that the judgement of its names read) have not changed.
+bool SameJudged(const struct stat& now, const struct stat& judged)
+{
+    return now.st_dev == judged.st_dev && now.st_ino == judged.st_ino && now.st_mode == judged.st_mode &&
+           now.st_uid == judged.st_uid;
+}
+
+}  // namespace
+
+WalkedFoldersHold::WalkedFoldersHold()
+{
+    Walked().Hold();
+}
+
+WalkedFoldersHold::~WalkedFoldersHold()
+{
+    Walked().Release();
+}
+
+std::uint64_t CurrentRunOfHeldFolders()
+{
+    return Walked().Run();
+}
+
+std::string DescribeUser(uid_t uid)
+{
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(uid, &entry, buffer, sizeof(buffer), &found) == 0 && found != nullptr && found->pw_name != nullptr)
+        return std::string(found->pw_name) + " (" + std::to_string(uid) + ")";
+    return std::to_string(uid);
+}
+
+bool OthersCanWrite(const struct stat& folder)
+{
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || OfAnotherUser(folder);
+}
+
+TrustedPath::~TrustedPath()
+{
+    Reset();
+}
+
+void TrustedPath::Reset()
+{
+    Keep();
+    if (folder_ >= 0 && ownsFolder_)
+        close(folder_);
+    folder_ = -1;
+    ownsFolder_ = false;
+    walked_.reset();
+    mayKeep_ = false;
+    folderPath_.clear();
+    folderStatusKnown_ = false;
+    name_.clear();
+    nameStatusKnown_ = false;
+    followedLastLink_ = false;
+    refusal_.clear();
+}
+
+int TrustedPath::EnterFolder(int at, const char* name, const std::string& path)
+{
+    const int fd = openat(at, name, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    Enter(fd, nullptr, path);
+    return 0;
+}
+
+void TrustedPath::Enter(int fd, const struct stat* status, const std::string& path)
+{
+    if (folder_ >= 0 && ownsFolder_)
+        close(folder_);
+    folder_ = fd;
+    ownsFolder_ = true;
+    walked_.reset();
+    mayKeep_ = false;
+    folderStatusKnown_ = status != nullptr;
+    if (status != nullptr)
+        folderStatus_ = *status;
+    folderPath_ = path == "/" ? std::string() : path;
+}
+
+void TrustedPath::Enter(const std::shared_ptr<const WalkedFolder>& walked, const struct stat& status,
+                        const std::string& path)
+{
+    Enter(walked->fd, &status, path);
+    ownsFolder_ = false;
+    walked_ = walked;
+}
+
+void TrustedPath::Keep()
+{
+    if (!mayKeep_ || !ownsFolder_ || folder_ < 0 || !Walked().Holding())
+        return;
+    struct stat status = folderStatus_;
+    if (!folderStatusKnown_ && fstat(folder_, &status) != 0)
+        return;
+    Walked().Keep(FolderPath(), std::make_shared<const WalkedFolder>(folder_, status));
+    ownsFolder_ = false;
+    mayKeep_ = false;
+}
+
+const struct stat& TrustedPath::FolderStatus() const
+{
+    // A folder that cannot be looked at is taken for one that others can write.
+    if (!folderStatusKnown_ && fstat(folder_, &folderStatus_) != 0) {
+        folderStatus_ = {};
+        folderStatus_.st_mode = S_IFDIR | 0777;
+    }
+    folderStatusKnown_ = true;
+    return folderStatus_;
+}
+
+bool TrustedPath::MayFollow(const std::string& name, const struct stat& link)
+{
+    if (!OfAnotherUser(link) || !OthersCanWrite(FolderStatus()))
+        return true;
+    refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + DescribeUser(link.st_uid) +
+               ": it lies in \"" + FolderPath() + "\", a folder that other users can write";
+    return false;
+}
+
+int TrustedPath::Walk(const std::string& path, bool followLast)
+{
+    Reset();
+    followLast_ = followLast;
+    const std::string last = LastName(path);
+    if (path.empty() || last.empty() || last == "..")
+        return EINVAL;
+    std::vector<std::string> pending;
+    PushNames(path, pending);
+    const bool absolute = path[0] == '/';
+
+    // Most paths hold no link: their folder is opened in one step, and only the last name is
+    // walked. One that holds a link is walked from the start.
+    bool hasParentStep = false;
+    for (const std::string& name : pending)
+        hasParentStep = hasParentStep || name == "..";
+    if (absolute && !hasParentStep) {
+        std::string folder;
+        for (std::size_t i = pending.size(); i-- > 1;)
+            folder += "/" + pending[i];
+        if (folder.empty())
+            folder = "/";
+        // A folder that the run judged before is taken where the path still finds it as it was.
+        struct stat now;
+        if (std::shared_ptr<const WalkedFolder> walked = Walked().Find(folder)) {
+            if (stat(folder.c_str(), &now) == 0 && SameJudged(now, walked->status))
+                Enter(walked, now, folder);
+        }
+        if (folder_ < 0) {
+            const int fd = OpenWithoutLinks(folder);
+            if (fd >= 0) {
+                Enter(fd, nullptr, folder);
+                mayKeep_ = true;
+            }
+        }
+        if (folder_ >= 0)
+            pending.erase(pending.begin() + 1, pending.end());
+    }
+    if (folder_ < 0) {
+        std::string start = "/";
+        if (!absolute) {
+            char cwd[PATH_MAX];
+            if (getcwd(cwd, sizeof(cwd)) == nullptr)
+                return errno;
+            start = cwd;
+        }
+        if (const int error = EnterFolder(AT_FDCWD, absolute ? "/" : ".", start))
+            return error;
+    }
+
+    int links = 0;
+    while (!pending.empty()) {
+        const std::string name = pending.back();
+        pending.pop_back();
+        const bool isLast = pending.empty();
+        if (name == "..") {
+            // Only a link's text can end in it (the path itself was refused above).
+            if (isLast)
+                return EINVAL;
+            if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
+                return error;
+            continue;
+        }
+        if (isLast && !followLast) {
+            name_ = name;
+            return 0;
+        }
+        // A folder on the way is opened, so that the walk goes on in the one it judged; the last
+        // name is only looked at (what is done to it is done in its folder, by name), unless it
+        // is a link, which is judged and read through a descriptor of its own like any other.
+        struct stat status;
+        int child = AT_FDCWD;
+        if (isLast && fstatat(folder_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            child = -1;
+        if (!isLast || (child != -1 && S_ISLNK(status.st_mode)))
+            child = WithStatus(openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), status);
+        if (child == -1) {
+            if (isLast && errno == ENOENT) {
+                name_ = name;
+                return 0;
+            }
+            return errno;
+        }
+        if (S_ISLNK(status.st_mode)) {
+            if (!MayFollow(name, status)) {
+                close(child);
+                return EPERM;
+            }
+            char text[PATH_MAX + 1];
+            const ssize_t length = readlinkat(child, "", text, sizeof(text));
+            const int error = errno;
+            close(child);
+            if (length < 0)
+                return error;
+            if (static_cast<std::size_t>(length) >= sizeof(text))
+                return ENAMETOOLONG;
+            if (length == 0 || ++links > kMaxLinks)
+                return length == 0 ? ENOENT : ELOOP;
+            const std::string target(text, static_cast<std::size_t>(length));
+            if (isLast)
+                followedLastLink_ = true;
+            if (LastName(target).empty() && isLast)
+                return EINVAL;
+            PushNames(target, pending);
+            if (target[0] == '/') {
+                if (const int rootError = EnterFolder(AT_FDCWD, "/", "/"))
+                    return rootError;
+            }
+            continue;
+        }
+        if (isLast) {
+            if (child >= 0)
+                close(child);
+            name_ = name;
+            nameStatus_ = status;
+            nameStatusKnown_ = true;
+            return 0;
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            close(child);
+            return ENOTDIR;
+        }
+        Enter(child, &status, folderPath_ + "/" + name);
+    }
+    // A link's text that named nothing beyond its folder ("." or "a/.").
+    return EINVAL;
+}
+
+int TrustedPath::CheckObject()
+{
+    struct stat status = nameStatus_;
+    if (!nameStatusKnown_ && fstatat(folder_, name_.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (S_ISLNK(status.st_mode))
+        return followLast_ ? ELOOP : 0;
+    const bool otherNames = !S_ISDIR(status.st_mode) && status.st_nlink > 1;
+    if ((!OfAnotherUser(status) && !otherNames) || !OthersCanWrite(FolderStatus()))
+        return 0;
+    if (OfAnotherUser(status)) {
+        refusal_ = "Refused to write \"" + NamePath() + "\" of user " + DescribeUser(status.st_uid) + ": it lies in \"" +
+                   FolderPath() + "\", a folder that other users can write";
+        return EPERM;
+    }
+    if (otherNames) {
+        refusal_ = "Refused to write \"" + NamePath() + "\", which has " + std::to_string(status.st_nlink) +
+                   " names: it lies in \"" + FolderPath() + "\", a folder that other users can write";
+        return EPERM;
+    }
+    return 0;
+}
+
+void SetRefusalListener(void (*listener)(const std::string& refusal))
+{
+    gRefusalListener.store(listener);
+}
+
+void ReportRefusal(const std::string& refusal)
+{
+    if (void (*listener)(const std::string&) = gRefusalListener.load())
+        listener(refusal);
+}
+
+int CheckNameChange(const std::string& path)
+{
+    TrustedPath place;
+    if (place.Walk(path, false) != EPERM)
+        return 0;
+    ReportRefusal(place.Refusal());
+    return EPERM;
+}
+
+int CheckWrite(const std::string& path)
+{
+    TrustedPath place;
+    const int walked = place.Walk(path, true);
+    if (walked != 0 && walked != EPERM)
+        return 0;
+    if (walked == 0 && place.CheckObject() != EPERM)
+        return 0;
+    ReportRefusal(place.Refusal());
+    return EPERM;
+}
+
+}  // namespace platform

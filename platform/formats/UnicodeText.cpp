@@ -1,0 +1,181 @@
+#include "platform/formats/UnicodeText.h"
+
+#include <locale.h>
+#include <wctype.h>
+
+namespace platform {
+
+namespace {
+
+// The C.UTF-8 locale, made once: it carries the full Unicode case mapping of the C library
+// without touching the process's global locale.
+locale_t CaseMappingLocale()
+{
+    static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return locale;
+}
+
+std::uint32_t FoldCase(std::uint32_t codePoint)
+{
+    locale_t locale = CaseMappingLocale();
+    if (locale == static_cast<locale_t>(nullptr)) {
+        if (codePoint >= 'A' && codePoint <= 'Z')
+            return codePoint + ('a' - 'A');
+        return codePoint;
+    }
+    return static_cast<std::uint32_t>(towlower_l(static_cast<wint_t>(codePoint), locale));
+}
+
+// Reads the code point at index i (a pair of surrogates counts as one) and advances i.
+std::uint32_t NextCodePoint(const std::vector<std::uint16_t>& units, std::size_t& i)
+{
+    std::uint32_t unit = units[i++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && i < units.size() && units[i] >= 0xDC00 && units[i] <= 0xDFFF) {
+        std::uint32_t low = units[i++];
+        return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+    }
+    return unit;
+}
+
+}  // namespace
+
+std::size_t UnicodeText::DecodeUTF8Sequence(const std::string& utf8, std::size_t at, std::uint32_t& codePoint)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
+    const std::size_t size = utf8.size();
+    if (at >= size)
+        return 0;
+    const unsigned char lead = bytes[at];
+    std::size_t extra;
+    std::uint32_t value;
+    if (lead < 0x80) {
+        value = lead;
+        extra = 0;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        value = lead & 0x1F;
+        extra = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        value = lead & 0x0F;
+        extra = 2;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        value = lead & 0x07;
+        extra = 3;
+    } else {
+        return 0;
+    }
+    if (extra >= size - at)
+        return 0;  // truncated sequence
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const unsigned char next = bytes[at + k];
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
+    if ((extra == 2 && value < 0x800) || (extra == 3 && value < 0x10000) || value > 0x10FFFF ||
+        (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return extra + 1;
+}
+
+bool UnicodeText::FromUTF8(const std::string& utf8, UnicodeText& text)
+{
+    std::vector<std::uint16_t> units;
+    units.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUTF8Sequence(utf8, i, codePoint);
+        if (length == 0 || codePoint == 0)
+            return false;
+        i += length;
+        if (codePoint >= 0x10000) {
+            codePoint -= 0x10000;
+            units.push_back(static_cast<std::uint16_t>(0xD800 + (codePoint >> 10)));
+            units.push_back(static_cast<std::uint16_t>(0xDC00 + (codePoint & 0x3FF)));
+        } else {
+            units.push_back(static_cast<std::uint16_t>(codePoint));
+        }
+    }
+    text.units_.swap(units);
+    return true;
+}
+
+bool UnicodeText::ToUTF8(std::string& utf8) const
+{
+    std::string out;
+    out.reserve(units_.size());
+    std::size_t i = 0;
+    while (i < units_.size()) {
+        const std::uint32_t codePoint = NextCodePoint(units_, i);
+        if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
+            return false;  // an unpaired surrogate has no UTF-8 form
+        AppendUTF8(codePoint, out);
+    }
+    utf8.swap(out);
+    return true;
+}
+
+int UnicodeText::Compare(const UnicodeText& a, const UnicodeText& b, bool caseInsensitive)
+{
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.units_.size() && j < b.units_.size()) {
+        std::uint32_t left = NextCodePoint(a.units_, i);
+        std::uint32_t right = NextCodePoint(b.units_, j);
+        if (caseInsensitive) {
+            left = FoldCase(left);
+            right = FoldCase(right);
+        }
+        if (left != right)
+            return left < right ? -1 : 1;
+    }
+    if (i < a.units_.size())
+        return 1;
+    if (j < b.units_.size())
+        return -1;
+    return 0;
+}
+
+void UnicodeText::AppendUTF8(std::uint32_t codePoint, std::string& utf8)
+{
+    if (codePoint < 0x80) {
+        utf8 += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        utf8 += static_cast<char>(0xC0 | (codePoint >> 6));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        utf8 += static_cast<char>(0xE0 | (codePoint >> 12));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        utf8 += static_cast<char>(0xF0 | (codePoint >> 18));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        utf8 += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
+{
+    std::string key;
+    key.reserve(utf8.size());
+    for (std::size_t at = 0; at < utf8.size();) {
+        const unsigned char byte = static_cast<unsigned char>(utf8[at]);
+        if (byte < 0x80) {
+            key += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte);
+            ++at;
+            continue;
+        }
+        std::uint32_t codePoint = 0;
+        const std::size_t length = DecodeUTF8Sequence(utf8, at, codePoint);
+        if (length == 0)
+            return "\xFF" + utf8;  // never the start of a strict UTF-8 key
+        at += length;
+        AppendUTF8(FoldCase(codePoint), key);
+    }
+    return key;
+}
+
+}  // namespace platform
