@@ -32,8 +32,8 @@ protected:
     std::string Layout()
     {
         const std::string root = sysroot_.Scratch() + "/checkout";
-        Write(root + "/platform/Files.h", "#pragma once\n");
-        Write(root + "/platform/GuiWindow.h", "#pragma once\n");
+        Write(root + "/platform/files/Files.h", "#pragma once\n");
+        Write(root + "/platform/gui/GuiWindow.h", "#pragma once\n");
         Write(root + "/Common/source/xplat/Base64.h", "#pragma once\n#include \"platform/files/Files.h\"\n");
         Write(root + "/Shared/TolkConstants.h", "#pragma once\n#include \"Base64.h\"\n");
         Write(root + "/caps/caps.h", "#pragma once\n#include \"Shared/TolkConstants.h\"\n");
