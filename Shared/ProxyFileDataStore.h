@@ -7,14 +7,14 @@
 // refers to the store's document and must not outlive the store.
 #pragma once
 
+#include "Common/source/xplat/XmlAttributeValue.h"
+#include "Common/source/xplat/XmlComplexTypeList.h"
+#include "Common/source/xplat/XmlObjectDataStore.h"
+#include "Common/source/xplat/XmlProperty.h"
+#include "Common/source/xplat/XmlPropertyList.h"
+#include "Common/source/xplat/XmlPropertyMap.h"
 #include "Shared/ProxyFileRecords.h"
 #include "Shared/ThirdPartyComponent.h"
-#include "XmlAttributeValue.h"
-#include "XmlComplexTypeList.h"
-#include "XmlObjectDataStore.h"
-#include "XmlProperty.h"
-#include "XmlPropertyList.h"
-#include "XmlPropertyMap.h"
 
 #include <cstddef>
 #include <map>

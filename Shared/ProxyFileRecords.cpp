@@ -1,6 +1,6 @@
 #include "Shared/ProxyFileRecords.h"
 
-#include "XmlPropertyMap.h"
+#include "Common/source/xplat/XmlPropertyMap.h"
 
 #include <map>
 

@@ -7,10 +7,10 @@
 // store whose document it reads.
 #pragma once
 
-#include "XmlAttributeValue.h"
-#include "XmlBackedObject.h"
-#include "XmlComplexTypeChild.h"
-#include "XmlProperty.h"
+#include "Common/source/xplat/XmlAttributeValue.h"
+#include "Common/source/xplat/XmlBackedObject.h"
+#include "Common/source/xplat/XmlComplexTypeChild.h"
+#include "Common/source/xplat/XmlProperty.h"
 
 #include <string>
 

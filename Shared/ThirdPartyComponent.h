@@ -7,12 +7,12 @@
 //   PayloadProxy::ThirdPartyMetadata metadata = component.ThirdPartyMetadataData();
 #pragma once
 
+#include "Common/source/xplat/XmlAttributeValue.h"
+#include "Common/source/xplat/XmlComplexTypeChild.h"
+#include "Common/source/xplat/XmlComplexTypeList.h"
+#include "Common/source/xplat/XmlProperty.h"
+#include "Common/source/xplat/XmlPropertyMap.h"
 #include "Shared/ProxyFileRecords.h"
-#include "XmlAttributeValue.h"
-#include "XmlComplexTypeChild.h"
-#include "XmlComplexTypeList.h"
-#include "XmlProperty.h"
-#include "XmlPropertyMap.h"
 
 namespace PayloadProxy {
 

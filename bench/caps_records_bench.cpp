@@ -1,7 +1,7 @@
 // Records payloads in the installation database of the system root that TOLK_SYSTEM_ROOT names,
 // all in one database session:  caps_records_bench COUNT
 // COUNT 0 only creates the database (the benchmark's template for its sqlite3 anchor).
-#include "caps.h"
+#include "caps/caps.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Finishes a plain log file as Setup does at exit (gzip-compressed onto PATH.gz, the plain file
 // removed):  log_finish_bench PATH
-#include "LogFile.h"
+#include "Common/source/xplat/LogFile.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #include "CAPSLoggingUtilities.h"
 
-#include "LogAppender.h"
+#include "Common/source/xplat/LogAppender.h"
 
 #include <boost/format.hpp>
 

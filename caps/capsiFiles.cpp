@@ -2,7 +2,7 @@
 
 #include "capsiHooks.h"
 
-#include "MacUtils.h"
+#include "Common/source/mac/MacUtils.h"
 #include "platform/Folders.h"
 #include "platform/files/TrustedFiles.h"
 #include "platform/files/TrustedPath.h"

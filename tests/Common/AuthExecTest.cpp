@@ -1,4 +1,4 @@
-#include "AuthExec.h"
+#include "Common/source/mac/AuthExec.h"
 
 #include "platform/SystemLog.h"
 

@@ -1,9 +1,9 @@
-#include "BundleUtils.h"
-#include "MacUtils.h"
+#include "Common/source/mac/BundleUtils.h"
+#include "Common/source/mac/MacUtils.h"
 
 #include "platform/Folders.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ContainerMessage.h"
+#include "Common/source/xplat/ContainerMessage.h"
 
 #include <gtest/gtest.h>
 

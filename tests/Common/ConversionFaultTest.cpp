@@ -1,4 +1,4 @@
-#include "CollectionUtils.h"
+#include "Common/source/xplat/CollectionUtils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "ChangeDiffTypeImpl.h"
-#include "CollectionUtils.h"
-#include "FileSystemUtils.h"
-#include "ProductVersion.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/CollectionUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/ProductVersion.h"
 
 #include <gtest/gtest.h>
 

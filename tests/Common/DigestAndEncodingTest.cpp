@@ -1,6 +1,6 @@
-#include "Base64.h"
-#include "HexMD5Digest.h"
-#include "md5.h"
+#include "Common/source/xplat/Base64.h"
+#include "Common/source/xplat/HexMD5Digest.h"
+#include "Common/source/xplat/md5.h"
 
 #include <gtest/gtest.h>
 

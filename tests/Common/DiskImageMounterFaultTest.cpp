@@ -1,7 +1,7 @@
-#include "DiskImageMounter.h"
+#include "Common/source/mac/DiskImageMounter.h"
 
-#include "support/PayloadImages.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/PayloadImages.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

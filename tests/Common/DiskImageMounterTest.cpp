@@ -1,9 +1,9 @@
-#include "DiskImageMounter.h"
-#include "FileSystemUtils.h"
+#include "Common/source/mac/DiskImageMounter.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/SystemRoot.h"
-#include "support/PayloadImages.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/PayloadImages.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

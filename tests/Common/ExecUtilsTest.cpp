@@ -1,6 +1,6 @@
-#include "ExecUtils.h"
+#include "Common/source/mac/ExecUtils.h"
 
-#include "support/OtherUser.h"
+#include "tests/support/OtherUser.h"
 
 #include <gtest/gtest.h>
 

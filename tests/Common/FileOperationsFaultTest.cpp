@@ -1,9 +1,9 @@
 // File operations where the file system refuses an attribute or a move fails half-way: nothing
 // half made may stay behind, and the reason must be there for the log.
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "XmlDocument.h"
-#include "LogFactory.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Common/source/xplat/XmlDocument.h"
 
 #include "platform/FaultInjection.h"
 #include "platform/files/ExtendedAttributes.h"
@@ -11,7 +11,7 @@
 #include "platform/files/ResourceFork.h"
 #include "platform/files/TrustedPath.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

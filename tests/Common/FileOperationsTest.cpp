@@ -1,5 +1,5 @@
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/FaultInjection.h"
 #include "platform/SystemRoot.h"
@@ -7,7 +7,7 @@
 #include "platform/files/ResourceFork.h"
 #include "platform/files/TrustedPath.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

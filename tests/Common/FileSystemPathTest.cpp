@@ -1,7 +1,7 @@
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

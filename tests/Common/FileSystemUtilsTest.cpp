@@ -1,7 +1,7 @@
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "FileSystemVolume.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemVolume.h"
 
 #include "platform/PlatformSettings.h"
 #include "platform/files/Volumes.h"
 
-#include "support/PayloadImages.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/PayloadImages.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

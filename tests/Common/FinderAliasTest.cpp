@@ -1,5 +1,5 @@
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/Folders.h"
 #include "platform/desktop/Finder.h"
@@ -7,7 +7,7 @@
 #include "platform/files/ExtendedAttributes.h"
 #include "platform/files/ResourceFork.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "FolderResolver.h"
-#include "FileSystemUtils.h"
-#include "MacUtils.h"
+#include "Common/source/mac/FolderResolver.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/Folders.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

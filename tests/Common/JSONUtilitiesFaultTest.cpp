@@ -1,6 +1,6 @@
 // Answers built from bytes that are not strict UTF-8: no byte may go out that a lenient reader
 // could take for a quote, a backslash or a line end.
-#include "JSONUtilities.h"
+#include "Common/source/xplat/JSONUtilities.h"
 
 #include <gtest/gtest.h>
 

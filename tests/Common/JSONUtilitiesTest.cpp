@@ -1,4 +1,4 @@
-#include "JSONUtilities.h"
+#include "Common/source/xplat/JSONUtilities.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "KVRFileVersion.h"
+#include "Common/source/xplat/KVRFileVersion.h"
 
-#include "support/OtherUser.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/OtherUser.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

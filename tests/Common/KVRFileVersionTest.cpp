@@ -1,6 +1,6 @@
-#include "KVRFileVersion.h"
+#include "Common/source/xplat/KVRFileVersion.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

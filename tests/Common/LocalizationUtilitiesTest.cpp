@@ -1,7 +1,7 @@
-#include "LocalizationUtilities.h"
+#include "Common/source/xplat/LocalizationUtilities.h"
 
-#include "support/LocalizationEnvironment.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/LocalizationEnvironment.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "LogTestSupport.h"
 
-#include "Logger.h"
+#include "Common/source/xplat/Logger.h"
 
 #include <sys/stat.h>
 

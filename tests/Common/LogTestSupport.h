@@ -2,8 +2,8 @@
 // UTC, starting at Tue Dec 8 08:11:04 2026), and readers of plain and gzip files.
 #pragma once
 
-#include "support/GzipFile.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/GzipFile.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
-#include "LogFile.h"
-#include "Logger.h"
+#include "Common/source/xplat/LogFile.h"
+#include "Common/source/xplat/Logger.h"
 
 #include "LogTestSupport.h"
 

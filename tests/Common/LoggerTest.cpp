@@ -1,6 +1,6 @@
-#include "LogFactory.h"
-#include "LogFile.h"
-#include "Logger.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Common/source/xplat/LogFile.h"
+#include "Common/source/xplat/Logger.h"
 
 #include "LogTestSupport.h"
 

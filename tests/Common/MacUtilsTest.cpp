@@ -1,12 +1,12 @@
-#include "BundleUtils.h"
-#include "MacUtils.h"
-#include "RefreshInFinderObject.h"
+#include "Common/source/mac/BundleUtils.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/mac/RefreshInFinderObject.h"
 
 #include "platform/Folders.h"
 #include "platform/RunLoop.h"
 #include "platform/desktop/Finder.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

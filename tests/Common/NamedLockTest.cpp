@@ -1,7 +1,7 @@
-#include "NamedLock.h"
+#include "Common/source/xplat/NamedLock.h"
 
 #include "platform/Semaphore.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The file operations of FileSystemUtils where another user (nobody, in a child) planted links
 // and files in a folder that others can write: each operation that would go through them fails
 // with a reason that names the path and its owner, and nothing outside the folder changes.
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
-#include "support/PlantTest.h"
+#include "tests/support/PlantTest.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "TQInitManager.h"
+#include "Common/source/mac/TQInitManager.h"
 
 #include "platform/script/Pelvo.h"
 

@@ -1,4 +1,4 @@
-#include "ThreadUtils.h"
+#include "Common/source/mac/ThreadUtils.h"
 
 #include "platform/RunLoop.h"
 

@@ -1,6 +1,6 @@
-#include "TolkThread.h"
+#include "Common/source/xplat/TolkThread.h"
 
-#include "support/Deadline.h"
+#include "tests/support/Deadline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Hostile and broken files: each loads as false or without anything read from outside the file.
-#include "XmlDocument.h"
-#include "XmlNode.h"
+#include "Common/source/xplat/XmlDocument.h"
+#include "Common/source/xplat/XmlNode.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

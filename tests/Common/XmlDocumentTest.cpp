@@ -1,8 +1,8 @@
-#include "XmlDocument.h"
-#include "XmlException.h"
-#include "XmlNode.h"
+#include "Common/source/xplat/XmlDocument.h"
+#include "Common/source/xplat/XmlException.h"
+#include "Common/source/xplat/XmlNode.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-#include "XmlAttributeValue.h"
-#include "XmlBackedObject.h"
-#include "XmlComplexTypeChild.h"
-#include "XmlComplexTypeList.h"
-#include "XmlException.h"
-#include "XmlObjectDataStore.h"
-#include "XmlProperty.h"
-#include "XmlPropertyList.h"
-#include "XmlPropertyMap.h"
+#include "Common/source/xplat/XmlAttributeValue.h"
+#include "Common/source/xplat/XmlBackedObject.h"
+#include "Common/source/xplat/XmlComplexTypeChild.h"
+#include "Common/source/xplat/XmlComplexTypeList.h"
+#include "Common/source/xplat/XmlException.h"
+#include "Common/source/xplat/XmlObjectDataStore.h"
+#include "Common/source/xplat/XmlProperty.h"
+#include "Common/source/xplat/XmlPropertyList.h"
+#include "Common/source/xplat/XmlPropertyMap.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

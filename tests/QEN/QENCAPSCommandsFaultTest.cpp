@@ -3,8 +3,8 @@
 // the command, and the command answers false.
 #include "QENDatabaseTestSupport.h"
 
-#include "QENCAPSWriteCollectionDataCommand.h"
-#include "QENCAPSWritePayloadDataCommand.h"
+#include "QEN/source/mac/QENCAPSWriteCollectionDataCommand.h"
+#include "QEN/source/mac/QENCAPSWritePayloadDataCommand.h"
 
 using namespace qentest;
 

@@ -3,10 +3,10 @@
 // it is committed, so the file still shows the state before the command.
 #include "QENDatabaseTestSupport.h"
 
-#include "QENCAPSRemoveCollectionDataCommand.h"
-#include "QENCAPSRemovePayloadDataCommand.h"
-#include "QENCAPSWriteCollectionDataCommand.h"
-#include "QENCAPSWritePayloadDataCommand.h"
+#include "QEN/source/mac/QENCAPSRemoveCollectionDataCommand.h"
+#include "QEN/source/mac/QENCAPSRemovePayloadDataCommand.h"
+#include "QEN/source/mac/QENCAPSWriteCollectionDataCommand.h"
+#include "QEN/source/mac/QENCAPSWritePayloadDataCommand.h"
 
 using namespace qentest;
 

@@ -1,6 +1,6 @@
 #include "QENQueryTestSupport.h"
 
-#include "caps.h"
+#include "caps/caps.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // relocation data: what is left after a run that succeeds and after one whose later command fails.
 #include "QENDatabaseTestSupport.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/FaultInjection.h"
 

@@ -5,14 +5,14 @@
 
 #include "QENTestSupport.h"
 
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
-#include "TQInitManager.h"
-#include "caps.h"
-#include "capsiHooks.h"
+#include "Common/source/mac/TQInitManager.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
 
-#include "caps/CapsTestSupport.h"
-#include "support/ScriptEval.h"
+#include "tests/caps/CapsTestSupport.h"
+#include "tests/support/ScriptEval.h"
 
 #include <memory>
 #include <string>

@@ -5,8 +5,8 @@
 
 #include "QENTestSupport.h"
 
-#include "FileSystemPath.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include "platform/files/ExtendedAttributes.h"
 

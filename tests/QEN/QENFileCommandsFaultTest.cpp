@@ -2,12 +2,12 @@
 // under them: nothing given away, overwritten, lost or left behind.
 #include "QENFileCommandTestSupport.h"
 
-#include "QENChownCommand.h"
-#include "QENCopyFileCommand.h"
-#include "QENCreateSymlinkCommand.h"
-#include "QENDeleteFileCommand.h"
-#include "QENRetargetMacAliasCommand.h"
-#include "QENSetDisplayAttributesCommand.h"
+#include "QEN/source/mac/QENChownCommand.h"
+#include "QEN/source/mac/QENCopyFileCommand.h"
+#include "QEN/source/mac/QENCreateSymlinkCommand.h"
+#include "QEN/source/mac/QENDeleteFileCommand.h"
+#include "QEN/source/mac/QENRetargetMacAliasCommand.h"
+#include "QEN/source/mac/QENSetDisplayAttributesCommand.h"
 
 #include "platform/FaultInjection.h"
 

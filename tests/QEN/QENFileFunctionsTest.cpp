@@ -3,9 +3,9 @@
 // roll them back.
 #include "QENFileCommandTestSupport.h"
 
-#include "TQInitManager.h"
+#include "Common/source/mac/TQInitManager.h"
 
-#include "support/ScriptEval.h"
+#include "tests/support/ScriptEval.h"
 
 #include "platform/Folders.h"
 #include "platform/SystemRoot.h"

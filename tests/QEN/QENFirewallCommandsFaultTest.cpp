@@ -1,8 +1,8 @@
 #include "QENSystemCommandTest.h"
 
-#include "FirewallAccessor.h"
-#include "FirewallEntry.h"
-#include "QENAddFirewallEntryCommand.h"
+#include "QEN/source/mac/FirewallAccessor.h"
+#include "QEN/source/mac/FirewallEntry.h"
+#include "QEN/source/mac/QENAddFirewallEntryCommand.h"
 
 #include "platform/SystemLog.h"
 

@@ -1,8 +1,8 @@
 #include "QENSystemCommandTest.h"
 
-#include "FirewallAccessor.h"
-#include "QENAddFirewallEntryCommand.h"
-#include "QENRemoveFirewallEntryCommand.h"
+#include "QEN/source/mac/FirewallAccessor.h"
+#include "QEN/source/mac/QENAddFirewallEntryCommand.h"
+#include "QEN/source/mac/QENRemoveFirewallEntryCommand.h"
 
 using platform::PropertyValue;
 using platform::PropertyValuePtr;

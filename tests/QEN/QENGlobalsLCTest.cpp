@@ -1,8 +1,8 @@
 #include "QENTestSupport.h"
 
-#include "TQInitManager.h"
+#include "Common/source/mac/TQInitManager.h"
 
-#include "support/ScriptEval.h"
+#include "tests/support/ScriptEval.h"
 
 #include <gtest/gtest.h>
 

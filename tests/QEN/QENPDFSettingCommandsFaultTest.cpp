@@ -1,8 +1,8 @@
 #include "QENSystemCommandTest.h"
 
-#include "PDFSettingUtils.h"
-#include "QENRemovePDFSettingEntryCommand.h"
-#include "QENWritePDFSettingEntryCommand.h"
+#include "QEN/source/mac/PDFSettingUtils.h"
+#include "QEN/source/mac/QENRemovePDFSettingEntryCommand.h"
+#include "QEN/source/mac/QENWritePDFSettingEntryCommand.h"
 
 namespace {
 

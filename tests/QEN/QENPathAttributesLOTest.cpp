@@ -1,6 +1,6 @@
 #include "QENQueryTestSupport.h"
 
-#include "QENPathAttributesLO.h"
+#include "QEN/source/mac/livecomponents/QENPathAttributesLO.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 // stored, rolled back or committed, read back and resolved to the items' present places.
 #include "QENDatabaseTestSupport.h"
 
-#include "Base64.h"
-#include "FileSystemUtilsMac.h"
-#include "QENDeleteRelocationDataCommand.h"
-#include "QENStoreRelocationDataCommand.h"
-#include "UninstallDBAccess.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/Base64.h"
+#include "QEN/source/mac/QENDeleteRelocationDataCommand.h"
+#include "QEN/source/mac/QENStoreRelocationDataCommand.h"
+#include "caps/UninstallDBAccess.h"
 
 #include <filesystem>
 #include <iterator>

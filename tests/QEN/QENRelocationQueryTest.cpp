@@ -1,9 +1,9 @@
 #include "QENQueryTestSupport.h"
 
-#include "Base64.h"
-#include "FileSystemUtilsMac.h"
-#include "QENRelocationQuery.h"
-#include "UninstallDBAccess.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/Base64.h"
+#include "QEN/source/mac/livecomponents/QENRelocationQuery.h"
+#include "caps/UninstallDBAccess.h"
 
 #include <gtest/gtest.h>
 

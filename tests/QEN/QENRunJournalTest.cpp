@@ -3,7 +3,7 @@
 // The dead runs are real processes that journal real changes and end without finishing.
 #include "QENRunJournalTestSupport.h"
 
-#include "QENCAPSRunSession.h"
+#include "QEN/source/mac/QENCAPSRunSession.h"
 
 #include "platform/files/LockedFile.h"
 

@@ -4,7 +4,7 @@
 
 #include "QENDatabaseTestSupport.h"
 
-#include "QENRunJournal.h"
+#include "QEN/source/mac/QENRunJournal.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>

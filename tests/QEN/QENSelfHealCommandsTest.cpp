@@ -1,8 +1,8 @@
 #include "QENSystemCommandTest.h"
 
-#include "FileSystemUtils.h"
-#include "QENOrvexSelfHealCommand.h"
-#include "QENOrvexSelfHealUninstallCommand.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "QEN/source/mac/QENOrvexSelfHealCommand.h"
+#include "QEN/source/mac/QENOrvexSelfHealUninstallCommand.h"
 
 #include <filesystem>
 

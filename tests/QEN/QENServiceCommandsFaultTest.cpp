@@ -2,8 +2,8 @@
 // links or belong to someone else, and the monitor's child that cannot report or cannot detach.
 #include "QENSystemCommandTest.h"
 
-#include "QENServiceInstallCommand.h"
-#include "QENServiceMonitorCommand.h"
+#include "QEN/source/mac/QENServiceInstallCommand.h"
+#include "QEN/source/mac/QENServiceMonitorCommand.h"
 
 #include "platform/FaultInjection.h"
 

@@ -1,10 +1,10 @@
 #include "QENSystemCommandTest.h"
 
-#include "QENServiceControlCommand.h"
-#include "QENServiceInstallCommand.h"
-#include "QENServiceMonitorCommand.h"
+#include "QEN/source/mac/QENServiceControlCommand.h"
+#include "QEN/source/mac/QENServiceInstallCommand.h"
+#include "QEN/source/mac/QENServiceMonitorCommand.h"
 
-#include "support/OtherUser.h"
+#include "tests/support/OtherUser.h"
 
 #include <fcntl.h>
 #include <signal.h>

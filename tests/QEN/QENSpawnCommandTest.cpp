@@ -1,6 +1,6 @@
 #include "QENSystemCommandTest.h"
 
-#include "QENSpawnCommand.h"
+#include "QEN/source/mac/QENSpawnCommand.h"
 
 #include <fcntl.h>
 #include <sys/wait.h>

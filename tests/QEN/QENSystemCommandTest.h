@@ -6,9 +6,9 @@
 
 #include "QENTestSupport.h"
 
-#include "TQInitManager.h"
+#include "Common/source/mac/TQInitManager.h"
 
-#include "support/ScriptEval.h"
+#include "tests/support/ScriptEval.h"
 
 #include "platform/files/Files.h"
 #include "platform/formats/PropertyList.h"

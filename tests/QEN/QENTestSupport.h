@@ -4,11 +4,11 @@
 // scripts, and command payload images written at test time.
 #pragma once
 
-#include "QENEngineMac.h"
-#include "QENGlobalsLC.h"
-#include "QENScUtils.h"
+#include "QEN/source/mac/QENEngineMac.h"
+#include "QEN/source/mac/QENScUtils.h"
+#include "QEN/source/mac/livecomponents/QENGlobalsLC.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/Bundle.h"
 #include "platform/Folders.h"

@@ -1,6 +1,6 @@
 #include "QENTestSupport.h"
 
-#include "capsiHooks.h"
+#include "caps/capsiHooks.h"
 
 #include <gtest/gtest.h>
 

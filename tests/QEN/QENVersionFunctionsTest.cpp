@@ -1,6 +1,6 @@
 #include "QENQueryTestSupport.h"
 
-#include "VersionPlist.h"
+#include "QEN/source/mac/VersionPlist.h"
 
 #include "platform/SystemLog.h"
 

@@ -2,7 +2,7 @@
 
 #include "Shared/PayloadProxyFileConstants.h"
 
-#include "Sorvel/PayloadFileFixture.h"
+#include "tests/Sorvel/PayloadFileFixture.h"
 
 #include <iterator>
 #include <map>

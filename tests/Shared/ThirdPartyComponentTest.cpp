@@ -1,7 +1,7 @@
 #include "Shared/ProxyFileDataStore.h"
 #include "Shared/ThirdPartyComponent.h"
 
-#include "Sorvel/PayloadFileFixture.h"
+#include "tests/Sorvel/PayloadFileFixture.h"
 
 #include <iterator>
 #include <map>

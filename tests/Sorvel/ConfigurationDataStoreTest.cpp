@@ -1,6 +1,6 @@
-#include "ConfigurationDataStore.h"
+#include "Sorvel/source/xplat/ConfigurationDataStore.h"
 
-#include "SorvelConstants.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
 
 #include "PayloadFileFixture.h"
 

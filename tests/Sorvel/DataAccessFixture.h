@@ -3,12 +3,12 @@
 // medium folder in the scratch area, and the publisher, called by method name.
 #pragma once
 
-#include "InstallerEngine.h"
-#include "SorvelDataAccess.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/SorvelDataAccess.h"
 
 #include "platform/files/Volumes.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "DeploymentFileDataStore.h"
-#include "InstallerEngine.h"
-#include "UIDriverSilent.h"
+#include "Sorvel/source/xplat/DeploymentFileDataStore.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/UIDriverSilent.h"
 
 #include "PayloadFileFixture.h"
 

@@ -1,6 +1,6 @@
 #include "ExampleMedium.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <unistd.h>
 

@@ -3,14 +3,14 @@
 // those tests for the thread's question and end.
 #pragma once
 
-#include "InstallerEngine.h"
-#include "ThreadOperation.h"
-#include "ThreadPayloadOperation.h"
-#include "ThreadPayloadOperationState.h"
-#include "UIThreadOperationManager.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperation.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperationState.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
-#include "support/Deadline.h"
+#include "tests/support/Deadline.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "TolkThread.h"
-#include "UIThreadOperationManager.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Common/source/xplat/TolkThread.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
 #include "FakeThreadOperation.h"
 

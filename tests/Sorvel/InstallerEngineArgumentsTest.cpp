@@ -1,5 +1,5 @@
-#include "InstallerEngine.h"
-#include "UIDriverFullGUI.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
 #include <gtest/gtest.h>
 

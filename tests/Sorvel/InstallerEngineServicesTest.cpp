@@ -1,14 +1,14 @@
 // The engine's services: the payload session it acquires, one operation at a time on the install
 // thread, its status, the message relay to the request manager, and media optimisation.
-#include "FileSystemUtilsMac.h"
-#include "InstallerEngine.h"
-#include "PayloadAccessor.h"
-#include "PayloadSessionManager.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
 #include "Shared/TolkConstants.h"
-#include "ThreadPayloadOperationState.h"
-#include "UIThreadOperationManager.h"
-#include "caps.h"
-#include "capsiHooks.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/PayloadAccessor.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperationState.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
 
 #include "FakeThreadOperation.h"
 #include "PayloadFileFixture.h"

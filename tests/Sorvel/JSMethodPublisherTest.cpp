@@ -1,7 +1,7 @@
-#include "JSMethodPublisher.h"
-#include "JSMethodPublisherGroup.h"
-#include "JSObjCInvocation.h"
-#include "SorvelJSPublisherUtilities.h"
+#include "Sorvel/source/mac/JSObjCInvocation.h"
+#include "Sorvel/source/xplat/JSMethodPublisher.h"
+#include "Sorvel/source/xplat/JSMethodPublisherGroup.h"
+#include "Sorvel/source/xplat/SorvelJSPublisherUtilities.h"
 
 #include <gtest/gtest.h>
 

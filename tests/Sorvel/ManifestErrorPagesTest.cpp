@@ -1,10 +1,10 @@
 // "UIShowManifestErrors": the pages of the payloads' manifest errors on the user's Desktop.
 #include "PayloadMediumFixture.h"
 
-#include "HexMD5Digest.h"
-#include "InstallerEngine.h"
-#include "SVLSorvelUIDelegateProtocol.h"
-#include "SorvelUserInterfaceJSPublisher.h"
+#include "Common/source/xplat/HexMD5Digest.h"
+#include "Sorvel/source/mac/SVLSorvelUIDelegateProtocol.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/SorvelUserInterfaceJSPublisher.h"
 
 #include "platform/desktop/Workspace.h"
 

@@ -4,9 +4,9 @@
 // publisher, called by method name.
 #pragma once
 
-#include "SorvelMutationAccess.h"
+#include "Sorvel/source/xplat/SorvelMutationAccess.h"
 
-#include "CollectionUtils.h"
+#include "Common/source/xplat/CollectionUtils.h"
 #include "PayloadOperationFixture.h"
 
 #include <boost/shared_ptr.hpp>

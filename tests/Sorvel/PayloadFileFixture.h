@@ -2,9 +2,9 @@
 // a store and reads back what a store would save, without the XML declaration.
 #pragma once
 
-#include "XmlObjectDataStore.h"
+#include "Common/source/xplat/XmlObjectDataStore.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

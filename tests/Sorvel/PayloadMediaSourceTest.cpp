@@ -1,12 +1,12 @@
 // The payload media source: the volume "Setup.xml" places a payload on, the media values kept in
 // the installation database, and the update to the installation source.
-#include "ConfigurationDataStore.h"
-#include "PayloadMediaSource.h"
+#include "Common/source/mac/TQInitManager.h"
 #include "Shared/ProxyFileDataStore.h"
-#include "TQInitManager.h"
-#include "ThirdPartyPayloadSupportUtilites.h"
-#include "caps.h"
-#include "capsiHooks.h"
+#include "Sorvel/source/xplat/ConfigurationDataStore.h"
+#include "Sorvel/source/xplat/PayloadMediaSource.h"
+#include "Sorvel/source/xplat/ThirdPartyPayloadSupportUtilites.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
 
 #include "PayloadMediumFixture.h"
 

@@ -3,9 +3,9 @@
 // session after each test.
 #pragma once
 
-#include "PayloadSessionManager.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <unistd.h>
 

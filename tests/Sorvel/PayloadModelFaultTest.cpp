@@ -1,8 +1,8 @@
 // Bad input for the payload file models: files that do not load, stores that hold nothing and
 // roots of another name.
-#include "ConfigurationDataStore.h"
-#include "DeploymentFileDataStore.h"
 #include "Shared/ProxyFileDataStore.h"
+#include "Sorvel/source/xplat/ConfigurationDataStore.h"
+#include "Sorvel/source/xplat/DeploymentFileDataStore.h"
 
 #include "Shared/PayloadProxyFileConstants.h"
 

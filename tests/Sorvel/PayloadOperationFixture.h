@@ -3,18 +3,18 @@
 // the support scripts, and an engine with its request queue that runs operations to their end.
 #pragma once
 
-#include "InstallerEngine.h"
-#include "PayloadAccessor.h"
-#include "PayloadSessionManager.h"
-#include "ThreadOperation.h"
-#include "ThreadPayloadOperationState.h"
-#include "UIThreadOperationManager.h"
-#include "caps.h"
-#include "capsiHooks.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/PayloadAccessor.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperationState.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
 
 #include "FakeThreadOperation.h"
 #include "PayloadMediumFixture.h"
-#include "caps/CapsTestSupport.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include "platform/Bundle.h"
 

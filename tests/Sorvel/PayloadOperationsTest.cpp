@@ -1,13 +1,13 @@
 // Command payloads installed, repaired and uninstalled through the payload operations on the
 // engine's install thread; a payload that an installed one supersedes; the bootstrapper.
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
-#include "InstallPayloadOperation.h"
-#include "LocalFileSourceProvider.h"
-#include "ModifyInstalledPayloadOperation.h"
-#include "PayloadMediaSource.h"
-#include "ThreadPayloadOperation.h"
-#include "TolkUIRequest.h"
+#include "Sorvel/source/xplat/InstallPayloadOperation.h"
+#include "Sorvel/source/xplat/LocalFileSourceProvider.h"
+#include "Sorvel/source/xplat/ModifyInstalledPayloadOperation.h"
+#include "Sorvel/source/xplat/PayloadMediaSource.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperation.h"
+#include "Sorvel/source/xplat/TolkUIRequest.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include "PayloadOperationFixture.h"
 

@@ -1,7 +1,7 @@
 // The payload session with proxy files that cannot be loaded, lack their code or share it, and
 // setup descriptions that cannot be used: the session fails, leaves nothing, and says why.
-#include "PayloadIteration.h"
-#include "PayloadSessionManager.h"
+#include "Sorvel/source/xplat/PayloadIteration.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
 
 #include "PayloadMediumFixture.h"
 

@@ -1,8 +1,8 @@
 // The payload session: finding proxy files, the driver payload, the session key and log.
-#include "DataAccessUtilities.h"
-#include "PayloadAccessor.h"
-#include "PayloadIteration.h"
-#include "PayloadSessionManager.h"
+#include "Sorvel/source/xplat/DataAccessUtilities.h"
+#include "Sorvel/source/xplat/PayloadAccessor.h"
+#include "Sorvel/source/xplat/PayloadIteration.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
 
 #include "PayloadFileFixture.h"
 #include "PayloadMediumFixture.h"

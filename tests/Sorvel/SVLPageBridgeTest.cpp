@@ -1,4 +1,4 @@
-#include "SVLPageBridge.h"
+#include "Sorvel/source/mac/SVLPageBridge.h"
 
 #include <gtest/gtest.h>
 

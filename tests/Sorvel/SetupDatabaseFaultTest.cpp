@@ -1,10 +1,10 @@
 // The built Setup against a damaged installation database: it stops with exit code 12 before
 // anything touches the database, names the database and its backup copy, and leaves the copy
 // as it was.
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
-#include "caps/CapsTestSupport.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,10 +4,10 @@
 // folder must not exist, and the file it replaces must be there with its old contents.
 #include "ExampleMedium.h"
 
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
-#include "caps/CapsTestSupport.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

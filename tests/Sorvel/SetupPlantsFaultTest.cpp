@@ -5,11 +5,11 @@
 // folder outside the system root, that the links lead to, exactly as it was.
 #include "ExampleMedium.h"
 
-#include "support/GzipFile.h"
-#include "support/PlantTest.h"
-#include "support/ProgramRun.h"
+#include "tests/support/GzipFile.h"
+#include "tests/support/PlantTest.h"
+#include "tests/support/ProgramRun.h"
 
-#include "caps/CapsTestSupport.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

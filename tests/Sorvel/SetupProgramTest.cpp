@@ -1,6 +1,6 @@
 // Runs the built Setup against a temporary system root and checks its banners and exit codes.
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // log it leaves, under a temporary system root.
 #include "ExampleMedium.h"
 
-#include "support/Deadline.h"
-#include "support/OtherUser.h"
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/Deadline.h"
+#include "tests/support/OtherUser.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

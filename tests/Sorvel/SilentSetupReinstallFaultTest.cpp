@@ -2,10 +2,10 @@
 // installation database and record their removal for uninstall: a suite installed again after a
 // failed install, then upgraded by a second suite whose payload replaces the first one's, then
 // removed.
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
-#include "caps/CapsTestSupport.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -5,11 +5,11 @@
 // looked at.
 #include "ExampleMedium.h"
 
-#include "support/GzipFile.h"
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/GzipFile.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
-#include "caps/CapsTestSupport.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include "platform/HostInfo.h"
 

@@ -1,9 +1,9 @@
-#include "JSMethodPublisher.h"
-#include "LogFactory.h"
-#include "SorvelCommonTQEngine.h"
-#include "SorvelJSPublisherUtilities.h"
-#include "TQInitManager.h"
-#include "TesselUtils.h"
+#include "Common/source/mac/TQInitManager.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/mac/SorvelCommonTQEngine.h"
+#include "Sorvel/source/mac/TesselUtils.h"
+#include "Sorvel/source/xplat/JSMethodPublisher.h"
+#include "Sorvel/source/xplat/SorvelJSPublisherUtilities.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // volumes, display and system version, its applications and a process table of the test's own.
 #include "DataAccessFixture.h"
 
-#include "FileSystemPath.h"
-#include "LogFactory.h"
-#include "SorvelConstants.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
 
 #include "platform/FaultInjection.h"
 #include "platform/HostInfo.h"

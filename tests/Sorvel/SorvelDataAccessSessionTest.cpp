@@ -3,12 +3,12 @@
 // database that the tests fill.
 #include "DataAccessFixture.h"
 
-#include "Base64.h"
-#include "PayloadSessionManager.h"
-#include "TQInitManager.h"
-#include "UIDriverSilentJSWorkflow.h"
-#include "caps.h"
-#include "capsiHooks.h"
+#include "Common/source/mac/TQInitManager.h"
+#include "Common/source/xplat/Base64.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
+#include "Sorvel/source/xplat/UIDriverSilentJSWorkflow.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
 
 #include <nlohmann/json.hpp>
 

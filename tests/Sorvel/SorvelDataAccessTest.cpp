@@ -2,8 +2,8 @@
 // with its deployment file, string tables and the session flag.
 #include "DataAccessFixture.h"
 
-#include "LogFactory.h"
-#include "SorvelConstants.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
 
 namespace {
 

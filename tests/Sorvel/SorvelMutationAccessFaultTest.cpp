@@ -1,6 +1,6 @@
 // The mutation-access publisher given bad arguments, and a database write that fails halfway.
-#include "Logger.h"
-#include "SorvelDataAccess.h"
+#include "Common/source/xplat/Logger.h"
+#include "Sorvel/source/xplat/SorvelDataAccess.h"
 
 #include "MutationAccessFixture.h"
 

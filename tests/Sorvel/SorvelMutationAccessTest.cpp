@@ -1,10 +1,10 @@
 // The mutation-access publisher over a medium with a command payload: operations started with and
 // without waiting, the install thread's refusals and questions, collection properties, database
 // simulations, the two locks and deployment files.
-#include "InstallerEngine.h"
-#include "SorvelDataAccess.h"
-#include "TolkMessage.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/SorvelDataAccess.h"
+#include "Sorvel/source/xplat/TolkMessage.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
 #include "FakeThreadOperation.h"
 #include "MutationAccessFixture.h"

@@ -1,11 +1,11 @@
 // The command engine's controller on the install thread: progress as percent, and a cancel
 // request turned into a question whose answer decides whether the engine goes on.
-#include "SorvelQENPayloadController.h"
-#include "ThreadPayloadOperation.h"
-#include "UIThreadOperationManager.h"
+#include "Sorvel/source/mac/SorvelQENPayloadController.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperation.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
 
 #include "FakeThreadOperation.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

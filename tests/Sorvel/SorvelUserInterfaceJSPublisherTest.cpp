@@ -1,9 +1,9 @@
-#include "SorvelUserInterfaceJSPublisher.h"
+#include "Sorvel/source/xplat/SorvelUserInterfaceJSPublisher.h"
 
-#include "InstallerEngine.h"
-#include "SVLSorvelUIDelegateProtocol.h"
+#include "Sorvel/source/mac/SVLSorvelUIDelegateProtocol.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/desktop/Workspace.h"
 

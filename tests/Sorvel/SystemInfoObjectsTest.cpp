@@ -1,13 +1,13 @@
-#include "CPUPropertiesLO.h"
-#include "DisplayPropertiesLO.h"
-#include "MemoryPropertiesLO.h"
-#include "OSPlatformSpecificPropertiesLO.h"
+#include "Sorvel/source/mac/CPUPropertiesLO.h"
+#include "Sorvel/source/mac/DisplayPropertiesLO.h"
+#include "Sorvel/source/mac/MemoryPropertiesLO.h"
+#include "Sorvel/source/mac/OSPlatformSpecificPropertiesLO.h"
 
 #include "platform/Folders.h"
 #include "platform/Gestalt.h"
 #include "platform/HostInfo.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

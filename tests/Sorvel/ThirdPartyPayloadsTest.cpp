@@ -1,14 +1,14 @@
 // Payloads of other makers: an application run through the CFM launcher and judged by its
 // success ranges, a "tolk1" payload run by the command engine, the component's scripts, and
 // repairs and uninstalls that only some package types support.
-#include "InstallThirdPartyPayloadOperation.h"
-#include "LocalFileSourceProvider.h"
-#include "ModifyInstalledThirdPartyPayloadOperation.h"
-#include "TQInitManager.h"
-#include "ThirdPartyPayloadSupportUtilites.h"
+#include "Common/source/mac/TQInitManager.h"
+#include "Sorvel/source/xplat/InstallThirdPartyPayloadOperation.h"
+#include "Sorvel/source/xplat/LocalFileSourceProvider.h"
+#include "Sorvel/source/xplat/ModifyInstalledThirdPartyPayloadOperation.h"
+#include "Sorvel/source/xplat/ThirdPartyPayloadSupportUtilites.h"
 
 #include "PayloadOperationFixture.h"
-#include "support/PayloadImages.h"
+#include "tests/support/PayloadImages.h"
 
 #include <sys/stat.h>
 

@@ -1,11 +1,11 @@
 // The install thread: the status record the interface polls, the error lines it collects, and
 // the operation it runs once.
-#include "ThreadOperation.h"
-#include "ThreadPayloadOperation.h"
-#include "UIThreadOperationManager.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperation.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
 
 #include "FakeThreadOperation.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

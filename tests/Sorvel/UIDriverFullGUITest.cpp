@@ -1,13 +1,13 @@
-#include "UIDriverFullGUI.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
-#include "InstallerEngine.h"
-#include "PayloadSessionManager.h"
-#include "SetupWizardModule.h"
-#include "TQInitManager.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Common/source/mac/TQInitManager.h"
+#include "Sorvel/source/mac/SetupWizardModule.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
-#include "support/LocalizationEnvironment.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/LocalizationEnvironment.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/Authorization.h"
 #include "platform/gui/GuiAlert.h"

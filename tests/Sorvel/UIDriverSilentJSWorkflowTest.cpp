@@ -1,11 +1,11 @@
-#include "InstallerEngine.h"
-#include "JSMethodPublisher.h"
-#include "LogFactory.h"
-#include "SorvelJSPublisherUtilities.h"
-#include "TQInitManager.h"
-#include "UIDriverSilentJSWorkflow.h"
+#include "Common/source/mac/TQInitManager.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/JSMethodPublisher.h"
+#include "Sorvel/source/xplat/SorvelJSPublisherUtilities.h"
+#include "Sorvel/source/xplat/UIDriverSilentJSWorkflow.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

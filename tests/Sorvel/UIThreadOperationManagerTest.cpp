@@ -1,7 +1,7 @@
-#include "HexMD5Digest.h"
-#include "UIProviderInterface.h"
-#include "UIThreadOperationManager.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Common/source/xplat/HexMD5Digest.h"
+#include "Sorvel/source/xplat/UIProviderInterface.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
 #include "FakeThreadOperation.h"
 

@@ -1,9 +1,9 @@
-#include "SVLWizardController.h"
+#include "Sorvel/source/mac/SVLWizardController.h"
 
-#include "caps.h"
-#include "capsiHooks.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/Bundle.h"
 

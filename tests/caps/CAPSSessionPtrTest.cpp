@@ -1,7 +1,7 @@
 // The scoped session: what a failed open leaves, and that closing and dropping commit.
 #include "CapsTestSupport.h"
 
-#include "CAPSSessionPtr.h"
+#include "caps/CAPSSessionPtr.h"
 
 using namespace capstest;
 

@@ -3,12 +3,12 @@
 // connection (RawDatabase) to look at the files behind the caps functions' backs.
 #pragma once
 
-#include "caps.h"
-#include "capsiFiles.h"
-#include "capsiHooks.h"
+#include "caps/caps.h"
+#include "caps/capsiFiles.h"
+#include "caps/capsiHooks.h"
 
-#include "support/RawDatabase.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/RawDatabase.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <sqlite3.h>
 

@@ -1,7 +1,7 @@
 #include "CapsTestSupport.h"
 
-#include "CapsiDataStore.h"
-#include "capsiSchemas.h"
+#include "caps/CapsiDataStore.h"
+#include "caps/capsiSchemas.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -3,10 +3,10 @@
 // back. The scenarios check what the file holds afterwards.
 #include "CapsTestSupport.h"
 
-#include "CAPSLoggingUtilities.h"
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
-#include "LogAppender.h"
+#include "Common/source/xplat/LogAppender.h"
+#include "caps/CAPSLoggingUtilities.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
 
 using namespace capstest;
 using namespace CAPSQueryUtilities;

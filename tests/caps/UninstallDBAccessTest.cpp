@@ -2,7 +2,7 @@
 // against rollback and against dropping the accessor, and rows of the wrong shape.
 #include "CapsTestSupport.h"
 
-#include "UninstallDBAccess.h"
+#include "caps/UninstallDBAccess.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // The backup copy under failure, and the answers to bad arguments and store-less sessions.
 #include "CapsTestSupport.h"
 
-#include "capsiSession.h"
+#include "caps/capsiSession.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "PatcherRun.h"
 
-#include "support/ProgramRun.h"
+#include "tests/support/ProgramRun.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // folders beside a copy of the built program, and a run of that copy with its output captured.
 #pragma once
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 // SetupPatcher against failing copies and hostile folder names.
 #include "PatcherRun.h"
 
-#include "support/OtherUser.h"
+#include "tests/support/OtherUser.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // of it: its output lines, exit codes and the files it copies.
 #include "PatcherRun.h"
 
-#include "support/ProgramRun.h"
+#include "tests/support/ProgramRun.h"
 
 #include <gtest/gtest.h>
 

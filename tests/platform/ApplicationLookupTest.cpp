@@ -2,7 +2,7 @@
 #include "platform/ShellPattern.h"
 #include "platform/desktop/LaunchServices.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Hostile and damaged image files: nothing may land outside the folder they are laid out in.
 #include "platform/files/DiskImages.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "platform/files/DiskImages.h"
 
-#include "support/PayloadImages.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/PayloadImages.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

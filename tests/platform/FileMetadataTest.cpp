@@ -5,7 +5,7 @@
 #include "platform/files/ResourceFork.h"
 #include "platform/formats/PropertyList.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Counting the files of a tree and comparing the bytes of two files.
 #include "platform/files/FileTree.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

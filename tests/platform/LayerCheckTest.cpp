@@ -1,8 +1,8 @@
 // scripts/check-layers, as CI runs it: the checkout passes, and a wrong-way include planted in a
 // copy of its layout (a library reaching up, a library that loads the windowing half) fails it,
 // naming the file and line.
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "platform/Localization.h"
 #include "platform/ProgramArguments.h"
 
-#include "support/LocalizationEnvironment.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/LocalizationEnvironment.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

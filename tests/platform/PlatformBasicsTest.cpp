@@ -5,7 +5,7 @@
 #include "platform/formats/PropertyList.h"
 #include "platform/formats/UnicodeText.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // The stand-in system tools as programs: what they accept, print and leave behind.
-#include "ExecUtils.h"
+#include "Common/source/mac/ExecUtils.h"
 
 #include "platform/formats/PropertyList.h"
 
-#include "support/PayloadImages.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/PayloadImages.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

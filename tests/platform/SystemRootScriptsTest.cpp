@@ -2,9 +2,9 @@
 // alone takes the stand-in tools from $TOLK_BUILD_DIR, and refuses, naming what is missing, to lay
 // out a root without them; the example's wizard runner never deletes a root that a running Setup
 // uses.
-#include "support/Deadline.h"
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/Deadline.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

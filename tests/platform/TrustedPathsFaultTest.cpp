@@ -6,7 +6,7 @@
 #include "platform/files/TrustedFiles.h"
 #include "platform/files/TrustedPath.h"
 
-#include "support/PlantTest.h"
+#include "tests/support/PlantTest.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/formats/XmlParser.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

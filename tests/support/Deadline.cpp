@@ -1,4 +1,4 @@
-#include "support/Deadline.h"
+#include "tests/support/Deadline.h"
 
 #include <chrono>
 #include <thread>

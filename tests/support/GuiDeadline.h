@@ -3,7 +3,7 @@
 // library include it.
 #pragma once
 
-#include "support/Deadline.h"
+#include "tests/support/Deadline.h"
 
 #include "platform/gui/GuiApplication.h"
 

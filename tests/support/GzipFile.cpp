@@ -1,4 +1,4 @@
-#include "support/GzipFile.h"
+#include "tests/support/GzipFile.h"
 
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
-#include "support/LocalizationEnvironment.h"
+#include "tests/support/LocalizationEnvironment.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/Bundle.h"
 #include "platform/ProgramArguments.h"

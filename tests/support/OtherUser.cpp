@@ -1,4 +1,4 @@
-#include "support/OtherUser.h"
+#include "tests/support/OtherUser.h"
 
 #include <grp.h>
 #include <pwd.h>

@@ -1,4 +1,4 @@
-#include "support/PayloadImages.h"
+#include "tests/support/PayloadImages.h"
 
 #include "platform/files/Files.h"
 #include "platform/formats/PropertyList.h"

@@ -2,7 +2,7 @@
 // folder, tar, zip or ISO file), and the record of how the stand-in system tools were called.
 #pragma once
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/files/DiskImages.h"
 

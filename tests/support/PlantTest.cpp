@@ -1,4 +1,4 @@
-#include "support/PlantTest.h"
+#include "tests/support/PlantTest.h"
 
 #include <sys/stat.h>
 

@@ -3,8 +3,8 @@
 // it that those lead to and that nothing may change.
 #pragma once
 
-#include "support/OtherUser.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/OtherUser.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

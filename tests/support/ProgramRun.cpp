@@ -1,4 +1,4 @@
-#include "support/ProgramRun.h"
+#include "tests/support/ProgramRun.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -1,4 +1,4 @@
-#include "support/RawDatabase.h"
+#include "tests/support/RawDatabase.h"
 
 #include <sqlite3.h>
 

@@ -1,4 +1,4 @@
-#include "support/ScriptEval.h"
+#include "tests/support/ScriptEval.h"
 
 namespace tolktest {
 

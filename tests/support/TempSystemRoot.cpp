@@ -1,4 +1,4 @@
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/Semaphore.h"
 #include "platform/SystemRoot.h"

@@ -1,7 +1,7 @@
 // BundleUtils: the bundle of a folder, and the nearest enclosing bundle of a package type.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include "platform/Bundle.h"
 

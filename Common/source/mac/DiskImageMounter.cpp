@@ -1,7 +1,7 @@
 #include "DiskImageMounter.h"
 
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "ExecUtils.h"
-#include "FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
 #include "platform/SystemRoot.h"

@@ -2,7 +2,7 @@
 // was mounted, and detaches it again (at the latest when the mounter goes away).
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/optional.hpp>

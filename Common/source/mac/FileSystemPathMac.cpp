@@ -1,5 +1,5 @@
 // The half of FileSystemPath that asks the file system: path equality.
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include "MacUtils.h"
 

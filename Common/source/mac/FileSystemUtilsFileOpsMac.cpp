@@ -1,6 +1,6 @@
 // The file operations of FileSystemUtils that rest on the platform: the copy of every fork and
 // the catalog information, the move and the exchange of two files.
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "FileSystemUtilsMac.h"
 
 #include "platform/FaultInjection.h"

@@ -1,6 +1,6 @@
 #include "FileSystemUtilsMac.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "MacUtils.h"
 
 #include "platform/Folders.h"

@@ -1,8 +1,8 @@
 // FileSystemUtilsMac: the file-system queries and operations that only this platform has.
 #pragma once
 
-#include "FileSystemPath.h"
-#include "FileSystemVolume.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemVolume.h"
 
 #include <boost/shared_ptr.hpp>
 

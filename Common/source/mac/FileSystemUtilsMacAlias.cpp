@@ -2,7 +2,7 @@
 // and records, the Finder's hidden and custom-icon flags, and Launch Services registration.
 #include "FileSystemUtilsMac.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "MacUtils.h"
 #include "RefreshInFinderObject.h"
 

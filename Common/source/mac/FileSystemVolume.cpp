@@ -1,6 +1,6 @@
-#include "FileSystemVolume.h"
+#include "Common/source/xplat/FileSystemVolume.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/files/FileRef.h"
 #include "platform/files/Volumes.h"

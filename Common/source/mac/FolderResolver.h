@@ -2,7 +2,7 @@
 // that scripts and the engine use in place of system paths.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <string>
 

@@ -1,5 +1,5 @@
 // The half of LocalizationUtilities that asks the platform for the main bundle's strings.
-#include "LocalizationUtilities.h"
+#include "Common/source/xplat/LocalizationUtilities.h"
 
 #include "platform/Bundle.h"
 #include "platform/Localization.h"

@@ -2,7 +2,7 @@
 // package information, the folder lookup and the Finder's update and alias events.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include "platform/files/FileRef.h"
 #include "platform/formats/PropertyList.h"

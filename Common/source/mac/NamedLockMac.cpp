@@ -1,6 +1,6 @@
 // The half of NamedLock that asks the system: a System V semaphore set of one semaphore,
 // value 1 when the lock is free and 0 while it is held.
-#include "NamedLock.h"
+#include "Common/source/xplat/NamedLock.h"
 
 #include "platform/Semaphore.h"
 #include "platform/SystemRoot.h"

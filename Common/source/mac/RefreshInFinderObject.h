@@ -3,7 +3,7 @@
 // the refresh and keeps its outcome.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <memory>
 

@@ -1,6 +1,6 @@
 #include "XmlDocumentBuilder.h"
 
-#include "XmlException.h"
+#include "Common/source/xplat/XmlException.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // everything else is dropped together with what it contains.
 #pragma once
 
-#include "XmlDocument.h"
-#include "XmlNode.h"
+#include "Common/source/xplat/XmlDocument.h"
+#include "Common/source/xplat/XmlNode.h"
 
 #include "platform/formats/XmlParser.h"
 

@@ -1,10 +1,10 @@
 // The half of XmlDocument that reads and writes files.
-#include "XmlDocument.h"
+#include "Common/source/xplat/XmlDocument.h"
 
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/XmlDocumentWriter.h"
 #include "XmlDocumentBuilder.h"
-#include "XmlDocumentWriter.h"
 
 #include "platform/files/Files.h"
 #include "platform/formats/XmlParser.h"

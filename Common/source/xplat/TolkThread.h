@@ -8,7 +8,7 @@
 // waits for the worker.
 #pragma once
 
-#include "ThreadUtils.h"
+#include "Common/source/mac/ThreadUtils.h"
 #include "UIThreadOperationAborter.h"
 
 #include <boost/noncopyable.hpp>

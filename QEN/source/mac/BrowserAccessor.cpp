@@ -1,7 +1,7 @@
 #include "BrowserAccessor.h"
 
-#include "FileSystemUtils.h"
-#include "MacUtils.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "SimpleBrowserAccessor.h"
 
 #include "platform/Folders.h"

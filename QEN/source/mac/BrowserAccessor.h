@@ -2,7 +2,7 @@
 // that install into every browser of the machine.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -1,8 +1,8 @@
 #include "FirewallAccessor.h"
 
-#include "ExecUtils.h"
-#include "FileSystemPath.h"
-#include "MacUtils.h"
+#include "Common/source/mac/ExecUtils.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include "platform/SystemLog.h"
 #include "platform/SystemRoot.h"

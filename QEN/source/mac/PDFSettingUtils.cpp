@@ -1,8 +1,8 @@
 #include "PDFSettingUtils.h"
 
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
-#include "MacUtils.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/Folders.h"
 #include "platform/formats/PropertyList.h"

@@ -1,7 +1,7 @@
 #include "QENCAPSCommandSteps.h"
 
-#include "CAPSLoggingUtilities.h"
 #include "QENCAPSRunSession.h"
+#include "caps/CAPSLoggingUtilities.h"
 
 #include <boost/format.hpp>
 

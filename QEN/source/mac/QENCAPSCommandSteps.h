@@ -3,9 +3,9 @@
 // discarding what the engine never decided on before the session is closed.
 #pragma once
 
-#include "CAPSQueryUtilities.h"
-#include "LogAppender.h"
-#include "caps.h"
+#include "Common/source/xplat/LogAppender.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/caps.h"
 
 namespace QENCAPSCommandSteps {
 

@@ -1,8 +1,8 @@
 #include "QENCAPSRemovePayloadDataCommand.h"
 
-#include "CAPSSessionPtr.h"
 #include "QENCAPSCommandSteps.h"
 #include "Shared/TolkConstants.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include <boost/format.hpp>
 

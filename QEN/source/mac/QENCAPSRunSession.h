@@ -7,7 +7,7 @@
 // undoes alone.
 #pragma once
 
-#include "caps.h"
+#include "caps/caps.h"
 
 #include <boost/noncopyable.hpp>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "QENCommand.h"
-#include "caps.h"
+#include "caps/caps.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "QENChmodCommand.h"
 
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
 
 #include <boost/format.hpp>
 

@@ -2,7 +2,7 @@
 // sticky bits included) for the rollback.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 class QENChmodCommand : public QENCommand {

@@ -1,6 +1,6 @@
 #include "QENChownCommand.h"
 
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
 
 #include <boost/format.hpp>
 

@@ -2,7 +2,7 @@
 // keeping the former ids for the rollback.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <cstdint>

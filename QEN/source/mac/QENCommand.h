@@ -3,7 +3,7 @@
 // it performed, newest first.
 #pragma once
 
-#include "LogAppender.h"
+#include "Common/source/xplat/LogAppender.h"
 #include "QENUndoStep.h"
 
 #include <boost/noncopyable.hpp>

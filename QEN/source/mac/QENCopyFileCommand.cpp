@@ -1,6 +1,6 @@
 #include "QENCopyFileCommand.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 QENCopyFileCommand::QENCopyFileCommand(LogAppender& log, const FileSystemPath& source,
                                        const FileSystemPath& destination)

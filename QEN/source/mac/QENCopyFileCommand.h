@@ -1,8 +1,8 @@
 // QENCopyFileCommand: copies one file of a payload into place; its rollback deletes the copy.
 #pragma once
 
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "QENCommand.h"
 
 #include <memory>

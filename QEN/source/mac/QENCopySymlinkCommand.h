@@ -2,7 +2,7 @@
 // one (a relative text stays relative to the new link's folder); its rollback removes the new link.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 class QENCopySymlinkCommand : public QENCommand {

@@ -1,8 +1,8 @@
 #include "QENCreateDirectoryCommand.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
 
 #include <boost/format.hpp>
 

@@ -2,7 +2,7 @@
 // file-creation mask); its rollback removes the folder again.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 class QENCreateDirectoryCommand : public QENCommand {

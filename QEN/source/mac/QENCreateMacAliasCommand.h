@@ -2,7 +2,7 @@
 // the custom icon of a third item; its rollback deletes the alias file.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <boost/shared_ptr.hpp>

@@ -1,7 +1,7 @@
 #include "QENCreateSymlinkCommand.h"
 
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include <boost/format.hpp>
 

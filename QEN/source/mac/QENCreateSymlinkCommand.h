@@ -2,7 +2,7 @@
 // wrote it (relative or absolute, existing or not); its rollback removes the link.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <string>

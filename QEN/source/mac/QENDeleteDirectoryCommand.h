@@ -2,7 +2,7 @@
 // the rollback can create it again as it was.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <cstdint>

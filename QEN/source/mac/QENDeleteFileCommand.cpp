@@ -1,7 +1,7 @@
 #include "QENDeleteFileCommand.h"
 
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include <stdexcept>
 

@@ -3,7 +3,7 @@
 // rollback moves it back.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 class QENDeleteFileCommand : public QENCommand {

@@ -2,7 +2,7 @@
 // target text so that the rollback can create the same link again.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <string>

@@ -4,8 +4,8 @@
 // through which the rest of the system runs a command payload.
 #pragma once
 
-#include "FileSystemPath.h"
-#include "LogAppender.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/LogAppender.h"
 #include "QENCommand.h"
 #include "QENController.h"
 

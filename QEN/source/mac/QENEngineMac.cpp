@@ -1,10 +1,10 @@
 #include "QENEngineMac.h"
 
-#include "FileSystemUtils.h"
-#include "FolderResolver.h"
+#include "Common/source/mac/FolderResolver.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "QEN/source/mac/livecomponents/QENGlobalsLC.h"
+#include "QEN/source/mac/livecomponents/QENPathAttributesLO.h"
 #include "QENCAPSRunSession.h"
-#include "QENGlobalsLC.h"
-#include "QENPathAttributesLO.h"
 #include "QENScUtils.h"
 #include "Shared/TolkConstants.h"
 

@@ -4,11 +4,11 @@
 // what they performed, and records, saves and plays back the payload's uninstall script.
 #pragma once
 
-#include "DiskImageMounter.h"
+#include "Common/source/mac/DiskImageMounter.h"
+#include "Common/source/mac/TQInitManager.h"
 #include "QENEngine.h"
 #include "QENRunJournal.h"
 #include "Shared/ProxyFileDataStore.h"
-#include "TQInitManager.h"
 
 #include "platform/script/Pelvo.h"
 

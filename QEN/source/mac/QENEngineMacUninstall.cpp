@@ -2,11 +2,11 @@
 // an install plays the stored scripts of the payloads it upgrades.
 #include "QENEngineMac.h"
 
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "MacUtils.h"
-#include "CAPSQueryUtilities.h"
-#include "caps.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/caps.h"
 
 #include "platform/Folders.h"
 #include "platform/files/Files.h"

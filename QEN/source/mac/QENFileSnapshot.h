@@ -3,7 +3,7 @@
 // its rollback can put it back as it was.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <string>
 #include <sys/types.h>

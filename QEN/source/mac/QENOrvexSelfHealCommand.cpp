@@ -1,7 +1,7 @@
 #include "QENOrvexSelfHealCommand.h"
 
-#include "BundleUtils.h"
-#include "MacUtils.h"
+#include "Common/source/mac/BundleUtils.h"
+#include "Common/source/mac/MacUtils.h"
 
 #include "platform/BundleCode.h"
 #include "platform/Folders.h"

@@ -4,7 +4,7 @@
 // by name. A repair cannot be undone.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <string>

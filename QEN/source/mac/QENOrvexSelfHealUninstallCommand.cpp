@@ -1,8 +1,8 @@
 #include "QENOrvexSelfHealUninstallCommand.h"
 
-#include "BundleUtils.h"
-#include "ExecUtils.h"
-#include "FileSystemUtils.h"
+#include "Common/source/mac/BundleUtils.h"
+#include "Common/source/mac/ExecUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/Folders.h"
 

@@ -3,7 +3,7 @@
 // as its target. The uninstallers lie outside the system. A removal cannot be undone.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <string>

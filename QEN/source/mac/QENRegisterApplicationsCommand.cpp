@@ -1,6 +1,6 @@
 #include "QENRegisterApplicationsCommand.h"
 
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
 
 #include <boost/format.hpp>
 

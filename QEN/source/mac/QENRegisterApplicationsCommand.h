@@ -3,7 +3,7 @@
 // the perform always succeeds and the rollback always fails.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <vector>

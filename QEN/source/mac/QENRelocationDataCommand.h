@@ -4,7 +4,7 @@
 #pragma once
 
 #include "QENCommand.h"
-#include "UninstallDBAccess.h"
+#include "caps/UninstallDBAccess.h"
 
 #include <boost/shared_ptr.hpp>
 

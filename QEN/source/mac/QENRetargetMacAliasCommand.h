@@ -3,7 +3,7 @@
 // puts it back in place of the retargetted file.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 class QENRetargetMacAliasCommand : public QENCommand {

@@ -22,11 +22,11 @@
 // where a step is its kind, path, other, mode (octal), owner and group.
 #include "QENRunJournal.h"
 
-#include "DiskImageMounter.h"
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/DiskImageMounter.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "QENCAPSRunSession.h"
-#include "caps.h"
+#include "caps/caps.h"
 
 #include <boost/format.hpp>
 

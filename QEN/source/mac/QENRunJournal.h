@@ -10,8 +10,8 @@
 // write there) a run goes on as before, only without this protection.
 #pragma once
 
-#include "FileSystemPath.h"
-#include "LogAppender.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/LogAppender.h"
 #include "QENUndoStep.h"
 
 #include "platform/files/LockedFile.h"

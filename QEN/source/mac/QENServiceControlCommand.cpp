@@ -1,7 +1,7 @@
 #include "QENServiceControlCommand.h"
 
-#include "ExecUtils.h"
-#include "FileSystemUtils.h"
+#include "Common/source/mac/ExecUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/SystemRoot.h"
 

@@ -3,7 +3,7 @@
 // context; after a stop it waits a while for the daemon's process to end. It cannot be undone.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <string>

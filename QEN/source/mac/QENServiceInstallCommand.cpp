@@ -1,6 +1,6 @@
 #include "QENServiceInstallCommand.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "QENFileSnapshot.h"
 
 #include "platform/files/Files.h"

@@ -2,7 +2,7 @@
 // its rollback takes the file away again (or puts back the one it replaced).
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 #include "QENFileSnapshot.h"
 

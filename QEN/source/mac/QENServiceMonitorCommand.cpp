@@ -1,8 +1,8 @@
 #include "QENServiceMonitorCommand.h"
 
-#include "ExecUtils.h"
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
+#include "Common/source/mac/ExecUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "QENChildStatusPipe.h"
 #include "QENFileSnapshot.h"
 

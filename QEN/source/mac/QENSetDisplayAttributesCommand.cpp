@@ -1,6 +1,6 @@
 #include "QENSetDisplayAttributesCommand.h"
 
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
 
 #include <boost/format.hpp>
 

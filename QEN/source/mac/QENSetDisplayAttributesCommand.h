@@ -3,7 +3,7 @@
 // back to what they were.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "QENSpawnCommand.h"
 
-#include "ExecUtils.h"
+#include "Common/source/mac/ExecUtils.h"
 #include "QENChildStatusPipe.h"
 
 #include <boost/format.hpp>

@@ -3,7 +3,7 @@
 // started (and waited for); the exit status is logged, never judged. It cannot be undone.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
 #include <string>

@@ -1,8 +1,8 @@
 #include "QENStoreRelocationDataCommand.h"
 
-#include "Base64.h"
-#include "FileSystemPath.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/Base64.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <boost/format.hpp>
 

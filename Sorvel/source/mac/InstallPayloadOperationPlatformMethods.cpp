@@ -1,17 +1,17 @@
 // The physical work of the command-payload operations: each runs the command engine through the
 // glue that reports its progress and asks the user about a cancel.
-#include "InstallPayloadOperationPlatformMethods.h"
+#include "Sorvel/source/xplat/InstallPayloadOperationPlatformMethods.h"
 
-#include "CAPSSessionPtr.h"
-#include "FileSystemUtils.h"
-#include "InstallPayloadOperationUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "QENPayloadInstaller.h"
 #include "QENPayloadRepairer.h"
 #include "QENPayloadUninstaller.h"
 #include "Shared/TolkConstants.h"
-#include "ThreadOperation.h"
-#include "UserInterfaceMessagePrompt.h"
-#include "caps.h"
+#include "Sorvel/source/xplat/InstallPayloadOperationUtils.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
 // The physical work of the operations on payloads of other makers: an application started
 // through the system's CFM launcher, or a "tolk1" payload run by the command engine.
-#include "InstallPayloadOperationPlatformMethods.h"
+#include "Sorvel/source/xplat/InstallPayloadOperationPlatformMethods.h"
 
-#include "CAPSSessionPtr.h"
-#include "ExecUtils.h"
-#include "InstallPayloadOperationUtils.h"
+#include "Common/source/mac/ExecUtils.h"
 #include "QENPayloadInstaller.h"
 #include "QENPayloadRepairer.h"
 #include "QENPayloadUninstaller.h"
 #include "Shared/PayloadProxyFileConstants.h"
-#include "ThreadOperation.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Sorvel/source/xplat/InstallPayloadOperationUtils.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include "platform/SystemRoot.h"
 

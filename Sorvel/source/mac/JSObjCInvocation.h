@@ -2,7 +2,7 @@
 // takes the arguments as platform strings and answers a platform string, or nothing (nil).
 #pragma once
 
-#include "JSInvocationInterface.h"
+#include "Sorvel/source/xplat/JSInvocationInterface.h"
 
 #include "platform/formats/UnicodeText.h"
 

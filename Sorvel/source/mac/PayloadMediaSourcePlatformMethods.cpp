@@ -1,5 +1,5 @@
 // The media source's platform half: where this system mounts a removable volume.
-#include "PayloadMediaSource.h"
+#include "Sorvel/source/xplat/PayloadMediaSource.h"
 
 #include "platform/SystemRoot.h"
 

@@ -1,11 +1,11 @@
 // The payload session's platform half: the folder of the session logs.
-#include "PayloadSessionManager.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
 
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "MacUtils.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
-#include "RunReport.h"
+#include "Common/source/xplat/RunReport.h"
 
 #include "platform/Folders.h"
 

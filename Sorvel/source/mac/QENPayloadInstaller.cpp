@@ -1,7 +1,7 @@
 #include "QENPayloadInstaller.h"
 
-#include "QENEngine.h"
-#include "ThreadOperation.h"
+#include "QEN/source/mac/QENEngine.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
 
 QENPayloadInstaller::QENPayloadInstaller(const FileSystemPath& imagePath, const PropertyMap& clientProperties,
                                        ThreadOperation& operation, UIThreadOperationManager& manager,

@@ -2,7 +2,7 @@
 // install thread, with itself as the engine's controller.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "SorvelQENPayloadController.h"
 
 #include <map>

@@ -1,7 +1,7 @@
 #include "QENPayloadUninstaller.h"
 
-#include "QENEngine.h"
-#include "ThreadOperation.h"
+#include "QEN/source/mac/QENEngine.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
 
 QENPayloadUninstaller::QENPayloadUninstaller(const std::string& identifier, ThreadOperation& operation,
                                              UIThreadOperationManager& manager,

@@ -1,11 +1,11 @@
 #include "SVLDHTMLAlertController.h"
 
-#include "LogFactory.h"
+#include "Common/source/xplat/LogFactory.h"
 #include "SVLPageBridge.h"
 #include "SVLWindow.h"
-#include "SorvelConstants.h"
-#include "SorvelUserInterfaceJSPublisher.h"
-#include "UIDriverFullGUI.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
+#include "Sorvel/source/xplat/SorvelUserInterfaceJSPublisher.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
 #include "platform/gui/GuiApplication.h"
 #include "platform/gui/GuiPasteboard.h"

@@ -4,8 +4,8 @@
 // "UIExitDialog", whose text is the alert's answer. Between alerts the window shows a blank page.
 #pragma once
 
-#include "JSMethodPublisherInterface.h"
 #include "SVLSorvelUIDelegateProtocol.h"
+#include "Sorvel/source/xplat/JSMethodPublisherInterface.h"
 
 #include "platform/gui/GuiWebView.h"
 #include "platform/gui/GuiWindow.h"

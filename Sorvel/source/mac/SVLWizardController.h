@@ -5,9 +5,9 @@
 // quit uninstalls the session's bootstrapper when nothing of the session was installed.
 #pragma once
 
-#include "JSInvocationInterface.h"
-#include "JSMethodPublisherInterface.h"
 #include "SVLSorvelUIDelegateProtocol.h"
+#include "Sorvel/source/xplat/JSInvocationInterface.h"
+#include "Sorvel/source/xplat/JSMethodPublisherInterface.h"
 
 #include "platform/gui/GuiWebView.h"
 

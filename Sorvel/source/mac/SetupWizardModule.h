@@ -4,7 +4,7 @@
 // load the windowing libraries. The module's code calls the rest of Setup, which exports it.
 #pragma once
 
-#include "TolkUIRequest.h"
+#include "Sorvel/source/xplat/TolkUIRequest.h"
 
 #include <string>
 #include <vector>

@@ -1,7 +1,7 @@
 #include "SorvelCommonTQEngine.h"
 
-#include "LogFactory.h"
-#include "SorvelConstants.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
 #include "TesselUtils.h"
 
 #include <stdexcept>

@@ -3,7 +3,7 @@
 // publisher as strings, and get the JSON answer back as a string.
 #pragma once
 
-#include "JSMethodPublisherInterface.h"
+#include "Sorvel/source/xplat/JSMethodPublisherInterface.h"
 
 #include "platform/script/Pelvo.h"
 

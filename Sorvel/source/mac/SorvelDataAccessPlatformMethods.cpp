@@ -1,17 +1,17 @@
 // The platform half of the data-access publisher: the queries that ask the operating system
 // (display, memory, processor, system version, volumes and their icons, running applications,
 // bundles, application lookup, network ports) and the file writes of the stream method.
-#include "SorvelDataAccess.h"
+#include "Sorvel/source/xplat/SorvelDataAccess.h"
 
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "FileSystemVolume.h"
-#include "FolderResolver.h"
-#include "JSONUtilities.h"
-#include "LogFactory.h"
-#include "PayloadAccessor.h"
-#include "SorvelConstants.h"
-#include "ThirdPartyPayloadSupportUtilites.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/mac/FolderResolver.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemVolume.h"
+#include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/xplat/PayloadAccessor.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
+#include "Sorvel/source/xplat/ThirdPartyPayloadSupportUtilites.h"
 
 #include "platform/Bundle.h"
 #include "platform/FaultInjection.h"

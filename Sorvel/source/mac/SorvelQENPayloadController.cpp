@@ -1,10 +1,10 @@
 #include "SorvelQENPayloadController.h"
 
-#include "ThreadOperation.h"
-#include "ThreadPayloadOperation.h"
-#include "TolkMessage.h"
-#include "UIThreadOperationManager.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Sorvel/source/xplat/ThreadOperation.h"
+#include "Sorvel/source/xplat/ThreadPayloadOperation.h"
+#include "Sorvel/source/xplat/TolkMessage.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
 #include <exception>
 

@@ -4,8 +4,8 @@
 // the user told into the arguments of the operation's final status message.
 #pragma once
 
-#include "ContainerMessage.h"
-#include "QENController.h"
+#include "Common/source/xplat/ContainerMessage.h"
+#include "QEN/source/mac/QENController.h"
 
 #include <functional>
 #include <string>

@@ -1,11 +1,11 @@
 // The platform half of the user-interface publisher: the window calls go to the window
 // controller, the rest to the workspace, the pasteboard and the user's Desktop folder.
-#include "SorvelUserInterfaceJSPublisher.h"
+#include "Sorvel/source/xplat/SorvelUserInterfaceJSPublisher.h"
 
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "MacUtils.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "SVLSorvelUIDelegateProtocol.h"
 
 #include "platform/Folders.h"

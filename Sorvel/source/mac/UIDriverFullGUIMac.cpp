@@ -1,12 +1,12 @@
 // The platform half of the full-GUI driver: its alerts and the application main loop that hosts
 // the wizard, all in the wizard's module, which is opened the first time one of them is needed.
-#include "UIDriverFullGUI.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
-#include "InstallerEngine.h"
-#include "LogFactory.h"
+#include "Common/source/xplat/LogFactory.h"
 #include "SetupWizardModule.h"
-#include "SorvelConstants.h"
-#include "UserInterfaceMessagePrompt.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
+#include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
 #include <cstdio>
 

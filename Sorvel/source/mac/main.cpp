@@ -1,8 +1,8 @@
 // Setup's process entry: finds the installer parent (the folder that holds the application
 // bundle, or the last "--installerParent=") and runs one InstallerEngine over the arguments.
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
-#include "InstallerEngine.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
 
 #include "platform/Bundle.h"
 #include "platform/ProgramArguments.h"

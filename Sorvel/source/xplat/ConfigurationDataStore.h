@@ -6,12 +6,12 @@
 // record or store they were made from and must not outlive it.
 #pragma once
 
-#include "XmlAttributeValue.h"
-#include "XmlBackedObject.h"
-#include "XmlComplexTypeChild.h"
-#include "XmlComplexTypeList.h"
-#include "XmlObjectDataStore.h"
-#include "XmlProperty.h"
+#include "Common/source/xplat/XmlAttributeValue.h"
+#include "Common/source/xplat/XmlBackedObject.h"
+#include "Common/source/xplat/XmlComplexTypeChild.h"
+#include "Common/source/xplat/XmlComplexTypeList.h"
+#include "Common/source/xplat/XmlObjectDataStore.h"
+#include "Common/source/xplat/XmlProperty.h"
 
 #include <string>
 

@@ -6,12 +6,12 @@
 // with its OrvexCode and Action set, then Save.
 #pragma once
 
-#include "XmlAttributeValue.h"
-#include "XmlBackedObject.h"
-#include "XmlComplexTypeList.h"
-#include "XmlObjectDataStore.h"
-#include "XmlProperty.h"
-#include "XmlPropertyMap.h"
+#include "Common/source/xplat/XmlAttributeValue.h"
+#include "Common/source/xplat/XmlBackedObject.h"
+#include "Common/source/xplat/XmlComplexTypeList.h"
+#include "Common/source/xplat/XmlObjectDataStore.h"
+#include "Common/source/xplat/XmlProperty.h"
+#include "Common/source/xplat/XmlPropertyMap.h"
 
 namespace DeploymentFile {
 

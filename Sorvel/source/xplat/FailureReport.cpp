@@ -1,9 +1,9 @@
 #include "FailureReport.h"
 
-#include "FileSystemUtils.h"
-#include "LogFactory.h"
-#include "LogFile.h"
-#include "RunReport.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Common/source/xplat/LogFile.h"
+#include "Common/source/xplat/RunReport.h"
 #include "SorvelConstants.h"
 
 #include "platform/Gestalt.h"

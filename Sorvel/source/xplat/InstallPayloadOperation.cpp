@@ -1,14 +1,14 @@
 #include "InstallPayloadOperation.h"
 
-#include "CAPSSessionPtr.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "DataAccessUtilities.h"
-#include "FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
 #include "LocalFileSourceProvider.h"
 #include "PayloadAccessor.h"
 #include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include <iterator>
 #include <vector>

@@ -4,9 +4,9 @@
 // records.
 #pragma once
 
-#include "CAPSQueryUtilities.h"
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "ThreadOperation.h"
+#include "caps/CAPSQueryUtilities.h"
 
 #include <boost/shared_ptr.hpp>
 

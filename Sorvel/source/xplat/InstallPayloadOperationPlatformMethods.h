@@ -4,7 +4,7 @@
 // a null operation.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include <map>
 #include <string>

@@ -1,9 +1,9 @@
 #include "InstallPayloadOperationUtils.h"
 
-#include "CAPSSessionPtr.h"
-#include "ProductVersion.h"
+#include "Common/source/xplat/ProductVersion.h"
 #include "Shared/TolkConstants.h"
-#include "caps.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <unistd.h>
 

@@ -2,8 +2,8 @@
 // from the installation database.
 #pragma once
 
-#include "LogAppender.h"
-#include "capsTypes.h"
+#include "Common/source/xplat/LogAppender.h"
+#include "caps/capsTypes.h"
 
 #include <map>
 #include <string>

@@ -1,6 +1,5 @@
 #include "InstallThirdPartyPayloadOperation.h"
 
-#include "CAPSSessionPtr.h"
 #include "DataAccessUtilities.h"
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
@@ -9,7 +8,8 @@
 #include "Shared/PayloadProxyFileConstants.h"
 #include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
-#include "caps.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <stdexcept>
 

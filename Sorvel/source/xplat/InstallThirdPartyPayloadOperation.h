@@ -4,11 +4,11 @@
 // records the payload in the installation database.
 #pragma once
 
-#include "CAPSQueryUtilities.h"
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "PayloadMediaSource.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadOperation.h"
+#include "caps/CAPSQueryUtilities.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -3,7 +3,7 @@
 // run into the process exit code.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "Shared/PayloadOperationConstants.h"
 #include "TolkMessage.h"
 

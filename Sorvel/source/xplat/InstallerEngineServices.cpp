@@ -3,14 +3,14 @@
 // bootstrapper's install, uninstall and parameters, and media optimisation.
 #include "InstallerEngine.h"
 
-#include "BaseLogBlock.h"
-#include "CAPSSessionPtr.h"
-#include "ChangeDiffTypeImpl.h"
+#include "Common/source/mac/ThreadUtils.h"
+#include "Common/source/xplat/BaseLogBlock.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/LogFactory.h"
 #include "DataAccessUtilities.h"
-#include "FileSystemUtils.h"
 #include "InstallPayloadOperation.h"
 #include "LocalFileSourceProvider.h"
-#include "LogFactory.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
 #include "Shared/PayloadProxyFileConstants.h"
@@ -20,12 +20,12 @@
 #include "ThreadOperation.h"
 #include "ThreadPayloadOperation.h"
 #include "ThreadPayloadOperationState.h"
-#include "ThreadUtils.h"
 #include "TolkMessage.h"
 #include "UIThreadOperationManager.h"
 #include "UninstallBootstrapperOperation.h"
 #include "UserInterfaceMessagePrompt.h"
-#include "caps.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <iterator>
 #include <set>

@@ -2,7 +2,7 @@
 // path of its image or, for another maker's payload, of its package.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 class LocalFileSourceProvider {
 public:

@@ -1,14 +1,14 @@
 #include "ModifyInstalledPayloadOperation.h"
 
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
 #include "PayloadMediaSource.h"
 #include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
-#include "caps.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 #include "ModifyInstalledThirdPartyPayloadOperation.h"
 
-#include "CAPSSessionPtr.h"
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "InstallPayloadOperationPlatformMethods.h"
 #include "InstallPayloadOperationUtils.h"
 #include "Shared/PayloadProxyFileConstants.h"
 #include "Shared/TolkConstants.h"
 #include "UserInterfaceMessagePrompt.h"
-#include "caps.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <stdexcept>
 

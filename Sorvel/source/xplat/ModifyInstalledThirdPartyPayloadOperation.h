@@ -3,10 +3,10 @@
 // action the component says it does not support, only the records change.
 #pragma once
 
-#include "CAPSQueryUtilities.h"
 #include "Shared/PayloadOperationConstants.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadOperation.h"
+#include "caps/CAPSQueryUtilities.h"
 
 #include <boost/shared_ptr.hpp>
 

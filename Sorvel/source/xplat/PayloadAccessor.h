@@ -2,8 +2,8 @@
 // is the session's driver payload, and where its image lies (its media source).
 #pragma once
 
+#include "Common/source/xplat/FileSystemPath.h"
 #include "ConfigurationDataStore.h"
-#include "FileSystemPath.h"
 #include "PayloadMediaSource.h"
 #include "Shared/ProxyFileDataStore.h"
 

@@ -1,6 +1,6 @@
 #include "PayloadIteration.h"
 
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "PayloadAccessor.h"
 #include "Shared/ProxyFileDataStore.h"
 #include "Shared/TolkConstants.h"

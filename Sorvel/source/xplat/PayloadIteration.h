@@ -2,8 +2,8 @@
 // sub-folder of "payloads") and loading an accessor for each.
 #pragma once
 
+#include "Common/source/xplat/FileSystemPath.h"
 #include "ConfigurationDataStore.h"
-#include "FileSystemPath.h"
 #include "Shared/PayloadProxyFileConstants.h"
 
 #include <boost/shared_ptr.hpp>

@@ -1,14 +1,14 @@
 #include "PayloadMediaSource.h"
 
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
-#include "FileSystemUtils.h"
-#include "FileSystemVolume.h"
-#include "Logger.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemVolume.h"
+#include "Common/source/xplat/Logger.h"
 #include "Shared/PayloadProxyFileConstants.h"
 #include "Shared/TolkConstants.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
-#include "caps.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <cstdlib>
 #include <cstring>

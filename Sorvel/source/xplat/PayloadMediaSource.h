@@ -4,8 +4,8 @@
 // installation source, and read by the payload operations.
 #pragma once
 
+#include "Common/source/xplat/FileSystemPath.h"
 #include "ConfigurationDataStore.h"
-#include "FileSystemPath.h"
 #include "Shared/ProxyFileDataStore.h"
 
 #include <boost/shared_ptr.hpp>

@@ -1,11 +1,11 @@
 #include "PayloadSessionManager.h"
 
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/HexMD5Digest.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Common/source/xplat/RunReport.h"
 #include "DataAccessUtilities.h"
-#include "FileSystemUtils.h"
-#include "HexMD5Digest.h"
-#include "LogFactory.h"
 #include "PayloadAccessor.h"
-#include "RunReport.h"
 #include "SorvelConstants.h"
 
 #include <sstream>

@@ -4,8 +4,8 @@
 // log. The engine initialises it once and releases it at the end of its main routine.
 #pragma once
 
+#include "Common/source/xplat/FileSystemPath.h"
 #include "ConfigurationDataStore.h"
-#include "FileSystemPath.h"
 #include "PayloadIteration.h"
 #include "Shared/PayloadProxyFileConstants.h"
 

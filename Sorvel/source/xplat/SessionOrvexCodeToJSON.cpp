@@ -1,14 +1,14 @@
 #include "SessionOrvexCodeToJSON.h"
 
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
+#include "Common/source/xplat/JSONUtilities.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
 #include "PayloadAccessor.h"
 #include "PayloadMediaSource.h"
 #include "PayloadSessionManager.h"
 #include "Shared/PayloadProxyFileConstants.h"
 #include "Shared/ProxyFileDataStore.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include <iterator>
 #include <map>

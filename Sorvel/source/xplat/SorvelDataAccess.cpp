@@ -2,16 +2,16 @@
 // the build information, the command line, string tables and the session flag.
 #include "SorvelDataAccess.h"
 
-#include "ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/Logger.h"
+#include "Common/source/xplat/RunReport.h"
+#include "Common/source/xplat/XmlDocument.h"
 #include "DeploymentFileDataStore.h"
-#include "FileSystemUtils.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
-#include "Logger.h"
-#include "RunReport.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "StringNodeToJSON.h"
-#include "XmlDocument.h"
 
 #include <boost/shared_ptr.hpp>
 

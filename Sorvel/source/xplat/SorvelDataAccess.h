@@ -3,7 +3,7 @@
 // session and its proxy files, string tables, the installation database and the host system.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 #include "JSMethodPublisher.h"
 
 #include <boost/noncopyable.hpp>

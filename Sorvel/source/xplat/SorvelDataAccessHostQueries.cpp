@@ -3,11 +3,11 @@
 // file loading. The queries particular to the platform are the Impl methods of the platform half.
 #include "SorvelDataAccess.h"
 
-#include "ChangeDiffTypeImpl.h"
-#include "FileSystemUtils.h"
-#include "FileSystemVolume.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemVolume.h"
+#include "Common/source/xplat/JSONUtilities.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
 #include "Shared/TolkConstants.h"
 #include "SorvelJSPublisherUtilities.h"
 

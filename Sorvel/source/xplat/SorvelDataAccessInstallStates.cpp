@@ -2,15 +2,15 @@
 // pages, and whether one payload counts as installed, logically and physically, after upgrades.
 #include "SorvelDataAccess.h"
 
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
+#include "Common/source/xplat/JSONUtilities.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
-#include "caps.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <sstream>
 #include <stdexcept>

@@ -3,12 +3,11 @@
 // that the pages store for a payload.
 #include "SorvelDataAccess.h"
 
-#include "Base64.h"
-#include "CAPSSessionPtr.h"
-#include "FileSystemUtils.h"
+#include "Common/source/xplat/Base64.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/LocalizationUtilities.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
-#include "LocalizationUtilities.h"
 #include "PayloadAccessor.h"
 #include "PayloadMediaSource.h"
 #include "PayloadSessionManager.h"
@@ -17,7 +16,8 @@
 #include "Shared/ProxyFileDataStore.h"
 #include "Shared/TolkConstants.h"
 #include "SorvelJSPublisherUtilities.h"
-#include "caps.h"
+#include "caps/CAPSSessionPtr.h"
+#include "caps/caps.h"
 
 #include <algorithm>
 #include <iterator>

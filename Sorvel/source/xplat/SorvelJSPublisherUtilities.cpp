@@ -1,6 +1,6 @@
 #include "SorvelJSPublisherUtilities.h"
 
-#include "JSONUtilities.h"
+#include "Common/source/xplat/JSONUtilities.h"
 
 #include <sstream>
 

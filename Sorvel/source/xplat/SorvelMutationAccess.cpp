@@ -2,25 +2,25 @@
 // the methods that start, follow, answer and wait for operations on the engine's install thread.
 #include "SorvelMutationAccess.h"
 
-#include "CAPSQueryUtilities.h"
-#include "ChangeDiffTypeImpl.h"
-#include "CollectionUtils.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/CollectionUtils.h"
+#include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/Logger.h"
+#include "Common/source/xplat/NamedLock.h"
 #include "DataAccessUtilities.h"
 #include "InstallPayloadOperation.h"
 #include "InstallThirdPartyPayloadOperation.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
 #include "LocalFileSourceProvider.h"
-#include "Logger.h"
 #include "ModifyInstalledPayloadOperation.h"
 #include "ModifyInstalledThirdPartyPayloadOperation.h"
-#include "NamedLock.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
 #include "Shared/TolkConstants.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadPayloadOperationState.h"
+#include "caps/CAPSQueryUtilities.h"
 
 #include <cstdint>
 #include <sstream>

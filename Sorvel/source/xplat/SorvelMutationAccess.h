@@ -5,9 +5,9 @@
 // locks and write deployment files. Every answer is JSON text.
 #pragma once
 
-#include "CAPSSessionPtr.h"
 #include "JSMethodPublisher.h"
 #include "Shared/PayloadOperationConstants.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>

@@ -3,22 +3,22 @@
 // deployment files of an unattended installation.
 #include "SorvelMutationAccess.h"
 
-#include "CAPSQueryUtilities.h"
-#include "ChangeDiffTypeImpl.h"
-#include "CollectionUtils.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/CollectionUtils.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/LogAppender.h"
+#include "Common/source/xplat/NamedLock.h"
+#include "Common/source/xplat/RunReport.h"
 #include "DeploymentFileDataStore.h"
-#include "FileSystemPath.h"
-#include "FileSystemUtils.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
-#include "LogAppender.h"
-#include "NamedLock.h"
-#include "RunReport.h"
 #include "Shared/TolkConstants.h"
 #include "SorvelConstants.h"
 #include "SorvelJSPublisherUtilities.h"
 #include "ThreadOperation.h"
-#include "caps.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/caps.h"
 
 #include <unistd.h>
 

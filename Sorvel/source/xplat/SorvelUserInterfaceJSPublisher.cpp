@@ -1,10 +1,10 @@
 #include "SorvelUserInterfaceJSPublisher.h"
 
-#include "ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/HexMD5Digest.h"
+#include "Common/source/xplat/JSONUtilities.h"
 #include "DataAccessUtilities.h"
-#include "HexMD5Digest.h"
 #include "InstallerEngine.h"
-#include "JSONUtilities.h"
 #include "PayloadAccessor.h"
 #include "PayloadSessionManager.h"
 #include "SorvelJSPublisherUtilities.h"

@@ -1,7 +1,7 @@
 #include "StringNodeToJSON.h"
 
-#include "JSONUtilities.h"
-#include "XmlNode.h"
+#include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/XmlNode.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
 #include "ThirdPartyPayloadSupportUtilites.h"
 
-#include "ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/ChangeDiffTypeImpl.h"
+#include "Common/source/xplat/LogFactory.h"
 #include "JSMethodPublisherGroup.h"
-#include "LogFactory.h"
 #include "Shared/PayloadProxyFileConstants.h"
 #include "Shared/TolkConstants.h"
-#include "SorvelCommonTQEngine.h"
+#include "Sorvel/source/mac/SorvelCommonTQEngine.h"
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
 

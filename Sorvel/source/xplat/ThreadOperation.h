@@ -3,8 +3,8 @@
 // lines through the thread object that runs it.
 #pragma once
 
-#include "ContainerMessage.h"
-#include "LogAppender.h"
+#include "Common/source/xplat/ContainerMessage.h"
+#include "Common/source/xplat/LogAppender.h"
 
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>

@@ -1,9 +1,9 @@
 #include "ThreadPayloadOperation.h"
 
-#include "LogFactory.h"
-#include "RunReport.h"
+#include "Common/source/mac/ThreadUtils.h"
+#include "Common/source/xplat/LogFactory.h"
+#include "Common/source/xplat/RunReport.h"
 #include "ThreadOperation.h"
-#include "ThreadUtils.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -5,10 +5,10 @@
 // The engine keeps the object until IsRunning is false; the destructor does not wait.
 #pragma once
 
-#include "LogAppender.h"
+#include "Common/source/xplat/LogAppender.h"
+#include "Common/source/xplat/TolkThread.h"
 #include "ThreadPayloadOperationState.h"
 #include "TolkMessage.h"
-#include "TolkThread.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -2,7 +2,7 @@
 // percent complete, the last status message and the lines the operation logged as errors.
 #pragma once
 
-#include "ContainerMessage.h"
+#include "Common/source/xplat/ContainerMessage.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 #include "UIDriverSilent.h"
 
+#include "Common/source/xplat/FileSystemPath.h"
 #include "DeploymentFileDataStore.h"
-#include "FileSystemPath.h"
 #include "InstallerEngine.h"
 
 #include <stdexcept>

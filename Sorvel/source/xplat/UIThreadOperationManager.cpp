@@ -1,8 +1,8 @@
 #include "UIThreadOperationManager.h"
 
-#include "HexMD5Digest.h"
-#include "Logger.h"
-#include "ThreadUtils.h"
+#include "Common/source/mac/ThreadUtils.h"
+#include "Common/source/xplat/HexMD5Digest.h"
+#include "Common/source/xplat/Logger.h"
 
 #include <algorithm>
 

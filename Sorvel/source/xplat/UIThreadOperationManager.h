@@ -3,7 +3,7 @@
 // thread withdraws its request through the foundation's UIThreadOperationAborter.
 #pragma once
 
-#include "UIThreadOperationAborter.h"
+#include "Common/source/xplat/UIThreadOperationAborter.h"
 
 #include <boost/shared_ptr.hpp>
 #include <boost/thread/condition.hpp>

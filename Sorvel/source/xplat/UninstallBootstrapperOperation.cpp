@@ -1,10 +1,10 @@
 #include "UninstallBootstrapperOperation.h"
 
-#include "CAPSQueryUtilities.h"
-#include "CAPSSessionPtr.h"
-#include "FileSystemUtils.h"
-#include "FileSystemVolume.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemVolume.h"
 #include "InstallPayloadOperationPlatformMethods.h"
+#include "caps/CAPSQueryUtilities.h"
+#include "caps/CAPSSessionPtr.h"
 
 #include <exception>
 #include <filesystem>

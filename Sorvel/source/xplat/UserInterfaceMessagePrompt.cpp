@@ -1,6 +1,6 @@
 #include "UserInterfaceMessagePrompt.h"
 
-#include "JSONUtilities.h"
+#include "Common/source/xplat/JSONUtilities.h"
 #include "UIProviderInterface.h"
 
 #include <sstream>

@@ -1,7 +1,7 @@
 // The other process of the named-lock tests: named_lock_holder hold|exit NAME takes the lock,
 // prints "taken" or "refused", and when its input ends either gives the lock back and prints
 // "released" (hold) or leaves without giving it back, as a crashing program would (exit).
-#include "NamedLock.h"
+#include "Common/source/xplat/NamedLock.h"
 
 #include <unistd.h>
 

@@ -7,12 +7,12 @@
 // build folder ("example-wizard").
 #include "WizardFixture.h"
 
-#include "NamedLock.h"
-#include "SVLDHTMLAlertController.h"
-#include "SorvelConstants.h"
-#include "UIThreadOperationManager.h"
-#include "caps/CapsTestSupport.h"
-#include "capsiHooks.h"
+#include "Common/source/xplat/NamedLock.h"
+#include "Sorvel/source/mac/SVLDHTMLAlertController.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "caps/capsiHooks.h"
+#include "tests/caps/CapsTestSupport.h"
 
 #include "platform/RunLoop.h"
 #include "platform/gui/GuiApplication.h"

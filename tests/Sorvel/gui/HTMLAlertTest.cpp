@@ -1,6 +1,6 @@
 #include "WizardFixture.h"
 
-#include "SVLDHTMLAlertController.h"
+#include "Sorvel/source/mac/SVLDHTMLAlertController.h"
 
 #include "platform/gui/GuiApplication.h"
 

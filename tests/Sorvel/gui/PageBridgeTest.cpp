@@ -1,6 +1,6 @@
 #include "WizardFixture.h"
 
-#include "UIDriverFullGUI.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
 #include "platform/gui/GuiApplication.h"
 

@@ -1,6 +1,6 @@
 // The built Setup in its default mode: the wizard on a medium laid out as a real one.
-#include "support/ProgramRun.h"
-#include "support/TempSystemRoot.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
 

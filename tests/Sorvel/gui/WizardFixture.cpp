@@ -1,14 +1,14 @@
 #include "WizardFixture.h"
 
-#include "PayloadSessionManager.h"
-#include "SetupWizardModule.h"
-#include "UIDriverFullGUI.h"
+#include "Sorvel/source/mac/SetupWizardModule.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
 #include "platform/Bundle.h"
 #include "platform/desktop/Workspace.h"
 #include "platform/gui/GuiApplication.h"
 
-#include "support/GuiDeadline.h"
+#include "tests/support/GuiDeadline.h"
 
 #include <cstdio>
 #include <filesystem>

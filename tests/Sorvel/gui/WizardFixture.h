@@ -4,10 +4,10 @@
 // Skips the test when there is no display.
 #pragma once
 
-#include "InstallerEngine.h"
-#include "SVLMainNib.h"
+#include "Sorvel/source/mac/SVLMainNib.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
 
-#include "support/TempSystemRoot.h"
+#include "tests/support/TempSystemRoot.h"
 
 #include "platform/gui/GuiAlert.h"
 

@@ -1,12 +1,12 @@
 // The wizard over a payload session: its title, and the bootstrapper clean-up when it quits.
 #include "WizardFixture.h"
 
-#include "PayloadSessionManager.h"
-#include "SorvelQENPayloadController.h"
-#include "UIThreadOperationManager.h"
-#include "Sorvel/FakeThreadOperation.h"
-#include "caps.h"
-#include "capsiHooks.h"
+#include "Sorvel/source/mac/SorvelQENPayloadController.h"
+#include "Sorvel/source/xplat/PayloadSessionManager.h"
+#include "Sorvel/source/xplat/UIThreadOperationManager.h"
+#include "caps/caps.h"
+#include "caps/capsiHooks.h"
+#include "tests/Sorvel/FakeThreadOperation.h"
 
 #include "platform/gui/GuiApplication.h"
 

@@ -6,7 +6,7 @@
 #include "platform/gui/GuiWebView.h"
 #include "platform/gui/GuiWindow.h"
 
-#include "support/GuiDeadline.h"
+#include "tests/support/GuiDeadline.h"
 
 #include <gtest/gtest.h>
 

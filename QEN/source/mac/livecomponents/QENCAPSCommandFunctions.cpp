@@ -4,10 +4,10 @@
 // commits or rolls back.
 #include "QENGlobalFunctions.h"
 
-#include "QENCAPSRemoveCollectionDataCommand.h"
-#include "QENCAPSRemovePayloadDataCommand.h"
-#include "QENCAPSWriteCollectionDataCommand.h"
-#include "QENCAPSWritePayloadDataCommand.h"
+#include "QEN/source/mac/QENCAPSRemoveCollectionDataCommand.h"
+#include "QEN/source/mac/QENCAPSRemovePayloadDataCommand.h"
+#include "QEN/source/mac/QENCAPSWriteCollectionDataCommand.h"
+#include "QEN/source/mac/QENCAPSWritePayloadDataCommand.h"
 
 namespace QENGlobalFunctions {
 

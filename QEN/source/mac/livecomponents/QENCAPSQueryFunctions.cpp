@@ -3,8 +3,8 @@
 // it; they read through the run's connection, so they see what earlier sections wrote.
 #include "QENGlobalFunctions.h"
 
-#include "QENCAPSRunSession.h"
-#include "caps.h"
+#include "QEN/source/mac/QENCAPSRunSession.h"
+#include "caps/caps.h"
 
 namespace {
 

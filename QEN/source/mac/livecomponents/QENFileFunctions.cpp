@@ -2,12 +2,12 @@
 // and delete folders, change modes and owners.
 #include "QENGlobalFunctions.h"
 
-#include "QENChmodCommand.h"
-#include "QENChownCommand.h"
-#include "QENCopyFileCommand.h"
-#include "QENCreateDirectoryCommand.h"
-#include "QENDeleteDirectoryCommand.h"
-#include "QENDeleteFileCommand.h"
+#include "QEN/source/mac/QENChmodCommand.h"
+#include "QEN/source/mac/QENChownCommand.h"
+#include "QEN/source/mac/QENCopyFileCommand.h"
+#include "QEN/source/mac/QENCreateDirectoryCommand.h"
+#include "QEN/source/mac/QENDeleteDirectoryCommand.h"
+#include "QEN/source/mac/QENDeleteFileCommand.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // flags, and the registration of applications.
 #include "QENGlobalFunctions.h"
 
-#include "QENCreateMacAliasCommand.h"
-#include "QENRegisterApplicationsCommand.h"
-#include "QENRetargetMacAliasCommand.h"
-#include "QENSetDisplayAttributesCommand.h"
+#include "QEN/source/mac/QENCreateMacAliasCommand.h"
+#include "QEN/source/mac/QENRegisterApplicationsCommand.h"
+#include "QEN/source/mac/QENRetargetMacAliasCommand.h"
+#include "QEN/source/mac/QENSetDisplayAttributesCommand.h"
 
 #include <boost/scoped_ptr.hpp>
 

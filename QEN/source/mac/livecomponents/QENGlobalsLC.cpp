@@ -1,6 +1,6 @@
 #include "QENGlobalsLC.h"
 
-#include "QENScUtils.h"
+#include "QEN/source/mac/QENScUtils.h"
 
 namespace {
 

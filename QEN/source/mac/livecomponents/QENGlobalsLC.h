@@ -9,12 +9,12 @@
 // has no body there answers code 24 like an unknown identifier.
 #pragma once
 
-#include "FileSystemPath.h"
-#include "LogAppender.h"
-#include "QENController.h"
-#include "QENEngine.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/LogAppender.h"
+#include "QEN/source/mac/QENController.h"
+#include "QEN/source/mac/QENEngine.h"
 #include "QENImageProgress.h"
-#include "caps.h"
+#include "caps/caps.h"
 
 #include "platform/script/Mivor.h"
 

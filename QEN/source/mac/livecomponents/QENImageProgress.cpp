@@ -1,7 +1,7 @@
 #include "QENImageProgress.h"
 
-#include "FileSystemPath.h"
-#include "QENEngineMac.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "QEN/source/mac/QENEngineMac.h"
 
 #include "platform/files/FileTree.h"
 

@@ -5,8 +5,8 @@
 // a file costs a comparison of its path and no more.
 #pragma once
 
-#include "QENController.h"
-#include "QENEngine.h"
+#include "QEN/source/mac/QENController.h"
+#include "QEN/source/mac/QENEngine.h"
 
 #include <cstddef>
 #include <string>

@@ -1,8 +1,8 @@
 #include "QENPathAttributesLO.h"
 
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "QENScUtils.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "QEN/source/mac/QENScUtils.h"
 
 #include <exception>
 #include <string>

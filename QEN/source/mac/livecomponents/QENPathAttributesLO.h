@@ -3,7 +3,7 @@
 // link is never followed.
 #pragma once
 
-#include "FileSystemPath.h"
+#include "Common/source/xplat/FileSystemPath.h"
 
 #include "platform/script/Mivor.h"
 

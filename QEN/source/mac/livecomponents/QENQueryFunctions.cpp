@@ -4,10 +4,10 @@
 // command.
 #include "QENGlobalFunctions.h"
 
-#include "BrowserAccessor.h"
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
-#include "FileSystemVolume.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/FileSystemUtils.h"
+#include "Common/source/xplat/FileSystemVolume.h"
+#include "QEN/source/mac/BrowserAccessor.h"
 
 #include "platform/ShellPattern.h"
 #include "platform/files/FileTree.h"

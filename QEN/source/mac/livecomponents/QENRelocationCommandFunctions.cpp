@@ -2,8 +2,8 @@
 // records of install paths and named volumes in the key's uninstall database).
 #include "QENGlobalFunctions.h"
 
-#include "QENDeleteRelocationDataCommand.h"
-#include "QENStoreRelocationDataCommand.h"
+#include "QEN/source/mac/QENDeleteRelocationDataCommand.h"
+#include "QEN/source/mac/QENStoreRelocationDataCommand.h"
 
 namespace QENGlobalFunctions {
 

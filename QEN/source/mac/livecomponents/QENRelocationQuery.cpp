@@ -1,8 +1,8 @@
 #include "QENRelocationQuery.h"
 
-#include "Base64.h"
-#include "FileSystemUtils.h"
-#include "FileSystemUtilsMac.h"
+#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "Common/source/xplat/Base64.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 
 #include <cstdint>
 #include <iterator>

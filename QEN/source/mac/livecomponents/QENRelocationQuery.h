@@ -4,10 +4,10 @@
 // uninstall database's interface, so that its rules can be checked on a database in memory.
 #pragma once
 
-#include "FileSystemPath.h"
-#include "LogAppender.h"
+#include "Common/source/xplat/FileSystemPath.h"
+#include "Common/source/xplat/LogAppender.h"
 #include "QENGlobalsLC.h"
-#include "caps.h"
+#include "caps/caps.h"
 
 #include "platform/script/Mivor.h"
 

@@ -2,7 +2,7 @@
 #include "QENGlobalFunctions.h"
 
 #include "QENRelocationQuery.h"
-#include "UninstallDBAccess.h"
+#include "caps/UninstallDBAccess.h"
 
 namespace QENGlobalFunctions {
 

@@ -1,7 +1,7 @@
 // The script functions of the self-healing commands.
+#include "QEN/source/mac/QENOrvexSelfHealCommand.h"
+#include "QEN/source/mac/QENOrvexSelfHealUninstallCommand.h"
 #include "QENGlobalFunctions.h"
-#include "QENOrvexSelfHealCommand.h"
-#include "QENOrvexSelfHealUninstallCommand.h"
 
 namespace QENGlobalFunctions {
 

@@ -1,9 +1,9 @@
 // The script functions of the launchd service commands and the process spawn command.
+#include "QEN/source/mac/QENServiceControlCommand.h"
+#include "QEN/source/mac/QENServiceInstallCommand.h"
+#include "QEN/source/mac/QENServiceMonitorCommand.h"
+#include "QEN/source/mac/QENSpawnCommand.h"
 #include "QENGlobalFunctions.h"
-#include "QENServiceControlCommand.h"
-#include "QENServiceInstallCommand.h"
-#include "QENServiceMonitorCommand.h"
-#include "QENSpawnCommand.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The script functions of the PDF setting name commands and the firewall commands.
-#include "QENAddFirewallEntryCommand.h"
+#include "QEN/source/mac/QENAddFirewallEntryCommand.h"
+#include "QEN/source/mac/QENRemoveFirewallEntryCommand.h"
+#include "QEN/source/mac/QENRemovePDFSettingEntryCommand.h"
+#include "QEN/source/mac/QENWritePDFSettingEntryCommand.h"
 #include "QENGlobalFunctions.h"
-#include "QENRemoveFirewallEntryCommand.h"
-#include "QENRemovePDFSettingEntryCommand.h"
-#include "QENWritePDFSettingEntryCommand.h"
 
 #include <cstdint>
 

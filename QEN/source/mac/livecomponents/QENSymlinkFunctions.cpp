@@ -1,9 +1,9 @@
 // The script functions that build the symbolic link commands: create, delete and copy links.
 #include "QENGlobalFunctions.h"
 
-#include "QENCopySymlinkCommand.h"
-#include "QENCreateSymlinkCommand.h"
-#include "QENDeleteSymlinkCommand.h"
+#include "QEN/source/mac/QENCopySymlinkCommand.h"
+#include "QEN/source/mac/QENCreateSymlinkCommand.h"
+#include "QEN/source/mac/QENDeleteSymlinkCommand.h"
 
 namespace QENGlobalFunctions {
 

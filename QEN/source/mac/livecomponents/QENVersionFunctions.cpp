@@ -2,8 +2,8 @@
 // profiles, character maps...) and version property lists.
 #include "QENGlobalFunctions.h"
 
-#include "KVRFileVersion.h"
-#include "VersionPlist.h"
+#include "Common/source/xplat/KVRFileVersion.h"
+#include "QEN/source/mac/VersionPlist.h"
 
 #include <boost/format.hpp>
 
