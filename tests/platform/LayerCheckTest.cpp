@@ -1,6 +1,6 @@
-// scripts/check-layers, as CI runs it: the checkout passes, and a wrong-way include planted in a
-// copy of its layout (a library reaching up, a library that loads the windowing half) fails it,
-// naming the file and line.
+// scripts/check-layers, as CI runs it: the checkout passes, and a wrong include planted in a copy
+// of its layout (a library reaching up, a library that loads the windowing half, a header of
+// another folder named bare) fails it, naming the file and line.
 #include "tests/support/ProgramRun.h"
 #include "tests/support/TempSystemRoot.h"
 
@@ -35,11 +35,12 @@ protected:
         Write(root + "/platform/files/Files.h", "#pragma once\n");
         Write(root + "/platform/gui/GuiWindow.h", "#pragma once\n");
         Write(root + "/Common/source/xplat/Base64.h", "#pragma once\n#include \"platform/files/Files.h\"\n");
-        Write(root + "/Shared/TolkConstants.h", "#pragma once\n#include \"Base64.h\"\n");
+        Write(root + "/Shared/TolkConstants.h", "#pragma once\n#include \"Common/source/xplat/Base64.h\"\n");
         Write(root + "/caps/caps.h", "#pragma once\n#include \"Shared/TolkConstants.h\"\n");
-        Write(root + "/QEN/source/mac/QENEngine.h", "#pragma once\n#include \"caps.h\"\n");
+        Write(root + "/QEN/source/mac/QENEngine.h", "#pragma once\n#include \"caps/caps.h\"\n");
+        Write(root + "/QEN/source/mac/QENEngine.cpp", "#include \"QENEngine.h\"\n");
         Write(root + "/Sorvel/source/mac/SVLWindow.cpp",
-              "#include \"QENEngine.h\"\n#include \"platform/gui/GuiWindow.h\"\n");
+              "#include \"QEN/source/mac/QENEngine.h\"\n#include \"platform/gui/GuiWindow.h\"\n");
         return root;
     }
 };
@@ -59,7 +60,7 @@ TEST_F(LayerCheckTest, AnIncludeAgainstTheLayersFailsTheCheck)
     ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
 
     // The installation database reaches up into the command engine.
-    Write(root + "/caps/capsSession.cpp", "#include \"caps.h\"\n\n#include \"QENEngine.h\"\n");
+    Write(root + "/caps/capsSession.cpp", "#include \"caps.h\"\n\n#include \"QEN/source/mac/QENEngine.h\"\n");
     result = Check(root);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_THAT(result.output, HasSubstr("caps/capsSession.cpp:3: caps (3) includes QEN/source/mac/QENEngine.h"));
@@ -71,4 +72,28 @@ TEST_F(LayerCheckTest, AnIncludeAgainstTheLayersFailsTheCheck)
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_THAT(result.output, HasSubstr("Common/source/xplat/Base64.cpp:1:"));
     EXPECT_THAT(result.output, Not(HasSubstr("capsSession")));
+}
+
+TEST_F(LayerCheckTest, AHeaderOfAnotherFolderNamedBareFailsTheCheck)
+{
+    const std::string root = Layout();
+
+    // Downwards, but by a bare name that only an include folder of the library below could find.
+    Write(root + "/QEN/source/mac/QENEngine.cpp", "#include \"QENEngine.h\"\n#include \"caps.h\"\n");
+    // The tests are held to the same paths, though not to the layers.
+    Write(root + "/tests/caps/CapsTest.cpp",
+          "#include \"support/Fixture.h\"\n#include \"QEN/source/mac/QENEngine.h\"\n");
+    Write(root + "/tests/support/Fixture.h", "#pragma once\n");
+    tolktest::ProgramResult result = Check(root);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_THAT(result.output, HasSubstr("QEN/source/mac/QENEngine.cpp:2: \"caps.h\" names caps/caps.h"));
+    EXPECT_THAT(result.output,
+                HasSubstr("tests/caps/CapsTest.cpp:1: \"support/Fixture.h\" names tests/support/Fixture.h"));
+    EXPECT_THAT(result.output, Not(HasSubstr("QENEngine.cpp:1:")));
+    EXPECT_THAT(result.output, Not(HasSubstr("CapsTest.cpp:2:")));
+
+    Write(root + "/QEN/source/mac/QENEngine.cpp", "#include \"QENEngine.h\"\n#include \"caps/caps.h\"\n");
+    Write(root + "/tests/caps/CapsTest.cpp", "#include \"tests/support/Fixture.h\"\n");
+    result = Check(root);
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
 }
