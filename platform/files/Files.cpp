@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <exception>
 
 namespace platform {
 
@@ -43,7 +44,33 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
     return true;
 }
 
+namespace {
+
+// Writes all of the bytes: false when the file takes them no more.
+bool WriteAll(int fd, const char* bytes, std::size_t size)
+{
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t count = write(fd, bytes + written, size - written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, LinkHandling links)
+{
+    return WriteFileAtomically(
+        path, [&bytes](const ByteSink& write) { return write(bytes.data(), bytes.size()); }, links);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
+                         LinkHandling links)
 {
     // Written through, a link stays and the file it leads to is the one replaced; a link that
     // leads nowhere, or to something that is no regular file, is refused rather than followed
@@ -90,17 +117,30 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, Link
         }
     }
 
-    bool ok = fchmod(fd, mode) == 0;
-    std::size_t written = 0;
-    while (ok && written < bytes.size()) {
-        const ssize_t count = write(fd, bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            ok = false;
-        else
-            written += static_cast<std::size_t>(count);
+    // Small pieces are gathered into larger writes; a large one goes to the file as it is.
+    const std::size_t kGathered = 64 * 1024;
+    std::string gathered;
+    const ByteSink sink = [&](const char* bytes, std::size_t size) {
+        if (gathered.size() + size <= kGathered) {
+            gathered.append(bytes, size);
+            return true;
+        }
+        if (!WriteAll(fd, gathered.data(), gathered.size()))
+            return false;
+        gathered.clear();
+        if (size >= kGathered)
+            return WriteAll(fd, bytes, size);
+        gathered.append(bytes, size);
+        return true;
+    };
+    bool produced = false;
+    try {
+        gathered.reserve(kGathered);
+        produced = fchmod(fd, mode) == 0 && produce(sink);
+    } catch (const std::exception&) {
+        produced = false;  // out of memory, say: the new file goes, the old one stays
     }
+    bool ok = produced && WriteAll(fd, gathered.data(), gathered.size());
     if (ok && fsync(fd) != 0)
         ok = false;
     if (ok && renameat(folder, temporary.c_str(), folder, name) != 0)

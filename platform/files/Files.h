@@ -1,6 +1,8 @@
 // Whole-file reads and writes that the property-list, bundle and settings readers share.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -23,6 +25,13 @@ enum class LinkHandling {
 // keeps its owner (where the process may give files away) and permission bits; a new one gets
 // 0644. False, with everything unchanged, on any failure.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
+                         LinkHandling links = LinkHandling::kReplaceLink);
+
+// The same for contents made piece by piece, so that a large file need not be built in memory
+// first: produce hands each piece to the sink it is given, in order, and answers false (as the
+// sink does when the file cannot take a piece) to fail the whole write.
+typedef std::function<bool(const char* bytes, std::size_t size)> ByteSink;
+bool WriteFileAtomically(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
                          LinkHandling links = LinkHandling::kReplaceLink);
 
 }  // namespace platform

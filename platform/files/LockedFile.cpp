@@ -106,6 +106,14 @@ bool LockedFile::Append(const std::string& bytes)
         return Write(bytes.data(), bytes.size());
     std::memcpy(map_ + end_, bytes.data(), bytes.size());
     end_ += bytes.size();
+    // A run that records thousands of steps keeps only the last stretch of them in its memory.
+    const std::size_t kHeld = std::size_t(1) << 20;
+    if (end_ - held_ >= 2 * kHeld) {
+        const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        const std::size_t upTo = (end_ - kHeld) / page * page;
+        if (madvise(map_ + held_, upTo - held_, MADV_DONTNEED) == 0)
+            held_ = upTo;
+    }
     return true;
 }
 
@@ -195,6 +203,7 @@ void LockedFile::Unmap()
         munmap(map_, mapped_);
     map_ = nullptr;
     mapped_ = 0;
+    held_ = 0;
 }
 
 void LockedFile::Close()

@@ -58,6 +58,9 @@ private:
     // The mapping of the file's first mapped_ bytes, all reserved; null when none.
     char* map_ = nullptr;
     std::size_t mapped_ = 0;
+    // Where the mapping's pages that this process still holds begin: those of the records before
+    // were handed back (they stay in the file, and syncing reaches them there).
+    std::size_t held_ = 0;
     // Space could not be reserved or mapped once: write(2) from then on.
     bool writeOnly_ = false;
     // Taken over to be read: nothing is appended to it.

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <filesystem>
 #include <stdexcept>
 #include <thread>
 
@@ -108,6 +109,41 @@ TEST(FilesTest, AtomicWriteKeepsTheModeOfTheFileItReplaces)
     EXPECT_EQ(bytes, "new");
     EXPECT_FALSE(platform::ReadWholeFile(sysroot.Scratch(), bytes));
     EXPECT_EQ(bytes, "new");
+}
+
+TEST(FilesTest, AtomicWriteOfPiecesGathersThemInOrderOrChangesNothing)
+{
+    tolktest::TempSystemRoot sysroot;
+    const std::string path = sysroot.Scratch() + "/script";
+    const std::string large(200 * 1024, 'L');
+    std::string expected;
+    ASSERT_TRUE(platform::WriteFileAtomically(path, [&](const platform::ByteSink& write) {
+        for (int piece = 0; piece < 5000; ++piece) {
+            const std::string small = "entry " + std::to_string(piece) + "\n";
+            expected += small;
+            if (!write(small.data(), small.size()))
+                return false;
+            if (piece == 2500) {
+                expected += large;
+                if (!write(large.data(), large.size()))
+                    return false;
+            }
+        }
+        return true;
+    }));
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes, expected);
+
+    // A producer that gives up half-way leaves the file as it was, and no new file beside it.
+    EXPECT_FALSE(platform::WriteFileAtomically(
+        path, [&](const platform::ByteSink& write) { return write(large.data(), large.size()) && false; }));
+    ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+    EXPECT_EQ(bytes, expected);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(sysroot.Scratch()))
+        files += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1u);
 }
 
 TEST(BundleTest, MainBundleFromTheExecutableOrTheTestHook)

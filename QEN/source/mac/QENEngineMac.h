@@ -168,8 +168,11 @@ private:
 
     // What a crash recovery needs of the current run; finished when the run ends.
     QENRunJournal runJournal_;
-    // The entries recorded since the last save, in the order recorded (saved last first).
-    std::vector<std::string> uninstallEntries_;
+    // The entries recorded since the last save, one after another in the order recorded (saved
+    // last first), and where each ends: one buffer instead of a string each, since a large
+    // payload records one entry per file.
+    std::string uninstallEntries_;
+    std::vector<std::size_t> uninstallEntryEnds_;
     std::string uninstallPrelude_;
     // Whether a save has written the prelude yet.
     bool preludeSaved_;

@@ -310,10 +310,17 @@ bool QENEngineMac::GetUninstallDBPath(FileSystemPath& path)
 
 bool QENEngineMac::AddToUninstallInstructions(const std::string& command, const std::string& condition)
 {
-    if (condition.empty())
-        uninstallEntries_.push_back(command + "\n");
-    else
-        uninstallEntries_.push_back("if (" + condition + ")\t{\n\t" + command + "\n}\n");
+    if (condition.empty()) {
+        uninstallEntries_ += command;
+        uninstallEntries_ += '\n';
+    } else {
+        uninstallEntries_ += "if (";
+        uninstallEntries_ += condition;
+        uninstallEntries_ += ")\t{\n\t";
+        uninstallEntries_ += command;
+        uninstallEntries_ += "\n}\n";
+    }
+    uninstallEntryEnds_.push_back(uninstallEntries_.size());
     return true;
 }
 
@@ -349,41 +356,44 @@ bool QENEngineMac::SaveUninstallInstructions()
     if (!FileSystemUtilsMac::CreateDirectoryPath(path.Parent(), 0755, false))
         return false;
 
-    // The new text is built whole before the file is touched, and the file is replaced in one
-    // step: a failed save leaves the earlier script (of this or an older run) as it was and keeps
-    // the entries recorded, instead of losing either.
+    // The file is replaced in one step, its new text written after the earlier one's: a failed
+    // save leaves the earlier script (of this or an older run) as it was and keeps the entries
+    // recorded, instead of losing either.
     std::string earlier;
     const bool existed = FileSystemUtils::Exists(path);
     if (existed && !platform::ReadWholeFile(path.AsUTF8String(), earlier))
         return false;
-    std::string text;
-    if (!replaceStoredScript_)
-        text.swap(earlier);
+    if (replaceStoredScript_)
+        std::string().swap(earlier);
     // The prelude opens the stored script once: written again, it would run the payload's
     // conditions a second time in the middle of its removal.
     const bool withPrelude = !uninstallPrelude_.empty() && !preludeSaved_;
-    const std::size_t total = uninstallEntries_.size() + (withPrelude ? 1 : 0);
-    // Sized once, and the entries read where they are (they stay recorded until the file is
-    // written): a large payload's entries are neither copied nor moved again and again.
-    std::size_t size =
-        text.size() + (withPrelude ? uninstallPrelude_.size() : 0) + total * FractionLine(total, total).size();
-    for (const std::string& entry : uninstallEntries_)
-        size += entry.size();
-    text.reserve(size);
-    std::size_t done = 0;
-    const auto append = [&](const std::string& entry) {
-        text += entry;
-        text += FractionLine(++done, total);
+    const std::size_t entries = uninstallEntryEnds_.size();
+    const std::size_t total = entries + (withPrelude ? 1 : 0);
+    // The entries go to the file from where they are recorded, last first, each with its
+    // fraction line: a large payload's script is never built a second time in memory.
+    const auto produce = [&](const platform::ByteSink& write) {
+        std::size_t done = 0;
+        const auto entry = [&](const char* text, std::size_t length) {
+            const std::string fraction = FractionLine(++done, total);
+            return write(text, length) && write(fraction.data(), fraction.size());
+        };
+        if (!write(earlier.data(), earlier.size()))
+            return false;
+        if (withPrelude && !entry(uninstallPrelude_.data(), uninstallPrelude_.size()))
+            return false;
+        for (std::size_t at = entries; at-- > 0;) {
+            const std::size_t begin = at == 0 ? 0 : uninstallEntryEnds_[at - 1];
+            if (!entry(uninstallEntries_.data() + begin, uninstallEntryEnds_[at] - begin))
+                return false;
+        }
+        return true;
     };
-    if (withPrelude)
-        append(uninstallPrelude_);
-    for (auto entry = uninstallEntries_.rbegin(); entry != uninstallEntries_.rend(); ++entry)
-        append(*entry);
     if (!existed || total != 0 || replaceStoredScript_) {
         if (!KeepEarlierUninstallScript(path.AsUTF8String(), existed))
             return false;
         runJournal_.Intend(QENUndoStep(QENUndoStep::kRemoveFile, path.AsUTF8String()));
-        if (!platform::WriteFileAtomically(path.AsUTF8String(), text)) {
+        if (!platform::WriteFileAtomically(path.AsUTF8String(), produce)) {
             runJournal_.Abandoned();
             return false;
         }
@@ -391,8 +401,8 @@ bool QENEngineMac::SaveUninstallInstructions()
     }
     replaceStoredScript_ = false;
     preludeSaved_ = preludeSaved_ || withPrelude;
-    uninstallEntries_.clear();
-    uninstallEntries_.shrink_to_fit();
+    std::string().swap(uninstallEntries_);
+    std::vector<std::size_t>().swap(uninstallEntryEnds_);
     return true;
 }
 

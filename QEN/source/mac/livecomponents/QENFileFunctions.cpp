@@ -9,6 +9,8 @@
 #include "QEN/source/mac/QENDeleteDirectoryCommand.h"
 #include "QEN/source/mac/QENDeleteFileCommand.h"
 
+#include <boost/make_shared.hpp>
+
 namespace {
 
 // octal 0775
@@ -66,8 +68,9 @@ int QENCopyFile(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::Var
         return QENGlobalsLC::kCodeWrongArgumentCount;
     const FileSystemPath source = QENGlobalsLC::ToPath(arguments[0]);
     const FileSystemPath destination = QENGlobalsLC::ToPath(arguments[1]);
+    // One allocation for the command and its count: a payload keeps one per file until it ends.
     const int code =
-        globals.ProcessCommand(QENCommandPtr(new QENCopyFileCommand(globals.Log(), source, destination)), result);
+        globals.ProcessCommand(boost::make_shared<QENCopyFileCommand>(globals.Log(), source, destination), result);
     globals.ImageProgress().FileRead(source);
     return code;
 }
@@ -77,7 +80,7 @@ int QENDeleteFile(QENGlobalsLC& globals, const Mivor::Array& arguments, Mivor::V
     if (arguments.length() != 1)
         return QENGlobalsLC::kCodeWrongArgumentCount;
     const FileSystemPath path = QENGlobalsLC::ToPath(arguments[0]);
-    return globals.ProcessCommand(QENCommandPtr(new QENDeleteFileCommand(globals.Log(), path)), result);
+    return globals.ProcessCommand(boost::make_shared<QENDeleteFileCommand>(globals.Log(), path), result);
 }
 
 }  // namespace QENGlobalFunctions
