@@ -63,6 +63,10 @@ public:
     virtual bool eval(const Mivor::String& script, Mivor::Variant& result, std::int32_t length = -1,
                       std::int32_t firstLine = 1, std::uint32_t flags = 0, std::uint32_t reserved1 = 0,
                       std::uint32_t reserved2 = 0) = 0;
+    // The same for a script given as UTF-8 text, which the engine takes over (utf8 is left empty):
+    // the text is let go as soon as it is compiled, so that a large script (an install script
+    // that lists every file of its payload) is not held in several copies while it runs.
+    virtual bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine = 1) = 0;
 
     // A statement "name(arguments);" of global code whose arguments are all literals: their
     // values, the statement's own text and the line it stands on. With a condition, the statement

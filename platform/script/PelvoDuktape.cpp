@@ -459,6 +459,37 @@ public:
         return succeeded();
     }
 
+    bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine) override
+    {
+        result.clear();
+        error_.clear();
+        try {
+            installClasses();
+            std::string source;
+            {
+                // Decoded as a script text given whole is, each copy let go once the next is made.
+                std::u16string units;
+                Mivor::Encoder::getUtf8().decode(utf8.data(), utf8.size(), units);
+                std::string().swap(utf8);
+                if (firstLine > 1)
+                    source.assign(static_cast<std::size_t>(std::min<std::int32_t>(firstLine, 1000000) - 1), '\n');
+                ToEngineText(units, source);
+            }
+            EvalJob job{source.data(), source.size(), &result};
+            const bool compiled = duk_safe_call(ctx_, CompileSource, &job, 0, 1) == DUK_EXEC_SUCCESS;
+            std::string().swap(source);
+            if (!compiled || duk_safe_call(ctx_, RunCompiled, &job, 1, 1) != DUK_EXEC_SUCCESS) {
+                result.clear();
+                describeTopError();
+            }
+            duk_pop(ctx_);
+        } catch (const std::bad_alloc&) {
+            result.clear();
+            error_.setFullText(Ascii("RangeError: out of memory"));
+        }
+        return succeeded();
+    }
+
     bool runCalls(const std::vector<CallStatement>& statements) override
     {
         error_.clear();

@@ -277,6 +277,23 @@ duk_ret_t EvalSource(duk_context* ctx, void* udata)
     return 1;
 }
 
+duk_ret_t CompileSource(duk_context* ctx, void* udata)
+{
+    EvalJob* job = static_cast<EvalJob*>(udata);
+    duk_compile_lstring(ctx, DUK_COMPILE_EVAL, job->source, job->length);
+    return 1;
+}
+
+duk_ret_t RunCompiled(duk_context* ctx, void* udata)
+{
+    // As duk_eval runs what it compiled: with the global object for this.
+    EvalJob* job = static_cast<EvalJob*>(udata);
+    duk_push_global_object(ctx);
+    duk_call_method(ctx, 0);
+    ToVariant(ctx, -1, job->result, 0);
+    return 1;
+}
+
 namespace {
 
 duk_ret_t DefineLine(duk_context* ctx, void* udata)

@@ -41,6 +41,10 @@ struct EvalJob {
     Mivor::Variant* result;
 };
 duk_ret_t EvalSource(duk_context* ctx, void* udata);
+// EvalSource in two steps: the source compiled into a function left on the stack, then that
+// function run as global code (its completion value to the job's result).
+duk_ret_t CompileSource(duk_context* ctx, void* udata);
+duk_ret_t RunCompiled(duk_context* ctx, void* udata);
 
 // Calls the global object's own plain (data) property of the name with the arguments, when it
 // holds a function; called tells whether it did. An error that the call throws without a line of

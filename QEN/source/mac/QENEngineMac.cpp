@@ -386,14 +386,19 @@ Pelvo::EnginePtr QENEngineMac::GetJavaScriptEngine()
 
 bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text, std::int32_t firstLine)
 {
-    const Mivor::String script(text.data(), text.size(), Mivor::Encoder::getUtf8());
+    std::string copy(text);
+    return ProcessUTF8JavaScriptText(copy, firstLine);
+}
+
+bool QENEngineMac::ProcessUTF8JavaScriptText(std::string& text, std::int32_t firstLine)
+{
     Pelvo::EnginePtr engine = GetJavaScriptEngine();
     if (!engine) {
         log_->AppendToLog(LogAppender::kLogError, "Unable to initialize JavaScript engine for processing commands.");
         return false;
     }
     Mivor::Variant result;
-    if (engine->eval(script, result, -1, firstLine, 0, 0, 0))
+    if (engine->evalText(text, result, firstLine))
         return true;
     ReportScriptFailure(*engine);
     return false;
@@ -433,7 +438,7 @@ bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& tex
 bool QENEngineMac::ProcessJavaScriptInstructionsFile(const FileSystemPath& path)
 {
     std::string text;
-    return ReadInstructions(path, text) && ProcessUTF8JavaScriptInstructions(text);
+    return ReadInstructions(path, text) && ProcessUTF8JavaScriptText(text);
 }
 
 bool QENEngineMac::ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName)

@@ -87,6 +87,9 @@ public:
     Pelvo::EnginePtr GetJavaScriptEngine();
     // firstLine: the number of the text's first line in error messages.
     bool ProcessUTF8JavaScriptInstructions(const std::string& text, std::int32_t firstLine = 1);
+    // The same, the engine taking the text over (it is left empty): a payload's script may list
+    // every file of the payload, and is then held only as the engine's compiled code while it runs.
+    bool ProcessUTF8JavaScriptText(std::string& text, std::int32_t firstLine = 1);
     // Runs call statements whose arguments are literals as ProcessUTF8JavaScriptInstructions
     // would run their text, without compiling it (see Pelvo::Engine::runCalls).
     bool ProcessJavaScriptCalls(const std::vector<Pelvo::Engine::CallStatement>& statements);
