@@ -258,14 +258,16 @@ TEST_F(PelvoEngineTest, TextTakenOverRunsAsTheSameScriptWould)
 {
     // A payload's script handed over as UTF-8 text: the same completion value, globals, this and
     // errors (with their lines) as eval gives, and the text is let go.
-    std::string text = "var seen = 'caf\xC3\xA9 \xF0\x9F\x98\x80';\nthis === Function('return this')() ? seen.length : -1;";
+    std::string text =
+        "var seen = 'caf\xC3\xA9 \xF0\x9F\x98\x80';\nthis === Function('return this')() ? seen.length : -1;";
     Mivor::Variant result;
     ASSERT_TRUE(engine_->evalText(text, result)) << ErrorText();
     EXPECT_TRUE(text.empty());
     EXPECT_EQ(result.getInt(), 7);
     EXPECT_EQ(Eval("seen").getString(), Script("caf\xC3\xA9 \xF0\x9F\x98\x80"));
 
-    for (const std::string& failing : {std::string("var x = ;"), std::string("\n\nthrow new TypeError('bad input');")}) {
+    for (const std::string& failing :
+         {std::string("var x = ;"), std::string("\n\nthrow new TypeError('bad input');")}) {
         const std::string expected = EvalError(failing);
         std::string given = failing;
         EXPECT_FALSE(engine_->evalText(given, result));
