@@ -107,7 +107,7 @@ bool LockedFile::Append(const std::string& bytes)
     std::memcpy(map_ + end_, bytes.data(), bytes.size());
     end_ += bytes.size();
     // A run that records thousands of steps keeps only the last stretch of them in its memory.
-    const std::size_t kHeld = std::size_t(1) << 20;
+    const std::size_t kHeld = std::size_t(1) << 18;
     if (end_ - held_ >= 2 * kHeld) {
         const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
         const std::size_t upTo = (end_ - kHeld) / page * page;

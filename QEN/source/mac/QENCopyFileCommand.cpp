@@ -17,13 +17,16 @@ std::string QENCopyFileCommand::GetName() const
 
 bool QENCopyFileCommand::DoPerform()
 {
-    const std::string source = source_.AsUTF8String();
+    // Only the perform reads the source: a run that copies many files keeps no path of it.
+    const FileSystemPath sourcePath(std::move(source_));
+    source_ = FileSystemPath(std::string("/"));
+    const std::string source = sourcePath.AsUTF8String();
     const std::string destination = destination_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug, "Copying file \"" + source + "\" to \"" + destination + "\"");
     std::unique_ptr<FileSystemUtils::NewFilePlace> place(std::move(place_));
     if (!place)
         place.reset(new FileSystemUtils::NewFilePlace(destination_));
-    if (!FileSystemUtils::CopyFile(source_, destination_, *place)) {
+    if (!FileSystemUtils::CopyFile(sourcePath, destination_, *place)) {
         log_.AppendToLog(LogAppender::kLogError,
                          "Unable to copy file from \"" + source + "\" to \"" + destination + "\"");
         return false;
