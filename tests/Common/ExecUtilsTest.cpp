@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -180,6 +181,33 @@ TEST(ExecUtilsTest, PipesOfOtherChildrenAreNotInherited)
     int status = 0;
     ASSERT_EQ(waitpid(cat, &status, 0), cat);
     EXPECT_TRUE(WIFEXITED(status));
+}
+
+TEST(ExecUtilsTest, ChildStartsWithDefaultBrokenPipeAndNoBlockedSignals)
+{
+    // The setup program ignores the broken-pipe signal and its threads may block others; a
+    // program it starts must see neither, or a pipeline in a maker's script would run on into
+    // a closed pipe.
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    sigset_t before;
+    ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &before), 0);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous;
+    ASSERT_EQ(sigaction(SIGPIPE, &ignore, &previous), 0);
+
+    std::string output;
+    const int code = RunShell("sed -n 's/^\\(SigBlk\\|SigIgn\\):[[:space:]]*//p' /proc/self/status", output);
+    sigaction(SIGPIPE, &previous, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+
+    ASSERT_EQ(code, 0);
+    unsigned long long masks[2] = {1, 1};
+    ASSERT_EQ(std::sscanf(output.c_str(), "%llx %llx", &masks[0], &masks[1]), 2) << output;
+    EXPECT_EQ(masks[0], 0u);
+    EXPECT_EQ(masks[1] & (1ull << (SIGPIPE - 1)), 0u);
 }
 
 TEST(ExecUtilsTest, ChildTakesTheGivenIdentities)

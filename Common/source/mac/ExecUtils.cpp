@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -120,6 +121,39 @@ bool TakeIdentity(const ExecId& id)
     close(output[1]);
     execve(plan.argv[0], plan.argv.data(), plan.environment.Entries());
     _exit(kExecFailed);
+}
+
+// A child that keeps our identities needs nothing between the fork and the exec that
+// posix_spawn cannot do, and it shares our memory until the exec instead of copying the tables
+// of all of it: several milliseconds less per program started by a process of our size. A
+// program that cannot be executed is a spawn failure (-1), as a fork failure is.
+pid_t Spawn(const ChildPlan& plan, int input[2], int output[2])
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    if (posix_spawn_file_actions_init(&actions) != 0)
+        return -1;
+    if (posix_spawnattr_init(&attributes) != 0) {
+        posix_spawn_file_actions_destroy(&actions);
+        return -1;
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    pid_t pid = -1;
+    // The pipes' own ends are close-on-exec; the copies on 0 and 1 are not.
+    if (posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO) == 0 &&
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO) == 0 &&
+        posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+        posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
+        posix_spawn(&pid, plan.argv[0], &actions, &attributes, plan.argv.data(), plan.environment.Entries()) != 0)
+        pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }
 
 // Feeds the input and drains the output at the same time, so that a child that writes much
@@ -267,7 +301,7 @@ int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinW
         CloseBoth(input);
         return -1;
     }
-    const pid_t pid = fork();
+    const pid_t pid = plan.id == nullptr ? Spawn(plan, input, output) : fork();
     if (pid < 0) {
         CloseBoth(input);
         CloseBoth(output);

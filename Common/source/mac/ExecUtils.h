@@ -59,7 +59,8 @@ void FormExecArgv(const std::vector<std::string>& args, std::vector<char>& buffe
 // Starts args[0] (a path; PATH is not searched) with args as its argument vector. Returns the
 // child's process id, with the write end of its standard input and the read end of its standard
 // output; -1 when args is empty, when an ExecId is given and the caller is not root, or when the
-// pipes or the child cannot be made. Both returned descriptors are close-on-exec.
+// pipes or the child cannot be made, or (without an ExecId, where the child is spawned) its
+// program cannot be executed. Both returned descriptors are close-on-exec.
 int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinWrite, int& stdoutRead);
 int OpenExecutable(const std::vector<std::string>& args, int& stdinWrite, int& stdoutRead);
 
