@@ -60,6 +60,25 @@ std::string LastName(const std::string& path)
     return names.empty() ? std::string() : names.front();
 }
 
+// An absolute path without empty, "." or ".." names and without a slash at its end: its names
+// are exactly what lies between its slashes.
+bool IsPlainAbsolute(const std::string& path)
+{
+    if (path.size() < 2 || path[0] != '/' || path.back() == '/')
+        return false;
+    std::string::size_type start = 1;
+    while (start <= path.size()) {
+        std::string::size_type end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string::size_type length = end - start;
+        if (length == 0 || (path[start] == '.' && (length == 1 || (length == 2 && path[start + 1] == '.'))))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 // A folder opened by a path in which the kernel met no link at all (then none needs judging),
 // in one system call; -1 where it met one, or cannot tell.
 int OpenWithoutLinks(const std::string& path)
@@ -303,12 +322,18 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
 {
     Reset();
     followLast_ = followLast;
-    const std::string last = LastName(path);
-    if (path.empty() || last.empty() || last == "..")
-        return EINVAL;
     std::vector<std::string> pending;
-    PushNames(path, pending);
-    const bool absolute = path[0] == '/';
+    const bool absolute = !path.empty() && path[0] == '/';
+    // Most paths a run walks are absolute and plain: their folder is all before the last slash.
+    const std::string::size_type lastSlash = IsPlainAbsolute(path) ? path.rfind('/') : std::string::npos;
+    if (lastSlash != std::string::npos) {
+        pending.push_back(path.substr(lastSlash + 1));
+    } else {
+        const std::string last = LastName(path);
+        if (path.empty() || last.empty() || last == "..")
+            return EINVAL;
+        PushNames(path, pending);
+    }
 
     // Most paths hold no link: their folder is opened in one step, and only the last name is
     // walked. One that holds a link is walked from the start.
@@ -317,10 +342,14 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
         hasParentStep = hasParentStep || name == "..";
     if (absolute && !hasParentStep) {
         std::string folder;
-        for (std::size_t i = pending.size(); i-- > 1;)
-            folder += "/" + pending[i];
-        if (folder.empty())
-            folder = "/";
+        if (lastSlash != std::string::npos) {
+            folder = lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash);
+        } else {
+            for (std::size_t i = pending.size(); i-- > 1;)
+                folder += "/" + pending[i];
+            if (folder.empty())
+                folder = "/";
+        }
         // A folder that the run judged before is taken where the path still finds it as it was.
         struct stat now;
         if (std::shared_ptr<const WalkedFolder> walked = Walked().Find(folder)) {
@@ -336,6 +365,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
         }
         if (folder_ >= 0)
             pending.erase(pending.begin() + 1, pending.end());
+        else if (lastSlash != std::string::npos)
+            PushNames(path.substr(0, lastSlash), pending);
     }
     if (folder_ < 0) {
         std::string start = "/";

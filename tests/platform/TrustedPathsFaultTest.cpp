@@ -85,6 +85,12 @@ TEST_F(TrustedPathsFaultTest, LinksOfOtherUsersAreFollowedOnlyWhereNoOtherUserCa
     EXPECT_EQ(place.FolderPath(), outside_);
     // A folder that another user owns is one that others can write, whatever its mode.
     EXPECT_EQ(place.Walk(shared_ + "/theirs/App.app/Contents", false), EPERM);
+    // Spelled with empty, "." or ".." names, the same paths meet the same links.
+    EXPECT_EQ(place.Walk(shared_ + "//App.app/./Contents", false), EPERM);
+    EXPECT_EQ(place.Walk(outside_ + "/./via/Contents/", false), EPERM);
+    ASSERT_EQ(place.Walk(shared_ + "/../shared/Mine.app//Contents", false), 0);
+    EXPECT_EQ(place.FolderPath(), outside_);
+    EXPECT_EQ(place.Name(), "Contents");
 
     // Sticky or writable by the group: the same.
     for (mode_t mode : {01777, 0775}) {
