@@ -310,7 +310,8 @@ bool CopyFileToTemp(const FileSystemPath& source, FileSystemPath& copy)
 namespace {
 
 // remove(3) of the last name, in its folder reached without following a link that another user
-// planted where others can write: 0 or the errno value.
+// planted where others can write, and the change noted in the names known of that folder: 0 or
+// the errno value.
 int RemoveName(const std::string& path)
 {
     platform::TrustedPath place;
@@ -319,12 +320,18 @@ int RemoveName(const std::string& path)
         NoteFailureReason(place.Refusal());
     if (error != 0)
         return error;
-    if (unlinkat(place.Folder(), place.Name().c_str(), 0) == 0)
-        return 0;
-    error = errno;
-    if (error != EISDIR)
-        return error;
-    return unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+    if (unlinkat(place.Folder(), place.Name().c_str(), 0) != 0) {
+        error = errno;
+        if (error != EISDIR)
+            return error;
+        if (unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR) != 0)
+            return errno;
+    }
+    const std::string::size_type slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash + 1 < path.size())
+        platform::NoteNameChangeInFolder(place.Folder(), slash == 0 ? std::string("/") : path.substr(0, slash),
+                                         path.substr(slash + 1), false);
+    return 0;
 }
 
 }  // namespace
@@ -353,7 +360,6 @@ bool DeleteFile(const FileSystemPath& path, bool)
         errno = error;
         return false;
     }
-    platform::NoteNameChange(onDisk, false);
     return true;
 }
 
