@@ -248,12 +248,12 @@ void NoteNameChange(const std::string& path)
     NoteNameChange(path, lstat(path.c_str(), &entry) == 0);
 }
 
-void NoteNameChange(const std::string& path, bool exists)
+void NoteNameChange(const std::string& path, bool exists, int folderFd)
 {
     const std::string::size_type slash = path.find_last_of('/');
     if (slash == std::string::npos || slash + 1 >= path.size())
         return;
-    NoteChange(path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1), exists, -1);
+    NoteChange(path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1), exists, folderFd);
 }
 
 bool OtherSpellingInFolder(int folderFd, const std::string& folder, const std::string& name, std::string& spelled)

@@ -35,8 +35,9 @@ int FindNameInFolder(const std::string& folder, const std::string& name);
 // folder up to date, so that a folder filled one file after another is not read again whole
 // for each. (Without the note the folder is read again at its next lookup.)
 void NoteNameChange(const std::string& path);
-// The same, from a caller that knows whether the object now exists (it just made it, say).
-void NoteNameChange(const std::string& path, bool exists);
+// The same, from a caller that knows whether the object now exists (it just made it, say), and
+// that may hold the object's folder open (folderFd, or -1): its status is then taken from that.
+void NoteNameChange(const std::string& path, bool exists, int folderFd = -1);
 
 // ---- In a folder held open ----
 // For a file about to be made: the lookups and the making happen in the one folder opened

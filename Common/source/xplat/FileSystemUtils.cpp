@@ -327,10 +327,7 @@ int RemoveName(const std::string& path)
         if (unlinkat(place.Folder(), place.Name().c_str(), AT_REMOVEDIR) != 0)
             return errno;
     }
-    const std::string::size_type slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash + 1 < path.size())
-        platform::NoteNameChangeInFolder(place.Folder(), slash == 0 ? std::string("/") : path.substr(0, slash),
-                                         path.substr(slash + 1), false);
+    platform::NoteNameChange(path, false, place.Folder());
     return 0;
 }
 
