@@ -434,60 +434,34 @@ public:
     bool eval(const Mivor::String& script, Mivor::Variant& result, std::int32_t length, std::int32_t firstLine,
               std::uint32_t, std::uint32_t, std::uint32_t) override
     {
-        result.clear();
-        error_.clear();
-        try {
-            installClasses();
-            std::string source;
-            if (firstLine > 1)
-                source.assign(static_cast<std::size_t>(std::min<std::int32_t>(firstLine, 1000000) - 1), '\n');
+        return evaluate(result, [&]() {
+            std::string source = LinesBefore(firstLine);
             const std::u16string& units = script.units();
             if (length >= 0 && static_cast<std::size_t>(length) < units.size())
                 ToEngineText(units.substr(0, static_cast<std::size_t>(length)), source);
             else
                 ToEngineText(units, source);
             EvalJob job{source.data(), source.size(), &result};
-            if (duk_safe_call(ctx_, EvalSource, &job, 0, 1) != DUK_EXEC_SUCCESS) {
-                result.clear();
-                describeTopError();
-            }
-            duk_pop(ctx_);
-        } catch (const std::bad_alloc&) {
-            result.clear();
-            error_.setFullText(Ascii("RangeError: out of memory"));
-        }
-        return succeeded();
+            return duk_safe_call(ctx_, EvalSource, &job, 0, 1) == DUK_EXEC_SUCCESS;
+        });
     }
 
     bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine) override
     {
-        result.clear();
-        error_.clear();
-        try {
-            installClasses();
-            std::string source;
+        return evaluate(result, [&]() {
+            std::string source = LinesBefore(firstLine);
             {
                 // Decoded as a script text given whole is, each copy let go once the next is made.
                 std::u16string units;
                 Mivor::Encoder::getUtf8().decode(utf8.data(), utf8.size(), units);
                 std::string().swap(utf8);
-                if (firstLine > 1)
-                    source.assign(static_cast<std::size_t>(std::min<std::int32_t>(firstLine, 1000000) - 1), '\n');
                 ToEngineText(units, source);
             }
             EvalJob job{source.data(), source.size(), &result};
             const bool compiled = duk_safe_call(ctx_, CompileSource, &job, 0, 1) == DUK_EXEC_SUCCESS;
             std::string().swap(source);
-            if (!compiled || duk_safe_call(ctx_, RunCompiled, &job, 1, 1) != DUK_EXEC_SUCCESS) {
-                result.clear();
-                describeTopError();
-            }
-            duk_pop(ctx_);
-        } catch (const std::bad_alloc&) {
-            result.clear();
-            error_.setFullText(Ascii("RangeError: out of memory"));
-        }
-        return succeeded();
+            return compiled && duk_safe_call(ctx_, RunCompiled, &job, 1, 1) == DUK_EXEC_SUCCESS;
+        });
     }
 
     bool runCalls(const std::vector<CallStatement>& statements) override
@@ -648,6 +622,34 @@ private:
             duk_pop(ctx_);
         }
         classGeneration_ = generation;
+    }
+
+    // The frame of both evaluations: run() leaves one value on the stack and answers whether the
+    // script ran; a failure becomes the engine's error, and the result stays empty.
+    template <typename Run>
+    bool evaluate(Mivor::Variant& result, const Run& run)
+    {
+        result.clear();
+        error_.clear();
+        try {
+            installClasses();
+            if (!run()) {
+                result.clear();
+                describeTopError();
+            }
+            duk_pop(ctx_);
+        } catch (const std::bad_alloc&) {
+            result.clear();
+            error_.setFullText(Ascii("RangeError: out of memory"));
+        }
+        return succeeded();
+    }
+
+    // Line breaks that put a script's first line at firstLine in the engine's messages.
+    static std::string LinesBefore(std::int32_t firstLine)
+    {
+        const std::int32_t line = std::min<std::int32_t>(firstLine, 1000000);
+        return line > 1 ? std::string(static_cast<std::size_t>(line - 1), '\n') : std::string();
     }
 
     void describeTopError()
