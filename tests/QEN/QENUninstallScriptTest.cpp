@@ -266,6 +266,38 @@ TEST_F(QENUninstallScriptTest, EntriesWithConditionsPlayAsTheirCompiledTextWould
                                                         "rollback present"}));
 }
 
+TEST_F(QENUninstallScriptTest, DeclarationsAreVisibleAcrossTheWholeStoredScript)
+{
+    // A helper recorded first is stored last, after the entries that use it: the two-entry form,
+    // and one whose 1 200 uses run in pieces of calls before the piece that declares it.
+    const std::string helper = "function Helper(p) {\n    TestCommand('undo-' + p + late);\n}\nvar late = '!';\n";
+    std::string many;
+    for (int i = 1200; i >= 1; --i)
+        many += "Helper('" + std::to_string(i) + "');\nSetFractionComplete(" + std::to_string(1201 - i) + ", 1201);\n";
+    for (const auto& script :
+         {std::make_pair("Helper('h');\nSetFractionComplete(1, 2);\n" + helper + "SetFractionComplete(2, 2);\n",
+                         std::size_t(1)),
+          std::make_pair(many + helper + "SetFractionComplete(1201, 1201);\n", std::size_t(1200))}) {
+        WriteUninstallScript(kCode, script.first);
+        journal_->clear();
+        log_.lines.clear();
+        QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+        AddTestCommands(remover, journal_);
+        ASSERT_TRUE(remover.UninstallQENPayload()) << log_.Dump();
+        const std::vector<std::string> journal = JournalLines();
+        ASSERT_EQ(journal.size(), 2 * script.second);
+        // The variable is declared from the start, and assigned only where the script assigns it.
+        EXPECT_EQ(journal.front(), script.second == 1 ? "perform undo-hundefined" : "perform undo-1200undefined");
+    }
+    // A syntax error in the last piece stops the playback before its first entry runs.
+    WriteUninstallScript(kCode, many + "function Broken( {\n");
+    journal_->clear();
+    QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+    AddTestCommands(remover, journal_);
+    EXPECT_FALSE(remover.UninstallQENPayload());
+    EXPECT_TRUE(JournalLines().empty());
+}
+
 TEST_F(QENUninstallScriptTest, AFailedUninstallRollsBackAndKeepsScriptAndDatabase)
 {
     WriteUninstallScript(kCode, "TestCommand('undo');\nthrow new Error('cannot remove');\n");

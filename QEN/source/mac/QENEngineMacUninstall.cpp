@@ -93,6 +93,27 @@ std::vector<std::size_t> PieceEnds(const std::string& text)
     return ends;
 }
 
+// Whether the range may declare something at its top level: the word "var", "const" or
+// "function" standing as a statement's first word would. Text that only names them (a path
+// "/var/...") costs no more than a needless compilation.
+bool MayDeclare(const std::string& text, std::size_t begin, std::size_t end)
+{
+    static const char* const kWords[] = {"var", "const", "function"};
+    const auto boundary = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == ';' || c == '{' || c == '}' || c == ')';
+    };
+    for (const char* word : kWords) {
+        const std::size_t length = std::char_traits<char>::length(word);
+        for (std::size_t at = text.find(word, begin); at != std::string::npos && at + length < end;
+             at = text.find(word, at + 1)) {
+            const char after = text[at + length];
+            if ((at == begin || boundary(text[at - 1])) && (after == ' ' || after == '\t' || after == '\n'))
+                return true;
+        }
+    }
+    return false;
+}
+
 // ---- Calls with literal arguments, read from a piece of a stored script ----
 
 // Bytes from at that are one UTF-8 character allowed in a string literal: not a line terminator
@@ -458,9 +479,28 @@ bool QENEngineMac::ProcessStoredUninstallScript(const FileSystemPath& path)
     // The pieces run in order on one engine: what one defines (its variables and functions are
     // globals) the next sees, the first that fails ends the playback, and errors name the lines of
     // the whole script, as in one script.
-    std::size_t begin = 0;
-    std::int32_t line = 1;
-    for (std::size_t end : PieceEnds(text)) {
+    const std::vector<std::size_t> ends = PieceEnds(text);
+    // The file is one script: a function or variable that an entry declares is there from its
+    // start, even for the entries stored before it (newer ones, which are written first). So the
+    // declarations of every piece are made before any piece runs, by compiling the piece inside a
+    // block that never runs: the engine hoists the declarations of such a block to the global
+    // code, as it does for the top level. A syntax error anywhere ends the playback before
+    // anything has run, as it would for the whole file. The first piece runs first anyway.
+    std::size_t begin = ends.front();
+    std::int32_t line = 1 + static_cast<std::int32_t>(std::count(text.begin(), text.begin() + begin, '\n'));
+    for (std::size_t end : ends) {
+        if (end > begin && MayDeclare(text, begin, end)) {
+            std::string declarations = "if (false) {";
+            declarations.append(text, begin, end - begin).append("\n}\n");
+            if (!ProcessUTF8JavaScriptText(declarations, line))
+                return false;
+        }
+        line += static_cast<std::int32_t>(std::count(text.begin() + begin, text.begin() + end, '\n'));
+        begin = end;
+    }
+    begin = 0;
+    line = 1;
+    for (std::size_t end : ends) {
         std::vector<Pelvo::Engine::CallStatement> calls;
         if (ReadCalls(text, begin, end, line, calls)
                 ? !ProcessJavaScriptCalls(calls)
