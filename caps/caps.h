@@ -63,6 +63,9 @@ capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const ch
                                 const char* const* keep);
 // 0 when the run's mark is recorded, 8 when it is not; other failures as the store reports them.
 capsStatus capsGetRunMark(capsiSession* session, const char* run);
+// Drops, in the session's transaction, the marks of every run that keep does not name; changes
+// (and so writes) nothing where there is none to drop.
+capsStatus capsForgetRunMarks(capsiSession* session, const char* const* keep);
 
 /* ---- Collections ---- */
 

@@ -1,6 +1,7 @@
 // The marks of committed runs: a row of pcd_meta per command-engine run ("run " and the run's
 // name), written in the transaction that commits the run's records, so that the records and the
-// knowledge that they are in can never be parted by a crash.
+// knowledge that they are in can never be parted by a crash. A mark lives only as long as its
+// run's journal: outside a run the table holds the schema's two rows alone.
 #include "caps.h"
 
 #include "capsiSession.h"
@@ -18,23 +19,13 @@ std::string MarkKey(const char* run)
     return kMarkPrefix + std::string(run);
 }
 
-}  // namespace
-
-capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const char* description,
-                                const char* const* keep)
+// The marks of runs that have ended are of no use any more: only the runs still named (whose
+// journals are there, alive or waiting to be recovered) keep theirs.
+capsStatus ForgetMarks(CapsiDataStore* store, const char* run, const char* const* keep)
 {
-    if (run != nullptr && run[0] == '\0')
-        return kCapsBadArgument;
-    CapsiDataStore* store = nullptr;
-    if (const capsStatus refused = capsiStoreFor(session, {run, description}, store))
-        return refused;
-    const capsStatus marked = store->queryNR("INSERT OR REPLACE INTO pcd_meta (key, value) VALUES ('%q', '%q')",
-                                             MarkKey(run).c_str(), description);
-    if (marked != kCapsOK)
-        return marked;
-    // The marks of runs that have ended are of no use any more: only the runs still named (whose
-    // journals are there, alive or waiting to be recovered) keep theirs.
-    std::set<std::string> kept{MarkKey(run)};
+    std::set<std::string> kept;
+    if (run != nullptr)
+        kept.insert(MarkKey(run));
     for (const char* const* name = keep; name != nullptr && *name != nullptr; ++name)
         kept.insert(MarkKey(*name));
     capsStringList marks = nullptr;
@@ -52,6 +43,31 @@ capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const ch
             return removed;
     }
     return kCapsOK;
+}
+
+}  // namespace
+
+capsStatus capsMarkRunCommitted(capsiSession* session, const char* run, const char* description,
+                                const char* const* keep)
+{
+    if (run != nullptr && run[0] == '\0')
+        return kCapsBadArgument;
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {run, description}, store))
+        return refused;
+    const capsStatus marked = store->queryNR("INSERT OR REPLACE INTO pcd_meta (key, value) VALUES ('%q', '%q')",
+                                             MarkKey(run).c_str(), description);
+    if (marked != kCapsOK)
+        return marked;
+    return ForgetMarks(store, run, keep);
+}
+
+capsStatus capsForgetRunMarks(capsiSession* session, const char* const* keep)
+{
+    CapsiDataStore* store = nullptr;
+    if (const capsStatus refused = capsiStoreFor(session, {}, store))
+        return refused;
+    return ForgetMarks(store, nullptr, keep);
 }
 
 capsStatus capsGetRunMark(capsiSession* session, const char* run)

@@ -160,6 +160,37 @@ bool EndsWith(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// The run journals in the folder, by name.
+std::vector<std::string> JournalNamesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const std::string& name : NamesIn(folder)) {
+        if (name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix))
+            names.push_back(name);
+    }
+    return names;
+}
+
+// Drops from the installation database the marks of the runs whose journals are gone; a run
+// still going, or one that waits to be recovered, keeps its own. What cannot be dropped now is
+// dropped when a later run ends or Setup starts again.
+void ForgetEndedRunMarks(const std::string& folder)
+{
+    const std::vector<std::string> names = JournalNamesIn(folder);
+    std::vector<const char*> keep;
+    for (const std::string& name : names)
+        keep.push_back(name.c_str());
+    keep.push_back(nullptr);
+    capsiSession* session = nullptr;
+    if (capsOpenSessionNoCreate(&session) != kCapsOK)
+        return;
+    if (capsForgetRunMarks(session, keep.data()) == kCapsOK)
+        capsSessionCommit(session);
+    else
+        capsSessionRollback(session);
+    capsCloseSession(session);
+}
+
 // What a journal says of its run.
 struct InterruptedRun {
     std::string description;
@@ -592,11 +623,7 @@ bool QENRunJournal::MarkRecordsInDatabase()
         return true;
     // Every journal in the folder keeps its run's mark: a run still going, or one that died and
     // waits to be recovered, needs it; the marks of runs whose journals are gone are dropped.
-    std::vector<std::string> names;
-    for (const std::string& name : NamesIn(ParentOf(path_))) {
-        if (name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix))
-            names.push_back(name);
-    }
+    const std::vector<std::string> names = JournalNamesIn(ParentOf(path_));
     std::vector<const char*> keep;
     for (const std::string& name : names)
         keep.push_back(name.c_str());
@@ -626,16 +653,22 @@ void QENRunJournal::RecordsCommitted()
         return;
     AppendRecord("C\n");
     file_.Sync();
+    recordsCommitted_ = true;
 }
 
 void QENRunJournal::Finish()
 {
     // Removed while still locked, so that no recovery can take a finished run for a dead one.
+    const bool marked = file_.IsOpen() && recordsCommitted_;
     if (file_.IsOpen())
         unlink(path_.c_str());
     file_.Close();
+    // With its journal gone, the run's mark in the installation database says nothing any more.
+    if (marked)
+        ForgetEndedRunMarks(ParentOf(path_));
     path_.clear();
     performedPending_ = false;
+    recordsCommitted_ = false;
 }
 
 void QENRunJournal::RecoverInterruptedRuns(LogAppender& log)
@@ -685,6 +718,7 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
         unlink(path.c_str());
     }
     RemoveAbandonedCopies(log);
+    ForgetEndedRunMarks(folder);
     capsClearStaleJournal();
     // A process that died between a commit and the copy left the backup copy behind the database.
     if (capsRefreshStaleBackup() != kCapsOK)

@@ -96,4 +96,5 @@ private:
     std::string lastFolder_;
     // A "performed as intended" record not written yet: it goes with the next record.
     bool performedPending_ = false;
+    bool recordsCommitted_ = false;  // since the run's mark went into the installation database
 };
