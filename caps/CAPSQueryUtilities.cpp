@@ -295,9 +295,10 @@ bool GetAllPayloadsToBePhysicallyUpgraded(capsiSession* session, const OrvexCode
     if (upgradeCodes.empty())
         return true;
     try {
-        // The collections by their driver payloads: a collection whose driver is replaced goes
-        // with it, also when the driver's own removal took its record already (its stored script
-        // removed the record unconditionally), which would leave the collection without payloads.
+        // The collections by their driver payloads. A collection goes with its replaced driver where
+        // the driver is installed in it, and also where the driver's own removal took its record
+        // already (its stored script removes the record) and left the collection holding no
+        // installed payload. One that still holds payloads the user kept stays, with them.
         std::multimap<std::string, std::string> driven;
         capsStringList all = nullptr;
         const capsStatus listedAll = capsGetCollections(session, &all);
@@ -323,7 +324,14 @@ bool GetAllPayloadsToBePhysicallyUpgraded(capsiSession* session, const OrvexCode
                 payloads.insert(upgraded);
             const auto drivenBy = driven.equal_range(upgraded);
             for (auto entry = drivenBy.first; entry != drivenBy.second; ++entry) {
-                if (std::find(installedIn.begin(), installedIn.end(), entry->second) == installedIn.end())
+                if (std::find(installedIn.begin(), installedIn.end(), entry->second) != installedIn.end())
+                    continue;
+                capsStringList members = nullptr;
+                const capsStatus listed =
+                    capsGetCollectionPayloads(session, kCapsInstalled, entry->second.c_str(), &members);
+                if (listed != kCapsOK && listed != kCapsNotFound)
+                    return false;
+                if (Strings(listed == kCapsOK ? members : nullptr).empty())
                     installedIn.push_back(entry->second);
             }
             for (const std::string& collectionCode : installedIn) {
