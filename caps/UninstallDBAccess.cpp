@@ -88,6 +88,15 @@ capsStatus UninstallDBAccess::Create(const std::string& storageKey, boost::share
     return kCapsOK;
 }
 
+bool UninstallDBAccess::DatabaseFile(const std::string& storageKey, std::string& file)
+{
+    if (storageKey.empty() || !capsiIsSafeFileName(storageKey + kDatabaseExtension))
+        return false;
+    std::string folder;
+    std::string fileName;
+    return UninstallDBAccess(storageKey).DatabaseLocation(folder, fileName, file);
+}
+
 UninstallDBAccess::UninstallDBAccess(const std::string& storageKey) : storageKey_(storageKey)
 {
 }

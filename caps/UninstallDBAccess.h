@@ -47,6 +47,9 @@ public:
     // 10 for an empty key, or one whose file name would not stay inside the uninstall folder;
     // otherwise a new accessor, not yet opened, in out and 0. Touches no file.
     static capsStatus Create(const std::string& storageKey, boost::shared_ptr<UninstallDBAccess>& out);
+    // The path of the key's database file; false for a key that Create refuses, or when the base
+    // folder cannot be found. Touches no file.
+    static bool DatabaseFile(const std::string& storageKey, std::string& file);
 
     // Discards whatever was written since the last Commit.
     virtual ~UninstallDBAccess();

@@ -8,7 +8,9 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <filesystem>
 
 using namespace qentest;
 
@@ -28,6 +30,13 @@ protected:
         QENEngineMac engine(controller_, log_, MakeImage(image), clientProperties_);
         AddTestCommands(engine, journal_);
         return engine.InstallQENPayload();
+    }
+    static Strings Names(const std::string& folder)
+    {
+        Strings names;
+        for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        return names;
     }
     Strings PathAliases() { return RowsOf(UninstallDbFile("{S}"), "SELECT installPath FROM path_aliases", 1); }
 };
@@ -77,6 +86,26 @@ TEST_F(QENDatabaseRunTest, ARunWhoseRecordsCannotBeCommittedFailsAndRollsBack)
     EXPECT_TRUE(log_.Has("2 1 Error committing command QENCAPSWriteCollectionDataCommand")) << log_.Dump();
     EXPECT_TRUE(log_.Has("2 The records of the run could not be committed; rolling the run back."));
     EXPECT_EQ(controller_.calls.back(), "InstallComplete 0");
+    // The relocation data committed before the records go back with them: the database that
+    // the run made goes.
+    EXPECT_EQ(Names(UninstallFolder()), Strings{}) << log_.Dump();
+
+    // Stored by a run that succeeds, they stay through a run that deletes them and fails so.
+    ASSERT_TRUE(Install("")) << log_.Dump();
+    ASSERT_EQ(reader.Exec("BEGIN; SELECT count(*) FROM pcd_meta;"), SQLITE_OK);
+    PayloadImage removal;
+    removal.instructions =
+        "if (!QENDeleteRelocationData('{S}')) throw new Error('not deleted');\n"
+        "if (!QENCAPSWriteCollectionData('{S}', QENGetProperty('orvexCode'), '/Other', '/U'))\n"
+        "    throw new Error('collection not recorded');\n";
+    QENEngineMac engine(controller_, log_, MakeImage(removal), clientProperties_);
+    EXPECT_FALSE(engine.InstallQENPayload());
+    reader.Exec("COMMIT");
+    EXPECT_EQ(PathAliases(), Strings{sysroot_.Scratch() + "/item"}) << log_.Dump();
+    // No copy of it is left behind.
+    const Strings names = Names(UninstallFolder());
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& name) { return name[0] == '.'; }), 0)
+        << ::testing::PrintToString(names);
 }
 
 TEST_F(QENDatabaseRunTest, ACopyThatFillsTheDiskRestoresEveryEarlierFileAndRecordsNothing)

@@ -30,6 +30,11 @@ QENCommand::Records QENCommand::HeldRecords() const
     return kNoRecords;
 }
 
+bool QENCommand::FailureEndsRun() const
+{
+    return HeldRecords() != kNoRecords;
+}
+
 bool QENCommand::UndoBeforePerform(QENUndoStep&) const
 {
     return false;

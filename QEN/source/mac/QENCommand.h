@@ -37,6 +37,12 @@ public:
     enum Records { kNoRecords, kUninstallRecords, kInstallationRecords };
     virtual Records HeldRecords() const;
 
+    // Whether the failure of the last perform makes the run fail, whatever the script that made
+    // the command does with the answer: a record that was not written (the database says what is
+    // installed), or a change the command found to be needed and could not make, which would
+    // otherwise be left behind for good. By default, every command that holds records.
+    virtual bool FailureEndsRun() const;
+
     // For the run's journal, which takes a run back when its process died and this object with
     // it: before the perform, the change about to be made where a kill in its middle could leave
     // part of it behind; after a successful perform, what takes the change back. False: nothing

@@ -4,11 +4,13 @@
 
 #include <boost/format.hpp>
 
+#include <cerrno>
+
 using boost::format;
 using boost::str;
 
 QENDeleteDirectoryCommand::QENDeleteDirectoryCommand(LogAppender& log, const FileSystemPath& path)
-    : QENCommand(log), path_(path), savedMode_(0), savedOwner_(0), savedGroup_(0)
+    : QENCommand(log), path_(path), savedMode_(0), savedOwner_(0), savedGroup_(0), undeletable_(false)
 {
 }
 
@@ -21,6 +23,7 @@ std::string QENDeleteDirectoryCommand::GetName() const
 
 bool QENDeleteDirectoryCommand::DoPerform()
 {
+    undeletable_ = false;
     const std::string path = path_.AsUTF8String();
     if (!FileSystemUtilsMac::GetMode(path_, savedMode_)) {
         log_.AppendToLog(LogAppender::kLogError, str(format("Unable to get permissions of \"%1%\"") % path));
@@ -42,6 +45,11 @@ bool QENDeleteDirectoryCommand::DoPerform()
 
     log_.AppendToLog(LogAppender::kLogDebug, str(format("Deleting directory \"%1%\"") % path));
     if (!FileSystemUtilsMac::DeleteDirectory(path_, false)) {
+        const int error = errno;
+        // Gone since, not empty, or refused by the walk (another user's link or folder): the
+        // folder is not ours to remove. Anything else leaves an empty folder of ours behind.
+        undeletable_ = error != ENOENT && error != ENOTDIR && error != ENOTEMPTY && error != EEXIST && error != EPERM &&
+                       error != ELOOP;
         log_.AppendToLog(LogAppender::kLogError, str(format("Unable to delete directory \"%1%\"") % path));
         return false;
     }

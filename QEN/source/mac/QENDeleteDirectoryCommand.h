@@ -14,6 +14,10 @@ public:
 
     std::string GetName() const override;
     bool UndoAfterPerform(QENUndoStep& step) const override;
+    // An empty folder that is there and could not be removed (an I/O error, a full disk) would
+    // stay for good once the payload's record is gone: the run fails instead. A folder that is
+    // gone, holds something, or is refused by the walk is the script's to judge.
+    bool FailureEndsRun() const override { return undeletable_; }
 
 protected:
     // A symbolic link is refused (its mode cannot be read), as is a folder that is not empty.
@@ -27,4 +31,5 @@ private:
     unsigned short savedMode_;
     std::uint32_t savedOwner_;
     std::uint32_t savedGroup_;
+    bool undeletable_;
 };

@@ -112,12 +112,15 @@ QENEngine::ProcessCommandResult QENEngine::ProcessCommand(const QENCommandPtr& c
     ProcessCommandResult result;
     if (!controller_.HandleControlMessages()) {
         log_->AppendToLog(LogAppender::kLogInfo, "Termination request received; stopping command processing.");
+        terminated_ = true;
         result = kCommandTerminated;
     } else if (PerformJournaled(command)) {
         performedCommands_.push(command);
         result = kCommandPerformed;
     } else {
         log_->AppendToLog(LogAppender::kLogError, "Command " + command->GetName() + " failed.");
+        if (command->FailureEndsRun() && failedEssentialCommand_.empty())
+            failedEssentialCommand_ = command->GetName();
         result = kCommandFailed;
     }
     return result;
@@ -125,7 +128,9 @@ QENEngine::ProcessCommandResult QENEngine::ProcessCommand(const QENCommandPtr& c
 
 bool QENEngine::PerformJournaled(const QENCommandPtr& command)
 {
-    if (journal_ == nullptr || command->HeldRecords() != QENCommand::kNoRecords)
+    // The installation database takes its records back itself; the relocation data are kept as
+    // they were in a copy that the journal names.
+    if (journal_ == nullptr || command->HeldRecords() == QENCommand::kInstallationRecords)
         return command->Perform();
     QENUndoStep step;
     const bool intended = command->UndoBeforePerform(step);
@@ -239,6 +244,11 @@ bool QENEngine::FinishCommand(const QENCommandPtr& command, unsigned long number
 
 bool QENEngine::EndRun(bool succeeded)
 {
+    if (succeeded && !failedEssentialCommand_.empty()) {
+        log_->AppendToLog(LogAppender::kLogError, "The run cannot succeed without the failed command " +
+                                                      failedEssentialCommand_ + "; rolling the run back.");
+        succeeded = false;
+    }
     if (!succeeded) {
         RollbackPerformedCommands();
         return false;
@@ -271,8 +281,9 @@ bool QENEngine::EndRun(bool succeeded)
         log_->AppendToLog(LogAppender::kLogError,
                           "The records of the run could not be committed; rolling the run back.");
         log_->AppendToLog(LogAppender::kLogDebug, "Rolling back prior actions...");
+        // The relocation data committed before the records go back with them.
         for (std::size_t i = 0; i < commands.size(); ++i) {
-            if (!committed[i])
+            if (!committed[i] || commands[i]->HeldRecords() == QENCommand::kUninstallRecords)
                 FinishCommand(commands[i], count - i, false);
         }
         return false;

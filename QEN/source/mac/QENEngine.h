@@ -100,7 +100,8 @@ public:
     virtual bool RollbackPerformedCommands();
     virtual bool CommitPerformedCommands();
 
-    // Ends a run. After failure rolls every performed command back. After success commits the
+    // Ends a run. After failure, or after a command failed that the run cannot do without (see
+    // QENCommand::FailureEndsRun), rolls every performed command back. After success commits the
     // commands that hold the run's records first: when one of them cannot commit (the database
     // stayed locked, the disk is full), the run has failed after all and every command not yet
     // committed is rolled back; otherwise the rest are committed. Answers whether the run's
@@ -114,6 +115,8 @@ public:
     LogAppender& Log() { return *log_; }
     QENController& Controller() { return controller_; }
     std::size_t PerformedCommandCount() const { return performedCommands_.size(); }
+    // Whether the controller stopped the run (a cancel among others) before one of its commands.
+    bool WasTerminated() const { return terminated_; }
 
 protected:
     // Adds to the determined properties unless the name is there already (the first value wins).
@@ -130,6 +133,9 @@ protected:
     PropertyMap scriptProperties_;
     std::stack<QENCommandPtr> performedCommands_;
     QENRunJournal* journal_;
+    // The name of the first command of the run whose failure ends the run; empty while none did.
+    std::string failedEssentialCommand_;
+    bool terminated_ = false;
 
 private:
     // The walk shared by commit and rollback.

@@ -1,6 +1,9 @@
 // QENRelocationDataCommand: the base of the two commands that change the relocation data of a
 // storage key's uninstall database. Both open the database in their perform and keep its
-// transaction open until the engine commits or rolls back.
+// transaction open until the engine commits or rolls back. The engine commits them before the
+// installation database's records, and both must stand or neither: until the command goes, a
+// copy of the database as it was before the run is kept beside it, which a rollback after the
+// commit puts back (as the run's journal does for a run that died).
 #pragma once
 
 #include "QENCommand.h"
@@ -16,15 +19,17 @@ public:
     ~QENRelocationDataCommand() override;
 
     Records HeldRecords() const override { return kUninstallRecords; }
+    // The database's earlier self comes back (or, when the run made it, it goes).
+    bool UndoBeforePerform(QENUndoStep& step) const override;
 
 protected:
     QENRelocationDataCommand(LogAppender& log, const std::string& storageKey);
 
-    // Opens the storage key's uninstall database for the perform; kCapsOK, or the error, which
-    // it logged.
+    // Keeps the copy of the database, then opens the storage key's uninstall database for the
+    // perform; kCapsOK, or the error, which it logged.
     capsStatus OpenDatabase();
     // End the transaction that the perform opened (nothing to do when it opened none); true when
-    // that worked.
+    // that worked. A rollback after the commit puts the earlier database back instead.
     bool DoCommit() override;
     bool DoRollback() override;
 
@@ -33,4 +38,12 @@ protected:
 
 private:
     bool EndTransaction(bool commit);
+    bool KeepEarlierDatabase();
+    bool PutBackEarlierDatabase();
+
+    std::string databaseFile_;  // empty when the key names no file
+    bool databaseExisted_;      // before the run
+    std::string earlierCopy_;   // the name of the copy of what existed; empty when none
+    bool keptCopy_;             // the copy is there
+    bool committed_;
 };

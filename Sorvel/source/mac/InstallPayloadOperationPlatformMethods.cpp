@@ -44,8 +44,11 @@ unsigned long UninstallPayload(const std::string& payloadCode, const std::string
     if (operation == nullptr)
         return 1;
     PropertyMap properties;
-    if (!InstallPayloadOperationUtils::LoadPayloadRepairOrUninstallProperties(payloadCode, sessionKey, properties))
+    if (!InstallPayloadOperationUtils::LoadPayloadRepairOrUninstallProperties(payloadCode, sessionKey, properties)) {
+        operation->AppendToLog(LogAppender::kLogError, "Unable to read the install properties of payload " +
+                                                           payloadCode + " from the installation database.");
         return 1;
+    }
     std::vector<UserInterfaceMessagePrompt> prompts;
     QENPayloadUninstaller uninstaller(payloadCode, *operation, manager, prompts, properties);
     unsigned long result = 0;
@@ -59,8 +62,10 @@ unsigned long RepairPayload(const std::string& payloadCode, const std::string&, 
         return 1;
     // Only read from, and kept open until the repair has returned.
     CAPSSessionPtr session;
-    if (!session.Open())
+    if (!session.Open()) {
+        InstallPayloadOperationUtils::LogDatabaseOpenFailure(*operation, session.GetStatus());
         return 1;
+    }
     const char* stored = nullptr;
     if (capsGetPayloadData(session, payloadCode.c_str(), kCapsDomainInstaller, kPropPayloadPath, &stored) != kCapsOK ||
         stored == nullptr) {

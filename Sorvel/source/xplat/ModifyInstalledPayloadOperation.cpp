@@ -120,6 +120,24 @@ int ModifyInstalledPayloadOperation::Repair(UIThreadOperationManager& manager, c
         InstallPayloadOperationPlatformMethods::RepairPayload(effectiveCode, sessionKey_, this, source, manager, properties));
 }
 
+bool ModifyInstalledPayloadOperation::NoteManipulatingSession(CAPSSessionPtr& session, const std::string& effectiveCode)
+{
+    // Kept whatever happens next: later runs need to know which session touched it last.
+    const capsStatus status =
+        capsSetPayloadData(session, effectiveCode.c_str(), kCapsDomainInstaller,
+                           TolkConstants::kPropMostRecentManipulatingSession.c_str(), sessionKey_.c_str());
+    if (status == kCapsOK && session.Commit())
+        return true;
+    // A payload the records refuse the note for is one the steps after this find fault with in
+    // their own words; a database that cannot be written to is not.
+    if (status == kCapsConstraint || status == kCapsNotFound)
+        return true;
+    AppendToLog(kLogError, "Unable to record session " + sessionKey_ + " as the last to change payload " +
+                               effectiveCode + " in the installation database (status " +
+                               std::to_string(status != kCapsOK ? status : session.GetStatus()) + ")");
+    return false;
+}
+
 int ModifyInstalledPayloadOperation::operator()(UIThreadOperationManager& manager,
                                                 std::vector<UserInterfaceMessagePrompt>&)
 {
@@ -140,12 +158,9 @@ int ModifyInstalledPayloadOperation::operator()(UIThreadOperationManager& manage
             InstallPayloadOperationUtils::LogDatabaseOpenFailure(*this, session.GetStatus());
         } else if (!CAPSQueryUtilities::GetEffectiveOrvexCodeFromOriginal(session, payloadCode_, effectiveCode)) {
             AppendToLog(kLogError, "Unable to get effective OrvexCode for original: " + payloadCode_);
+        } else if (!NoteManipulatingSession(session, effectiveCode)) {
+            // Said why; the removal and the repair read the note back, so nothing is done without it.
         } else {
-            // Kept whatever happens next: later runs need to know which session touched it last.
-            if (capsSetPayloadData(session, effectiveCode.c_str(), kCapsDomainInstaller,
-                                   TolkConstants::kPropMostRecentManipulatingSession.c_str(),
-                                   sessionKey_.c_str()) == kCapsOK)
-                session.Commit();
             AppendToLog(kLogInfo, "Effective OrvexCode for: " + payloadCode_ + " is " + effectiveCode);
             if (!CAPSQueryUtilities::GetInstallingCollectionsFromOrvexCode(session, effectiveCode, collections)) {
                 AppendToLog(kLogError, "Unable to get installing collections for OrvexCode: " + payloadCode_);

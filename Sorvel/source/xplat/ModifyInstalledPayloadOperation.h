@@ -26,6 +26,9 @@ public:
 private:
     typedef std::map<std::string, std::string> PropertyMap;
 
+    // Records this session as the last to change the payload and commits that; false, said in
+    // the log, when it could not.
+    bool NoteManipulatingSession(CAPSSessionPtr& session, const std::string& effectiveCode);
     // Opens a session, runs the package-management step and commits; result 0 or 1, each
     // failure logged with its own text.
     int ChangeRecordsOnly(const char* openFailed, const char* stepFailed, const char* commitFailed);
