@@ -11,9 +11,9 @@ namespace RunReport {
 namespace {
 
 struct State {
-    boost::mutex mutex;  // guards facts and pendingCause
-    Facts facts;
-    std::string pendingCause;  // noted since the last error; attached to the next one
+    boost::mutex mutex;      // guards facts and firstCause
+    Facts facts;             // all but the cause, which Gathered adds
+    std::string firstCause;  // the cause of the run's first failed operation
 };
 
 // Never destroyed: loggers note errors from static destructors too.
@@ -39,15 +39,26 @@ void NoteError(const std::string& text, const std::string& logPath)
     boost::lock_guard<boost::mutex> lock(state.mutex);
     state.facts.reason = text;
     state.facts.reasonLogPath = logPath;
-    state.facts.cause = state.pendingCause == text ? std::string() : state.pendingCause;
-    state.pendingCause.clear();
 }
 
 void NoteCause(const std::string& text)
 {
     State& state = TheState();
     boost::lock_guard<boost::mutex> lock(state.mutex);
-    state.pendingCause = text;
+    // What went wrong first is what the user must hear of: the errors that follow (while taking
+    // back, or the closing lines of a workflow) are its consequences.
+    if (state.firstCause.empty())
+        state.firstCause = text;
+}
+
+void NoteCancelled()
+{
+    State& state = TheState();
+    boost::lock_guard<boost::mutex> lock(state.mutex);
+    state.facts.cancelled = true;
+    state.facts.reason.clear();
+    state.facts.reasonLogPath.clear();
+    state.firstCause.clear();
 }
 
 void NoteNoSessionLog(const std::string& why)
@@ -61,7 +72,10 @@ Facts Gathered()
 {
     State& state = TheState();
     boost::lock_guard<boost::mutex> lock(state.mutex);
-    return state.facts;
+    Facts facts = state.facts;
+    if (state.firstCause != facts.reason)
+        facts.cause = state.firstCause;
+    return facts;
 }
 
 void Reset()
@@ -69,7 +83,7 @@ void Reset()
     State& state = TheState();
     boost::lock_guard<boost::mutex> lock(state.mutex);
     state.facts = Facts();
-    state.pendingCause.clear();
+    state.firstCause.clear();
 }
 
 }  // namespace RunReport

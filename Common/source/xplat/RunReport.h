@@ -11,9 +11,14 @@ namespace RunReport {
 // with an empty log path. Lines that only frame a block or a section are not reasons.
 void NoteError(const std::string& text, const std::string& logPath = std::string());
 
-// A cause behind the next error, such as the first error of a payload operation that failed,
-// which the script that started it then reports in its own words.
+// A cause behind the run's failure, such as the first error of a payload operation that failed,
+// which the script that started it then reports in its own words. The first one noted stays,
+// however many errors follow it.
 void NoteCause(const std::string& text);
+
+// The user cancelled the run. What was noted before no longer decides its outcome; an error
+// noted after it (in taking back what the run did) still does.
+void NoteCancelled();
 
 // Why the run could not have a session log (for example: its folder could not be made).
 void NoteNoSessionLog(const std::string& why);
@@ -21,8 +26,9 @@ void NoteNoSessionLog(const std::string& why);
 struct Facts {
     std::string reason;         // the latest error; empty when none was noted
     std::string reasonLogPath;  // the log file it went to; empty when it was not a log line
-    std::string cause;          // a cause noted just before the reason, when it says more than it
+    std::string cause;          // the first cause noted, when it says more than the reason
     std::string noSessionLog;   // why there is no session log; empty when nothing was noted
+    bool cancelled = false;     // the user cancelled the run
 };
 
 Facts Gathered();

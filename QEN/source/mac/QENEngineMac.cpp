@@ -420,9 +420,15 @@ bool QENEngineMac::ProcessJavaScriptCalls(const std::vector<Pelvo::Engine::CallS
 void QENEngineMac::ReportScriptFailure(Pelvo::Engine& engine)
 {
     const std::string error = QENScUtils::MivorStringToUTF8StdString(engine.getError().getFullText());
+    engine.clearError();
+    // A run stopped on request (the user cancelled it) ends its script through the command that
+    // was refused: that is how a stop works, not an error of the script.
+    if (WasTerminated()) {
+        log_->AppendToLog(LogAppender::kLogInfo, "JavaScript processing stopped on request: " + error);
+        return;
+    }
     log_->AppendToLog(LogAppender::kLogFatal, "JavaScript processing failed with error:");
     log_->AppendToLog(LogAppender::kLogFatal, error);
-    engine.clearError();
 }
 
 bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& text)

@@ -1,5 +1,6 @@
 #include "SorvelQENPayloadController.h"
 
+#include "Common/source/xplat/RunReport.h"
 #include "Sorvel/source/xplat/ThreadOperation.h"
 #include "Sorvel/source/xplat/ThreadPayloadOperation.h"
 #include "Sorvel/source/xplat/TolkMessage.h"
@@ -71,6 +72,7 @@ bool SorvelQENPayloadController::HandleControlMessages()
         case TolkUIRequest::kResponseYes:
             operation_.AppendToLog(LogAppender::kLogDebug, "GetUserResponseOption() result was kResponseYes");
             cancelled_ = true;
+            RunReport::NoteCancelled();
             answer = false;
             break;
         case TolkUIRequest::kResponseNo:

@@ -98,12 +98,18 @@ void Write(std::ostream& out, int exitCode, bool terminalMode)
     if (exitCode == 0)
         return;
     const RunReport::Facts facts = RunReport::Gathered();
-    out << kPrefix
-        << (facts.reason.empty() ? "the run ended with exit code " + std::to_string(exitCode) + " and logged no error"
-                                 : facts.reason)
-        << std::endl;
-    if (!facts.cause.empty())
-        out << kPrefix << "cause: " << facts.cause << std::endl;
+    // A cancel is the user's choice, not a failure: only an error after it is one.
+    if (facts.cancelled)
+        out << kPrefix << "the user cancelled the run" << std::endl;
+    if (!facts.cancelled || !facts.reason.empty()) {
+        out << kPrefix
+            << (facts.reason.empty()
+                    ? "the run ended with exit code " + std::to_string(exitCode) + " and logged no error"
+                    : facts.reason)
+            << std::endl;
+        if (!facts.cause.empty())
+            out << kPrefix << "cause: " << facts.cause << std::endl;
+    }
     WriteLogLine(out, facts, terminalMode);
 }
 

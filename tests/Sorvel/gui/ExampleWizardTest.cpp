@@ -9,6 +9,7 @@
 
 #include "Common/source/xplat/NamedLock.h"
 #include "Sorvel/source/mac/SVLDHTMLAlertController.h"
+#include "Sorvel/source/xplat/FailureReport.h"
 #include "Sorvel/source/xplat/SorvelConstants.h"
 #include "Sorvel/source/xplat/UIThreadOperationManager.h"
 #include "caps/capsiHooks.h"
@@ -29,9 +30,11 @@
 #include <filesystem>
 #include <memory>
 #include <regex>
+#include <sstream>
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 namespace tolktest {
 
@@ -252,6 +255,12 @@ TEST_F(ExampleWizardTest, InstallsCancelsRepairsAndRemovesTheExampleSuite)
     Click("next");
     EXPECT_TRUE(platform::GuiApplication::IsTerminating());
     EXPECT_EQ(engine_->GetExitCode(), 23);
+    // The standard error says it was cancelled, and no error: the refused command that ended
+    // the payload's script was the cancel itself.
+    std::ostringstream report;
+    FailureReport::Write(report, engine_->GetExitCode(), false);
+    EXPECT_THAT(report.str(), HasSubstr("Setup: the user cancelled the run\n"));
+    EXPECT_THAT(report.str(), Not(HasSubstr("rror")));
 
     // Installed to the end. The application's payload waits at the gate after its files: its
     // percent has moved with them, while it still runs.
