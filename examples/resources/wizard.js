@@ -430,7 +430,11 @@ function startStep() {
     setStatus(step.label + '...', run.index / run.steps.length);
     var started = step.start();
     if (utils.isError(started)) {
-        run.failure = step.label + ' could not start (error ' + started._error + ').';
+        run.failure = step.label +
+            (started.needsAdministratorRights ?
+                 ' failed: Setup needs administrator rights to install, repair or remove payloads. Run Setup as root.' :
+                 ' could not start (error ' + started._error + ').');
+        run.sessionLog = started.sessionLog;
         ended('failed');
         return;
     }
@@ -557,7 +561,9 @@ function ended(how) {
             ' Setup could not remove everything it had installed; the session log under Library/Logs/Orvex/Installers tells why.' :
             (run.undoing || run.done === 'installed' ? ' Nothing of it stays installed.' : '');
         run.outcome = '<p id="outcome">' + why + left + '</p>' +
-                      (result === 'failed' ? '<p>The session log under Library/Logs/Orvex/Installers tells more.</p>' : '');
+            (result !== 'failed' ? '' :
+                 run.sessionLog  ? '<p>The session log ' + escapeHtml(run.sessionLog + '.gz') + ' tells more.</p>' :
+                                   '<p>The session log under Library/Logs/Orvex/Installers tells more.</p>');
     }
     show('finished');
 }

@@ -159,6 +159,9 @@ std::string SorvelMutationAccess::InstallPayload(const ArgumentList& arguments)
         // transaction would hold up the operation's own database writes.
         if (simulation_.IsOpen())
             return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
+        const std::string refused = RefusedWithoutAdministratorRights();
+        if (!refused.empty())
+            return refused;
         boost::shared_ptr<ThreadOperation> operation;
         if (!GetInstallOperation(data, operation) || !engine_->InstallPayload(operation))
             return Error(SorvelJSPublisherUtilities::kJSResultOperationStartFailed);
@@ -173,6 +176,9 @@ std::string SorvelMutationAccess::InstallBootstrapper(const ArgumentList& argume
     if (arguments.size() < 2)
         return Error(SorvelJSPublisherUtilities::kJSResultWrongArgumentCount);
     WriteLog(LogAppender::kLogInfo, "Installing Bootstrapper");
+    const std::string refused = RefusedWithoutAdministratorRights();
+    if (!refused.empty())
+        return refused;
 
     PropertyMap properties;
     if (!CollectionUtils::BencodedDictionaryToMap(arguments[1], properties)) {

@@ -76,6 +76,11 @@ private:
     // whether the lock could be taken now. A lock that this user cannot use at all is logged as
     // such, and its error carries "needsAdministratorRights" "1".
     std::string AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const;
+    // Empty when this Setup may change the installation database; otherwise the answer of a call
+    // that would (a root-owned database and no administrator rights), said in the log and
+    // noted as the run's cause, with "needsAdministratorRights" "1".
+    std::string RefusedWithoutAdministratorRights() const;
+    std::string WithoutAdministratorRights(const std::string& what) const;
     // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
     // sees them) and serving the caller's run loop in between; state receives the final status.
     bool WaitForInstallOperation(ThreadPayloadOperationState& state);

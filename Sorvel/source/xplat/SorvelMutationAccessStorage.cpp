@@ -9,6 +9,7 @@
 #include "Common/source/xplat/FileSystemUtils.h"
 #include "Common/source/xplat/JSONUtilities.h"
 #include "Common/source/xplat/LogAppender.h"
+#include "Common/source/xplat/Logger.h"
 #include "Common/source/xplat/NamedLock.h"
 #include "Common/source/xplat/RunReport.h"
 #include "DeploymentFileDataStore.h"
@@ -23,6 +24,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <sstream>
 #include <stdexcept>
@@ -225,17 +227,40 @@ std::string SorvelMutationAccess::AssignNamedLock(const std::string& name, boost
     // A lock's semaphore outlives the Setup that made it; one made by a Setup run as root
     // cannot be opened by another user, who would otherwise be told that a Setup is running (and
     // wait for it for good).
-    if (geteuid() != 0 && NamedLock::NamedLockPlat(name).SetId() < 0) {
-        const std::string reason = "Unable to take the lock \"" + name +
-                                   "\": a Setup run as root made it, and using it needs administrator rights, which "
-                                   "this Setup (user ID " +
-                                   std::to_string(geteuid()) + ") does not have. Run Setup as root.";
-        WriteLog(LogAppender::kLogError, reason);
-        RunReport::NoteCause(reason);
-        return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed,
-                                {{"needsAdministratorRights", "1"}});
-    }
+    if (geteuid() != 0 && NamedLock::NamedLockPlat(name).SetId() < 0)
+        return WithoutAdministratorRights("Unable to take the lock \"" + name + "\": a Setup run as root made it");
     return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
+}
+
+std::string SorvelMutationAccess::RefusedWithoutAdministratorRights() const
+{
+    if (geteuid() == 0)
+        return std::string();
+    // What a fresh root refuses when it opens the database, an installed one only when the run
+    // writes to it, after it has tried to mount images and the like.
+    std::string database;
+    std::string backup;
+    if (!capsGetDatabaseFiles(database, backup))
+        return std::string();
+    const std::string folder = FileSystemPath(database).Parent().AsUTF8String();
+    const bool writable = access(folder.c_str(), W_OK) == 0 && (access(database.c_str(), W_OK) == 0 ||
+                                                                (errno == ENOENT && access(folder.c_str(), F_OK) == 0));
+    if (writable || access(folder.c_str(), F_OK) != 0)
+        return std::string();
+    return WithoutAdministratorRights("Unable to change the installation database \"" + database +
+                                      "\": a Setup run as root made it");
+}
+
+std::string SorvelMutationAccess::WithoutAdministratorRights(const std::string& what) const
+{
+    const std::string reason = what + ", and using it needs administrator rights, which this Setup (user ID " +
+                               std::to_string(geteuid()) + ") does not have. Run Setup as root.";
+    WriteLog(LogAppender::kLogError, reason);
+    RunReport::NoteCause(reason);
+    // The log is this user's, not root's: the page says where it lies.
+    const std::string log = logger_ != nullptr ? logger_->GetLogfilePath() : std::string();
+    return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed,
+                            {{"needsAdministratorRights", "1"}, {"sessionLog", log}});
 }
 
 std::string SorvelMutationAccess::AcquireBootstrapperLock(const ArgumentList& arguments)

@@ -33,7 +33,9 @@
 
     function outcome(answer) {
         if (utils.isError(answer))
-            return 'error ' + answer._error;
+            return answer.needsAdministratorRights ? 'Setup needs administrator rights to install, repair or remove ' +
+                    'payloads: run it as root' :
+                                                     'error ' + answer._error;
         return answer.message ? 'result code ' + answer.message.code : 'no result';
     }
 
