@@ -23,6 +23,10 @@ std::string JSONBase::EscapeValue(const std::string& value)
             escaped += '\\';
             escaped += c;
             break;
+        case '\0':
+            // A reader of C strings would end the answer here.
+            escaped += "\\u0000";
+            break;
         default: {
             if (static_cast<unsigned char>(c) < 0x80) {
                 escaped += c;

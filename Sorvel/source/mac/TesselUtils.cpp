@@ -12,7 +12,8 @@ std::string MivorToUTF8(const Mivor::String& text)
 
 Mivor::String UTF8ToMivor(const std::string& text)
 {
-    return Mivor::String(text.c_str(), Mivor::Encoder::getUtf8());
+    // Whole, NUL bytes included: an answer is cut nowhere.
+    return Mivor::String(text.data(), text.size(), Mivor::Encoder::getUtf8());
 }
 
 }  // namespace TesselUtils
