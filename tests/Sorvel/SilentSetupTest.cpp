@@ -3,13 +3,7 @@
 // upgrade, a repair, the removal and a second install. After each run the installed files and
 // their modes, the installation database, the uninstall scripts and the compressed logs are
 // looked at.
-#include "ExampleMedium.h"
-
-#include "tests/support/GzipFile.h"
-#include "tests/support/ProgramRun.h"
-#include "tests/support/TempSystemRoot.h"
-
-#include "tests/caps/CapsTestSupport.h"
+#include "SilentExampleFixture.h"
 
 #include "platform/HostInfo.h"
 
@@ -31,110 +25,9 @@ using ::testing::UnorderedElementsAre;
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace silenttest;
 
-const std::string kSketchbook = "{EAA9F4CF-E360-4950-BA50-519B03622F12}";
-const std::string kSketchbookOne = "{80F309BD-C18B-4643-BC52-007C9D1F0142}";
-const std::string kBrushes = "{3C1B6E2A-5D47-4F0E-9A61-7B2E8C4D9F10}";
-const std::string kFontCheck = "{5B7A2C91-0E3D-4B6F-8C12-A4D9E6F03B27}";
-// The session keys: the digests of the media's payload codes.
-const std::string kSuite = "a42658624434a65da803d2b23b4e8d0";
-const std::string kEarlierSuite = "de10efec872c0f1342fef7d825a542c";
-
-class SilentSetupTest : public tolktest::SystemRootTest {
-protected:
-    void SetUp() override
-    {
-        medium_ = sysroot_.Scratch() + "/medium";
-        fs::copy(TOLK_SOURCE_DIR "/examples", medium_, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
-        // As an administrator would, so that a user who is not root may install too.
-        tolktest::MakeFolders(Orvex("/caps"));
-        tolktest::MakeFolders(Orvex("/backup"));
-    }
-
-    tolktest::ProgramResult Run(const std::string& parent, const std::vector<std::string>& more = {})
-    {
-        std::vector<std::string> arguments = {"--mode=silent", "--installerParent=" + parent};
-        arguments.insert(arguments.end(), more.begin(), more.end());
-        return tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
-    }
-    tolktest::ProgramResult Deploy(const std::string& action)
-    {
-        return Run(medium_, {"--deploymentFile=" + medium_ + "/deployment/" + action + ".xml"});
-    }
-    // A deployment file of its own that does the action for each of the payloads.
-    std::string Deployment(const std::vector<std::string>& codes, const std::string& action)
-    {
-        std::string payloads;
-        for (const std::string& code : codes)
-            payloads += "<Payload orvexCode=\"" + code + "\"><Action>" + action + "</Action></Payload>";
-        const std::string path = sysroot_.Scratch() + "/" + action + std::to_string(++deployments_) + ".xml";
-        tolktest::WriteTextFile(path, "<?xml version=\"1.0\" encoding=\"utf-8\"?><Deployment><Payloads>" + payloads +
-                                          "</Payloads></Deployment>");
-        return path;
-    }
-
-    std::string Orvex(const std::string& path) const
-    {
-        return sysroot_.Path("/Library/Application Support/Orvex") + path;
-    }
-    std::string App(const std::string& path) const
-    {
-        return sysroot_.Path("/Applications/Orvex Sketchbook/Orvex Sketchbook.app/Contents") + path;
-    }
-    static unsigned Mode(const std::string& path)
-    {
-        struct stat info;
-        return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-    }
-    std::vector<std::string> Query(const std::string& sql)
-    {
-        capstest::RawDatabase database(Orvex("/caps/caps.db"));
-        return database.Rows(sql);
-    }
-    std::vector<std::string> InstalledPayloads()
-    {
-        return Query("SELECT collectionID || ' ' || payloadID FROM tolk_collection_payload WHERE installState = 2");
-    }
-    // What lies below a folder, as paths relative to it.
-    static std::vector<std::string> Tree(const std::string& folder)
-    {
-        std::vector<std::string> found;
-        for (fs::recursive_directory_iterator it(folder), end; it != end; ++it)
-            found.push_back(it->path().lexically_relative(folder).string());
-        return found;
-    }
-    // The session logs: compressed, none left plain; the text of the one named.
-    std::string Log(const std::string& name)
-    {
-        const std::string folder = tolktest::SessionLogFolder(sysroot_);
-        for (const fs::directory_entry& entry : fs::directory_iterator(folder))
-            EXPECT_EQ(entry.path().extension(), ".gz") << entry.path();
-        std::string text;
-        EXPECT_TRUE(tolktest::ReadGzip(folder + "/" + name + ".gz", text)) << name;
-        return text;
-    }
-
-    // Nothing of the suite is left: no file, no record, no uninstall script, no bootstrapper; the
-    // brushes folder only when it holds the user's own files.
-    void ExpectNothingOfTheSuite(const std::vector<std::string>& usersBrushes = {})
-    {
-        EXPECT_FALSE(fs::exists(sysroot_.Path("/Applications/Orvex Sketchbook")));
-        if (usersBrushes.empty())
-            EXPECT_FALSE(fs::exists(Orvex("/Brushes")));
-        else
-            EXPECT_THAT(Tree(Orvex("/Brushes")), ::testing::ContainerEq(usersBrushes));
-        EXPECT_THAT(Tree(Orvex("/Installers")), IsEmpty());
-        EXPECT_THAT(Tree(Orvex("/Uninstall")), IsEmpty());
-        EXPECT_THAT(Query("SELECT payloadID FROM tolk_payload UNION ALL SELECT collectionID FROM tolk_collection "
-                          "UNION ALL SELECT payloadID FROM tolk_collection_payload UNION ALL SELECT key FROM "
-                          "payload_data UNION ALL SELECT key FROM collection_data"),
-                    IsEmpty());
-    }
-
-    std::string medium_;
-    int deployments_ = 0;
-};
+class SilentSetupTest : public SilentExampleTest {};
 
 }  // namespace
 
@@ -222,19 +115,26 @@ TEST_F(SilentSetupTest, AnOperationTheWorkflowLeavesRunningEndsBeforeSetupDoes)
     EXPECT_EQ(log.find('\n', log.rfind(end) + end.size()), log.size() - 1) << log.substr(log.rfind(end));
 }
 
-TEST_F(SilentSetupTest, TheWorkflowGetsTheMachinesFacts)
+TEST_F(SilentSetupTest, TheWorkflowGetsTheMachinesFactsAndWholeFiles)
 {
     std::uint64_t bytes = 0;
     platform::ProcessorFeatures cpu;
     ASSERT_TRUE(platform::PhysicalMemoryBytes(bytes) && platform::ReadProcessorFeatures(cpu));
     // No display in silent mode; memory, processor and system version as the machine and the
     // root tell them.
-    tolktest::WriteTextFile(
-        medium_ + "/resources/common/scripts/silentWorkflow.js",
-        "var text = GetSystemInfo();\nvar info = utils.parseAnswer(text);\n"
-        "if (utils.isError(info) || info.Display !== undefined || info.Memory.system !== '" +
-            std::to_string(bytes >> 20) + "' || info.CPU.SSE2 !== '" + (cpu.sse2 ? "1" : "0") + "' || info.CPU.NX !== '" +
-            (cpu.nx ? "1" : "0") + "' || info.Macintosh.Version !== '10.4.11')\n  throw new Error(text);\n");
+    tolktest::WriteTextFile(medium_ + "/resources/common/scripts/silentWorkflow.js",
+                            "var text = GetSystemInfo();\nvar info = utils.parseAnswer(text);\n"
+                            "if (utils.isError(info) || info.Display !== undefined || info.Memory.system !== '" +
+                                std::to_string(bytes >> 20) + "' || info.CPU.SSE2 !== '" + (cpu.sse2 ? "1" : "0") +
+                                "' || info.CPU.NX !== '" + (cpu.nx ? "1" : "0") +
+                                "' || info.Macintosh.Version !== '10.4.11')\n  throw new Error(text);\n"
+                                // A file's bytes reach the script whole, a NUL among them.
+                                "var loaded = utils.parseAnswer(LoadFile('" +
+                                medium_ +
+                                "/nul.bin'));\n"
+                                "if (utils.isError(loaded) || loaded.data !== 'a\\u0000b\\u0001c')\n  throw new "
+                                "Error('loaded ' + loaded);\n");
+    tolktest::WriteTextFile(medium_ + "/nul.bin", std::string("a\0b\1c", 5));
     const tolktest::ProgramResult result =
         tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--mode=silent", "--installerParent=" + medium_});
     EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
@@ -319,4 +219,31 @@ TEST_F(SilentSetupTest, AFailedInstallTakesBackWhatItInstalledAndTheGoodMediumIn
     const std::string log = Log("Orvex Sketchbook 2.0.log");
     const std::string source = "Updated source path: ";
     EXPECT_EQ(log.substr(log.rfind(source) + source.size(), medium_.size() + 1), medium_ + "\n");
+}
+
+TEST_F(SilentSetupTest, AnUpgradeKeepsWhatTheUserKeptOfTheEarlierSuite)
+{
+    // The earlier suite with Brushes; the user removes Orvex Sketchbook 1.0 alone.
+    const std::string earlier = medium_ + "/earlier";
+    fs::copy(medium_ + "/payloads/OrvexBrushes", earlier + "/payloads/OrvexBrushes", fs::copy_options::recursive);
+    ASSERT_EQ(Run(earlier).exitCode, 0);
+    ASSERT_EQ(InstalledPayloads().size(), 2u);
+    const std::vector<std::string> collections = Query("SELECT collectionID FROM tolk_collection");
+    ASSERT_EQ(collections.size(), 1u);
+    const std::string earlierSuite = collections[0];
+    tolktest::ProgramResult result = Run(earlier, {"--deploymentFile=" + Deployment({kSketchbookOne}, "remove")});
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    ASSERT_THAT(InstalledPayloads(), ElementsAre(earlierSuite + " " + kBrushes));
+
+    // Orvex Sketchbook 2.0 from a medium without Brushes upgrades nothing that is installed:
+    // Brushes, its collection and that collection's bootstrapper stay.
+    fs::remove_all(medium_ + "/payloads/OrvexBrushes");
+    result = Run(medium_);
+    ASSERT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_EQ(InstalledPayloads().size(), 3u);
+    EXPECT_THAT(InstalledPayloads(), ::testing::Contains(earlierSuite + " " + kBrushes));
+    EXPECT_THAT(Tree(Orvex("/Brushes")), UnorderedElementsAre("Charcoal.brush", "Pencil.brush"));
+    EXPECT_TRUE(fs::exists(Orvex("/Uninstall/" + kBrushes + ".js")));
+    EXPECT_TRUE(fs::exists(Orvex("/Installers/" + earlierSuite)));
+    EXPECT_THAT(Log("Orvex Sketchbook 2.0.log"), Not(HasSubstr("Uninstalling " + kBrushes)));
 }
