@@ -1,6 +1,7 @@
 #include "patcher/SetupPatcher.h"
 
 #include "platform/Bundle.h"
+#include "platform/ChildSignals.h"
 #include "platform/files/TrustedPath.h"
 #include "platform/formats/PropertyList.h"
 
@@ -200,7 +201,13 @@ int RunCommand(const std::vector<std::string>& arguments)
     // The child writes to the same standard output: what we printed must come out first.
     std::fflush(stdout);
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    posix_spawnattr_t attributes;
+    if (posix_spawnattr_init(&attributes) != 0)
+        return 127;
+    const bool spawned = platform::SetChildSignals(attributes) == 0 &&
+                         posix_spawn(&pid, argv[0], nullptr, &attributes, argv.data(), environ) == 0;
+    posix_spawnattr_destroy(&attributes);
+    if (!spawned)
         return 127;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {

@@ -1,5 +1,7 @@
 #include "platform/Authorization.h"
 
+#include "platform/ChildSignals.h"
+
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -92,10 +94,14 @@ int Authorization::Spawn(const char* launcher, const char* path, char* const* ar
     // The duplicates on 0 and 1 lose close-on-exec; the originals close at exec.
     posix_spawn_file_actions_adddup2(&actions, sockets[1], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, sockets[1], STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
     pid_t child = -1;
-    const int result =
-        posix_spawn(&child, launcher != nullptr ? launcher : path, &actions, nullptr, argv.data(),
-                    environment != nullptr ? environment : environ);
+    int result = SetChildSignals(attributes);
+    if (result == 0)
+        result = posix_spawn(&child, launcher != nullptr ? launcher : path, &actions, &attributes, argv.data(),
+                             environment != nullptr ? environment : environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(sockets[1]);
     if (result != 0) {

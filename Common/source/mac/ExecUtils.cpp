@@ -1,5 +1,6 @@
 #include "ExecUtils.h"
 
+#include "platform/ChildSignals.h"
 #include "platform/ProcessExit.h"
 
 #include <fcntl.h>
@@ -137,18 +138,11 @@ pid_t Spawn(const ChildPlan& plan, int input[2], int output[2])
         posix_spawn_file_actions_destroy(&actions);
         return -1;
     }
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
     pid_t pid = -1;
     // The pipes' own ends are close-on-exec; the copies on 0 and 1 are not.
     if (posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO) == 0 &&
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO) == 0 &&
-        posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
-        posix_spawnattr_setsigdefault(&attributes, &defaults) == 0 &&
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0 &&
+        platform::SetChildSignals(attributes) == 0 &&
         posix_spawn(&pid, plan.argv[0], &actions, &attributes, plan.argv.data(), plan.environment.Entries()) != 0)
         pid = -1;
     posix_spawnattr_destroy(&attributes);
@@ -253,13 +247,7 @@ ChildEnvironment::ChildEnvironment()
 
 void ResetChildSignals()
 {
-    struct sigaction defaults;
-    std::memset(&defaults, 0, sizeof(defaults));
-    defaults.sa_handler = SIG_DFL;
-    sigaction(SIGPIPE, &defaults, nullptr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
+    platform::ResetChildSignals();
 }
 
 void FormExecArgv(const std::vector<std::string>& args, std::vector<char>& buffer, std::vector<char*>& argv)

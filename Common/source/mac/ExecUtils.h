@@ -48,8 +48,10 @@ private:
     std::vector<char*> pointers_;
 };
 
-// In a child between fork and exec (async-signal-safe): the broken-pipe signal, which the setup
-// program ignores, gets its default action again, and no signal stays blocked.
+// In a child between fork and exec (async-signal-safe): what a spawned child gets too (see
+// platform/ChildSignals.h): the broken-pipe signal, which the setup program ignores, gets its
+// default action again, no signal stays blocked, and only what the setup program inherited as
+// ignored stays ignored.
 void ResetChildSignals();
 
 // Lays the strings out one after another, each with its terminating zero, in buffer, and
