@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <limits>
 #include <list>
 #include <mutex>
 #include <unordered_map>
@@ -21,13 +24,18 @@ namespace platform {
 
 namespace {
 
+const std::int64_t kTrustedForever = std::numeric_limits<std::int64_t>::max();
+
 // The names of one folder by their case-folded key, as the folder was when last read or noted;
-// valid while the folder is the same object with the same modification time.
+// valid while the folder is the same object with the same modification time, and only until
+// trustedUntil (nanoseconds of the real-time clock): a time cannot tell a change made within
+// the same tick of the file system's clock from none.
 struct FolderNames {
     std::string path;
     dev_t device = 0;
     ino_t inode = 0;
     struct timespec modified = {0, 0};
+    std::int64_t trustedUntil = 0;
     std::unordered_map<std::string, std::string> byKey;
 };
 
@@ -36,10 +44,40 @@ const std::size_t kKeptFolders = 16;
 std::mutex gFoldersMutex;  // guards gFolders
 std::list<FolderNames> gFolders;  // most recently used first
 
+std::int64_t Nanoseconds(const struct timespec& time)
+{
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+std::int64_t Now()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return Nanoseconds(now);
+}
+
+// How far apart two changes of a folder must lie for their times to differ surely: the tick of
+// the clock the kernel stamps files with (some 4 ms on a kernel with 250 ticks a second), and,
+// for a time of whole seconds, which may come from a file system that keeps no finer ones, the
+// two seconds of the coarsest of them.
+std::int64_t OneTick(const struct timespec& modified)
+{
+    static const std::int64_t tick = []() {
+        struct timespec resolution;
+        return clock_getres(CLOCK_REALTIME_COARSE, &resolution) == 0 ? Nanoseconds(resolution) : 10000000;
+    }();
+    return tick + (modified.tv_nsec == 0 ? 2000000000 : 0);
+}
+
 bool SameState(const FolderNames& names, const struct stat& info)
 {
     return names.device == info.st_dev && names.inode == info.st_ino && names.modified.tv_sec == info.st_mtim.tv_sec &&
            names.modified.tv_nsec == info.st_mtim.tv_nsec;
+}
+
+bool StillTrusted(const FolderNames& names, const struct stat& info)
+{
+    return SameState(names, info) && (names.trustedUntil == kTrustedForever || Now() < names.trustedUntil);
 }
 
 void Remember(FolderNames& names, const struct stat& info)
@@ -49,10 +87,9 @@ void Remember(FolderNames& names, const struct stat& info)
     names.modified = info.st_mtim;
 }
 
-// The entry of the folder whose status is info (taken before the folder is read: a change
-// during the reading shows at the next lookup), read again when it changed since; null when it
-// cannot be read. The folder is read through folderFd where one is held open, else by its
-// path. gFoldersMutex must be held.
+// The entry of the folder whose status is info, read again when it changed since or cannot be
+// trusted any more; null when it cannot be read. The folder is read through folderFd where one is held open, else by
+// its path. gFoldersMutex must be held.
 FolderNames* NamesOf(const std::string& folder, const struct stat& info, int folderFd)
 {
     for (auto it = gFolders.begin(); it != gFolders.end(); ++it) {
@@ -60,11 +97,14 @@ FolderNames* NamesOf(const std::string& folder, const struct stat& info, int fol
             continue;
         if (it != gFolders.begin())
             gFolders.splice(gFolders.begin(), gFolders, it);
-        if (SameState(gFolders.front(), info))
+        if (StillTrusted(gFolders.front(), info))
             return &gFolders.front();
         gFolders.pop_front();
         break;
     }
+    // A change by another process within a tick of the folder's time as read here would leave
+    // that time as it is: such names hold for this lookup only, and the next one reads again.
+    const std::int64_t readAt = Now();
     DIR* directory = nullptr;
     if (folderFd < 0) {
         directory = opendir(folder.c_str());
@@ -75,9 +115,13 @@ FolderNames* NamesOf(const std::string& folder, const struct stat& info, int fol
     }
     if (directory == nullptr)
         return nullptr;
+    struct stat read;
+    if (fstat(dirfd(directory), &read) != 0)
+        read = info;
     FolderNames names;
     names.path = folder;
-    Remember(names, info);
+    Remember(names, read);
+    names.trustedUntil = Nanoseconds(read.st_mtim) + OneTick(read.st_mtim) <= readAt ? kTrustedForever : 0;
     while (struct dirent* entry = readdir(directory))
         names.byKey.emplace(UnicodeText::CaseFoldedKey(entry->d_name), entry->d_name);
     closedir(directory);
@@ -292,9 +336,11 @@ void NoteChange(const std::string& folder, const std::string& name, bool exists,
             names.modified = {0, 0};  // read again at the next lookup
             return;
         }
-        // The folder's new time is this change's (another process changing the folder within
-        // the same moment would go unseen until the folder changes again).
+        // The folder's new time is this change's, and a change by another process within the
+        // same tick would not show in it: the names are trusted for one tick (a folder filled
+        // file by file is not read again for each file), then read again at the next lookup.
         Remember(names, info);
+        names.trustedUntil = Now() + OneTick(info.st_mtim);
         const std::string key = UnicodeText::CaseFoldedKey(name);
         if (exists) {
             names.byKey.emplace(key, name);

@@ -11,6 +11,7 @@
 #include "platform/files/ResourceFork.h"
 #include "platform/files/TrustedPath.h"
 
+#include "tests/support/Deadline.h"
 #include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +24,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 using tolktest::SystemRootTest;
 
@@ -309,6 +313,52 @@ TEST_F(SystemRootTest, AVolumeThatIgnoresCaseFindsANameInAnyCase)
     EXPECT_FALSE(FileSystemUtils::Exists(FileSystemPath(sysroot_.Path("/Volumes/Exact/foo.txt"))));
     EXPECT_TRUE(FileSystemUtils::CopyFile(FileSystemPath(sysroot_.Path("/Volumes/Exact/Foo.txt")),
                                           FileSystemPath(sysroot_.Path("/Volumes/Exact/FOO.TXT"))));
+}
+
+namespace {
+
+// Puts the folder's modification time back to what it was: as another process's change within
+// the same tick of a coarse clock leaves it.
+void SetModified(const std::string& folder, const struct timespec& modified)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
+    ASSERT_EQ(utimensat(AT_FDCWD, folder.c_str(), times, 0), 0);
+}
+
+struct timespec Modified(const std::string& folder)
+{
+    struct stat info;
+    EXPECT_EQ(stat(folder.c_str(), &info), 0);
+    return info.st_mtim;
+}
+
+}  // namespace
+
+TEST_F(SystemRootTest, AChangeWithinATickOfTheFolderTimeIsNotMissed)
+{
+    // The names of a folder are looked at where its time is within a tick of the look (here a
+    // time to come); another process then makes Foo.txt in the same tick.
+    const std::string folder = sysroot_.Path("/Applications/Racy");
+    tolktest::MakeFolders(folder);
+    const struct timespec soon = {time(nullptr) + 3600, 123456789};
+    SetModified(folder, soon);
+    EXPECT_FALSE(FileSystemUtils::Exists(FileSystemPath(folder + "/foo.txt")));
+    tolktest::WriteTextFile(folder + "/Foo.txt", "foo");
+    SetModified(folder, soon);
+    EXPECT_TRUE(FileSystemUtils::Exists(FileSystemPath(folder + "/foo.txt")));
+
+    // Setup's own change keeps the names up to date with its time; one made by another process
+    // in that tick is found once the tick has passed.
+    const std::string settled = sysroot_.Path("/Applications/Settled");
+    tolktest::MakeFolders(settled);
+    SetModified(settled, {time(nullptr) - 3600, 5});
+    EXPECT_FALSE(FileSystemUtils::Exists(FileSystemPath(settled + "/bar.txt")));
+    ASSERT_TRUE(FileSystemUtils::CopyFile(FileSystemPath(folder + "/Foo.txt"), FileSystemPath(settled + "/Own.txt")));
+    const struct timespec own = Modified(settled);
+    tolktest::WriteTextFile(settled + "/Bar.txt", "bar");
+    SetModified(settled, own);
+    EXPECT_TRUE(
+        tolktest::WaitUntil([&settled]() { return FileSystemUtils::Exists(FileSystemPath(settled + "/bar.txt")); }));
 }
 
 TEST_F(SystemRootTest, AFileIsMovedAsideEvenWhenItsFirstTemporaryNameIsTakenInAnotherSpelling)
