@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -112,6 +113,28 @@ TEST_F(DiskImageMounterFaultTest, AFailedEjectKeepsTheMounterMountedAndCanBeRetr
     EXPECT_FALSE(mounter.IsMounted());
     const std::string calls = Calls();
     EXPECT_NE(calls.find("eject /dev/disk5s1\neject /dev/disk5s1\n"), std::string::npos) << calls;
+}
+
+TEST_F(DiskImageMounterFaultTest, AHiddenMountFolderWhoseNameWasTakenMeanwhileIsMadeUnderAnother)
+{
+    DiskImageMounter mounter{FileSystemPath(Image())};
+    FileSystemPath taken;
+    ASSERT_TRUE(mounter.PlanHiddenMountPoint(taken));
+    // Another process makes a folder of that name before the mounter does.
+    tolktest::MakeFolders(taken.AsUTF8String());
+    Answer(Report(folder_), 0, 0);
+    std::vector<std::string> noted;
+    ASSERT_TRUE(
+        mounter.MountHidden([&noted](const FileSystemPath& folder) { noted.push_back(folder.AsUTF8String()); }));
+    ASSERT_EQ(noted.size(), 2u);
+    EXPECT_EQ(noted[0], taken.AsUTF8String());
+    EXPECT_NE(noted[1], noted[0]);
+    EXPECT_NE(Calls().find("-mountpoint " + noted[1] + " -plist"), std::string::npos) << Calls();
+    EXPECT_TRUE(std::filesystem::is_directory(noted[1]));
+    ASSERT_TRUE(mounter.Unmount());
+    mounter.Release();
+    EXPECT_FALSE(std::filesystem::exists(noted[1]));
+    EXPECT_TRUE(std::filesystem::is_directory(taken.AsUTF8String())) << "the other process's folder stays";
 }
 
 }  // namespace

@@ -7,12 +7,15 @@
 #include "platform/SystemRoot.h"
 #include "platform/formats/PropertyList.h"
 
+#include <cerrno>
 #include <string>
 
 namespace {
 
 const char* const kDiskImageTool = "/usr/bin/hdiutil";
 const char* const kDigestTool = "/sbin/md5";
+// How many names MountHidden tries for its folder.
+const int kMountFolderAttempts = 5;
 
 FileSystemPath ToolPath(const char* systemPath)
 {
@@ -116,17 +119,28 @@ bool DiskImageMounter::PlanHiddenMountPoint(FileSystemPath& mountPoint)
     return true;
 }
 
-bool DiskImageMounter::MountHidden()
+bool DiskImageMounter::MountHidden(const FolderNote& noteFolder)
 {
     if (mounted_)
         return false;
+    // A name chosen can be taken before the folder is made (by another process, or a folder left
+    // behind): another one is chosen then, a few times. No other failure to make it goes away
+    // with another name.
     FileSystemPath folder;
-    if (!PlanHiddenMountPoint(folder))
-        return false;
-    if (!temporaryMountFolderMade_) {
-        if (!FileSystemUtilsMac::CreateTemporaryDirectoryAt(folder))
+    for (int attempt = 1;; ++attempt) {
+        if (!PlanHiddenMountPoint(folder))
             return false;
-        temporaryMountFolderMade_ = true;
+        if (noteFolder)
+            noteFolder(folder);
+        if (temporaryMountFolderMade_)
+            break;
+        if (FileSystemUtilsMac::CreateTemporaryDirectoryAt(folder)) {
+            temporaryMountFolderMade_ = true;
+            break;
+        }
+        if (errno != EEXIST || attempt == kMountFolderAttempts)
+            return false;
+        temporaryMountFolder_.reset();
     }
     return MountAtPath(folder, kMountPrivate | kMountReadOnly);
 }

@@ -4,6 +4,7 @@
 
 #include "Common/source/xplat/FileSystemPath.h"
 
+#include <boost/function.hpp>
 #include <boost/noncopyable.hpp>
 #include <boost/optional.hpp>
 #include <boost/shared_ptr.hpp>
@@ -24,12 +25,14 @@ public:
 
     bool IsMounted() const { return mounted_; }
 
+    // Called with the folder that MountHidden is about to make or attach on, before it does: a
+    // caller that must find the mount again after a crash notes it there.
+    typedef boost::function<void(const FileSystemPath& folder)> FolderNote;
     // Attaches the image private and read-only on a folder of this mounter's own in the system
-    // root's "/tmp", made on first use and reused by later calls. False when already mounted or
-    // on failure.
-    bool MountHidden();
-    // The folder MountHidden attaches on, chosen now if it is not yet, and made only by the
-    // mount: a caller that must find the mount again after a crash notes it first.
+    // root's "/tmp", made on first use (under another name when the one chosen is taken by
+    // then) and reused by later calls. False when already mounted or on failure.
+    bool MountHidden(const FolderNote& noteFolder = FolderNote());
+    // The folder MountHidden attaches on next, chosen now if it is not yet.
     bool PlanHiddenMountPoint(FileSystemPath& mountPoint);
     // Attaches the image on an existing folder; flags as above. False when already mounted,
     // when a tool is missing or when the attach fails.

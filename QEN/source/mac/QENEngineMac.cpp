@@ -283,10 +283,11 @@ bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
     FileSystemPath planned(std::string("/"));
     if (!imageMounter_->IsMounted()) {
         // Noted before the folder is made: whenever the run dies, the next one finds the mount.
-        if (!imageMounter_->PlanHiddenMountPoint(planned))
-            return false;
-        runJournal_.NoteMount(planned);
-        if (!imageMounter_->MountHidden())
+        const bool mounted = imageMounter_->MountHidden([this, &planned](const FileSystemPath& folder) {
+            planned = folder;
+            runJournal_.NoteMount(folder);
+        });
+        if (!mounted)
             return false;
     }
     if (!imageMounter_->GetMountPoint(mountPoint))
