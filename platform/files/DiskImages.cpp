@@ -293,10 +293,12 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
         return kImageLayOutFailed;
     }
     // Entries must not reach outside the folder, neither by ".." nor through a link that an
-    // earlier entry made.
+    // earlier entry made. Owners are the image's numbers, as a mounted image shows them; only
+    // root may give files away, and another user's copy keeps the set-id bits on files of its own.
+    const bool mayChown = geteuid() == 0;
     archive_write_disk_set_options(writer.get(), ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_TIME |
-                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                                     ARCHIVE_EXTRACT_SECURE_NODOTDOT);
+                                                     (mayChown ? ARCHIVE_EXTRACT_OWNER : 0) |
+                                                     ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT);
 
     bool first = true;
     for (;;) {
@@ -331,7 +333,10 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
             archive_entry_set_hardlink(entry.get(), (destination + "/" + linked).c_str());
         }
         archive_entry_set_pathname(entry.get(), (destination + "/" + name).c_str());
-        archive_entry_set_perm(entry.get(), archive_entry_perm(entry.get()) & ~static_cast<mode_t>(S_ISUID | S_ISGID));
+        if (!mayChown) {
+            archive_entry_set_uid(entry.get(), geteuid());
+            archive_entry_set_gid(entry.get(), getegid());
+        }
 
         if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN) {
             error = ErrorText(writer.get(), "cannot lay out " + name);

@@ -27,10 +27,11 @@ enum DiskImageLayOutResult {
     kImageLayOutFailed      // any other read or write failure
 };
 
-// Copies the contents of the image into an existing folder, keeping permission bits (but never
-// set-user-id or set-group-id), times and symbolic links as they are. Entries that would land
-// outside the folder make the whole image fail. hasPassphrase false means none was given.
-// On failure what was laid out stays; the caller removes it.
+// Copies the contents of the image into an existing folder, keeping permission bits (set-id bits
+// included), owners (by number; a process that is not root owns what it lays out), times and
+// symbolic links as they are. Entries that would land outside the folder make the whole image
+// fail. hasPassphrase false means none was given. On failure what was laid out stays; the
+// caller removes it.
 DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPassphrase, const std::string& passphrase,
                                       const std::string& folder, std::string& error);
 

@@ -1,8 +1,8 @@
 // How the stand-in disk-image tool shows an image at its mount point without copying it: a
-// read-only bind mount of a folder image, where the process may mount and where the mount
-// shows exactly what a laid-out copy would (same owners, no set-id bits); otherwise the image
-// is laid out as a copy, and a read-only attach seals that copy with a read-only bind mount of
-// the mount point onto itself. Either way the modes that stat shows are the image's.
+// read-only bind mount of a folder image, where the process may mount; otherwise the image is
+// laid out as a copy, and a read-only attach seals that copy with a read-only bind mount of the
+// mount point onto itself. Either way stat shows the image's modes, set-id bits and owners, as
+// a mounted disk image does; no mount runs a program with its set-id bits.
 #pragma once
 
 #include <string>
@@ -13,11 +13,6 @@ namespace tools {
 // say "disk-image-mounts" false (tests use it to try the copy that stands in where mounting is
 // not permitted). Whether the kernel lets the process mount is found out by trying.
 bool MountsAllowed(const std::string& root);
-
-// Whether a view of the folder shows what a copy laid out by this process would: every entry
-// (the folder itself included) owned by the effective user and group, and none carrying a
-// set-user-id or set-group-id bit, which a copy drops.
-bool ShowsAsLaidOut(const std::string& folder);
 
 // Mounts source at target, read-only, with no set-id programs, devices or access-time updates;
 // 0, or the errno value of the failure (nothing stays mounted then).

@@ -6,7 +6,8 @@
 // "dev-entry", then the partition with "dev-entry" and "mount-point"). A read-only attach of a
 // folder image mounts the image itself there, read-only, where it may (see ImageViews.h);
 // otherwise the contents are laid out as a copy, which a read-only attach seals with a
-// read-only mount where it may. The modes stay the image's either way. "eject" unmounts the
+// read-only mount where it may. Modes, set-id bits included, and owners stay the image's either
+// way (a copy made by a user other than root belongs to that user). "eject" unmounts the
 // view, or removes exactly what the copy laid out; anything added to a writable copy since
 // stays. The attached images are remembered under the system root in ".tolk/hdiutil", and the
 // device entries stand as files in the root's "/dev". Failures print
@@ -222,7 +223,7 @@ int Attach(int argc, char** argv)
 
     const bool mounts = readOnly && tools::MountsAllowed(gRoot);
     std::string folderImage;
-    if (mounts && IsFolderImage(attachment.image, folderImage) && tools::ShowsAsLaidOut(folderImage) &&
+    if (mounts && IsFolderImage(attachment.image, folderImage) &&
         tools::BindReadOnly(folderImage, attachment.mountPoint) == 0) {
         attachment.view = true;
     } else {

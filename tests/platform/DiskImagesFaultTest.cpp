@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,25 +21,30 @@ namespace fs = std::filesystem;
 // no well-behaved archiver would.
 class TarWriter {
 public:
-    void File(const std::string& name, const std::string& data, unsigned mode = 0644)
+    void File(const std::string& name, const std::string& data, unsigned mode = 0644, unsigned owner = 0,
+              unsigned group = 0)
     {
-        Header(name, '0', data.size(), mode, "");
+        Header(name, '0', data.size(), mode, "", owner, group);
         bytes_ += data;
         bytes_.append((512 - data.size() % 512) % 512, '\0');
     }
     void Link(const std::string& name, const std::string& target) { Header(name, '2', 0, 0777, target); }
-    void Folder(const std::string& name) { Header(name, '5', 0, 0755, ""); }
+    void Folder(const std::string& name, unsigned mode = 0755, unsigned owner = 0, unsigned group = 0)
+    {
+        Header(name, '5', 0, mode, "", owner, group);
+    }
     std::string Finish() { return bytes_ + std::string(1024, '\0'); }
 
 private:
-    void Header(const std::string& name, char type, std::size_t size, unsigned mode, const std::string& link)
+    void Header(const std::string& name, char type, std::size_t size, unsigned mode, const std::string& link,
+                unsigned owner = 0, unsigned group = 0)
     {
         char header[512];
         std::memset(header, 0, sizeof(header));
         std::strncpy(header, name.c_str(), 99);
         std::snprintf(header + 100, 8, "%07o", mode);
-        std::snprintf(header + 108, 8, "%07o", 0u);
-        std::snprintf(header + 116, 8, "%07o", 0u);
+        std::snprintf(header + 108, 8, "%07o", owner);
+        std::snprintf(header + 116, 8, "%07o", group);
         std::snprintf(header + 124, 12, "%011lo", static_cast<unsigned long>(size));
         std::snprintf(header + 136, 12, "%011o", 0u);
         header[156] = type;
@@ -96,15 +102,28 @@ TEST_F(DiskImagesFaultTest, NothingIsWrittenThroughALinkTheImageMade)
     EXPECT_FALSE(fs::exists(sysroot_.Scratch() + "/through.txt"));
 }
 
-TEST_F(DiskImagesFaultTest, SetIdBitsAreDropped)
+TEST_F(DiskImagesFaultTest, SetIdBitsAndOwnersAreKept)
 {
+    // A payload script that takes modes and owners from the image must find them as they are.
     TarWriter archive;
     archive.Folder("bin");
-    archive.File("bin/tool", "#!/bin/sh\n", 06755);
+    archive.File("bin/sudo", "#!/bin/sh\n", 04755);
+    archive.Folder("shared", 02775, 0, 50);
+    archive.File("shared/own", "mine", 0640, 1234, 1235);
     ASSERT_EQ(LayOutTar(archive.Finish()), platform::kImageLaidOut);
+    const bool root = geteuid() == 0;
     struct stat info;
-    ASSERT_EQ(stat((target_ + "/bin/tool").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0755u);
+    ASSERT_EQ(stat((target_ + "/bin/sudo").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 04755u);
+    EXPECT_EQ(info.st_uid, root ? 0u : geteuid());
+    ASSERT_EQ(stat((target_ + "/shared").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 02775u);
+    EXPECT_EQ(info.st_gid, root ? 50u : getegid());
+    ASSERT_EQ(stat((target_ + "/shared/own").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    // Only root may give files away; another user's copy is that user's.
+    EXPECT_EQ(info.st_uid, root ? 1234u : geteuid());
+    EXPECT_EQ(info.st_gid, root ? 1235u : getegid());
 }
 
 TEST_F(DiskImagesFaultTest, ATruncatedImageFails)

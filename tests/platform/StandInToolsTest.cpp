@@ -1,6 +1,8 @@
 // The stand-in system tools as programs: what they accept, print and leave behind.
 #include "Common/source/mac/ExecUtils.h"
 
+#include "platform/files/DiskImages.h"
+#include "platform/files/Files.h"
 #include "platform/formats/PropertyList.h"
 
 #include "tests/support/PayloadImages.h"
@@ -10,6 +12,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -179,6 +182,52 @@ TEST_F(StandInToolsTest, ReadOnlyAttachKeepsTheModesAndLeavesTheImageUntouched)
         EXPECT_EQ(tolktest::DescribeTree(folderImage), before);
         ASSERT_EQ(stat((folderImage + "/Proxy.xml").c_str(), &info), 0);
         EXPECT_EQ(info.st_mode & 07777, 0640u);
+    }
+}
+
+// Whether a mount stands at the folder (a view of the image rather than a copy).
+bool IsMountPoint(const std::string& folder)
+{
+    std::string table;
+    return platform::ReadWholeFile("/proc/self/mountinfo", table) &&
+           table.find(" " + folder + " ") != std::string::npos;
+}
+
+// A payload script takes modes and owners from the mounted image: every attach shows them as the
+// image has them, and an image with a set-id file is shown without being copied.
+TEST_F(StandInToolsTest, AttachShowsSetIdBitsAndOwnersAsTheImageHasThem)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to give the image's files owners";
+    const std::string folderImage = tolktest::MakeFolderImage(sysroot_.Scratch(), "Payload.dmg");
+    const std::string shared = folderImage + "/Assets/shared";
+    tolktest::MakeFolders(shared);
+    tolktest::WriteTextFile(folderImage + "/Assets/sudo", "#!/bin/sh\n");
+    ASSERT_EQ(chown(shared.c_str(), 0, 50), 0);
+    ASSERT_EQ(chmod(shared.c_str(), 02775), 0);
+    ASSERT_EQ(chmod((folderImage + "/Assets/sudo").c_str(), 04755), 0);
+    ASSERT_EQ(lchown((folderImage + "/Proxy.xml").c_str(), 1234, 1235), 0);
+    std::string error;
+    const std::string archive = sysroot_.Scratch() + "/Payload.tar";
+    ASSERT_TRUE(platform::WriteDiskImage(folderImage, archive, platform::kDiskImageTar, "", error)) << error;
+    const std::vector<std::string> expected = tolktest::DescribeTree(folderImage, true);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        if (round == 2)
+            sysroot_.WritePlatformSettings("<plist><dict><key>disk-image-mounts</key><false/></dict></plist>");
+        const std::string mountPoint = Folder("mount" + std::to_string(round));
+        ASSERT_EQ(Attach(round == 1 ? archive : folderImage, mountPoint, true).code, 0);
+        EXPECT_EQ(tolktest::DescribeTree(mountPoint, true), expected);
+        struct stat info;
+        ASSERT_EQ(stat((mountPoint + "/Assets/shared").c_str(), &info), 0);
+        EXPECT_EQ(info.st_gid, 50u);
+        ASSERT_EQ(stat((mountPoint + "/Proxy.xml").c_str(), &info), 0);
+        EXPECT_EQ(info.st_gid, 1235u);
+        if (round == 0 && tolktest::ProcessMayMount()) {
+            EXPECT_TRUE(IsMountPoint(mountPoint)) << "the folder image was copied";
+        }
+        ASSERT_EQ(Eject(mountPoint).code, 0);
+        EXPECT_TRUE(fs::is_empty(mountPoint));
     }
 }
 
