@@ -7,8 +7,11 @@
 
 #include <spawn.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -145,6 +148,81 @@ std::vector<std::string> CopyCommand(const std::string& source, const std::strin
     if (into.empty() || into.back() != '/')
         into += '/';
     return {"/bin/cp", verbose ? "-rfvT" : "-rfT", "--", from, into};
+}
+
+namespace {
+
+// The names in folder, but skip, in order; false when folder cannot be read.
+bool NamesBeside(const std::string& folder, const std::string& skip, std::vector<std::string>& names)
+{
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name != skip)
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return !error;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+}  // namespace
+
+PatchCopy PlanPatchCopy(const std::string& source, const std::string& target, const std::string& versionFile,
+                        bool verbose)
+{
+    PatchCopy plan;
+    std::string from = source;
+    std::string into = target;
+    for (std::size_t begin = 0; begin < versionFile.size();) {
+        std::size_t end = versionFile.find('/', begin);
+        if (end == std::string::npos)
+            end = versionFile.size();
+        const std::string name = versionFile.substr(begin, end - begin);
+        begin = end + 1;
+        // Folders of their own on both sides, not links: cp would copy or follow a link whole.
+        std::vector<std::string> names;
+        if (name.empty() || !IsFolder(from) || !IsFolder(into) || !NamesBeside(from, name, names)) {
+            plan.commands = {CopyCommand(source, target, verbose)};
+            return plan;
+        }
+        if (!names.empty()) {
+            std::vector<std::string> command = {"/bin/cp", verbose ? "-rfv" : "-rf", "--"};
+            for (const std::string& entry : names)
+                command.push_back(from + "/" + entry);
+            command.push_back(into + "/");
+            plan.commands.push_back(command);
+        }
+        from += "/" + name;
+        into += "/" + name;
+    }
+    struct stat status;
+    if (versionFile.empty() || lstat(from.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        plan.commands = {CopyCommand(source, target, verbose)};
+        return plan;
+    }
+    // A fixed name, so that a rerun overwrites what a killed copy left there.
+    const std::size_t slash = into.rfind('/');
+    plan.staged = into.substr(0, slash + 1) + "." + into.substr(slash + 1) + ".patch";
+    plan.versionFile = into;
+    plan.commands.push_back({"/bin/cp", verbose ? "-fvT" : "-fT", "--", from, plan.staged});
+    return plan;
+}
+
+bool PutVersionFileInPlace(const PatchCopy& copy)
+{
+    struct stat installed;
+    if (lstat(copy.versionFile.c_str(), &installed) == 0 && S_ISREG(installed.st_mode)) {
+        if (chown(copy.staged.c_str(), installed.st_uid, installed.st_gid) != 0 ||
+            chmod(copy.staged.c_str(), installed.st_mode & 07777) != 0)
+            return false;
+    }
+    return rename(copy.staged.c_str(), copy.versionFile.c_str()) == 0;
 }
 
 std::string PlantedInTarget(const std::string& source, const std::string& target)

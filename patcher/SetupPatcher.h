@@ -41,6 +41,24 @@ int FindArg(int argc, const char* const argv[], const char* name);
 // and overwriting what is there, as an argument vector for RunCommand.
 std::vector<std::string> CopyCommand(const std::string& source, const std::string& target, bool verbose);
 
+// The copies that put the patch folder source over the folder target, in the order they run.
+// A kill at any point must leave what a rerun of the same patch completes, and the rerun finds
+// its patch by the version in the bundle's version file (versionFile, relative to both folders).
+// So when the patch carries that file, everything else is copied first (the entries beside each
+// folder on the way to it), and the file itself last, to staged beside it; the caller renames it
+// into place once every copy succeeded. Otherwise one copy of the whole folder.
+struct PatchCopy {
+    std::vector<std::vector<std::string> > commands;  // argument vectors for RunCommand
+    std::string staged;                               // empty when the patch carries no version file
+    std::string versionFile;                          // the installed version file staged replaces
+};
+PatchCopy PlanPatchCopy(const std::string& source, const std::string& target, const std::string& versionFile,
+                        bool verbose);
+
+// Puts the staged version file in the place of the installed one, with that one's mode and
+// owners (as a copy over it would have kept them), by a rename. false, with errno, when it fails.
+bool PutVersionFileInPlace(const PatchCopy& copy);
+
 // Where the copy of the folder source over the folder target would go through what another user
 // planted where others can write (see platform::TrustedPath): the refusal for the first such
 // place, naming it and its owner; empty when there is none. The copy follows links, and is run

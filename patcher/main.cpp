@@ -4,7 +4,11 @@
 
 #include "platform/SystemRoot.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 using namespace SetupPatcher;
@@ -58,9 +62,25 @@ int main(int argc, char* argv[])
         return kExitPlantedInTarget;
     }
 
-    const std::vector<std::string> command = CopyCommand(source, target, bVerbose);
-    Log("Executing command: %s\n", CommandText(command).c_str());
-    const int exitCode = RunCommand(command);
+    // The version file's path inside the folder copied over: "Setup.app/Contents/Info.plist".
+    const std::string versionFile = installed.substr(target.size() + 1) + "/Contents/Info.plist";
+    const PatchCopy copy = PlanPatchCopy(source, target, versionFile, bVerbose);
+    // What a killed run left at the staged name goes, so that the copy makes the file anew
+    // rather than writing through whatever stands there.
+    if (!copy.staged.empty())
+        unlink(copy.staged.c_str());
+    int exitCode = 0;
+    for (const std::vector<std::string>& command : copy.commands) {
+        Log("Executing command: %s\n", CommandText(command).c_str());
+        exitCode = RunCommand(command);
+        if (exitCode != 0)
+            break;
+    }
+    if (exitCode == 0 && !copy.staged.empty() && !PutVersionFileInPlace(copy)) {
+        std::fprintf(stderr, "SetupPatcher: cannot put \"%s\" in place: %s\n", copy.versionFile.c_str(),
+                     std::strerror(errno));
+        exitCode = 1;
+    }
     std::printf("Exit code: %d\n", exitCode);
     return exitCode;
 }

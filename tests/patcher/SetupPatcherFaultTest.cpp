@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 using namespace patchertest;
@@ -104,4 +105,44 @@ TEST_F(SetupPatcherFault, ALinkPlantedInTheInstalledFolderStopsTheCopyBeforeItSt
     EXPECT_NE(result.output.find(": nothing was copied\n"), std::string::npos) << result.output;
     EXPECT_EQ("precious", ReadTextFile(victim));
     EXPECT_FALSE(std::filesystem::exists(installed + "/added.txt"));
+}
+
+TEST_F(SetupPatcherFault, AKillAtAnyPointLeavesWhatARerunOfThePatchCompletes)
+{
+    // The patcher and each of its copies killed before the N-th call that changes a file, for
+    // every N: a rerun of the same patch must find the installed version and end as a run that
+    // was never killed.
+    const std::string folder = sysroot_.Scratch() + "/Patch";
+    const std::string program = PlacePatcher(folder);
+    const std::string patch = folder + "/PatchZR7_1.0/Setup.app/Contents";
+    tolktest::MakeFolders(patch + "/MacOS");
+    tolktest::MakeFolders(patch + "/Resources");
+    WriteTextFile(patch + "/MacOS/Setup", "new program");
+    WriteTextFile(patch + "/Resources/added.txt", "added");
+    WriteTextFile(patch + "/Info.plist",
+                  "<plist version=\"1.0\"><dict><key>CFBundleVersion</key><string>1.0.0.24</string></dict></plist>\n");
+    WriteTextFile(folder + "/PatchZR7_1.0/ReadMe.txt", "patched");
+    const std::string installed = InstallFolder(sysroot_);
+    InstallSetup(sysroot_, "1.0.0.23");
+    ASSERT_EQ(0, RunPatcher(program, {}).exitCode);
+    const std::vector<std::string> patched = tolktest::DescribeTree(installed, true);
+
+    for (int killAt = 1; killAt < 1000; ++killAt) {
+        std::filesystem::remove_all(installed);
+        InstallSetup(sysroot_, "1.0.0.23");
+        setenv("LD_PRELOAD", TOLK_STEP_KILLER, 1);
+        setenv("TOLK_STEP_KILL_AT", std::to_string(killAt).c_str(), 1);
+        const std::string asan = std::getenv("ASAN_OPTIONS") != nullptr ? std::getenv("ASAN_OPTIONS") : "";
+        setenv("ASAN_OPTIONS", (asan + ":verify_asan_link_order=0").c_str(), 1);
+        const PatcherResult killed = RunPatcher(program, {});
+        unsetenv("LD_PRELOAD");
+        unsetenv("TOLK_STEP_KILL_AT");
+        setenv("ASAN_OPTIONS", asan.c_str(), 1);
+        const PatcherResult rerun = RunPatcher(program, {});
+        ASSERT_EQ(0, rerun.exitCode) << "killed before step " << killAt << ": " << rerun.output;
+        ASSERT_EQ(patched, tolktest::DescribeTree(installed, true)) << "killed before step " << killAt;
+        if (killed.exitCode == 0)
+            return;  // no process of the run got that far: every point was tried
+    }
+    FAIL() << "the patch never ran to its end";
 }
