@@ -236,6 +236,20 @@ void GuiApplication::WakeUp()
         RunLoop::Main().Post([]() {});
 }
 
+void GuiApplication::PerformAfter(double seconds, const std::function<void()>& task)
+{
+    if (!State().loaded)
+        return;
+    typedef std::function<void()> Task;
+    g_timeout_add_full(
+        G_PRIORITY_DEFAULT, static_cast<guint>(std::max(0.0, seconds) * 1000.0),
+        [](gpointer data) -> gboolean {
+            (*static_cast<Task*>(data))();
+            return G_SOURCE_REMOVE;
+        },
+        new Task(task), [](gpointer data) { delete static_cast<Task*>(data); });
+}
+
 void GuiApplication::ActivateIgnoringOtherApps()
 {
     if (!State().loaded)

@@ -44,6 +44,9 @@ public:
     static bool RunUntil(const std::function<bool()>& condition, double timeoutSeconds);
     // Wakes a loop that waits in RunUntil, so that it checks its condition again.
     static void WakeUp();
+    // Runs the task once on the main thread, from the event loop, when the seconds have passed.
+    // The task must find out itself whether it is still wanted. Without a display: never.
+    static void PerformAfter(double seconds, const std::function<void()>& task);
 
     // Brings every window of the application in front and gives it the input focus.
     static void ActivateIgnoringOtherApps();

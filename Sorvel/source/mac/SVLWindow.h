@@ -24,6 +24,10 @@ public:
     // then centres the window. Used by both window controllers.
     static void ResizeContent(platform::GuiWindow& window, std::uint32_t width, std::uint32_t height);
 
+    // How long a close request waits for the page's answer before Setup answers it itself (a
+    // page whose script is stuck answers nothing). Used by both window controllers.
+    static constexpr double kCloseAnswerSeconds = 3.0;
+
 private:
     platform::GuiWindow window_;
 };

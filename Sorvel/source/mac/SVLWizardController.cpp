@@ -98,8 +98,13 @@ public:
 };
 
 SVLWizardController::SVLWizardController()
-    : wizardView_(nullptr), alertController_(new SVLDHTMLAlertController), launchObserver_(0),
-      terminateObserver_(0), closeRequestPending_(false), self_(std::make_shared<SVLWizardController*>(this))
+    : wizardView_(nullptr),
+      alertController_(new SVLDHTMLAlertController),
+      launchObserver_(0),
+      terminateObserver_(0),
+      closeRequestPending_(false),
+      closeRequest_(0),
+      self_(std::make_shared<SVLWizardController*>(this))
 {
     wizardData_.reset(new SVLWizardData);
     wizardData_->engine = UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine;
@@ -264,11 +269,12 @@ bool SVLWizardController::windowShouldClose(SVLWindow& window)
     if (wizardView_ == nullptr)
         return window.windowShouldClose();
     std::weak_ptr<SVLWizardController*> alive = self_;
+    const unsigned request = ++closeRequest_;
     closeRequestPending_ = wizardView_->EvaluateScriptThen(
         "typeof DQENCallOnCloseHandler === 'function' && DQENCallOnCloseHandler() === true",
-        [alive, &window](bool succeeded, const std::string& value) {
+        [alive, request, &window](bool succeeded, const std::string& value) {
             const std::shared_ptr<SVLWizardController*> controller = alive.lock();
-            if (!controller)
+            if (!controller || (*controller)->closeRequest_ != request)
                 return;
             (*controller)->closeRequestPending_ = false;
             // The page asks its own question and ends the wizard itself.
@@ -277,6 +283,22 @@ bool SVLWizardController::windowShouldClose(SVLWindow& window)
             if (window.windowShouldClose())
                 window.close();
         });
+    if (closeRequestPending_) {
+        platform::GuiApplication::PerformAfter(SVLWindow::kCloseAnswerSeconds, [alive, request, &window]() {
+            const std::shared_ptr<SVLWizardController*> controller = alive.lock();
+            if (!controller || (*controller)->closeRequest_ != request || !(*controller)->closeRequestPending_)
+                return;
+            // The page did not answer: an answer that still comes is late, and no new request
+            // starts while Setup asks.
+            ++(*controller)->closeRequest_;
+            const bool quit = window.windowShouldClose();
+            const std::shared_ptr<SVLWizardController*> still = alive.lock();
+            if (still)
+                (*still)->closeRequestPending_ = false;
+            if (quit)
+                window.close();
+        });
+    }
     return false;
 }
 

@@ -54,9 +54,10 @@ public:
 
     // The user asked the window to close (its close box). A page that answers close requests
     // (onFrameLoad.js: DQENCallOnCloseHandler) asks its own question and ends the wizard itself;
-    // otherwise the window's confirmation decides. Requests while the page is busy with a call,
-    // or while an earlier request is on its way, are ignored. Answers whether the window may
-    // close now.
+    // otherwise the window's confirmation decides, and so it does when the page has not answered
+    // within SVLWindow::kCloseAnswerSeconds (its script is stuck), so that the user can always quit.
+    // Requests while the page is busy with a call, or while an earlier request is on its way,
+    // are ignored. Answers whether the window may close now.
     bool windowShouldClose(SVLWindow& window);
 
     // The web view's delegate calls.
@@ -96,7 +97,8 @@ private:
     platform::GuiWebView::Preferences wizardWebPrefs_;
     int launchObserver_;
     int terminateObserver_;
-    bool closeRequestPending_;  // a close request waits for the page's answer
+    bool closeRequestPending_;  // a close request waits for the page's answer (or Setup asks)
+    unsigned closeRequest_;     // the number of the latest close request; an answer to an older one is late
     // Expires with the controller: a page's late answer finds no controller to act on.
     std::shared_ptr<SVLWizardController*> self_;
 };

@@ -263,4 +263,30 @@ TEST_F(PageBridgeTest, APageThatAnswersCloseRequestsAsksItsOwnQuestion)
     EXPECT_TRUE(alerts_.empty());
 }
 
+TEST_F(PageBridgeTest, WhenThePageDoesNotAnswerSetupAsksItself)
+{
+    // A page whose script is stuck answers no close request: after a short wait Setup asks its
+    // own question, so that the user can always quit.
+    UseShippedFrameLoadScript();
+    WriteResource("main.html",
+                  "<html><head><title>Page</title><script>\n"
+                  "function DQENOnLoad() { document.title = 'ready'; }\n"
+                  "function DQENOnClose() { document.title = 'asked'; }\n"
+                  "</script></head><body></body></html>");
+    Launch();
+    ASSERT_TRUE(WaitForValue("document.title", "ready"));
+    ASSERT_EQ(Evaluate("setTimeout(function () { for (;;) {} }, 0); 'stuck'"), "stuck");
+    platform::GuiWindow& window = nib_->window().Window();
+    alertAnswer_ = platform::kAlertDefaultReturn;
+    window.PerformClose();
+    EXPECT_TRUE(WaitFor([this]() { return !alerts_.empty(); }));
+    if (!alerts_.empty()) {
+        EXPECT_EQ(alerts_[0].informativeText, "Setup has not finished. Do you want to quit Setup?");
+    }
+    EXPECT_TRUE(WaitFor([]() { return platform::GuiApplication::IsTerminating(); }));
+    EXPECT_FALSE(window.IsVisible());
+    // The looping page's process goes, rather than outliving the test.
+    nib_->webView().TerminatePageProcessForTesting();
+}
+
 }  // namespace tolktest
