@@ -221,13 +221,16 @@ function quit() {
         wizard.current.onQuit();
         return;
     }
-    var answer = call('UIShowModalAlert',
+    var answer = call(
+        'UIShowModalAlert',
         '<html><body style="font-family: sans-serif; padding: 16px">' +
-        '<p>Setup has not finished. Quit anyway?</p>' +
-        '<p style="text-align: right"><button onclick="DQEN.UIExitDialog(\'stay\')">Continue</button> ' +
-        '<button onclick="DQEN.UIExitDialog(\'quit\')">Quit</button></p>' +
-        '<script>function DQENOnLoad() { DQEN.UIResizeWindow(\'360\', \'140\'); ' +
-        'DQEN.UISetWindowTitle(\'Quit Setup\'); }<\/script></body></html>');
+            '<p>Setup has not finished. Quit anyway?</p>' +
+            '<p style="text-align: right"><button onclick="DQEN.UIExitDialog(\'stay\')">Continue</button> ' +
+            '<button onclick="DQEN.UIExitDialog(\'quit\')">Quit</button></p>' +
+            '<script>function DQENOnLoad() { DQEN.UIResizeWindow(\'360\', \'140\'); ' +
+            'DQEN.UISetWindowTitle(\'Quit Setup\'); }\n' +
+            // The alert's close box and Escape answer as its Continue button.
+            'function DQENOnClose() { DQEN.UIExitDialog(\'stay\'); }<\/script></body></html>');
     if (!utils.isError(answer) && answer.returnValue === 'quit') {
         wizard.exitCode = EXIT_CANCELLED;
         finish();

@@ -21,24 +21,27 @@ const int kDefaultResponse = 1;
 const int kAlternateResponse = 2;
 const int kOtherResponse = 3;
 
-// The window the panel belongs to: the application's focused window, else any visible one.
+// The window the panel belongs to (a modal child of it): a modal window that shows (the one
+// that takes the input now), else the focused window, else any visible one.
 GtkWindow* FrontWindow()
 {
-    GtkWindow* front = nullptr;
+    GtkWindow* modal = nullptr;
+    GtkWindow* active = nullptr;
+    GtkWindow* visible = nullptr;
     GList* windows = gtk_window_list_toplevels();
     for (GList* item = windows; item != nullptr; item = item->next) {
         GtkWindow* window = GTK_WINDOW(item->data);
         if (!gtk_widget_get_visible(GTK_WIDGET(window)) || gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL)
             continue;
-        if (gtk_window_is_active(window)) {
-            front = window;
-            break;
-        }
-        if (front == nullptr)
-            front = window;
+        if (modal == nullptr && gtk_window_get_modal(window))
+            modal = window;
+        if (active == nullptr && gtk_window_is_active(window))
+            active = window;
+        if (visible == nullptr)
+            visible = window;
     }
     g_list_free(windows);
-    return front;
+    return modal != nullptr ? modal : (active != nullptr ? active : visible);
 }
 
 int RunGtkAlert(const AlertRequest& request)

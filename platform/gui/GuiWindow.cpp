@@ -23,7 +23,8 @@ int ClampSize(int size)
 
 }  // namespace
 
-GuiWindow::GuiWindow(const std::string& title, int width, int height) : window_(nullptr), sizePending_(false)
+GuiWindow::GuiWindow(const std::string& title, int width, int height)
+    : window_(nullptr), sizePending_(false), escapeCloses_(false)
 {
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     // The window belongs to this object, not to GTK's list of toplevels.
@@ -35,6 +36,8 @@ GuiWindow::GuiWindow(const std::string& title, int width, int height) : window_(
     gtk_window_set_default_size(AsWindow(window_), rect_.width, rect_.height);
     g_signal_connect(window, "delete-event", G_CALLBACK(&GuiWindow::OnDelete), this);
     g_signal_connect(window, "configure-event", G_CALLBACK(&GuiWindow::OnConfigure), this);
+    // Before the window hands the key to the widget with the focus (a web view would keep it).
+    g_signal_connect(window, "key-press-event", G_CALLBACK(&GuiWindow::OnKeyPress), this);
 }
 
 GuiWindow::~GuiWindow()
@@ -117,6 +120,19 @@ void GuiWindow::SetModal(bool modal)
     gtk_window_set_modal(AsWindow(window_), modal);
 }
 
+void GuiWindow::SetModalChildOf(const GuiWindow* parent)
+{
+    gtk_window_set_type_hint(AsWindow(window_),
+                             parent != nullptr ? GDK_WINDOW_TYPE_HINT_DIALOG : GDK_WINDOW_TYPE_HINT_NORMAL);
+    gtk_window_set_transient_for(AsWindow(window_), parent != nullptr ? AsWindow(parent->window_) : nullptr);
+    gtk_window_set_modal(AsWindow(window_), parent != nullptr);
+}
+
+void GuiWindow::SetEscapeCloses(bool closes)
+{
+    escapeCloses_ = closes;
+}
+
 void GuiWindow::SetCloseButtonEnabled(bool enabled)
 {
     gtk_window_set_deletable(AsWindow(window_), enabled);
@@ -157,6 +173,16 @@ int GuiWindow::OnDelete(void*, void*, void* self)
 {
     static_cast<GuiWindow*>(self)->PerformClose();
     // The window is hidden, never destroyed, by the close button: its owner decides its end.
+    return TRUE;
+}
+
+int GuiWindow::OnKeyPress(void*, void* event, void* self)
+{
+    GuiWindow* window = static_cast<GuiWindow*>(self);
+    const GdkEventKey* key = static_cast<const GdkEventKey*>(event);
+    if (!window->escapeCloses_ || key->keyval != GDK_KEY_Escape)
+        return FALSE;
+    window->PerformClose();
     return TRUE;
 }
 

@@ -42,6 +42,11 @@ public:
     void OrderOut();
     // While modal, the application's other windows take no input.
     void SetModal(bool modal);
+    // Makes the window a dialog of parent: kept above it by the window system and modal to it
+    // (null: a window of its own again, not modal).
+    void SetModalChildOf(const GuiWindow* parent);
+    // Whether the Escape key asks as the close button does (PerformClose).
+    void SetEscapeCloses(bool closes);
 
     void SetCloseButtonEnabled(bool enabled);
     bool CloseButtonEnabled() const;
@@ -63,10 +68,12 @@ public:
 private:
     static int OnDelete(void* widget, void* event, void* self);
     static int OnConfigure(void* widget, void* event, void* self);
+    static int OnKeyPress(void* widget, void* event, void* self);
 
     void* window_;  // GtkWindow*, owned
     Rect rect_;
     bool sizePending_;  // a size was asked for that the window system has not reported yet
+    bool escapeCloses_;
     std::function<bool()> shouldClose_;
     std::function<void()> closed_;
 };

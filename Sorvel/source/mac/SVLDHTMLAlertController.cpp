@@ -23,8 +23,12 @@ const int kInitialHeight = 200;
 }  // namespace
 
 SVLDHTMLAlertController::SVLDHTMLAlertController()
-    : window_(new platform::GuiWindow("Alert", kInitialWidth, kInitialHeight)), alertData_(new SVLDHTMLAlertData),
-      modalAborted_(false)
+    : window_(new platform::GuiWindow("Alert", kInitialWidth, kInitialHeight)),
+      alertData_(new SVLDHTMLAlertData),
+      modalAborted_(false),
+      parent_(nullptr),
+      closeRequest_(0),
+      self_(std::make_shared<SVLDHTMLAlertController*>(this))
 {
     dhtmlView_.reset(new platform::GuiWebView(*window_));
 
@@ -36,9 +40,9 @@ SVLDHTMLAlertController::SVLDHTMLAlertController()
     alertData_->showing = false;
     alertData_->pageLoaded = false;
 
-    // An alert ends only through its page.
-    window_->SetCloseButtonEnabled(false);
-    window_->SetShouldCloseHandler([]() { return false; });
+    // The close box, Escape and the window manager's close answer as the alert's cancel.
+    window_->SetShouldCloseHandler([this]() { return windowShouldClose(); });
+    window_->SetEscapeCloses(true);
 
     dhtmlView_->SetAlertHandler([this](const std::string& message) { webViewRunJavaScriptAlertPanelWithMessage(message); });
     dhtmlView_->SetConfirmHandler(
@@ -85,9 +89,13 @@ bool SVLDHTMLAlertController::showDHTMLAlert(const std::string& html, std::strin
         return false;
     data.showing = true;
 
+    if (parent_ != nullptr)
+        window_->SetModalChildOf(parent_);
+    else
+        window_->SetModal(true);
     window_->MakeKeyAndOrderFront();
-    window_->SetModal(true);
     modalAborted_ = false;
+    ++closeRequest_;
 
     // The alert's page goes in once the blank page is ready; the session runs until the page
     // ends it.
@@ -115,6 +123,42 @@ bool SVLDHTMLAlertController::showDHTMLAlert(const std::string& html, std::strin
     data.showing = false;
     // Only a terminating application leaves the session without an exit text of its page.
     return ended;
+}
+
+bool SVLDHTMLAlertController::windowShouldClose()
+{
+    if (!alertData_->showing || modalAborted_)
+        return false;
+    std::weak_ptr<SVLDHTMLAlertController*> alive = self_;
+    const unsigned request = ++closeRequest_;
+    const auto current = [alive, request]() {
+        const std::shared_ptr<SVLDHTMLAlertController*> controller = alive.lock();
+        return controller && (*controller)->closeRequest_ == request ? *controller : nullptr;
+    };
+    // False while the page is inside a call of its own (a panel of it shows): that one answers.
+    if (!dhtmlView_->EvaluateScriptThen(
+            "typeof DQENCallOnCloseHandler === 'function' && DQENCallOnCloseHandler() === true",
+            [current](bool succeeded, const std::string& value) {
+                SVLDHTMLAlertController* controller = current();
+                if (controller != nullptr && !(succeeded && value == "true"))
+                    controller->Dismiss();
+            }))
+        return false;
+    platform::GuiApplication::PerformAfter(SVLWindow::kCloseAnswerSeconds, [current]() {
+        SVLDHTMLAlertController* controller = current();
+        if (controller != nullptr)
+            controller->Dismiss();
+    });
+    return false;
+}
+
+void SVLDHTMLAlertController::Dismiss()
+{
+    if (!alertData_->showing || modalAborted_)
+        return;
+    alertData_->exitString.reset();
+    modalAborted_ = true;
+    platform::GuiApplication::WakeUp();
 }
 
 bool SVLDHTMLAlertController::exitDialog(const std::string& exitText)

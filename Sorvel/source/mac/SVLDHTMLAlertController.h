@@ -36,6 +36,13 @@ public:
 
     // Prepares the web view and loads the blank page.
     void windowDidLoad();
+    // The window the alerts belong to: an alert shows as its modal child, kept above it.
+    void setParentWindow(const platform::GuiWindow* parent) { parent_ = parent; }
+    // The close box or Escape while an alert shows: a page that answers close requests
+    // (onFrameLoad.js: DQENCallOnCloseHandler) ends the alert itself, as its cancel button
+    // would; otherwise, or when the page has not answered within a short wait, the alert ends as
+    // one dismissed, with an empty answer. The window never closes otherwise.
+    bool windowShouldClose();
 
     // Shows the HTML text as a modal alert until its page calls "UIExitDialog"; the exit text
     // goes into result. False at once when an alert is showing already.
@@ -68,10 +75,16 @@ public:
 private:
     // Loads a page as data; the page-loaded flag is cleared until its preparation has run.
     void LoadPage(const std::string& html);
+    // Ends the running alert without an answer of its page.
+    void Dismiss();
 
     std::unique_ptr<platform::GuiWindow> window_;
     std::unique_ptr<platform::GuiWebView> dhtmlView_;
     std::unique_ptr<SVLDHTMLAlertData> alertData_;
     platform::GuiWebView::Preferences alertWebPrefs_;
     bool modalAborted_;  // set by exitDialog to end the running modal session
+    const platform::GuiWindow* parent_;  // not owned; null: the alert is modal to the whole application
+    unsigned closeRequest_;              // the number of the latest close request of the running alert
+    // Expires with the controller: a page's late answer finds no controller to act on.
+    std::shared_ptr<SVLDHTMLAlertController*> self_;
 };

@@ -431,7 +431,10 @@ bool SVLWizardController::exitDialog(const std::string&)
 
 bool SVLWizardController::showHTMLAlert(const std::string& html, std::string& result)
 {
-    return alertController_ && alertController_->showDHTMLAlert(html, result);
+    if (!alertController_)
+        return false;
+    alertController_->setParentWindow(Window());
+    return alertController_->showDHTMLAlert(html, result);
 }
 
 bool SVLWizardController::readPasteboardText(std::string& text)

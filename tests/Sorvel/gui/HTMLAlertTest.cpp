@@ -5,6 +5,9 @@
 #include "platform/gui/GuiApplication.h"
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <memory>
 
 namespace tolktest {
 
@@ -45,6 +48,45 @@ protected:
         Alert().dhtmlView().EvaluateScriptAndWait("document.title", title, 30);
         return title;
     }
+
+    // Runs step from the event loop once the alert window shows a page that titled it so. An
+    // alert that the step did not end is ended later with the answer "not ended".
+    void WhenAlertShows(const std::string& title, const std::function<void()>& step)
+    {
+        const std::shared_ptr<bool> alive = alive_;
+        platform::GuiApplication::PerformAfter(0.05, [this, alive, title, step]() {
+            if (!*alive)
+                return;
+            if (!Alert().alertData().showing || Alert().window().Title() != title) {
+                WhenAlertShows(title, step);
+                return;
+            }
+            step();
+            platform::GuiApplication::PerformAfter(20, [this, alive]() {
+                if (*alive && Alert().alertData().showing)
+                    Alert().exitDialog("not ended");
+            });
+        });
+    }
+
+    // The Escape key as the window system hands it to the window.
+    static void PressEscape(platform::GuiWindow& window)
+    {
+        GtkWidget* widget = GTK_WIDGET(window.NativeWindow());
+        GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+        event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+        event->key.send_event = TRUE;
+        event->key.time = GDK_CURRENT_TIME;
+        event->key.keyval = GDK_KEY_Escape;
+        gdk_event_set_device(event,
+                             gdk_seat_get_keyboard(gdk_display_get_default_seat(gtk_widget_get_display(widget))));
+        gtk_widget_event(widget, event);
+        gdk_event_free(event);
+    }
+
+    ~HTMLAlertTest() override { *alive_ = false; }
+
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 TEST_F(HTMLAlertTest, TheExitTextIsTheAnswerAndTheWindowIsCleanedAfterwards)
@@ -122,6 +164,29 @@ TEST_F(HTMLAlertTest, AnAlertWhosePageCrashesAnswersAsDismissed)
     EXPECT_FALSE(Alert().alertData().showing);
     whileAlertShows_ = nullptr;
     EXPECT_EQ(ReturnValue(ShowAlert(ExitingAlert("'third'"))), "third") << "the window serves the next alert";
+}
+
+TEST_F(HTMLAlertTest, AnAlertIsAModalChildOfTheWizardThatEscapeOrItsCloseBoxCancels)
+{
+    // Kept above the wizard window, which takes no input while it shows; Escape ends an alert
+    // whose page answers no close requests as dismissed.
+    bool child = false;
+    WhenAlertShows("First", [this, &child]() {
+        GtkWindow* alert = GTK_WINDOW(Alert().window().NativeWindow());
+        child = gtk_window_get_transient_for(alert) == GTK_WINDOW(nib_->window().Window().NativeWindow()) &&
+                gtk_window_get_modal(alert);
+        PressEscape(Alert().window());
+    });
+    EXPECT_EQ(ShowAlert("<html><body><script>function DQENOnLoad() { DQEN.UISetWindowTitle('First'); }"
+                        "</script></body></html>"),
+              "{\"returnValue\":\"\"}");
+    EXPECT_TRUE(child);
+
+    // The close box of an alert whose page answers close requests: as its cancel button.
+    WhenAlertShows("Second", [this]() { Alert().window().PerformClose(); });
+    EXPECT_EQ(ReturnValue(ShowAlert("<html><body><script>function DQENOnLoad() { DQEN.UISetWindowTitle('Second'); }\n"
+                                    "function DQENOnClose() { DQEN.UIExitDialog('stay'); }</script></body></html>")),
+              "stay");
 }
 
 }  // namespace tolktest
