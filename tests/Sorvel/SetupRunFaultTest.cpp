@@ -25,6 +25,7 @@
 #include <vector>
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -126,15 +127,31 @@ TEST_F(SetupRunFaultTest, AnInstallWithoutAdministratorRightsSaysItNeedsThem)
 
     // The wizard, told not to relaunch itself with them, says so before it starts (here it then
     // finds no display).
-    const tolktest::ProgramResult wizard =
-        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"-norespawn", "--installerParent=" + medium_}, "", "", [asUser]() {
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            return !asUser || asUser();
-        });
+    const auto runWizard = [&]() {
+        return tolktest::RunCapturingOutput(SETUP_PROGRAM, {"-norespawn", "--installerParent=" + medium_}, "", "",
+                                            [asUser]() {
+                                                unsetenv("DISPLAY");
+                                                unsetenv("WAYLAND_DISPLAY");
+                                                return !asUser || asUser();
+                                            });
+    };
+    const tolktest::ProgramResult wizard = runWizard();
     EXPECT_EQ(wizard.exitCode, 4);
     EXPECT_THAT(wizard.errorOutput, HasSubstr("Setup: Setup runs without administrator rights (-norespawn)"));
     EXPECT_THAT(wizard.errorOutput, HasSubstr("Start it without -norespawn so that it relaunches itself with them."));
+
+    // Where the user may write the installation database's folders (a root of the user's own, as
+    // the example runners make them), the user installs there, and is told so.
+    for (const char* name : {"caps", "backup"}) {
+        const std::string folder = sysroot_.Path(std::string("/Library/Application Support/Orvex/") + name);
+        tolktest::MakeFolders(folder);
+        if (asUser) {
+            ASSERT_EQ(chown(folder.c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+        }
+    }
+    const tolktest::ProgramResult own = runWizard();
+    EXPECT_THAT(own.errorOutput, HasSubstr("who may write the installation database of this system root: it installs"));
+    EXPECT_THAT(own.errorOutput, Not(HasSubstr("will fail")));
 }
 
 TEST_F(SetupRunFaultTest, AReadOnlySystemRootLeavesNoLogAndSaysWhy)

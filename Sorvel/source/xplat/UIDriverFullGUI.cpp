@@ -13,6 +13,7 @@
 #include "SorvelConstants.h"
 #include "SorvelDataAccess.h"
 #include "SorvelMutationAccess.h"
+#include "caps/caps.h"
 
 #include "platform/Bundle.h"
 
@@ -107,11 +108,23 @@ bool UIDriverFullGUI::Run()
     }
 
     RespawnAndAuthorizeIfNeeded(engine_);
-    // Only a wizard told not to relaunch runs here without administrator rights.
+    // Only a wizard told not to relaunch runs here without administrator rights. Whether its
+    // operations fail for that depends on who may write the installation database's folders: in a
+    // system root of the user's own (as the example runners make them) the user installs there.
     if (geteuid() != 0) {
+        std::string database;
+        std::string backup;
+        const bool mayWriteDatabase =
+            capsGetDatabaseFiles(database, backup) &&
+            access(FileSystemPath(database).Parent().AsUTF8String().c_str(), W_OK | X_OK) == 0 &&
+            access(FileSystemPath(backup).Parent().AsUTF8String().c_str(), W_OK | X_OK) == 0;
         const std::string warning =
-            "Setup runs without administrator rights (-norespawn): installing, repairing and removing payloads "
-            "will fail. Start it without -norespawn so that it relaunches itself with them.";
+            mayWriteDatabase
+                ? "Setup runs without administrator rights (-norespawn), as user ID " + std::to_string(geteuid()) +
+                      ", who may write the installation database of this system root: it installs, repairs and "
+                      "removes payloads there as that user, and fails wherever that user may not write."
+                : "Setup runs without administrator rights (-norespawn): installing, repairing and removing payloads "
+                  "will fail. Start it without -norespawn so that it relaunches itself with them.";
         std::cerr << "Setup: " << warning << std::endl;
         if (logger != nullptr)
             logger->AppendToLog(LogAppender::kLogWarn, warning);
