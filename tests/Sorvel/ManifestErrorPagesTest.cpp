@@ -8,7 +8,13 @@
 
 #include "platform/desktop/Workspace.h"
 
+#include "tests/support/OtherUser.h"
+
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -43,6 +49,7 @@ protected:
 
     std::string Show()
     {
+        PayloadSessionManager::Release();  // each call reads the medium anew
         InstallerEngine engine((FileSystemPath(medium_)));
         SorvelUserInterfaceJSPublisher publisher(&engine, nullptr);
         publisher.GetPlatformData()->windowController = &window_;
@@ -75,7 +82,8 @@ TEST_F(ManifestErrorPagesTest, TwoPayloadsWithErrorsMakeFourPagesAndOpenTheFrame
     EXPECT_EQ(files, (std::set<std::string>{"errors.html", "payloads.html", Digest(alpha) + ".html",
                                             Digest("{B}") + ".html"}));
     EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/errors.html"), SorvelUserInterfaceJSPublisher::kErrorFramePage);
-    EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/" + Digest(alpha) + ".html"), "alpha is <b>broken</b>");
+    // The medium's texts are shown as text, not run as the page's markup.
+    EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/" + Digest(alpha) + ".html"), "alpha is &lt;b&gt;broken&lt;/b&gt;");
     EXPECT_EQ(tolktest::ReadTextFile(Folder() + "/" + Digest("{B}") + ".html"), "beta too");
 
     const std::string list = tolktest::ReadTextFile(Folder() + "/payloads.html");
@@ -97,5 +105,58 @@ TEST_F(ManifestErrorPagesTest, NoPayloadWithErrorsIsErrorSeventeenAndWritesNothi
     AddProxy("C", tolktest::ProxyXml("{C}", "Gamma", "1.0", "<ValidationResults></ValidationResults>"));
     EXPECT_EQ(Show(), "{\"_error\":\"17\"}");
     EXPECT_FALSE(std::filesystem::exists(Folder()));
+    EXPECT_TRUE(platform::RecordedWorkspaceRequests().empty());
+}
+
+TEST_F(ManifestErrorPagesTest, NamesAreTextAndNothingPlantedInThePagesPlaceIsWrittenThrough)
+{
+    const std::string name = "<img src=x onerror=alert(1)>";
+    AddProxy("A", tolktest::ProxyXml("{A}", "&lt;img src=x onerror=alert(1)&gt;", "1.0",
+                                     "<ValidationResults>&lt;script&gt;alert(2)&lt;/script&gt;</ValidationResults>"));
+    EXPECT_EQ(Show(), "{\"_error\":\"9999\"}");
+    const std::string display = name + " 1.0 (20240611.1)";
+    const std::string page = Folder() + "/" + Digest(display) + ".html";
+    const std::string list = tolktest::ReadTextFile(Folder() + "/payloads.html");
+    EXPECT_NE(list.find("target=\"errors\">&lt;img src=x onerror=alert(1)&gt; 1.0 (20240611.1)</a>"), std::string::npos)
+        << list;
+    EXPECT_EQ(list.find("<img"), std::string::npos);
+    EXPECT_EQ(tolktest::ReadTextFile(page), "&lt;script&gt;alert(2)&lt;/script&gt;");
+
+    if (!tolktest::CanRunAsNobody())
+        GTEST_SKIP() << "cannot run as another user here";
+    // The folder left writable by every user, where nobody puts a link, a pipe (that root reads
+    // here, so that nothing waits) and root's own file with a second name in the pages' places.
+    const std::string outside = sysroot_.Scratch() + "/outside";
+    tolktest::MakeFolders(outside);
+    tolktest::WriteTextFile(outside + "/victim", "precious");
+    ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+    ASSERT_EQ(chmod(Folder().c_str(), 0777), 0);
+    const std::string folder = Folder();
+    ASSERT_EQ(tolktest::RunAsNobody([&]() {
+                  return unlink((folder + "/errors.html").c_str()) == 0 &&
+                         symlink((outside + "/victim").c_str(), (folder + "/errors.html").c_str()) == 0 &&
+                         unlink(page.c_str()) == 0 && mkfifo(page.c_str(), 0666) == 0;
+              }),
+              tolktest::AsUser::kTrue);
+    ASSERT_EQ(unlink((folder + "/payloads.html").c_str()), 0);
+    ASSERT_EQ(link((outside + "/victim").c_str(), (folder + "/payloads.html").c_str()), 0);
+    const int pipe = open(page.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(pipe, 0);
+    const std::vector<std::string> before = tolktest::DescribeTree(outside, true);
+    platform::ClearRecordedWorkspaceRequests();
+    EXPECT_EQ(Show(), "{\"_error\":\"9999\"}");
+    char byte;
+    EXPECT_LE(read(pipe, &byte, 1), 0);
+    close(pipe);
+    EXPECT_EQ(tolktest::DescribeTree(outside, true), before);
+
+    // The folder itself, in a Desktop that every user can write, replaced by a link of nobody's.
+    const std::string desktop = sysroot_.Home() + "/Desktop";
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(chmod(desktop.c_str(), 0777), 0);
+    ASSERT_EQ(tolktest::RunAsNobody([&]() { return symlink(outside.c_str(), folder.c_str()) == 0; }),
+              tolktest::AsUser::kTrue);
+    EXPECT_EQ(Show(), "{\"_error\":\"9999\"}");
+    EXPECT_EQ(tolktest::DescribeTree(outside, true), before);
     EXPECT_TRUE(platform::RecordedWorkspaceRequests().empty());
 }

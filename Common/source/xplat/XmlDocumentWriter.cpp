@@ -171,4 +171,9 @@ bool WriteDocument(const XmlNode& root, std::string& bytes)
     return true;
 }
 
+std::string EscapedText(const std::string& text, bool attribute)
+{
+    return Escape(text, attribute);
+}
+
 }  // namespace XmlDocumentWriter

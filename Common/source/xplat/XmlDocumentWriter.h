@@ -12,4 +12,9 @@ namespace XmlDocumentWriter {
 // element or attribute name is not an XML name: the file could not be read back.
 bool WriteDocument(const XmlNode& root, std::string& bytes);
 
+// The text as XML (and HTML) character data, or with attribute as an attribute value: "&", "<"
+// and ">" (and in an attribute value the quotation mark, tab and line breaks) as references, and
+// what XML cannot carry (most control characters, bytes that are not UTF-8) left out.
+std::string EscapedText(const std::string& text, bool attribute = false);
+
 }  // namespace XmlDocumentWriter

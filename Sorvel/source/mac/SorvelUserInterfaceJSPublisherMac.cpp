@@ -11,8 +11,8 @@
 #include "platform/Folders.h"
 #include "platform/desktop/Workspace.h"
 #include "platform/files/FileRef.h"
+#include "platform/files/Files.h"
 
-#include <cstdio>
 #include <exception>
 
 namespace {
@@ -22,16 +22,6 @@ const char kErrorPagesFolderName[] = "Tolk Setup Errors";
 SVLSorvelUIDelegateProtocol* Controller(SorvelUserInterfaceJSPublisher::PlatformData* data)
 {
     return data != nullptr ? data->windowController : nullptr;
-}
-
-// Replaces the file's content; false when it cannot be opened or not all of it was written.
-bool WritePage(const std::string& path, const std::string& content)
-{
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    return std::fclose(file) == 0 && written;
 }
 
 }  // namespace
@@ -123,7 +113,9 @@ bool SorvelUserInterfaceJSPublisher::ImplSavePagesAndLaunch(PlatformData* data,
         for (const auto& page : pages) {
             FileSystemPath file(folder);
             file.AppendUTF8Segment(page.first);
-            if (!WritePage(file.AsUTF8String(), page.second))
+            // The user's Desktop is the user's: a page is written the way every file of a run is, so
+            // that a link, a second name or a pipe that another user put there is no way in.
+            if (!platform::WriteFileAtomically(file.AsUTF8String(), page.second))
                 return false;
             if (page.first == launchName)
                 launchPath = file.AsUTF8String();

@@ -3,6 +3,7 @@
 #include "Common/source/xplat/ChangeDiffTypeImpl.h"
 #include "Common/source/xplat/HexMD5Digest.h"
 #include "Common/source/xplat/JSONUtilities.h"
+#include "Common/source/xplat/XmlDocumentWriter.h"
 #include "DataAccessUtilities.h"
 #include "InstallerEngine.h"
 #include "PayloadAccessor.h"
@@ -72,7 +73,8 @@ void CollectManifestErrors(InstallerEngine* engine, std::map<std::string, std::s
 }
 
 // The payload list page and one page per payload, added to pages (a name met again keeps its
-// first page). Names and texts go in as they are: the error texts are pages of their own.
+// first page). Names and texts come from the medium: they go in as text, so that a page shows
+// exactly their characters and runs nothing that they hold.
 void AddManifestErrorPages(const std::map<std::string, std::string>& errors, std::map<std::string, std::string>& pages)
 {
     std::string list;
@@ -92,8 +94,9 @@ void AddManifestErrorPages(const std::map<std::string, std::string>& errors, std
     list += "<ul>";
     for (const auto& entry : errors) {
         const std::string fileName = ZEB::HexMD5Digest(entry.first.begin(), entry.first.end()) + ".html";
-        list += "<li><a href=\"" + fileName + "\" target=\"errors\">" + entry.first + "</a></li>";
-        pages.insert(std::make_pair(fileName, entry.second));
+        list += "<li><a href=\"" + fileName + "\" target=\"errors\">" + XmlDocumentWriter::EscapedText(entry.first) +
+                "</a></li>";
+        pages.insert(std::make_pair(fileName, XmlDocumentWriter::EscapedText(entry.second)));
     }
     list += "</ul></body></html>";
     pages[kPayloadListPageName] = list;
