@@ -2,8 +2,6 @@
 
 #include "capsiFiles.h"
 
-#include "platform/files/TrustedPath.h"
-
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -131,9 +129,9 @@ capsStatus CapsiDataStore::dbOpen()
         }
     }
 
-    // SQLite follows a link at the file's name: one that another user planted where others can
-    // write, or such a user's file, is refused before it can be written.
-    if (platform::CheckWrite(path) != 0)
+    // SQLite follows a link at the file's name and reads whatever lies there: what another user
+    // planted, or could have, is refused before it is read or written.
+    if (capsiCheckDatabaseFile(path) != kCapsOK)
         return kCapsAccessDenied;
     sqlite3* db = nullptr;
     const int opened = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);

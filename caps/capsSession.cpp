@@ -112,6 +112,9 @@ capsStatus capsVerifyIntegrity()
     const bool backedUp = capsiFileExists(backupFile);
     if (!capsiFileExists(file))
         return backedUp ? kCapsSchemaMissing : kCapsOK;
+    // A file that is not to be read is not looked into: the sessions refuse it, saying why.
+    if (capsiCheckDatabaseFile(file) != kCapsOK)
+        return kCapsOK;
     switch (capsiCheckDatabase(file)) {
     case kCapsiDatabaseDamaged:
         return kCapsIOError;
@@ -158,7 +161,8 @@ void capsClearStaleJournal()
 {
     std::string file;
     std::string backupFile;
-    if (!capsGetDatabaseFiles(file, backupFile) || !capsiPathExists(file + "-journal") || !capsiFileExists(file))
+    if (!capsGetDatabaseFiles(file, backupFile) || !capsiPathExists(file + "-journal") || !capsiFileExists(file) ||
+        capsiCheckDatabaseFile(file) != kCapsOK)
         return;
     // Leaving the persistent journal mode for the deleting one deletes the journal, under SQLite's
     // own locks: a journal that holds a transaction is rolled back first, one that another

@@ -148,6 +148,15 @@ bool IsDamage(int code)
 
 }  // namespace
 
+capsStatus capsiCheckDatabaseFile(const std::string& path)
+{
+    std::string refusal;
+    if (platform::CheckKeptFile(path, refusal) != EPERM)
+        return kCapsOK;
+    platform::ReportRefusal(refusal);
+    return kCapsAccessDenied;
+}
+
 capsiDatabaseCondition capsiCheckDatabase(const std::string& path)
 {
     // Opened to be written (a hot journal is rolled back): never through what another user planted.
@@ -315,7 +324,7 @@ bool capsiCopyDatabaseFile(const std::string& source, const std::string& destina
 {
     struct stat sourceInfo;
     if (!StatPath(source, sourceInfo) || !S_ISREG(sourceInfo.st_mode) || destination.empty() ||
-        platform::CheckNameChange(destination) != 0)
+        capsiCheckDatabaseFile(source) != kCapsOK || platform::CheckNameChange(destination) != 0)
         return false;
 
     // The source is read through SQLite only: a plain open and close of a database file would

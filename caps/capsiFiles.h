@@ -44,6 +44,13 @@ capsStatus capsiCreateDirectory(const std::string& path);
 // (0755/0644) store for the folder and the file, each that exists. Failures are ignored: 0.
 capsStatus capsiSetDbAccess(const std::string& folder, const std::string& fileName, bool shared);
 
+// Whether a database file may be opened: SQLite opens it by its path, and reads and writes what
+// lies there, so only a plain file with one name, of root or of this process's user, that no
+// other user can write, reached through folders that no other user can change, is opened
+// (platform::CheckKeptFile). 0 (also when nothing is there yet, to be made), or 11 with the
+// refusal reported.
+capsStatus capsiCheckDatabaseFile(const std::string& path);
+
 // What SQLite's integrity check (which compares the indexes with their tables too) and the
 // schema's version row say of a database file.
 enum capsiDatabaseCondition {

@@ -13,18 +13,11 @@
 
 namespace platform {
 
-bool ReadWholeFile(const std::string& path, std::string& bytes)
+namespace {
+
+// Reads what is left of the open file, and closes it.
+bool ReadToEnd(int fd, std::string& bytes)
 {
-    // Not blocking: a named pipe in place of the file is refused below instead of waiting for a
-    // writer that never comes.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        return false;
-    }
     std::string content;
     char buffer[65536];
     for (;;) {
@@ -42,6 +35,29 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
     close(fd);
     bytes.swap(content);
     return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string& bytes)
+{
+    // Not blocking: a named pipe in place of the file is refused below instead of waiting for a
+    // writer that never comes.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return false;
+    }
+    return ReadToEnd(fd, bytes);
+}
+
+bool ReadKeptFile(const std::string& path, std::string& bytes, std::string& refusal)
+{
+    const int fd = OpenKeptFile(path, O_RDONLY, refusal);
+    return fd >= 0 && ReadToEnd(fd, bytes);
 }
 
 namespace {

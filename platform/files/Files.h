@@ -9,6 +9,9 @@ namespace platform {
 
 // Reads a regular file whole; false when it cannot be opened or read, or is a folder.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Reads a file that this process keeps, opened with OpenKeptFile; false when it cannot be, with
+// refusal saying why when it was refused (errno EPERM).
+bool ReadKeptFile(const std::string& path, std::string& bytes, std::string& refusal);
 
 // What a write does with a symbolic link at its path.
 enum class LinkHandling {

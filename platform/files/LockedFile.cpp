@@ -1,5 +1,7 @@
 #include "platform/files/LockedFile.h"
 
+#include "platform/files/TrustedFiles.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -7,10 +9,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -68,26 +69,11 @@ bool LockedFile::TakeOver(const std::string& path, std::string& untrusted)
 {
     Close();
     untrusted.clear();
-    // Not blocking and regular files only: whatever else lies there is no journal of ours.
-    const int fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        struct stat info;
-        if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-            untrusted = "\"" + path + "\" is no plain file";
+    // Whatever but a plain file that nobody else could have written is no journal of ours.
+    const int fd = OpenKeptFile(path, O_RDWR, untrusted);
+    if (fd < 0)
         return false;
-    }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        untrusted = "\"" + path + "\" is no plain file";
-        close(fd);
-        return false;
-    }
-    if (info.st_uid != geteuid()) {
-        untrusted = "\"" + path + "\" belongs to user " + std::to_string(info.st_uid);
-        close(fd);
-        return false;
-    }
-    if (!OnlyOwnerCanChange(ParentOf(path), untrusted) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         close(fd);
         return false;
     }
@@ -215,38 +201,6 @@ void LockedFile::Close()
     end_ = 0;
     writeOnly_ = false;
     readOnly_ = false;
-}
-
-bool OnlyOwnerCanChange(const std::string& folder, std::string& problem)
-{
-    char resolved[PATH_MAX];
-    if (realpath(folder.c_str(), resolved) == nullptr) {
-        problem = "\"" + folder + "\" cannot be looked at: " + std::strerror(errno);
-        return false;
-    }
-    const uid_t user = geteuid();
-    for (std::string path = resolved;; path = ParentOf(path)) {
-        struct stat info;
-        if (lstat(path.c_str(), &info) != 0) {
-            problem = "\"" + path + "\" cannot be looked at: " + std::strerror(errno);
-            return false;
-        }
-        const bool sticky = (info.st_mode & S_ISVTX) != 0;
-        if (info.st_uid != 0 && info.st_uid != user) {
-            problem = "the folder \"" + path + "\" belongs to user " + std::to_string(info.st_uid);
-            return false;
-        }
-        if ((info.st_mode & S_IWOTH) != 0 && !sticky) {
-            problem = "the folder \"" + path + "\" can be written by every user";
-            return false;
-        }
-        if ((info.st_mode & S_IWGRP) != 0 && !sticky && info.st_gid != 0 && info.st_gid != 80) {
-            problem = "the folder \"" + path + "\" can be written by the group " + std::to_string(info.st_gid);
-            return false;
-        }
-        if (path == "/")
-            return true;
-    }
 }
 
 bool RemoveIfAbandoned(const std::string& path)

@@ -27,9 +27,9 @@ public:
     bool Create(const std::string& pattern, std::string& path);
     // Opens an existing file and takes its lock without waiting, to read it: false when another
     // open of it holds the lock (its writer lives) or it cannot be opened. Also false, with
-    // untrusted saying why, for a file that nobody but this process's user should have been able
-    // to write and somebody else could have: no plain file of this user, or in a folder that
-    // another user can change (OnlyOwnerCanChange).
+    // untrusted saying why, for a file that somebody else could have written: one that
+    // OpenKeptFile refuses (no plain file with one name of this user or the super-user, or in a
+    // folder that another user can change).
     bool TakeOver(const std::string& path, std::string& untrusted);
 
     bool IsOpen() const { return fd_ >= 0; }
@@ -66,12 +66,6 @@ private:
     // Taken over to be read: nothing is appended to it.
     bool readOnly_ = false;
 };
-
-// Whether only this process's user (and root) can change what lies in the folder: the folder and
-// every folder above it belong to root or to this user, and none can be written by other users,
-// unless it is sticky (then they cannot touch what is not theirs) or writable only by the
-// administrators' groups (0, 80). False, with problem naming the folder and why, otherwise.
-bool OnlyOwnerCanChange(const std::string& folder, std::string& problem);
 
 // Removes a temporary file that its writer keeps locked (flock) for as long as it writes it, when
 // nobody holds that lock: its writer died before the file got its place. True when it was

@@ -29,21 +29,6 @@ std::string RandomCharacters(int count)
     return text;
 }
 
-// What a found object is, for a message: "a symbolic link of user nobody (65534)".
-std::string Described(const struct stat& status)
-{
-    std::string what = "a special file";
-    if (S_ISLNK(status.st_mode))
-        what = "a symbolic link";
-    else if (S_ISDIR(status.st_mode))
-        what = "a folder";
-    else if (S_ISFIFO(status.st_mode))
-        what = "a pipe";
-    else if (S_ISREG(status.st_mode))
-        what = status.st_nlink > 1 ? "a file with " + std::to_string(status.st_nlink) + " names" : "a file";
-    return what + " of user " + DescribeUser(status.st_uid);
-}
-
 // Renames the entry of the folder to "<name>.put-aside." and six random characters (aside receives
 // that name): 0 or the errno value.
 int PutAsideIn(int folder, const std::string& name, std::string& aside)
@@ -61,6 +46,67 @@ int PutAsideIn(int folder, const std::string& name, std::string& aside)
 bool IsOwnPlainFile(const struct stat& status)
 {
     return S_ISREG(status.st_mode) && status.st_nlink == 1 && (status.st_uid == 0 || status.st_uid == geteuid());
+}
+
+namespace {
+
+// The kept file's status, judged: 0, or EPERM with the refusal.
+int JudgeKeptFile(const TrustedPath& place, const std::string& path, const struct stat& status, std::string& refusal)
+{
+    std::string why;
+    if (!IsOwnPlainFile(status))
+        why = "only a plain file with one name, of the super-user or of this process's user, is read";
+    else if (!OthersByMode(status).empty())
+        why = "it can be written by " + OthersByMode(status);
+    if (why.empty())
+        return 0;
+    refusal =
+        "Refused to read \"" + path + "\", " + DescribeObject(status) + " in \"" + place.FolderPath() + "\": " + why;
+    return EPERM;
+}
+
+}  // namespace
+
+int CheckKeptFile(const std::string& path, std::string& refusal)
+{
+    TrustedPath place;
+    if (const int walked = place.WalkKept(path)) {
+        refusal = place.Refusal();
+        return walked;
+    }
+    struct stat status;
+    if (fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    return JudgeKeptFile(place, path, status, refusal);
+}
+
+int OpenKeptFile(const std::string& path, int flags, std::string& refusal)
+{
+    TrustedPath place;
+    int error = place.WalkKept(path);
+    struct stat status;
+    if (error == 0 && fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        error = errno;
+    // Judged before it is opened: a pipe is never opened at all.
+    if (error == 0)
+        error = JudgeKeptFile(place, path, status, refusal);
+    else
+        refusal = place.Refusal();
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
+    const int fd = openat(place.Folder(), place.Name().c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat opened;
+    if (fstat(fd, &opened) != 0 || opened.st_dev != status.st_dev || opened.st_ino != status.st_ino ||
+        JudgeKeptFile(place, path, opened, refusal) != 0 || fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
+        close(fd);
+        errno = refusal.empty() ? EAGAIN : EPERM;
+        return -1;
+    }
+    return fd;
 }
 
 int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal)
@@ -173,7 +219,7 @@ int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note,
             errno = moved;
             return -1;
         }
-        note = "\"" + place.NamePath() + "\" was " + Described(found) +
+        note = "\"" + place.NamePath() + "\" was " + DescribeObject(found) +
                ", no plain file of this user or the super-user: it was put aside as \"" + place.InFolder(aside) +
                "\", and a new file begun";
     }

@@ -38,6 +38,18 @@ int OpenLogForAppending(const std::string& path, mode_t mode, std::string& note,
 // -1 with errno set.
 int CreateUniqueFile(int folder, const std::string& prefix, std::string& name);
 
+// A file that this process keeps and later reads to act on it (a stored script, a journal, a
+// database), looked at without opening it: 0 when it may be read; EPERM with the refusal when it
+// is anything but a plain file with one name, of the super-user or of this process's user, that
+// no other user can write, or when it is reached through a folder or link that another user can
+// change (TrustedPath::WalkKept); else the errno value met (ENOENT when nothing is there, its
+// folders having passed). What a path names through such folders can be opened by its path.
+int CheckKeptFile(const std::string& path, std::string& refusal);
+// The same, and the file opened with the flags (O_RDONLY or O_RDWR, perhaps O_APPEND), never
+// through a link and never waiting on a pipe: the descriptor, or -1 with errno set (EPERM with
+// the refusal).
+int OpenKeptFile(const std::string& path, int flags, std::string& refusal);
+
 // Whether the open file may be appended to as a log at its name: a regular file with one name,
 // of the super-user or of this process's user.
 bool IsOwnPlainFile(const struct stat& status);

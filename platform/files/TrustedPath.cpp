@@ -233,6 +233,29 @@ bool OthersCanWrite(const struct stat& folder)
     return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || OfAnotherUser(folder);
 }
 
+std::string OthersByMode(const struct stat& status)
+{
+    if ((status.st_mode & S_IWOTH) != 0)
+        return "every user";
+    if ((status.st_mode & S_IWGRP) != 0 && status.st_gid != 0 && status.st_gid != 80)
+        return "the group " + std::to_string(status.st_gid);
+    return std::string();
+}
+
+std::string DescribeObject(const struct stat& status)
+{
+    std::string what = "a special file";
+    if (S_ISLNK(status.st_mode))
+        what = "a symbolic link";
+    else if (S_ISDIR(status.st_mode))
+        what = "a folder";
+    else if (S_ISFIFO(status.st_mode))
+        what = "a pipe";
+    else if (S_ISREG(status.st_mode))
+        what = status.st_nlink > 1 ? "a file with " + std::to_string(status.st_nlink) + " names" : "a file";
+    return what + " of user " + DescribeUser(status.st_uid);
+}
+
 TrustedPath::~TrustedPath()
 {
     Reset();
@@ -241,6 +264,8 @@ TrustedPath::~TrustedPath()
 void TrustedPath::Reset()
 {
     Keep();
+    kept_ = false;
+    keptPath_.clear();
     if (folder_ >= 0 && ownsFolder_)
         close(folder_);
     folder_ = -1;
@@ -311,19 +336,60 @@ const struct stat& TrustedPath::FolderStatus() const
 
 bool TrustedPath::MayFollow(const std::string& name, const struct stat& link)
 {
-    if (!OfAnotherUser(link) || !OthersCanWrite(FolderStatus()))
+    if (!OfAnotherUser(link))
+        return true;
+    if (kept_) {
+        refusal_ = "Refused to read \"" + keptPath_ + "\": the symbolic link \"" + InFolder(name) +
+                   "\" on its way belongs to user " + DescribeUser(link.st_uid);
+        return false;
+    }
+    if (!OthersCanWrite(FolderStatus()))
         return true;
     refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + DescribeUser(link.st_uid) +
                ": it lies in \"" + FolderPath() + "\", a folder that other users can write";
     return false;
 }
 
+int TrustedPath::JudgeKeptFolder()
+{
+    const struct stat& folder = FolderStatus();
+    std::string why;
+    if (OfAnotherUser(folder))
+        why = "belongs to user " + DescribeUser(folder.st_uid);
+    else if ((folder.st_mode & S_ISVTX) == 0 && !OthersByMode(folder).empty())
+        why = "can be written by " + OthersByMode(folder);
+    if (why.empty())
+        return 0;
+    refusal_ = "Refused to read \"" + keptPath_ + "\"";
+    struct stat found;
+    if (lstat(keptPath_.c_str(), &found) == 0)
+        refusal_ += ", " + DescribeObject(found);
+    refusal_ += ": the folder \"" + FolderPath() + "\" on its way " + why;
+    return EPERM;
+}
+
 int TrustedPath::Walk(const std::string& path, bool followLast)
+{
+    return Walk(path, followLast, false);
+}
+
+int TrustedPath::WalkKept(const std::string& path)
+{
+    return Walk(path, false, true);
+}
+
+int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
 {
     Reset();
     followLast_ = followLast;
+    kept_ = kept;
     std::vector<std::string> pending;
     const bool absolute = !path.empty() && path[0] == '/';
+    if (kept) {
+        if (!absolute)
+            return EINVAL;
+        keptPath_ = path;
+    }
     // Most paths a run walks are absolute and plain: their folder is all before the last slash.
     const std::string::size_type lastSlash = IsPlainAbsolute(path) ? path.rfind('/') : std::string::npos;
     if (lastSlash != std::string::npos) {
@@ -336,11 +402,12 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
     }
 
     // Most paths hold no link: their folder is opened in one step, and only the last name is
-    // walked. One that holds a link is walked from the start.
+    // walked. One that holds a link is walked from the start, as is the path to a kept file, whose
+    // every folder is judged.
     bool hasParentStep = false;
     for (const std::string& name : pending)
         hasParentStep = hasParentStep || name == "..";
-    if (absolute && !hasParentStep) {
+    if (absolute && !hasParentStep && !kept) {
         std::string folder;
         if (lastSlash != std::string::npos) {
             folder = lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash);
@@ -368,6 +435,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
         else if (lastSlash != std::string::npos)
             PushNames(path.substr(0, lastSlash), pending);
     }
+    if (folder_ < 0 && kept && lastSlash != std::string::npos)
+        PushNames(path.substr(0, lastSlash), pending);
     if (folder_ < 0) {
         std::string start = "/";
         if (!absolute) {
@@ -378,6 +447,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
         }
         if (const int error = EnterFolder(AT_FDCWD, absolute ? "/" : ".", start))
             return error;
+        if (kept && JudgeKeptFolder() != 0)
+            return EPERM;
     }
 
     int links = 0;
@@ -391,6 +462,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
                 return EINVAL;
             if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
                 return error;
+            if (kept && JudgeKeptFolder() != 0)
+                return EPERM;
             continue;
         }
         if (isLast && !followLast) {
@@ -437,6 +510,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             if (target[0] == '/') {
                 if (const int rootError = EnterFolder(AT_FDCWD, "/", "/"))
                     return rootError;
+                if (kept && JudgeKeptFolder() != 0)
+                    return EPERM;
             }
             continue;
         }
@@ -453,6 +528,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast)
             return ENOTDIR;
         }
         Enter(child, &status, folderPath_ + "/" + name);
+        if (kept && JudgeKeptFolder() != 0)
+            return EPERM;
     }
     // A link's text that named nothing beyond its folder ("." or "a/.").
     return EINVAL;

@@ -25,6 +25,14 @@ std::string DescribeUser(uid_t uid);
 // its owner, or anyone through the group or others' write bits.
 bool OthersCanWrite(const struct stat& folder);
 
+// Who besides its owner can write the folder or file by its mode, for a message: "every user",
+// "the group 1000"; empty when none can (the administrators' groups, 0 and 80, are not counted).
+std::string OthersByMode(const struct stat& status);
+
+// What a found object is, for a message: "a symbolic link of user nobody (65534)", "a pipe of
+// user root (0)", "a file with 2 names of user root (0)".
+std::string DescribeObject(const struct stat& status);
+
 // A path's last name in its folder, the folder held open (O_PATH), reached from "/" (or, for a
 // relative path, the working folder) one name at a time so that every link on the way is judged
 // before it is followed. The *at calls made on Folder() act on that folder, whatever becomes of
@@ -43,6 +51,13 @@ public:
     // name (empty, "/", or ending in "." or ".."); else the errno value that the walk met (ENOENT
     // for a missing folder). A missing last name is no failure.
     int Walk(const std::string& path, bool followLast);
+    // Walks to the last name of an absolute path as Walk does without following it, for a file
+    // that this process keeps and later reads to act on it: every folder on the way, "/" included,
+    // and every link, must be the super-user's or this process's user's, and no folder may be
+    // writable by other users (unless sticky, or writable only by the administrators' groups 0
+    // and 80). EPERM with Refusal() naming the path and the folder or link otherwise; EINVAL for a
+    // relative path.
+    int WalkKept(const std::string& path);
 
     // After a Walk: whether the object at the last name may be written, replaced or given another
     // mode, owner or attribute. EPERM with Refusal() when the folder is one that others can write
@@ -77,6 +92,9 @@ private:
     bool MayFollow(const std::string& name, const struct stat& link);
     // Opens the folder name of the folder at (or AT_FDCWD) and enters it: 0 or the errno value.
     int EnterFolder(int at, const char* name, const std::string& path);
+    // In a walk to a kept file, the folder entered: 0, or EPERM with the refusal.
+    int JudgeKeptFolder();
+    int Walk(const std::string& path, bool followLast, bool kept);
 
     int folder_ = -1;
     bool ownsFolder_ = false;
@@ -91,6 +109,8 @@ private:
     bool nameStatusKnown_ = false;
     bool followLast_ = false;
     bool followedLastLink_ = false;
+    bool kept_ = false;
+    std::string keptPath_;  // the path of the kept file walked to, for refusals
     std::string refusal_;
 };
 

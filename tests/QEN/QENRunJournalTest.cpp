@@ -6,6 +6,7 @@
 #include "QEN/source/mac/QENCAPSRunSession.h"
 
 #include "platform/files/LockedFile.h"
+#include "platform/files/TrustedPath.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -148,24 +149,39 @@ TEST_F(QENRunJournalTest, OnlyJournalsThatNobodyElseCouldWriteAreTakenOverAndOnl
 
     if (geteuid() != 0)
         GTEST_SKIP() << "planting a journal of another user needs root";
-    // Planted by another user, or in a folder that others may change: refused, left as it is.
+    // Planted by another user, in a folder that others may change, or with a second name (a link
+    // to a file of records that root keeps elsewhere): refused, left as it is.
     const std::string journal = Journals()[0];
+    const std::string folder = Base() + "/caps";
+    const std::string refused = "Refusing the run journal " + journal + ": Refused to read \"" + journal + "\", ";
     ASSERT_EQ(chown(journal.c_str(), 65534, 65534), 0);
     RecoverInterruptedRuns();
     EXPECT_TRUE(fs::exists(S("made")));
-    const std::string planted = "Refusing the run journal " + journal + ": \"" + journal + "\" belongs to user 65534";
+    const std::string planted = refused + "a file of user " + platform::DescribeUser(65534) + " in \"" +
+                                fs::canonical(folder).string() + "\": only a plain file with one name";
     EXPECT_NE(log_.Dump().find(planted), std::string::npos) << log_.Dump();
     ASSERT_EQ(chown(journal.c_str(), 0, 0), 0);
-    const std::string folder = Base() + "/caps";
     ASSERT_EQ(chmod(folder.c_str(), 0777), 0);
     RecoverInterruptedRuns();
     EXPECT_TRUE(fs::exists(S("made")));
-    const std::string open = "the folder \"" + fs::canonical(folder).string() + "\" can be written by every user";
-    EXPECT_NE(log_.Dump().find(open), std::string::npos) << log_.Dump();
+    const std::string open =
+        "the folder \"" + fs::canonical(folder).string() + "\" on its way can be written by every user";
+    EXPECT_NE(log_.Dump().find(refused + "a file of user " + platform::DescribeUser(0) + ": " + open),
+              std::string::npos)
+        << log_.Dump();
     ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    tolktest::WriteTextFile(S("precious"), "precious");
+    tolktest::WriteTextFile(S("records"), "H\tplanted\t1\nI\tremove-file\t" + S("precious") + "\t\t0\t0\t0\n");
+    const std::string linked = folder + "/run-linked.journal";
+    ASSERT_EQ(link(S("records").c_str(), linked.c_str()), 0);
     RecoverInterruptedRuns();
     EXPECT_FALSE(fs::exists(S("made")));
-    EXPECT_TRUE(Journals().empty());
+    EXPECT_EQ(tolktest::ReadTextFile(S("precious")), "precious");
+    EXPECT_NE(log_.Dump().find("Refusing the run journal " + linked + ": Refused to read \"" + linked +
+                               "\", a file with 2 names of user " + platform::DescribeUser(0)),
+              std::string::npos)
+        << log_.Dump();
+    EXPECT_EQ(Journals(), std::vector<std::string>{linked});
 }
 
 TEST_F(QENRunJournalTest, CopiesThatWritersLeftHalfWrittenGoUnlessTheirWriterLives)

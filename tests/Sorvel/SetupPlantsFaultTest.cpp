@@ -2,14 +2,18 @@
 // planted links in the folders that root writes and others can write: the install folder, the
 // session logs' folder, the folders of the uninstall scripts, the database's backup copy and the
 // bootstrapper, and the temporary folder. Nothing is written through them: every run leaves the
-// folder outside the system root, that the links lead to, exactly as it was.
+// folder outside the system root, that the links lead to, exactly as it was. Nor is a stored
+// uninstall script played that another user could have written or put in its place.
 #include "ExampleMedium.h"
 
+#include "tests/support/Deadline.h"
 #include "tests/support/GzipFile.h"
 #include "tests/support/PlantTest.h"
 #include "tests/support/ProgramRun.h"
 
 #include "tests/caps/CapsTestSupport.h"
+
+#include "platform/files/TrustedPath.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -57,7 +61,13 @@ protected:
         std::vector<std::string> arguments = {"--mode=silent", "--installerParent=" + medium_};
         if (!deployment.empty())
             arguments.push_back("--deploymentFile=" + medium_ + "/deployment/" + deployment + ".xml");
-        return tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments);
+        // A run held up by what was planted (a pipe that it waits on) fails here, and is killed.
+        tolktest::RunningProgram setup(SETUP_PROGRAM, arguments);
+        if (!tolktest::WaitUntil([&]() { return setup.HasEnded(); }, 4 * tolktest::kPatience)) {
+            ADD_FAILURE() << "Setup did not end";
+            return tolktest::ProgramResult();
+        }
+        return setup.Wait();
     }
 
     // A folder (made when missing) that every user can write, as an administrator may leave one.
@@ -121,6 +131,12 @@ protected:
                 names.push_back(name);
         }
         return names;
+    }
+
+    // The refusal of a stored script to read, up to its reason.
+    std::string ReadRefusal(const std::string& script, const std::string& what) const
+    {
+        return "Refused to read \"" + script + "\", " + what;
     }
 
     std::string medium_ = sysroot_.Scratch() + "/medium";
@@ -199,11 +215,13 @@ TEST_F(SetupPlantsFaultTest, LinksAtTheNamesOfScriptsAndTheBackupAreReplacedNotW
 TEST_F(SetupPlantsFaultTest, LinksInPlaceOfTheFoldersOfRecordsAndBootstrapperAreRefused)
 {
     // The folder that holds them, writable by others; one of its folders in turn replaced by a link.
+    // Sticky: the database's own folder stays root's, and the database is read.
     for (const std::string name : {"Installers", "Uninstall", "backup"}) {
         fs::remove_all(Orvex(""));
         tolktest::MakeFolders(Orvex("/caps"));
         tolktest::MakeFolders(outside_ + "/" + name);
         Share(Orvex(""));
+        ASSERT_EQ(chmod(Orvex("").c_str(), 01777), 0);
         PlantLinks({{Orvex("/" + name), outside_ + "/" + name}});
         const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
 
@@ -242,4 +260,74 @@ TEST_F(SetupPlantsFaultTest, FilesAreMovedAsideOnlyIntoTheRootsOwnTemporaryFolde
               1u);
     const std::string moved = sysroot_.Path("/tmp/folders." + std::to_string(geteuid()));
     EXPECT_THAT(SessionLog(), HasSubstr("Saved to \"" + moved + "/"));
+}
+
+TEST_F(SetupPlantsFaultTest, AStoredScriptThatAnotherUserCouldHaveWrittenIsNotPlayed)
+{
+    ASSERT_EQ(Run().exitCode, 0);
+    const std::string uninstall = Orvex("/Uninstall");
+    const std::string script = uninstall + "/" + kSketchbook + ".js";
+    const std::string stored = tolktest::ReadTextFile(script);
+    const std::string app = sysroot_.Path("/Applications/Orvex Sketchbook");
+    const std::vector<std::string> installed = tolktest::DescribeTree(app, true);
+    // What nobody would have root play: the removal of a file of root's outside the system root.
+    const std::string theirs = shared_ + "/theirs.js";
+    const std::string shared = shared_;
+    const std::string victim = victim_;
+    Plant([&]() {
+        tolktest::WriteTextFile(shared + "/theirs.js", "QENDeleteFile('" + victim + "');\n");
+        return true;
+    });
+    const std::vector<std::string> before = tolktest::DescribeTree(outside_, true);
+    const std::string nobody = " of user " + tolktest::NobodyText();
+    const std::string root = " of user " + platform::DescribeUser(0);
+    const std::string shares = ": the folder \"" + uninstall + "\" on its way can be written by every user";
+    const std::string notPlain = " in \"" + uninstall + "\": only a plain file with one name";
+    const std::string secondName = sysroot_.Scratch() + "/second name";
+
+    const std::vector<std::pair<std::string, std::function<void()> > > plants = {
+        {"a symbolic link" + nobody + shares,
+         [&]() {
+             Share(uninstall);
+             Plant([&]() { return unlink(script.c_str()) == 0 && symlink(theirs.c_str(), script.c_str()) == 0; });
+         }},
+        {"a file" + nobody + shares,
+         [&]() {
+             Share(uninstall);
+             Plant([&]() {
+                 tolktest::WriteTextFile(script + ".tmp", tolktest::ReadTextFile(theirs));
+                 return unlink(script.c_str()) == 0 && rename((script + ".tmp").c_str(), script.c_str()) == 0;
+             });
+         }},
+        // A pipe would hold a reader that waits for a writer; read without waiting, it is empty.
+        {"a pipe" + root + notPlain,
+         [&]() { ASSERT_TRUE(unlink(script.c_str()) == 0 && mkfifo(script.c_str(), 0644) == 0); }},
+        // Root's own file, but with a second name that another user may have given it elsewhere.
+        {"a file with 2 names" + root + notPlain, [&]() { ASSERT_EQ(link(script.c_str(), secondName.c_str()), 0); }},
+    };
+    for (const auto& plant : plants) {
+        plant.second();
+        const tolktest::ProgramResult result = Run("remove");
+        EXPECT_NE(result.exitCode, 0) << plant.first;
+        EXPECT_THAT(result.errorOutput, HasSubstr("cause: Unable to read instructions from " + script + ": " +
+                                                  ReadRefusal(script, plant.first)))
+            << plant.first;
+        EXPECT_THAT(SessionLog(), HasSubstr(ReadRefusal(script, plant.first))) << plant.first;
+        // Nothing was removed: neither what nobody asked for, nor the payload, nor its script.
+        EXPECT_EQ(tolktest::DescribeTree(outside_, true), before) << plant.first;
+        EXPECT_EQ(tolktest::DescribeTree(app, true), installed) << plant.first;
+        EXPECT_THAT(InstalledPayloads(), ::testing::Contains(kSketchbook)) << plant.first;
+        EXPECT_TRUE(fs::exists(fs::symlink_status(script))) << plant.first;
+
+        // Put right, by root.
+        unlink(secondName.c_str());
+        ASSERT_EQ(chmod(uninstall.c_str(), 0755), 0);
+        ASSERT_TRUE(fs::remove(script));
+        tolktest::WriteTextFile(script, stored);
+    }
+    const tolktest::ProgramResult result = Run("remove");
+    EXPECT_EQ(result.exitCode, 0) << result.output << result.errorOutput;
+    EXPECT_THAT(InstalledPayloads(), IsEmpty());
+    EXPECT_FALSE(fs::exists(app));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
 }

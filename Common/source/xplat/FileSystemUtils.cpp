@@ -4,6 +4,7 @@
 #include "LogFactory.h"
 
 #include "platform/files/DiskNames.h"
+#include "platform/files/Files.h"
 #include "platform/files/TrustedPath.h"
 
 #include <dirent.h>
@@ -367,7 +368,8 @@ bool LoadWholeFile(const FileSystemPath& path, Bytes& contents)
 {
     const std::string onDisk = platform::OnDiskPath(path.AsUTF8String());
     struct stat info;
-    if (stat(onDisk.c_str(), &info) != 0)
+    // A pipe or a device in the file's place is no file, and no empty one: it is not read.
+    if (stat(onDisk.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     if (info.st_size == 0) {
         contents.clear();
@@ -413,6 +415,16 @@ bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& con
 bool LoadFileContents(const FileSystemPath& path, std::string& contents)
 {
     return LoadWholeFile(path, contents);
+}
+
+bool LoadKeptFileContents(const FileSystemPath& path, std::string& contents)
+{
+    std::string refusal;
+    if (platform::ReadKeptFile(path.AsUTF8String(), contents, refusal))
+        return true;
+    if (!refusal.empty())
+        NoteFailureReason(refusal);
+    return false;
 }
 
 }  // namespace FileSystemUtils

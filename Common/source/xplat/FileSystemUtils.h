@@ -130,10 +130,15 @@ void SetTempNameSourceForTesting(const std::function<std::string()>& source);
 bool DeleteFile(const FileSystemPath& path, bool flag);
 
 // Reads a whole file (symbolic links followed); true only when every byte was read. An empty
-// file gives an empty vector.
+// file gives an empty vector; what is no regular file (a pipe, a folder) is not read.
 bool LoadFileContents(const FileSystemPath& path, std::vector<std::uint8_t>& contents);
 // The same into text (a script read whole): no copy from bytes to text.
 bool LoadFileContents(const FileSystemPath& path, std::string& contents);
+// Reads a file that Setup keeps and later acts on (a stored uninstall script): only a plain file
+// with one name, of root or of the running user, reached through folders that no other user can
+// change (platform::OpenKeptFile). A refusal, which names the file, its owner and the folder, is
+// noted as the failure's reason.
+bool LoadKeptFileContents(const FileSystemPath& path, std::string& contents);
 
 // Why the latest failed file operation of the calling thread failed, where it said (an
 // attribute the file system refused, a link text that does not fit); empty when it did not.

@@ -432,20 +432,24 @@ void QENEngineMac::ReportScriptFailure(Pelvo::Engine& engine)
     log_->AppendToLog(LogAppender::kLogFatal, error);
 }
 
-bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& text)
+bool QENEngineMac::ReadInstructions(const FileSystemPath& path, std::string& text, bool keptBySetup)
 {
     log_->AppendToLog(LogAppender::kLogInfo, "Reading instructions from " + path.AsUTF8String());
-    if (!FileSystemUtils::LoadFileContents(path, text)) {
-        log_->AppendToLog(LogAppender::kLogError, "Unable to read instructions from " + path.AsUTF8String());
-        return false;
-    }
-    return true;
+    // What Setup stored is played as root: only a script that no other user can have written or
+    // put in its place is read, and the refusal is the run's reason.
+    FileSystemUtils::ClearFailureReason();
+    if (keptBySetup ? FileSystemUtils::LoadKeptFileContents(path, text) : FileSystemUtils::LoadFileContents(path, text))
+        return true;
+    const std::string reason = FileSystemUtils::LastFailureReason();
+    log_->AppendToLog(LogAppender::kLogError, "Unable to read instructions from " + path.AsUTF8String() +
+                                                  (reason.empty() ? "" : ": " + reason));
+    return false;
 }
 
 bool QENEngineMac::ProcessJavaScriptInstructionsFile(const FileSystemPath& path)
 {
     std::string text;
-    return ReadInstructions(path, text) && ProcessUTF8JavaScriptText(text);
+    return ReadInstructions(path, text, false) && ProcessUTF8JavaScriptText(text);
 }
 
 bool QENEngineMac::ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName)

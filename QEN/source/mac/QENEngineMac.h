@@ -119,8 +119,11 @@ public:
     bool GetUpgradeOrvexCodes(std::set<std::string>& codes, std::set<std::string>& sessionIDs);
 
 private:
-    // Reads a script file whole, logging what it reads (or that it cannot).
-    bool ReadInstructions(const FileSystemPath& path, std::string& text);
+    // Reads a script file whole, logging what it reads (or that it cannot). A script that Setup
+    // keeps (a stored uninstall script: keptBySetup) is read only where no other user can have
+    // written or replaced it (FileSystemUtils::LoadKeptFileContents); the payload's and the
+    // bundle's scripts are read as they are.
+    bool ReadInstructions(const FileSystemPath& path, std::string& text, bool keptBySetup = true);
     // Mounts the image unless it is mounted already and answers where.
     bool MountPayloadImage(FileSystemPath& mountPoint);
     // The start shared by the install and repair runs: the determined properties, then the image

@@ -380,12 +380,11 @@ bool QENEngineMac::SaveUninstallInstructions()
     // The file is replaced in one step, its new text written after the earlier one's: a failed
     // save leaves the earlier script (of this or an older run) as it was and keeps the entries
     // recorded, instead of losing either.
+    // What is kept of it is read as a stored script is (it will be played).
     std::string earlier;
     const bool existed = FileSystemUtils::Exists(path);
-    if (existed && !platform::ReadWholeFile(path.AsUTF8String(), earlier))
+    if (existed && !replaceStoredScript_ && !FileSystemUtils::LoadKeptFileContents(path, earlier))
         return false;
-    if (replaceStoredScript_)
-        std::string().swap(earlier);
     // The prelude opens the stored script once: written again, it would run the payload's
     // conditions a second time in the middle of its removal.
     const bool withPrelude = !uninstallPrelude_.empty() && !preludeSaved_;
