@@ -73,9 +73,15 @@ int SetExtendedAttribute(const std::string& path, const std::string& name, const
 {
     if (const int injected = InjectedFault("setxattr", path))
         return injected;
-    if (const int refused = CheckWrite(path))
-        return refused;
-    return setxattr(path.c_str(), name.c_str(), value.data(), value.size(), 0) == 0 ? 0 : Normalise(errno);
+    // Set on the object judged, not on what is put at its name meanwhile.
+    const int object = OpenForChange(path);
+    if (object < 0)
+        return Normalise(errno);
+    const int error = setxattr(DescriptorPath(object).c_str(), name.c_str(), value.data(), value.size(), 0) == 0
+                          ? 0
+                          : Normalise(errno);
+    close(object);
+    return error;
 }
 
 int SetExtendedAttribute(int fd, const std::string& name, const std::string& value)
@@ -87,9 +93,12 @@ int SetExtendedAttribute(int fd, const std::string& name, const std::string& val
 
 int RemoveExtendedAttribute(const std::string& path, const std::string& name)
 {
-    if (const int refused = CheckWrite(path))
-        return refused;
-    return removexattr(path.c_str(), name.c_str()) == 0 ? 0 : Normalise(errno);
+    const int object = OpenForChange(path);
+    if (object < 0)
+        return Normalise(errno);
+    const int error = removexattr(DescriptorPath(object).c_str(), name.c_str()) == 0 ? 0 : Normalise(errno);
+    close(object);
+    return error;
 }
 
 std::string ExtendedAttributeErrorText(int error)

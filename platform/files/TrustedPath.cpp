@@ -28,6 +28,19 @@ bool OfAnotherUser(const struct stat& status)
     return status.st_uid != geteuid() && status.st_uid != 0;
 }
 
+// Whether users besides its owner can write in the folder by its mode.
+bool WritableByMode(const struct stat& folder)
+{
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
+// Whether the object is the business of the other user whose own folder (that nobody else can
+// write) holds it: that user may make, change and replace it, as in any folder of their own.
+bool OwnersOwn(const struct stat& folder, const struct stat& object)
+{
+    return OfAnotherUser(folder) && !WritableByMode(folder) && object.st_uid == folder.st_uid;
+}
+
 std::string Parent(const std::string& path)
 {
     const std::string::size_type slash = path.find_last_of('/');
@@ -230,7 +243,7 @@ std::string DescribeUser(uid_t uid)
 
 bool OthersCanWrite(const struct stat& folder)
 {
-    return (folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || OfAnotherUser(folder);
+    return WritableByMode(folder) || OfAnotherUser(folder);
 }
 
 std::string OthersByMode(const struct stat& status)
@@ -334,8 +347,9 @@ const struct stat& TrustedPath::FolderStatus() const
     return folderStatus_;
 }
 
-bool TrustedPath::MayFollow(const std::string& name, const struct stat& link)
+bool TrustedPath::MayFollow(const std::string& name, const struct stat& link, bool& ownersOnly)
 {
+    ownersOnly = false;
     if (!OfAnotherUser(link))
         return true;
     if (kept_) {
@@ -345,6 +359,12 @@ bool TrustedPath::MayFollow(const std::string& name, const struct stat& link)
     }
     if (!OthersCanWrite(FolderStatus()))
         return true;
+    // In a folder of the link's owner that nobody else can write, the link is that user's own,
+    // followed as far as what that user owns.
+    if (OwnersOwn(FolderStatus(), link)) {
+        ownersOnly = true;
+        return true;
+    }
     refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + DescribeUser(link.st_uid) +
                ": it lies in \"" + FolderPath() + "\", a folder that other users can write";
     return false;
@@ -452,6 +472,26 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
     }
 
     int links = 0;
+    // The links of another user followed in that user's own folder, innermost last: each must
+    // lead to what the same user owns, looked at once the names of its text are walked (when
+    // as many names are pending as before them).
+    struct Lead {
+        std::size_t pendingBefore;
+        uid_t owner;
+        std::string link;
+    };
+    std::vector<Lead> leads;
+    const auto ledToOwnersOwn = [&](uid_t owner, const std::string& reached) {
+        for (; !leads.empty() && leads.back().pendingBefore == pending.size(); leads.pop_back()) {
+            if (leads.back().owner == owner)
+                continue;
+            refusal_ = "Refused to follow the symbolic link \"" + leads.back().link + "\" of user " +
+                       DescribeUser(leads.back().owner) + ": it leads to \"" + reached + "\" of user " +
+                       DescribeUser(owner) + ", not to what its owner owns";
+            return false;
+        }
+        return true;
+    };
     while (!pending.empty()) {
         const std::string name = pending.back();
         pending.pop_back();
@@ -463,6 +503,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
             if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
                 return error;
             if (kept && JudgeKeptFolder() != 0)
+                return EPERM;
+            if (!ledToOwnersOwn(FolderStatus().st_uid, FolderPath()))
                 return EPERM;
             continue;
         }
@@ -482,15 +524,19 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
         if (child == -1) {
             if (isLast && errno == ENOENT) {
                 name_ = name;
-                return 0;
+                // What a link leads to that is not there yet would be made in this folder.
+                return ledToOwnersOwn(FolderStatus().st_uid, FolderPath()) ? 0 : EPERM;
             }
             return errno;
         }
         if (S_ISLNK(status.st_mode)) {
-            if (!MayFollow(name, status)) {
+            bool ownersOnly = false;
+            if (!MayFollow(name, status, ownersOnly)) {
                 close(child);
                 return EPERM;
             }
+            if (ownersOnly)
+                leads.push_back(Lead{pending.size(), status.st_uid, InFolder(name)});
             char text[PATH_MAX + 1];
             const ssize_t length = readlinkat(child, "", text, sizeof(text));
             const int error = errno;
@@ -521,7 +567,7 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
             name_ = name;
             nameStatus_ = status;
             nameStatusKnown_ = true;
-            return 0;
+            return ledToOwnersOwn(status.st_uid, NamePath()) ? 0 : EPERM;
         }
         if (!S_ISDIR(status.st_mode)) {
             close(child);
@@ -529,6 +575,8 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
         }
         Enter(child, &status, folderPath_ + "/" + name);
         if (kept && JudgeKeptFolder() != 0)
+            return EPERM;
+        if (!ledToOwnersOwn(status.st_uid, FolderPath()))
             return EPERM;
     }
     // A link's text that named nothing beyond its folder ("." or "a/.").
@@ -545,7 +593,9 @@ int TrustedPath::CheckObject()
     const bool otherNames = !S_ISDIR(status.st_mode) && status.st_nlink > 1;
     if ((!OfAnotherUser(status) && !otherNames) || !OthersCanWrite(FolderStatus()))
         return 0;
-    if (OfAnotherUser(status)) {
+    // In a folder of another user that nobody else can write, that user's own objects are theirs
+    // to have root change; a second name is still one that user may have given root's file.
+    if (OfAnotherUser(status) && !OwnersOwn(FolderStatus(), status)) {
         refusal_ = "Refused to write \"" + NamePath() + "\" of user " + DescribeUser(status.st_uid) + ": it lies in \"" +
                    FolderPath() + "\", a folder that other users can write";
         return EPERM;
@@ -556,6 +606,60 @@ int TrustedPath::CheckObject()
         return EPERM;
     }
     return 0;
+}
+
+int TrustedPath::OpenObject()
+{
+    const int fd = WithStatus(openat(folder_, name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), nameStatus_);
+    nameStatusKnown_ = fd >= 0;
+    if (fd < 0)
+        return -1;
+    if (const int error = CheckObject()) {
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+int TrustedPath::ChangeMode(mode_t mode)
+{
+    const int fd = OpenObject();
+    if (fd < 0)
+        return errno;
+    const int error = chmod(DescriptorPath(fd).c_str(), mode) == 0 ? 0 : errno;
+    close(fd);
+    return error;
+}
+
+int TrustedPath::ChangeOwner(uid_t owner, gid_t group)
+{
+    const int fd = OpenObject();
+    if (fd < 0)
+        return errno;
+    const int error = fchownat(fd, "", owner, group, AT_EMPTY_PATH) == 0 ? 0 : errno;
+    close(fd);
+    return error;
+}
+
+std::string DescriptorPath(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+int OpenForChange(const std::string& path)
+{
+    TrustedPath place;
+    int error = place.Walk(path, true);
+    const int fd = error == 0 ? place.OpenObject() : -1;
+    if (fd >= 0)
+        return fd;
+    if (error == 0)
+        error = errno;
+    if (error == EPERM)
+        ReportRefusal(place.Refusal());
+    errno = error;
+    return -1;
 }
 
 void SetRefusalListener(void (*listener)(const std::string& refusal))

@@ -1,9 +1,10 @@
 // TrustedPath: paths walked the way a privileged program must walk them where other users can
 // write. Inside a folder that a user other than this process's own (the super-user aside) can
-// write, no symbolic link of such a user is followed, and no file of such a user is written,
-// replaced or given another mode, owner or attribute: the rule Linux keeps for sticky folders
-// (fs.protected_symlinks), kept here for every folder that others can write, whatever the
-// system's settings. A refused step answers EPERM with a text that names the path and its owner.
+// write, no symbolic link of such a user is followed, and no file of such a user, nor one with
+// more names than one, is written, replaced or given another mode, owner or attribute. A folder
+// of another user that nobody else can write is that user's own: the user's files and links in it
+// are the user's business, and such a link is followed only where it leads to what the same user
+// owns. A refused step answers EPERM with a text that names the path and its owner.
 #pragma once
 
 #include <sys/stat.h>
@@ -47,9 +48,10 @@ public:
     // Walks to the folder of the path's last name. With followLast, a link at the last name is
     // judged and followed like any other, so that the name reached is none; without it the last
     // name is only named (to make, remove or rename it). 0; EPERM with Refusal() when a link of
-    // another user stands in a folder that others can write; EINVAL for a path without a last
-    // name (empty, "/", or ending in "." or ".."); else the errno value that the walk met (ENOENT
-    // for a missing folder). A missing last name is no failure.
+    // another user stands in a folder that others can write, or a link in its owner's own folder
+    // leads to what its owner does not own (a folder or file of root or of a third user); EINVAL for a path without a
+    // last name (empty, "/", or ending in "." or ".."); else the errno value that the walk met (ENOENT for a missing
+    // folder). A missing last name is no failure.
     int Walk(const std::string& path, bool followLast);
     // Walks to the last name of an absolute path as Walk does without following it, for a file
     // that this process keeps and later reads to act on it: every folder on the way, "/" included,
@@ -61,11 +63,20 @@ public:
 
     // After a Walk: whether the object at the last name may be written, replaced or given another
     // mode, owner or attribute. EPERM with Refusal() when the folder is one that others can write
-    // and the object is another user's, or a file with more names than this one (another user may
-    // have linked it there); 0 otherwise, nothing there included. A link there (not followed) is
-    // the caller's to replace or remove, and is no refusal; after a walk that followed the last
-    // name it is one that appeared meanwhile: ELOOP.
+    // and the object is another user's (but for its owner's own in the owner's folder), or a file
+    // with more names than this one (another user may have linked it there); 0 otherwise, nothing there included. A
+    // link there (not followed) is the caller's to replace or remove, and is no refusal; after a walk that followed the
+    // last name it is one that appeared meanwhile: ELOOP.
     int CheckObject();
+    // After a Walk: the object at the last name opened (O_PATH, never through a link) and judged
+    // as CheckObject judges it, so that what is done through the descriptor is done to what was
+    // judged, whatever is put at the name meanwhile: the descriptor, or -1 with errno set (EPERM
+    // with Refusal()).
+    int OpenObject();
+    // After a Walk: gives the object that OpenObject opens the mode, or the owner and group: 0,
+    // EPERM with Refusal(), or the errno value met.
+    int ChangeMode(mode_t mode);
+    int ChangeOwner(uid_t owner, gid_t group);
 
     int Folder() const { return folder_; }
     // The folder as it was reached, every link resolved ("/" for the root).
@@ -89,7 +100,7 @@ private:
     // Gives the folder walked in to the run's folders, when one keeps them and may keep it.
     void Keep();
     // Whether a link of the status may be followed from the folder; the refusal when not.
-    bool MayFollow(const std::string& name, const struct stat& link);
+    bool MayFollow(const std::string& name, const struct stat& link, bool& ownersOnly);
     // Opens the folder name of the folder at (or AT_FDCWD) and enters it: 0 or the errno value.
     int EnterFolder(int at, const char* name, const std::string& path);
     // In a walk to a kept file, the folder entered: 0, or EPERM with the refusal.
@@ -144,6 +155,14 @@ int CheckNameChange(const std::string& path);
 // For writing the object at the path, or changing its mode, owner or attributes: the folders,
 // a link at the last name, and the object reached.
 int CheckWrite(const std::string& path);
+
+// For changing the object at the path in place (its attributes): the path walked as for
+// CheckWrite, and the object reached opened (TrustedPath::OpenObject) so that the change goes to
+// what was judged. The descriptor, or -1 with errno set (EPERM after reporting the refusal).
+int OpenForChange(const std::string& path);
+// The path through which an object opened for its path alone (O_PATH) is reached by the calls
+// that take a path and follow links ("/proc/self/fd/N").
+std::string DescriptorPath(int fd);
 
 // Sets the function that hears every reported refusal, on the thread that was refused (the
 // common layer's notes it as a failure reason in the session log); null drops them.

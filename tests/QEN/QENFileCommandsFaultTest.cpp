@@ -2,6 +2,7 @@
 // under them: nothing given away, overwritten, lost or left behind.
 #include "QENFileCommandTestSupport.h"
 
+#include "QEN/source/mac/QENChmodCommand.h"
 #include "QEN/source/mac/QENChownCommand.h"
 #include "QEN/source/mac/QENCopyFileCommand.h"
 #include "QEN/source/mac/QENCreateSymlinkCommand.h"
@@ -10,6 +11,8 @@
 #include "QEN/source/mac/QENSetDisplayAttributesCommand.h"
 
 #include "platform/FaultInjection.h"
+
+#include "tests/support/OtherUser.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +53,30 @@ TEST_F(QENFileCommandsFaultTest, ChownWithAnUnknownNameFailsInsteadOfGivingTheFi
     EXPECT_FALSE(unknownGroup.Perform());
     EXPECT_FALSE(tooLarge.Perform());
     EXPECT_EQ(OwnerOf(At("file")), owner);
+}
+
+TEST_F(QENFileCommandsFaultTest, AFileGivenToTheUserWhoseFolderHoldsItIsGivenBackOnRollback)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "giving a file away needs root";
+    // A folder of the user's own (a home, say), that nobody else can write.
+    tolktest::MakeFolders(At("home"));
+    ASSERT_EQ(chown(At("home").c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    tolktest::WriteTextFile(At("home/prefs"), "prefs");
+    ASSERT_EQ(chmod(At("home/prefs").c_str(), 0644), 0);
+    const std::string before = OwnerOf(At("home/prefs")) + " " + ModeOf(At("home/prefs"));
+
+    QENChownCommand chown(log_, P("home/prefs"), std::to_string(tolktest::NobodyUser()),
+                          std::to_string(tolktest::NobodyGroup()));
+    QENChmodCommand chmod(log_, P("home/prefs"), 0600);
+    ASSERT_TRUE(chown.Perform());
+    ASSERT_TRUE(chmod.Perform());
+    EXPECT_EQ(OwnerOf(At("home/prefs")) + " " + ModeOf(At("home/prefs")),
+              std::to_string(tolktest::NobodyUser()) + ":" + std::to_string(tolktest::NobodyGroup()) + " 600");
+    // The run failed: undone newest first.
+    EXPECT_TRUE(chmod.Rollback());
+    EXPECT_TRUE(chown.Rollback());
+    EXPECT_EQ(OwnerOf(At("home/prefs")) + " " + ModeOf(At("home/prefs")), before);
 }
 
 TEST_F(QENFileCommandsFaultTest, ACopyGoesIntoTheFolderItsCheckFoundNotThroughALinkPlantedSince)

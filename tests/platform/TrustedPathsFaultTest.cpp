@@ -83,7 +83,7 @@ TEST_F(TrustedPathsFaultTest, LinksOfOtherUsersAreFollowedOnlyWhereNoOtherUserCa
     // Root's own link is followed.
     ASSERT_EQ(place.Walk(shared_ + "/Mine.app/Contents", false), 0);
     EXPECT_EQ(place.FolderPath(), outside_);
-    // A folder that another user owns is one that others can write, whatever its mode.
+    // In a folder of its owner's, a link leads only to what its owner owns.
     EXPECT_EQ(place.Walk(shared_ + "/theirs/App.app/Contents", false), EPERM);
     // Spelled with empty, "." or ".." names, the same paths meet the same links.
     EXPECT_EQ(place.Walk(shared_ + "//App.app/./Contents", false), EPERM);
@@ -144,6 +144,42 @@ TEST_F(TrustedPathsFaultTest, FilesOfOtherUsersAreNeitherWrittenNorReplaced)
     EXPECT_TRUE(S_ISREG(Status(shared_ + "/prefs.plist").st_mode));
     EXPECT_EQ(Status(shared_ + "/prefs.plist").st_uid, geteuid());
     EXPECT_EQ(tolktest::ReadTextFile(shared_ + "/prefs.plist"), "root's");
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
+}
+
+TEST_F(TrustedPathsFaultTest, AUsersOwnFolderServesThatUsersFilesAndLinksOnly)
+{
+    // A home of nobody's, that no other user can write: nobody's folders, file and links in it.
+    const std::string home = shared_ + "/home";
+    const std::string outside = outside_;
+    const std::string victim = victim_;
+    Plant([&]() {
+        if (mkdir(home.c_str(), 0755) != 0 || mkdir((home + "/Other").c_str(), 0755) != 0)
+            return false;
+        tolktest::WriteTextFile(home + "/Other/doc", "theirs");
+        tolktest::WriteTextFile(home + "/Other/notes", "theirs");
+        return chmod(home.c_str(), 0755) == 0 && symlink("Other", (home + "/Docs").c_str()) == 0 &&
+               symlink(outside.c_str(), (home + "/Root").c_str()) == 0 &&
+               symlink(victim.c_str(), (home + "/Secret").c_str()) == 0 &&
+               link((home + "/Other/notes").c_str(), (home + "/twice").c_str()) == 0;
+    });
+    before_ = tolktest::DescribeTree(outside_, true);
+
+    platform::TrustedPath place;
+    ASSERT_EQ(place.Walk(home + "/Docs/doc", false), 0);
+    EXPECT_EQ(place.FolderPath(), home + "/Other");
+    ASSERT_EQ(place.Walk(home + "/Docs", true), 0);
+    EXPECT_EQ(place.NamePath(), home + "/Other");
+    EXPECT_EQ(platform::CheckWrite(home + "/Docs/doc"), 0);
+    // A link of the user to root's folder or file is not followed.
+    EXPECT_EQ(place.Walk(home + "/Root/victim", false), EPERM);
+    EXPECT_EQ(place.Refusal(), "Refused to follow the symbolic link \"" + home + "/Root\" of user " +
+                                   tolktest::NobodyText() + ": it leads to \"" + outside_ + "\" of user " +
+                                   platform::DescribeUser(0) + ", not to what its owner owns");
+    EXPECT_EQ(place.Walk(home + "/Secret", true), EPERM);
+    EXPECT_EQ(platform::CheckWrite(home + "/Secret"), EPERM);
+    // A file with a second name is still refused.
+    EXPECT_EQ(platform::CheckWrite(home + "/twice"), EPERM);
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
 }
 

@@ -90,6 +90,11 @@ bool WalkTrusted(const std::string& path, bool followLast, bool forWriting, plat
     int error = place.Walk(path, followLast);
     if (error == 0 && forWriting)
         error = place.CheckObject();
+    return NoteChange(place, error);
+}
+
+bool NoteChange(const platform::TrustedPath& place, int error)
+{
     if (error == EPERM && !place.Refusal().empty())
         FileSystemUtils::NoteFailureReason(place.Refusal());
     errno = error;
@@ -382,12 +387,11 @@ bool GetMode(const FileSystemPath& path, unsigned short& mode)
 
 bool SetMode(const FileSystemPath& path, unsigned short mode)
 {
-    // The link was followed by the walk: one that another user put in the name's place since,
-    // where others can write, is not (a change of mode that cannot follow costs a few calls more).
+    // The link was followed by the walk; the mode goes to the object judged, not to whatever
+    // is put at its name since (the owner of a folder may replace what is in it).
     platform::TrustedPath place;
-    return WalkTrusted(OnDisk(path), true, true, place) &&
-           fchmodat(place.Folder(), place.Name().c_str(), static_cast<mode_t>(mode & 07777),
-                    platform::OthersCanWrite(place.FolderStatus()) ? AT_SYMLINK_NOFOLLOW : 0) == 0;
+    return WalkTrusted(OnDisk(path), true, false, place) &&
+           NoteChange(place, place.ChangeMode(static_cast<mode_t>(mode & 07777)));
 }
 
 bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int& group)
@@ -403,9 +407,8 @@ bool GetOwnerGroup(const FileSystemPath& path, unsigned int& owner, unsigned int
 bool SetOwnerGroup(const FileSystemPath& path, unsigned int owner, unsigned int group)
 {
     platform::TrustedPath place;
-    return WalkTrusted(OnDisk(path), true, true, place) &&
-           fchownat(place.Folder(), place.Name().c_str(), static_cast<uid_t>(owner), static_cast<gid_t>(group),
-                    AT_SYMLINK_NOFOLLOW) == 0;
+    return WalkTrusted(OnDisk(path), true, false, place) &&
+           NoteChange(place, place.ChangeOwner(static_cast<uid_t>(owner), static_cast<gid_t>(group)));
 }
 
 bool GetSymlinkDestination(const FileSystemPath& path, std::string& destination)

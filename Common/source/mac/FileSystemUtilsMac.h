@@ -34,6 +34,9 @@ bool UnlockPathObject(const FileSystemPath& path);
 // write. False, with errno set, when it cannot; a refusal (a link or file that another user
 // planted where others can write) is noted as the failure's reason.
 bool WalkTrusted(const std::string& path, bool followLast, bool forWriting, platform::TrustedPath& place);
+// The answer of a step taken on what a walk reached (0 or an errno value): true for 0; else false
+// with errno set, a refusal noted as the failure's reason.
+bool NoteChange(const platform::TrustedPath& place, int error);
 // (Where the operation that follows works on the path, platform::CheckNameChange and CheckWrite
 // make the same checks; their refusals are noted alike.)
 
