@@ -72,8 +72,6 @@ bool QENRelocationDataCommand::PutBackEarlierDatabase()
 
 capsStatus QENRelocationDataCommand::OpenDatabase()
 {
-    if (!KeepEarlierDatabase())
-        return kCapsFailure;
     capsStatus status = UninstallDBAccess::Create(storageKey_, accessor_);
     if (status != kCapsOK) {
         accessor_.reset();
@@ -86,6 +84,11 @@ capsStatus QENRelocationDataCommand::OpenDatabase()
                          (boost::format("Unable to open uninstall database for storage key %1% due to error %2%") %
                           storageKey_ % status)
                              .str());
+    } else if (!KeepEarlierDatabase()) {
+        // Copied once the open has judged the file (a plain file of root's, in a folder nobody
+        // else can change), and before anything is written to it.
+        accessor_.reset();
+        status = kCapsFailure;
     }
     return status;
 }

@@ -25,8 +25,8 @@ public:
 protected:
     QENRelocationDataCommand(LogAppender& log, const std::string& storageKey);
 
-    // Keeps the copy of the database, then opens the storage key's uninstall database for the
-    // perform; kCapsOK, or the error, which it logged.
+    // Opens the storage key's uninstall database for the perform and keeps the copy of what was
+    // there; kCapsOK, or the error, which it logged.
     capsStatus OpenDatabase();
     // End the transaction that the perform opened (nothing to do when it opened none); true when
     // that worked. A rollback after the commit puts the earlier database back instead.
