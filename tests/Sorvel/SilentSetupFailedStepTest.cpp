@@ -34,7 +34,11 @@ protected:
         std::vector<std::string> all = {"--mode=silent"};
         all.insert(all.end(), arguments.begin(), arguments.end());
         return tolktest::RunCapturingOutput(SETUP_PROGRAM, all, "", "", [&fail] {
-            return setenv("LD_PRELOAD", TOLK_STEP_KILLER, 1) == 0 && setenv("TOLK_STEP_FAIL", fail.c_str(), 1) == 0;
+            // A sanitizer build's runtime need not come first with the step killer preloaded.
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            const std::string options = std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+            return setenv("LD_PRELOAD", TOLK_STEP_KILLER, 1) == 0 && setenv("TOLK_STEP_FAIL", fail.c_str(), 1) == 0 &&
+                   setenv("ASAN_OPTIONS", options.c_str(), 1) == 0;
         });
     }
     std::vector<std::string> Marks() { return Query("SELECT key FROM pcd_meta ORDER BY key"); }
