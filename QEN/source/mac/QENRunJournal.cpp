@@ -171,16 +171,23 @@ std::vector<std::string> JournalNamesIn(const std::string& folder)
     return names;
 }
 
+// The names as the database's list of runs to keep takes them (the strings must outlive it).
+std::vector<const char*> NullTerminated(const std::vector<std::string>& names)
+{
+    std::vector<const char*> list;
+    for (const std::string& name : names)
+        list.push_back(name.c_str());
+    list.push_back(nullptr);
+    return list;
+}
+
 // Drops from the installation database the marks of the runs whose journals are gone; a run
 // still going, or one that waits to be recovered, keeps its own. What cannot be dropped now is
 // dropped when a later run ends or Setup starts again.
 void ForgetEndedRunMarks(const std::string& folder)
 {
     const std::vector<std::string> names = JournalNamesIn(folder);
-    std::vector<const char*> keep;
-    for (const std::string& name : names)
-        keep.push_back(name.c_str());
-    keep.push_back(nullptr);
+    const std::vector<const char*> keep = NullTerminated(names);
     capsiSession* session = nullptr;
     if (capsOpenSessionNoCreate(&session) != kCapsOK)
         return;
@@ -624,10 +631,7 @@ bool QENRunJournal::MarkRecordsInDatabase()
     // Every journal in the folder keeps its run's mark: a run still going, or one that died and
     // waits to be recovered, needs it; the marks of runs whose journals are gone are dropped.
     const std::vector<std::string> names = JournalNamesIn(ParentOf(path_));
-    std::vector<const char*> keep;
-    for (const std::string& name : names)
-        keep.push_back(name.c_str());
-    keep.push_back(nullptr);
+    const std::vector<const char*> keep = NullTerminated(names);
 
     capsiSession* session = nullptr;
     capsStatus status = QENCAPSRunSession::Open(&session, true);
