@@ -15,9 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using ::testing::HasSubstr;
@@ -283,5 +287,212 @@ TEST_F(TrustedPathsFaultTest, AFolderWalkedBeforeInTheRunIsJudgedAgainOnceItChan
     Plant([&]() { return symlink(outside.c_str(), (given + "/Contents").c_str()) == 0; });
     EXPECT_EQ(place.Walk(given + "/Contents", true), EPERM);
     EXPECT_THAT(place.Refusal(), HasSubstr("\"" + given + "/Contents\" of user " + tolktest::NobodyText()));
+    EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
+}
+
+namespace {
+
+// How a shape is walked.
+enum class WalkAs { kNamed, kFollowed, kKept };
+
+// A path and what walking it answers: the error, and where it ends ("folder|name", " followed"
+// when a link at the last name was followed) or, refused, the names the refusal quotes. "~" is
+// the scratch folder; a relative path is walked from ~/outside.
+struct Shape {
+    const char* path;
+    WalkAs as;
+    int error;
+    const char* answer;
+};
+
+// Every spelling of a path and every kind of link on its way, at every depth: the walk's answers
+// as they are, so that a change in how it takes its names shows.
+const Shape kShapes[] = {
+    // Spellings of one path.
+    {"~/outside/dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dir/file", WalkAs::kFollowed, 0, "~/outside/dir|file"},
+    {"~/outside//dir///file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/./dir/./file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dir/file/", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dir/sub/../file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dir/.", WalkAs::kNamed, 0, "~/outside|dir"},
+    {"~/outside/dir/..", WalkAs::kNamed, EINVAL, ""},
+    {"/", WalkAs::kNamed, EINVAL, ""},
+    {"//", WalkAs::kFollowed, EINVAL, ""},
+    {"", WalkAs::kNamed, EINVAL, ""},
+    {".", WalkAs::kNamed, EINVAL, ""},
+    {"..", WalkAs::kNamed, EINVAL, ""},
+    {"~/outside/nothere/x", WalkAs::kNamed, ENOENT, ""},
+    {"~/outside/dir/nothere", WalkAs::kFollowed, 0, "~/outside/dir|nothere"},
+    {"~/outside/dir/file/x", WalkAs::kNamed, ENOTDIR, ""},
+    // Relative, from ~/outside.
+    {"dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"./dir//file", WalkAs::kFollowed, 0, "~/outside/dir|file"},
+    {"../outside/dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"dir", WalkAs::kNamed, 0, "~/outside|dir"},
+    {"rel/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"dir/sub/back/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    // Root's links at each depth, absolute and relative, and through ".." after a link.
+    {"~/outside/abs/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/rel/sub/deep", WalkAs::kNamed, 0, "~/outside/dir/sub|deep"},
+    {"~/outside/chain/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/up/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dot/dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dotdot/outside/dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dir/sub/back/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/rel/../dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/outside/dangling/x", WalkAs::kNamed, ENOENT, ""},
+    {"~/outside/loop/x", WalkAs::kNamed, ELOOP, ""},
+    {"~/outside/lastlink/x", WalkAs::kNamed, ENOTDIR, ""},
+    // A link as the last name.
+    {"~/outside/lastlink", WalkAs::kNamed, 0, "~/outside|lastlink"},
+    {"~/outside/rel/", WalkAs::kNamed, 0, "~/outside|rel"},
+    {"~/outside/lastlink", WalkAs::kFollowed, 0, "~/outside/dir|file followed"},
+    {"~/outside/rel", WalkAs::kFollowed, 0, "~/outside|dir followed"},
+    {"~/outside/abs", WalkAs::kFollowed, 0, "~/outside|dir followed"},
+    {"~/outside/todot", WalkAs::kFollowed, 0, "~/outside|dir followed"},
+    {"~/outside/slash", WalkAs::kFollowed, 0, "~/outside|dir followed"},
+    {"~/outside/dot", WalkAs::kFollowed, EINVAL, ""},
+    {"~/outside/dotdot", WalkAs::kFollowed, EINVAL, ""},
+    {"~/outside/dangling", WalkAs::kFollowed, 0, "~/outside|missing followed"},
+    {"~/outside/loop", WalkAs::kFollowed, ELOOP, ""},
+    // nobody's links: in a folder that others can write, and at depth, reached through root's.
+    {"~/shared/evil/file", WalkAs::kNamed, EPERM, "~/shared/evil ~/shared"},
+    {"~/shared//evil/./file", WalkAs::kNamed, EPERM, "~/shared/evil ~/shared"},
+    {"~/shared/../shared/evil/file", WalkAs::kNamed, EPERM, "~/shared/evil ~/shared"},
+    {"~/shared/evil", WalkAs::kNamed, 0, "~/shared|evil"},
+    {"~/shared/evil", WalkAs::kFollowed, EPERM, "~/shared/evil ~/shared"},
+    {"~/shared/mine/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/shared/deep/evil/file", WalkAs::kNamed, EPERM, "~/shared/deep/evil ~/shared/deep"},
+    {"~/outside/dir/sub/toshared/file", WalkAs::kNamed, EPERM, "~/shared/deep/evil ~/shared/deep"},
+    {"~/outside/theirs/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    // In nobody's own folder: followed as far as what nobody owns.
+    {"~/shared/home/Docs/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/shared/home/Docs", WalkAs::kFollowed, 0, "~/shared/home|Other followed"},
+    {"~/shared/home/Chain/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/shared/home/Up/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/outside/tohome/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/shared/home/Missing", WalkAs::kFollowed, 0, "~/shared/home|nothere followed"},
+    {"~/shared/home/Root/file", WalkAs::kNamed, EPERM, "~/shared/home/Root ~/outside/dir"},
+    {"~/shared/home/Root", WalkAs::kFollowed, EPERM, "~/shared/home/Root ~/outside/dir"},
+    {"~/shared/home/RootMissing", WalkAs::kFollowed, EPERM, "~/shared/home/RootMissing ~/outside/dir"},
+    {"~/shared/home/Parent/home/Other/doc", WalkAs::kNamed, EPERM, "~/shared/home/Parent ~/shared"},
+    // To a kept file: every folder and link on the way root's, no folder that others can write.
+    {"~/outside/dir/file", WalkAs::kKept, 0, "~/outside/dir|file"},
+    {"~/outside//dir/./file", WalkAs::kKept, 0, "~/outside/dir|file"},
+    {"~/outside/dir/../dir/file", WalkAs::kKept, 0, "~/outside/dir|file"},
+    {"~/outside/rel/file", WalkAs::kKept, 0, "~/outside/dir|file"},
+    {"~/outside/abs/file", WalkAs::kKept, 0, "~/outside/dir|file"},
+    {"~/outside/dir/sub/back/file", WalkAs::kKept, 0, "~/outside/dir|file"},
+    {"dir/file", WalkAs::kKept, EINVAL, ""},
+    {"~/shared/mine/file", WalkAs::kKept, EPERM, "~/shared/mine/file ~/shared"},
+    {"~/outside/theirs/file", WalkAs::kKept, EPERM, "~/outside/theirs/file ~/outside/theirs"},
+    {"~/outside/nobodys/file", WalkAs::kKept, EPERM, "~/outside/nobodys/file ~/outside/nobodys"},
+};
+
+// The names a refusal quotes, in its order.
+std::string QuotedIn(const std::string& refusal)
+{
+    std::string quoted;
+    for (std::string::size_type open = refusal.find('"'); open != std::string::npos;) {
+        const std::string::size_type close = refusal.find('"', open + 1);
+        quoted += (quoted.empty() ? "" : " ") + refusal.substr(open + 1, close - open - 1);
+        open = refusal.find('"', close + 1);
+    }
+    return quoted;
+}
+
+std::size_t OpenDescriptors()
+{
+    return static_cast<std::size_t>(
+        std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator()));
+}
+
+}  // namespace
+
+TEST_F(TrustedPathsFaultTest, EveryShapeOfAPathMeetsTheSameLinks)
+{
+    const std::string scratch = sysroot_.Scratch();
+    const std::string shared = shared_;
+    const std::string outside = outside_;
+    const std::string dir = outside_ + "/dir";
+    tolktest::MakeFolders(dir + "/sub");
+    tolktest::MakeFolders(outside_ + "/nobodys");
+    tolktest::MakeFolders(shared_ + "/deep");
+    tolktest::WriteTextFile(dir + "/file", "file");
+    tolktest::WriteTextFile(dir + "/sub/deep", "deep");
+    ASSERT_EQ(chmod((shared_ + "/deep").c_str(), 0777), 0);
+    const std::vector<std::pair<std::string, std::string> > links = {
+        {"abs", dir},
+        {"rel", "dir"},
+        {"chain", "rel"},
+        {"up", "../outside/dir"},
+        {"dot", "."},
+        {"dotdot", ".."},
+        {"todot", "dir/."},
+        {"slash", "dir/"},
+        {"lastlink", "dir/file"},
+        {"dangling", "missing"},
+        {"loop", "loop"},
+        {"theirs", "dir"},
+        {"tohome", shared_ + "/home/Docs"},
+        {"dir/sub/back", "../../rel"},
+        {"dir/sub/toshared", shared_ + "/deep/evil"},
+    };
+    for (const auto& link : links)
+        ASSERT_EQ(symlink(link.second.c_str(), (outside_ + "/" + link.first).c_str()), 0) << link.first;
+    ASSERT_EQ(symlink(dir.c_str(), (shared_ + "/mine").c_str()), 0);
+    // nobody's link in root's folder that nobody else can write, and nobody's folder there.
+    ASSERT_EQ(lchown((outside_ + "/theirs").c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    ASSERT_EQ(chown((outside_ + "/nobodys").c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    const std::string home = shared_ + "/home";
+    Plant([&]() {
+        if (mkdir(home.c_str(), 0755) != 0 || mkdir((home + "/Other").c_str(), 0755) != 0)
+            return false;
+        tolktest::WriteTextFile(home + "/Other/doc", "theirs");
+        return chmod(home.c_str(), 0755) == 0 && symlink(dir.c_str(), (shared + "/evil").c_str()) == 0 &&
+               symlink(dir.c_str(), (shared + "/deep/evil").c_str()) == 0 &&
+               symlink("Other", (home + "/Docs").c_str()) == 0 && symlink("Docs", (home + "/Chain").c_str()) == 0 &&
+               symlink("../home/Other", (home + "/Up").c_str()) == 0 &&
+               symlink("..", (home + "/Parent").c_str()) == 0 && symlink("nothere", (home + "/Missing").c_str()) == 0 &&
+               symlink(dir.c_str(), (home + "/Root").c_str()) == 0 &&
+               symlink((dir + "/nothere").c_str(), (home + "/RootMissing").c_str()) == 0;
+    });
+    before_ = tolktest::DescribeTree(outside_, true);
+
+    const auto inScratch = [&](std::string text) {
+        for (std::string::size_type at; (at = text.find(scratch)) != std::string::npos;)
+            text.replace(at, scratch.size(), "~");
+        return text;
+    };
+    const std::string cwd = std::filesystem::current_path().string();
+    ASSERT_EQ(chdir(outside_.c_str()), 0);
+    const std::size_t descriptors = OpenDescriptors();
+    // Walked afresh, and in a run that holds its folders: a second time from the folders kept.
+    for (const bool held : {false, true}) {
+        std::optional<platform::WalkedFoldersHold> run;
+        if (held)
+            run.emplace();
+        platform::TrustedPath place;
+        for (const Shape& shape : kShapes) {
+            std::string path = shape.path;
+            if (path.compare(0, 1, "~") == 0)
+                path = scratch + path.substr(1);
+            for (int again = held ? 2 : 1; again-- > 0;) {
+                const int error =
+                    shape.as == WalkAs::kKept ? place.WalkKept(path) : place.Walk(path, shape.as == WalkAs::kFollowed);
+                std::string answer;
+                if (error == 0)
+                    answer = inScratch(place.FolderPath() + "|" + place.Name()) +
+                             (place.FollowedLastLink() ? " followed" : "");
+                else if (error == EPERM)
+                    answer = inScratch(QuotedIn(place.Refusal()));
+                EXPECT_EQ(error, shape.error) << shape.path << " " << static_cast<int>(shape.as) << " held " << held;
+                EXPECT_EQ(answer, shape.answer) << shape.path << " " << static_cast<int>(shape.as) << " held " << held;
+            }
+        }
+    }
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    ASSERT_EQ(chdir(cwd.c_str()), 0);
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before_);
 }
