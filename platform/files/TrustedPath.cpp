@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -20,6 +21,9 @@ namespace {
 
 // As many links as the kernel follows in one path.
 const int kMaxLinks = 40;
+
+// What a step of a walk answers to go on with the next name (no errno value, nor 0).
+const int kNextName = -1;
 
 std::atomic<void (*)(const std::string&)> gRefusalListener(nullptr);
 
@@ -113,6 +117,65 @@ int WithStatus(int fd, struct stat& status)
     close(fd);
     errno = error;
     return -1;
+}
+
+// The name in the folder opened (O_PATH, never through a link) with its status, or -1 (errno set).
+int OpenName(int folder, const std::string& name, struct stat& status)
+{
+    return WithStatus(openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), status);
+}
+
+// The last name of a walk looked at, and opened as OpenName does only where it is a link (to be
+// read): the descriptor, AT_FDCWD for what is no link, or -1 (errno set).
+int LookAtLast(int folder, const std::string& name, struct stat& status)
+{
+    if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return -1;
+    return S_ISLNK(status.st_mode) ? OpenName(folder, name, status) : AT_FDCWD;
+}
+
+// The text of the link opened at fd, which is closed: 0, or the errno value (ENOENT for an empty
+// text, as the kernel answers).
+int ReadLinkText(int fd, std::string& text)
+{
+    char buffer[PATH_MAX + 1];
+    const ssize_t length = readlinkat(fd, "", buffer, sizeof(buffer));
+    const int error = errno;
+    close(fd);
+    if (length < 0)
+        return error;
+    if (static_cast<std::size_t>(length) >= sizeof(buffer))
+        return ENAMETOOLONG;
+    if (length == 0)
+        return ENOENT;
+    text.assign(buffer, static_cast<std::size_t>(length));
+    return 0;
+}
+
+// The names of a path to walk first, as PushNames gives them: of a plain absolute path only the
+// last name, after lastSlash. False for a path without a last name (empty, "/", ending in ".."
+// or only in empty and "." names).
+bool PushFirstNames(const std::string& path, std::string::size_type lastSlash, std::vector<std::string>& pending)
+{
+    if (lastSlash != std::string::npos) {
+        pending.push_back(path.substr(lastSlash + 1));
+        return true;
+    }
+    PushNames(path, pending);
+    return !pending.empty() && pending.front() != "..";
+}
+
+// The folder of the last name of an absolute path without "..": before lastSlash when the path
+// is plain, else made of the names pending (last first).
+std::string FolderOfLast(const std::string& path, std::string::size_type lastSlash,
+                         const std::vector<std::string>& pending)
+{
+    if (lastSlash != std::string::npos)
+        return lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash);
+    std::string folder;
+    for (std::size_t i = pending.size(); i-- > 1;)
+        folder += "/" + pending[i];
+    return folder.empty() ? std::string("/") : folder;
 }
 
 }  // namespace
@@ -347,9 +410,24 @@ const struct stat& TrustedPath::FolderStatus() const
     return folderStatus_;
 }
 
-bool TrustedPath::MayFollow(const std::string& name, const struct stat& link, bool& ownersOnly)
+// What a walk carries from one name to the next.
+struct TrustedPath::Walking {
+    // The links of another user followed in that user's own folder, innermost last: each must
+    // lead to what the same user owns, looked at once the names of its text are walked (when
+    // as many names are pending as before them).
+    struct Lead {
+        std::size_t pendingBefore;
+        uid_t owner;
+        std::string link;
+    };
+
+    std::vector<std::string> pending;  // the names still to walk, the next one at the back
+    int links = 0;                     // followed so far
+    std::vector<Lead> leads;
+};
+
+bool TrustedPath::JudgeLink(Walking& walk, const std::string& name, const struct stat& link)
 {
-    ownersOnly = false;
     if (!OfAnotherUser(link))
         return true;
     if (kept_) {
@@ -362,7 +440,7 @@ bool TrustedPath::MayFollow(const std::string& name, const struct stat& link, bo
     // In a folder of the link's owner that nobody else can write, the link is that user's own,
     // followed as far as what that user owns.
     if (OwnersOwn(FolderStatus(), link)) {
-        ownersOnly = true;
+        walk.leads.push_back(Walking::Lead{walk.pending.size(), link.st_uid, InFolder(name)});
         return true;
     }
     refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + DescribeUser(link.st_uid) +
@@ -372,6 +450,8 @@ bool TrustedPath::MayFollow(const std::string& name, const struct stat& link, bo
 
 int TrustedPath::JudgeKeptFolder()
 {
+    if (!kept_)
+        return 0;
     const struct stat& folder = FolderStatus();
     std::string why;
     if (OfAnotherUser(folder))
@@ -386,6 +466,19 @@ int TrustedPath::JudgeKeptFolder()
         refusal_ += ", " + DescribeObject(found);
     refusal_ += ": the folder \"" + FolderPath() + "\" on its way " + why;
     return EPERM;
+}
+
+bool TrustedPath::LedToOwnersOwn(Walking& walk, uid_t owner, const std::string& reached)
+{
+    for (; !walk.leads.empty() && walk.leads.back().pendingBefore == walk.pending.size(); walk.leads.pop_back()) {
+        const Walking::Lead& lead = walk.leads.back();
+        if (lead.owner == owner)
+            continue;
+        refusal_ = "Refused to follow the symbolic link \"" + lead.link + "\" of user " + DescribeUser(lead.owner) +
+                   ": it leads to \"" + reached + "\" of user " + DescribeUser(owner) + ", not to what its owner owns";
+        return false;
+    }
+    return true;
 }
 
 int TrustedPath::Walk(const std::string& path, bool followLast)
@@ -403,184 +496,156 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
     Reset();
     followLast_ = followLast;
     kept_ = kept;
-    std::vector<std::string> pending;
+    Walking walk;
+    if (const int error = StartWalk(path, walk))
+        return error;
+    int step = kNextName;
+    while (step == kNextName && !walk.pending.empty())
+        step = TakeName(walk);
+    // A link's text that named nothing beyond its folder ("." or "a/.").
+    return step == kNextName ? EINVAL : step;
+}
+
+int TrustedPath::StartWalk(const std::string& path, Walking& walk)
+{
     const bool absolute = !path.empty() && path[0] == '/';
-    if (kept) {
+    if (kept_) {
         if (!absolute)
             return EINVAL;
         keptPath_ = path;
     }
     // Most paths a run walks are absolute and plain: their folder is all before the last slash.
     const std::string::size_type lastSlash = IsPlainAbsolute(path) ? path.rfind('/') : std::string::npos;
-    if (lastSlash != std::string::npos) {
-        pending.push_back(path.substr(lastSlash + 1));
-    } else {
-        const std::string last = LastName(path);
-        if (path.empty() || last.empty() || last == "..")
-            return EINVAL;
-        PushNames(path, pending);
-    }
-
+    if (!PushFirstNames(path, lastSlash, walk.pending))
+        return EINVAL;
     // Most paths hold no link: their folder is opened in one step, and only the last name is
     // walked. One that holds a link is walked from the start, as is the path to a kept file, whose
     // every folder is judged.
-    bool hasParentStep = false;
-    for (const std::string& name : pending)
-        hasParentStep = hasParentStep || name == "..";
-    if (absolute && !hasParentStep && !kept) {
-        std::string folder;
-        if (lastSlash != std::string::npos) {
-            folder = lastSlash == 0 ? std::string("/") : path.substr(0, lastSlash);
-        } else {
-            for (std::size_t i = pending.size(); i-- > 1;)
-                folder += "/" + pending[i];
-            if (folder.empty())
-                folder = "/";
-        }
-        // A folder that the run judged before is taken where the path still finds it as it was.
-        struct stat now;
-        if (std::shared_ptr<const WalkedFolder> walked = Walked().Find(folder)) {
-            if (stat(folder.c_str(), &now) == 0 && SameJudged(now, walked->status))
-                Enter(walked, now, folder);
-        }
-        if (folder_ < 0) {
-            const int fd = OpenWithoutLinks(folder);
-            if (fd >= 0) {
-                Enter(fd, nullptr, folder);
-                mayKeep_ = true;
-            }
-        }
-        if (folder_ >= 0)
-            pending.erase(pending.begin() + 1, pending.end());
-        else if (lastSlash != std::string::npos)
-            PushNames(path.substr(0, lastSlash), pending);
-    }
-    if (folder_ < 0 && kept && lastSlash != std::string::npos)
-        PushNames(path.substr(0, lastSlash), pending);
-    if (folder_ < 0) {
-        std::string start = "/";
-        if (!absolute) {
-            char cwd[PATH_MAX];
-            if (getcwd(cwd, sizeof(cwd)) == nullptr)
-                return errno;
-            start = cwd;
-        }
-        if (const int error = EnterFolder(AT_FDCWD, absolute ? "/" : ".", start))
-            return error;
-        if (kept && JudgeKeptFolder() != 0)
-            return EPERM;
-    }
+    const bool parentStep = std::find(walk.pending.begin(), walk.pending.end(), "..") != walk.pending.end();
+    if (absolute && !parentStep && !kept_)
+        EnterPlainFolder(path, lastSlash, walk);
+    if (folder_ >= 0)
+        return 0;
+    if (lastSlash != std::string::npos)
+        PushNames(path.substr(0, lastSlash), walk.pending);
+    return EnterStart(absolute);
+}
 
-    int links = 0;
-    // The links of another user followed in that user's own folder, innermost last: each must
-    // lead to what the same user owns, looked at once the names of its text are walked (when
-    // as many names are pending as before them).
-    struct Lead {
-        std::size_t pendingBefore;
-        uid_t owner;
-        std::string link;
-    };
-    std::vector<Lead> leads;
-    const auto ledToOwnersOwn = [&](uid_t owner, const std::string& reached) {
-        for (; !leads.empty() && leads.back().pendingBefore == pending.size(); leads.pop_back()) {
-            if (leads.back().owner == owner)
-                continue;
-            refusal_ = "Refused to follow the symbolic link \"" + leads.back().link + "\" of user " +
-                       DescribeUser(leads.back().owner) + ": it leads to \"" + reached + "\" of user " +
-                       DescribeUser(owner) + ", not to what its owner owns";
-            return false;
-        }
-        return true;
-    };
-    while (!pending.empty()) {
-        const std::string name = pending.back();
-        pending.pop_back();
-        const bool isLast = pending.empty();
-        if (name == "..") {
-            // Only a link's text can end in it (the path itself was refused above).
-            if (isLast)
-                return EINVAL;
-            if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
-                return error;
-            if (kept && JudgeKeptFolder() != 0)
-                return EPERM;
-            if (!ledToOwnersOwn(FolderStatus().st_uid, FolderPath()))
-                return EPERM;
-            continue;
-        }
-        if (isLast && !followLast) {
-            name_ = name;
-            return 0;
-        }
-        // A folder on the way is opened, so that the walk goes on in the one it judged; the last
-        // name is only looked at (what is done to it is done in its folder, by name), unless it
-        // is a link, which is judged and read through a descriptor of its own like any other.
-        struct stat status;
-        int child = AT_FDCWD;
-        if (isLast && fstatat(folder_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-            child = -1;
-        if (!isLast || (child != -1 && S_ISLNK(status.st_mode)))
-            child = WithStatus(openat(folder_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), status);
-        if (child == -1) {
-            if (isLast && errno == ENOENT) {
-                name_ = name;
-                // What a link leads to that is not there yet would be made in this folder.
-                return ledToOwnersOwn(FolderStatus().st_uid, FolderPath()) ? 0 : EPERM;
-            }
-            return errno;
-        }
-        if (S_ISLNK(status.st_mode)) {
-            bool ownersOnly = false;
-            if (!MayFollow(name, status, ownersOnly)) {
-                close(child);
-                return EPERM;
-            }
-            if (ownersOnly)
-                leads.push_back(Lead{pending.size(), status.st_uid, InFolder(name)});
-            char text[PATH_MAX + 1];
-            const ssize_t length = readlinkat(child, "", text, sizeof(text));
-            const int error = errno;
-            close(child);
-            if (length < 0)
-                return error;
-            if (static_cast<std::size_t>(length) >= sizeof(text))
-                return ENAMETOOLONG;
-            if (length == 0 || ++links > kMaxLinks)
-                return length == 0 ? ENOENT : ELOOP;
-            const std::string target(text, static_cast<std::size_t>(length));
-            if (isLast)
-                followedLastLink_ = true;
-            if (LastName(target).empty() && isLast)
-                return EINVAL;
-            PushNames(target, pending);
-            if (target[0] == '/') {
-                if (const int rootError = EnterFolder(AT_FDCWD, "/", "/"))
-                    return rootError;
-                if (kept && JudgeKeptFolder() != 0)
-                    return EPERM;
-            }
-            continue;
-        }
-        if (isLast) {
-            if (child >= 0)
-                close(child);
-            name_ = name;
-            nameStatus_ = status;
-            nameStatusKnown_ = true;
-            return ledToOwnersOwn(status.st_uid, NamePath()) ? 0 : EPERM;
-        }
-        if (!S_ISDIR(status.st_mode)) {
-            close(child);
-            return ENOTDIR;
-        }
-        Enter(child, &status, folderPath_ + "/" + name);
-        if (kept && JudgeKeptFolder() != 0)
-            return EPERM;
-        if (!ledToOwnersOwn(status.st_uid, FolderPath()))
-            return EPERM;
+void TrustedPath::EnterPlainFolder(const std::string& path, std::string::size_type lastSlash, Walking& walk)
+{
+    const std::string folder = FolderOfLast(path, lastSlash, walk.pending);
+    // A folder that the run judged before is taken where the path still finds it as it was.
+    struct stat now;
+    if (std::shared_ptr<const WalkedFolder> walked = Walked().Find(folder)) {
+        if (stat(folder.c_str(), &now) == 0 && SameJudged(now, walked->status))
+            Enter(walked, now, folder);
     }
-    // A link's text that named nothing beyond its folder ("." or "a/.").
-    return EINVAL;
+    if (folder_ < 0) {
+        const int fd = OpenWithoutLinks(folder);
+        if (fd < 0)
+            return;
+        Enter(fd, nullptr, folder);
+        mayKeep_ = true;
+    }
+    walk.pending.erase(walk.pending.begin() + 1, walk.pending.end());
+}
+
+int TrustedPath::EnterStart(bool absolute)
+{
+    std::string start = "/";
+    if (!absolute) {
+        char cwd[PATH_MAX];
+        if (getcwd(cwd, sizeof(cwd)) == nullptr)
+            return errno;
+        start = cwd;
+    }
+    if (const int error = EnterFolder(AT_FDCWD, absolute ? "/" : ".", start))
+        return error;
+    return JudgeKeptFolder();
+}
+
+int TrustedPath::TakeName(Walking& walk)
+{
+    const std::string name = walk.pending.back();
+    walk.pending.pop_back();
+    const bool isLast = walk.pending.empty();
+    // Only a link's text can end in ".." (the path itself was refused before).
+    if (name == "..")
+        return isLast ? EINVAL : StepOut(walk);
+    if (isLast && !followLast_) {
+        name_ = name;
+        return 0;
+    }
+    // A folder on the way is opened, so that the walk goes on in the one it judged; the last
+    // name is only looked at (what is done to it is done in its folder, by name), unless it
+    // is a link, which is judged and read through a descriptor of its own like any other.
+    struct stat status;
+    const int child = isLast ? LookAtLast(folder_, name, status) : OpenName(folder_, name, status);
+    if (child == -1)
+        return isLast && errno == ENOENT ? JudgeLast(walk, name, -1, nullptr) : errno;
+    if (S_ISLNK(status.st_mode))
+        return FollowLink(walk, name, child, status, isLast);
+    return isLast ? JudgeLast(walk, name, child, &status) : EnterNext(walk, name, child, status);
+}
+
+int TrustedPath::StepOut(Walking& walk)
+{
+    if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
+        return error;
+    return JudgeFolder(walk);
+}
+
+int TrustedPath::EnterNext(Walking& walk, const std::string& name, int child, const struct stat& status)
+{
+    if (!S_ISDIR(status.st_mode)) {
+        close(child);
+        return ENOTDIR;
+    }
+    Enter(child, &status, InFolder(name));
+    return JudgeFolder(walk);
+}
+
+int TrustedPath::JudgeFolder(Walking& walk)
+{
+    if (JudgeKeptFolder() != 0)
+        return EPERM;
+    return LedToOwnersOwn(walk, FolderStatus().st_uid, FolderPath()) ? kNextName : EPERM;
+}
+
+int TrustedPath::FollowLink(Walking& walk, const std::string& name, int link, const struct stat& status, bool isLast)
+{
+    if (!JudgeLink(walk, name, status)) {
+        close(link);
+        return EPERM;
+    }
+    std::string target;
+    if (const int error = ReadLinkText(link, target))
+        return error;
+    if (++walk.links > kMaxLinks)
+        return ELOOP;
+    if (isLast)
+        followedLastLink_ = true;
+    if (isLast && LastName(target).empty())
+        return EINVAL;
+    PushNames(target, walk.pending);
+    if (target[0] != '/')
+        return kNextName;
+    if (const int error = EnterFolder(AT_FDCWD, "/", "/"))
+        return error;
+    return JudgeKeptFolder() != 0 ? EPERM : kNextName;
+}
+
+int TrustedPath::JudgeLast(Walking& walk, const std::string& name, int child, const struct stat* status)
+{
+    if (child >= 0)
+        close(child);
+    name_ = name;
+    // What a link leads to that is not there yet would be made in this folder.
+    if (status == nullptr)
+        return LedToOwnersOwn(walk, FolderStatus().st_uid, FolderPath()) ? 0 : EPERM;
+    nameStatus_ = *status;
+    nameStatusKnown_ = true;
+    return LedToOwnersOwn(walk, status->st_uid, NamePath()) ? 0 : EPERM;
 }
 
 int TrustedPath::CheckObject()
@@ -610,7 +675,7 @@ int TrustedPath::CheckObject()
 
 int TrustedPath::OpenObject()
 {
-    const int fd = WithStatus(openat(folder_, name_.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC), nameStatus_);
+    const int fd = OpenName(folder_, name_, nameStatus_);
     nameStatusKnown_ = fd >= 0;
     if (fd < 0)
         return -1;

@@ -99,13 +99,41 @@ private:
     void Enter(const std::shared_ptr<const WalkedFolder>& walked, const struct stat& status, const std::string& path);
     // Gives the folder walked in to the run's folders, when one keeps them and may keep it.
     void Keep();
-    // Whether a link of the status may be followed from the folder; the refusal when not.
-    bool MayFollow(const std::string& name, const struct stat& link, bool& ownersOnly);
     // Opens the folder name of the folder at (or AT_FDCWD) and enters it: 0 or the errno value.
     int EnterFolder(int at, const char* name, const std::string& path);
-    // In a walk to a kept file, the folder entered: 0, or EPERM with the refusal.
+    // In a walk to a kept file, the folder entered: 0, or EPERM with the refusal (0 in any other walk).
     int JudgeKeptFolder();
+
+    // The steps of a walk. Each step that takes a name answers kNextName to go on with the next,
+    // else the walk's answer.
+    struct Walking;
     int Walk(const std::string& path, bool followLast, bool kept);
+    // The names of the path to walk, and the folder they are walked from: 0 or the errno value.
+    int StartWalk(const std::string& path, Walking& walk);
+    // For an absolute path without "..": its last name's folder, opened in one step where the
+    // path's text reaches it without a link (or taken from the run's folders).
+    void EnterPlainFolder(const std::string& path, std::string::size_type lastSlash, Walking& walk);
+    // "/" for an absolute path, else the working folder.
+    int EnterStart(bool absolute);
+    // The next pending name, taken in the folder walked in.
+    int TakeName(Walking& walk);
+    // A ".." of a link's text: the folder's parent is entered.
+    int StepOut(Walking& walk);
+    // A folder on the way, opened as child, is entered.
+    int EnterNext(Walking& walk, const std::string& name, int child, const struct stat& status);
+    // The folder just entered, for a kept file and as where the links followed lead.
+    int JudgeFolder(Walking& walk);
+    // A link on the way, opened as link, judged and then walked in its text's names.
+    int FollowLink(Walking& walk, const std::string& name, int link, const struct stat& status, bool isLast);
+    // Whether a link of the status may be followed from the folder; the refusal when not. One in
+    // its owner's own folder is noted, to lead only to what its owner owns.
+    bool JudgeLink(Walking& walk, const std::string& name, const struct stat& link);
+    // The last name reached: its status (null when nothing is there), judged as where the links
+    // followed lead; child, when open, is closed.
+    int JudgeLast(Walking& walk, const std::string& name, int child, const struct stat* status);
+    // Whether the links of another user whose text was walked up to here led to what that user
+    // owns (owner, at reached); the refusal when not.
+    bool LedToOwnersOwn(Walking& walk, uid_t owner, const std::string& reached);
 
     int folder_ = -1;
     bool ownsFolder_ = false;
