@@ -50,8 +50,8 @@ public:
     // name is only named (to make, remove or rename it). 0; EPERM with Refusal() when a link of
     // another user stands in a folder that others can write, or a link in its owner's own folder
     // leads to what its owner does not own (a folder or file of root or of a third user); EINVAL for a path without a
-    // last name (empty, "/", or ending in "." or ".."); else the errno value that the walk met (ENOENT for a missing
-    // folder). A missing last name is no failure.
+    // last name (empty, "/", ".", or ending in ".."; a trailing "." names the folder before it); else the errno value
+    // that the walk met (ENOENT for a missing folder). A missing last name is no failure.
     int Walk(const std::string& path, bool followLast);
     // Walks to the last name of an absolute path as Walk does without following it, for a file
     // that this process keeps and later reads to act on it: every folder on the way, "/" included,
