@@ -47,43 +47,15 @@ bool DecodeUTF16(const std::string& bytes, std::size_t start, bool bigEndian, st
     return true;
 }
 
-// Strict UTF-8: no overlong forms, surrogates or values above U+10FFFF.
 bool DecodeUTF8(const std::string& bytes, std::size_t start, std::u32string& text)
 {
     std::u32string result;
-    std::size_t i = start;
-    while (i < bytes.size()) {
-        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length;
-        char32_t value;
-        if (lead < 0x80) {
-            length = 1;
-            value = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            value = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            value = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            value = lead & 0x07;
-        } else {
+    for (std::size_t i = start; i < bytes.size();) {
+        const UnicodeText::UTF8Sequence sequence = UnicodeText::DecodeUTF8(bytes.data() + i, bytes.size() - i);
+        if (!sequence.valid)
             return false;
-        }
-        if (i + length > bytes.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const unsigned char next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            value = (value << 6) | (next & 0x3F);
-        }
-        if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
-            (value >= 0xD800 && value <= 0xDFFF))
-            return false;
-        result += value;
-        i += length;
+        result += static_cast<char32_t>(sequence.codePoint);
+        i += sequence.length;
     }
     text.swap(result);
     return true;

@@ -39,44 +39,38 @@ std::uint32_t NextCodePoint(const std::vector<std::uint16_t>& units, std::size_t
 
 }  // namespace
 
-std::size_t UnicodeText::DecodeUTF8Sequence(const std::string& utf8, std::size_t at, std::uint32_t& codePoint)
+UnicodeText::UTF8Sequence UnicodeText::DecodeUTF8(const char* bytes, std::size_t size, unsigned options)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(utf8.data());
-    const std::size_t size = utf8.size();
-    if (at >= size)
-        return 0;
-    const unsigned char lead = bytes[at];
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes);
+    if (size == 0)
+        return {false, 0, 0};
+    const unsigned char lead = p[0];
+    if (lead < 0x80)
+        return {true, lead, 1};
+    // C0 and C1 could lead only overlong forms, F5 to FF only values above U+10FFFF.
     std::size_t extra;
     std::uint32_t value;
-    if (lead < 0x80) {
-        value = lead;
-        extra = 0;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        value = lead & 0x1F;
-        extra = 1;
+    std::uint32_t least;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        extra = 1, value = lead & 0x1F, least = 0x80;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
-        value = lead & 0x0F;
-        extra = 2;
+        extra = 2, value = lead & 0x0F, least = 0x800;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
-        value = lead & 0x07;
-        extra = 3;
+        extra = 3, value = lead & 0x07, least = 0x10000;
     } else {
-        return 0;
+        return {false, 0, 1};
     }
-    if (extra >= size - at)
-        return 0;  // truncated sequence
-    for (std::size_t k = 1; k <= extra; ++k) {
-        const unsigned char next = bytes[at + k];
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (next & 0x3F);
+    std::size_t taken = 1;
+    while (taken <= extra && taken < size && (p[taken] & 0xC0) == 0x80) {
+        value = (value << 6) | (p[taken] & 0x3F);
+        ++taken;
     }
-    // Overlong forms, surrogates and values beyond Unicode are not UTF-8.
-    if ((extra == 2 && value < 0x800) || (extra == 3 && value < 0x10000) || value > 0x10FFFF ||
-        (value >= 0xD800 && value <= 0xDFFF))
-        return 0;
-    codePoint = value;
-    return extra + 1;
+    const bool surrogate = value >= 0xD800 && value <= 0xDFFF;
+    const bool separator = value == 0x2028 || value == 0x2029;
+    if (taken != extra + 1 || value < least || value > 0x10FFFF || (surrogate && !(options & kSurrogateHalves)) ||
+        (separator && (options & kNoLineSeparators)))
+        return {false, 0, taken};
+    return {true, value, taken};
 }
 
 bool UnicodeText::FromUTF8(const std::string& utf8, UnicodeText& text)
@@ -85,11 +79,11 @@ bool UnicodeText::FromUTF8(const std::string& utf8, UnicodeText& text)
     units.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        std::uint32_t codePoint = 0;
-        const std::size_t length = DecodeUTF8Sequence(utf8, i, codePoint);
-        if (length == 0 || codePoint == 0)
+        const UTF8Sequence sequence = DecodeUTF8(utf8.data() + i, utf8.size() - i);
+        if (!sequence.valid || sequence.codePoint == 0)
             return false;
-        i += length;
+        i += sequence.length;
+        std::uint32_t codePoint = sequence.codePoint;
         if (codePoint >= 0x10000) {
             codePoint -= 0x10000;
             units.push_back(static_cast<std::uint16_t>(0xD800 + (codePoint >> 10)));
@@ -168,12 +162,11 @@ std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
             ++at;
             continue;
         }
-        std::uint32_t codePoint = 0;
-        const std::size_t length = DecodeUTF8Sequence(utf8, at, codePoint);
-        if (length == 0)
+        const UTF8Sequence sequence = DecodeUTF8(utf8.data() + at, utf8.size() - at);
+        if (!sequence.valid)
             return "\xFF" + utf8;  // never the start of a strict UTF-8 key
-        at += length;
-        AppendUTF8(FoldCase(codePoint), key);
+        at += sequence.length;
+        AppendUTF8(FoldCase(sequence.codePoint), key);
     }
     return key;
 }

@@ -17,10 +17,34 @@ public:
     // would silently change it.
     static bool FromUTF8(const std::string& utf8, UnicodeText& text);
 
-    // The strict UTF-8 sequence that starts at byte `at`: its length (1 to 4) with its code point,
-    // or 0 when the bytes there are no such sequence (a stray or truncated byte, an overlong form,
-    // a surrogate, a value above U+10FFFF). A NUL byte is a sequence of length 1.
-    static std::size_t DecodeUTF8Sequence(const std::string& utf8, std::size_t at, std::uint32_t& codePoint);
+    // The forms of UTF-8 that DecodeUTF8 reads, as flags. Strict UTF-8 has no overlong forms, no
+    // surrogates and nothing above U+10FFFF; every reader of UTF-8 in the system holds to it, with
+    // one of these where its text differs.
+    enum UTF8Option : unsigned {
+        kStrictUTF8 = 0,
+        // Each half of a surrogate pair may stand in a three-byte sequence of its own, as CESU-8
+        // writes a character beyond U+FFFF, paired or not: the value read is the half. The script
+        // engine's strings hold text so.
+        kSurrogateHalves = 1u << 0,
+        // U+2028 and U+2029 are refused too: they end a line of a script, so no string literal
+        // may hold them.
+        kNoLineSeparators = 1u << 1,
+    };
+
+    // One sequence that DecodeUTF8 read.
+    struct UTF8Sequence {
+        bool valid;
+        std::uint32_t codePoint;  // when valid
+        // The bytes read: the whole sequence when valid; else the lead byte with the continuation
+        // bytes after it, up to as many as it announces (1 for a byte that leads no sequence).
+        // A reader that replaces bad text puts one replacement character for them.
+        std::size_t length;
+    };
+
+    // The sequence at the start of the size bytes (size > 0), by the rules that the options name.
+    // A NUL byte is a sequence of length 1. Nothing past size is read, so a sequence cut short
+    // there is no sequence.
+    static UTF8Sequence DecodeUTF8(const char* bytes, std::size_t size, unsigned options = kStrictUTF8);
 
     // Encodes as UTF-8; false when a code unit is an unpaired surrogate.
     bool ToUTF8(std::string& utf8) const;

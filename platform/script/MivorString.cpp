@@ -1,5 +1,7 @@
 #include "platform/script/MivorString.h"
 
+#include "platform/formats/UnicodeText.h"
+
 #include <cstdint>
 
 namespace Mivor {
@@ -50,49 +52,11 @@ void Encoder::decode(const char* bytes, std::size_t length, std::u16string& unit
 {
     units.clear();
     units.reserve(length);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
-    std::size_t i = 0;
-    while (i < length) {
-        const unsigned char lead = p[i];
-        if (lead < 0x80) {
-            units.push_back(lead);
-            ++i;
-            continue;
-        }
-        std::size_t extra = 0;
-        std::uint32_t codePoint = 0;
-        std::uint32_t minimum = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            extra = 1;
-            codePoint = lead & 0x1F;
-            minimum = 0x80;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            extra = 2;
-            codePoint = lead & 0x0F;
-            minimum = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            extra = 3;
-            codePoint = lead & 0x07;
-            minimum = 0x10000;
-        } else {
-            units.push_back(kReplacement);
-            ++i;
-            continue;
-        }
-        std::size_t taken = 1;
-        while (taken <= extra && i + taken < length && (p[i + taken] & 0xC0) == 0x80) {
-            codePoint = (codePoint << 6) | (p[i + taken] & 0x3F);
-            ++taken;
-        }
-        if (taken != extra + 1 || codePoint < minimum || codePoint > 0x10FFFF ||
-            (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-            // One replacement for the bytes that looked like one character.
-            units.push_back(kReplacement);
-            i += taken;
-            continue;
-        }
-        AppendCodePoint(units, codePoint);
-        i += taken;
+    for (std::size_t i = 0; i < length;) {
+        const platform::UnicodeText::UTF8Sequence sequence = platform::UnicodeText::DecodeUTF8(bytes + i, length - i);
+        // One replacement for the bytes that looked like one character.
+        AppendCodePoint(units, sequence.valid ? sequence.codePoint : kReplacement);
+        i += sequence.length;
     }
 }
 

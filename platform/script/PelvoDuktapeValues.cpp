@@ -3,6 +3,8 @@
 
 #include "platform/script/PelvoDuktapeValues.h"
 
+#include "platform/formats/UnicodeText.h"
+
 #include <string>
 
 namespace Pelvo {
@@ -207,38 +209,12 @@ void FromEngineText(const char* bytes, std::size_t length, std::u16string& units
 {
     units.clear();
     units.reserve(length);
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes);
-    std::size_t i = 0;
-    while (i < length) {
-        const unsigned char lead = p[i];
-        std::size_t extra;
-        std::uint32_t value;
-        if (lead < 0x80) {
-            extra = 0;
-            value = lead;
-        } else if (lead >= 0xC0 && lead < 0xE0) {
-            extra = 1;
-            value = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead < 0xF0) {
-            extra = 2;
-            value = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead < 0xF8) {
-            extra = 3;
-            value = lead & 0x07;
-        } else {
-            units.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        std::size_t taken = 1;
-        while (taken <= extra && i + taken < length && (p[i + taken] & 0xC0) == 0x80) {
-            value = (value << 6) | (p[i + taken] & 0x3F);
-            ++taken;
-        }
-        i += taken;
-        if (taken != extra + 1 || value > 0x10FFFF) {
-            units.push_back(0xFFFD);
-        } else if (value >= 0x10000) {
+    for (std::size_t i = 0; i < length;) {
+        const platform::UnicodeText::UTF8Sequence sequence =
+            platform::UnicodeText::DecodeUTF8(bytes + i, length - i, platform::UnicodeText::kSurrogateHalves);
+        i += sequence.length;
+        std::uint32_t value = sequence.valid ? sequence.codePoint : 0xFFFD;
+        if (value >= 0x10000) {
             value -= 0x10000;
             units.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
             units.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));

@@ -16,8 +16,8 @@ namespace detail {
 // Scripts see UTF-16 semantics, so text enters Duktape as CESU-8: every code unit, surrogates
 // included, as its own sequence of 1 to 3 bytes. Appends to bytes.
 void ToEngineText(const std::u16string& units, std::string& bytes);
-// Duktape's text back to code units; sequences beyond U+FFFF become surrogate pairs, malformed
-// bytes U+FFFD.
+// Duktape's text back to code units: the halves of surrogate pairs as they are, sequences beyond
+// U+FFFF as pairs, malformed bytes (overlong forms among them) as U+FFFD.
 void FromEngineText(const char* bytes, std::size_t length, std::u16string& units);
 
 // The first count values of the current frame (a native call's arguments) into arguments.

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
@@ -58,6 +59,75 @@ TEST(UnicodeTextTest, CaseInsensitiveComparisonBeyondASCII)
     ASSERT_TRUE(UnicodeText::FromUTF8("\xC3\xA9t", shorter));
     EXPECT_EQ(UnicodeText::Compare(shorter, lower, false), -1);
     EXPECT_EQ(UnicodeText::Compare(lower, shorter, true), 1);
+}
+
+// Every sequence of the bytes as DecodeUTF8 reads it: "U+XXXX" for a character, "bad/N" for N
+// bytes refused as one.
+std::string ReadUTF8(const std::string& bytes, unsigned options)
+{
+    std::string read;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const UnicodeText::UTF8Sequence sequence =
+            UnicodeText::DecodeUTF8(bytes.data() + at, bytes.size() - at, options);
+        char item[16];
+        if (sequence.valid)
+            std::snprintf(item, sizeof(item), "U+%04X", static_cast<unsigned>(sequence.codePoint));
+        else
+            std::snprintf(item, sizeof(item), "bad/%zu", sequence.length);
+        read += (read.empty() ? "" : " ") + std::string(item);
+        at += sequence.length;
+    }
+    return read;
+}
+
+TEST(UnicodeTextTest, DecodeUTF8ReadsTheEdgeSequencesByEachOption)
+{
+    struct Case {
+        std::string bytes;
+        const char* strict;
+        const char* halves;   // kSurrogateHalves; null: as strict
+        const char* literal;  // kNoLineSeparators; null: as strict
+    };
+    const Case cases[] = {
+        {std::string("\0A", 2), "U+0000 U+0041", nullptr, nullptr},
+        {"\xC2\x80\xDF\xBF", "U+0080 U+07FF", nullptr, nullptr},
+        {"\xE0\xA0\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", "U+0800 U+10000 U+10FFFF", nullptr, nullptr},
+        // Overlong forms: "/" in two, three and four bytes, U+07FF in three, U+FFFF in four.
+        {"\xC0\xAF\xC1\xBF", "bad/1 bad/1 bad/1 bad/1", nullptr, nullptr},
+        {"\xE0\x80\xAF", "bad/3", nullptr, nullptr},
+        {"\xE0\x9F\xBF", "bad/3", nullptr, nullptr},
+        {"\xF0\x80\x80\xAF", "bad/4", nullptr, nullptr},
+        {"\xF0\x8F\xBF\xBF", "bad/4", nullptr, nullptr},
+        // Surrogates: the first and the last alone, a pair as two sequences, the character below.
+        {"\xED\xA0\x80", "bad/3", "U+D800", nullptr},
+        {"\xED\xBF\xBF", "bad/3", "U+DFFF", nullptr},
+        {"\xED\xA0\xBD\xED\xB8\x80", "bad/3 bad/3", "U+D83D U+DE00", nullptr},
+        {"\xED\x9F\xBF", "U+D7FF", nullptr, nullptr},
+        // Above U+10FFFF: from a lead that could start a character, and from leads that cannot.
+        {"\xF4\x90\x80\x80", "bad/4", nullptr, nullptr},
+        {"\xF5\x80\x80\x80", "bad/1 bad/1 bad/1 bad/1", nullptr, nullptr},
+        {"\xF8\x88\x80\x80\x80\xFF", "bad/1 bad/1 bad/1 bad/1 bad/1 bad/1", nullptr, nullptr},
+        // Cut sequences, at the end and before another character.
+        {"\xC3", "bad/1", nullptr, nullptr},
+        {"\xE2\x82\x41", "bad/2 U+0041", nullptr, nullptr},
+        {"\xF0\x9F\x98", "bad/3", nullptr, nullptr},
+        {"\xED\xA0", "bad/2", nullptr, nullptr},
+        // Stray continuation bytes.
+        {"\x80\xBF\x41", "bad/1 bad/1 U+0041", nullptr, nullptr},
+        {"\xC3\xA9\xA9", "U+00E9 bad/1", nullptr, nullptr},
+        // The line separators, and their neighbour.
+        {"\xE2\x80\xA8\xE2\x80\xA9", "U+2028 U+2029", nullptr, "bad/3 bad/3"},
+        {"\xE2\x80\xA7", "U+2027", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReadUTF8(c.bytes, UnicodeText::kStrictUTF8), c.strict) << c.bytes;
+        EXPECT_EQ(ReadUTF8(c.bytes, UnicodeText::kSurrogateHalves), c.halves ? c.halves : c.strict) << c.bytes;
+        EXPECT_EQ(ReadUTF8(c.bytes, UnicodeText::kNoLineSeparators), c.literal ? c.literal : c.strict) << c.bytes;
+    }
+    // Nothing past the size is read: a sequence cut there is refused whatever follows.
+    const UnicodeText::UTF8Sequence cut = UnicodeText::DecodeUTF8("\xE2\x82\xAC", 2);
+    EXPECT_FALSE(cut.valid);
+    EXPECT_EQ(cut.length, 2u);
 }
 
 TEST(PropertyListTest, ValuesSurviveBothForms)

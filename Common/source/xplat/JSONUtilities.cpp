@@ -35,16 +35,16 @@ std::string JSONBase::EscapeValue(const std::string& value)
             // Only whole, strict UTF-8 goes out as it is: a byte that is not part of one (an
             // overlong form of a quote or a backslash, say) could be read as that character by a
             // lenient reader, and becomes the replacement character instead.
-            std::uint32_t codePoint = 0;
-            const std::size_t length = platform::UnicodeText::DecodeUTF8Sequence(value, i, codePoint);
-            if (length == 0)
+            const platform::UnicodeText::UTF8Sequence sequence =
+                platform::UnicodeText::DecodeUTF8(value.data() + i, value.size() - i);
+            if (!sequence.valid)
                 escaped += "\\ufffd";
-            else if (codePoint == 0x2028 || codePoint == 0x2029)
-                escaped += codePoint == 0x2028 ? "\\u2028" : "\\u2029";
+            else if (sequence.codePoint == 0x2028 || sequence.codePoint == 0x2029)
+                escaped += sequence.codePoint == 0x2028 ? "\\u2028" : "\\u2029";
             else
-                escaped.append(value, i, length);
-            if (length > 1)
-                i += length - 1;
+                escaped.append(value, i, sequence.length);
+            if (sequence.valid)
+                i += sequence.length - 1;
             break;
         }
         }

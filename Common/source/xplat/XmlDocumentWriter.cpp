@@ -1,57 +1,14 @@
 #include "XmlDocumentWriter.h"
 
+#include "platform/formats/UnicodeText.h"
+
 #include <cstdint>
 #include <map>
 #include <vector>
 
 namespace {
 
-// Decodes one UTF-8 sequence at position i and moves i past it. False for a malformed,
-// overlong or surrogate sequence, after which i has moved one byte.
-bool DecodeUTF8(const std::string& text, std::size_t& i, std::uint32_t& codePoint)
-{
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    std::size_t length;
-    std::uint32_t minimum;
-    if (lead < 0x80) {
-        codePoint = lead;
-        ++i;
-        return true;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        minimum = 0x80;
-        codePoint = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        minimum = 0x800;
-        codePoint = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        minimum = 0x10000;
-        codePoint = lead & 0x07;
-    } else {
-        ++i;
-        return false;
-    }
-    if (text.size() - i < length) {
-        ++i;
-        return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        const unsigned char next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            ++i;
-            return false;
-        }
-        codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        ++i;
-        return false;
-    }
-    i += length;
-    return true;
-}
+using platform::UnicodeText;
 
 // The Char production of XML 1.0.
 bool IsXmlChar(std::uint32_t c)
@@ -80,15 +37,11 @@ bool IsXmlName(const std::string& name)
 {
     if (name.empty())
         return false;
-    std::size_t i = 0;
-    bool first = true;
-    while (i < name.size()) {
-        std::uint32_t c;
-        if (!DecodeUTF8(name, i, c))
+    for (std::size_t i = 0; i < name.size();) {
+        const UnicodeText::UTF8Sequence c = UnicodeText::DecodeUTF8(name.data() + i, name.size() - i);
+        if (!c.valid || (i == 0 ? !IsNameStartChar(c.codePoint) : !IsNameChar(c.codePoint)))
             return false;
-        if (first ? !IsNameStartChar(c) : !IsNameChar(c))
-            return false;
-        first = false;
+        i += c.length;
     }
     return true;
 }
@@ -102,13 +55,13 @@ std::string Escape(const std::string& text, bool attribute)
 {
     std::string escaped;
     escaped.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
+    for (std::size_t i = 0; i < text.size();) {
         const std::size_t start = i;
-        std::uint32_t c;
-        if (!DecodeUTF8(text, i, c) || !IsXmlChar(c))
+        const UnicodeText::UTF8Sequence c = UnicodeText::DecodeUTF8(text.data() + i, text.size() - i);
+        i += c.length;
+        if (!c.valid || !IsXmlChar(c.codePoint))
             continue;
-        switch (c) {
+        switch (c.codePoint) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
         case '>': escaped += "&gt;"; break;  // keeps "]]>" out of text

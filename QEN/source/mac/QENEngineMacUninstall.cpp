@@ -10,6 +10,7 @@
 
 #include "platform/Folders.h"
 #include "platform/files/Files.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <unistd.h>
 
@@ -123,30 +124,9 @@ std::size_t LiteralCharacter(const std::string& text, std::size_t at, std::size_
     const unsigned char lead = static_cast<unsigned char>(text[at]);
     if (lead < 0x80)
         return lead >= 0x20 && lead != 0x7F ? 1 : 0;
-    std::size_t length;
-    std::uint32_t value;
-    std::uint32_t least;
-    if (lead >= 0xC2 && lead < 0xE0) {
-        length = 2, value = lead & 0x1F, least = 0x80;
-    } else if (lead >= 0xE0 && lead < 0xF0) {
-        length = 3, value = lead & 0x0F, least = 0x800;
-    } else if (lead >= 0xF0 && lead < 0xF5) {
-        length = 4, value = lead & 0x07, least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (end - at < length)
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        const unsigned char next = static_cast<unsigned char>(text[at + i]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        value = (value << 6) | (next & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000) || value == 0x2028 ||
-        value == 0x2029)
-        return 0;
-    return length;
+    const platform::UnicodeText::UTF8Sequence sequence =
+        platform::UnicodeText::DecodeUTF8(text.data() + at, end - at, platform::UnicodeText::kNoLineSeparators);
+    return sequence.valid ? sequence.length : 0;
 }
 
 // A string literal in single or double quotes without escapes, or a decimal integer literal

@@ -43,16 +43,16 @@ std::string FirstNonUTF8Argument(const std::vector<std::string>& arguments)
         const std::string& argument = arguments[i];
         std::string shown;
         for (std::size_t at = 0; at < argument.size();) {
-            std::uint32_t codePoint = 0;
-            const std::size_t length = platform::UnicodeText::DecodeUTF8Sequence(argument, at, codePoint);
-            if (length == 0 || codePoint == 0) {
+            const platform::UnicodeText::UTF8Sequence sequence =
+                platform::UnicodeText::DecodeUTF8(argument.data() + at, argument.size() - at);
+            if (!sequence.valid || sequence.codePoint == 0) {
                 static const char kHex[] = "0123456789ABCDEF";
                 const unsigned char byte = static_cast<unsigned char>(argument[at]);
                 shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
                 ++at;
             } else {
-                shown.append(argument, at, length);
-                at += length;
+                shown.append(argument, at, sequence.length);
+                at += sequence.length;
             }
         }
         return shown;
