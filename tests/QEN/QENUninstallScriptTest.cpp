@@ -43,24 +43,6 @@ protected:
         }
         ASSERT_EQ(capsCloseSession(session), 0);
     }
-    // Plays a stored script that fails, once as it stands and once with a last line that makes
-    // every piece of it compiled: the commands journaled and the error logged, of each.
-    void PlayFailingTwice(const std::string& script, std::vector<std::vector<std::string> >& journals,
-                          std::vector<std::string>& errors)
-    {
-        for (const std::string& played : {script, script + "var compiled = 1;\n"}) {
-            WriteUninstallScript(kCode, played);
-            journal_->clear();
-            log_.lines.clear();
-            QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
-            AddTestCommands(remover, journal_);
-            EXPECT_FALSE(remover.UninstallQENPayload());
-            journals.push_back(JournalLines());
-            const std::size_t failed = log_.Index("1 JavaScript processing failed with error:");
-            ASSERT_LT(failed + 1, log_.lines.size()) << log_.Dump();
-            errors.push_back(log_.lines[failed + 1]);
-        }
-    }
 
     void TearDown() override
     {
@@ -207,63 +189,6 @@ TEST_F(QENUninstallScriptTest, InstallThenUninstallPlaysTheRecordedEntriesBack)
     // The payload never had an uninstall database: there is nothing to delete and no error.
     for (const std::string& line : log_.lines)
         EXPECT_NE(line.compare(0, 2, "2 "), 0) << log_.Dump();
-}
-
-TEST_F(QENUninstallScriptTest, APieceOfCallsPlaysAsItsCompiledTextWould)
-{
-    // The same lines, once only calls with literal arguments (played without compiling), once with
-    // a last line that makes the piece compiled: the same commands run, the same error ends them.
-    const std::string calls = "TestCommand('caf\xC3\xA9 \xF0\x9F\x98\x80');\nTestCommand(\"two\");\n"
-                              "SetFractionComplete(1, 3);\nQENDeleteFile();\nTestCommand('never');\n";
-    std::vector<std::vector<std::string> > journals;
-    std::vector<std::string> errors;
-    PlayFailingTwice(calls, journals, errors);
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(journals[0], (std::vector<std::string>{"perform caf\xC3\xA9 \xF0\x9F\x98\x80", "perform two", "rollback two",
-                                                     "rollback caf\xC3\xA9 \xF0\x9F\x98\x80"}));
-    EXPECT_EQ(journals[1], journals[0]);
-    EXPECT_NE(errors[0].find("(line 4)"), std::string::npos) << errors[0];
-    EXPECT_EQ(errors[1], errors[0]);
-}
-
-TEST_F(QENUninstallScriptTest, EntriesWithConditionsPlayAsTheirCompiledTextWould)
-{
-    // Entries with a condition, as the engine stores them (three lines) and as makers write them
-    // (one line): played as calls, and compiled, they run the same commands and fail the same way.
-    const std::string present = sysroot_.Scratch() + "/present";
-    tolktest::WriteTextFile(present, "here");
-    const std::string missing = sysroot_.Scratch() + "/missing";
-    const std::string calls = "if (QENPathExists('" + present +
-                              "'))\t{\n\tTestCommand('present');\n}\n"
-                              "SetFractionComplete(1, 4);\n"
-                              "if (QENPathExists('" +
-                              missing +
-                              "')) { TestCommand('absent'); }\n"
-                              "if (QENPathExists(\"" +
-                              present +
-                              "\")) { TestCommand(\"one line\"); }\n"
-                              "if (QENPathExists('" +
-                              present +
-                              "'))\t{\n\tQENDeleteFile();\n}\n"
-                              "TestCommand('never');\n";
-    const std::string badCondition = "TestCommand('first');\nif (QENPathExists())\t{\n\tTestCommand('x');\n}\n";
-    for (const auto& expected :
-         {std::make_pair(calls, std::string("(line 8)")), std::make_pair(badCondition, std::string("(line 2)"))}) {
-        std::vector<std::vector<std::string> > journals;
-        std::vector<std::string> errors;
-        PlayFailingTwice(expected.first, journals, errors);
-        ASSERT_EQ(errors.size(), 2u);
-        EXPECT_EQ(journals[1], journals[0]);
-        EXPECT_NE(errors[0].find(expected.second), std::string::npos) << errors[0];
-        EXPECT_EQ(errors[1], errors[0]);
-    }
-    WriteUninstallScript(kCode, calls);
-    journal_->clear();
-    QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
-    AddTestCommands(remover, journal_);
-    EXPECT_FALSE(remover.UninstallQENPayload());
-    EXPECT_EQ(JournalLines(), (std::vector<std::string>{"perform present", "perform one line", "rollback one line",
-                                                        "rollback present"}));
 }
 
 TEST_F(QENUninstallScriptTest, DeclarationsAreVisibleAcrossTheWholeStoredScript)
