@@ -175,6 +175,15 @@ void FailWithCode(Failure& failure, const Binding& binding, int code, const Mivo
     SetFailure(failure, code, DUK_ERR_ERROR, text);
 }
 
+// The script error of a failure, with its code. No C file and line: made in a native call, the
+// error then names the script line that made the call.
+void PushFailure(duk_context* ctx, const Failure& failure)
+{
+    duk_push_error_object_raw(ctx, failure.type, nullptr, 0, "%s", failure.message);
+    duk_push_int(ctx, failure.code);
+    duk_put_prop_string(ctx, -2, "code");
+}
+
 // Throws the failure of a live member called directly, as NativeEntry would have, with the line
 // of the statement that called it.
 struct ThrowJob {
@@ -185,9 +194,7 @@ struct ThrowJob {
 duk_ret_t ThrowFailure(duk_context* ctx, void* udata)
 {
     const ThrowJob* job = static_cast<const ThrowJob*>(udata);
-    duk_push_error_object_raw(ctx, job->failure->type, nullptr, 0, "%s", job->failure->message);
-    duk_push_int(ctx, job->failure->code);
-    duk_put_prop_string(ctx, -2, "code");
+    PushFailure(ctx, *job->failure);
     duk_get_prop_string(ctx, -1, "lineNumber");
     const bool lineless = duk_is_undefined(ctx, -1);
     duk_pop(ctx);
@@ -330,10 +337,7 @@ duk_ret_t NativeEntry(duk_context* ctx)
     case kFailed:
         break;
     }
-    // No C file and line: the error then names the script line that made the call.
-    duk_push_error_object_raw(ctx, failure.type, nullptr, 0, "%s", failure.message);
-    duk_push_int(ctx, failure.code);
-    duk_put_prop_string(ctx, -2, "code");
+    PushFailure(ctx, failure);
     return duk_throw(ctx);
 }
 
