@@ -190,13 +190,15 @@ protected:
         return result;
     }
 
-    // Evaluates a script that must fail and answers the error's full text.
-    std::string EvalError(const std::string& script)
+    // Evaluates a script that must fail and answers the error's full text (and its code).
+    std::string EvalError(const std::string& script, int* code = nullptr)
     {
         Mivor::Variant result;
         EXPECT_FALSE(engine_->eval(Script(script), result));
         EXPECT_TRUE(result.isUndefined());
         const std::string text = ErrorText();
+        if (code != nullptr)
+            *code = engine_->getError().getCode();
         engine_->clearError();
         EXPECT_TRUE(engine_->succeeded());
         return text;
@@ -398,21 +400,26 @@ TEST_F(PelvoEngineTest, CallStatementsRunAsTheirScriptWould)
     EXPECT_EQ(globals->lastArguments[0].getString(), Eval("'caf\xC3\xA9 \xF0\x9F\x98\x80'").getString());
     EXPECT_EQ(Eval("seen.join()").getString(), Script("caf\xC3\xA9 \xF0\x9F\x98\x80/7"));
 
-    // Each failure reads as the script's own, and ends the run.
+    // Each failure reads as the script's own, with its code, and ends the run (a live function's
+    // failure thrown from its direct call as its script call throws it).
     Mivor::Variant nineteen;
     nineteen.setDouble(19);
     const std::vector<std::pair<Pelvo::Engine::CallStatement, std::string> > failures = {
         {statement("Fail", {nineteen}, "Fail(19);", 3), "\n\nFail(19);"},
+        {statement("Worded", {}, "Worded();", 2), "\nWorded();"},
+        {statement("Throw", {}, "Throw();", 1), "Throw();"},
         {statement("Bad", {}, "Bad();", 2), "\nBad();"},
         {statement("Missing", {}, "Missing();", 4), "\n\n\nMissing();"},
         {statement("Plain", {}, "Plain();", 2), "\nPlain();"},
         {statement("ANSWER", {}, "ANSWER();", 1), "ANSWER();"},
     };
     for (const auto& failure : failures) {
-        const std::string expected = EvalError(failure.second);
+        int code = 0;
+        const std::string expected = EvalError(failure.second, &code);
         Eval("seen = [];");
         EXPECT_FALSE(engine_->runCalls({failure.first, statement("Note", {seven, seven}, "", 9)}));
         EXPECT_EQ(ErrorText(), expected);
+        EXPECT_EQ(engine_->getError().getCode(), code) << expected;
         engine_->clearError();
         EXPECT_EQ(Eval("seen.length").getInt(), 0) << expected;
     }
