@@ -1,4 +1,4 @@
-// Private to the engine's two Duktape files: text and values between Duktape and Mivor, and the
+// Private to the engine's Duktape files: text and values between Duktape and Mivor, and the
 // protected steps that move them. The rules of PelvoDuktape.cpp hold here: the steps run inside
 // duk_safe_call and keep nothing with a destructor in their frames.
 #pragma once
