@@ -83,14 +83,7 @@ bool UnicodeText::FromUTF8(const std::string& utf8, UnicodeText& text)
         if (!sequence.valid || sequence.codePoint == 0)
             return false;
         i += sequence.length;
-        std::uint32_t codePoint = sequence.codePoint;
-        if (codePoint >= 0x10000) {
-            codePoint -= 0x10000;
-            units.push_back(static_cast<std::uint16_t>(0xD800 + (codePoint >> 10)));
-            units.push_back(static_cast<std::uint16_t>(0xDC00 + (codePoint & 0x3FF)));
-        } else {
-            units.push_back(static_cast<std::uint16_t>(codePoint));
-        }
+        AppendUTF16(sequence.codePoint, units);
     }
     text.units_.swap(units);
     return true;

@@ -51,6 +51,20 @@ public:
 
     // Appends the UTF-8 form of one code point (below U+110000).
     static void AppendUTF8(std::uint32_t codePoint, std::string& utf8);
+    // Appends the UTF-16 form of one code point (a pair of surrogates beyond U+FFFF) to a string
+    // or vector of 16-bit units.
+    template <typename Units>
+    static void AppendUTF16(std::uint32_t codePoint, Units& units)
+    {
+        using Unit = typename Units::value_type;
+        if (codePoint >= 0x10000) {
+            codePoint -= 0x10000;
+            units.push_back(static_cast<Unit>(0xD800 + (codePoint >> 10)));
+            units.push_back(static_cast<Unit>(0xDC00 + (codePoint & 0x3FF)));
+        } else {
+            units.push_back(static_cast<Unit>(codePoint));
+        }
+    }
 
     std::size_t Length() const { return units_.size(); }
     const std::vector<std::uint16_t>& Units() const { return units_; }

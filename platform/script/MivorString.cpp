@@ -10,36 +10,6 @@ namespace {
 
 const char16_t kReplacement = 0xFFFD;
 
-void AppendCodePoint(std::u16string& units, std::uint32_t codePoint)
-{
-    if (codePoint >= 0x10000) {
-        codePoint -= 0x10000;
-        units.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
-        units.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
-    } else {
-        units.push_back(static_cast<char16_t>(codePoint));
-    }
-}
-
-void AppendUTF8(std::string& bytes, std::uint32_t codePoint)
-{
-    if (codePoint < 0x80) {
-        bytes.push_back(static_cast<char>(codePoint));
-    } else if (codePoint < 0x800) {
-        bytes.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-        bytes.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else if (codePoint < 0x10000) {
-        bytes.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-        bytes.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        bytes.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    } else {
-        bytes.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
-        bytes.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
-        bytes.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-        bytes.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-    }
-}
-
 }  // namespace
 
 const Encoder& Encoder::getUtf8()
@@ -55,7 +25,7 @@ void Encoder::decode(const char* bytes, std::size_t length, std::u16string& unit
     for (std::size_t i = 0; i < length;) {
         const platform::UnicodeText::UTF8Sequence sequence = platform::UnicodeText::DecodeUTF8(bytes + i, length - i);
         // One replacement for the bytes that looked like one character.
-        AppendCodePoint(units, sequence.valid ? sequence.codePoint : kReplacement);
+        platform::UnicodeText::AppendUTF16(sequence.valid ? sequence.codePoint : kReplacement, units);
         i += sequence.length;
     }
 }
@@ -68,12 +38,12 @@ void Encoder::encode(const std::u16string& units, std::string& bytes) const
         const std::uint32_t unit = units[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
             units[i + 1] <= 0xDFFF) {
-            AppendUTF8(bytes, 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+            platform::UnicodeText::AppendUTF8(0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00), bytes);
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            AppendUTF8(bytes, kReplacement);
+            platform::UnicodeText::AppendUTF8(kReplacement, bytes);
         } else {
-            AppendUTF8(bytes, unit);
+            platform::UnicodeText::AppendUTF8(unit, bytes);
         }
     }
 }

@@ -213,14 +213,7 @@ void FromEngineText(const char* bytes, std::size_t length, std::u16string& units
         const platform::UnicodeText::UTF8Sequence sequence =
             platform::UnicodeText::DecodeUTF8(bytes + i, length - i, platform::UnicodeText::kSurrogateHalves);
         i += sequence.length;
-        std::uint32_t value = sequence.valid ? sequence.codePoint : 0xFFFD;
-        if (value >= 0x10000) {
-            value -= 0x10000;
-            units.push_back(static_cast<char16_t>(0xD800 + (value >> 10)));
-            units.push_back(static_cast<char16_t>(0xDC00 + (value & 0x3FF)));
-        } else {
-            units.push_back(static_cast<char16_t>(value));
-        }
+        platform::UnicodeText::AppendUTF16(sequence.valid ? sequence.codePoint : 0xFFFD, units);
     }
 }
 
