@@ -13,28 +13,36 @@
 
 namespace platform {
 
-namespace {
-
-// Reads what is left of the open file, and closes it.
-bool ReadToEnd(int fd, std::string& bytes)
+bool ReadUntilEnd(int fd, const ByteSink& sink)
 {
-    std::string content;
     char buffer[65536];
     for (;;) {
         const ssize_t count = read(fd, buffer, sizeof(buffer));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            close(fd);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
             return false;
-        }
         if (count == 0)
-            break;
-        content.append(buffer, static_cast<std::size_t>(count));
+            return true;
+        if (!sink(buffer, static_cast<std::size_t>(count)))
+            return false;
     }
+}
+
+namespace {
+
+// Reads what is left of the open file, and closes it; the bytes stay as they were on failure.
+bool ReadToEnd(int fd, std::string& bytes)
+{
+    std::string content;
+    const bool whole = ReadUntilEnd(fd, [&content](const char* piece, std::size_t size) {
+        content.append(piece, size);
+        return true;
+    });
     close(fd);
-    bytes.swap(content);
-    return true;
+    if (whole)
+        bytes.swap(content);
+    return whole;
 }
 
 }  // namespace

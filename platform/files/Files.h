@@ -7,6 +7,15 @@
 
 namespace platform {
 
+// Where bytes go piece by piece, in order: false when it cannot take a piece, which fails the
+// whole read or write it serves.
+typedef std::function<bool(const char* bytes, std::size_t size)> ByteSink;
+
+// Reads the open file to its end and hands each piece to the sink, trying a read that a signal
+// cut short again. False when a read fails (errno says why) or the sink refuses a piece; the
+// file stays open either way.
+bool ReadUntilEnd(int fd, const ByteSink& sink);
+
 // Reads a regular file whole; false when it cannot be opened or read, or is a folder.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 // Reads a file that this process keeps, opened with OpenKeptFile; false when it cannot be, with
@@ -33,7 +42,6 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
 // The same for contents made piece by piece, so that a large file need not be built in memory
 // first: produce hands each piece to the sink it is given, in order, and answers false (as the
 // sink does when the file cannot take a piece) to fail the whole write.
-typedef std::function<bool(const char* bytes, std::size_t size)> ByteSink;
 bool WriteFileAtomically(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
                          LinkHandling links = LinkHandling::kReplaceLink);
 

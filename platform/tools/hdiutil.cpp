@@ -17,13 +17,13 @@
 #include "ToolSupport.h"
 
 #include "platform/files/DiskImages.h"
+#include "platform/files/Files.h"
 #include "platform/formats/PropertyList.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -143,20 +143,12 @@ void PrintAttachReport(const Attachment& attachment, bool asPropertyList)
 // final line end.
 bool ReadPassphrase(std::string& passphrase)
 {
-    char buffer[512];
-    for (;;) {
-        const ssize_t count = read(STDIN_FILENO, buffer, sizeof(buffer));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (count == 0)
-            break;
-        passphrase.append(buffer, static_cast<std::size_t>(count));
-        if (passphrase.size() > kMaxPassphraseLength)
-            return false;
-    }
+    const bool whole = platform::ReadUntilEnd(STDIN_FILENO, [&passphrase](const char* piece, std::size_t size) {
+        passphrase.append(piece, size);
+        return passphrase.size() <= kMaxPassphraseLength;
+    });
+    if (!whole)
+        return false;
     const std::string::size_type nul = passphrase.find('\0');
     if (nul != std::string::npos)
         passphrase.erase(nul);

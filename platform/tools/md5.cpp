@@ -3,6 +3,8 @@
 // prints "MD5 (file) = digits" for each, or the digits alone with -q.
 #include "ToolSupport.h"
 
+#include "platform/files/Files.h"
+
 #include <nettle/md5.h>
 
 #include <fcntl.h>
@@ -22,18 +24,12 @@ bool DigestDescriptor(int fd, std::string& hex)
 {
     struct md5_ctx context;
     md5_init(&context);
-    char buffer[16384];
-    for (;;) {
-        const ssize_t count = read(fd, buffer, sizeof(buffer));
-        if (count < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (count == 0)
-            break;
-        md5_update(&context, static_cast<size_t>(count), reinterpret_cast<const uint8_t*>(buffer));
-    }
+    const bool whole = platform::ReadUntilEnd(fd, [&context](const char* piece, std::size_t size) {
+        md5_update(&context, size, reinterpret_cast<const uint8_t*>(piece));
+        return true;
+    });
+    if (!whole)
+        return false;
     uint8_t digest[MD5_DIGEST_SIZE];
     md5_digest(&context, MD5_DIGEST_SIZE, digest);
     static const char kDigits[] = "0123456789abcdef";

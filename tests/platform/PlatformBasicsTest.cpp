@@ -9,9 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
@@ -214,6 +218,55 @@ TEST(FilesTest, AtomicWriteOfPiecesGathersThemInOrderOrChangesNothing)
     for (const auto& entry : std::filesystem::directory_iterator(sysroot.Scratch()))
         files += entry.is_regular_file() ? 1 : 0;
     EXPECT_EQ(files, 1u);
+}
+
+TEST(FilesTest, ReadUntilEndHandsOverEveryPieceOrStopsWhereTheSinkRefuses)
+{
+    tolktest::TempSystemRoot sysroot;
+    const std::string path = sysroot.Scratch() + "/file";
+    std::string large;
+    for (int line = 0; line < 20000; ++line)
+        large += "line " + std::to_string(line) + "\n";  // more than one read's worth
+    struct Case {
+        const char* what;
+        std::string content;
+        std::size_t acceptedPieces;  // the sink refuses the piece after these
+        bool whole;
+    };
+    const Case cases[] = {
+        {"empty", "", 1, true},
+        {"large", large, SIZE_MAX, true},
+        {"refused at once", "x", 0, false},
+        {"refused later", large, 1, false},
+    };
+    for (const Case& test : cases) {
+        tolktest::WriteTextFile(path, test.content);
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        std::string gathered;
+        std::size_t pieces = 0;
+        const bool whole = platform::ReadUntilEnd(fd, [&](const char* bytes, std::size_t size) {
+            if (pieces++ == test.acceptedPieces)
+                return false;
+            gathered.append(bytes, size);
+            return true;
+        });
+        EXPECT_EQ(whole, test.whole) << test.what;
+        if (test.whole)
+            EXPECT_EQ(gathered, test.content) << test.what;
+        else
+            EXPECT_EQ(pieces, test.acceptedPieces + 1) << test.what;
+        EXPECT_EQ(fcntl(fd, F_GETFD), FD_CLOEXEC) << test.what << ": the file stays open";
+        close(fd);
+    }
+
+    // A failed read says why.
+    const int writeOnly = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(writeOnly, 0);
+    errno = 0;
+    EXPECT_FALSE(platform::ReadUntilEnd(writeOnly, [](const char*, std::size_t) { return true; }));
+    EXPECT_EQ(errno, EBADF);
+    close(writeOnly);
 }
 
 TEST(BundleTest, MainBundleFromTheExecutableOrTheTestHook)

@@ -239,6 +239,9 @@ TEST_F(StandInToolsTest, BadCallsChangeNothing)
     EXPECT_EQ(RunTool({HdiUtil(), "attach", image}).code, 1);
     EXPECT_EQ(RunTool({HdiUtil(), "attach", "-nobrowse", "-mountpoint", mountPoint, image}).code, 1);
     EXPECT_TRUE(fs::is_empty(mountPoint));
+    EXPECT_EQ(
+        RunTool({HdiUtil(), "attach", "-stdinpass", "-mountpoint", mountPoint, image}, std::string(4097, 'p')).code, 1);
+    EXPECT_TRUE(fs::is_empty(mountPoint));
 
     // A tool that does not lie at its path under a root refuses to act at all.
     EXPECT_EQ(RunTool({TOLK_BINARY_DIR "/platform/tools/hdiutil", "attach", "-mountpoint", mountPoint, image}).code, 1);
