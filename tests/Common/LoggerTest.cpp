@@ -4,12 +4,13 @@
 
 #include "LogTestSupport.h"
 
+#include "tests/support/Gate.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <future>
 #include <thread>
 
 using logtest::FileExists;
@@ -125,23 +126,22 @@ TEST_F(LoggerTest, ThreadsAreNumberedInTheOrderTheyFirstWrite)
     logger.AppendToLog(LogAppender::kLogInfo, "main");
 
     // The workers stay alive until the end, so that no thread identity is reused.
-    std::promise<void> firstWrote, secondWrote, finish;
-    std::shared_future<void> finished = finish.get_future().share();
+    tolktest::Gate firstWrote, secondWrote, finish;
     std::thread first([&] {
         copy.AppendToLog(LogAppender::kLogInfo, "worker");
-        firstWrote.set_value();
-        finished.wait();
+        firstWrote.Open();
+        finish.Wait();
     });
-    firstWrote.get_future().wait();
+    firstWrote.Wait();
     copy.AppendToLog(LogAppender::kLogInfo, "main through the copy");
     logger.AppendToLog(LogAppender::kLogInfo, "main, same header as its last");
     std::thread second([&] {
         logger.AppendToLog(LogAppender::kLogInfo, "third");
-        secondWrote.set_value();
-        finished.wait();
+        secondWrote.Open();
+        finish.Wait();
     });
-    secondWrote.get_future().wait();
-    finish.set_value();
+    secondWrote.Wait();
+    finish.Open();
     first.join();
     second.join();
     const std::vector<std::string> expected = {

@@ -6,6 +6,7 @@
 #include "platform/RunLoop.h"
 #include "platform/desktop/Finder.h"
 
+#include "tests/support/Deadline.h"
 #include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
@@ -194,9 +195,15 @@ TEST_F(FinderRefreshTest, WorkerThreadRefreshRunsOnTheMainThread)
         result = RefreshInFinder(FileSystemPath(app));
         done = true;
     });
-    while (!done)
-        platform::RunLoop::Main().RunFor(0.05);
-    worker.join();
+    tolktest::JoinWhenDone(
+        worker,
+        [&]() {
+            if (done)
+                return true;
+            platform::RunLoop::Main().RunFor(0.05);
+            return false;
+        },
+        "the worker's refresh");
     EXPECT_TRUE(result);
     ASSERT_FALSE(finder_->onMainThread.empty());
     for (bool onMain : finder_->onMainThread)

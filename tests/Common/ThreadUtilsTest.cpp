@@ -2,6 +2,8 @@
 
 #include "platform/RunLoop.h"
 
+#include "tests/support/Deadline.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -25,9 +27,15 @@ TEST(ThreadUtilsTest, MainThreadSleepServesWorkSentFromAnotherThread)
         platform::RunLoop::Main().PerformAndWait([&]() { ranOnMain = platform::RunLoop::IsMainThread(); });
         done = true;
     });
-    while (!done)
-        EXPECT_TRUE(ThreadUtils::ThreadSleep(1));
-    worker.join();
+    tolktest::JoinWhenDone(
+        worker,
+        [&]() {
+            if (done)
+                return true;
+            EXPECT_TRUE(ThreadUtils::ThreadSleep(1));
+            return false;
+        },
+        "the main thread's sleep serving the worker's task");
     EXPECT_TRUE(ranOnMain);
 }
 
@@ -57,9 +65,10 @@ TEST(ThreadUtilsTest, SleepUntilEndsWhenAnotherThreadWakesItAndServesTasksMeanwh
         finished = true;
         ThreadUtils::WakeMainThread();
     });
-    // Far longer than any run of the suite: only the condition ends it.
-    EXPECT_TRUE(ThreadUtils::ThreadSleepUntil(3600, [&]() { return finished.load(); }));
-    worker.join();
+    // Only a broken sleep waits this long: in a working one the condition ends it.
+    EXPECT_TRUE(ThreadUtils::ThreadSleepUntil(tolktest::kPatience, [&]() { return finished.load(); }));
+    tolktest::JoinWhenDone(
+        worker, [&]() { return finished.load(); }, "the worker's wake-up");
     EXPECT_TRUE(served);
 
     // A condition that never holds ends with the time, after a pass over the queue.

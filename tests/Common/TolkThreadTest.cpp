@@ -1,6 +1,7 @@
 #include "Common/source/xplat/TolkThread.h"
 
 #include "tests/support/Deadline.h"
+#include "tests/support/Gate.h"
 
 #include <gtest/gtest.h>
 
@@ -23,26 +24,7 @@ struct TestState {
     std::string message = "default";
 };
 
-// A gate the test opens; jobs wait at it.
-class Gate {
-public:
-    void Open()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        open_ = true;
-        opened_.notify_all();
-    }
-    void Wait()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        opened_.wait(lock, [this]() { return open_; });
-    }
-
-private:
-    std::mutex mutex_;  // guards open_
-    std::condition_variable opened_;
-    bool open_ = false;
-};
+using tolktest::Gate;
 
 // A worker whose job the test supplies.
 class TestThread : public TolkThreadWithMessaging<TestState, int> {
@@ -87,7 +69,11 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         queue_.push_back(request);
         changed_.notify_all();
-        changed_.wait(lock, [&]() { return std::find(queue_.begin(), queue_.end(), request) == queue_.end(); });
+        // A withdrawal that never comes fails the test rather than leave the job, and the abort
+        // that waits for it, blocked for good.
+        EXPECT_TRUE(changed_.wait_for(lock, std::chrono::duration<double>(tolktest::kPatience), [&]() {
+            return std::find(queue_.begin(), queue_.end(), request) == queue_.end();
+        })) << "the request was not withdrawn";
         return false;  // only a withdrawal ends the wait here
     }
 

@@ -11,12 +11,12 @@
 #include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
 
 #include "tests/support/Deadline.h"
+#include "tests/support/Gate.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <functional>
-#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,18 +49,6 @@ public:
 
 private:
     Body body_;
-};
-
-// One signal from one thread to another.
-class Gate {
-public:
-    Gate() : future_(promise_.get_future().share()) {}
-    void Open() { promise_.set_value(); }
-    void Wait() const { future_.wait(); }
-
-private:
-    std::promise<void> promise_;
-    std::shared_future<void> future_;
 };
 
 // Returns once the thread's job has ended.

@@ -38,11 +38,13 @@ public:
     ~Worker()
     {
         if (thread_.joinable())
-            thread_.join();
+            Join();
     }
+    // Once the request is answered or withdrawn; one that never is fails the test.
     bool Join()
     {
-        thread_.join();
+        tolktest::JoinWhenDone(
+            thread_, [this]() { return Done(); }, "the request's answer to its worker");
         return result_;
     }
     bool Done() const { return done_; }

@@ -5,6 +5,7 @@
 #include "platform/formats/PropertyList.h"
 #include "platform/formats/UnicodeText.h"
 
+#include "tests/support/Deadline.h"
 #include "tests/support/TempSystemRoot.h"
 
 #include <gtest/gtest.h>
@@ -298,9 +299,15 @@ TEST(RunLoopTest, PerformAndWaitRunsOnTheLoopThreadAndCarriesErrors)
         }
         done = true;
     });
-    while (!done)
-        platform::RunLoop::Current().RunFor(0.05);
-    worker.join();
+    tolktest::JoinWhenDone(
+        worker,
+        [&]() {
+            if (done)
+                return true;
+            platform::RunLoop::Current().RunFor(0.05);
+            return false;
+        },
+        "the main loop running the worker's tasks");
     EXPECT_TRUE(ranOnMain);
     EXPECT_TRUE(caught);
 

@@ -1,6 +1,10 @@
 #include "tests/support/Deadline.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 namespace tolktest {
@@ -17,6 +21,18 @@ bool WaitUntil(const std::function<bool()>& condition, double seconds)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+}
+
+void JoinWhenDone(std::thread& worker, const std::function<bool()>& done, const std::string& what, double seconds)
+{
+    if (WaitUntil(done, seconds)) {
+        worker.join();
+        return;
+    }
+    ADD_FAILURE() << what << ": not within " << seconds << " s; the worker is stuck, so the test program ends here";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(1);
 }
 
 }  // namespace tolktest

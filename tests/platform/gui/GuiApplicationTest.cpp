@@ -4,6 +4,7 @@
 #include "platform/RunLoop.h"
 #include "platform/gui/GuiPasteboard.h"
 
+#include <memory>
 #include <thread>
 
 namespace tolktest {
@@ -11,12 +12,20 @@ namespace tolktest {
 TEST_F(GuiTest, MainLaunchesServesEventsAndEndsOnTerminate)
 {
     std::vector<std::string> events;
-    platform::GuiApplication::AddObserver(platform::GuiApplication::kDidFinishLaunching, [&events]() {
+    auto ended = std::make_shared<bool>(false);
+    platform::GuiApplication::AddObserver(platform::GuiApplication::kDidFinishLaunching, [&events, ended]() {
         events.push_back("launched");
         // Work that another thread sends the main thread runs inside the application's loop.
         std::thread([]() {
             platform::RunLoop::Main().PerformAndWait([]() { platform::GuiApplication::Terminate(); });
         }).detach();
+        // A loop that never serves that work would never end either.
+        platform::GuiApplication::PerformAfter(kPatience, [ended]() {
+            if (*ended || platform::GuiApplication::IsTerminating())
+                return;
+            ADD_FAILURE() << "the worker's Terminate did not run within " << kPatience << " s";
+            platform::GuiApplication::Terminate();
+        });
     });
     platform::GuiApplication::AddObserver(platform::GuiApplication::kWillTerminate, [&events]() {
         events.push_back("terminating");
@@ -24,6 +33,7 @@ TEST_F(GuiTest, MainLaunchesServesEventsAndEndsOnTerminate)
     });
     const int status =
         platform::GuiApplication::Main({"Setup"}, [&events]() { events.push_back("interface loaded"); });
+    *ended = true;
     EXPECT_EQ(status, 0);
     EXPECT_EQ(events, (std::vector<std::string>{"interface loaded", "launched", "terminating"}));
     EXPECT_TRUE(platform::GuiApplication::IsTerminating());
@@ -51,10 +61,15 @@ TEST_F(GuiTest, SleepingOnTheMainThreadServesTasksOfOtherThreads)
     bool ran = false;
     std::thread worker([&ran]() { platform::RunLoop::Main().PerformAndWait([&ran]() { ran = true; }); });
     // The sleep of a script call that waits for an install: a second at a time.
-    for (int second = 0; second < 30 && !ran; ++second)
-        platform::RunLoop::Current().RunFor(1.0);
-    EXPECT_TRUE(ran);
-    worker.join();
+    JoinWhenDone(
+        worker,
+        [&ran]() {
+            if (ran)
+                return true;
+            platform::RunLoop::Current().RunFor(1.0);
+            return false;
+        },
+        "the main thread's sleep serving the worker's task");
 }
 
 TEST_F(GuiTest, WindowTitleSizeVisibilityAndCloseButton)
