@@ -11,15 +11,7 @@
 // flushed (a finished run is finished, not taken back). In between, a power cut may lose the
 // last records together with the changes they describe, as file systems that keep the order of
 // such changes (ext4's default, XFS, btrfs) do; a change whose record was lost is then not taken
-// back.
-//
-// Records, one per line, fields separated by tabs (tab, line feed, backslash and NUL escaped: the
-// records end at the first NUL, where the zero-filled space reserved for more begins):
-//   H description pid     the run                    M mount-point      an image it mounted
-//   I step                a command's intent         P [step]           the command was performed
-//   N name                performed, no undo step    X                  the perform failed
-//   F path                deleted once committed     C                  the records are committed
-// where a step is its kind, path, other, mode (octal), owner and group.
+// back. The records themselves: QENRunJournalFile.h.
 #include "QENRunJournal.h"
 
 #include "Common/source/mac/DiskImageMounter.h"
@@ -27,6 +19,8 @@
 #include "Common/source/xplat/FileSystemUtils.h"
 #include "QENCAPSRunSession.h"
 #include "caps/caps.h"
+
+#include "platform/files/LockedFile.h"
 
 #include <boost/format.hpp>
 
@@ -36,100 +30,13 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <exception>
 #include <set>
 #include <vector>
 
 namespace {
 
-const char* const kJournalPrefix = "run-";
-const char* const kJournalSuffix = ".journal";
-const char* const kNewJournalPrefix = ".run-";
-
-const char* const kKindNames[] = {"remove-file", "remove-dir", "restore", "mkdir", "symlink", "chmod", "chown", "replace"};
-
-void AppendEscaped(std::string& out, const std::string& text)
-{
-    // Paths seldom hold a tab, a line feed, a backslash or a NUL: then the text goes as it is.
-    static const char kEscaped[] = {'\\', '\t', '\n', '\0'};
-    if (text.find_first_of(kEscaped, 0, sizeof(kEscaped)) == std::string::npos) {
-        out += text;
-        return;
-    }
-    for (char c : text) {
-        switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\0': out += "\\0"; break;
-        default: out += c;
-        }
-    }
-}
-
-std::string Escape(const std::string& text)
-{
-    std::string escaped;
-    escaped.reserve(text.size());
-    AppendEscaped(escaped, text);
-    return escaped;
-}
-
-std::vector<std::string> SplitFields(const std::string& line)
-{
-    std::vector<std::string> fields(1);
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '\t') {
-            fields.emplace_back();
-        } else if (c == '\\' && i + 1 < line.size()) {
-            const char next = line[++i];
-            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == '0' ? '\0' : next;
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
-// The record of a step: its letter, then kind, path, other path, mode (octal), owner and group,
-// separated by tabs, and the line feed. Formed by hand: a run writes one for every file it
-// touches.
-std::string StepRecord(char letter, const QENUndoStep& step)
-{
-    char numbers[64];
-    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu\n", step.mode, static_cast<unsigned long>(step.owner),
-                  static_cast<unsigned long>(step.group));
-    std::string record;
-    record.reserve(step.path.size() + step.other.size() + 48);
-    record += letter;
-    record += '\t';
-    record += kKindNames[step.kind];
-    record += '\t';
-    AppendEscaped(record, step.path);
-    record += '\t';
-    AppendEscaped(record, step.other);
-    record += numbers;
-    return record;
-}
-
-// A step from the fields after the record's letter; false for anything it does not know.
-bool ParseStep(const std::vector<std::string>& fields, QENUndoStep& step)
-{
-    if (fields.size() != 7)
-        return false;
-    for (std::size_t kind = 0; kind < sizeof(kKindNames) / sizeof(kKindNames[0]); ++kind) {
-        if (fields[1] != kKindNames[kind])
-            continue;
-        step = QENUndoStep(static_cast<QENUndoStep::Kind>(kind), fields[2], fields[3],
-                           static_cast<unsigned>(std::strtoul(fields[4].c_str(), nullptr, 8)),
-                           static_cast<std::uint32_t>(std::strtoul(fields[5].c_str(), nullptr, 10)),
-                           static_cast<std::uint32_t>(std::strtoul(fields[6].c_str(), nullptr, 10)));
-        return !step.path.empty() && step.path[0] == '/';
-    }
-    return false;
-}
+using InterruptedRun = QENRunJournalFile::InterruptedRun;
 
 std::string ParentOf(const std::string& path)
 {
@@ -165,7 +72,7 @@ std::vector<std::string> JournalNamesIn(const std::string& folder)
 {
     std::vector<std::string> names;
     for (const std::string& name : NamesIn(folder)) {
-        if (name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix))
+        if (QENRunJournalFile::IsJournalName(name))
             names.push_back(name);
     }
     return names;
@@ -196,63 +103,6 @@ void ForgetEndedRunMarks(const std::string& folder)
     else
         capsSessionRollback(session);
     capsCloseSession(session);
-}
-
-// What a journal says of its run.
-struct InterruptedRun {
-    std::string description;
-    // The performed commands in order: an undo step, or the name of a command without one.
-    struct Command {
-        bool hasStep;
-        QENUndoStep step;
-        std::string name;
-    };
-    std::vector<Command> commands;
-    std::vector<std::string> mounts;
-    std::vector<std::string> deletions;
-    bool committed = false;
-};
-
-void Read(const std::string& text, InterruptedRun& run)
-{
-    bool pending = false;
-    QENUndoStep intent;
-    std::string::size_type start = 0;
-    // A last line without its line feed was cut short by the death of its writer: it is not read.
-    for (std::string::size_type end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        const std::vector<std::string> fields = SplitFields(text.substr(start, end - start));
-        const std::string& record = fields[0];
-        QENUndoStep step;
-        if (record == "H" && fields.size() > 1) {
-            run.description = fields[1];
-        } else if (record == "I" && ParseStep(fields, step)) {
-            if (pending)
-                run.commands.push_back({true, intent, std::string()});
-            intent = step;
-            pending = true;
-        } else if (record == "P" && ParseStep(fields, step)) {
-            run.commands.push_back({true, step, std::string()});
-            pending = false;
-        } else if (record == "P" && fields.size() == 1) {
-            if (pending)
-                run.commands.push_back({true, intent, std::string()});
-            pending = false;
-        } else if (record == "N" && fields.size() == 2) {
-            run.commands.push_back({false, QENUndoStep(), fields[1]});
-            pending = false;
-        } else if (record == "X") {
-            pending = false;
-        } else if (record == "M" && fields.size() == 2) {
-            run.mounts.push_back(fields[1]);
-        } else if (record == "F" && fields.size() == 2) {
-            run.deletions.push_back(fields[1]);
-        } else if (record == "C") {
-            run.committed = true;
-        }
-    }
-    // Killed while the command was at work: what it intended is what may be half done.
-    if (pending)
-        run.commands.push_back({true, intent, std::string()});
 }
 
 bool IsDirectory(const FileSystemPath& path)
@@ -510,35 +360,10 @@ bool QENRunJournal::Begin(const std::string& description)
         return false;
     }
     RecoverInterruptedRuns(folder, log_);
-
-    // Made under a name that recoveries look at only to clear it away, and given its journal name
-    // once its first record is on disk.
-    std::string made;
-    if (!file_.Create(folder + "/" + kNewJournalPrefix + "XXXXXX", made))
+    if (!file_.Create(folder, description))
         return false;
-    const std::string named = folder + "/" + kJournalPrefix + made.substr(made.size() - 6) + kJournalSuffix;
-    if (!file_.Append("H\t" + Escape(description) + "\t" + std::to_string(getpid()) + "\n") || !file_.Sync() ||
-        !platform::RenameDurably(made, named)) {
-        unlink(made.c_str());
-        file_.Close();
-        return false;
-    }
-    path_ = named;
     description_ = description;
     return true;
-}
-
-void QENRunJournal::AppendRecord(const std::string& record)
-{
-    // A record that cannot be written only weakens the protection; the run goes on.
-    if (!file_.IsOpen())
-        return;
-    if (performedPending_) {
-        performedPending_ = false;
-        file_.Append("P\n" + record);
-    } else {
-        file_.Append(record);
-    }
 }
 
 void QENRunJournal::NoteFolderOf(const std::string& path)
@@ -554,7 +379,7 @@ void QENRunJournal::NoteFolderOf(const std::string& path)
 void QENRunJournal::Intend(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
-    AppendRecord(StepRecord('I', step));
+    file_.Intent(step);
     intendedFolder_.clear();
     const bool makes = step.kind == QENUndoStep::kRemoveFile || step.kind == QENUndoStep::kRemoveDirectory;
     if (!makes || !file_.IsOpen())
@@ -568,7 +393,7 @@ void QENRunJournal::Intend(const QENUndoStep& step)
 void QENRunJournal::Performed(const QENUndoStep& step)
 {
     NoteFolderOf(step.path);
-    AppendRecord(StepRecord('P', step));
+    file_.Performed(step);
 }
 
 void QENRunJournal::PerformedAsIntended()
@@ -580,48 +405,41 @@ void QENRunJournal::PerformedAsIntended()
     // Written with the next record, in one write: until then the intent stands open, and an
     // intent left open is taken back just as one performed as intended, so a run that dies in
     // between is recovered the same.
-    if (file_.IsOpen())
-        performedPending_ = true;
+    file_.PerformedAsIntended();
 }
 
 void QENRunJournal::PerformedWithoutUndo(const std::string& commandName)
 {
-    AppendRecord("N\t" + Escape(commandName) + "\n");
+    file_.PerformedWithoutUndo(commandName);
 }
 
 void QENRunJournal::Abandoned()
 {
     intendedFolder_.clear();
-    AppendRecord("X\n");
+    file_.Abandoned();
 }
 
 void QENRunJournal::NoteMount(const FileSystemPath& mountPoint)
 {
     // On disk before the mount: a mount outlives a power cut where its image is a copy.
-    AppendRecord("M\t" + Escape(mountPoint.AsUTF8String()) + "\n");
+    file_.Mount(mountPoint.AsUTF8String());
     if (file_.IsOpen())
         file_.Sync();
 }
 
 void QENRunJournal::DeleteWhenCommitted(const FileSystemPath& path)
 {
-    AppendRecord("F\t" + Escape(path.AsUTF8String()) + "\n");
+    file_.DeleteWhenCommitted(path.AsUTF8String());
 }
 
 void QENRunJournal::FlushChanges()
 {
     std::vector<std::string> folders(folders_.begin(), folders_.end());
     if (file_.IsOpen()) {
-        if (performedPending_)
-            AppendRecord(std::string());
-        folders.push_back(path_);
+        file_.WriteWaiting();
+        folders.push_back(file_.Path());
     }
     platform::FlushFileSystems(folders);
-}
-
-std::string QENRunJournal::Name() const
-{
-    return path_.substr(path_.find_last_of('/') + 1);
 }
 
 bool QENRunJournal::MarkRecordsInDatabase()
@@ -630,13 +448,13 @@ bool QENRunJournal::MarkRecordsInDatabase()
         return true;
     // Every journal in the folder keeps its run's mark: a run still going, or one that died and
     // waits to be recovered, needs it; the marks of runs whose journals are gone are dropped.
-    const std::vector<std::string> names = JournalNamesIn(ParentOf(path_));
+    const std::vector<std::string> names = JournalNamesIn(ParentOf(file_.Path()));
     const std::vector<const char*> keep = NullTerminated(names);
 
     capsiSession* session = nullptr;
     capsStatus status = QENCAPSRunSession::Open(&session, true);
     if (status == kCapsOK)
-        status = capsMarkRunCommitted(session, Name().c_str(), description_.c_str(), keep.data());
+        status = capsMarkRunCommitted(session, file_.Name().c_str(), description_.c_str(), keep.data());
     if (session != nullptr) {
         // Kept, the mark joins the run's transaction; a failure undoes only the mark's part.
         if (status == kCapsOK)
@@ -655,23 +473,19 @@ void QENRunJournal::RecordsCommitted()
 {
     if (!file_.IsOpen())
         return;
-    AppendRecord("C\n");
+    file_.Committed();
     file_.Sync();
     recordsCommitted_ = true;
 }
 
 void QENRunJournal::Finish()
 {
-    // Removed while still locked, so that no recovery can take a finished run for a dead one.
     const bool marked = file_.IsOpen() && recordsCommitted_;
-    if (file_.IsOpen())
-        unlink(path_.c_str());
-    file_.Close();
+    const std::string folder = ParentOf(file_.Path());
+    file_.Remove();
     // With its journal gone, the run's mark in the installation database says nothing any more.
     if (marked)
-        ForgetEndedRunMarks(ParentOf(path_));
-    path_.clear();
-    performedPending_ = false;
+        ForgetEndedRunMarks(folder);
     recordsCommitted_ = false;
 }
 
@@ -686,8 +500,8 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
 {
     for (const std::string& name : NamesIn(folder)) {
         const std::string path = folder + "/" + name;
-        const bool journal = name.compare(0, 4, kJournalPrefix) == 0 && EndsWith(name, kJournalSuffix);
-        const bool unnamed = name.compare(0, 5, kNewJournalPrefix) == 0 && name.size() == 11;
+        const bool journal = QENRunJournalFile::IsJournalName(name);
+        const bool unnamed = QENRunJournalFile::IsNewJournalName(name);
         if (!journal && !unnamed)
             continue;
         platform::LockedFile file;
@@ -702,7 +516,7 @@ void QENRunJournal::RecoverInterruptedRuns(const std::string& folder, LogAppende
         std::string text;
         if (journal && file.ReadAll(text)) {
             InterruptedRun run;
-            Read(text, run);
+            QENRunJournalFile::Read(text, run);
             std::string problem;
             const Commit commit = CommitOf(name, run, problem);
             if (commit == Commit::kUnknown) {

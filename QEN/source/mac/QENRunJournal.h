@@ -12,9 +12,8 @@
 
 #include "Common/source/xplat/FileSystemPath.h"
 #include "Common/source/xplat/LogAppender.h"
+#include "QENRunJournalFile.h"
 #include "QENUndoStep.h"
-
-#include "platform/files/LockedFile.h"
 
 #include <boost/noncopyable.hpp>
 
@@ -77,14 +76,10 @@ public:
     static bool JournalFolder(std::string& folder);
 
 private:
-    // The journal's file name, which names the run in the database's mark.
-    std::string Name() const;
-    void AppendRecord(const std::string& record);
     void NoteFolderOf(const std::string& path);
 
     LogAppender& log_;
-    platform::LockedFile file_;
-    std::string path_;
+    QENRunJournalFile file_;
     std::string description_;
     // The folders the run changed, flushed once before its records are committed.
     std::set<std::string> folders_;
@@ -94,7 +89,5 @@ private:
     // The folder whose intent was recorded last, until its command is performed.
     std::string intendedFolder_;
     std::string lastFolder_;
-    // A "performed as intended" record not written yet: it goes with the next record.
-    bool performedPending_ = false;
     bool recordsCommitted_ = false;  // since the run's mark went into the installation database
 };
