@@ -8,7 +8,8 @@
 namespace {
 
 // The names in the journals' folder: a run's journal is "run-XXXXXX.journal", made as
-// ".run-XXXXXX" (mkstemp(3) picks the X's) until its first record is on disk.
+// ".run-XXXXXX" (mkstemp(3) picks the X's) until its first record is on disk. scripts/kill-sweep
+// reads these three lines: they keep this form.
 constexpr char kJournalPrefix[] = "run-";
 constexpr char kJournalSuffix[] = ".journal";
 constexpr char kNewJournalPattern[] = ".run-XXXXXX";
