@@ -413,8 +413,9 @@ const struct stat& TrustedPath::FolderStatus() const
 // What a walk carries from one name to the next.
 struct TrustedPath::Walking {
     // The links of another user followed in that user's own folder, innermost last: each must
-    // lead to what the same user owns, looked at once the names of its text are walked (when
-    // as many names are pending as before them).
+    // lead to what the same user owns, looked at as soon as the names of its text are walked
+    // (when no more names are pending than before them): the folder or last name reached then,
+    // or, for a text without names ("/", "."), the folder that it leads to.
     struct Lead {
         std::size_t pendingBefore;
         uid_t owner;
@@ -470,7 +471,8 @@ int TrustedPath::JudgeKeptFolder()
 
 bool TrustedPath::LedToOwnersOwn(Walking& walk, uid_t owner, const std::string& reached)
 {
-    for (; !walk.leads.empty() && walk.leads.back().pendingBefore == walk.pending.size(); walk.leads.pop_back()) {
+    // Every link whose names are used up, the outer ones of a chain with the innermost.
+    for (; !walk.leads.empty() && walk.leads.back().pendingBefore >= walk.pending.size(); walk.leads.pop_back()) {
         const Walking::Lead& lead = walk.leads.back();
         if (lead.owner == owner)
             continue;
@@ -628,11 +630,17 @@ int TrustedPath::FollowLink(Walking& walk, const std::string& name, int link, co
     if (isLast && LastName(target).empty())
         return EINVAL;
     PushNames(target, walk.pending);
-    if (target[0] != '/')
+    if (target[0] == '/') {
+        if (const int error = EnterFolder(AT_FDCWD, "/", "/"))
+            return error;
+        if (JudgeKeptFolder() != 0)
+            return EPERM;
+    }
+    // A text without names ("/", "//", "." or "./") leads to the folder walked in now: no later
+    // step reaches it with as many names pending, so it is judged here.
+    if (walk.leads.empty() || walk.leads.back().pendingBefore < walk.pending.size())
         return kNextName;
-    if (const int error = EnterFolder(AT_FDCWD, "/", "/"))
-        return error;
-    return JudgeKeptFolder() != 0 ? EPERM : kNextName;
+    return LedToOwnersOwn(walk, FolderStatus().st_uid, FolderPath()) ? kNextName : EPERM;
 }
 
 int TrustedPath::JudgeLast(Walking& walk, const std::string& name, int child, const struct stat* status)

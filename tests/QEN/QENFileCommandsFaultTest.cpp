@@ -21,6 +21,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
 
 using namespace qentest;
 using Lines = std::vector<std::string>;
@@ -30,6 +33,27 @@ namespace {
 class QENFileCommandsFaultTest : public QENFileCommandTest {
 protected:
     void TearDown() override { platform::SetFaultHookForTesting(platform::FaultHook()); }
+
+    // A folder of nobody's own, that no other user can write, and a link of nobody's.
+    void NobodysFolder(const std::string& name)
+    {
+        tolktest::MakeFolders(At(name));
+        ASSERT_EQ(chown(At(name).c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+        ASSERT_EQ(chmod(At(name).c_str(), 0755), 0);
+    }
+    void NobodysLink(const std::string& name, const std::string& text)
+    {
+        unlink(At(name).c_str());
+        ASSERT_EQ(symlink(text.c_str(), At(name).c_str()), 0) << name;
+        ASSERT_EQ(lchown(At(name).c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0) << name;
+    }
+    // A file with the owner and mode.
+    void FileOf(const std::string& name, uid_t owner, mode_t mode)
+    {
+        tolktest::WriteTextFile(At(name), name);
+        ASSERT_EQ(chown(At(name).c_str(), owner, owner), 0);
+        ASSERT_EQ(chmod(At(name).c_str(), mode), 0);
+    }
 };
 
 }  // namespace
@@ -77,6 +101,39 @@ TEST_F(QENFileCommandsFaultTest, AFileGivenToTheUserWhoseFolderHoldsItIsGivenBac
     EXPECT_TRUE(chmod.Rollback());
     EXPECT_TRUE(chown.Rollback());
     EXPECT_EQ(OwnerOf(At("home/prefs")) + " " + ModeOf(At("home/prefs")), before);
+}
+
+TEST_F(QENFileCommandsFaultTest, NoCommandReachesRootsFilesThroughAUsersLinksWithoutNames)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "links of another user need root";
+    // In a home of nobody's, links of his whose texts have no names ("/", "."), inside chains
+    // that end in a folder of root's beside it.
+    NobodysFolder("home");
+    tolktest::WriteTextFile(At("payload"), "payload");
+    NobodysLink("home/R", "/");
+    NobodysLink("home/dr", "R" + At("Root"));
+    NobodysLink("home/X", ".");
+    NobodysLink("home/ed", "X/../Root");
+    const std::string nobody = std::to_string(tolktest::NobodyUser());
+    const std::vector<std::function<QENCommand*(const std::string&)> > commands = {
+        [&](const std::string& via) { return new QENCopyFileCommand(log_, P("payload"), P(via + "/x")); },
+        [&](const std::string& via) { return new QENChmodCommand(log_, P(via + "/secret"), 0666); },
+        [&](const std::string& via) { return new QENChownCommand(log_, P(via + "/secret"), nobody, nobody); },
+        [&](const std::string& via) { return new QENDeleteFileCommand(log_, P(via + "/secret")); },
+    };
+    for (const char* via : {"home/dr", "home/ed"}) {
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            SCOPED_TRACE(std::string(via) + " " + std::to_string(i));
+            std::filesystem::remove_all(At("Root"));
+            tolktest::MakeFolders(At("Root"));
+            FileOf("Root/secret", 0, 0600);
+            const std::vector<std::string> before = tolktest::DescribeTree(At("Root"), true);
+            const std::unique_ptr<QENCommand> command(commands[i](via));
+            EXPECT_FALSE(command->Perform());
+            EXPECT_EQ(tolktest::DescribeTree(At("Root"), true), before);
+        }
+    }
 }
 
 TEST_F(QENFileCommandsFaultTest, ACopyGoesIntoTheFolderItsCheckFoundNotThroughALinkPlantedSince)

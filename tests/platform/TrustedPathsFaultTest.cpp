@@ -377,6 +377,23 @@ const Shape kShapes[] = {
     {"~/shared/home/Root", WalkAs::kFollowed, EPERM, "~/shared/home/Root ~/outside/dir"},
     {"~/shared/home/RootMissing", WalkAs::kFollowed, EPERM, "~/shared/home/RootMissing ~/outside/dir"},
     {"~/shared/home/Parent/home/Other/doc", WalkAs::kNamed, EPERM, "~/shared/home/Parent ~/shared"},
+    // Texts without names lead to the folder walked in then ("~" in a path is the scratch folder).
+    {"~/shared/home/Slash~/outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Slash /"},
+    {"~/shared/home/Slashes~/outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Slashes /"},
+    {"~/shared/home/SlashDot~/outside/dir", WalkAs::kFollowed, EPERM, "~/shared/home/SlashDot /"},
+    {"~/shared/home/Docs/Slash~/shared/home/Other/doc", WalkAs::kNamed, EPERM, "~/shared/home/Other/Slash /"},
+    {"~/shared/home/Here/Docs/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/shared/home/Here/../../outside/dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    {"~/shared/home/Slash", WalkAs::kNamed, 0, "~/shared/home|Slash"},
+    {"~/shared/home/Here", WalkAs::kFollowed, EINVAL, ""},
+    // ... and inside chains, where they hid the links around them.
+    {"~/shared/home/ViaSlash/file", WalkAs::kNamed, EPERM, "~/shared/home/Slash /"},
+    {"~/shared/home/ToSlash~/outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Slash /"},
+    {"~/shared/home/ViaHere/file", WalkAs::kNamed, EPERM, "~/shared/home/ViaHere ~/outside/dir"},
+    {"~/shared/home/ViaHere", WalkAs::kFollowed, EPERM, "~/shared/home/ViaHere ~/outside/dir"},
+    {"~/shared/home/Docs/ViaHere/file", WalkAs::kNamed, EPERM, "~/shared/home/Other/ViaHere ~/outside/dir"},
+    {"~/shared/home/HereChain/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/outside/toviahere/file", WalkAs::kNamed, EPERM, "~/shared/home/ViaHere ~/outside/dir"},
     // To a kept file: every folder and link on the way root's, no folder that others can write.
     {"~/outside/dir/file", WalkAs::kKept, 0, "~/outside/dir|file"},
     {"~/outside//dir/./file", WalkAs::kKept, 0, "~/outside/dir|file"},
@@ -436,6 +453,7 @@ TEST_F(TrustedPathsFaultTest, EveryShapeOfAPathMeetsTheSameLinks)
         {"loop", "loop"},
         {"theirs", "dir"},
         {"tohome", shared_ + "/home/Docs"},
+        {"toviahere", shared_ + "/home/ViaHere"},
         {"dir/sub/back", "../../rel"},
         {"dir/sub/toshared", shared_ + "/deep/evil"},
     };
@@ -456,7 +474,15 @@ TEST_F(TrustedPathsFaultTest, EveryShapeOfAPathMeetsTheSameLinks)
                symlink("../home/Other", (home + "/Up").c_str()) == 0 &&
                symlink("..", (home + "/Parent").c_str()) == 0 && symlink("nothere", (home + "/Missing").c_str()) == 0 &&
                symlink(dir.c_str(), (home + "/Root").c_str()) == 0 &&
-               symlink((dir + "/nothere").c_str(), (home + "/RootMissing").c_str()) == 0;
+               symlink((dir + "/nothere").c_str(), (home + "/RootMissing").c_str()) == 0 &&
+               symlink("/", (home + "/Slash").c_str()) == 0 && symlink("//", (home + "/Slashes").c_str()) == 0 &&
+               symlink("/.", (home + "/SlashDot").c_str()) == 0 && symlink(".", (home + "/Here").c_str()) == 0 &&
+               symlink("/", (home + "/Other/Slash").c_str()) == 0 &&
+               symlink(("Slash" + dir).c_str(), (home + "/ViaSlash").c_str()) == 0 &&
+               symlink("Slash", (home + "/ToSlash").c_str()) == 0 &&
+               symlink("Here/../../outside/dir", (home + "/ViaHere").c_str()) == 0 &&
+               symlink("../Here/../../outside/dir", (home + "/Other/ViaHere").c_str()) == 0 &&
+               symlink("Here/./Here/Docs", (home + "/HereChain").c_str()) == 0;
     });
     before_ = tolktest::DescribeTree(outside_, true);
 
@@ -476,8 +502,8 @@ TEST_F(TrustedPathsFaultTest, EveryShapeOfAPathMeetsTheSameLinks)
         platform::TrustedPath place;
         for (const Shape& shape : kShapes) {
             std::string path = shape.path;
-            if (path.compare(0, 1, "~") == 0)
-                path = scratch + path.substr(1);
+            for (std::string::size_type at; (at = path.find('~')) != std::string::npos;)
+                path.replace(at, 1, scratch);
             for (int again = held ? 2 : 1; again-- > 0;) {
                 const int error =
                     shape.as == WalkAs::kKept ? place.WalkKept(path) : place.Walk(path, shape.as == WalkAs::kFollowed);
