@@ -74,7 +74,7 @@ int SetExtendedAttribute(const std::string& path, const std::string& name, const
     if (const int injected = InjectedFault("setxattr", path))
         return injected;
     // Set on the object judged, not on what is put at its name meanwhile.
-    const int object = OpenForChange(path);
+    const int object = OpenForChange(path, true);
     if (object < 0)
         return Normalise(errno);
     const int error = setxattr(DescriptorPath(object).c_str(), name.c_str(), value.data(), value.size(), 0) == 0
@@ -93,7 +93,7 @@ int SetExtendedAttribute(int fd, const std::string& name, const std::string& val
 
 int RemoveExtendedAttribute(const std::string& path, const std::string& name)
 {
-    const int object = OpenForChange(path);
+    const int object = OpenForChange(path, true);
     if (object < 0)
         return Normalise(errno);
     const int error = removexattr(DescriptorPath(object).c_str(), name.c_str()) == 0 ? 0 : Normalise(errno);

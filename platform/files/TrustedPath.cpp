@@ -700,7 +700,7 @@ int TrustedPath::ChangeMode(mode_t mode)
     const int fd = OpenObject();
     if (fd < 0)
         return errno;
-    const int error = chmod(DescriptorPath(fd).c_str(), mode) == 0 ? 0 : errno;
+    const int error = ChangeModeOf(fd, mode);
     close(fd);
     return error;
 }
@@ -710,7 +710,7 @@ int TrustedPath::ChangeOwner(uid_t owner, gid_t group)
     const int fd = OpenObject();
     if (fd < 0)
         return errno;
-    const int error = fchownat(fd, "", owner, group, AT_EMPTY_PATH) == 0 ? 0 : errno;
+    const int error = ChangeOwnerOf(fd, owner, group);
     close(fd);
     return error;
 }
@@ -720,10 +720,21 @@ std::string DescriptorPath(int fd)
     return "/proc/self/fd/" + std::to_string(fd);
 }
 
-int OpenForChange(const std::string& path)
+int ChangeModeOf(int fd, mode_t mode)
+{
+    // fchmod refuses a descriptor opened for its path alone.
+    return chmod(DescriptorPath(fd).c_str(), mode) == 0 ? 0 : errno;
+}
+
+int ChangeOwnerOf(int fd, uid_t owner, gid_t group)
+{
+    return fchownat(fd, "", owner, group, AT_EMPTY_PATH) == 0 ? 0 : errno;
+}
+
+int OpenForChange(const std::string& path, bool followLast)
 {
     TrustedPath place;
-    int error = place.Walk(path, true);
+    int error = place.Walk(path, followLast);
     const int fd = error == 0 ? place.OpenObject() : -1;
     if (fd >= 0)
         return fd;

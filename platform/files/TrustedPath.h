@@ -184,13 +184,17 @@ int CheckNameChange(const std::string& path);
 // a link at the last name, and the object reached.
 int CheckWrite(const std::string& path);
 
-// For changing the object at the path in place (its attributes): the path walked as for
-// CheckWrite, and the object reached opened (TrustedPath::OpenObject) so that the change goes to
-// what was judged. The descriptor, or -1 with errno set (EPERM after reporting the refusal).
-int OpenForChange(const std::string& path);
+// For changing the object at the path in place (its attributes, mode or owner): the path walked
+// as for CheckWrite (a link at the last name followed or, without followLast, opened itself), and
+// the object reached opened (TrustedPath::OpenObject) so that the change goes to what was judged.
+// The descriptor, or -1 with errno set (EPERM after reporting the refusal).
+int OpenForChange(const std::string& path, bool followLast);
 // The path through which an object opened for its path alone (O_PATH) is reached by the calls
 // that take a path and follow links ("/proc/self/fd/N").
 std::string DescriptorPath(int fd);
+// Give the object opened for its path alone the mode, or the owner and group: 0 or the errno value.
+int ChangeModeOf(int fd, mode_t mode);
+int ChangeOwnerOf(int fd, uid_t owner, gid_t group);
 
 // Sets the function that hears every reported refusal, on the thread that was refused (the
 // common layer's notes it as a failure reason in the session log); null drops them.

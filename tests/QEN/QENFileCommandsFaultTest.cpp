@@ -10,10 +10,13 @@
 #include "QEN/source/mac/QENRetargetMacAliasCommand.h"
 #include "QEN/source/mac/QENSetDisplayAttributesCommand.h"
 
+#include "Common/source/xplat/FileSystemUtils.h"
+
 #include "platform/FaultInjection.h"
 
 #include "tests/support/OtherUser.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -133,6 +136,42 @@ TEST_F(QENFileCommandsFaultTest, NoCommandReachesRootsFilesThroughAUsersLinksWit
             EXPECT_FALSE(command->Perform());
             EXPECT_EQ(tolktest::DescribeTree(At("Root"), true), before);
         }
+    }
+}
+
+TEST_F(QENFileCommandsFaultTest, AModeOrOwnerGoesBackOnlyToTheFileItWasReadFrom)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of another user need root";
+    // nobody swaps a link in his home, after the change, between his folder that holds root's
+    // file and his other folder that holds his own set-id file.
+    NobodysFolder("home");
+    NobodysFolder("home/A");
+    NobodysFolder("home/B");
+    const struct {
+        bool chmod;
+        const char* first;
+        const char* then;
+    } rows[] = {{true, "A", "B"}, {true, "B", "A"}, {false, "A", "B"}, {false, "B", "A"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.chmod ? "chmod " : "chown ") + row.first);
+        FileOf("home/A/f", 0, 0600);
+        FileOf("home/B/f", tolktest::NobodyUser(), 04777);
+        NobodysLink("home/L", row.first);
+        std::unique_ptr<QENCommand> command;
+        if (row.chmod)
+            command.reset(new QENChmodCommand(log_, P("home/L/f"), 0640));
+        else
+            command.reset(new QENChownCommand(log_, P("home/L/f"), "1", "1"));
+        ASSERT_TRUE(command->Perform());
+        const std::string other = At(std::string("home/") + row.then + "/f");
+        const std::string untouched = OwnerOf(other) + " " + ModeOf(other);
+        NobodysLink("home/L", row.then);
+
+        EXPECT_FALSE(command->Rollback());
+        EXPECT_EQ(OwnerOf(other) + " " + ModeOf(other), untouched);
+        EXPECT_THAT(FileSystemUtils::LastFailureReason(),
+                    ::testing::StartsWith("Refused to give back the " + std::string(row.chmod ? "mode" : "owner")));
     }
 }
 

@@ -11,7 +11,16 @@ namespace {
 
 auto Fields(const QENUndoStep& step)
 {
-    return std::make_tuple(step.kind, step.path, step.other, step.mode, step.owner, step.group);
+    return std::make_tuple(step.kind, step.path, step.other, step.mode, step.owner, step.group, step.device,
+                           step.inode);
+}
+
+// A step that names the object it changed.
+QENUndoStep OfObject(QENUndoStep step)
+{
+    step.device = 0xfd01;
+    step.inode = 0x123456789abcull;
+    return step;
 }
 
 class QENRunJournalFileTest : public tolktest::SystemRootTest {};
@@ -28,7 +37,7 @@ TEST_F(QENRunJournalFileTest, RecordsReadBackAsWrittenWhateverTheirPathsHold)
     for (const std::string& path : paths) {
         file.Intent(QENUndoStep(QENUndoStep::kRestoreFile, path, path + "~", 0755, 501, 20));
         file.PerformedAsIntended();
-        file.Performed(QENUndoStep(QENUndoStep::kSetMode, path, "", 04711));
+        file.Performed(OfObject(QENUndoStep(QENUndoStep::kSetMode, path, "", 04711)));
         file.PerformedWithoutUndo(path);
         file.Mount(path);
         file.DeleteWhenCommitted(path);
@@ -46,7 +55,7 @@ TEST_F(QENRunJournalFileTest, RecordsReadBackAsWrittenWhateverTheirPathsHold)
         const auto* command = &run.commands[3 * i];
         EXPECT_EQ(Fields(command[0].step),
                   Fields(QENUndoStep(QENUndoStep::kRestoreFile, paths[i], paths[i] + "~", 0755, 501, 20)));
-        EXPECT_EQ(Fields(command[1].step), Fields(QENUndoStep(QENUndoStep::kSetMode, paths[i], "", 04711)));
+        EXPECT_EQ(Fields(command[1].step), Fields(OfObject(QENUndoStep(QENUndoStep::kSetMode, paths[i], "", 04711))));
         EXPECT_FALSE(command[2].hasStep);
         EXPECT_EQ(command[2].name, paths[i]);
     }

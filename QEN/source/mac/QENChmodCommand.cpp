@@ -1,6 +1,7 @@
 #include "QENChmodCommand.h"
 
-#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "platform/files/ChangedObject.h"
+#include "platform/files/DiskNames.h"
 
 #include <boost/format.hpp>
 
@@ -8,7 +9,7 @@ using boost::format;
 using boost::str;
 
 QENChmodCommand::QENChmodCommand(LogAppender& log, const FileSystemPath& path, unsigned short mode)
-    : QENCommand(log), path_(path), newMode_(mode), savedMode_(0)
+    : QENCommand(log), path_(path), newMode_(mode), savedMode_(0), device_(0), inode_(0)
 {
 }
 
@@ -22,13 +23,18 @@ std::string QENChmodCommand::GetName() const
 bool QENChmodCommand::DoPerform()
 {
     const std::string path = path_.AsUTF8String();
-    if (!FileSystemUtilsMac::GetMode(path_, savedMode_)) {
+    // The mode kept is read from the object that is changed, through the one descriptor.
+    platform::ChangedObject object;
+    if (object.Open(platform::OnDiskPath(path)) != 0) {
         log_.AppendToLog(LogAppender::kLogError, str(format("Unable to get permissions of \"%1%\"") % path));
         return false;
     }
+    savedMode_ = static_cast<unsigned short>(object.Status().st_mode & 07777);
+    device_ = object.Status().st_dev;
+    inode_ = object.Status().st_ino;
     log_.AppendToLog(LogAppender::kLogDebug, str(format("Saved permissions of %1$04o") % savedMode_));
     log_.AppendToLog(LogAppender::kLogDebug, str(format("Setting permissions to %1$04o") % newMode_));
-    if (!FileSystemUtilsMac::SetMode(path_, newMode_)) {
+    if (object.ChangeMode(newMode_) != 0) {
         log_.AppendToLog(LogAppender::kLogError,
                          str(format("Unable to set permissions of \"%1%\" to %2$04o") % path % newMode_));
         return false;
@@ -42,7 +48,7 @@ bool QENChmodCommand::DoRollback()
     const std::string path = path_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Restoring permissions for \"%1%\" to %2$04o") % path % savedMode_));
-    if (!FileSystemUtilsMac::SetMode(path_, savedMode_)) {
+    if (platform::GiveBackMode(platform::OnDiskPath(path), device_, inode_, savedMode_) != 0) {
         log_.AppendToLog(LogAppender::kLogError,
                          str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path % savedMode_));
         return false;
@@ -59,5 +65,7 @@ bool QENChmodCommand::DoCommit()
 bool QENChmodCommand::UndoAfterPerform(QENUndoStep& step) const
 {
     step = QENUndoStep(QENUndoStep::kSetMode, path_.AsUTF8String(), std::string(), savedMode_);
+    step.device = device_;
+    step.inode = inode_;
     return true;
 }

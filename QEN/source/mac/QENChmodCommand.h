@@ -1,9 +1,12 @@
 // QENChmodCommand: changes the mode of a file or folder, keeping the former mode (set-id and
-// sticky bits included) for the rollback.
+// sticky bits included) for the rollback, which gives it back only to the object it was read from
+// (platform::ChangedObject).
 #pragma once
 
 #include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
+
+#include <cstdint>
 
 class QENChmodCommand : public QENCommand {
 public:
@@ -24,4 +27,7 @@ private:
     FileSystemPath path_;
     unsigned short newMode_;
     unsigned short savedMode_;
+    // The object changed, which alone may be given savedMode_ back.
+    std::uint64_t device_;
+    std::uint64_t inode_;
 };

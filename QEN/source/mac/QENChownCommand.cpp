@@ -1,6 +1,7 @@
 #include "QENChownCommand.h"
 
-#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "platform/files/ChangedObject.h"
+#include "platform/files/DiskNames.h"
 
 #include <boost/format.hpp>
 
@@ -73,22 +74,12 @@ bool ResolveID(const std::string& text, bool isGroup, std::uint32_t& id)
     return LookUpName(text, isGroup, id);
 }
 
-// Linux clears the set-user-id and set-group-id bits of a file whose owner changes, even for
-// root (Mac OS X keeps them when root changes the owner): put them back, so that neither
-// the change nor its rollback alters the mode. Failing that costs a warning, not the change.
-bool SetOwnerGroupKeepingMode(LogAppender& log, const FileSystemPath& path, std::uint32_t owner, std::uint32_t group)
+// The warning of a change of owner that could not keep the mode (see ChangedObject::ChangeOwner).
+void WarnOfModeLost(LogAppender& log, const std::string& path, mode_t mode, bool modeKept)
 {
-    unsigned short before = 0;
-    const bool hadMode = FileSystemUtilsMac::GetMode(path, before);
-    if (!FileSystemUtilsMac::SetOwnerGroup(path, owner, group))
-        return false;
-    unsigned short after = 0;
-    if (hadMode && FileSystemUtilsMac::GetMode(path, after) && after != before &&
-        !FileSystemUtilsMac::SetMode(path, before))
-        log.AppendToLog(
-            LogAppender::kLogWarn,
-            str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path.AsUTF8String() % before));
-    return true;
+    if (!modeKept)
+        log.AppendToLog(LogAppender::kLogWarn,
+                        str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path % mode));
 }
 
 }  // namespace
@@ -102,6 +93,8 @@ QENChownCommand::QENChownCommand(LogAppender& log, const FileSystemPath& path, s
       newGroup_(0),
       savedOwner_(0),
       savedGroup_(0),
+      device_(0),
+      inode_(0),
       ownerResolved_(false),
       groupResolved_(false)
 {
@@ -138,24 +131,29 @@ bool QENChownCommand::DoPerform()
                              path % user_ % group_));
         return false;
     }
-    unsigned int owner = 0;
-    unsigned int group = 0;
-    if (!FileSystemUtilsMac::GetOwnerGroup(path_, owner, group)) {
+    // The owner kept is read from the object that is changed, through the one descriptor.
+    platform::ChangedObject object;
+    if (object.Open(platform::OnDiskPath(path)) != 0) {
         log_.AppendToLog(LogAppender::kLogError, str(format("Unable to preserve owner and group of \"%1%\"") % path));
         return false;
     }
-    savedOwner_ = owner;
-    savedGroup_ = group;
+    savedOwner_ = object.Status().st_uid;
+    savedGroup_ = object.Status().st_gid;
+    device_ = object.Status().st_dev;
+    inode_ = object.Status().st_ino;
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Saved owner %1% and group %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Setting owner to %1% and group to %2%") % newOwner_ % newGroup_));
-    if (!SetOwnerGroupKeepingMode(log_, path_, newOwner_, newGroup_)) {
+    mode_t mode = 0;
+    bool modeKept = true;
+    if (object.ChangeOwner(newOwner_, newGroup_, mode, modeKept) != 0) {
         log_.AppendToLog(
             LogAppender::kLogError,
             str(format("Unable to set owner and group of \"%1%\" to %2% and %3%") % path % newOwner_ % newGroup_));
         return false;
     }
+    WarnOfModeLost(log_, path, mode, modeKept);
     log_.AppendToLog(LogAppender::kLogDebug, "Set");
     return true;
 }
@@ -166,12 +164,16 @@ bool QENChownCommand::DoRollback()
     log_.AppendToLog(
         LogAppender::kLogDebug,
         str(format("Restoring owner to %1% and group to %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
-    if (!SetOwnerGroupKeepingMode(log_, path_, savedOwner_, savedGroup_)) {
+    mode_t mode = 0;
+    bool modeKept = true;
+    if (platform::GiveBackOwner(platform::OnDiskPath(path), device_, inode_, savedOwner_, savedGroup_, mode,
+                                modeKept) != 0) {
         log_.AppendToLog(
             LogAppender::kLogError,
             str(format("Unable to restore owner %1% and group %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
         return false;
     }
+    WarnOfModeLost(log_, path, mode, modeKept);
     log_.AppendToLog(LogAppender::kLogDebug, "Restored");
     return true;
 }
@@ -184,5 +186,7 @@ bool QENChownCommand::DoCommit()
 bool QENChownCommand::UndoAfterPerform(QENUndoStep& step) const
 {
     step = QENUndoStep(QENUndoStep::kSetOwner, path_.AsUTF8String(), std::string(), 0, savedOwner_, savedGroup_);
+    step.device = device_;
+    step.inode = inode_;
     return true;
 }

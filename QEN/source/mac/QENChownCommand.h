@@ -1,5 +1,6 @@
 // QENChownCommand: gives a file or folder a new owner and group, named by number or by name,
-// keeping the former ids for the rollback.
+// keeping the former ids for the rollback, which gives them back only to the object they were
+// read from (platform::ChangedObject).
 #pragma once
 
 #include "Common/source/xplat/FileSystemPath.h"
@@ -34,6 +35,9 @@ private:
     std::uint32_t newGroup_;
     std::uint32_t savedOwner_;
     std::uint32_t savedGroup_;
+    // The object changed, which alone may be given savedOwner_ and savedGroup_ back.
+    std::uint64_t device_;
+    std::uint64_t inode_;
     bool ownerResolved_;
     bool groupResolved_;
 };

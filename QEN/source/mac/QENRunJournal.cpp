@@ -20,6 +20,8 @@
 #include "QENCAPSRunSession.h"
 #include "caps/caps.h"
 
+#include "platform/files/ChangedObject.h"
+#include "platform/files/DiskNames.h"
 #include "platform/files/LockedFile.h"
 
 #include <boost/format.hpp>
@@ -190,14 +192,22 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
             return std::string();
         failed = !FileSystemUtilsMac::CreateSymlink(path, step.other);
         return "Recreated link \"" + step.path + "\"";
+    // Given back only to the object the value was read from, where the journal names it.
     case QENUndoStep::kSetMode:
-        failed = !FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(step.mode));
+        failed = step.inode != 0
+                     ? platform::GiveBackMode(platform::OnDiskPath(step.path), step.device, step.inode, step.mode) != 0
+                     : !FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(step.mode));
         return (boost::format("Set the mode of \"%1%\" back to %2$04o") % step.path % step.mode).str();
-    case QENUndoStep::kSetOwner:
-        failed = !FileSystemUtilsMac::SetOwnerGroup(path, step.owner, step.group);
+    case QENUndoStep::kSetOwner: {
+        mode_t mode = 0;
+        bool modeKept = true;
+        failed = step.inode != 0 ? platform::GiveBackOwner(platform::OnDiskPath(step.path), step.device, step.inode,
+                                                           step.owner, step.group, mode, modeKept) != 0
+                                 : !FileSystemUtilsMac::SetOwnerGroup(path, step.owner, step.group);
         return (boost::format("Set the owner of \"%1%\" back to %2% and its group to %3%") % step.path % step.owner %
                 step.group)
             .str();
+    }
     }
     return std::string();
 }

@@ -74,13 +74,18 @@ std::vector<std::string> SplitFields(const std::string& line)
 }
 
 // The record of a step: its letter, then kind, path, other path, mode (octal), owner and group,
-// separated by tabs, and the line feed. Formed by hand: a run writes one for every file it
-// touches.
+// and the device and inode where known, separated by tabs, and the line feed. Formed by hand: a
+// run writes one for every file it touches.
 std::string StepRecord(char letter, const QENUndoStep& step)
 {
-    char numbers[64];
-    std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu\n", step.mode, static_cast<unsigned long>(step.owner),
-                  static_cast<unsigned long>(step.group));
+    char numbers[112];
+    if (step.inode == 0)
+        std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu\n", step.mode, static_cast<unsigned long>(step.owner),
+                      static_cast<unsigned long>(step.group));
+    else
+        std::snprintf(numbers, sizeof(numbers), "\t%o\t%lu\t%lu\t%llu\t%llu\n", step.mode,
+                      static_cast<unsigned long>(step.owner), static_cast<unsigned long>(step.group),
+                      static_cast<unsigned long long>(step.device), static_cast<unsigned long long>(step.inode));
     std::string record;
     record.reserve(step.path.size() + step.other.size() + 48);
     record += letter;
@@ -97,7 +102,7 @@ std::string StepRecord(char letter, const QENUndoStep& step)
 // A step from the fields after the record's letter; false for anything it does not know.
 bool ParseStep(const std::vector<std::string>& fields, QENUndoStep& step)
 {
-    if (fields.size() != 7)
+    if (fields.size() != 7 && fields.size() != 9)
         return false;
     for (std::size_t kind = 0; kind < sizeof(kKindNames) / sizeof(kKindNames[0]); ++kind) {
         if (fields[1] != kKindNames[kind])
@@ -106,6 +111,10 @@ bool ParseStep(const std::vector<std::string>& fields, QENUndoStep& step)
                            static_cast<unsigned>(std::strtoul(fields[4].c_str(), nullptr, 8)),
                            static_cast<std::uint32_t>(std::strtoul(fields[5].c_str(), nullptr, 10)),
                            static_cast<std::uint32_t>(std::strtoul(fields[6].c_str(), nullptr, 10)));
+        if (fields.size() == 9) {
+            step.device = std::strtoull(fields[7].c_str(), nullptr, 10);
+            step.inode = std::strtoull(fields[8].c_str(), nullptr, 10);
+        }
         return !step.path.empty() && step.path[0] == '/';
     }
     return false;

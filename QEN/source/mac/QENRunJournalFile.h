@@ -10,7 +10,8 @@
 //   I step                a command's intent         P [step]           the command was performed
 //   N name                performed, no undo step    X                  the perform failed
 //   F path                deleted once committed     C                  the records are committed
-// where a step is its kind, path, other, mode (octal), owner and group.
+// where a step is its kind, path, other, mode (octal), owner and group, and for a step that
+// names the object it changed, its device and inode.
 #pragma once
 
 #include "QENUndoStep.h"

@@ -12,8 +12,8 @@ struct QENUndoStep {
         kRestoreFile,        // path, other: the file the command moved aside to the backup "other"
         kRecreateDirectory,  // path, mode, owner, group: a folder the command removed
         kRecreateSymlink,    // path, other: a link the command removed, and its text
-        kSetMode,            // path, mode: the mode the command replaced
-        kSetOwner,           // path, owner, group: the owner and group the command replaced
+        kSetMode,            // path, mode, device, inode: the mode the command replaced, and its object
+        kSetOwner,           // path, owner, group, device, inode: the owner and group it replaced
         kReplaceFile,        // path, other: a file replaced whole, whose earlier self "other" keeps
     };
 
@@ -30,4 +30,9 @@ struct QENUndoStep {
     unsigned mode = 0;
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
+    // The object whose mode or owner the command replaced, which alone is given it back; 0 and 0
+    // where it is not known (a journal that an earlier Setup wrote), and the value is given to
+    // what is at the path.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
