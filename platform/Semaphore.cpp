@@ -5,8 +5,9 @@
 #include <sys/stat.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <ctime>
 
 namespace platform {
@@ -61,9 +62,16 @@ std::atomic<int> gTakeOverAge(2);  // seconds; see TakeOverUninitialisedSemaphor
 
 bool MakeIPCKey(const std::string& path, int projectId, key_t& key)
 {
+    uid_t owner;
+    return MakeIPCKey(path, projectId, key, owner);
+}
+
+bool MakeIPCKey(const std::string& path, int projectId, key_t& key, uid_t& pathOwner)
+{
     struct stat info;
     if (stat(path.c_str(), &info) != 0)
         return false;
+    pathOwner = info.st_uid;
     // splitmix64's finaliser: every bit of the device and inode numbers moves the low 24 bits.
     std::uint64_t mixed = (static_cast<std::uint64_t>(info.st_dev) * 0x9E3779B97F4A7C15ULL) ^ info.st_ino;
     mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
@@ -139,6 +147,50 @@ int SemaphoreValue(int setId)
 bool RemoveSemaphoreSet(int setId)
 {
     return semctl(setId, 0, IPC_RMID) == 0;
+}
+
+bool ReadSemaphoreSetOwners(int setId, SemaphoreSetOwners& owners)
+{
+    struct semid_ds info;
+    SemaphoreArgument argument;
+    argument.info = &info;
+    if (semctl(setId, 0, IPC_STAT, argument) != 0)
+        return false;
+    owners.creator = info.sem_perm.cuid;
+    owners.owner = info.sem_perm.uid;
+    owners.mode = static_cast<mode_t>(info.sem_perm.mode & 0777);
+    return true;
+}
+
+bool GiveSemaphoreSet(int setId, uid_t owner)
+{
+    struct semid_ds info;
+    SemaphoreArgument argument;
+    argument.info = &info;
+    if (semctl(setId, 0, IPC_STAT, argument) != 0)
+        return false;
+    info.sem_perm.uid = owner;
+    return semctl(setId, 0, IPC_SET, argument) == 0;
+}
+
+bool FindSemaphoreSetCreator(key_t key, uid_t& creator)
+{
+    FILE* list = std::fopen("/proc/sysvipc/sem", "re");
+    if (list == nullptr)
+        return false;
+    // "key semid perms nsems uid gid cuid cgid otime ctime", after a line of headings.
+    char line[512];
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, list) != nullptr) {
+        long listedKey = 0;
+        unsigned cuid = 0;
+        found = std::sscanf(line, "%ld %*d %*o %*u %*u %*u %u", &listedKey, &cuid) == 2 &&
+                static_cast<key_t>(listedKey) == key;
+        if (found)
+            creator = static_cast<uid_t>(cuid);
+    }
+    std::fclose(list);
+    return found;
 }
 
 }  // namespace platform

@@ -14,6 +14,8 @@ namespace platform {
 // of two system roots on one disk cannot share the keys of their locks. False when the file
 // cannot be examined.
 bool MakeIPCKey(const std::string& path, int projectId, key_t& key);
+// The same, with the owner of the file too.
+bool MakeIPCKey(const std::string& path, int projectId, key_t& key, uid_t& pathOwner);
 
 // Opens the existing set of one semaphore under the key; -1 when there is none or it may not
 // be opened (permissions).
@@ -46,5 +48,24 @@ int SemaphoreValue(int setId);
 
 // Removes the set from the system (sets outlive processes otherwise).
 bool RemoveSemaphoreSet(int setId);
+
+// Who made a set and who owns it, and its permission bits. The creator and the owner may both
+// use, change and remove the set; the permission bits let others use it.
+struct SemaphoreSetOwners {
+    uid_t creator = 0;
+    uid_t owner = 0;
+    mode_t mode = 0;
+};
+
+// False when the set cannot be read (gone, or this process may not read it).
+bool ReadSemaphoreSetOwners(int setId, SemaphoreSetOwners& owners);
+
+// Makes the user the set's owner (its creator stays); only the super-user, the set's creator or
+// its owner may.
+bool GiveSemaphoreSet(int setId, uid_t owner);
+
+// The creator of the set under the key as the system lists every set to every user, so also of a
+// set that this process may not open; false when no set of the key is listed.
+bool FindSemaphoreSetCreator(key_t key, uid_t& creator);
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 // log it leaves, under a temporary system root.
 #include "ExampleMedium.h"
 
+#include "Common/source/xplat/NamedLock.h"
+#include "platform/Semaphore.h"
 #include "tests/support/Deadline.h"
 #include "tests/support/OtherUser.h"
 #include "tests/support/ProgramRun.h"
@@ -14,6 +16,7 @@
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/sem.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -241,6 +244,69 @@ TEST_F(SetupRunFaultTest, ALockThatARootSetupLeftTellsAnotherUserToRunAsRoot)
     EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: Unable to take the lock \"TolkSetupLock\": a Setup run "
                                               "as root made it"));
     EXPECT_THAT(result.errorOutput, ::testing::Not(HasSubstr("Another Setup is running")));
+}
+
+TEST_F(SetupRunFaultTest, ALockThatAnotherUserMadeFirstIsReplacedByRootAndRefusedToOthers)
+{
+    if (!tolktest::CanRunAsNobody())
+        GTEST_SKIP() << "needs root";
+    tolktest::MakeExampleMedium(medium_, "true;\n");
+    std::vector<std::string> arguments = SilentArguments();
+    arguments.push_back("--deploymentFile=" TOLK_SOURCE_DIR "/examples/deployment/remove.xml");
+    fs::permissions(sysroot_.Base(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                         fs::perms::others_read | fs::perms::others_exec);
+    ASSERT_EQ(chown(sysroot_.Home().c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    key_t key;
+    ASSERT_TRUE(
+        platform::MakeIPCKey(sysroot_.Path("/tmp"), static_cast<int>(NamedLock::NameChecksum("TolkSetupLock")), key));
+    const auto removeSet = [key]() { platform::RemoveSemaphoreSet(platform::OpenSemaphoreSet(key, 0600)); };
+    struct Plant {
+        std::string what;
+        uid_t planter;
+        short value;       // given by one operation: 0 keeps every Setup out, 1 lets the planter in
+        bool runAsNobody;  // else as root
+        int exitCode;
+        std::string told;    // on the standard error
+        std::string logged;  // in the session log of a run as root
+    };
+    const std::string set = "the lock \"TolkSetupLock\"";
+    const std::vector<Plant> plants = {
+        {"held for good", tolktest::NobodyUser(), 0, false, 0, "",
+         "Removed the semaphore set of " + set + ", which user " + tolktest::NobodyText() +
+             " made and Setup does not trust, and made its own"},
+        {"open to be raised", tolktest::NobodyUser(), 1, false, 0, "", "Removed the semaphore set of " + set},
+        {"another user's", 4242, 1, true, 22,
+         "Setup: cause: Refused to use " + set +
+             ": user 4242 made its semaphore set, which Setup does not trust, "
+             "and replacing it needs administrator rights, which this Setup (user ID " +
+             std::to_string(tolktest::NobodyUser()) + ") does not have. Run Setup as root.\n",
+         ""},
+    };
+    for (const Plant& plant : plants) {
+        removeSet();
+        const short value = plant.value;
+        ASSERT_EQ(tolktest::RunAsUser(plant.planter, plant.planter,
+                                      [key, value]() {
+                                          const int planted = semget(key, 1, IPC_CREAT | IPC_EXCL | 0666);
+                                          struct sembuf operation = {0, value, IPC_NOWAIT};
+                                          return planted >= 0 && semop(planted, &operation, 1) == 0;
+                                      }),
+                  tolktest::AsUser::kTrue)
+            << plant.what;
+        fs::remove(SessionLogPath() + ".gz");
+        const tolktest::ProgramResult result = tolktest::RunCapturingOutput(
+            SETUP_PROGRAM, arguments, "", "", plant.runAsNobody ? tolktest::BecomeNobody : std::function<bool()>());
+        EXPECT_EQ(result.exitCode, plant.exitCode) << plant.what << "\n" << result.output << result.errorOutput;
+        EXPECT_THAT(result.errorOutput, HasSubstr(plant.told)) << plant.what;
+        if (!plant.logged.empty()) {
+            EXPECT_THAT(SessionLog(), HasSubstr(plant.logged)) << plant.what;
+        }
+        // Root's run made a set of its own; a user who may not remove the other one left it.
+        platform::SemaphoreSetOwners owners;
+        EXPECT_TRUE(platform::ReadSemaphoreSetOwners(platform::OpenSemaphoreSet(key, 0600), owners)) << plant.what;
+        EXPECT_EQ(owners.creator, plant.runAsNobody ? plant.planter : 0u) << plant.what;
+    }
+    removeSet();
 }
 
 TEST_F(SetupRunFaultTest, TheFileAtFaultIsNamedOnTheStandardError)

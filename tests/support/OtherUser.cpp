@@ -38,22 +38,34 @@ std::string NobodyText()
     return entry != nullptr ? std::string(entry->pw_name) + " (" + number + ")" : number;
 }
 
-bool BecomeNobody()
+namespace {
+
+bool Become(uid_t user, gid_t group)
 {
-    const uid_t user = NobodyUser();
-    const gid_t group = NobodyGroup();
     // The group first: once the user is given up, the group can no longer be changed.
     return setgroups(0, nullptr) == 0 && setresgid(group, group, group) == 0 && setresuid(user, user, user) == 0 &&
            geteuid() == user;
 }
 
+}  // namespace
+
+bool BecomeNobody()
+{
+    return Become(NobodyUser(), NobodyGroup());
+}
+
 AsUser RunAsNobody(const std::function<bool()>& body)
+{
+    return RunAsUser(NobodyUser(), NobodyGroup(), body);
+}
+
+AsUser RunAsUser(uid_t user, gid_t group, const std::function<bool()>& body)
 {
     const pid_t child = fork();
     if (child < 0)
         return AsUser::kImpossible;
     if (child == 0) {
-        if (!BecomeNobody())
+        if (!Become(user, group))
             _exit(kCannotBecome);
         _exit(body() ? 0 : 1);
     }

@@ -28,6 +28,9 @@ enum class AsUser { kTrue, kFalse, kImpossible };
 // the child could not become nobody (only the super-user can). Only the answer comes back.
 AsUser RunAsNobody(const std::function<bool()>& body);
 
+// The same as any user and group, by number (one that the password database need not know).
+AsUser RunAsUser(uid_t user, gid_t group, const std::function<bool()>& body);
+
 // Whether RunAsNobody can run a body here (the tests run as the super-user).
 bool CanRunAsNobody();
 

@@ -11,8 +11,12 @@ std::uint32_t NamedLock::NameChecksum(const std::string& name)
 
 bool NamedLock::AcquireLock(const std::string& name, boost::shared_ptr<NamedLock>& lock)
 {
-    boost::shared_ptr<NamedLockPlat> plat(new NamedLockPlat(name));
-    if (plat->SetId() < 0 || !plat->Take())
+    return AcquireLock(boost::shared_ptr<NamedLockPlat>(new NamedLockPlat(name)), lock);
+}
+
+bool NamedLock::AcquireLock(const boost::shared_ptr<NamedLockPlat>& plat, boost::shared_ptr<NamedLock>& lock)
+{
+    if (!plat || plat->SetId() < 0 || !plat->Take())
         return false;
     lock.reset(new NamedLock(plat));
     return true;

@@ -5,6 +5,7 @@
 // locks and write deployment files. Every answer is JSON text.
 #pragma once
 
+#include "Common/source/xplat/NamedLock.h"
 #include "JSMethodPublisher.h"
 #include "Shared/PayloadOperationConstants.h"
 #include "caps/CAPSSessionPtr.h"
@@ -12,12 +13,13 @@
 #include <boost/noncopyable.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <sys/types.h>
+
 #include <map>
 #include <string>
 
 class InstallerEngine;
 class Logger;
-class NamedLock;
 class ThreadOperation;
 class ThreadPayloadOperationState;
 
@@ -76,11 +78,20 @@ private:
     // whether the lock could be taken now. A lock that this user cannot use at all is logged as
     // such, and its error carries "needsAdministratorRights" "1".
     std::string AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const;
+    // Takes the lock into the holder; refusal and stranger say what kept a failed take from the
+    // lock's set. A set that another user made and the super-user replaced is logged, as is one
+    // that such a user made again each time.
+    bool TakeNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder,
+                       NamedLock::NamedLockPlat::Refusal& refusal, uid_t& stranger) const;
+    // {"isLocked":"1"} when a Setup that this user could wait for holds the lock, else "0".
+    std::string LockedAnswer(const std::string& name) const;
     // Empty when this Setup may change the installation database; otherwise the answer of a call
     // that would (a root-owned database and no administrator rights), said in the log and
     // noted as the run's cause, with "needsAdministratorRights" "1".
     std::string RefusedWithoutAdministratorRights() const;
-    std::string WithoutAdministratorRights(const std::string& what) const;
+    // The answer, log line and cause of what this user may not do: what, then that doing it
+    // ("using it") needs administrator rights.
+    std::string WithoutAdministratorRights(const std::string& what, const std::string& doing) const;
     // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
     // sees them) and serving the caller's run loop in between; state receives the final status.
     bool WaitForInstallOperation(ThreadPayloadOperationState& state);

@@ -21,6 +21,8 @@
 #include "caps/CAPSQueryUtilities.h"
 #include "caps/caps.h"
 
+#include "platform/files/TrustedPath.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -218,17 +220,48 @@ std::string SorvelMutationAccess::CloseCAPSSimulation(const ArgumentList& argume
 
 // ---- Locks
 
+bool SorvelMutationAccess::TakeNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder,
+                                         NamedLock::NamedLockPlat::Refusal& refusal, uid_t& stranger) const
+{
+    boost::shared_ptr<NamedLock::NamedLockPlat> plat(new NamedLock::NamedLockPlat(name));
+    const bool taken = NamedLock::AcquireLock(plat, holder);
+    refusal = plat->GetRefusal();
+    stranger = plat->Stranger();
+    if (plat->ReplacedStranger() && refusal == NamedLock::NamedLockPlat::kNotRefused) {
+        WriteLog(LogAppender::kLogWarn, "Removed the semaphore set of the lock \"" + name + "\", which user " +
+                                            platform::DescribeUser(stranger) +
+                                            " made and Setup does not trust, and made its own");
+    } else if (geteuid() == 0 && refusal == NamedLock::NamedLockPlat::kNotTrusted) {
+        const std::string reason = "Unable to take the lock \"" + name + "\": user " +
+                                   platform::DescribeUser(stranger) +
+                                   " made its semaphore set again each time Setup removed it";
+        WriteLog(LogAppender::kLogError, reason);
+        RunReport::NoteCause(reason);
+    }
+    return taken;
+}
+
 std::string SorvelMutationAccess::AssignNamedLock(const std::string& name, boost::shared_ptr<NamedLock>& holder) const
 {
     if (holder)
         return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
-    if (NamedLock::AcquireLock(name, holder))
+    NamedLock::NamedLockPlat::Refusal refusal = NamedLock::NamedLockPlat::kNotRefused;
+    uid_t stranger = 0;
+    if (TakeNamedLock(name, holder, refusal, stranger))
         return MakeJSONSuccessObj();
-    // A lock's semaphore outlives the Setup that made it; one made by a Setup run as root
-    // cannot be opened by another user, who would otherwise be told that a Setup is running (and
-    // wait for it for good).
-    if (geteuid() != 0 && NamedLock::NamedLockPlat(name).SetId() < 0)
-        return WithoutAdministratorRights("Unable to take the lock \"" + name + "\": a Setup run as root made it");
+    // A lock's semaphore outlives the Setup that made it. One that another user cannot open, or
+    // may not trust, is no Setup that this user could wait for (and wait for it for good): only
+    // the super-user may use or replace it.
+    if (geteuid() != 0 && refusal == NamedLock::NamedLockPlat::kNotPermitted)
+        return WithoutAdministratorRights("Unable to take the lock \"" + name + "\": " +
+                                              (stranger == 0 ? std::string("a Setup run as root made it")
+                                                             : "user " + platform::DescribeUser(stranger) + " made it"),
+                                          "using it");
+    if (geteuid() != 0 && refusal == NamedLock::NamedLockPlat::kNotTrusted)
+        return WithoutAdministratorRights("Refused to use the lock \"" + name + "\": user " +
+                                              platform::DescribeUser(stranger) +
+                                              " made its semaphore set, which Setup does not trust",
+                                          "replacing it");
     return Error(SorvelJSPublisherUtilities::kJSResultPlatformCallFailed);
 }
 
@@ -247,13 +280,13 @@ std::string SorvelMutationAccess::RefusedWithoutAdministratorRights() const
                                                                 (errno == ENOENT && access(folder.c_str(), F_OK) == 0));
     if (writable || access(folder.c_str(), F_OK) != 0)
         return std::string();
-    return WithoutAdministratorRights("Unable to change the installation database \"" + database +
-                                      "\": a Setup run as root made it");
+    return WithoutAdministratorRights(
+        "Unable to change the installation database \"" + database + "\": a Setup run as root made it", "using it");
 }
 
-std::string SorvelMutationAccess::WithoutAdministratorRights(const std::string& what) const
+std::string SorvelMutationAccess::WithoutAdministratorRights(const std::string& what, const std::string& doing) const
 {
-    const std::string reason = what + ", and using it needs administrator rights, which this Setup (user ID " +
+    const std::string reason = what + ", and " + doing + " needs administrator rights, which this Setup (user ID " +
                                std::to_string(geteuid()) + ") does not have. Run Setup as root.";
     WriteLog(LogAppender::kLogError, reason);
     RunReport::NoteCause(reason);
@@ -277,16 +310,20 @@ std::string SorvelMutationAccess::AcquireSetupLock(const ArgumentList& arguments
     return AssignNamedLock(SorvelConstants::kSetupLockName, setupLock_);
 }
 
-namespace {
-
-std::string LockedAnswer(const std::string& name)
+std::string SorvelMutationAccess::LockedAnswer(const std::string& name) const
 {
+    boost::shared_ptr<NamedLock> probe;
+    NamedLock::NamedLockPlat::Refusal refusal = NamedLock::NamedLockPlat::kNotRefused;
+    uid_t stranger = 0;
+    bool locked = !TakeNamedLock(name, probe, refusal, stranger);
+    // What this user may not use is held by no Setup that it could wait for: the take says why.
+    if (geteuid() != 0 && refusal != NamedLock::NamedLockPlat::kNotRefused)
+        locked = false;
+    probe.reset();
     JSONUtilities::JSONObject answer;
-    answer.AddProperty("isLocked", NamedLock::IsLocked(name));
+    answer.AddProperty("isLocked", locked);
     return Serialized(answer);
 }
-
-}  // namespace
 
 std::string SorvelMutationAccess::IsBootstrapperLocked(const ArgumentList& arguments)
 {
