@@ -626,8 +626,19 @@ function start() {
     wizard.setup = new ContainerProxy();
     call('UIResizeWindow', '640', '480');
     call('UIShowWindow', '1');
-    // As the silent workflow does: no second Setup runs beside this one.
-    if (utils.isError(call('AcquireSetupLock'))) {
+    // As the silent workflow does: no second Setup runs beside this one. A lock that this user may
+    // not use at all is held by no Setup to wait for: what is missing is the rights.
+    var lock = call('AcquireSetupLock');
+    if (utils.isError(lock) && lock.needsAdministratorRights) {
+        message(
+            'Setup needs administrator rights',
+            'Setup needs administrator rights to install, repair or remove payloads. Run Setup as root.</p>' +
+                (lock.sessionLog ? '<p>The session log ' + escapeHtml(lock.sessionLog + '.gz') + ' tells more.' :
+                                   '<p>The session log under Library/Logs/Orvex/Installers tells more.'),
+            EXIT_FAILED);
+        return;
+    }
+    if (utils.isError(lock)) {
         message('Setup is already running', 'Another Setup is running. Quit it, then start this one again.',
                 EXIT_LOCKED);
         return;
