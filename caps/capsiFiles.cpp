@@ -3,6 +3,7 @@
 #include "capsiHooks.h"
 
 #include "Common/source/mac/MacUtils.h"
+#include "Common/source/xplat/RunReport.h"
 #include "platform/Folders.h"
 #include "platform/files/TrustedFiles.h"
 #include "platform/files/TrustedPath.h"
@@ -154,6 +155,9 @@ capsStatus capsiCheckDatabaseFile(const std::string& path)
     if (platform::CheckKeptFile(path, refusal) != EPERM)
         return kCapsOK;
     platform::ReportRefusal(refusal);
+    // Whatever the run wanted of the database fails for it, and is then told in words (a failed
+    // operation, a status) that do not say why.
+    RunReport::NoteCause(refusal);
     return kCapsAccessDenied;
 }
 

@@ -331,3 +331,26 @@ TEST_F(SetupPlantsFaultTest, AStoredScriptThatAnotherUserCouldHaveWrittenIsNotPl
     EXPECT_FALSE(fs::exists(app));
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
 }
+
+TEST_F(SetupPlantsFaultTest, ADatabaseFolderThatEveryUserCanWriteIsTheCauseOnTheStandardError)
+{
+    const std::string folder = Orvex("/caps");
+    const std::string database = folder + "/caps.db";
+    const std::string shared = ": the folder \"" + folder + "\" on its way can be written by every user";
+    const std::vector<std::pair<std::string, std::string> > runs = {
+        {"", "Refused to read \"" + database + "\"" + shared},
+        {"repair", "Refused to read \"" + database + "\", a file of user " + platform::DescribeUser(0) + shared},
+        {"remove", "Refused to read \"" + database + "\", a file of user " + platform::DescribeUser(0) + shared},
+    };
+    for (const auto& run : runs) {
+        if (!run.first.empty() && !fs::exists(database)) {
+            ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+            ASSERT_EQ(Run().exitCode, 0);
+        }
+        Share(folder);
+        const tolktest::ProgramResult result = Run(run.first);
+        EXPECT_EQ(result.exitCode, 22) << run.first;
+        EXPECT_THAT(result.errorOutput, HasSubstr("\nSetup: cause: " + run.second + "\n")) << run.first << "\n"
+                                                                                           << result.errorOutput;
+    }
+}
