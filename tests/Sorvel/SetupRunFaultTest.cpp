@@ -309,6 +309,18 @@ TEST_F(SetupRunFaultTest, ALockThatAnotherUserMadeFirstIsReplacedByRootAndRefuse
     removeSet();
 }
 
+TEST_F(SetupRunFaultTest, TheCauseOfAFailedCommandIsItsMessageWithoutTheCommandsNumber)
+{
+    const std::string missing = sysroot_.Scratch() + "/missing";
+    const std::string target = sysroot_.Path("/Applications/copied");
+    tolktest::MakeExampleMedium(
+        medium_, "if (!QENCopyFile('" + missing + "', '" + target + "')) throw new Error('not copied');\n");
+    const tolktest::ProgramResult result = tolktest::RunCapturingOutput(SETUP_PROGRAM, SilentArguments());
+    EXPECT_EQ(result.exitCode, 22) << result.errorOutput;
+    EXPECT_THAT(result.errorOutput,
+                HasSubstr("\nSetup: cause: Unable to copy file from \"" + missing + "\" to \"" + target + "\"\n"));
+}
+
 TEST_F(SetupRunFaultTest, TheFileAtFaultIsNamedOnTheStandardError)
 {
     tolktest::MakeExampleMedium(medium_, "true;\n");

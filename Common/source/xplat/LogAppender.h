@@ -24,4 +24,10 @@ public:
     // A null text is ignored. Subclasses that override the string form bring this one back into
     // scope with "using LogAppender::AppendToLog;".
     void AppendToLog(LogLevel level, const char* text);
+
+    // Writes one message of a numbered step (the command engine numbers the lines of the command
+    // it processes): by default as the line of the number, one blank and the message. A sink that
+    // keeps messages apart from their lines (the first error of an operation, which the standard
+    // error tells as the run's cause) takes the message alone here as well.
+    virtual void AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text);
 };

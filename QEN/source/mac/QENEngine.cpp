@@ -2,8 +2,6 @@
 
 #include "QENRunJournal.h"
 
-#include <cstdio>
-
 #include <csignal>
 #include <cstdlib>
 #include <vector>
@@ -16,24 +14,10 @@ QENEngine::EngineLogFilter::~EngineLogFilter() {}
 
 void QENEngine::EngineLogFilter::AppendToLog(LogLevel level, const std::string& text)
 {
-    if (commandNumber_ == 0) {
+    if (commandNumber_ == 0)
         inner_.AppendToLog(level, text);
-        return;
-    }
-    std::string numbered;
-    try {
-        // The number, a blank and the text: formed by hand, as the engine writes several lines
-        // for every file it touches.
-        char number[24];
-        const int length = std::snprintf(number, sizeof(number), "%lu ", commandNumber_);
-        numbered.reserve(static_cast<std::size_t>(length) + text.size());
-        numbered.append(number, static_cast<std::size_t>(length)).append(text);
-    } catch (...) {
-        // A log line may not end the caller; the line goes out without its number then.
-        inner_.AppendToLog(level, text);
-        return;
-    }
-    inner_.AppendToLog(level, numbered);
+    else
+        inner_.AppendNumberedToLog(level, commandNumber_, text);
 }
 
 unsigned long QENEngine::EngineLogFilter::SetCommandNumber(unsigned long number)

@@ -19,6 +19,12 @@ void ThreadOperation::AppendToLog(LogLevel level, const std::string& text)
         owningThread_->AppendToLog(level, text);
 }
 
+void ThreadOperation::AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text)
+{
+    if (owningThread_ != nullptr)
+        owningThread_->AppendNumberedToLog(level, number, text);
+}
+
 void ThreadOperation::SetPercentComplete(unsigned long percent)
 {
     if (owningThread_ != nullptr && owningThread_->SetPercentCompleteAndStatusMessage(percent, statusMessage_))

@@ -30,6 +30,7 @@ public:
     // operation is not bound to a thread.
     using LogAppender::AppendToLog;
     void AppendToLog(LogLevel level, const std::string& text) override;
+    void AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text) override;
 
     // Performs the operation on the install thread: 0 success, anything else failure.
     virtual int operator()(UIThreadOperationManager& manager, std::vector<UserInterfaceMessagePrompt>& prompts) = 0;

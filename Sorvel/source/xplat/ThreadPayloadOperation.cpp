@@ -59,8 +59,18 @@ void ThreadPayloadOperation::AppendToLog(LogLevel level, const std::string& text
 {
     if (logger_ != nullptr)
         logger_->AppendToLog(level, text);
-    if (level == kLogError)
+    if (level == kLogError) {
         ownState_.errorTexts.push_back(text);
+        if (firstErrorMessage_.empty())
+            firstErrorMessage_ = text;
+    }
+}
+
+void ThreadPayloadOperation::AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text)
+{
+    if (level == kLogError && firstErrorMessage_.empty())
+        firstErrorMessage_ = text;
+    LogAppender::AppendNumberedToLog(level, number, text);
 }
 
 bool ThreadPayloadOperation::SetPercentCompleteAndStatusMessage(unsigned long percent, const ContainerMessage& message)
@@ -100,6 +110,7 @@ void ThreadPayloadOperation::ThreadProc()
     InfoLogHeader header(logger_, title);
 
     ownState_.Reset();
+    firstErrorMessage_.clear();
     publishedPercent_.store(ownState_.percentComplete, std::memory_order_relaxed);
     if (operation_) {
         // Everything the operation logged is in its files before the interface sees the end.
@@ -120,8 +131,8 @@ void ThreadPayloadOperation::ThreadProc()
     }
 
     // The caller reports a failed operation in its own words; its first error says why.
-    if (runResult == kRunFailed && !ownState_.errorTexts.empty())
-        RunReport::NoteCause(ownState_.errorTexts.front());
+    if (runResult == kRunFailed && !firstErrorMessage_.empty())
+        RunReport::NoteCause(firstErrorMessage_);
 
     ownState_.percentComplete = kMaxPercent;
     publishedPercent_.store(kMaxPercent, std::memory_order_relaxed);

@@ -39,6 +39,8 @@ public:
     // the status record.
     using LogAppender::AppendToLog;
     void AppendToLog(LogLevel level, const std::string& text) override;
+    // The same for a numbered line; its message alone is what the run's cause would tell.
+    void AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text) override;
 
     // Worker side: publishes percent (at most 100) and message with the error texts collected so
     // far; false, changing nothing, when the status lock fails.
@@ -60,6 +62,9 @@ private:
     // The worker's working copy of the status record; used on the worker thread only and copied
     // into the base's record, under its status lock, whenever it changes.
     ThreadPayloadOperationState ownState_;
+    // The message of the run's first error-level line, without a number that the command engine
+    // gave the line; used on the worker thread only.
+    std::string firstErrorMessage_;
     // The latest percent published, locked or not; written by the worker, read by status polls.
     std::atomic<std::uint32_t> publishedPercent_;
     Logger* logger_;  // owned by the log factory; null without a log name
