@@ -10,6 +10,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <utility>
 
@@ -18,10 +19,10 @@ namespace platform {
 namespace {
 
 // The page's process waits for the answer of a prompt() but not for anything evaluated while
-// it waits, so a page's alert() is turned into a prompt() that carries this marker as its
-// default text: the answer is the list of scripts evaluated meanwhile, which the page then runs
-// itself before alert() returns.
-const char kBridgeMarker[] = "\x01tolk-bridge\x01";
+// it waits, so the top frame's alert() is turned into a prompt() that carries the view's bridge
+// marker as its default text: the answer is the list of scripts evaluated meanwhile, which the
+// page then runs itself before alert() returns. Inner frames keep their own alert().
+const char kBridgeMarkerName[] = "tolk-bridge-";
 const char kFrameLoadHandlerName[] = "tolkFrameLoad";
 const char kPageShownHandlerName[] = "tolkPageShown";
 
@@ -33,27 +34,26 @@ const char kPageShownScript[] =
 // Should the page never say so, the placeholder goes all the same.
 const guint kPlaceholderSeconds = 3;
 
-const char kPageSupportScript[] =
-    "(function () {\n"
+// The top frame's support script, after the line that defines its marker.
+const char kTopFrameScript[] =
     "  var nativePrompt = window.prompt, parse = JSON.parse, ownEval = window.eval;\n"
-    "  function evaluate(script) {\n"
-    "    var topEval = ownEval;\n"
-    "    try { topEval = window.top.eval; } catch (e) {}\n"
-    "    try { topEval(script); } catch (e) {}\n"
-    "  }\n"
     "  window.alert = function (message) {\n"
-    "    var reply = nativePrompt.call(window, arguments.length ? String(message) : '', '\\u0001tolk-bridge\\u0001');\n"
+    "    var reply = nativePrompt.call(window, arguments.length ? String(message) : '', marker);\n"
     "    if (typeof reply !== 'string' || reply === '') return;\n"
     "    var scripts;\n"
     "    try { scripts = parse(reply); } catch (e) { return; }\n"
-    "    for (var i = 0; i < scripts.length; ++i) evaluate(scripts[i]);\n"
+    "    for (var i = 0; i < scripts.length; ++i) {\n"
+    "      try { ownEval(scripts[i]); } catch (e) {}\n"
+    "    }\n"
     "  };\n"
-    "  if (window !== window.top) {\n"
-    "    window.addEventListener('load', function () {\n"
-    "      try { window.webkit.messageHandlers.tolkFrameLoad.postMessage(''); } catch (e) {}\n"
-    "    });\n"
-    "  }\n"
     "})();\n";
+
+const char kInnerFrameScript[] =
+    "if (window !== window.top) {\n"
+    "  window.addEventListener('load', function () {\n"
+    "    try { window.webkit.messageHandlers.tolkFrameLoad.postMessage(''); } catch (e) {}\n"
+    "  });\n"
+    "}\n";
 
 const char kNoScrollingStyle[] = "html, body { overflow: hidden !important; }";
 
@@ -87,6 +87,31 @@ std::string JSONStringArray(const std::vector<std::string>& items)
     }
     out += ']';
     return out;
+}
+
+// The local file of a file URL without host (query and fragment left out), lexically normal;
+// false for any other URL.
+bool LocalFilePath(const std::string& url, std::string& path)
+{
+    const std::string document = url.substr(0, url.find_first_of("?#"));
+    gchar* hostname = nullptr;
+    gchar* file = g_filename_from_uri(document.c_str(), &hostname, nullptr);
+    const bool local = file != nullptr && (hostname == nullptr || *hostname == '\0');
+    if (local)
+        path = std::filesystem::path(file).lexically_normal().string();
+    g_free(file);
+    g_free(hostname);
+    return local;
+}
+
+// Whether the URLs name the same document; WebKit may spell a file URL otherwise than GLib.
+bool SameDocument(const std::string& one, const std::string& other)
+{
+    if (one == other)
+        return true;
+    std::string onePath;
+    std::string otherPath;
+    return LocalFilePath(one, onePath) && LocalFilePath(other, otherPath) && onePath == otherPath;
 }
 
 // One context for every view, which keeps nothing on disk: the views' processes would otherwise
@@ -146,12 +171,17 @@ void SnapshotFinished(GObject* view, GAsyncResult* result, gpointer data)
 
 // The GTK signal handlers; each gets the view object as its data.
 struct GuiWebView::Signals {
-    static void LoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self)
+    static void LoadChanged(WebKitWebView* webView, WebKitLoadEvent event, gpointer self)
     {
         GuiWebView* view = static_cast<GuiWebView*>(self);
-        if (event == WEBKIT_LOAD_STARTED)
+        if (event == WEBKIT_LOAD_STARTED) {
             view->mainLoadFailed_ = false;
-        else if (event == WEBKIT_LOAD_FINISHED && !view->mainLoadFailed_)
+        } else if (event == WEBKIT_LOAD_COMMITTED) {
+            // What gets this far passed DecideResponse, or is the owner's data.
+            const gchar* uri = webkit_web_view_get_uri(webView);
+            view->ownPage_ = uri != nullptr &&
+                             ((!view->ownURL_.empty() && SameDocument(view->ownURL_, uri)) || view->InPageFolder(uri));
+        } else if (event == WEBKIT_LOAD_FINISHED && !view->mainLoadFailed_)
             view->DidFinishFrameLoad(true);
     }
 
@@ -186,18 +216,18 @@ struct GuiWebView::Signals {
         switch (webkit_script_dialog_get_dialog_type(dialog)) {
         case WEBKIT_SCRIPT_DIALOG_PROMPT: {
             const gchar* defaultText = webkit_script_dialog_prompt_get_default_text(dialog);
-            if (defaultText == nullptr || std::string(defaultText) != kBridgeMarker)
+            if (defaultText == nullptr || defaultText != view->bridgeMarker_)
                 return TRUE;  // a page's own prompt() gets no panel and answers null
             std::vector<std::string> replies;
-            view->RunAlert(message, replies);
+            view->RunAlert(message, view->ownPage_, replies);
             webkit_script_dialog_prompt_set_text(dialog, JSONStringArray(replies).c_str());
             return TRUE;
         }
         case WEBKIT_SCRIPT_DIALOG_ALERT: {
-            // Only a frame without the page support script gets here; what the handler
-            // evaluates can then only follow the alert.
+            // Only inner frames get here; what the handler evaluates can then only follow the
+            // alert.
             std::vector<std::string> replies;
-            view->RunAlert(message, replies);
+            view->RunAlert(message, false, replies);
             for (const std::string& script : replies)
                 view->EvaluateScript(script);
             return TRUE;
@@ -224,8 +254,10 @@ struct GuiWebView::Signals {
     }
 
     static gboolean DecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
-                                 gpointer)
+                                 gpointer self)
     {
+        if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE)
+            return DecideResponse(static_cast<GuiWebView*>(self), WEBKIT_RESPONSE_POLICY_DECISION(decision));
         if (type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
             return FALSE;
         WebKitNavigationAction* action =
@@ -236,6 +268,34 @@ struct GuiWebView::Signals {
             Workspace()->OpenURL(uri);
         // No web window is ever made: the URL went to its own application.
         webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
+
+    // Only the main frame's own document is held: which frame a navigation is for is known once
+    // its answer has come, before anything of it shows. The owner's data loads get no answer.
+    static gboolean DecideResponse(GuiWebView* view, WebKitResponsePolicyDecision* decision)
+    {
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(decision))
+            return FALSE;
+        WebKitURIRequest* request = webkit_response_policy_decision_get_request(decision);
+        WebKitURIResponse* response = webkit_response_policy_decision_get_response(decision);
+        const gchar* requested = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
+        const gchar* answered = response != nullptr ? webkit_uri_response_get_uri(response) : nullptr;
+        const std::string url = answered != nullptr ? answered : (requested != nullptr ? requested : "");
+        if (!view->pendingURL_.empty() && requested != nullptr && SameDocument(view->pendingURL_, requested)) {
+            view->pendingURL_.clear();
+            return FALSE;
+        }
+        if (view->InPageFolder(url))
+            return FALSE;
+        webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
+        if (view->navigationRefused_) {
+            const std::function<void(const std::string&)> handler = view->navigationRefused_;
+            try {
+                handler(url);
+            } catch (...) {
+            }
+        }
         return TRUE;
     }
 
@@ -250,17 +310,35 @@ struct GuiWebView::Signals {
 };
 
 GuiWebView::GuiWebView(GuiWindow& window)
-    : window_(window), overlay_(nullptr), placeholder_(nullptr), placeholderText_(nullptr), pageShown_(false),
-      placeholderTimer_(0), view_(nullptr), contentManager_(nullptr), mainLoadFailed_(false), scrollingEnabled_(true),
+    : window_(window),
+      overlay_(nullptr),
+      placeholder_(nullptr),
+      placeholderText_(nullptr),
+      pageShown_(false),
+      placeholderTimer_(0),
+      view_(nullptr),
+      contentManager_(nullptr),
+      mainLoadFailed_(false),
+      scrollingEnabled_(true),
+      ownPage_(false),
       finishedLoads_(0)
 {
+    gchar* random = g_uuid_string_random();
+    bridgeMarker_ = std::string("\x01") + kBridgeMarkerName + random + "\x01";
+    const std::string topFrameScript = std::string("(function () {\n  var marker = '\\u0001") + kBridgeMarkerName +
+                                       random + "\\u0001';\n" + kTopFrameScript;
+    g_free(random);
+
     WebKitUserContentManager* manager = webkit_user_content_manager_new();
     contentManager_ = manager;
-    WebKitUserScript* support =
-        webkit_user_script_new(kPageSupportScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    WebKitUserScript* support = webkit_user_script_new(topFrameScript.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                                                       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(manager, support);
     webkit_user_script_unref(support);
+    WebKitUserScript* inner = webkit_user_script_new(kInnerFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                                     WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(manager, inner);
+    webkit_user_script_unref(inner);
     g_signal_connect(manager, (std::string("script-message-received::") + kFrameLoadHandlerName).c_str(),
                      G_CALLBACK(&Signals::InnerFrameLoaded), this);
     webkit_user_content_manager_register_script_message_handler(manager, kFrameLoadHandlerName);
@@ -269,8 +347,10 @@ GuiWebView::GuiWebView(GuiWindow& window)
     webkit_user_content_manager_register_script_message_handler(manager, kPageShownHandlerName);
 
     WebKitSettings* settings = webkit_settings_new();
-    // The wizard's pages are files that read their neighbours.
-    webkit_settings_set_allow_file_access_from_file_urls(settings, TRUE);
+    // Pages read files only through their owner; what they show of their own folder (scripts,
+    // styles, pictures) loads all the same.
+    webkit_settings_set_allow_file_access_from_file_urls(settings, FALSE);
+    webkit_settings_set_allow_universal_access_from_file_urls(settings, FALSE);
     // Scripts open no windows; a link to a new window still reaches the new-window policy.
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
 
@@ -372,6 +452,22 @@ void GuiWebView::SetScrollingEnabled(bool enabled)
     }
 }
 
+void GuiWebView::SetPageFolder(const std::string& folder)
+{
+    pageFolder_.clear();
+    if (folder.empty())
+        return;
+    pageFolder_ = std::filesystem::path(folder).lexically_normal().string();
+    if (pageFolder_.empty() || pageFolder_.back() != '/')
+        pageFolder_ += '/';
+}
+
+bool GuiWebView::InPageFolder(const std::string& url) const
+{
+    std::string path;
+    return !pageFolder_.empty() && LocalFilePath(url, path) && path.compare(0, pageFolder_.size(), pageFolder_) == 0;
+}
+
 void GuiWebView::LoadFile(const std::string& path)
 {
     gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
@@ -383,12 +479,16 @@ void GuiWebView::LoadFile(const std::string& path)
 
 void GuiWebView::LoadURL(const std::string& url)
 {
+    ownURL_ = url;
+    pendingURL_ = url;
     webkit_web_view_load_uri(AsView(view_), url.c_str());
 }
 
 void GuiWebView::LoadData(const std::string& data, const std::string& mimeType, const std::string& encoding,
                           const std::string& baseURL)
 {
+    ownURL_ = baseURL;
+    pendingURL_.clear();
     GBytes* bytes = g_bytes_new(data.data(), data.size());
     webkit_web_view_load_bytes(AsView(view_), bytes, mimeType.c_str(), encoding.c_str(), baseURL.c_str());
     g_bytes_unref(bytes);
@@ -467,6 +567,11 @@ void GuiWebView::SetProcessTerminatedHandler(std::function<void()> handler)
     processTerminated_ = std::move(handler);
 }
 
+void GuiWebView::SetNavigationRefusedHandler(std::function<void(const std::string& url)> handler)
+{
+    navigationRefused_ = std::move(handler);
+}
+
 void GuiWebView::TerminatePageProcessForTesting()
 {
     webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(view_));
@@ -489,13 +594,13 @@ void GuiWebView::DidFinishFrameLoad(bool mainFrame)
     }
 }
 
-void GuiWebView::RunAlert(const std::string& message, std::vector<std::string>& replies)
+void GuiWebView::RunAlert(const std::string& message, bool ownPage, std::vector<std::string>& replies)
 {
     pendingReplies_.push_back(std::vector<std::string>());
     if (alert_) {
         const AlertHandler handler = alert_;
         try {
-            handler(message);
+            handler(message, ownPage);
         } catch (...) {
             // Nothing may unwind through the toolkit; the page just gets no answer.
         }

@@ -3,8 +3,10 @@
 // alert() and confirm() to its owner. A script that the owner evaluates while it handles an
 // alert() runs in the page before alert() returns, as in a web view that lives in the
 // application's own process. Pages get no context menu, take no drops and open no windows: the
-// URL of a new-window navigation goes to the workspace (Workspace.h). Pages keep nothing on
-// disk (no cookies, storage or caches): the views' processes write no files. Main thread only.
+// URL of a new-window navigation goes to the workspace (Workspace.h). The main frame shows only
+// what the owner loads and the files of the page folder; pages read no files by request. Pages
+// keep nothing on disk (no cookies, storage or caches): the views' processes write no files. Main
+// thread only.
 #pragma once
 
 #include <boost/noncopyable.hpp>
@@ -25,7 +27,9 @@ public:
         bool tabsToLinks = false;
     };
 
-    typedef std::function<void(const std::string& message)> AlertHandler;
+    // ownPage: raised by the main frame of the view's own page (one the owner loaded, or a file of
+    // the page folder); false for an inner frame's alert.
+    typedef std::function<void(const std::string& message, bool ownPage)> AlertHandler;
     typedef std::function<bool(const std::string& message)> ConfirmHandler;
     // mainFrame: the load was the page's own, not one of an inner frame.
     typedef std::function<void(bool mainFrame)> FrameLoadHandler;
@@ -39,6 +43,12 @@ public:
     void SetPreferences(const Preferences& preferences);
     // Without scrolling the page's top frame shows no scroll bars and cannot be scrolled.
     void SetScrollingEnabled(bool enabled);
+
+    // Where a page may take the main frame itself (links, forms, scripts): the files in this
+    // folder and below. Anywhere else the view refuses to go and tells the refused handler;
+    // without a folder a page cannot go anywhere. What the owner loads may lie anywhere; inner
+    // frames are not held.
+    void SetPageFolder(const std::string& folder);
 
     // Loads the file at the absolute path by its file URL.
     void LoadFile(const std::string& path);
@@ -72,6 +82,8 @@ public:
     void SetFrameLoadHandler(FrameLoadHandler handler);
     // Called when the page's process has ended unexpectedly; the page is gone.
     void SetProcessTerminatedHandler(std::function<void()> handler);
+    // Called with the URL of each page that the view refused to show in its main frame.
+    void SetNavigationRefusedHandler(std::function<void(const std::string& url)> handler);
 
     // Until the first page has loaded and shows, the window shows the text over the still empty
     // view.
@@ -90,7 +102,9 @@ private:
 
     void DidFinishFrameLoad(bool mainFrame);
     void HidePlaceholder();
-    void RunAlert(const std::string& message, std::vector<std::string>& replies);
+    void RunAlert(const std::string& message, bool ownPage, std::vector<std::string>& replies);
+    // Whether the URL is that of a file in the page folder.
+    bool InPageFolder(const std::string& url) const;
 
     GuiWindow& window_;
     void* overlay_;          // GtkOverlay* that holds the view and the placeholder over it
@@ -102,6 +116,13 @@ private:
     void* contentManager_;   // WebKitUserContentManager*, owned
     bool mainLoadFailed_;
     bool scrollingEnabled_;
+    // The default text of the prompt() that only the top frame's support script raises: inner
+    // frames, which cannot read it, cannot pass for the top frame.
+    std::string bridgeMarker_;
+    std::string pageFolder_;  // lexically normal, with a trailing separator; empty: none
+    std::string ownURL_;      // the URL the owner loaded last (or the base URL of its data)
+    std::string pendingURL_;  // what the owner loads now, until its answer has come; empty: none
+    bool ownPage_;            // the main frame shows the owner's page or one of the page folder
     unsigned finishedLoads_;
     // Scripts evaluated inside the alert handler, one list per alert being handled (alerts
     // nest when a handler runs a modal loop).
@@ -110,6 +131,7 @@ private:
     ConfirmHandler confirm_;
     FrameLoadHandler frameLoad_;
     std::function<void()> processTerminated_;
+    std::function<void(const std::string& url)> navigationRefused_;
 };
 
 }  // namespace platform

@@ -44,10 +44,14 @@ SVLDHTMLAlertController::SVLDHTMLAlertController()
     window_->SetShouldCloseHandler([this]() { return windowShouldClose(); });
     window_->SetEscapeCloses(true);
 
-    dhtmlView_->SetAlertHandler([this](const std::string& message) { webViewRunJavaScriptAlertPanelWithMessage(message); });
+    dhtmlView_->SetAlertHandler([this](const std::string& message, bool ownPage) {
+        webViewRunJavaScriptAlertPanelWithMessage(message, ownPage);
+    });
     dhtmlView_->SetConfirmHandler(
         [this](const std::string& message) { return webViewRunJavaScriptConfirmPanelWithMessage(message); });
     dhtmlView_->SetFrameLoadHandler([this](bool mainFrame) { webViewDidFinishLoadForFrame(mainFrame); });
+    // The alert's pages come as text: a page that goes anywhere else is refused.
+    dhtmlView_->SetNavigationRefusedHandler(&SVLPageBridge::NavigationRefused);
     // A page whose process died will never finish loading or end the alert itself: the alert
     // ends as one dismissed without an answer, never with an earlier alert's exit text.
     dhtmlView_->SetProcessTerminatedHandler([this]() {
@@ -188,10 +192,10 @@ boost::optional<std::string> SVLDHTMLAlertController::_dispatchJSMethod(const st
     return answer;
 }
 
-void SVLDHTMLAlertController::webViewRunJavaScriptAlertPanelWithMessage(const std::string& message)
+void SVLDHTMLAlertController::webViewRunJavaScriptAlertPanelWithMessage(const std::string& message, bool ownPage)
 {
     using namespace boost::placeholders;
-    SVLPageBridge::RunJavaScriptAlert(*dhtmlView_, message,
+    SVLPageBridge::RunJavaScriptAlert(*dhtmlView_, message, ownPage,
                                       boost::bind(&SVLDHTMLAlertController::_dispatchJSMethod, this, _1, _2));
 }
 

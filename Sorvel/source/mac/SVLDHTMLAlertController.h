@@ -55,7 +55,7 @@ public:
     boost::optional<std::string> _dispatchJSMethod(const std::string& name, const std::vector<std::string>& arguments);
 
     // The web view's delegate calls.
-    void webViewRunJavaScriptAlertPanelWithMessage(const std::string& message);
+    void webViewRunJavaScriptAlertPanelWithMessage(const std::string& message, bool ownPage);
     bool webViewRunJavaScriptConfirmPanelWithMessage(const std::string& message);
     void webViewDidFinishLoadForFrame(bool mainFrame);
 

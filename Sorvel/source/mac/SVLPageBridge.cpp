@@ -1,5 +1,8 @@
 #include "SVLPageBridge.h"
 
+#include "Common/source/xplat/LogFactory.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
+
 #include "platform/Bundle.h"
 #include "platform/Localization.h"
 #include "platform/files/Files.h"
@@ -25,6 +28,12 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
         text.replace(at, from.size(), to);
         at += to.size();
     }
+}
+
+void LogWarning(const std::string& text)
+{
+    if (Logger* logger = LogFactory::Instance().GetLogger(SorvelConstants::kSorvelLog))
+        logger->AppendToLog(LogAppender::kLogWarn, text);
 }
 
 }  // namespace
@@ -62,7 +71,8 @@ std::string AnswerScript(const boost::optional<std::string>& answer)
     return "DQEN.result = '" + EscapeAnswer(*answer) + "';";
 }
 
-void RunJavaScriptAlert(platform::GuiWebView& view, const std::string& message, const Dispatcher& dispatch)
+void RunJavaScriptAlert(platform::GuiWebView& view, const std::string& message, bool ownPage,
+                        const Dispatcher& dispatch)
 {
     const std::vector<std::string> components = SplitBridgeText(message);
     if (components[0] != kBridgeName) {
@@ -72,11 +82,22 @@ void RunJavaScriptAlert(platform::GuiWebView& view, const std::string& message, 
         platform::RunModalAlert(alert);
         return;
     }
+    if (!ownPage) {
+        // The name is the frame's text: escaped, it cannot make lines of its own in the log.
+        LogWarning("Refused the page bridge call \"" + EscapeAnswer(components.size() > 1 ? components[1] : "") +
+                   "\" of a frame that is not the main frame of the medium's own page.");
+        return;
+    }
     // "DQEN" alone names no method: the page gets null, as for a method that does not exist.
     boost::optional<std::string> answer;
     if (components.size() > 1 && dispatch)
         answer = dispatch(components[1], std::vector<std::string>(components.begin() + 2, components.end()));
     view.EvaluateScript(AnswerScript(answer));
+}
+
+void NavigationRefused(const std::string& url)
+{
+    LogWarning("Refused to show \"" + url + "\": Setup's windows show only the medium's own pages.");
 }
 
 bool RunJavaScriptConfirm(const std::string& message)

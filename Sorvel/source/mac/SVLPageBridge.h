@@ -35,8 +35,14 @@ typedef boost::function<boost::optional<std::string>(const std::string& name, co
     Dispatcher;
 
 // A page's alert(): a bridge text is dispatched and answered in the page; any other text is
-// shown in the "JavaScript Alert" panel.
-void RunJavaScriptAlert(platform::GuiWebView& view, const std::string& message, const Dispatcher& dispatch);
+// shown in the "JavaScript Alert" panel. Only the main frame of the window's own page (ownPage,
+// GuiWebView::AlertHandler) reaches the methods: a bridge text of any other frame is refused
+// and logged, and gets no answer.
+void RunJavaScriptAlert(platform::GuiWebView& view, const std::string& message, bool ownPage,
+                        const Dispatcher& dispatch);
+
+// Logs that the window refused to show the page at the URL (GuiWebView::SetPageFolder).
+void NavigationRefused(const std::string& url);
 
 // A page's confirm(): the confirmation panel; true unless its alternate button was pressed.
 bool RunJavaScriptConfirm(const std::string& message);

@@ -133,6 +133,7 @@ SVLWizardController::~SVLWizardController()
         wizardView_->SetAlertHandler(nullptr);
         wizardView_->SetConfirmHandler(nullptr);
         wizardView_->SetFrameLoadHandler(nullptr);
+        wizardView_->SetNavigationRefusedHandler(nullptr);
     }
     alertController_.reset();
     wizardData_.reset();
@@ -146,10 +147,13 @@ void SVLWizardController::setWizardView(platform::GuiWebView* view)
     wizardView_ = view;
     if (view == nullptr)
         return;
-    view->SetAlertHandler([this](const std::string& message) { webViewRunJavaScriptAlertPanelWithMessage(message); });
+    view->SetAlertHandler([this](const std::string& message, bool ownPage) {
+        webViewRunJavaScriptAlertPanelWithMessage(message, ownPage);
+    });
     view->SetConfirmHandler(
         [this](const std::string& message) { return webViewRunJavaScriptConfirmPanelWithMessage(message); });
     view->SetFrameLoadHandler([this](bool mainFrame) { webViewDidFinishLoadForFrame(mainFrame); });
+    view->SetNavigationRefusedHandler(&SVLPageBridge::NavigationRefused);
 }
 
 void SVLWizardController::awakeFromNib()
@@ -194,13 +198,16 @@ void SVLWizardController::applicationDidFinishLaunching()
     wizardView_->SetPreferences(wizardWebPrefs_);
 
     // The pages lie in "resources" beside the installer parent: the bundle's folder, or the
-    // folder "--installerParent=" names, where the scripts of the run are found too.
+    // folder "--installerParent=" names, where the scripts of the run are found too. The window
+    // shows no page from anywhere else.
     std::string page = "resources/main.html";
     bool present = false;
     try {
         FileSystemPath path = wizardData_->engine != nullptr ? wizardData_->engine->GetInstallerParentPath()
                                                              : FileSystemPath(std::string("/"));
-        path.AppendUTF8Segment("resources").AppendUTF8Segment("main.html");
+        path.AppendUTF8Segment("resources");
+        wizardView_->SetPageFolder(path.AsUTF8String());
+        path.AppendUTF8Segment("main.html");
         page = path.AsUTF8String();
         bool folder = false;
         present = FileSystemUtils::Exists(path) && !(FileSystemUtils::IsDirectory(path, folder) && folder);
@@ -302,12 +309,12 @@ bool SVLWizardController::windowShouldClose(SVLWindow& window)
     return false;
 }
 
-void SVLWizardController::webViewRunJavaScriptAlertPanelWithMessage(const std::string& message)
+void SVLWizardController::webViewRunJavaScriptAlertPanelWithMessage(const std::string& message, bool ownPage)
 {
     using namespace boost::placeholders;
     if (wizardView_ == nullptr)
         return;
-    SVLPageBridge::RunJavaScriptAlert(*wizardView_, message,
+    SVLPageBridge::RunJavaScriptAlert(*wizardView_, message, ownPage,
                                       boost::bind(&SVLWizardController::_dispatchJSMethod, this, _1, _2));
 }
 

@@ -61,7 +61,7 @@ public:
     bool windowShouldClose(SVLWindow& window);
 
     // The web view's delegate calls.
-    void webViewRunJavaScriptAlertPanelWithMessage(const std::string& message);
+    void webViewRunJavaScriptAlertPanelWithMessage(const std::string& message, bool ownPage);
     bool webViewRunJavaScriptConfirmPanelWithMessage(const std::string& message);
     void webViewDidFinishLoadForFrame(bool mainFrame);
 

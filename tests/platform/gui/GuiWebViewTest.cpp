@@ -30,7 +30,7 @@ public:
 TEST_F(WebViewTest, ScriptsEvaluatedWhileHandlingAnAlertRunBeforeAlertReturns)
 {
     std::vector<std::string> messages;
-    view_->SetAlertHandler([this, &messages](const std::string& message) {
+    view_->SetAlertHandler([this, &messages](const std::string& message, bool) {
         messages.push_back(message);
         view_->EvaluateScript("window.answer = 'it\\'s \"here\"';");
         view_->EvaluateScript("window.answer += '!';");
@@ -65,7 +65,7 @@ TEST_F(WebViewTest, ScriptsOutsideAnAlertRunInTheOrderGiven)
     // A view inside its alert handler cannot be waited on: the page waits for the handler.
     std::string value = "untouched";
     bool answered = true;
-    view_->SetAlertHandler([this, &value, &answered](const std::string&) {
+    view_->SetAlertHandler([this, &value, &answered](const std::string&, bool) {
         answered = view_->EvaluateScriptAndWait("1", value, kPatience);
     });
     Evaluate("alert('x'); 0");
