@@ -144,7 +144,12 @@ bool SVLDHTMLAlertController::windowShouldClose()
             "typeof DQENCallOnCloseHandler === 'function' && DQENCallOnCloseHandler() === true",
             [current](bool succeeded, const std::string& value) {
                 SVLDHTMLAlertController* controller = current();
-                if (controller != nullptr && !(succeeded && value == "true"))
+                if (controller == nullptr)
+                    return;
+                // Answered: the wait is over. A page that handles the close keeps its alert
+                // until it ends it (one that must be answered with one of its buttons).
+                ++controller->closeRequest_;
+                if (!(succeeded && value == "true"))
                     controller->Dismiss();
             }))
         return false;

@@ -39,9 +39,10 @@ public:
     // The window the alerts belong to: an alert shows as its modal child, kept above it.
     void setParentWindow(const platform::GuiWindow* parent) { parent_ = parent; }
     // The close box or Escape while an alert shows: a page that answers close requests
-    // (onFrameLoad.js: DQENCallOnCloseHandler) ends the alert itself, as its cancel button
-    // would; otherwise, or when the page has not answered within a short wait, the alert ends as
-    // one dismissed, with an empty answer. The window never closes otherwise.
+    // (onFrameLoad.js: DQENCallOnCloseHandler) decides itself: the alert stays until the page
+    // ends it (as its cancel button, or not at all). Otherwise, or when the page has not answered
+    // within a short wait, the alert ends as one dismissed, with an empty answer. The window
+    // never closes otherwise.
     bool windowShouldClose();
 
     // Shows the HTML text as a modal alert until its page calls "UIExitDialog"; the exit text

@@ -1,6 +1,7 @@
 #include "WizardFixture.h"
 
 #include "Sorvel/source/mac/SVLDHTMLAlertController.h"
+#include "Sorvel/source/mac/SVLWindow.h"
 
 #include "platform/gui/GuiApplication.h"
 
@@ -187,6 +188,20 @@ TEST_F(HTMLAlertTest, AnAlertIsAModalChildOfTheWizardThatEscapeOrItsCloseBoxCanc
     EXPECT_EQ(ReturnValue(ShowAlert("<html><body><script>function DQENOnLoad() { DQEN.UISetWindowTitle('Second'); }\n"
                                     "function DQENOnClose() { DQEN.UIExitDialog('stay'); }</script></body></html>")),
               "stay");
+
+    // One whose page takes the close box and keeps the alert (it must be answered with one of
+    // its buttons): it outlasts the wait for an answer, until the page ends it.
+    WhenAlertShows("Third", [this]() {
+        Alert().window().PerformClose();
+        const std::shared_ptr<bool> alive = alive_;
+        platform::GuiApplication::PerformAfter(SVLWindow::kCloseAnswerSeconds + 0.5, [this, alive]() {
+            if (*alive && Alert().alertData().showing)
+                Alert().dhtmlView().EvaluateScript("DQEN.UIExitDialog(document.title)");
+        });
+    });
+    EXPECT_EQ(ReturnValue(ShowAlert("<html><body><script>function DQENOnLoad() { DQEN.UISetWindowTitle('Third'); }\n"
+                                    "function DQENOnClose() { document.title = 'answered'; }</script></body></html>")),
+              "answered");
 }
 
 }  // namespace tolktest
