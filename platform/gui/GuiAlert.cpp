@@ -50,6 +50,8 @@ int RunGtkAlert(const AlertRequest& request)
                                                "%s", request.messageText.c_str());
     if (dialog == nullptr)
         return kAlertErrorReturn;
+    if (!request.title.empty())
+        gtk_window_set_title(GTK_WINDOW(dialog), request.title.c_str());
     if (!request.informativeText.empty())
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s", request.informativeText.c_str());
     // Left to right: other, alternate, default, as the platform's alerts order them.

@@ -10,6 +10,7 @@
 namespace platform {
 
 struct AlertRequest {
+    std::string title;  // of the panel's window; empty: none
     std::string messageText;
     std::string informativeText;
     std::string defaultButton;    // empty: the system's own default button ("OK")

@@ -1,6 +1,9 @@
 #include "SVLWindow.h"
 
 #include "SVLPageBridge.h"
+#include "Sorvel/source/xplat/InstallerEngine.h"
+#include "Sorvel/source/xplat/SorvelConstants.h"
+#include "Sorvel/source/xplat/UIDriverFullGUI.h"
 
 #include "platform/gui/GuiAlert.h"
 #include "platform/gui/GuiApplication.h"
@@ -26,12 +29,17 @@ SVLWindow::SVLWindow(const std::string& title, int width, int height) : window_(
 bool SVLWindow::windowShouldClose()
 {
     platform::AlertRequest alert;
+    alert.title = window_.Title();
     alert.messageText = SVLPageBridge::LocalizedString("ConfirmationTitle");
     alert.defaultButton = SVLPageBridge::LocalizedString("UnsupportedOSAlertButtonLabel");
     alert.alternateButton = SVLPageBridge::LocalizedString("ConfirmationResume");
     alert.informativeText = SVLPageBridge::LocalizedString("QuitConfirmationMessage");
     const int response = platform::RunModalAlert(alert);
-    return response == platform::kAlertDefaultReturn || response == platform::kAlertErrorReturn;
+    const bool quit = response == platform::kAlertDefaultReturn || response == platform::kAlertErrorReturn;
+    // Quitting before the end is no success, whatever the page had set: the caller is told.
+    if (quit && UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine != nullptr)
+        UIDriverFullGUI::UIDriverFullGUIData::sInstallerEngine->SetExitCode(SorvelConstants::kExitUserQuit);
+    return quit;
 }
 
 void SVLWindow::close()

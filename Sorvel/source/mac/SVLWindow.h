@@ -15,7 +15,8 @@ public:
 
     platform::GuiWindow& Window() { return window_; }
 
-    // Asked before the window closes: the quit confirmation; true lets it close.
+    // Asked before the window closes: the quit confirmation, titled as the window; true lets it
+    // close, and the run then ends with SorvelConstants::kExitUserQuit.
     bool windowShouldClose();
     // Closes the window and terminates the application.
     void close();

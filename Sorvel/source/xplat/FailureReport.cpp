@@ -98,10 +98,14 @@ void Write(std::ostream& out, int exitCode, bool terminalMode)
     if (exitCode == 0)
         return;
     const RunReport::Facts facts = RunReport::Gathered();
-    // A cancel is the user's choice, not a failure: only an error after it is one.
+    // A cancel or a quit is the user's choice, not a failure: only an error noted (after a
+    // cancel) is one.
+    const bool userEnded = facts.cancelled || exitCode == SorvelConstants::kExitUserQuit;
     if (facts.cancelled)
         out << kPrefix << "the user cancelled the run" << std::endl;
-    if (!facts.cancelled || !facts.reason.empty()) {
+    else if (userEnded)
+        out << kPrefix << "the user quit before the end" << std::endl;
+    if (!userEnded || !facts.reason.empty()) {
         out << kPrefix
             << (facts.reason.empty()
                     ? "the run ended with exit code " + std::to_string(exitCode) + " and logged no error"

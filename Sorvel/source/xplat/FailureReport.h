@@ -1,6 +1,7 @@
 // FailureReport: the lines that a failed run of Setup writes on the standard error after its end
 // banner: why it failed (the error that decided the exit code, as the log has it, and what caused
-// it) and where the session log lies, or why no session log was written.
+// it; or that the user cancelled or quit it) and where the session log lies, or why no session
+// log was written.
 #pragma once
 
 #include <ostream>

@@ -1,5 +1,5 @@
-// SorvelConstants: the names of the setup program: its logger, files, folders, locks and the
-// texts it returns to scripts.
+// SorvelConstants: the names of the setup program: its logger, files, folders, locks, the
+// texts it returns to scripts and the exit code of a run the user quit.
 #pragma once
 
 #include <string>
@@ -25,5 +25,9 @@ extern const std::string kPropFolderName;
 extern const std::string kPropFixedDestination;
 extern const std::string kValueDefaultInstallLanguage;
 extern const std::string kOrvexCodeNonTolkGeneratedPayload;
+
+// The exit code of a run that the user quit before its end: Setup's own quit question ends the
+// wizard with it, and the wizard's pages end with it when the user quits them.
+const int kExitUserQuit = 23;
 
 }  // namespace SorvelConstants

@@ -8,6 +8,7 @@
 #include "WizardFixture.h"
 
 #include "Common/source/xplat/NamedLock.h"
+#include "Common/source/xplat/RunReport.h"
 #include "Sorvel/source/mac/SVLDHTMLAlertController.h"
 #include "Sorvel/source/xplat/FailureReport.h"
 #include "Sorvel/source/xplat/SorvelConstants.h"
@@ -333,6 +334,43 @@ TEST_F(ExampleWizardTest, InstallsCancelsRepairsAndRemovesTheExampleSuite)
     ExpectNothingInstalled();
     Click("next");
     EXPECT_EQ(engine_->GetExitCode(), 0);
+}
+
+TEST_F(ExampleWizardTest, QuittingEndsWith23AndSaysSoAlsoWhenThePageIsStuck)
+{
+    // The page's own question, answered Quit.
+    Start();
+    ASSERT_TRUE(WaitForPage("welcome"));
+    RunReport::Reset();
+    CloseTheWindowAnswering("Quit");
+    EXPECT_TRUE(WaitFor([]() { return platform::GuiApplication::IsTerminating(); }));
+    EXPECT_EQ(engine_->GetExitCode(), 23);
+    std::ostringstream pageQuit;
+    FailureReport::Write(pageQuit, engine_->GetExitCode(), false);
+    EXPECT_THAT(pageQuit.str(), HasSubstr("Setup: the user quit before the end\n"));
+    EXPECT_THAT(pageQuit.str(), Not(HasSubstr("logged no error")));
+
+    // A page whose script is stuck in a loop answers no close box: Setup asks its own question,
+    // in a dialog titled as the wizard, and its Quit ends the run the same way.
+    engine_->SetExitCode(0);
+    Start();
+    ASSERT_TRUE(WaitForPage("welcome"));
+    RunReport::Reset();
+    alerts_.clear();
+    ASSERT_EQ(Evaluate("setTimeout(function () { for (;;) {} }, 0); 'stuck'"), "stuck");
+    alertAnswer_ = platform::kAlertDefaultReturn;
+    nib_->window().Window().PerformClose();
+    EXPECT_TRUE(WaitFor([]() { return platform::GuiApplication::IsTerminating(); }));
+    ASSERT_EQ(alerts_.size(), 1u);
+    EXPECT_EQ(alerts_[0].defaultButton, "Quit");
+    EXPECT_FALSE(alerts_[0].title.empty());
+    EXPECT_EQ(alerts_[0].title, nib_->window().Window().Title());
+    EXPECT_EQ(engine_->GetExitCode(), 23);
+    std::ostringstream setupQuit;
+    FailureReport::Write(setupQuit, engine_->GetExitCode(), false);
+    EXPECT_EQ(setupQuit.str().substr(0, setupQuit.str().find('\n') + 1), "Setup: the user quit before the end\n");
+    EXPECT_THAT(setupQuit.str(), Not(HasSubstr("logged no error")));
+    nib_->webView().TerminatePageProcessForTesting();
 }
 
 TEST_F(ExampleWizardTest, ASetupThatHoldsTheSetupLockKeepsTheWizardFromStarting)
