@@ -3,6 +3,7 @@
 #include "Sorvel/source/xplat/InstallPayloadOperationPlatformMethods.h"
 
 #include "Common/source/xplat/FileSystemUtils.h"
+#include "QEN/source/mac/QENEngineMac.h"
 #include "QENPayloadInstaller.h"
 #include "QENPayloadRepairer.h"
 #include "QENPayloadUninstaller.h"
@@ -10,17 +11,54 @@
 #include "Sorvel/source/xplat/InstallPayloadOperationUtils.h"
 #include "Sorvel/source/xplat/ThreadOperation.h"
 #include "Sorvel/source/xplat/UserInterfaceMessagePrompt.h"
+#include "caps/CAPSQueryUtilities.h"
 #include "caps/CAPSSessionPtr.h"
 #include "caps/caps.h"
 
 namespace {
 
 const char* const kPropPayloadPath = "payloadPath";
+// The status codes of a removal, as the command engine's runs report them.
+const int kStatusRemoved = 0;
+const int kStatusFailed = 2;
 
 bool ExistingPath(const std::string& text)
 {
     return FileSystemUtils::ValidateUTF8FullPathString(text) == FileSystemUtils::kPathValid &&
            FileSystemUtils::Exists(FileSystemPath(text));
+}
+
+// The removal of a collection whose bootstrapper left no uninstall script (an earlier Setup
+// played it while payloads of the suite were still installed, and the record stayed): there is
+// nothing left to play, and without this the suite's record could never go.
+unsigned long RemoveCollectionRecord(const std::string& sessionKey, const FileSystemPath& script,
+                                     ThreadOperation& operation)
+{
+    operation.AppendToLog(LogAppender::kLogWarn, "The uninstall script of collection " + sessionKey + " is missing (" +
+                                                     script.AsUTF8String() +
+                                                     "): what it would remove stays; only the collection's record "
+                                                     "is removed.");
+    bool removed = false;
+    CAPSSessionPtr session;
+    if (!session.Open()) {
+        InstallPayloadOperationUtils::LogDatabaseOpenFailure(operation, session.GetStatus());
+    } else {
+        CAPSQueryUtilities::PackageManagementOperationResult result;
+        const bool returned = operation.DoCAPSPackageManagementOperations(session, result);
+        // A collection that still holds installed payloads is kept, and with it their record.
+        removed = CAPSQueryUtilities::PackageManagementOperationSucceeded(returned, result) &&
+                  result.corrupted.empty() && session.Commit();
+        if (!removed) {
+            session.Rollback();
+            operation.AppendToLog(LogAppender::kLogError,
+                                  "Unable to remove the record of collection " + sessionKey +
+                                      (result.corrupted.empty() ? ": error " + std::to_string(result.status)
+                                                                : ": payloads of it are still installed"));
+        }
+    }
+    operation.SetStatusMessage(
+        ContainerMessage(removed ? kStatusRemoved : kStatusFailed, ContainerMessage::NamedArguments()));
+    return removed ? 0 : 1;
 }
 
 }  // namespace
@@ -108,6 +146,9 @@ unsigned long UninstallBootstrapper(const std::string& sessionKey, ThreadOperati
     if (operation == nullptr)
         return 1;
     operation->AppendToLog(LogAppender::kLogDebug, "Uninstalling bootstrapper...");
+    FileSystemPath script(std::string("/"));
+    if (QENEngineMac::GetUninstallInstructionsPathForIdentifier(sessionKey, script) && !FileSystemUtils::Exists(script))
+        return RemoveCollectionRecord(sessionKey, script, *operation);
     // The engine takes the script's identifier from "sessionID" when it is given none.
     const PropertyMap properties = {{TolkConstants::kPropSessionID, sessionKey}};
     std::vector<UserInterfaceMessagePrompt> prompts;

@@ -21,6 +21,7 @@
 #include "ThirdPartyPayloadSupportUtilites.h"
 #include "ThreadPayloadOperationState.h"
 #include "caps/CAPSQueryUtilities.h"
+#include "caps/caps.h"
 
 #include <cstdint>
 #include <sstream>
@@ -208,9 +209,55 @@ std::string SorvelMutationAccess::InstallBootstrapper(const ArgumentList& argume
     // As for a payload: the bootstrapper's records are written for real.
     if (simulation_.IsOpen())
         return Error(SorvelJSPublisherUtilities::kJSResultSimulationStateInvalid);
+    if (action == PayloadOperationConstants::kUninstall) {
+        const std::string refused = RefusedWhileSuiteInstalled(properties);
+        if (!refused.empty())
+            return refused;
+    }
     if (!engine_->InstallBootstrapper(action, properties))
         return Error(SorvelJSPublisherUtilities::kJSResultOperationStartFailed);
     return StartedAnswer(arguments.size() == 3 && WaitRequested(arguments[2]));
+}
+
+std::string SorvelMutationAccess::RefusedWhileSuiteInstalled(const PropertyMap& properties) const
+{
+    // The collection as the engine takes it: the properties' session id, else the session's key.
+    std::string collection;
+    const PropertyMap::const_iterator named = properties.find(TolkConstants::kPropSessionID);
+    if (named != properties.end())
+        collection = named->second;
+    if (collection.empty()) {
+        const boost::shared_ptr<PayloadSessionManager> session = engine_->GetPayloadSessionManager();
+        if (!session)
+            return std::string();  // the engine refuses it
+        collection = session->GetSessionKey();
+    }
+    std::size_t count = 0;
+    capsStatus listed = kCapsOK;
+    {
+        CAPSSessionPtr database;
+        capsStringList installed = nullptr;
+        listed = database.Open() ? capsGetCollectionPayloads(database, kCapsInstalled, collection.c_str(), &installed)
+                                 : database.GetStatus();
+        for (capsStringList entry = listed == kCapsOK ? installed : nullptr; entry != nullptr && *entry != nullptr;
+             ++entry)
+            ++count;
+        database.Rollback();
+    }
+    if (listed == kCapsNotFound)
+        return std::string();
+    // The bootstrapper's script would remove its files and itself, but the database keeps a
+    // collection that holds installed payloads: the suite could never be removed after that.
+    if (listed != kCapsOK) {
+        WriteLog(LogAppender::kLogError, "The bootstrapper of collection " + collection +
+                                             " is not removed: which of its payloads are installed is unknown (error " +
+                                             std::to_string(listed) + ")");
+        return Error(SorvelJSPublisherUtilities::kJSResultCAPSCallFailed);
+    }
+    WriteLog(LogAppender::kLogError, "The bootstrapper of collection " + collection + " is not removed: " +
+                                         std::to_string(count) + " of its payloads are still installed");
+    return MakeJSONErrorObj(SorvelJSPublisherUtilities::kJSResultOperationStartFailed,
+                            {{"installedPayloads", std::to_string(count)}});
 }
 
 std::string SorvelMutationAccess::StartedAnswer(bool wait)

@@ -92,6 +92,10 @@ private:
     // The answer, log line and cause of what this user may not do: what, then that doing it
     // ("using it") needs administrator rights.
     std::string WithoutAdministratorRights(const std::string& what, const std::string& doing) const;
+    // Empty when the bootstrapper that the properties name (as the engine picks it) may be
+    // removed: no payload of its collection is installed. Otherwise the answer of the call, said in
+    // the log: error 18 with "installedPayloads" (their number), or 16 when the database does not tell.
+    std::string RefusedWhileSuiteInstalled(const PropertyMap& properties) const;
     // Blocks until the install thread has stopped, answering each of its questions with 0 (nobody
     // sees them) and serving the caller's run loop in between; state receives the final status.
     bool WaitForInstallOperation(ThreadPayloadOperationState& state);
