@@ -67,6 +67,15 @@ public:
     // the text is let go as soon as it is compiled, so that a large script (an install script
     // that lists every file of its payload) is not held in several copies while it runs.
     virtual bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine = 1) = 0;
+    // Makes the declarations of a script, given as UTF-8 text, as its evaluation makes them at its
+    // start (its functions, and its variables where the global object has no such property yet),
+    // without running any of its statements: functions and variables get the names it declares
+    // as each (a name declared as both is a function's). The text is compiled first as a script
+    // of its own: one that is no script fails with the engine's error and declares nothing. A
+    // text without the words "var", "const" and "function" costs that compilation only (the
+    // engine knows no other way to declare). Answers succeeded().
+    virtual bool declare(const std::string& utf8, std::int32_t firstLine, std::vector<std::string>& functions,
+                         std::vector<std::string>& variables) = 0;
 
     // A statement "name(arguments);" of global code whose arguments are all literals: their
     // values, the statement's own text and the line it stands on. With a condition, the statement

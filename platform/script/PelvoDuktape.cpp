@@ -39,6 +39,17 @@ Mivor::String Ascii(const std::string& text)
     return Mivor::String(std::u16string(text.begin(), text.end()));
 }
 
+// Whether the script may declare anything: only these keywords do, and written with escapes
+// they are no keywords to the engine.
+bool MayDeclare(const std::string& utf8)
+{
+    for (const char* word : {"var", "const", "function"}) {
+        if (utf8.find(word) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 void Fatal(void*, const char* message)
 {
     std::fprintf(stderr, "Pelvo: fatal script engine error: %s\n", message != nullptr ? message : "");
@@ -126,6 +137,30 @@ public:
             const bool compiled = duk_safe_call(ctx_, CompileSource, &job, 0, 1) == DUK_EXEC_SUCCESS;
             std::string().swap(source);
             return compiled && duk_safe_call(ctx_, RunCompiled, &job, 1, 1) == DUK_EXEC_SUCCESS;
+        });
+    }
+
+    bool declare(const std::string& utf8, std::int32_t firstLine, std::vector<std::string>& functions,
+                 std::vector<std::string>& variables) override
+    {
+        functions.clear();
+        variables.clear();
+        Mivor::Variant unused;
+        return evaluate(unused, [&]() {
+            std::u16string units;
+            Mivor::Encoder::getUtf8().decode(utf8.data(), utf8.size(), units);
+            std::string source = LinesBefore(firstLine);
+            ToEngineText(units, source);
+            // The engine hoists the functions of a block to the global code as it does those of
+            // the top level. The script, compiled on its own first, cannot end the block early.
+            std::string block;
+            if (MayDeclare(utf8)) {
+                block = LinesBefore(firstLine) + "if (false) {";
+                ToEngineText(units, block);
+                block += "\n}\n";
+            }
+            DeclareJob job{source.data(), source.size(), block.data(), block.size(), &functions, &variables};
+            return duk_safe_call(ctx_, DeclareSource, &job, 0, 1) == DUK_EXEC_SUCCESS;
         });
     }
 

@@ -74,6 +74,20 @@ bool SetStringOut(Mivor::String* out, const char* bytes, std::size_t length) noe
     }
 }
 
+bool AppendName(std::vector<std::string>* names, const char* bytes, std::size_t length) noexcept
+{
+    try {
+        std::u16string units;
+        FromEngineText(bytes, length, units);
+        std::string name;
+        Mivor::Encoder::getUtf8().encode(units, name);
+        names->push_back(name);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool HasLineNote(const Mivor::String* text) noexcept
 {
     static const std::u16string note = u"(line ";
@@ -260,6 +274,95 @@ duk_ret_t RunCompiled(duk_context* ctx, void* udata)
     duk_push_global_object(ctx);
     duk_call_method(ctx, 0);
     ToVariant(ctx, -1, job->result, 0);
+    return 1;
+}
+
+namespace {
+
+const duk_uint_t kOwnProperties = DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE;
+
+// Pushes the field of the descriptor of the object's own property whose key is at the top (read
+// from the descriptor, so that no getter runs), in place of the key.
+void PushOwnPropertyField(duk_context* ctx, duk_idx_t object, const char* field)
+{
+    duk_get_prop_desc(ctx, object, 0);
+    duk_get_prop_string(ctx, -1, field);
+    duk_remove(ctx, -2);
+}
+
+// Runs the job's block as global code of the context's global environment.
+void RunBlock(duk_context* ctx, const DeclareJob* job)
+{
+    duk_compile_lstring(ctx, DUK_COMPILE_EVAL, job->block, job->blockLength);
+    duk_push_global_object(ctx);
+    duk_call_method(ctx, 0);
+    duk_pop(ctx);
+}
+
+// In a global environment of its own: what the block declares is what its global object holds
+// after it, but for the few properties that cannot be deleted before.
+duk_ret_t NameDeclarations(duk_context* ctx, void* udata)
+{
+    DeclareJob* job = static_cast<DeclareJob*>(udata);
+    duk_push_global_object(ctx);
+    const duk_idx_t global = duk_get_top_index(ctx);
+    duk_push_bare_object(ctx);
+    const duk_idx_t kept = global + 1;
+    duk_enum(ctx, global, kOwnProperties);
+    while (duk_next(ctx, -1, 0)) {
+        duk_dup_top(ctx);
+        PushOwnPropertyField(ctx, global, "configurable");
+        const bool configurable = duk_to_boolean(ctx, -1) != 0;
+        duk_pop(ctx);
+        if (configurable) {
+            duk_del_prop(ctx, global);
+        } else {
+            duk_push_true(ctx);
+            duk_put_prop(ctx, kept);
+        }
+    }
+    duk_pop(ctx);
+
+    RunBlock(ctx, job);
+
+    duk_enum(ctx, global, kOwnProperties);
+    while (duk_next(ctx, -1, 0)) {
+        duk_dup_top(ctx);
+        if (!duk_has_prop(ctx, kept)) {
+            duk_dup_top(ctx);
+            PushOwnPropertyField(ctx, global, "value");
+            duk_size_t length = 0;
+            const char* name = duk_get_lstring(ctx, -2, &length);
+            if (!AppendName(duk_is_function(ctx, -1) ? job->functions : job->variables, name, length))
+                duk_error(ctx, DUK_ERR_RANGE_ERROR, "out of memory");
+            duk_pop(ctx);
+        }
+        duk_pop(ctx);
+    }
+    duk_pop_3(ctx);
+    duk_push_undefined(ctx);
+    return 1;
+}
+
+}  // namespace
+
+duk_ret_t DeclareSource(duk_context* ctx, void* udata)
+{
+    DeclareJob* job = static_cast<DeclareJob*>(udata);
+    duk_compile_lstring(ctx, DUK_COMPILE_EVAL, job->source, job->length);
+    duk_pop(ctx);
+    if (job->blockLength != 0) {
+        duk_push_thread_new_globalenv(ctx);
+        duk_context* own = duk_get_context(ctx, -1);
+        if (duk_safe_call(own, NameDeclarations, job, 0, 1) != DUK_EXEC_SUCCESS) {
+            duk_xmove_top(ctx, own, 1);
+            duk_throw(ctx);
+        }
+        duk_pop(own);
+        duk_pop(ctx);
+        RunBlock(ctx, job);
+    }
+    duk_push_undefined(ctx);
     return 1;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace Pelvo {
 namespace detail {
@@ -45,6 +46,21 @@ duk_ret_t EvalSource(duk_context* ctx, void* udata);
 // function run as global code (its completion value to the job's result).
 duk_ret_t CompileSource(duk_context* ctx, void* udata);
 duk_ret_t RunCompiled(duk_context* ctx, void* udata);
+
+// Compiles CESU-8 source as global (eval) code, which fails unless it is a script of its own,
+// without running it. Then, unless the block is empty, runs the block (the same source inside a
+// block that never runs, which makes the source's declarations) twice as global code: first in a
+// global environment of its own, emptied, to read the names it declares into functions and
+// variables, then in the engine's own.
+struct DeclareJob {
+    const char* source;
+    std::size_t length;
+    const char* block;
+    std::size_t blockLength;
+    std::vector<std::string>* functions;
+    std::vector<std::string>* variables;
+};
+duk_ret_t DeclareSource(duk_context* ctx, void* udata);
 
 // Calls the global object's own plain (data) property of the name with the arguments, when it
 // holds a function; called tells whether it did. An error that the call throws without a line of

@@ -1,8 +1,12 @@
 // Stored uninstall scripts of every size play back: a payload that recorded more entries than the
-// script engine compiles in one script is still removed, entry by entry, newest first.
+// script engine compiles in one script is still removed, entry by entry, newest first; and every
+// shape that entries can take plays as the stored text does when it is evaluated as one script.
 #include "QENTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <regex>
+#include <utility>
 
 using namespace qentest;
 
@@ -10,9 +14,55 @@ namespace {
 
 const char* const kCode = "{11111111-2222-3333-4444-555555555555}";
 
-class QENUninstallScriptFaultTest : public QENRunTest {};
+class QENUninstallScriptFaultTest : public QENRunTest {
+protected:
+    // Plays the stored script: whether the removal succeeded, with the commands journaled.
+    std::pair<bool, std::vector<std::string> > Play(const std::string& script)
+    {
+        WriteUninstallScript(kCode, script);
+        journal_->clear();
+        log_.lines.clear();
+        QENEngineMac remover(controller_, log_, std::string(kCode), clientProperties_);
+        AddTestCommands(remover, journal_);
+        const bool removed = remover.UninstallQENPayload();
+        return std::make_pair(removed, JournalLines());
+    }
+};
 
 }  // namespace
+
+TEST_F(QENUninstallScriptFaultTest, EveryRecordedShapePlaysAsTheWholeTextDoes)
+{
+    // Two pieces (the first ends after the first fraction line). Without its fraction lines the
+    // same text is one piece, evaluated whole: the reference.
+    const std::string helper = "Helper(p) { TestCommand('undo-' + p + late); }\n";
+    const std::string shapes[] = {
+        // A declaration after a comment, a label or a lone carriage return, used before it.
+        "Helper('a');\nSetFractionComplete(1, 2);\n/* helper */function " + helper + "/**/var late = '!';\n",
+        "Helper('a');\nSetFractionComplete(1, 2);\nx:function " + helper + "y:var late = '!';\n",
+        "Helper('a');\nSetFractionComplete(1, 2);\nTestCommand('b');\rfunction " + helper + "0;\rvar late;\n",
+        // One name declared twice, as functions and as a variable and a function: one script
+        // binds the last function at its start, and only an assignment changes it.
+        "function " + helper +
+            "var late = 1;\nHelper('a');\nSetFractionComplete(1, 2);\n"
+            "function Helper(p) { TestCommand('two-' + p); }\nHelper('b');\n",
+        "var Helper = function (p) { TestCommand('one-' + p); }, late;\nHelper('a');\nSetFractionComplete(1, 2);\n"
+        "function " +
+            helper + "Helper('b');\n",
+        // A directive that opens a later piece opens nothing in one script.
+        "var late;\nSetFractionComplete(1, 2);\n'use strict';\nundeclared = 'x';\nTestCommand(undeclared);\n",
+        // An entry that goes on past a fraction line.
+        "if (TestCommand('a')) {\nSetFractionComplete(1, 2);\nTestCommand('b');\n}\n",
+    };
+    for (const std::string& shape : shapes) {
+        const std::string script = shape + "SetFractionComplete(2, 2);\n";
+        const auto whole = Play(std::regex_replace(script, std::regex("SetFractionComplete\\(\\d+, \\d+\\);"), ""));
+        ASSERT_TRUE(whole.first) << shape << log_.Dump();
+        const auto pieces = Play(script);
+        EXPECT_TRUE(pieces.first) << shape << log_.Dump();
+        EXPECT_EQ(pieces.second, whole.second) << shape;
+    }
+}
 
 TEST_F(QENUninstallScriptFaultTest, FiftyThousandEntriesAreRemovedNewestFirst)
 {

@@ -100,7 +100,7 @@ public:
     // many entries is evaluated in pieces, in order, on the same engine (the script engine
     // compiles at most 65 535 constants per script, and every entry holds some). A piece made of
     // nothing but calls with literal arguments (one an entry, as the scripts record files) runs
-    // without being compiled.
+    // without being compiled. Pieces that would not run as the one script does run whole.
     bool ProcessStoredUninstallScript(const FileSystemPath& path);
     bool ProcessPayloadScript(const FileSystemPath& folder, const std::string& fileName);
     bool ProcessSorvelScript(const std::string& fileName);

@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <vector>
 
 namespace {
@@ -93,25 +94,76 @@ std::vector<std::size_t> PieceEnds(const std::string& text)
     return ends;
 }
 
-// Whether the range may declare something at its top level: the word "var", "const" or
-// "function" standing as a statement's first word would. Text that only names them (a path
-// "/var/...") costs no more than a needless compilation.
-bool MayDeclare(const std::string& text, std::size_t begin, std::size_t end)
+// Whether a script of the range may open with a directive ("use strict"), which sets the mode of
+// the script it opens: the first thing in it, past blanks and comments, is a string. A character
+// that is no ASCII counts as one (it may be a blank that the engine skips).
+bool MayOpenWithDirective(const std::string& text, std::size_t begin, std::size_t end)
 {
-    static const char* const kWords[] = {"var", "const", "function"};
-    const auto boundary = [](char c) {
-        return c == ' ' || c == '\t' || c == '\n' || c == ';' || c == '{' || c == '}' || c == ')';
+    const auto lineSeparator = [&](std::size_t at) {
+        return text.compare(at, 2, "\xE2\x80") == 0 && at + 2 < end &&
+               (text[at + 2] == '\xA8' || text[at + 2] == '\xA9');
     };
-    for (const char* word : kWords) {
-        const std::size_t length = std::char_traits<char>::length(word);
-        for (std::size_t at = text.find(word, begin); at != std::string::npos && at + length < end;
-             at = text.find(word, at + 1)) {
-            const char after = text[at + length];
-            if ((at == begin || boundary(text[at - 1])) && (after == ' ' || after == '\t' || after == '\n'))
-                return true;
+    for (std::size_t at = begin; at < end;) {
+        const char c = text[at];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+            ++at;
+        } else if (text.compare(at, 2, "//") == 0) {
+            while (at < end && text[at] != '\n' && text[at] != '\r' && !lineSeparator(at))
+                ++at;
+        } else if (text.compare(at, 2, "/*") == 0) {
+            const std::size_t close = text.find("*/", at + 2);
+            if (close == std::string::npos || close >= end)
+                return false;  // no script of its own
+            at = close + 2;
+        } else {
+            return c == '\'' || c == '"' || static_cast<unsigned char>(c) >= 0x80;
         }
     }
     return false;
+}
+
+// The file is one script: what it declares is there from its start, even for the entries stored
+// before the declaration (newer ones, which are written first). So the engine makes the
+// declarations of every piece that it compiles, in order, before any piece runs (a piece of calls
+// declares nothing). Answers why the pieces cannot run as the one script would, else nothing:
+// - a piece that is no script of its own (a statement or comment that goes on past its end, or a
+//   syntax error, which then stops the playback before anything has run, as in one script);
+// - one that may open with a directive, which would set the mode of that piece alone (in one
+//   script it sets the mode of all, and only from the start of the file);
+// - a name that two pieces declare, one of them as a function: a piece binds its functions again
+//   as it starts, where one script binds the last declaration once, at its start. (A function
+//   that one piece alone declares is bound again to the declaration its start bound.)
+std::string DeclarePieces(Pelvo::Engine& engine, const std::string& text, const std::vector<std::size_t>& ends)
+{
+    std::map<std::string, bool> declared;  // name -> whether a function
+    std::size_t begin = 0;
+    std::int32_t line = 1;
+    for (std::size_t end : ends) {
+        std::vector<Pelvo::Engine::CallStatement> calls;
+        if (!QENStoredScriptCalls::Read(text, begin, end, line, calls)) {
+            const std::string piece = "the piece from line " + std::to_string(line);
+            std::vector<std::string> functions;
+            std::vector<std::string> variables;
+            if (!engine.declare(text.substr(begin, end - begin), line, functions, variables)) {
+                engine.clearError();
+                return piece + " is no script of its own";
+            }
+            if (MayOpenWithDirective(text, begin, end))
+                return piece + " may open with a directive";
+            for (const std::string& name : functions) {
+                if (!declared.insert(std::make_pair(name, true)).second)
+                    return name + " is declared in two pieces";
+            }
+            for (const std::string& name : variables) {
+                const auto entry = declared.insert(std::make_pair(name, false));
+                if (!entry.second && entry.first->second)
+                    return name + " is declared in two pieces";
+            }
+        }
+        line += static_cast<std::int32_t>(std::count(text.begin() + begin, text.begin() + end, '\n'));
+        begin = end;
+    }
+    return std::string();
 }
 
 bool ReadSupportScript(const std::string& name, std::vector<std::uint8_t>& bytes)
@@ -294,30 +346,22 @@ bool QENEngineMac::ProcessStoredUninstallScript(const FileSystemPath& path)
     std::string text;
     if (!ReadInstructions(path, text))
         return false;
+    Pelvo::EnginePtr engine = GetJavaScriptEngine();
+    if (!engine) {
+        log_->AppendToLog(LogAppender::kLogError, "Unable to initialize JavaScript engine for processing commands.");
+        return false;
+    }
     // The pieces run in order on one engine: what one defines (its variables and functions are
     // globals) the next sees, the first that fails ends the playback, and errors name the lines of
     // the whole script, as in one script.
     const std::vector<std::size_t> ends = PieceEnds(text);
-    // The file is one script: a function or variable that an entry declares is there from its
-    // start, even for the entries stored before it (newer ones, which are written first). So the
-    // declarations of every piece are made before any piece runs, by compiling the piece inside a
-    // block that never runs: the engine hoists the declarations of such a block to the global
-    // code, as it does for the top level. A syntax error anywhere ends the playback before
-    // anything has run, as it would for the whole file. The first piece runs first anyway.
-    std::size_t begin = ends.front();
-    std::int32_t line = 1 + static_cast<std::int32_t>(std::count(text.begin(), text.begin() + begin, '\n'));
-    for (std::size_t end : ends) {
-        if (end > begin && MayDeclare(text, begin, end)) {
-            std::string declarations = "if (false) {";
-            declarations.append(text, begin, end - begin).append("\n}\n");
-            if (!ProcessUTF8JavaScriptText(declarations, line))
-                return false;
-        }
-        line += static_cast<std::int32_t>(std::count(text.begin() + begin, text.begin() + end, '\n'));
-        begin = end;
+    const std::string whole = DeclarePieces(*engine, text, ends);
+    if (!whole.empty()) {
+        log_->AppendToLog(LogAppender::kLogInfo, "The stored script is played as one script: " + whole + ".");
+        return ProcessUTF8JavaScriptText(text);
     }
-    begin = 0;
-    line = 1;
+    std::size_t begin = 0;
+    std::int32_t line = 1;
     for (std::size_t end : ends) {
         std::vector<Pelvo::Engine::CallStatement> calls;
         if (QENStoredScriptCalls::Read(text, begin, end, line, calls)
