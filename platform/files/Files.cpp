@@ -85,6 +85,69 @@ bool WriteAll(int fd, const char* bytes, std::size_t size)
     return true;
 }
 
+// Gives the new file (open as fd, made as temporary in the folder) the owner and the permission
+// bits of the regular file it replaces (replaced, null for none: 0644 then) that keptBits keeps,
+// fills it with what produce makes, syncs it and renames it over name in the same folder, while it
+// is still a plain file with one name. 0, or the errno value of the step that failed (EMLINK for a
+// file that got another name or is no plain file); the new file goes then.
+int FillAndRename(int folder, int fd, const std::string& temporary, const std::string& name,
+                  const struct stat* replaced, mode_t keptBits,
+                  const std::function<bool(const ByteSink& write)>& produce)
+{
+    int error = 0;
+    const auto failed = [&error]() { error = errno != 0 ? errno : EIO; };
+    // The owner first: changing it clears set-id bits. Only the super-user may give a file away;
+    // anyone else's new file is their own, as the old one could only be replaced by renaming in
+    // its folder anyway.
+    mode_t mode = 0644;
+    if (replaced != nullptr) {
+        mode = replaced->st_mode & keptBits;
+        if ((replaced->st_uid != geteuid() || replaced->st_gid != getegid()) &&
+            fchown(fd, replaced->st_uid, replaced->st_gid) != 0 && geteuid() == 0)
+            failed();
+    }
+
+    // Small pieces are gathered into larger writes; a large one goes to the file as it is.
+    const std::size_t kGathered = 64 * 1024;
+    std::string gathered;
+    const ByteSink sink = [&](const char* bytes, std::size_t size) {
+        if (gathered.size() + size <= kGathered) {
+            gathered.append(bytes, size);
+            return true;
+        }
+        if (!WriteAll(fd, gathered.data(), gathered.size()))
+            return false;
+        gathered.clear();
+        if (size >= kGathered)
+            return WriteAll(fd, bytes, size);
+        gathered.append(bytes, size);
+        return true;
+    };
+    try {
+        errno = 0;
+        if (error == 0 && (fchmod(fd, mode) != 0 || !produce(sink)))
+            failed();
+    } catch (const std::exception&) {
+        error = ENOMEM;  // out of memory, say: the new file goes, the old one stays
+    }
+    errno = 0;
+    if (error == 0 && (!WriteAll(fd, gathered.data(), gathered.size()) || fsync(fd) != 0))
+        failed();
+    // What is renamed into place is the file made here, not another name for something else.
+    struct stat made;
+    if (error == 0 && fstat(fd, &made) != 0)
+        failed();
+    else if (error == 0 && (!S_ISREG(made.st_mode) || made.st_nlink != 1))
+        error = EMLINK;
+    if (error == 0 && renameat(folder, temporary.c_str(), folder, name.c_str()) != 0)
+        failed();
+    if (error != 0)
+        unlinkat(folder, temporary.c_str(), 0);
+    if (close(fd) != 0 && error == 0)
+        failed();
+    return error;
+}
+
 }  // namespace
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, LinkHandling links)
@@ -111,9 +174,8 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(const
     if (error != 0)
         return false;
     const int folder = place.Folder();
-    const char* const name = place.Name().c_str();
     struct stat existing;
-    const bool exists = fstatat(folder, name, &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    const bool exists = fstatat(folder, place.Name().c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
     if (through && place.FollowedLastLink() && (!exists || !S_ISREG(existing.st_mode)))
         return false;
     const bool replacing = exists && S_ISREG(existing.st_mode);
@@ -125,55 +187,45 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(const
     // Locked until it has its place: a copy that nobody holds was left by a writer that died,
     // and the next run removes it (RemoveIfAbandoned).
     flock(fd, LOCK_EX | LOCK_NB);
+    return FillAndRename(folder, fd, temporary, place.Name(), replacing ? &existing : nullptr, 07777, produce) == 0;
+}
 
-    // The replaced file's owner and permission bits carry over (the owner first: changing it
-    // clears set-id bits). Only the super-user may give a file away; anyone else's new file is
-    // their own, as the old one could only be replaced by renaming in its folder anyway.
-    mode_t mode = 0644;
-    if (replacing) {
-        mode = existing.st_mode & 07777;
-        if (existing.st_uid != geteuid() || existing.st_gid != getegid()) {
-            if (fchown(fd, existing.st_uid, existing.st_gid) != 0 && geteuid() == 0) {
-                close(fd);
-                unlinkat(folder, temporary.c_str(), 0);
-                return false;
-            }
-        }
+int WriteFileStaged(const std::string& path, const std::string& stagedName, const std::string& bytes,
+                    std::string& refusal)
+{
+    TrustedPath place;
+    int error = place.Walk(path, false);
+    if (error == 0)
+        error = place.CheckObject();
+    if (error != 0) {
+        if (error == EPERM)
+            refusal = place.Refusal();
+        return error;
     }
+    const int folder = place.Folder();
+    // The owner and mode come from the file replaced as it is opened, not from its name again.
+    struct stat existing;
+    const int replaced = place.OpenObject();
+    if (replaced < 0 && errno != ENOENT)
+        return errno;
+    const bool replacing = replaced >= 0 && fstat(replaced, &existing) == 0 && S_ISREG(existing.st_mode);
+    if (replaced >= 0)
+        close(replaced);
 
-    // Small pieces are gathered into larger writes; a large one goes to the file as it is.
-    const std::size_t kGathered = 64 * 1024;
-    std::string gathered;
-    const ByteSink sink = [&](const char* bytes, std::size_t size) {
-        if (gathered.size() + size <= kGathered) {
-            gathered.append(bytes, size);
-            return true;
-        }
-        if (!WriteAll(fd, gathered.data(), gathered.size()))
-            return false;
-        gathered.clear();
-        if (size >= kGathered)
-            return WriteAll(fd, bytes, size);
-        gathered.append(bytes, size);
-        return true;
-    };
-    bool produced = false;
-    try {
-        gathered.reserve(kGathered);
-        produced = fchmod(fd, mode) == 0 && produce(sink);
-    } catch (const std::exception&) {
-        produced = false;  // out of memory, say: the new file goes, the old one stays
+    // Only the name of what a killed run left is removed: never what a link there leads to.
+    if (unlinkat(folder, stagedName.c_str(), 0) != 0 && errno != ENOENT)
+        return errno;
+    const int fd = openat(folder, stagedName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = errno;
+        // Something took the name since: it is no file of this write's, and goes.
+        if (error == EEXIST)
+            unlinkat(folder, stagedName.c_str(), 0);
+        return error;
     }
-    bool ok = produced && WriteAll(fd, gathered.data(), gathered.size());
-    if (ok && fsync(fd) != 0)
-        ok = false;
-    if (ok && renameat(folder, temporary.c_str(), folder, name) != 0)
-        ok = false;
-    if (!ok)
-        unlinkat(folder, temporary.c_str(), 0);
-    if (close(fd) != 0)
-        ok = false;
-    return ok;
+    const mode_t kept = 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    return FillAndRename(folder, fd, stagedName, place.Name(), replacing ? &existing : nullptr, kept,
+                         [&bytes](const ByteSink& write) { return write(bytes.data(), bytes.size()); });
 }
 
 }  // namespace platform

@@ -45,4 +45,16 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes,
 bool WriteFileAtomically(const std::string& path, const std::function<bool(const ByteSink& write)>& produce,
                          LinkHandling links = LinkHandling::kReplaceLink);
 
+// Writes the bytes in place of the file at the path as WriteFileAtomically does (a link there is
+// replaced), by way of a new file of the caller's fixed name stagedName in the same folder, so
+// that a rerun after a kill takes up what the killed run left there: whatever is at that name is
+// removed first (its name alone), and the new file is made there exclusively, never through a
+// link, in the folder that the walk holds open; its owner and mode are given through its
+// descriptor, from the replaced regular file as it is opened, without the set-ID bits; it is
+// renamed over the path within that folder only while it is a plain file with one name. 0, or an
+// errno value with the staged name removed; EPERM with the refusal (not reported) when the walk or
+// the object at the path is refused (see TrustedPath::CheckObject).
+int WriteFileStaged(const std::string& path, const std::string& stagedName, const std::string& bytes,
+                    std::string& refusal);
+
 }  // namespace platform

@@ -2,6 +2,7 @@
 
 #include "platform/files/TrustedPath.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -107,6 +108,106 @@ int OpenKeptFile(const std::string& path, int flags, std::string& refusal)
         return -1;
     }
     return fd;
+}
+
+namespace {
+
+// The entry name of the open folder (path names it for messages) and, for a folder, everything
+// in it, judged as CheckKeptTree judges them.
+int JudgeKeptTree(int folder, const std::string& name, const std::string& path, std::string& refusal)
+{
+    struct stat status;
+    if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno;
+    std::string why;
+    if (status.st_uid != 0 && status.st_uid != geteuid())
+        why = "only what the super-user or this process's user owns is read";
+    else if (!S_ISLNK(status.st_mode) && !OthersByMode(status).empty())
+        why = "it can be written by " + OthersByMode(status);
+    if (!why.empty()) {
+        refusal = "Refused to read \"" + path + "\", " + DescribeObject(status) + ": " + why;
+        return EPERM;
+    }
+    if (!S_ISDIR(status.st_mode))
+        return 0;
+    const int fd = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat opened;
+    if (fd < 0 || fstat(fd, &opened) != 0 || opened.st_dev != status.st_dev || opened.st_ino != status.st_ino) {
+        const int error = fd < 0 ? errno : EAGAIN;
+        if (fd >= 0)
+            close(fd);
+        return error;
+    }
+    DIR* const entries = fdopendir(fd);
+    if (entries == nullptr) {
+        const int error = errno;
+        close(fd);
+        return error;
+    }
+    int error = 0;
+    errno = 0;
+    while (const struct dirent* entry = readdir(entries)) {
+        const std::string child = entry->d_name;
+        if (child == "." || child == "..")
+            continue;
+        error = JudgeKeptTree(dirfd(entries), child, path + "/" + child, refusal);
+        // An entry gone since it was listed can come back only from whom the folder belongs to.
+        if (error == ENOENT)
+            error = 0;
+        if (error != 0)
+            break;
+        errno = 0;
+    }
+    if (error == 0 && errno != 0)
+        error = errno;
+    closedir(entries);
+    return error;
+}
+
+}  // namespace
+
+int CheckKeptTree(const std::string& path, std::string& refusal)
+{
+    TrustedPath place;
+    if (const int walked = place.WalkKept(path)) {
+        refusal = place.Refusal();
+        return walked;
+    }
+    return JudgeKeptTree(place.Folder(), place.Name(), path, refusal);
+}
+
+int ReadyForCopyOver(const std::string& source, const std::string& path, std::string& refusal)
+{
+    struct stat from;
+    if (lstat(source.c_str(), &from) != 0)
+        return errno;
+    TrustedPath place;
+    const int walked = place.Walk(path, false);
+    if (walked == EPERM)
+        refusal = place.Refusal();
+    if (walked != 0)
+        return walked == EPERM ? EPERM : 0;
+    struct stat found;
+    if (fstatat(place.Folder(), place.Name().c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (S_ISLNK(found.st_mode))
+        return unlinkat(place.Folder(), place.Name().c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+    const mode_t setIds = S_ISUID | S_ISGID;
+    if (!S_ISREG(found.st_mode) || !S_ISREG(from.st_mode) || (found.st_mode & setIds & ~from.st_mode) == 0)
+        return 0;
+    const int fd = place.OpenObject();
+    if (fd < 0) {
+        if (errno == EPERM)
+            refusal = place.Refusal();
+        return errno == ENOENT ? 0 : errno;
+    }
+    struct stat opened;
+    int error = fstat(fd, &opened) == 0 ? 0 : errno;
+    if (error == 0 && S_ISREG(opened.st_mode) && (opened.st_mode & setIds & ~from.st_mode) != 0 &&
+        chmod(DescriptorPath(fd).c_str(), opened.st_mode & 07777 & ~(setIds & ~from.st_mode)) != 0)
+        error = errno;
+    close(fd);
+    return error;
 }
 
 int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal)

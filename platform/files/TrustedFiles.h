@@ -50,6 +50,23 @@ int CheckKeptFile(const std::string& path, std::string& refusal);
 // the refusal).
 int OpenKeptFile(const std::string& path, int flags, std::string& refusal);
 
+// A folder that this process reads whole to act on what it holds (a patch that it copies over
+// its own files), looked at without following links: 0 when it is reached as CheckKeptFile reaches
+// a file, and it and everything in it belong to the super-user or to this process's user and no
+// other user can write them (a link's own mode aside; a sticky folder inside it counts as
+// writable). EPERM with the refusal naming the first object in the way otherwise; ENOENT when
+// nothing is at the path; else the errno value met.
+int CheckKeptTree(const std::string& path, std::string& refusal);
+
+// Readies the path for a copy of the object at source (not followed) that writes over what is
+// there, walked as TrustedPath walks without following the last name: a symbolic link at the path
+// is removed, so that the copy puts an entry of its own in its place instead of writing through
+// it; and a regular file there, when source is one, gives up the set-ID bits that source lacks,
+// through the object opened and judged, so that the new bytes never run with rights that their
+// own file does not give. 0 (also when nothing, or no folder on the way, is there: the copy makes
+// it or fails on it), EPERM with the refusal (not reported), or the errno value met.
+int ReadyForCopyOver(const std::string& source, const std::string& path, std::string& refusal);
+
 // Whether the open file may be appended to as a log at its name: a regular file with one name,
 // of the super-user or of this process's user.
 bool IsOwnPlainFile(const struct stat& status);
