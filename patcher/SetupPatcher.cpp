@@ -2,6 +2,8 @@
 
 #include "platform/Bundle.h"
 #include "platform/ChildSignals.h"
+#include "platform/files/Files.h"
+#include "platform/files/TrustedFiles.h"
 #include "platform/files/TrustedPath.h"
 #include "platform/formats/PropertyList.h"
 
@@ -15,6 +17,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 extern char** environ;
@@ -71,24 +74,30 @@ void Log(const char* format, ...)
     va_end(arguments);
 }
 
+namespace {
+
+// The packed version of an information dictionary, from its "CFBundleVersion". Our bundle reader
+// derives no numeric version of its own: it would come from this same key, so a dictionary
+// without it has version 0.
+std::uint32_t VersionOfInfo(const platform::PropertyValue& info)
+{
+    const platform::ConstPropertyValuePtr value = info.Get("CFBundleVersion");
+    if (!value)
+        return 0;
+    // A value that is not ASCII text short enough for the buffer reads as the empty text.
+    std::string text;
+    if (value->GetType() == platform::PropertyValue::kString && value->StringValue().size() < kVersionTextSize &&
+        IsAsciiText(value->StringValue()))
+        text = value->StringValue();
+    return VersionStrToUInt32(text);
+}
+
+}  // namespace
+
 std::uint32_t GetBndleVersion(const std::string& bundlePath)
 {
     const platform::BundlePtr bundle = platform::Bundle::Create(bundlePath);
-    if (!bundle)
-        return 0;
-    // Our bundle reader derives no numeric version of its own: it would come from this same key,
-    // so a bundle without "CFBundleVersion" has version 0.
-    std::uint32_t version = 0;
-    const platform::ConstPropertyValuePtr value = bundle->InfoDictionary()->Get("CFBundleVersion");
-    if (value) {
-        // A value that is not ASCII text short enough for the buffer reads as the empty text.
-        std::string text;
-        if (value->GetType() == platform::PropertyValue::kString && value->StringValue().size() < kVersionTextSize &&
-            IsAsciiText(value->StringValue()))
-            text = value->StringValue();
-        version = VersionStrToUInt32(text);
-    }
-    return version;
+    return bundle ? VersionOfInfo(*bundle->InfoDictionary()) : 0;
 }
 
 std::uint32_t VersionStrToUInt32(const std::string& text)
@@ -150,6 +159,57 @@ std::vector<std::string> CopyCommand(const std::string& source, const std::strin
     return {"/bin/cp", verbose ? "-rfvT" : "-rfT", "--", from, into};
 }
 
+std::string StagedName(const std::string& versionFile)
+{
+    return "." + versionFile.substr(versionFile.rfind('/') + 1) + ".patch";
+}
+
+std::string RefusedPatch(const std::string& source, const std::string& versionFile, std::string& versionBytes)
+{
+    versionBytes.clear();
+    // Judged by its absolute path, whose every folder is judged too; the copy then takes it as given.
+    std::error_code error;
+    const std::string patch = std::filesystem::absolute(source, error).string();
+    if (error)
+        return "Refused to read \"" + source + "\": " + error.message();
+    std::string refusal;
+    const int judged = platform::CheckKeptTree(patch, refusal);
+    if (judged == EPERM)
+        return refusal;
+    // A missing patch is the copy's to report, as it always was.
+    if (judged == ENOENT)
+        return std::string();
+    if (judged != 0)
+        return "Refused to read \"" + patch + "\": " + std::strerror(judged);
+
+    const std::string patchVersionFile = patch + "/" + versionFile;
+    std::string staged = patchVersionFile;
+    GetParentDir(staged);
+    AppendPath(staged, StagedName(versionFile));
+    if (std::filesystem::exists(std::filesystem::symlink_status(staged, error)))
+        return "Refused to copy \"" + staged +
+               "\": that name is the patcher's own, the one it stages the version file by";
+
+    if (!platform::ReadKeptFile(patchVersionFile, versionBytes, refusal)) {
+        const int failed = errno;
+        versionBytes.clear();
+        if (!refusal.empty())
+            return refusal;
+        // A patch without the version file (or without its folders) leaves the installed one.
+        if (failed == ENOENT || failed == ENOTDIR)
+            return std::string();
+        return "Refused to read \"" + patchVersionFile + "\": " + std::strerror(failed);
+    }
+    // Put in place, it is what the next run finds its patch by: it must hold a version.
+    platform::PropertyValuePtr info;
+    if (!platform::ParsePropertyList(versionBytes, info) || !info->IsDictionary() || VersionOfInfo(*info) == 0) {
+        versionBytes.clear();
+        return "Refused to copy \"" + patchVersionFile +
+               "\": it is no property list that holds a version (\"CFBundleVersion\")";
+    }
+    return std::string();
+}
+
 namespace {
 
 // The names in folder, but skip, in order; false when folder cannot be read.
@@ -169,6 +229,30 @@ bool IsFolder(const std::string& path)
 {
     struct stat status;
     return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// A place that the copy of a patch writes: the entry of the patch, where it goes, and whether it
+// is a folder (not a link to one).
+struct PatchPlace {
+    std::string from;
+    std::string into;
+    std::string relative;
+    bool folder;
+};
+
+// Each entry of the patch folder source (cp copies the source's own links as links), folders
+// before what they hold, with its place in target.
+std::vector<PatchPlace> PatchPlaces(const std::string& source, const std::string& target)
+{
+    std::vector<PatchPlace> places;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(source, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string relative = it->path().lexically_relative(source).string();
+        places.push_back({it->path().string(), target + "/" + relative, relative,
+                          it->is_directory(error) && !it->is_symlink(error)});
+    }
+    return places;
 }
 
 }  // namespace
@@ -206,43 +290,43 @@ PatchCopy PlanPatchCopy(const std::string& source, const std::string& target, co
         plan.commands = {CopyCommand(source, target, verbose)};
         return plan;
     }
-    // A fixed name, so that a rerun overwrites what a killed copy left there.
-    const std::size_t slash = into.rfind('/');
-    plan.staged = into.substr(0, slash + 1) + "." + into.substr(slash + 1) + ".patch";
     plan.versionFile = into;
-    plan.commands.push_back({"/bin/cp", verbose ? "-fvT" : "-fT", "--", from, plan.staged});
     return plan;
 }
 
-bool PutVersionFileInPlace(const PatchCopy& copy)
+int PutVersionFileInPlace(const PatchCopy& copy, const std::string& bytes, std::string& refusal)
 {
-    struct stat installed;
-    if (lstat(copy.versionFile.c_str(), &installed) == 0 && S_ISREG(installed.st_mode)) {
-        if (chown(copy.staged.c_str(), installed.st_uid, installed.st_gid) != 0 ||
-            chmod(copy.staged.c_str(), installed.st_mode & 07777) != 0)
-            return false;
-    }
-    return rename(copy.staged.c_str(), copy.versionFile.c_str()) == 0;
+    // A fixed name, so that a rerun takes up what a killed run left there.
+    return platform::WriteFileStaged(copy.versionFile, StagedName(copy.versionFile), bytes, refusal);
 }
 
 std::string PlantedInTarget(const std::string& source, const std::string& target)
 {
-    // Each place the copy writes: the target folder, and the target's path of every entry of the
-    // source (cp copies the source's own links as links, and follows those it finds in the target).
-    std::vector<std::pair<std::string, bool> > places = {{target, true}};
-    std::error_code error;
-    for (std::filesystem::recursive_directory_iterator it(source, error), end; !error && it != end;
-         it.increment(error)) {
-        const std::string relative = it->path().lexically_relative(source).string();
-        places.push_back({target + "/" + relative, it->is_directory(error) && !it->is_symlink(error)});
-    }
-    for (const auto& place : places) {
+    // Each place the copy writes: the target folder, and the target's place of every entry of the
+    // source (cp follows the links that it finds in the target).
+    std::vector<PatchPlace> places = PatchPlaces(source, target);
+    places.insert(places.begin(), PatchPlace{source, target, std::string(), true});
+    for (const PatchPlace& place : places) {
         platform::TrustedPath walked;
-        int refused = walked.Walk(place.first, true);
-        if (refused == 0 && !place.second)
+        int refused = walked.Walk(place.into, true);
+        if (refused == 0 && !place.folder)
             refused = walked.CheckObject();
         if (refused == EPERM)
             return walked.Refusal();
+    }
+    return std::string();
+}
+
+std::string ReadyTarget(const std::string& source, const std::string& target, const std::string& versionFile)
+{
+    for (const PatchPlace& place : PatchPlaces(source, target)) {
+        if (place.relative == versionFile)
+            continue;
+        std::string refusal;
+        const int error = platform::ReadyForCopyOver(place.from, place.into, refusal);
+        if (error != 0)
+            return refusal.empty() ? "cannot ready \"" + place.into + "\" for the copy: " + std::strerror(error)
+                                   : refusal;
     }
     return std::string();
 }

@@ -4,9 +4,6 @@
 
 #include "platform/SystemRoot.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -54,32 +51,40 @@ int main(int argc, char* argv[])
     std::string target = installed;
     GetParentDir(target);
 
-    // Run as root, the copy must not write through what another user planted in the installed
-    // folder where others can write.
-    const std::string planted = PlantedInTarget(source, target);
-    if (!planted.empty()) {
-        std::printf("%s: nothing was copied\n", planted.c_str());
-        return kExitPlantedInTarget;
-    }
-
     // The version file's path inside the folder copied over: "Setup.app/Contents/Info.plist".
     const std::string versionFile = installed.substr(target.size() + 1) + "/Contents/Info.plist";
-    const PatchCopy copy = PlanPatchCopy(source, target, versionFile, bVerbose);
-    // What a killed run left at the staged name goes, so that the copy makes the file anew
-    // rather than writing through whatever stands there.
-    if (!copy.staged.empty())
-        unlink(copy.staged.c_str());
+
+    // Run as root, the copy must take nothing that another user can change, and not write through
+    // what another user planted in the installed folder where others can write.
+    std::string versionBytes;
+    std::string refused = RefusedPatch(source, versionFile, versionBytes);
+    if (refused.empty())
+        refused = PlantedInTarget(source, target);
+    if (!refused.empty()) {
+        std::printf("%s: nothing was copied\n", refused.c_str());
+        return kExitRefused;
+    }
+
     int exitCode = 0;
+    const std::string unready = ReadyTarget(source, target, versionFile);
+    if (!unready.empty()) {
+        std::fprintf(stderr, "SetupPatcher: %s\n", unready.c_str());
+        exitCode = 1;
+    }
+    const PatchCopy copy = PlanPatchCopy(source, target, versionFile, bVerbose);
     for (const std::vector<std::string>& command : copy.commands) {
-        Log("Executing command: %s\n", CommandText(command).c_str());
-        exitCode = RunCommand(command);
         if (exitCode != 0)
             break;
+        Log("Executing command: %s\n", CommandText(command).c_str());
+        exitCode = RunCommand(command);
     }
-    if (exitCode == 0 && !copy.staged.empty() && !PutVersionFileInPlace(copy)) {
-        std::fprintf(stderr, "SetupPatcher: cannot put \"%s\" in place: %s\n", copy.versionFile.c_str(),
-                     std::strerror(errno));
-        exitCode = 1;
+    if (exitCode == 0 && !copy.versionFile.empty()) {
+        std::string refusal;
+        if (const int error = PutVersionFileInPlace(copy, versionBytes, refusal)) {
+            std::fprintf(stderr, "SetupPatcher: cannot put \"%s\" in place: %s\n", copy.versionFile.c_str(),
+                         refusal.empty() ? std::strerror(error) : refusal.c_str());
+            exitCode = 1;
+        }
     }
     std::printf("Exit code: %d\n", exitCode);
     return exitCode;

@@ -1,6 +1,7 @@
-// SetupPatcher against failing copies and hostile folder names.
+// SetupPatcher against failing copies, hostile folder names and hostile patch folders.
 #include "PatcherRun.h"
 
+#include "patcher/SetupPatcher.h"
 #include "tests/support/OtherUser.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 using namespace patchertest;
 using tolktest::ReadTextFile;
@@ -145,4 +149,113 @@ TEST_F(SetupPatcherFault, AKillAtAnyPointLeavesWhatARerunOfThePatchCompletes)
             return;  // no process of the run got that far: every point was tried
     }
     FAIL() << "the patch never ran to its end";
+}
+
+TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThroughLinks)
+{
+    // Root runs each patch over an installed 1.0.0.23: refused with 3 before anything is copied, or
+    // copied without writing through a link or keeping a set-ID bit that the patch's file lacks.
+    if (!tolktest::CanRunAsNobody())
+        GTEST_SKIP() << "needs the super-user, to give files to another user";
+    const std::string installed = InstallFolder(sysroot_);
+    const std::string contents = installed + "/Setup.app/Contents";
+    const std::string victim = sysroot_.Scratch() + "/victim";
+    const std::string program = PlacePatcher(sysroot_.Scratch() + "/Patch");
+    const std::string patch = sysroot_.Scratch() + "/Patch/PatchZR7_1.0";
+    const std::string patchContents = patch + "/Setup.app/Contents";
+    const auto modeOf = [](const std::string& path) {
+        struct stat status = {};
+        lstat(path.c_str(), &status);
+        return status.st_mode;
+    };
+    const auto link = [](const std::string& to, const std::string& at) {
+        ASSERT_EQ(symlink(to.c_str(), at.c_str()), 0);
+    };
+    const auto newProgramIn = [&](mode_t mode) {
+        EXPECT_EQ("new program", ReadTextFile(contents + "/MacOS/Setup"));
+        EXPECT_EQ(mode, modeOf(contents + "/MacOS/Setup") & 07777);
+        EXPECT_EQ(0x01000018u, SetupPatcher::GetBndleVersion(installed + "/Setup.app"));
+    };
+    struct Case {
+        std::string name;
+        std::function<void()> plant;
+        int exitCode;
+        std::string said;             // for a refusal
+        std::function<void()> check;  // for a copy
+    };
+    const std::vector<Case> cases = {
+        {"a right patch", [] {}, 0, "", [&] { newProgramIn(0755); }},
+        {"a link at the staging name", [&] { link(victim, patchContents + "/.Info.plist.patch"); }, 3,
+         "Refused to copy \"" + patchContents + "/.Info.plist.patch\": that name is the patcher's own", nullptr},
+        {"another user's patch that everyone can write",
+         [&] {
+             ASSERT_EQ(chown(patch.c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+             ASSERT_EQ(chmod(patch.c_str(), 0777), 0);
+             ASSERT_EQ(chmod((contents + "/MacOS/Setup").c_str(), 04755), 0);
+         },
+         3, "Refused to read \"" + patch + "\", a folder of user " + tolktest::NobodyText(), nullptr},
+        {"a set-user-ID file replaced by one without the bit",
+         [&] { ASSERT_EQ(chmod((contents + "/MacOS/Setup").c_str(), 04755), 0); }, 0, "", [&] { newProgramIn(0755); }},
+        {"a link that an earlier patch left",
+         [&] {
+             link(victim, contents + "/ReadMe.txt");
+             WriteTextFile(patchContents + "/ReadMe.txt", "patched");
+         },
+         0, "",
+         [&] {
+             EXPECT_TRUE(S_ISREG(modeOf(contents + "/ReadMe.txt")));
+             EXPECT_EQ("patched", ReadTextFile(contents + "/ReadMe.txt"));
+         }},
+        {"a version file of other bytes", [&] { WriteTextFile(patchContents + "/Info.plist", "\x01\x02 no plist"); }, 3,
+         "Refused to copy \"" + patchContents + "/Info.plist\": it is no property list that holds a version", nullptr},
+        {"a version file without a version",
+         [&] { WriteTextFile(patchContents + "/Info.plist", "<plist version=\"1.0\"><dict/></plist>"); }, 3,
+         "Refused to copy \"" + patchContents + "/Info.plist\": it is no property list that holds a version", nullptr},
+        {"a version file that is a pipe",
+         [&] {
+             std::filesystem::remove(patchContents + "/Info.plist");
+             ASSERT_EQ(mkfifo((patchContents + "/Info.plist").c_str(), 0644), 0);
+         },
+         3, "Refused to read \"" + patchContents + "/Info.plist\", a pipe", nullptr},
+        {"a version file that is a link",
+         [&] {
+             std::filesystem::remove(patchContents + "/Info.plist");
+             link(contents + "/Info.plist", patchContents + "/Info.plist");
+         },
+         3, "Refused to read \"" + patchContents + "/Info.plist\", a symbolic link", nullptr},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(installed);
+        std::filesystem::remove_all(patch);
+        InstallSetup(sysroot_, "1.0.0.23");
+        tolktest::MakeFolders(patchContents + "/MacOS");
+        WriteTextFile(patchContents + "/MacOS/Setup", "new program");
+        ASSERT_EQ(chmod((patchContents + "/MacOS/Setup").c_str(), 0755), 0);
+        ASSERT_EQ(chmod((contents + "/MacOS/Setup").c_str(), 0755), 0);
+        WriteTextFile(patchContents + "/Info.plist",
+                      "<plist version=\"1.0\"><dict><key>CFBundleVersion</key>"
+                      "<string>1.0.0.24</string></dict></plist>\n");
+        WriteTextFile(victim, "precious");
+        ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+        row.plant();
+        const std::vector<std::string> before = tolktest::DescribeTree(installed, true);
+
+        const PatcherResult result = RunPatcher(program, {});
+        EXPECT_EQ(row.exitCode, result.exitCode) << result.output;
+        EXPECT_EQ("precious", ReadTextFile(victim));
+        EXPECT_EQ(0600u, modeOf(victim) & 07777);
+        if (row.check) {
+            row.check();
+            continue;
+        }
+        EXPECT_NE(result.output.find(row.said), std::string::npos) << result.output;
+        EXPECT_NE(result.output.find(": nothing was copied\n"), std::string::npos) << result.output;
+        // A pipe put in place would hold up the reading of the tree.
+        const bool versionFileIsAFile = S_ISREG(modeOf(contents + "/Info.plist"));
+        EXPECT_TRUE(versionFileIsAFile);
+        if (versionFileIsAFile) {
+            EXPECT_EQ(before, tolktest::DescribeTree(installed, true));
+        }
+    }
 }
