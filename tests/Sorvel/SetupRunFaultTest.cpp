@@ -347,3 +347,26 @@ TEST_F(SetupRunFaultTest, TheFileAtFaultIsNamedOnTheStandardError)
                                               "error initializing from proxy files: these proxy files could not be "
                                               "loaded: \"" + proxy + "\"\n"));
 }
+
+TEST_F(SetupRunFaultTest, OutputThatCannotBeWrittenFailsTheRun)
+{
+    // --help and terminal mode make nothing but their output: a full device or a closed standard
+    // output is their failure, told on the standard error.
+    const std::vector<std::pair<std::string, std::function<bool()> > > outputs = {
+        {"No space left on device",
+         [] {
+             const int full = open("/dev/full", O_WRONLY);
+             return full >= 0 && dup2(full, STDOUT_FILENO) == STDOUT_FILENO;
+         }},
+        {"Bad file descriptor", [] { return close(STDOUT_FILENO) == 0; }}};
+    for (const std::string argument : {"--help", "--mode=terminal"}) {
+        for (const auto& output : outputs) {
+            SCOPED_TRACE(argument + ", " + output.first);
+            const tolktest::ProgramResult result =
+                tolktest::RunCapturingOutput(SETUP_PROGRAM, {argument}, "", "", output.second);
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_THAT(result.errorOutput,
+                        HasSubstr("Setup: the standard output could not be written: " + output.first + "\n"));
+        }
+    }
+}

@@ -9,7 +9,9 @@
 #include "platform/SystemRoot.h"
 #include "platform/formats/UnicodeText.h"
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -21,6 +23,8 @@ namespace {
 // location of the bundle, the system root is where Setup runs, and nothing can be checked or
 // installed before it is known.
 const int kExitNoBundleLocation = 5;
+// As for a bad mode: the run did not do what its command line asked.
+const int kExitOutputFailed = 1;
 const std::string kInstallerParentArgument = "--installerParent=";
 
 const char kUsage[] =
@@ -47,7 +51,11 @@ int main(int argc, char* argv[])
 
     for (int i = 1; i < argc; ++i) {
         if (argv[i] != nullptr && std::string(argv[i]) == "--help") {
-            std::cout << kUsage;
+            // The usage is all this run makes: when it cannot be written, the run failed.
+            if (!(std::cout << kUsage << std::flush)) {
+                std::cerr << "Setup: the standard output could not be written: " << std::strerror(errno) << std::endl;
+                return kExitOutputFailed;
+            }
             return 0;
         }
     }

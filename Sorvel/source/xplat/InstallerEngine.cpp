@@ -16,7 +16,9 @@
 #include "platform/FaultInjection.h"
 #include "platform/formats/UnicodeText.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -28,6 +30,7 @@ const std::int32_t kUIModeTerminal = 1;
 const std::int32_t kUIModeSilent = 2;
 
 const int kExitBadArguments = 1;
+const int kExitOutputFailed = 1;  // terminal mode's output could not be written
 const int kExitScriptingEngine = 3;
 const int kExitDriverFailed = 4;
 const int kExitException = 9999;
@@ -175,7 +178,22 @@ int InstallerEngine::Main(const std::vector<std::string>& arguments)
         RunReport::NoteError(FailureReport::StartUpReason(exitCode_));
     }
     uiDriver_.reset();
+    // Terminal mode's output is all it makes: when the output stream failed, the run failed. The
+    // end line tries the standard output again, so that its failed write says why.
+    const bool terminal = uiMode_ == kUIModeTerminal;
+    const bool outputLost = terminal && exitCode_ == 0 && !std::cout;
+    if (outputLost) {
+        exitCode_ = kExitOutputFailed;
+        std::cout.clear();
+    }
+    errno = 0;
     std::cout << "End Orvex Setup.  Exit code: " << exitCode_ << std::endl;
+    const int endLineError = std::cout ? 0 : errno;
+    if (outputLost || (terminal && exitCode_ == 0 && !std::cout)) {
+        exitCode_ = kExitOutputFailed;
+        RunReport::NoteError("the standard output could not be written" +
+                             (endLineError != 0 ? ": " + std::string(std::strerror(endLineError)) : std::string()));
+    }
     FailureReport::Write(std::cerr, exitCode_, uiMode_ == kUIModeTerminal);
     ReleasePayloadSession();
     return exitCode_;
