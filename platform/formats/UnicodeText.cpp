@@ -164,4 +164,22 @@ std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
     return key;
 }
 
+std::string UnicodeText::ShowBytes(const std::string& bytes)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const UTF8Sequence sequence = DecodeUTF8(bytes.data() + at, bytes.size() - at);
+        if (!sequence.valid || sequence.codePoint == 0) {
+            const unsigned char byte = static_cast<unsigned char>(bytes[at]);
+            shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+            ++at;
+        } else {
+            shown.append(bytes, at, sequence.length);
+            at += sequence.length;
+        }
+    }
+    return shown;
+}
+
 }  // namespace platform

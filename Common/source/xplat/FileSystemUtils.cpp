@@ -6,6 +6,7 @@
 #include "platform/files/DiskNames.h"
 #include "platform/files/Files.h"
 #include "platform/files/TrustedPath.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -55,7 +56,10 @@ bool IsVolumeRoot(const FileSystemPath& path, bool& isVolumeRoot)
     return true;
 }
 
-unsigned int ValidateUTF8FullPathString(const std::string& text)
+namespace {
+
+// The check of ValidateUTF8FullPathString; for a name that is too long, where it lies.
+unsigned int CheckFullPath(const std::string& text, std::string::size_type& nameStart, std::string::size_type& nameEnd)
 {
     if (text.empty() || text[0] != '/')
         return kPathNotFullPath;
@@ -69,11 +73,65 @@ unsigned int ValidateUTF8FullPathString(const std::string& text)
         std::string::size_type end = text.find('/', start);
         if (end == std::string::npos)
             end = text.size();
-        if (end - start > kMaxComponentLength)
+        if (end - start > kMaxComponentLength) {
+            nameStart = start;
+            nameEnd = end;
             return kPathTooLong;
+        }
         start = end + 1;
     }
     return kPathValid;
+}
+
+bool IsContinuationByte(char byte)
+{
+    return (static_cast<unsigned char>(byte) & 0xC0) == 0x80;
+}
+
+// Text for a message: a long one keeps its beginning and its end, cut between characters.
+std::string Shown(const std::string& text)
+{
+    const std::size_t kKept = 60;
+    if (text.size() <= 2 * kKept + 3)
+        return platform::UnicodeText::ShowBytes(text);
+    std::size_t head = kKept;
+    while (head > 0 && IsContinuationByte(text[head]))
+        --head;
+    std::size_t tail = text.size() - kKept;
+    while (tail < text.size() && IsContinuationByte(text[tail]))
+        ++tail;
+    return platform::UnicodeText::ShowBytes(text.substr(0, head)) + "..." +
+           platform::UnicodeText::ShowBytes(text.substr(tail));
+}
+
+}  // namespace
+
+unsigned int ValidateUTF8FullPathString(const std::string& text)
+{
+    std::string::size_type nameStart = 0;
+    std::string::size_type nameEnd = 0;
+    return CheckFullPath(text, nameStart, nameEnd);
+}
+
+std::string InvalidPathReason(const std::string& text)
+{
+    std::string::size_type nameStart = 0;
+    std::string::size_type nameEnd = 0;
+    const std::string path = "the path \"" + Shown(text) + "\"";
+    switch (CheckFullPath(text, nameStart, nameEnd)) {
+    case kPathValid:
+        return std::string();
+    case kPathNotFullPath:
+        return path + " is not a full path";
+    case kPathBadCharacters:
+        return path + " holds a NUL byte";
+    default:
+        break;
+    }
+    if (nameEnd == 0)
+        return path + " is longer than " + std::to_string(kMaxPathLength) + " bytes";
+    return "the name \"" + Shown(text.substr(nameStart, nameEnd - nameStart)) + "\" in " + path + " is longer than " +
+           std::to_string(kMaxComponentLength) + " bytes";
 }
 
 std::string FileNameFromText(const std::string& text, const std::string& suffix)

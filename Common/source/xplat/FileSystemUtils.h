@@ -37,6 +37,9 @@ bool IsVolumeRoot(const FileSystemPath& path, bool& isVolumeRoot);
 
 unsigned int ValidateUTF8FullPathString(const std::string& text);
 inline unsigned int ValidateNativeFullPathString(const std::string& text) { return ValidateUTF8FullPathString(text); }
+// Why ValidateUTF8FullPathString refuses the text, in words that show it (bytes that are no
+// UTF-8 as \xNN, a long path or name cut in the middle); empty when it is valid.
+std::string InvalidPathReason(const std::string& text);
 
 // The entries of a directory (without "." and ".."), in the order the system gives them. The
 // list is cleared once the directory is open; a read error keeps what was read before it.

@@ -41,24 +41,8 @@ std::string FirstNonUTF8Argument(const std::vector<std::string>& arguments)
 {
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         platform::UnicodeText text;
-        if (platform::UnicodeText::FromUTF8(arguments[i], text))
-            continue;
-        const std::string& argument = arguments[i];
-        std::string shown;
-        for (std::size_t at = 0; at < argument.size();) {
-            const platform::UnicodeText::UTF8Sequence sequence =
-                platform::UnicodeText::DecodeUTF8(argument.data() + at, argument.size() - at);
-            if (!sequence.valid || sequence.codePoint == 0) {
-                static const char kHex[] = "0123456789ABCDEF";
-                const unsigned char byte = static_cast<unsigned char>(argument[at]);
-                shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
-                ++at;
-            } else {
-                shown.append(argument, at, sequence.length);
-                at += sequence.length;
-            }
-        }
-        return shown;
+        if (!platform::UnicodeText::FromUTF8(arguments[i], text))
+            return platform::UnicodeText::ShowBytes(arguments[i]);
     }
     return std::string();
 }

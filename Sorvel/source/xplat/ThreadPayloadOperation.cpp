@@ -16,6 +16,11 @@ const std::int32_t kRunFailed = 2;
 
 const unsigned long kMaxPercent = 100;
 
+bool EndsInColon(const std::string& text)
+{
+    return !text.empty() && text.back() == ':';
+}
+
 // Releases the worker's platform object however the job ends.
 class ThreadPlatformStorageScope {
 public:
@@ -34,7 +39,12 @@ ThreadPayloadOperation::ThreadPayloadOperation(boost::shared_ptr<ThreadOperation
                                                UIThreadOperationManager& manager,
                                                std::vector<UserInterfaceMessagePrompt>& prompts,
                                                const std::string& logName)
-    : operation_(operation), manager_(manager), prompts_(prompts), publishedPercent_(0), logger_(nullptr)
+    : operation_(operation),
+      manager_(manager),
+      prompts_(prompts),
+      publishedPercent_(0),
+      logger_(nullptr),
+      numberedMessage_(nullptr)
 {
     if (!operation_)
         throw std::runtime_error("Thread operation is empty");
@@ -59,18 +69,28 @@ void ThreadPayloadOperation::AppendToLog(LogLevel level, const std::string& text
 {
     if (logger_ != nullptr)
         logger_->AppendToLog(level, text);
-    if (level == kLogError) {
-        ownState_.errorTexts.push_back(text);
-        if (firstErrorMessage_.empty())
-            firstErrorMessage_ = text;
-    }
+    if (level != kLogError && level != kLogFatal)
+        return;
+    // A script that fails is logged at the fatal level as words ending in a colon and then its
+    // error: the two are one text, which is why the run failed.
+    std::vector<std::string>& texts = ownState_.errorTexts;
+    if (!texts.empty() && EndsInColon(texts.back()))
+        texts.back() += " " + text;
+    else
+        texts.push_back(text);
+    // The cause is the first of those texts, of a numbered line the message alone.
+    const std::string& message = numberedMessage_ != nullptr ? *numberedMessage_ : text;
+    if (firstErrorMessage_.empty())
+        firstErrorMessage_ = message;
+    else if (texts.size() == 1 && EndsInColon(firstErrorMessage_))
+        firstErrorMessage_ += " " + message;
 }
 
 void ThreadPayloadOperation::AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text)
 {
-    if (level == kLogError && firstErrorMessage_.empty())
-        firstErrorMessage_ = text;
+    numberedMessage_ = &text;
     LogAppender::AppendNumberedToLog(level, number, text);
+    numberedMessage_ = nullptr;
 }
 
 bool ThreadPayloadOperation::SetPercentCompleteAndStatusMessage(unsigned long percent, const ContainerMessage& message)

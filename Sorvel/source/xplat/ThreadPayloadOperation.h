@@ -1,6 +1,6 @@
 // ThreadPayloadOperation: the install thread. It runs one ThreadOperation on a detached worker,
 // keeps the status record that the interface polls, collects every line the operation logs at
-// the error level, and carries the interface's messages to the operation.
+// the error or fatal level, and carries the interface's messages to the operation.
 //
 // The engine keeps the object until IsRunning is false; the destructor does not wait.
 #pragma once
@@ -35,8 +35,8 @@ public:
     // Worker side: the oldest message from the interface; false when there is none.
     bool PopThreadMessage(TolkMessage& message);
 
-    // Worker side: hands the line to the logger and keeps the text of an error-level line for
-    // the status record.
+    // Worker side: hands the line to the logger and keeps the text of an error-level or fatal
+    // line for the status record; a text ending in a colon takes the next one in.
     using LogAppender::AppendToLog;
     void AppendToLog(LogLevel level, const std::string& text) override;
     // The same for a numbered line; its message alone is what the run's cause would tell.
@@ -62,10 +62,12 @@ private:
     // The worker's working copy of the status record; used on the worker thread only and copied
     // into the base's record, under its status lock, whenever it changes.
     ThreadPayloadOperationState ownState_;
-    // The message of the run's first error-level line, without a number that the command engine
+    // The run's first error text (as errorTexts joins them), without a number that the command engine
     // gave the line; used on the worker thread only.
     std::string firstErrorMessage_;
     // The latest percent published, locked or not; written by the worker, read by status polls.
     std::atomic<std::uint32_t> publishedPercent_;
     Logger* logger_;  // owned by the log factory; null without a log name
+    // The message alone while a numbered line passes through AppendToLog; worker thread only.
+    const std::string* numberedMessage_;
 };

@@ -24,7 +24,7 @@ public:
 
     std::uint32_t percentComplete;  // 0 to 100
     ContainerMessage statusMessage;
-    std::vector<std::string> errorTexts;  // logged at the error level during the run, oldest first
+    std::vector<std::string> errorTexts;  // logged at the error or fatal level during the run, oldest first
 
 private:
     void CommonConstruct(const ThreadPayloadOperationState& other);

@@ -2,6 +2,10 @@
 
 #include "QEN/source/mac/QENScUtils.h"
 
+#include "Common/source/xplat/FileSystemUtils.h"
+
+#include <stdexcept>
+
 namespace {
 
 // The values of the constants: flags and domains as signed integers, file types as unsigned.
@@ -33,6 +37,15 @@ QENGlobalsLC::Function FindFunction(std::uint32_t id)
             return entry->body;
     }
     return nullptr;
+}
+
+std::string FunctionName(std::uint32_t id)
+{
+    for (const Mivor::LivePropertyInfo* entry = QENGlobalsLC::myTable; entry->name != nullptr; ++entry) {
+        if (entry->id == id)
+            return entry->name;
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -69,8 +82,13 @@ int QENGlobalsLC::call(Mivor::LiveObject*, std::uint32_t id, const Mivor::Array&
         result.clear();
         const Function body = FindFunction(id);
         code = body != nullptr ? body(*this, arguments, result) : static_cast<int>(kCodeNoSuchFunction);
+    } catch (const std::exception& thrown) {
+        // Whatever a body throws ends only this call; the script sees the code, and its error
+        // says why.
+        code = kCodeException;
+        if (error != nullptr)
+            error->setMessage(QENScUtils::UTF8StdStringToMivorString(FunctionName(id) + ": " + thrown.what()));
     } catch (...) {
-        // Whatever a body throws ends only this call; the script sees the code.
         code = kCodeException;
     }
     return setError(code, id, error, false);
@@ -115,7 +133,11 @@ std::string QENGlobalsLC::ToUTF8String(const Mivor::Variant& value)
 
 FileSystemPath QENGlobalsLC::ToPath(const Mivor::Variant& value)
 {
-    return FileSystemPath(ToUTF8String(value));
+    const std::string text = ToUTF8String(value);
+    const std::string refusal = FileSystemUtils::InvalidPathReason(text);
+    if (!refusal.empty())
+        throw std::runtime_error(refusal);
+    return FileSystemPath(text);
 }
 
 std::string QENGlobalsLC::ToOptionalUTF8String(const Mivor::Variant& value)

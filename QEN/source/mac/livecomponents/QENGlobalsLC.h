@@ -165,7 +165,8 @@ public:
 
     // The script's text of the value (undefined becomes "undefined"), as UTF-8.
     static std::string ToUTF8String(const Mivor::Variant& value);
-    // The value's text as a path; throws std::runtime_error (code -29) when it is no absolute path.
+    // The value's text as a path; throws std::runtime_error (code -29) when it is no absolute path
+    // or too long, its text saying why (the call's error then says so).
     static FileSystemPath ToPath(const Mivor::Variant& value);
     // Undefined and null give the empty string.
     static std::string ToOptionalUTF8String(const Mivor::Variant& value);

@@ -2,7 +2,7 @@
 
 #include "Common/source/mac/FileSystemUtilsMac.h"
 #include "Common/source/xplat/FileSystemUtils.h"
-#include "QEN/source/mac/QENScUtils.h"
+#include "QEN/source/mac/livecomponents/QENGlobalsLC.h"
 
 #include <exception>
 #include <string>
@@ -12,15 +12,6 @@ namespace {
 const int kCodeOK = 0;
 const int kCodeWrongArgumentCount = 20;
 const int kCodeNoSuchMethod = 24;
-const int kCodeException = -29;
-
-// The value's script text (undefined becomes "undefined"), as UTF-8.
-std::string ToUTF8String(const Mivor::Variant& value)
-{
-    if (value.isString())
-        return QENScUtils::MivorStringToUTF8StdString(value.getString());
-    return QENScUtils::MivorStringToUTF8StdString(value.toString());
-}
 
 }  // namespace
 
@@ -58,12 +49,9 @@ int QENPathAttributesLO::initialize(const Mivor::Array& arguments)
 {
     if (arguments.length() != 1)
         return kCodeWrongArgumentCount;
-    try {
-        path_.reset(new FileSystemPath(ToUTF8String(arguments[0])));
-    } catch (const std::exception&) {
-        // No absolute path: the construction fails rather than answer for some other place.
-        return kCodeException;
-    }
+    // No absolute path, or one too long: the construction throws (-29), saying why, rather than
+    // answer for some other place.
+    path_.reset(new FileSystemPath(QENGlobalsLC::ToPath(arguments[0])));
     return kCodeOK;
 }
 

@@ -11,7 +11,9 @@
 
 #include "platform/ShellPattern.h"
 #include "platform/files/FileTree.h"
+#include "platform/formats/UnicodeText.h"
 
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -38,12 +40,21 @@ int QENGetPathChildren(QENGlobalsLC&, const Mivor::Array& arguments, Mivor::Vari
 {
     if (arguments.length() != 1)
         return QENGlobalsLC::kCodeWrongArgumentCount;
+    const FileSystemPath folder = QENGlobalsLC::ToPath(arguments[0]);
     std::vector<FileSystemPath> children;
-    if (!FileSystemUtils::ChildrenForDirectory(QENGlobalsLC::ToPath(arguments[0]), children))
+    if (!FileSystemUtils::ChildrenForDirectory(folder, children))
         return QENGlobalsLC::kCodeOK;
     Mivor::Array& names = result.makeArray();
-    for (const FileSystemPath& child : children)
-        QENGlobalsLC::SetUTF8String(names.appendUndefined(), child.NameAsUTF8String());
+    for (const FileSystemPath& child : children) {
+        // A script's strings hold only Unicode: such a name would reach it as another name, one
+        // that no entry has, and the entry would be passed over without a word.
+        const std::string name = child.NameAsUTF8String();
+        platform::UnicodeText text;
+        if (!platform::UnicodeText::FromUTF8(name, text))
+            throw std::runtime_error("the name \"" + platform::UnicodeText::ShowBytes(name) + "\" in the folder \"" +
+                                     folder.AsUTF8String() + "\" is not UTF-8 text");
+        QENGlobalsLC::SetUTF8String(names.appendUndefined(), name);
+    }
     return QENGlobalsLC::kCodeOK;
 }
 
