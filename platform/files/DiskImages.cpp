@@ -3,11 +3,14 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
@@ -64,6 +67,15 @@ std::string ErrorText(archive* handle, const std::string& what)
 {
     const char* text = archive_error_string(handle);
     return text != nullptr ? what + ": " + text : what;
+}
+
+// The same for the writer into a folder, which words a failed system call by the call alone
+// ("Write failed"): the system's reason (say, no space left on the device) is its errno.
+std::string DiskErrorText(archive* handle, const std::string& what)
+{
+    const int code = archive_errno(handle);
+    const std::string text = ErrorText(handle, what);
+    return code > 0 ? text + ": " + std::strerror(code) : text;
 }
 
 bool EndsWith(const std::string& text, const std::string& tail)
@@ -123,7 +135,10 @@ bool RealFolder(const std::string& path, std::string& real)
     return true;
 }
 
-bool CopyData(archive* source, archive* target, bool toDisk)
+// Copies an entry's data; null when all of it was copied, else the handle whose error says why.
+// A warning fails the copy too: libarchive warns of data that does not match its checksum, and
+// of a write to disk that failed or was cut short.
+archive* CopyData(archive* source, archive* target, bool toDisk)
 {
     for (;;) {
         const void* block = nullptr;
@@ -131,16 +146,42 @@ bool CopyData(archive* source, archive* target, bool toDisk)
         la_int64_t offset = 0;
         const int status = archive_read_data_block(source, &block, &size, &offset);
         if (status == ARCHIVE_EOF)
-            return true;
-        if (status < ARCHIVE_WARN)
-            return false;
+            return nullptr;
+        if (status != ARCHIVE_OK)
+            return source;
         if (toDisk) {
-            if (archive_write_data_block(target, block, size, offset) < ARCHIVE_WARN)
-                return false;
-        } else if (size > 0 && archive_write_data(target, block, size) < 0) {
-            return false;
+            if (archive_write_data_block(target, block, size, offset) != ARCHIVE_OK)
+                return target;
+        } else if (size > 0 && archive_write_data(target, block, size) != static_cast<la_ssize_t>(size)) {
+            return target;
         }
     }
+}
+
+// An ISO 9660 image says in its primary volume descriptor (the 17th block of 2048 bytes) how
+// long it is. Cut short, it may no longer be read as one, and then reads as a tar archive that
+// ends at once (its first blocks are zeros): the copy would be an empty tree.
+bool ISOImageCutShort(const std::string& imagePath, off_t fileSize, std::string& error)
+{
+    const off_t kDescriptorOffset = 16 * 2048;
+    unsigned char descriptor[132];
+    const int fd = open(imagePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const ssize_t got = pread(fd, descriptor, sizeof(descriptor), kDescriptorOffset);
+    close(fd);
+    if (got != static_cast<ssize_t>(sizeof(descriptor)) || descriptor[0] != 1 ||
+        std::memcmp(descriptor + 1, "CD001", 5) != 0)
+        return false;
+    // Both numbers are stored twice, little-endian first.
+    const std::uint64_t blocks =
+        descriptor[80] | descriptor[81] << 8 | descriptor[82] << 16 | static_cast<std::uint64_t>(descriptor[83]) << 24;
+    const std::uint64_t blockSize = descriptor[128] | descriptor[129] << 8;
+    if (static_cast<std::uint64_t>(fileSize) >= blocks * blockSize)
+        return false;
+    error = "the image " + imagePath + " is cut short: it holds " + std::to_string(fileSize) + " of its " +
+            std::to_string(blocks * blockSize) + " bytes";
+    return true;
 }
 
 archive* OpenFolderReader(const std::string& folder, std::string& error)
@@ -231,9 +272,11 @@ bool WriteDiskImage(const std::string& folder, const std::string& imagePath, Dis
         if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN) {
             error = ErrorText(writer.get(), "cannot add " + name);
             ok = false;
-        } else if (archive_entry_filetype(entry.get()) == AE_IFREG && !CopyData(reader.get(), writer.get(), false)) {
-            error = ErrorText(writer.get(), "cannot copy " + name);
-            ok = false;
+        } else if (archive_entry_filetype(entry.get()) == AE_IFREG) {
+            if (archive* failed = CopyData(reader.get(), writer.get(), false)) {
+                error = ErrorText(failed, "cannot copy " + name);
+                ok = false;
+            }
         }
     }
     if (ok && archive_write_close(writer.get()) != ARCHIVE_OK) {
@@ -269,6 +312,8 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
     } else if (!S_ISREG(image.st_mode)) {
         error = "not an image: " + imagePath;
         return kImageNotRecognized;
+    } else if (ISOImageCutShort(imagePath, image.st_size, error)) {
+        return kImageLayOutFailed;
     }
 
     ReadHandle reader(isFolderImage ? OpenFolderReader(folderImage, error) : archive_read_new());
@@ -342,16 +387,22 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
             error = ErrorText(writer.get(), "cannot lay out " + name);
             return kImageLayOutFailed;
         }
-        if (archive_entry_filetype(entry.get()) == AE_IFREG && !CopyData(reader.get(), writer.get(), true)) {
+        archive* failed =
+            archive_entry_filetype(entry.get()) == AE_IFREG ? CopyData(reader.get(), writer.get(), true) : nullptr;
+        if (failed == reader.get()) {
             if (archive_entry_is_data_encrypted(entry.get())) {
                 error = "the passphrase does not open the image";
                 return kImageWrongPassphrase;
             }
-            error = ErrorText(reader.get(), "cannot copy " + name);
+            error = ErrorText(reader.get(), "cannot copy " + name + " from " + imagePath);
+            return kImageLayOutFailed;
+        }
+        if (failed != nullptr) {
+            error = DiskErrorText(writer.get(), "cannot copy " + name + " into " + destination);
             return kImageLayOutFailed;
         }
         if (archive_write_finish_entry(writer.get()) < ARCHIVE_WARN) {
-            error = ErrorText(writer.get(), "cannot finish " + name);
+            error = DiskErrorText(writer.get(), "cannot finish " + name);
             return kImageLayOutFailed;
         }
     }

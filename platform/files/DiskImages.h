@@ -30,7 +30,9 @@ enum DiskImageLayOutResult {
 // Copies the contents of the image into an existing folder, keeping permission bits (set-id bits
 // included), owners (by number; a process that is not root owns what it lays out), times and
 // symbolic links as they are. Entries that would land outside the folder make the whole image
-// fail. hasPassphrase false means none was given. On failure what was laid out stays; the
+// fail, and so does any warning about an entry's data (a checksum that does not match, a write
+// that failed or was cut short: error then names the entry) and an ISO image cut short.
+// hasPassphrase false means none was given. On failure what was laid out stays; the
 // caller removes it.
 DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPassphrase, const std::string& passphrase,
                                       const std::string& folder, std::string& error);

@@ -2,12 +2,15 @@
 
 #include "platform/files/Files.h"
 #include "platform/formats/PropertyList.h"
+#include "platform/formats/UnicodeText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 
 namespace tools {
@@ -20,6 +23,28 @@ bool Flag(const platform::PropertyValue& record, const char* key)
     return value && value->BooleanValue();
 }
 
+// A path as the record keeps it: a string, or, where it is no UTF-8 text (a name of the image
+// may be any bytes), its bytes as data.
+platform::PropertyValuePtr PathValue(const std::string& path)
+{
+    platform::UnicodeText text;
+    if (platform::UnicodeText::FromUTF8(path, text))
+        return platform::PropertyValue::MakeString(path);
+    return platform::PropertyValue::MakeData(std::vector<std::uint8_t>(path.begin(), path.end()));
+}
+
+bool GetPath(const platform::PropertyValue& record, const char* key, std::string& path)
+{
+    platform::ConstPropertyValuePtr value = record.Get(key);
+    if (!value)
+        return false;
+    if (value->GetType() == platform::PropertyValue::kData) {
+        path.assign(value->DataValue().begin(), value->DataValue().end());
+        return true;
+    }
+    return record.GetString(key, path);
+}
+
 bool LoadAttachment(const std::string& recordPath, Attachment& attachment)
 {
     std::string bytes;
@@ -28,17 +53,19 @@ bool LoadAttachment(const std::string& recordPath, Attachment& attachment)
         !record->IsDictionary())
         return false;
     attachment.recordPath = recordPath;
-    if (!record->GetString("image", attachment.image) || !record->GetString("mount-point", attachment.mountPoint) ||
+    if (!GetPath(*record, "image", attachment.image) || !GetPath(*record, "mount-point", attachment.mountPoint) ||
         !record->GetString("disk", attachment.disk))
         return false;
-    record->GetString("requested-mount-point", attachment.requestedMountPoint);
+    GetPath(*record, "requested-mount-point", attachment.requestedMountPoint);
     attachment.readOnly = Flag(*record, "read-only");
     attachment.view = Flag(*record, "view");
     attachment.sealed = Flag(*record, "sealed");
     platform::ConstPropertyValuePtr entries = record->Get("entries");
     if (entries) {
         for (const platform::PropertyValuePtr& entry : entries->ArrayItems())
-            attachment.entries.push_back(entry->StringValue());
+            attachment.entries.push_back(entry->GetType() == platform::PropertyValue::kData
+                                             ? std::string(entry->DataValue().begin(), entry->DataValue().end())
+                                             : entry->StringValue());
     }
     return true;
 }
@@ -91,24 +118,31 @@ std::vector<Attachment> AttachedImages::Load() const
     return attachments;
 }
 
-bool AttachedImages::Save(const Attachment& attachment) const
+bool AttachedImages::Save(const Attachment& attachment, std::string& error) const
 {
     using platform::PropertyValue;
     platform::PropertyValuePtr record = PropertyValue::MakeDictionary();
-    record->Set("image", PropertyValue::MakeString(attachment.image));
-    record->Set("mount-point", PropertyValue::MakeString(attachment.mountPoint));
-    record->Set("requested-mount-point", PropertyValue::MakeString(attachment.requestedMountPoint));
+    record->Set("image", PathValue(attachment.image));
+    record->Set("mount-point", PathValue(attachment.mountPoint));
+    record->Set("requested-mount-point", PathValue(attachment.requestedMountPoint));
     record->Set("disk", PropertyValue::MakeString(attachment.disk));
     record->Set("read-only", PropertyValue::MakeBoolean(attachment.readOnly));
     record->Set("view", PropertyValue::MakeBoolean(attachment.view));
     record->Set("sealed", PropertyValue::MakeBoolean(attachment.sealed));
     platform::PropertyValuePtr entries = PropertyValue::MakeArray();
     for (const std::string& entry : attachment.entries)
-        entries->ArrayItems().push_back(PropertyValue::MakeString(entry));
+        entries->ArrayItems().push_back(PathValue(entry));
     record->Set("entries", entries);
     std::string bytes;
-    return platform::SerializePropertyListXML(*record, bytes) &&
-           platform::WriteFileAtomically(attachment.recordPath, bytes);
+    if (!platform::SerializePropertyListXML(*record, bytes)) {
+        error = "cannot record the attached image: its record cannot be written as a property list";
+        return false;
+    }
+    if (!platform::WriteFileAtomically(attachment.recordPath, bytes)) {
+        error = "cannot record the attached image in " + attachment.recordPath + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 bool AttachedImages::TakeDisk(Attachment& attachment) const

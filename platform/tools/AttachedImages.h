@@ -26,7 +26,8 @@ public:
     explicit AttachedImages(const std::string& root);
 
     std::vector<Attachment> Load() const;
-    bool Save(const Attachment& attachment) const;
+    // False when the record cannot be written; error then says why.
+    bool Save(const Attachment& attachment, std::string& error) const;
 
     // Takes the lowest free disk number for a new attachment (disk0 is the start-up disk) and
     // makes its device entries; sets the attachment's disk and record path.

@@ -236,10 +236,11 @@ int Attach(int argc, char** argv)
         attachment.sealed = mounts && tools::BindReadOnly(attachment.mountPoint, attachment.mountPoint) == 0;
     }
     passphrase.assign(passphrase.size(), '\0');
-    if (!attached.Save(attachment)) {
+    std::string unrecorded;
+    if (!attached.Save(attachment, unrecorded)) {
         Detach(attachment);
         attached.Release(attachment);
-        return Fail("attach", "cannot record the attached image");
+        return Fail("attach", unrecorded);
     }
     PrintAttachReport(attachment, asPropertyList);
     return std::fflush(stdout) == 0 ? 0 : 1;
