@@ -63,6 +63,23 @@ bool EntityPath(const platform::PropertyValue& entity, const char* key, std::str
     return true;
 }
 
+// The lines of a tool's standard error as one line.
+std::string OneLine(const std::vector<char>& text)
+{
+    std::string line;
+    std::string::size_type start = 0;
+    const std::string whole(text.begin(), text.end());
+    while (start < whole.size()) {
+        std::string::size_type end = whole.find('\n', start);
+        if (end == std::string::npos)
+            end = whole.size();
+        if (end > start)
+            line += (line.empty() ? "" : "; ") + whole.substr(start, end - start);
+        start = end + 1;
+    }
+    return line;
+}
+
 }  // namespace
 
 namespace {
@@ -170,11 +187,16 @@ bool DiskImageMounter::MountAtPath(const FileSystemPath& mountPoint, int flags)
 
     // Output left over from an earlier failed attach would spoil the parse of this one.
     toolOutput_.clear();
+    attachFailure_.clear();
     bool ioError = false;
-    const int status = ExecUtils::RunExecutable(args, passphrase.data(), passphrase.size(), &toolOutput_, ioError, true);
+    std::vector<char> errors;
+    const int status =
+        ExecUtils::RunExecutable(args, passphrase.data(), passphrase.size(), &toolOutput_, &errors, ioError, true);
     Wipe(passphrase);
 
     mounted_ = status == 0;
+    if (!mounted_)
+        attachFailure_ = OneLine(errors);
     if (ioError)
         toolOutput_.clear();
     if (mounted_) {

@@ -9,6 +9,7 @@
 #include <boost/optional.hpp>
 #include <boost/shared_ptr.hpp>
 
+#include <string>
 #include <vector>
 
 class DiskImageMounter : private boost::noncopyable {
@@ -47,6 +48,9 @@ public:
     // when not mounted or when the tool's report could not be read.
     bool GetMountPoint(FileSystemPath& mountPoint) const;
     bool GetDevEntry(FileSystemPath& devEntry) const;
+    // Why the last attach failed, as the disk-image tool said on its standard error (its lines
+    // joined by "; "); empty when it said nothing or the attach succeeded.
+    const std::string& AttachFailure() const { return attachFailure_; }
 
     // Ejects an image that a process attached at the mount point and left attached when it died,
     // then removes the mount point if it is an empty folder. True when the image was ejected.
@@ -65,6 +69,7 @@ private:
     bool mounted_;
     // The standard output of the tools since the last attach began.
     std::vector<char> toolOutput_;
+    std::string attachFailure_;
     // Kept from the attach, so that later tool output cannot make the image impossible to eject.
     boost::optional<FileSystemPath> mountPoint_;
     boost::optional<FileSystemPath> devEntry_;

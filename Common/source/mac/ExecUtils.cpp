@@ -31,6 +31,7 @@ struct ChildPlan {
     std::vector<char*> argv;
     ChildEnvironment environment;
     const ExecId* id = nullptr;
+    int errorsWrite = -1;  // the write end that becomes the child's standard error; -1 keeps ours
 };
 
 // Programs we start see only the two variables a login session's programs rely on; everything
@@ -120,6 +121,8 @@ bool TakeIdentity(const ExecId& id)
     if (dup2(output[1], STDOUT_FILENO) < 0)
         _exit(kExecFailed);
     close(output[1]);
+    if (plan.errorsWrite >= 0 && dup2(plan.errorsWrite, STDERR_FILENO) < 0)
+        _exit(kExecFailed);
     execve(plan.argv[0], plan.argv.data(), plan.environment.Entries());
     _exit(kExecFailed);
 }
@@ -142,6 +145,7 @@ pid_t Spawn(const ChildPlan& plan, int input[2], int output[2])
     // The pipes' own ends are close-on-exec; the copies on 0 and 1 are not.
     if (posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO) == 0 &&
         posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO) == 0 &&
+        (plan.errorsWrite < 0 || posix_spawn_file_actions_adddup2(&actions, plan.errorsWrite, STDERR_FILENO) == 0) &&
         platform::SetChildSignals(attributes) == 0 &&
         posix_spawn(&pid, plan.argv[0], &actions, &attributes, plan.argv.data(), plan.environment.Entries()) != 0)
         pid = -1;
@@ -150,10 +154,11 @@ pid_t Spawn(const ChildPlan& plan, int input[2], int output[2])
     return pid;
 }
 
-// Feeds the input and drains the output at the same time, so that a child that writes much
-// before it has read all its input cannot leave both sides waiting on a full pipe.
+// Feeds the input and drains the output (and the errors, when stderrRead is not -1) at the same
+// time, so that a child that writes much before it has read all its input cannot leave both
+// sides waiting on a full pipe.
 void ExchangeWithChild(int stdinWrite, const char* input, unsigned long inputLength, int stdoutRead,
-                       std::vector<char>* output, bool& ioError)
+                       std::vector<char>* output, int stderrRead, std::vector<char>* errors, bool& ioError)
 {
     bool writing = input != nullptr && inputLength > 0;
     if (writing && fcntl(stdinWrite, F_SETFL, fcntl(stdinWrite, F_GETFL) | O_NONBLOCK) != 0) {
@@ -163,28 +168,35 @@ void ExchangeWithChild(int stdinWrite, const char* input, unsigned long inputLen
     if (!writing)
         close(stdinWrite);
 
+    struct Drain {
+        int fd;
+        std::vector<char>* into;
+        bool open;
+    };
+    Drain drains[2] = {{stdoutRead, output, true}, {stderrRead, errors, stderrRead >= 0}};
     std::vector<char> buffer;
-    bool reading = true;
     try {
         buffer.resize(kReadBufferSize);
     } catch (const std::bad_alloc&) {
         ioError = true;
-        reading = false;
+        drains[0].open = drains[1].open = false;
     }
 
     unsigned long written = 0;
-    while (writing || reading) {
-        struct pollfd waits[2];
+    while (writing || drains[0].open || drains[1].open) {
+        struct pollfd waits[3];
         int count = 0;
         int writeSlot = -1;
-        int readSlot = -1;
+        int readSlots[2] = {-1, -1};
         if (writing) {
             writeSlot = count;
             waits[count++] = {stdinWrite, POLLOUT, 0};
         }
-        if (reading) {
-            readSlot = count;
-            waits[count++] = {stdoutRead, POLLIN, 0};
+        for (int i = 0; i < 2; ++i) {
+            if (drains[i].open) {
+                readSlots[i] = count;
+                waits[count++] = {drains[i].fd, POLLIN, 0};
+            }
         }
         if (poll(waits, static_cast<nfds_t>(count), -1) < 0) {
             if (errno == EINTR)
@@ -207,28 +219,33 @@ void ExchangeWithChild(int stdinWrite, const char* input, unsigned long inputLen
                 writing = false;
             }
         }
-        if (readSlot >= 0 && waits[readSlot].revents != 0) {
-            const ssize_t received = read(stdoutRead, buffer.data(), buffer.size());
+        for (int i = 0; i < 2; ++i) {
+            if (readSlots[i] < 0 || waits[readSlots[i]].revents == 0)
+                continue;
+            Drain& drain = drains[i];
+            const ssize_t received = read(drain.fd, buffer.data(), buffer.size());
             if (received > 0) {
-                if (output != nullptr) {
+                if (drain.into != nullptr) {
                     try {
-                        output->insert(output->end(), buffer.data(), buffer.data() + received);
+                        drain.into->insert(drain.into->end(), buffer.data(), buffer.data() + received);
                     } catch (const std::bad_alloc&) {
                         ioError = true;
-                        reading = false;
+                        drain.open = false;
                     }
                 }
             } else if (received == 0) {
-                reading = false;
+                drain.open = false;
             } else if (errno != EINTR && errno != EAGAIN) {
                 ioError = true;
-                reading = false;
+                drain.open = false;
             }
         }
     }
     if (writing)
         close(stdinWrite);
     close(stdoutRead);
+    if (stderrRead >= 0)
+        close(stderrRead);
 }
 
 }  // namespace
@@ -268,7 +285,10 @@ void FormExecArgv(const std::vector<std::string>& args, std::vector<char>& buffe
     argv.push_back(nullptr);
 }
 
-int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinWrite, int& stdoutRead)
+namespace {
+
+// OpenExecutable, and with stderrRead also a pipe from the child's standard error.
+int Open(const std::vector<std::string>& args, ExecId* id, int& stdinWrite, int& stdoutRead, int* stderrRead)
 {
     if (args.empty())
         return -1;
@@ -283,16 +303,25 @@ int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinW
 
     int input[2];
     int output[2];
+    int errors[2] = {-1, -1};
     if (!MakePipe(input))
         return -1;
     if (!MakePipe(output)) {
         CloseBoth(input);
         return -1;
     }
+    if (stderrRead != nullptr && !MakePipe(errors)) {
+        CloseBoth(input);
+        CloseBoth(output);
+        return -1;
+    }
+    plan.errorsWrite = errors[1];
     const pid_t pid = plan.id == nullptr ? Spawn(plan, input, output) : fork();
     if (pid < 0) {
         CloseBoth(input);
         CloseBoth(output);
+        if (stderrRead != nullptr)
+            CloseBoth(errors);
         return -1;
     }
     if (pid == 0)
@@ -302,27 +331,27 @@ int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinW
     close(output[1]);
     stdinWrite = input[1];
     stdoutRead = output[0];
+    if (stderrRead != nullptr) {
+        close(errors[1]);
+        *stderrRead = errors[0];
+    }
     return pid;
 }
 
-int OpenExecutable(const std::vector<std::string>& args, int& stdinWrite, int& stdoutRead)
-{
-    return OpenExecutable(args, nullptr, stdinWrite, stdoutRead);
-}
-
-int RunExecutable(const std::vector<std::string>& args, ExecId* id, const char* input, unsigned long inputLength,
-                  std::vector<char>* output, bool& ioError, bool ignoreBrokenPipe)
+int Run(const std::vector<std::string>& args, ExecId* id, const char* input, unsigned long inputLength,
+        std::vector<char>* output, std::vector<char>* errors, bool& ioError, bool ignoreBrokenPipe)
 {
     ioError = false;
     int stdinWrite = -1;
     int stdoutRead = -1;
-    const int pid = OpenExecutable(args, id, stdinWrite, stdoutRead);
+    int stderrRead = -1;
+    const int pid = Open(args, id, stdinWrite, stdoutRead, errors != nullptr ? &stderrRead : nullptr);
     if (pid < 0)
         return kExecFailed;
     if (input != nullptr && ignoreBrokenPipe)
         signal(SIGPIPE, SIG_IGN);
 
-    ExchangeWithChild(stdinWrite, input, inputLength, stdoutRead, output, ioError);
+    ExchangeWithChild(stdinWrite, input, inputLength, stdoutRead, output, stderrRead, errors, ioError);
 
     int status = 0;
     pid_t waited;
@@ -336,6 +365,30 @@ int RunExecutable(const std::vector<std::string>& args, ExecId* id, const char* 
     if (WIFSTOPPED(status))
         return WSTOPSIG(status) + 128;
     return kExecSignalled;
+}
+
+}  // namespace
+
+int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinWrite, int& stdoutRead)
+{
+    return Open(args, id, stdinWrite, stdoutRead, nullptr);
+}
+
+int OpenExecutable(const std::vector<std::string>& args, int& stdinWrite, int& stdoutRead)
+{
+    return OpenExecutable(args, nullptr, stdinWrite, stdoutRead);
+}
+
+int RunExecutable(const std::vector<std::string>& args, ExecId* id, const char* input, unsigned long inputLength,
+                  std::vector<char>* output, bool& ioError, bool ignoreBrokenPipe)
+{
+    return Run(args, id, input, inputLength, output, nullptr, ioError, ignoreBrokenPipe);
+}
+
+int RunExecutable(const std::vector<std::string>& args, const char* input, unsigned long inputLength,
+                  std::vector<char>* output, std::vector<char>* errors, bool& ioError, bool ignoreBrokenPipe)
+{
+    return Run(args, nullptr, input, inputLength, output, errors, ioError, ignoreBrokenPipe);
 }
 
 int RunExecutable(const std::vector<std::string>& args, const char* input, unsigned long inputLength,

@@ -76,6 +76,9 @@ int RunExecutable(const std::vector<std::string>& args, ExecId* id, const char* 
                   std::vector<char>* output, bool& ioError, bool ignoreBrokenPipe);
 int RunExecutable(const std::vector<std::string>& args, const char* input, unsigned long inputLength,
                   std::vector<char>* output, bool& ioError, bool ignoreBrokenPipe);
+// The same, with the child's standard error appended to errors, not passed to ours.
+int RunExecutable(const std::vector<std::string>& args, const char* input, unsigned long inputLength,
+                  std::vector<char>* output, std::vector<char>* errors, bool& ioError, bool ignoreBrokenPipe);
 
 // Waits for the process (any process) to end, at most timeoutSeconds when that is greater than
 // 0. True when the end was seen, or the process was gone already; false on time-out, for the

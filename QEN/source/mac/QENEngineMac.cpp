@@ -287,6 +287,11 @@ bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
             planned = folder;
             runJournal_.NoteMount(folder);
         });
+        // The tool's words are the run's reason: an image cut short, damaged or not copied whole.
+        if (!mounted && !imageMounter_->AttachFailure().empty())
+            log_->AppendToLog(LogAppender::kLogError, "Unable to mount the payload image " +
+                                                          payloadPath_.AsUTF8String() + ": " +
+                                                          imageMounter_->AttachFailure());
         if (!mounted)
             return false;
     }
