@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 namespace platform {
@@ -51,18 +52,22 @@ bool IsOwnPlainFile(const struct stat& status)
 
 namespace {
 
-// The kept file's status, judged: 0, or EPERM with the refusal.
-int JudgeKeptFile(const TrustedPath& place, const std::string& path, const struct stat& status, std::string& refusal)
+// The kept file's status, judged: 0, or EPERM with the refusal. A program to run may have more
+// names than one: nobody else can write it through any of them.
+int JudgeKeptFile(const TrustedPath& place, const std::string& path, const struct stat& status, std::string& refusal,
+                  bool program = false)
 {
     std::string why;
-    if (!IsOwnPlainFile(status))
+    if (!program && !IsOwnPlainFile(status))
         why = "only a plain file with one name, of the super-user or of this process's user, is read";
+    else if (program && (!S_ISREG(status.st_mode) || (status.st_uid != 0 && status.st_uid != geteuid())))
+        why = "only a program of the super-user or of this process's user is run";
     else if (!OthersByMode(status).empty())
         why = "it can be written by " + OthersByMode(status);
     if (why.empty())
         return 0;
-    refusal =
-        "Refused to read \"" + path + "\", " + DescribeObject(status) + " in \"" + place.FolderPath() + "\": " + why;
+    refusal = std::string(program ? "Refused to run \"" : "Refused to read \"") + path + "\", " +
+              DescribeObject(status) + " in \"" + place.FolderPath() + "\": " + why;
     return EPERM;
 }
 
@@ -79,6 +84,56 @@ int CheckKeptFile(const std::string& path, std::string& refusal)
     if (fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         return errno;
     return JudgeKeptFile(place, path, status, refusal);
+}
+
+namespace {
+
+// As many links as the kernel follows in one path.
+const int kMaxProgramLinks = 40;
+
+// A refusal of the walk to a kept file, given for a program to run: the walk's words, the verb
+// aside.
+std::string RunRefusal(const std::string& readRefusal)
+{
+    static const std::string kRead = "Refused to read ";
+    if (readRefusal.compare(0, kRead.size(), kRead) != 0)
+        return readRefusal;
+    return "Refused to run " + readRefusal.substr(kRead.size());
+}
+
+}  // namespace
+
+int CheckProgramFile(const std::string& path, std::string& refusal)
+{
+    std::string reached = path;
+    for (int links = 0; links <= kMaxProgramLinks; ++links) {
+        TrustedPath place;
+        if (const int walked = place.WalkKept(reached)) {
+            refusal = RunRefusal(place.Refusal());
+            return walked;
+        }
+        struct stat status;
+        if (fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno;
+        if (S_ISLNK(status.st_mode) && (status.st_uid == 0 || status.st_uid == geteuid())) {
+            char text[PATH_MAX + 1];
+            const ssize_t length = readlinkat(place.Folder(), place.Name().c_str(), text, sizeof(text));
+            if (length < 0)
+                return errno;
+            if (length == 0 || static_cast<std::size_t>(length) >= sizeof(text))
+                return length == 0 ? ENOENT : ENAMETOOLONG;
+            const std::string target(text, static_cast<std::size_t>(length));
+            reached = target[0] == '/' ? target : place.InFolder(target);
+            continue;
+        }
+        if (S_ISLNK(status.st_mode)) {
+            refusal = "Refused to run \"" + path + "\": the symbolic link \"" + place.NamePath() +
+                      "\" on its way belongs to user " + DescribeUser(status.st_uid);
+            return EPERM;
+        }
+        return JudgeKeptFile(place, path, status, refusal, true);
+    }
+    return ELOOP;
 }
 
 int OpenKeptFile(const std::string& path, int flags, std::string& refusal)

@@ -67,6 +67,16 @@ int CheckKeptTree(const std::string& path, std::string& refusal);
 // it or fails on it), EPERM with the refusal (not reported), or the errno value met.
 int ReadyForCopyOver(const std::string& source, const std::string& path, std::string& refusal);
 
+// A program that this process runs (a system tool), looked at before it is run by its path: 0 when
+// it may be run, as a kept file may be read (CheckKeptFile), but for its names: a plain file of the
+// super-user or of this process's user that no other user can write, reached through folders and
+// links that no other user can change, a link at its last name of the super-user or this
+// process's user being followed to its target under the same rule. So nobody else can put another program
+// at the path until it is run. EPERM with the refusal ("Refused to run ...") naming the program
+// and the folder, link or file in the way; else the errno value met (ENOENT when nothing is
+// there).
+int CheckProgramFile(const std::string& path, std::string& refusal);
+
 // Whether the open file may be appended to as a log at its name: a regular file with one name,
 // of the super-user or of this process's user.
 bool IsOwnPlainFile(const struct stat& status);

@@ -354,3 +354,35 @@ TEST_F(SetupPlantsFaultTest, ADatabaseFolderThatEveryUserCanWriteIsTheCauseOnThe
                                                                                            << result.errorOutput;
     }
 }
+
+TEST_F(SetupPlantsFaultTest, NoToolOfAnotherUserInASystemRootThatEveryoneCanWriteRuns)
+{
+    // The system root is a folder of root's that every user can write, sticky as "/tmp" is, and
+    // nobody's tree there holds the tools that Setup runs as root.
+    const std::string root = sysroot_.Root();
+    ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+    ASSERT_EQ(chmod(root.c_str(), 01777), 0);
+    for (const char* folder : {"/usr", "/sbin", "/bin"})
+        fs::remove_all(root + folder);
+    const std::string ran = shared_ + "/ran";
+    Plant([&]() {
+        for (const char* tool :
+             {"/usr/bin/hdiutil", "/sbin/md5", "/usr/libexec/StartupItemContext", "/bin/launchctl"}) {
+            const fs::path path = root + tool;
+            fs::create_directories(path.parent_path());
+            tolktest::WriteTextFile(path.string(), "#!/bin/sh\necho \"$0\" >> '" + ran + "'\nexit 1\n");
+            if (chmod(path.c_str(), 0755) != 0)
+                return false;
+        }
+        return true;
+    });
+
+    const tolktest::ProgramResult result = Run();
+    EXPECT_EQ(result.exitCode, 22) << result.output << result.errorOutput;
+    EXPECT_FALSE(fs::exists(ran)) << tolktest::ReadTextFile(ran);
+    // The cause names the program and the folder in its way.
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: Unable to mount the payload image " + medium_ +
+                                              "/Bootstrapper.dmg: Refused to run \"" + root + "/sbin/md5\""));
+    EXPECT_THAT(result.errorOutput,
+                HasSubstr("the folder \"" + root + "/sbin\" on its way belongs to user " + tolktest::NobodyText()));
+}

@@ -167,7 +167,12 @@ bool DiskImageMounter::MountAtPath(const FileSystemPath& mountPoint, int flags)
     if (mounted_)
         return false;
     const FileSystemPath diskImageTool = ToolPath(kDiskImageTool);
-    if (!FileSystemUtils::Exists(diskImageTool) || !FileSystemUtils::Exists(ToolPath(kDigestTool)))
+    const FileSystemPath digestTool = ToolPath(kDigestTool);
+    if (!FileSystemUtils::Exists(diskImageTool) || !FileSystemUtils::Exists(digestTool))
+        return false;
+    // Both run with our rights; a digest tool that may not run must not leave the attach to go on
+    // with the name as the passphrase.
+    if (!ExecUtils::MayRunProgram(digestTool.AsUTF8String()) || !ExecUtils::MayRunProgram(diskImageTool.AsUTF8String()))
         return false;
 
     std::string passphrase = PassphraseForImage(image_);

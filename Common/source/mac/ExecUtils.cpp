@@ -2,6 +2,8 @@
 
 #include "platform/ChildSignals.h"
 #include "platform/ProcessExit.h"
+#include "platform/files/TrustedFiles.h"
+#include "platform/files/TrustedPath.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -285,12 +287,27 @@ void FormExecArgv(const std::vector<std::string>& args, std::vector<char>& buffe
     argv.push_back(nullptr);
 }
 
+bool MayRunProgram(const std::string& path, std::string& refusal)
+{
+    refusal.clear();
+    if (platform::CheckProgramFile(path, refusal) != EPERM)
+        return true;
+    platform::ReportRefusal(refusal);
+    return false;
+}
+
+bool MayRunProgram(const std::string& path)
+{
+    std::string refusal;
+    return MayRunProgram(path, refusal);
+}
+
 namespace {
 
 // OpenExecutable, and with stderrRead also a pipe from the child's standard error.
 int Open(const std::vector<std::string>& args, ExecId* id, int& stdinWrite, int& stdoutRead, int* stderrRead)
 {
-    if (args.empty())
+    if (args.empty() || !MayRunProgram(args[0]))
         return -1;
     if (id != nullptr && geteuid() != 0)
         return -1;

@@ -58,11 +58,20 @@ void ResetChildSignals();
 // points argv at each copy in order, followed by a null pointer. Both outputs are cleared first.
 void FormExecArgv(const std::vector<std::string>& args, std::vector<char>& buffer, std::vector<char*>& argv);
 
+// Whether the program may be run: a program is run only where nobody but the super-user and
+// this process's user can have put it, nor change it until it runs (platform::CheckProgramFile),
+// so that a program that another user left in a system root's tool folders never runs with our
+// rights. A refusal, which names the program and the folder, link or file in the way, goes to
+// refusal and is reported (the session log has it as the failure's reason); a program that is
+// not there is no refusal (running it fails as it would).
+bool MayRunProgram(const std::string& path, std::string& refusal);
+bool MayRunProgram(const std::string& path);
+
 // Starts args[0] (a path; PATH is not searched) with args as its argument vector. Returns the
 // child's process id, with the write end of its standard input and the read end of its standard
-// output; -1 when args is empty, when an ExecId is given and the caller is not root, or when the
-// pipes or the child cannot be made, or (without an ExecId, where the child is spawned) its
-// program cannot be executed. Both returned descriptors are close-on-exec.
+// output; -1 when args is empty, when MayRunProgram refuses args[0], when an ExecId is given and
+// the caller is not root, or when the pipes or the child cannot be made, or (without an ExecId, where the child is
+// spawned) its program cannot be executed. Both returned descriptors are close-on-exec.
 int OpenExecutable(const std::vector<std::string>& args, ExecId* id, int& stdinWrite, int& stdoutRead);
 int OpenExecutable(const std::vector<std::string>& args, int& stdinWrite, int& stdoutRead);
 

@@ -61,10 +61,22 @@ bool WriteSettings(const PropertyValuePtr& root)
     return platform::WriteFileAtomically(SettingsFilePath(), bytes, platform::LinkHandling::kWriteThrough);
 }
 
+std::string FirewallToolPath()
+{
+    return platform::SystemRoot::Resolve(kFirewallTool);
+}
+
+// Whether the firewall tool may be run (ExecUtils::MayRunProgram): asked before the settings are
+// written, so that a change whose tool is refused changes nothing.
+bool FirewallToolMayRun()
+{
+    return ExecUtils::MayRunProgram(FirewallToolPath());
+}
+
 // Makes the firewall reread its settings; its result is not judged.
 void RefreshFirewall()
 {
-    std::vector<std::string> arguments(1, platform::SystemRoot::Resolve(kFirewallTool));
+    std::vector<std::string> arguments(1, FirewallToolPath());
     bool ioError = false;
     ExecUtils::RunExecutable(arguments, nullptr, 0, nullptr, ioError, false);
 }
@@ -141,7 +153,7 @@ bool FirewallAccessor::SetEntry(const FirewallEntry& entry)
         }
     }
 
-    if (!WriteSettings(root))
+    if (!FirewallToolMayRun() || !WriteSettings(root))
         return false;
     RefreshFirewall();
     return true;
@@ -173,7 +185,7 @@ bool FirewallAccessor::RemoveEntryWithName(const std::string& name, FirewallEntr
         allPorts->second->GetType() == PropertyValue::kArray)
         RemovePorts(allPorts->second->ArrayItems(), ports);
 
-    if (!WriteSettings(root))
+    if (!FirewallToolMayRun() || !WriteSettings(root))
         return false;
     removed = entry;
     RefreshFirewall();
@@ -206,7 +218,8 @@ bool FirewallAccessor::GetUnreadableSettings(std::string& bytes)
 
 bool FirewallAccessor::RestoreSettings(const std::string& bytes)
 {
-    if (!platform::WriteFileAtomically(SettingsFilePath(), bytes, platform::LinkHandling::kWriteThrough))
+    if (!FirewallToolMayRun() ||
+        !platform::WriteFileAtomically(SettingsFilePath(), bytes, platform::LinkHandling::kWriteThrough))
         return false;
     RefreshFirewall();
     return true;

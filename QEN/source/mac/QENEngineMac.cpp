@@ -283,17 +283,22 @@ bool QENEngineMac::MountPayloadImage(FileSystemPath& mountPoint)
     FileSystemPath planned(std::string("/"));
     if (!imageMounter_->IsMounted()) {
         // Noted before the folder is made: whenever the run dies, the next one finds the mount.
+        FileSystemUtils::ClearFailureReason();
         const bool mounted = imageMounter_->MountHidden([this, &planned](const FileSystemPath& folder) {
             planned = folder;
             runJournal_.NoteMount(folder);
         });
-        // The tool's words are the run's reason: an image cut short, damaged or not copied whole.
-        if (!mounted && !imageMounter_->AttachFailure().empty())
+        if (!mounted) {
+            // The tool's words are the run's reason (an image cut short, damaged or not copied
+            // whole), or why the tool was not run at all (another user could have planted it).
+            std::string reason = imageMounter_->AttachFailure();
+            if (reason.empty())
+                reason = FileSystemUtils::LastFailureReason();
             log_->AppendToLog(LogAppender::kLogError, "Unable to mount the payload image " +
-                                                          payloadPath_.AsUTF8String() + ": " +
-                                                          imageMounter_->AttachFailure());
-        if (!mounted)
+                                                          payloadPath_.AsUTF8String() +
+                                                          (reason.empty() ? "" : ": " + reason));
             return false;
+        }
     }
     if (!imageMounter_->GetMountPoint(mountPoint))
         return false;

@@ -64,6 +64,16 @@ unsigned int QENServiceControlCommand::launchctl(const std::string& action)
     arguments.push_back(action);
     arguments.push_back(namesService ? serviceName_ : plistPath_.AsUTF8String());
 
+    // The context tool runs the control tool as root: both must be root's to run.
+    std::string refusal;
+    if (!ExecUtils::MayRunProgram(arguments[0], refusal) || !ExecUtils::MayRunProgram(arguments[1], refusal)) {
+        log_.AppendToLog(LogAppender::kLogError,
+                         (boost::format("QENServiceControl::launchctl %1% for %2% was not run: %3%") % action %
+                          serviceName_ % refusal)
+                             .str());
+        return kRefused;
+    }
+
     // launchd only takes system daemons from root.
     ExecUtils::ExecId root = {ExecUtils::kExecSetUID | ExecUtils::kExecSetGID | ExecUtils::kExecSetEGID, 0, 0, 0, 0};
     bool ioError = false;
@@ -82,7 +92,8 @@ bool QENServiceControlCommand::DoPerform()
 
     if (action_ == "load" || action_ == "unload") {
         if (FileSystemUtils::Exists(plistPath_)) {
-            launchctl(action_);
+            if (launchctl(action_) == kRefused)
+                return false;
         } else {
             log_.AppendToLog(LogAppender::kLogDebug, (boost::format("QENServiceControl untload but \"%1%\" does not exist") %
                                                       plistPath_.AsUTF8String())
@@ -90,16 +101,15 @@ bool QENServiceControlCommand::DoPerform()
         }
         return true;
     }
-    if (action_ == "start") {
-        launchctl(action_);
-        return true;
-    }
+    if (action_ == "start")
+        return launchctl(action_) != kRefused;
     if (action_ != "stop")
         return false;
 
     // Unloading by the property list also keeps launchd from starting the daemon again on
     // demand; only a daemon without one is stopped by its name.
-    launchctl(FileSystemUtils::Exists(plistPath_) ? "unload" : "stop");
+    if (launchctl(FileSystemUtils::Exists(plistPath_) ? "unload" : "stop") == kRefused)
+        return false;
     WaitForStoppedProcess();
     return true;
 }

@@ -17,8 +17,11 @@ public:
     std::string GetName() const override;
 
     // Runs the control tool once for the action ("start" and "stop" name the service, "load"
-    // and "unload" the property list) and answers its exit code; 71 when it cannot be run.
+    // and "unload" the property list) and answers its exit code; 71 when it cannot be run, and
+    // kRefused, running nothing, when it or the start-up item context tool may not be run
+    // (ExecUtils::MayRunProgram): that fails the step, which a failing tool does not.
     unsigned int launchctl(const std::string& action);
+    static const unsigned int kRefused = 0xFFFFFFFFu;
 
     // How long a stop waits for the daemon's process to end.
     static const long kStopWaitSeconds = 30;

@@ -59,6 +59,11 @@ unsigned long InstallThirdPartyPayload(const FileSystemPath&, const FileSystemPa
     if (packageType == PayloadProxyFileConstants::kThirdPartyTypeCfmApplication) {
         const std::string application = workPath.AsUTF8String();
         const std::vector<std::string> arguments = {platform::SystemRoot::Resolve(kLaunchCFMApp), application};
+        std::string refusal;
+        if (!ExecUtils::MayRunProgram(arguments[0], refusal)) {
+            operation->AppendToLog(LogAppender::kLogError, "The CFM app " + application + " was not run: " + refusal);
+            return 1;
+        }
         operation->AppendToLog(LogAppender::kLogInfo, "Running CFM app: " + application);
         bool ioError = false;
         const int code = ExecUtils::RunExecutable(arguments, nullptr, 0, nullptr, ioError, true);
