@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -19,6 +20,8 @@ namespace platform {
 namespace {
 
 const char* const kPkexec = "/usr/bin/pkexec";
+// The variable in which pkexec names the user who ran it.
+const char* const kPkexecUser = "PKEXEC_UID";
 
 std::mutex gMakerMutex;          // guards gMaker
 Authorization::Maker gMaker;     // the test's maker, when set
@@ -111,6 +114,19 @@ int Authorization::Spawn(const char* launcher, const char* path, char* const* ar
     pid = child;
     pipe = sockets[0];
     return kAuthorizationSuccess;
+}
+
+uid_t InvokingUser()
+{
+    const char* text = std::getenv(kPkexecUser);
+    if (text == nullptr || *text < '0' || *text > '9')
+        return getuid();
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value >= static_cast<uid_t>(-1))
+        return getuid();
+    return static_cast<uid_t>(value);
 }
 
 void ReadChildOutput(pid_t pid, int fd, const std::function<void(const char*, std::size_t)>& sink)

@@ -50,6 +50,11 @@ public:
     static void SetMakerForTesting(Maker maker);
 };
 
+// The user on whose behalf this process runs: the one who asked the authoriser for it, where it
+// was started through pkexec (which names that user in PKEXEC_UID, a variable that no caller of
+// pkexec can set), else this process's real user.
+uid_t InvokingUser();
+
 // Reads a child's output from fd until the output ends or the child has exited (output that the
 // child's own children go on writing is not waited for), handing each piece to sink when one is
 // set and discarding it otherwise, so that a chatty child never blocks on a full pipe. Neither

@@ -3,14 +3,18 @@
 #include "platform/SystemRoot.h"
 #include "platform/files/FileRef.h"
 #include "platform/files/TrustedFiles.h"
+#include "platform/files/TrustedPath.h"
 
 #include <pwd.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <mutex>
 
 namespace platform {
 
@@ -110,6 +114,130 @@ bool IsUnderSystemRoot(const std::string& folder)
     return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
 }
 
+// Where the user domain lies: this process's own home, or another user's (SetUserDomainHome).
+struct UserDomain {
+    bool own = true;
+    bool usable = true;  // false after a home that was refused
+    std::string home;
+    uid_t user = 0;
+    gid_t group = 0;
+};
+
+std::mutex gUserDomainMutex;  // guards gUserDomain
+UserDomain gUserDomain;
+
+UserDomain CurrentUserDomain()
+{
+    std::lock_guard<std::mutex> lock(gUserDomainMutex);
+    return gUserDomain;
+}
+
+// Judges the home that another user's domain is to lie under: 0 with the domain, or an errno
+// value with the problem.
+int JudgeUserHome(const std::string& home, uid_t user, UserDomain& domain, std::string& problem)
+{
+    const std::string refused =
+        "Refused to take \"" + home + "\" as the home folder of user " + DescribeUser(user) + ": ";
+    if (home.empty() || home[0] != '/') {
+        problem = refused + "it is not an absolute path";
+        return EINVAL;
+    }
+    if (user != geteuid() && geteuid() != 0) {
+        problem = refused + "only the super-user acts for another user";
+        return EPERM;
+    }
+    TrustedPath place;
+    int error = place.Walk(home, true);
+    if (error == EPERM) {
+        problem = place.Refusal();
+        return error;
+    }
+    struct stat status;
+    const int fd = error == 0 ? place.OpenObject() : -1;
+    if (error == 0 && (fd < 0 || fstat(fd, &status) != 0))
+        error = errno;
+    if (fd >= 0)
+        close(fd);
+    if (error != 0) {
+        problem = error == EPERM ? place.Refusal() : refused + std::strerror(error);
+        return error;
+    }
+    const struct stat& folder = place.FolderStatus();
+    std::string why;
+    if (!S_ISDIR(status.st_mode) || status.st_uid != user)
+        why = "it is " + DescribeObject(status);
+    else if (!OthersByMode(status).empty())
+        why = "it can be written by " + OthersByMode(status);
+    else if (folder.st_uid != 0 && folder.st_uid != user)
+        why = "the folder \"" + place.FolderPath() + "\" that holds it belongs to user " + DescribeUser(folder.st_uid);
+    else if ((folder.st_mode & S_ISVTX) == 0 && !OthersByMode(folder).empty())
+        why = "the folder \"" + place.FolderPath() + "\" that holds it can be written by " + OthersByMode(folder);
+    if (!why.empty()) {
+        problem = refused + why;
+        return EPERM;
+    }
+    domain.own = false;
+    domain.home = place.NamePath();
+    domain.user = user;
+    domain.group = status.st_gid;
+    return 0;
+}
+
+}  // namespace
+
+int SetUserDomainHome(const std::string& home, uid_t user, std::string& problem)
+{
+    UserDomain domain;
+    problem.clear();
+    const int error = JudgeUserHome(home, user, domain, problem);
+    if (error != 0) {
+        domain.own = false;
+        domain.usable = false;
+    }
+    std::lock_guard<std::mutex> lock(gUserDomainMutex);
+    gUserDomain = domain;
+    return error;
+}
+
+void ResetUserDomain()
+{
+    std::lock_guard<std::mutex> lock(gUserDomainMutex);
+    gUserDomain = UserDomain();
+}
+
+UserDomainIdentity::UserDomainIdentity()
+{
+    const UserDomain domain = CurrentUserDomain();
+    if (domain.own || domain.user == geteuid()) {
+        taken_ = true;
+        return;
+    }
+    // The file system identity is the thread's own (unlike the process's user IDs): the other
+    // threads go on as they are. An ID that cannot be set is answered by the one that stays.
+    changed_ = true;
+    setfsgid(domain.group);
+    setfsuid(domain.user);
+    taken_ = static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == domain.user &&
+             static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) == domain.group;
+}
+
+UserDomainIdentity::~UserDomainIdentity()
+{
+    if (!changed_)
+        return;
+    setfsuid(geteuid());
+    setfsgid(getegid());
+}
+
+namespace {
+
+// Another user's folders are made as that user: they are that user's.
+int MakeUserDomainFolders(const std::string& folder)
+{
+    const UserDomainIdentity identity;
+    return identity.Taken() ? MakeFolders(folder, 0755) : EPERM;
+}
+
 }  // namespace
 
 bool IsPrivateFolderOfThisUser(const struct stat& info)
@@ -137,7 +265,10 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
             continue;
         std::string folder;
         if (domain == kUserDomain) {
-            folder = HomeFolder();
+            const UserDomain userDomain = CurrentUserDomain();
+            if (!userDomain.usable)
+                return kFileNotFoundErr;
+            folder = userDomain.own ? HomeFolder() : userDomain.home;
             if (folder == "/")
                 folder.clear();
             folder += entry.path;
@@ -146,7 +277,8 @@ int FindFolder(short domain, std::uint32_t folderType, bool create, std::string&
         }
         struct stat info;
         const bool exists = stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        if (!exists && (!create || MakeFolders(folder, 0755) != 0))
+        if (!exists &&
+            (!create || (domain == kUserDomain ? MakeUserDomainFolders(folder) : MakeFolders(folder, 0755)) != 0))
             return kFileNotFoundErr;
         // What is moved aside goes into a folder of this user's own, not the shared one.
         if (folderType == kChewableItemsType)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -40,5 +41,42 @@ bool IsPrivateFolderOfThisUser(const struct stat& info);
 
 // The home folder of the user the process runs as ($HOME, else the password database).
 std::string HomeFolder();
+
+// ---- The user domain of another user ----
+//
+// The user domain is this process's own, under its home folder, unless the process acts for
+// another user: the wizard's privileged copy runs with the super-user's own home (which the
+// windowing libraries read), and is told the home of the user who started it apart from that.
+
+// Puts the user domain under home, an absolute path, for user, who must be this process's user
+// unless this process is the super-user. The path is walked under the rule for another user's own
+// folders (TrustedPath), and what it reaches must be a folder of that user that nobody else can
+// write, in a folder of the super-user or of that user that nobody else can change (a sticky one
+// aside). What is made in the user domain from then on is made as that user (UserDomainIdentity).
+// 0; otherwise EPERM (or the errno value met), with problem saying why ("Refused to take ..."),
+// and the user domain has no folders (FindFolder answers kFileNotFoundErr for it) until
+// ResetUserDomain.
+int SetUserDomainHome(const std::string& home, uid_t user, std::string& problem);
+// The user domain is this process's own again.
+void ResetUserDomain();
+
+// While one lives, what this thread makes in the file system is made as the user of the user
+// domain, with that user's rights, and belongs to that user, where that user is not this
+// process's own: what Setup makes in a user's own folders for that user (the user domain's folders,
+// the pages it writes to the Desktop) is that user's. Otherwise it changes nothing. Taken() is
+// false when the identity could not be taken (then nothing should be made).
+class UserDomainIdentity {
+public:
+    UserDomainIdentity();
+    ~UserDomainIdentity();
+    UserDomainIdentity(const UserDomainIdentity&) = delete;
+    UserDomainIdentity& operator=(const UserDomainIdentity&) = delete;
+
+    bool Taken() const { return taken_; }
+
+private:
+    bool changed_ = false;
+    bool taken_ = false;
+};
 
 }  // namespace platform

@@ -6,10 +6,12 @@
 #include "Sorvel/source/xplat/InstallerEngine.h"
 #include "Sorvel/source/xplat/SorvelUserInterfaceJSPublisher.h"
 
+#include "platform/Folders.h"
 #include "platform/desktop/Workspace.h"
 
 #include "tests/support/OtherUser.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -159,4 +161,26 @@ TEST_F(ManifestErrorPagesTest, NamesAreTextAndNothingPlantedInThePagesPlaceIsWri
     EXPECT_EQ(Show(), "{\"_error\":\"9999\"}");
     EXPECT_EQ(tolktest::DescribeTree(outside, true), before);
     EXPECT_TRUE(platform::RecordedWorkspaceRequests().empty());
+}
+
+TEST_F(ManifestErrorPagesTest, PagesForAnotherUserAreThatUsersOwn)
+{
+    if (!tolktest::CanRunAsNobody())
+        GTEST_SKIP() << "cannot run as another user here";
+    // The wizard that runs as root for nobody, whose home is the user domain's.
+    ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+    const std::string home = sysroot_.Base() + "/nobody";
+    tolktest::MakeFolders(home);
+    ASSERT_EQ(chown(home.c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    std::string problem;
+    ASSERT_EQ(platform::SetUserDomainHome(home, tolktest::NobodyUser(), problem), 0) << problem;
+    AddProxy("A", tolktest::ProxyXml("{A}", "Alpha", "2.5", "<ValidationResults>broken</ValidationResults>"));
+    const std::string answer = Show();
+    platform::ResetUserDomain();
+    EXPECT_EQ(answer, "{\"_error\":\"9999\"}");
+    const std::vector<std::string> made = tolktest::DescribeTree(home + "/Desktop", true);
+    ASSERT_EQ(made.size(), 5u);  // the Desktop, the folder and its three pages
+    for (const std::string& line : made)
+        EXPECT_THAT(line, ::testing::EndsWith(" owner " + std::to_string(tolktest::NobodyUser()))) << line;
+    EXPECT_FALSE(std::filesystem::exists(sysroot_.Home() + "/Desktop"));
 }

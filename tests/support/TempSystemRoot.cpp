@@ -1,5 +1,6 @@
 #include "tests/support/TempSystemRoot.h"
 
+#include "platform/Folders.h"
 #include "platform/Semaphore.h"
 #include "platform/SystemRoot.h"
 #include "platform/files/Files.h"
@@ -96,6 +97,7 @@ TempSystemRoot::~TempSystemRoot()
 {
     SetOrUnset(platform::SystemRoot::kEnvironmentVariable, hadRoot_, savedRoot_);
     SetOrUnset("HOME", hadHome_, savedHome_);
+    platform::ResetUserDomain();
     DetachLeftOverImages(root_);
     RemoveNamedLockSets(root_ + "/tmp");
     std::error_code ignored;

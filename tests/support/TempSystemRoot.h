@@ -1,6 +1,7 @@
 // TempSystemRoot: a system root and a home folder of their own in a temporary folder, made
 // with scripts/make-sysroot, and the process pointed at them (TOLK_SYSTEM_ROOT, HOME) for the
-// object's lifetime. Every test that touches system locations runs inside one.
+// object's lifetime (the user domain is the process's own again after it). Every test that
+// touches system locations runs inside one.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -106,6 +106,11 @@ bool SorvelUserInterfaceJSPublisher::ImplSavePagesAndLaunch(PlatformData* data,
 
     std::string launchPath;
     try {
+        // What is written to the user's Desktop for that user is that user's, also where another
+        // process of ours acts for the user (the wizard that runs as root).
+        const platform::UserDomainIdentity identity;
+        if (!identity.Taken())
+            return false;
         FileSystemPath folder(desktop);
         folder.AppendUTF8Segment(kErrorPagesFolderName);
         if (!FileSystemUtils::Exists(folder) && !FileSystemUtilsMac::CreateDirectory(folder, 0775, true))
