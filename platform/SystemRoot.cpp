@@ -49,6 +49,11 @@ bool SystemRoot::CheckEnvironment(std::string& problem)
     return true;
 }
 
+void SystemRoot::SetPath(const std::string& root)
+{
+    setenv(kEnvironmentVariable, root.c_str(), 1);
+}
+
 std::string SystemRoot::Resolve(const std::string& systemPath)
 {
     const std::string root = Path();

@@ -30,6 +30,10 @@ public:
     // Path() would take a relative or empty value as "/", the real system.
     static bool CheckEnvironment(std::string& problem);
 
+    // Names the root of this process from now on, as the environment variable does (which it
+    // sets): for a value handed over otherwise. CheckEnvironment judges it as any other.
+    static void SetPath(const std::string& root);
+
     // The name of the environment variable that sets the root.
     static const char* const kEnvironmentVariable;
 };

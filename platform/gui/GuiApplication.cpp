@@ -10,13 +10,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace platform {
 
 namespace {
+
+// The one option of the toolkit's that the program's arguments may give it.
+const char kDisplayOption[] = "--display=";
 
 // All of this state belongs to the main thread, the only one that touches the GUI.
 struct ApplicationState {
@@ -113,7 +117,14 @@ bool GuiApplication::Load(const std::vector<std::string>& arguments)
     state.loadTried = true;
     KeepSettingsInMemoryWithoutSessionBus();
 
-    std::vector<std::string> copies(arguments.empty() ? std::vector<std::string>(1, "Setup") : arguments);
+    // Of the arguments the toolkit is given the program's name and the display alone: it takes
+    // every option of its own from them ("--gtk-module=" loads a library), and the arguments of a
+    // wizard run as root are the user's.
+    std::vector<std::string> copies(1, arguments.empty() ? std::string("Setup") : arguments.front());
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i].compare(0, std::strlen(kDisplayOption), kDisplayOption) == 0)
+            copies.push_back(arguments[i]);
+    }
     std::vector<char*> argv;
     for (std::string& argument : copies)
         argv.push_back(&argument[0]);

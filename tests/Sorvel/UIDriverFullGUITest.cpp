@@ -30,18 +30,25 @@ const bool kWizardLinked = (SetupWizardModule::SetLinkedModuleForTesting(TolkSet
 
 // Runs programs directly, as an administrator's authorisation would, or answers a status. Like
 // pkexec, it starts them with an environment of its own, in which nothing of this process is.
+// The program it is asked to run goes to the file named, when one is.
 class DirectAuthorization : public platform::Authorization {
 public:
-    explicit DirectAuthorization(int rightsStatus) : rightsStatus_(rightsStatus) {}
+    DirectAuthorization(int rightsStatus, const std::string& programRecord)
+        : rightsStatus_(rightsStatus), programRecord_(programRecord)
+    {
+    }
     int CopyAdminRights() override { return rightsStatus_; }
     int ExecuteWithPrivileges(const char* path, char* const* arguments, pid_t& pid, int& pipe) override
     {
+        if (!programRecord_.empty())
+            tolktest::WriteTextFile(programRecord_, path);
         char* const empty[] = {nullptr};
         return Spawn(nullptr, path, arguments, pid, pipe, empty);
     }
 
 private:
     int rightsStatus_;
+    std::string programRecord_;
 };
 
 class UIDriverFullGUITest : public tolktest::SystemRootTest {
@@ -91,25 +98,28 @@ protected:
         return locale;
     }
 
-    // The relaunched copy: writes its arguments to a file, its environment to the same file with
-    // ".env" added, and ends with 3.
+    // The relaunched copy: writes its arguments to a file, one a line, its environment to the same
+    // file with ".env" added, and ends with 3.
     std::string MakeRelaunchedProgram()
     {
         const std::string record = sysroot_.Scratch() + "/relaunched.txt";
         tolktest::MakeFolders(bundle_ + "/Contents/MacOS");
-        const std::string program = bundle_ + "/Contents/MacOS/Setup";
-        tolktest::WriteTextFile(program, "#!/bin/sh\necho \"$@\" > '" + record + "'\n/usr/bin/env > '" + record +
-                                             ".env'\nexit 3\n");
+        const std::string program = RelaunchedProgram();
+        tolktest::WriteTextFile(program, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + "'\n/usr/bin/env > '" +
+                                             record + ".env'\nexit 3\n");
         chmod(program.c_str(), 0755);
         return record;
     }
+    std::string RelaunchedProgram() const { return bundle_ + "/Contents/MacOS/Setup"; }
 
-    void Authorize(int rightsStatus)
+    // The program the authoriser was asked to run is written to the file named.
+    void Authorize(int rightsStatus, const std::string& programRecord = std::string())
     {
-        platform::Authorization::SetMakerForTesting([rightsStatus](std::unique_ptr<platform::Authorization>& out) {
-            out.reset(new DirectAuthorization(rightsStatus));
-            return 0;
-        });
+        platform::Authorization::SetMakerForTesting(
+            [rightsStatus, programRecord](std::unique_ptr<platform::Authorization>& out) {
+                out.reset(new DirectAuthorization(rightsStatus, programRecord));
+                return 0;
+            });
     }
 
     std::string bundle_;
@@ -235,30 +245,53 @@ TEST_F(UIDriverFullGUITest, TheExampleScriptsProbeTheDriverPayloadsOnlyLanguage)
 TEST_F(UIDriverFullGUITest, AnotherPayloadLanguageRelaunchesInIt)
 {
     const std::string record = MakeRelaunchedProgram();
+    const std::string asked = sysroot_.Scratch() + "/asked.txt";
     engine_->SetEngineLocale("de_DE");
-    Authorize(platform::kAuthorizationSuccess);
-    // The process ends with the relaunched copy's code.
+    Authorize(platform::kAuthorizationSuccess, asked);
+    // The user's process, and what of it the copy is handed: as arguments of its own, which the
+    // copy checks, and nothing else. The home is the user domain's (an argument), never the copy's
+    // own, which the windowing libraries read.
+    const struct {
+        const char* variable;
+        std::string value;
+        const char* argument;  // null: not handed over
+    } kTable[] = {
+        {"DISPLAY", ":7", "-DISPLAY"},
+        {"XAUTHORITY", "/home/user/.Xauthority", "-XAUTHORITY"},
+        {"TOLK_SYSTEM_ROOT", sysroot_.Root(), "-TOLK_SYSTEM_ROOT"},
+        {"LANG", "en_US.UTF-8", "-LANG"},
+        {"HOME", sysroot_.Home(), "-userHome"},
+        {"GTK_MODULES", "/home/user/module.so", nullptr},
+        {"GTK_PATH", "/home/user/gtk", nullptr},
+        {"XDG_CONFIG_HOME", "/home/user/.config", nullptr},
+        {"LD_LIBRARY_PATH", "/home/user/lib", nullptr},
+        {"PATH", "/home/user/bin", nullptr},
+        {"TOLK_UNRELATED", "stays behind", nullptr},
+    };
     // The process ends with the relaunched copy's code. What the copy is given is set in the
     // relaunching process only, which the death test forks off.
     EXPECT_EXIT(
         {
-            setenv("DISPLAY", ":7", 1);
-            setenv("XAUTHORITY", "/home/user/.Xauthority", 1);
-            setenv("LANG", "en_US.UTF-8", 1);
             unsetenv("LANGUAGE");
             unsetenv("LC_ALL");
-            setenv("TOLK_UNRELATED", "stays behind", 1);
+            for (const auto& row : kTable)
+                setenv(row.variable, row.value.c_str(), 1);
             UIDriverFullGUI::RespawnAndAuthorizeIfNeeded(*engine_);
         },
         ::testing::ExitedWithCode(3), "");
-    EXPECT_EQ(tolktest::ReadTextFile(record), "-AppleLanguages (de_DE)\n");
-    // The copy started with an empty environment and still has what it needs, and nothing more.
-    const std::string environment = tolktest::ReadTextFile(record + ".env");
-    for (const std::string& variable : std::vector<std::string>{"DISPLAY=:7", "XAUTHORITY=/home/user/.Xauthority", "TOLK_SYSTEM_ROOT=" + sysroot_.Root(),
-          "HOME=" + sysroot_.Home(), "LANG=en_US.UTF-8"})
-        EXPECT_NE(environment.find(variable + "\n"), std::string::npos) << variable << " in\n" << environment;
-    EXPECT_EQ(environment.find("TOLK_UNRELATED"), std::string::npos) << environment;
-    EXPECT_EQ(environment.find("PATH="), std::string::npos) << environment;
+    // pkexec is asked to run Setup itself.
+    EXPECT_EQ(tolktest::ReadTextFile(asked), RelaunchedProgram());
+    std::string expected;
+    for (const auto& row : kTable) {
+        if (row.argument != nullptr)
+            expected += std::string(row.argument) + "\n" + row.value + "\n";
+    }
+    EXPECT_EQ(tolktest::ReadTextFile(record), expected + "-AppleLanguages\n(de_DE)\n");
+    // The copy started with an empty environment, and gets none of the values there.
+    const std::string environment = "\n" + tolktest::ReadTextFile(record + ".env");
+    for (const auto& row : kTable)
+        EXPECT_EQ(environment.find("\n" + std::string(row.variable) + "="), std::string::npos)
+            << row.variable << " in" << environment;
 }
 
 TEST_F(UIDriverFullGUITest, ARefusedAuthorizationEndsTheProcess)

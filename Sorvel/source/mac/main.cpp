@@ -2,6 +2,7 @@
 // bundle, or the last "--installerParent=") and runs one InstallerEngine over the arguments.
 #include "Common/source/xplat/FileSystemPath.h"
 #include "Common/source/xplat/FileSystemUtils.h"
+#include "PrivilegedCopy.h"
 #include "Sorvel/source/xplat/InstallerEngine.h"
 
 #include "platform/Bundle.h"
@@ -60,6 +61,17 @@ int main(int argc, char* argv[])
         }
     }
 
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) {
+        if (argv[i] != nullptr)
+            arguments.push_back(argv[i]);
+    }
+    // What the wizard's relaunch hands its privileged copy is taken before anything reads it.
+    std::vector<std::string> valueProblems;
+    PrivilegedCopy::TakeValues(arguments, valueProblems);
+    for (const std::string& problem : valueProblems)
+        std::cerr << "Setup: " << problem << std::endl;
+
     // A root that cannot be used would be taken as "/", the real system, where the start-up checks
     // then fail for reasons that are not the user's.
     std::string rootProblem;
@@ -79,14 +91,9 @@ int main(int argc, char* argv[])
     if (installerParent.empty())
         installerParent = "/";
 
-    std::vector<std::string> arguments;
-    for (int i = 0; i < argc; ++i) {
-        if (argv[i] == nullptr)
-            continue;
-        const std::string argument(argv[i]);
+    for (const std::string& argument : arguments) {
         if (argument.compare(0, kInstallerParentArgument.size(), kInstallerParentArgument) == 0)
             installerParent = argument.substr(kInstallerParentArgument.size());
-        arguments.push_back(argument);
     }
 
     // A relative installer parent is taken from the working directory; one that cannot be a path

@@ -8,6 +8,7 @@
 #include "Common/source/xplat/RunReport.h"
 #include "InstallerEngine.h"
 #include "JSMethodPublisherGroup.h"
+#include "Sorvel/source/mac/PrivilegedCopy.h"
 #include "Sorvel/source/mac/SorvelCommonTQEngine.h"
 #include "Sorvel/source/mac/TesselUtils.h"
 #include "SorvelConstants.h"
@@ -29,13 +30,6 @@ namespace {
 
 const char* const kLanguageScripts[] = {"utils.js", "ContainerProxy.js", "localization.js"};
 const char kLanguageProbeCall[] = "_tesselGetSingleLanguage();";
-
-// What the privileged copy needs of this process's environment: the display and its X authority,
-// the system root, the user's home and language.
-const char* const kPrivilegedCopyEnvironment[] = {"DISPLAY", "XAUTHORITY", "TOLK_SYSTEM_ROOT", "HOME",
-                                                  "LANG",    "LANGUAGE",   "LC_ALL"};
-const char kEnvironmentProgram[] = "/usr/bin/env";
-const char kShellProgram[] = "/bin/sh";
 
 // The files are evaluated as one text; a file whose last line has no line end would run into
 // the next one, so it gets one.
@@ -199,20 +193,10 @@ UIDriverFullGUI::RelaunchDecision UIDriverFullGUI::DecideRelaunch(const std::vec
 void UIDriverFullGUI::PrivilegedCommand(const std::string& executable, const std::vector<std::string>& arguments,
                                         std::string& command, std::vector<std::string>& commandArguments)
 {
-    command = kEnvironmentProgram;
-    commandArguments.clear();
-    for (const char* name : kPrivilegedCopyEnvironment) {
-        if (const char* value = std::getenv(name))
-            commandArguments.push_back(std::string(name) + "=" + value);
-    }
-    // The environment program takes every argument with "=" for a variable until the program's
-    // path; a path with "=" in it is run through the shell instead.
-    if (executable.find('=') != std::string::npos) {
-        commandArguments.push_back(kShellProgram);
-        commandArguments.push_back("-c");
-        commandArguments.push_back("exec \"$0\" \"$@\"");
-    }
-    commandArguments.push_back(executable);
+    // The authoriser runs Setup itself (its prompt and rules name Setup), which takes the values
+    // it is handed from its arguments and checks them.
+    command = executable;
+    commandArguments = PrivilegedCopy::ValueArguments();
     commandArguments.insert(commandArguments.end(), arguments.begin(), arguments.end());
 }
 

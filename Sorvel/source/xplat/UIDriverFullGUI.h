@@ -42,11 +42,12 @@ public:
     static RelaunchDecision DecideRelaunch(const std::vector<std::string>& rawArguments, uid_t effectiveUser,
                                            const std::string& interfaceLanguage, const std::string& payloadLanguage);
 
-    // The command that runs the privileged copy of the program with the arguments. The
-    // authoriser may start it with an environment of its own (pkexec keeps none of this
-    // process's variables), so what the copy needs from here travels on its command line:
-    // "/usr/bin/env" sets the display, the X authority, the system root, the user's home and
-    // language, each as this process has it (unset stays unset), and then runs the program.
+    // The command that runs the privileged copy of the program with the arguments: the program
+    // itself. The authoriser starts it with an environment of its own (pkexec keeps none of
+    // this process's variables), so what the copy needs from here comes first among its
+    // arguments, as PrivilegedCopy::ValueArguments gives it: the display, the X authority, the
+    // system root, the languages and the user's home, each as this process has it (unset
+    // stays unset), which the copy takes and checks itself (PrivilegedCopy::TakeValues).
     static void PrivilegedCommand(const std::string& executable, const std::vector<std::string>& arguments,
                                   std::string& command, std::vector<std::string>& commandArguments);
 
