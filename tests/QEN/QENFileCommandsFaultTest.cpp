@@ -6,6 +6,7 @@
 #include "QEN/source/mac/QENChownCommand.h"
 #include "QEN/source/mac/QENCopyFileCommand.h"
 #include "QEN/source/mac/QENCreateSymlinkCommand.h"
+#include "QEN/source/mac/QENDeleteDirectoryCommand.h"
 #include "QEN/source/mac/QENDeleteFileCommand.h"
 #include "QEN/source/mac/QENRetargetMacAliasCommand.h"
 #include "QEN/source/mac/QENSetDisplayAttributesCommand.h"
@@ -50,10 +51,16 @@ protected:
         ASSERT_EQ(symlink(text.c_str(), At(name).c_str()), 0) << name;
         ASSERT_EQ(lchown(At(name).c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0) << name;
     }
-    // A file with the owner and mode.
+    // A file, or a folder, with the owner and mode.
     void FileOf(const std::string& name, uid_t owner, mode_t mode)
     {
         tolktest::WriteTextFile(At(name), name);
+        ASSERT_EQ(chown(At(name).c_str(), owner, owner), 0);
+        ASSERT_EQ(chmod(At(name).c_str(), mode), 0);
+    }
+    void FolderOf(const std::string& name, uid_t owner, mode_t mode)
+    {
+        tolktest::MakeFolders(At(name));
         ASSERT_EQ(chown(At(name).c_str(), owner, owner), 0);
         ASSERT_EQ(chmod(At(name).c_str(), mode), 0);
     }
@@ -144,34 +151,45 @@ TEST_F(QENFileCommandsFaultTest, AModeOrOwnerGoesBackOnlyToTheFileItWasReadFrom)
     if (geteuid() != 0)
         GTEST_SKIP() << "files of another user need root";
     // nobody swaps a link in his home, after the change, between his folder that holds root's
-    // file and his other folder that holds his own set-id file.
+    // file and folder and his other folder that holds his own set-id file and open folder (a
+    // folder removed is made again there only if nothing is at its name).
     NobodysFolder("home");
     NobodysFolder("home/A");
     NobodysFolder("home/B");
+    enum Kind { kChmod, kChown, kDeleteDirectory };
     const struct {
-        bool chmod;
+        Kind kind;
         const char* first;
         const char* then;
-    } rows[] = {{true, "A", "B"}, {true, "B", "A"}, {false, "A", "B"}, {false, "B", "A"}};
+    } rows[] = {{kChmod, "A", "B"}, {kChmod, "B", "A"},           {kChown, "A", "B"},
+                {kChown, "B", "A"}, {kDeleteDirectory, "A", "B"}, {kDeleteDirectory, "B", "A"}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.chmod ? "chmod " : "chown ") + row.first);
+        SCOPED_TRACE(std::to_string(row.kind) + " " + row.first);
         FileOf("home/A/f", 0, 0600);
         FileOf("home/B/f", tolktest::NobodyUser(), 04777);
+        FolderOf("home/A/d", 0, 0700);
+        FolderOf("home/B/d", tolktest::NobodyUser(), 01777);
         NobodysLink("home/L", row.first);
         std::unique_ptr<QENCommand> command;
-        if (row.chmod)
+        if (row.kind == kChmod)
             command.reset(new QENChmodCommand(log_, P("home/L/f"), 0640));
-        else
+        else if (row.kind == kChown)
             command.reset(new QENChownCommand(log_, P("home/L/f"), "1", "1"));
+        else
+            command.reset(new QENDeleteDirectoryCommand(log_, P("home/L/d")));
         ASSERT_TRUE(command->Perform());
-        const std::string other = At(std::string("home/") + row.then + "/f");
+        const std::string other = At(std::string("home/") + row.then + (row.kind == kDeleteDirectory ? "/d" : "/f"));
+        if (row.kind == kDeleteDirectory) {
+            ASSERT_EQ(rmdir(other.c_str()), 0);
+        }
         const std::string untouched = OwnerOf(other) + " " + ModeOf(other);
         NobodysLink("home/L", row.then);
 
         EXPECT_FALSE(command->Rollback());
         EXPECT_EQ(OwnerOf(other) + " " + ModeOf(other), untouched);
-        EXPECT_THAT(FileSystemUtils::LastFailureReason(),
-                    ::testing::StartsWith("Refused to give back the " + std::string(row.chmod ? "mode" : "owner")));
+        EXPECT_THAT(
+            FileSystemUtils::LastFailureReason(),
+            ::testing::StartsWith("Refused to give back the " + std::string(row.kind == kChown ? "owner" : "mode")));
     }
 }
 

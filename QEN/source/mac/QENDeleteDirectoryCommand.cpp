@@ -1,6 +1,7 @@
 #include "QENDeleteDirectoryCommand.h"
 
-#include "Common/source/mac/FileSystemUtilsMac.h"
+#include "platform/files/ChangedObject.h"
+#include "platform/files/DiskNames.h"
 
 #include <boost/format.hpp>
 
@@ -10,7 +11,14 @@ using boost::format;
 using boost::str;
 
 QENDeleteDirectoryCommand::QENDeleteDirectoryCommand(LogAppender& log, const FileSystemPath& path)
-    : QENCommand(log), path_(path), savedMode_(0), savedOwner_(0), savedGroup_(0), undeletable_(false)
+    : QENCommand(log),
+      path_(path),
+      savedMode_(0),
+      savedOwner_(0),
+      savedGroup_(0),
+      folderDevice_(0),
+      folderInode_(0),
+      undeletable_(false)
 {
 }
 
@@ -25,27 +33,25 @@ bool QENDeleteDirectoryCommand::DoPerform()
 {
     undeletable_ = false;
     const std::string path = path_.AsUTF8String();
-    if (!FileSystemUtilsMac::GetMode(path_, savedMode_)) {
+    // The mode and owner kept are read from the folder that is removed, through the one
+    // descriptor, and it is removed from the folder that the walk holds open.
+    platform::ChangedObject folder;
+    if (folder.OpenToRemove(platform::OnDiskPath(path)) != 0) {
         log_.AppendToLog(LogAppender::kLogError, str(format("Unable to get permissions of \"%1%\"") % path));
         return false;
     }
+    savedMode_ = static_cast<unsigned short>(folder.Status().st_mode & 07777);
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Saved permissions of %1$04o for \"%2%\"") % savedMode_ % path));
-
-    unsigned int owner = 0;
-    unsigned int group = 0;
-    if (!FileSystemUtilsMac::GetOwnerGroup(path_, owner, group)) {
-        log_.AppendToLog(LogAppender::kLogError, str(format("Unable to preserve owner and group of \"%1%\"") % path));
-        return false;
-    }
-    savedOwner_ = owner;
-    savedGroup_ = group;
+    savedOwner_ = folder.Status().st_uid;
+    savedGroup_ = folder.Status().st_gid;
+    folderDevice_ = folder.FolderStatus().st_dev;
+    folderInode_ = folder.FolderStatus().st_ino;
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Saved owner of %1% and group of %2%") % savedOwner_ % savedGroup_));
 
     log_.AppendToLog(LogAppender::kLogDebug, str(format("Deleting directory \"%1%\"") % path));
-    if (!FileSystemUtilsMac::DeleteDirectory(path_, false)) {
-        const int error = errno;
+    if (const int error = folder.RemoveFolder()) {
         // Gone since, not empty, or refused by the walk (another user's link or folder): the
         // folder is not ours to remove. Anything else leaves an empty folder of ours behind.
         undeletable_ = error != ENOENT && error != ENOTDIR && error != ENOTEMPTY && error != EEXIST && error != EPERM &&
@@ -62,7 +68,11 @@ bool QENDeleteDirectoryCommand::DoRollback()
     const std::string path = path_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Recreating directory at \"%1%\" with mode %2$04o") % path % savedMode_));
-    if (!FileSystemUtilsMac::CreateDirectory(path_, savedMode_, true)) {
+    // Made again only in the folder it was removed from, and given its owner and mode through the
+    // descriptor of the folder made, never by its name again.
+    platform::ChangedObject folder;
+    if (folder.MakeFolder(platform::OnDiskPath(path), folderDevice_, folderInode_, savedMode_, savedOwner_,
+                          savedGroup_) != 0) {
         log_.AppendToLog(
             LogAppender::kLogError,
             str(format("Unable to recreate directory at \"%1%\" with permissions of %2$04o") % path % savedMode_));
@@ -70,10 +80,18 @@ bool QENDeleteDirectoryCommand::DoRollback()
     }
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Restoring ownership to owner %1% and group %2%") % savedOwner_ % savedGroup_));
-    if (!FileSystemUtilsMac::SetOwnerGroup(path_, savedOwner_, savedGroup_)) {
+    mode_t mode = 0;
+    bool modeKept = true;
+    if (folder.ChangeOwner(savedOwner_, savedGroup_, mode, modeKept) != 0) {
         log_.AppendToLog(LogAppender::kLogError,
                          str(format("Unable to restore owner and group of \"%1%\" to %2% and %3%") % path %
                              savedOwner_ % savedGroup_));
+        return false;
+    }
+    if (folder.ChangeMode(savedMode_) != 0) {
+        log_.AppendToLog(
+            LogAppender::kLogError,
+            str(format("Unable to recreate directory at \"%1%\" with permissions of %2$04o") % path % savedMode_));
         return false;
     }
     log_.AppendToLog(LogAppender::kLogDebug, "Recreated");
@@ -89,5 +107,7 @@ bool QENDeleteDirectoryCommand::UndoAfterPerform(QENUndoStep& step) const
 {
     step = QENUndoStep(QENUndoStep::kRecreateDirectory, path_.AsUTF8String(), std::string(), savedMode_, savedOwner_,
                        savedGroup_);
+    step.device = folderDevice_;
+    step.inode = folderInode_;
     return true;
 }

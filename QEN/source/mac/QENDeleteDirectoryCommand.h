@@ -1,5 +1,6 @@
-// QENDeleteDirectoryCommand: removes one empty folder, keeping its mode, owner and group so that
-// the rollback can create it again as it was.
+// QENDeleteDirectoryCommand: removes one empty folder, keeping its mode, owner and group, read
+// from the folder removed, so that the rollback can create it again as it was, in the folder that
+// held it alone (platform::ChangedObject).
 #pragma once
 
 #include "Common/source/xplat/FileSystemPath.h"
@@ -22,7 +23,7 @@ public:
 protected:
     // A symbolic link is refused (its mode cannot be read), as is a folder that is not empty.
     bool DoPerform() override;
-    // Creates the folder again with the saved mode, then gives it the saved owner and group.
+    // Creates the folder again, then gives it the saved owner and group and the saved mode.
     bool DoRollback() override;
     bool DoCommit() override;
 
@@ -31,5 +32,8 @@ private:
     unsigned short savedMode_;
     std::uint32_t savedOwner_;
     std::uint32_t savedGroup_;
+    // The folder that held the folder removed, which alone may have it made again.
+    std::uint64_t folderDevice_;
+    std::uint64_t folderInode_;
     bool undeletable_;
 };

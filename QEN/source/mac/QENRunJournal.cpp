@@ -184,8 +184,9 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
     case QENUndoStep::kRecreateDirectory:
         if (exists)
             return std::string();
-        failed = !FileSystemUtilsMac::CreateDirectory(path, static_cast<unsigned short>(step.mode), true) ||
-                 !FileSystemUtilsMac::SetOwnerGroup(path, step.owner, step.group);
+        // Only in the folder it was removed from, where the journal names it.
+        failed = platform::MakeFolderAgain(platform::OnDiskPath(step.path), step.device, step.inode, step.mode,
+                                           step.owner, step.group) != 0;
         return "Recreated folder \"" + step.path + "\"";
     case QENUndoStep::kRecreateSymlink:
         if (exists)

@@ -11,7 +11,7 @@
 //   N name                performed, no undo step    X                  the perform failed
 //   F path                deleted once committed     C                  the records are committed
 // where a step is its kind, path, other, mode (octal), owner and group, and for a step that
-// names the object it changed, its device and inode.
+// names the object it changed (or the folder that held a folder removed), its device and inode.
 #pragma once
 
 #include "QENUndoStep.h"

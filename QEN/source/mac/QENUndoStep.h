@@ -10,7 +10,8 @@ struct QENUndoStep {
         kRemoveFile,         // path: a file or link the command made (or was making)
         kRemoveDirectory,    // path: a folder the command made; removed only while empty
         kRestoreFile,        // path, other: the file the command moved aside to the backup "other"
-        kRecreateDirectory,  // path, mode, owner, group: a folder the command removed
+        kRecreateDirectory,  // path, mode, owner, group, device, inode: a folder the command removed,
+                             // and the folder that held it
         kRecreateSymlink,    // path, other: a link the command removed, and its text
         kSetMode,            // path, mode, device, inode: the mode the command replaced, and its object
         kSetOwner,           // path, owner, group, device, inode: the owner and group it replaced
@@ -30,9 +31,9 @@ struct QENUndoStep {
     unsigned mode = 0;
     std::uint32_t owner = 0;
     std::uint32_t group = 0;
-    // The object whose mode or owner the command replaced, which alone is given it back; 0 and 0
-    // where it is not known (a journal that an earlier Setup wrote), and the value is given to
-    // what is at the path.
+    // The object whose mode or owner the command replaced, which alone is given it back, or the
+    // folder that held a folder removed, in which alone it is made again; 0 and 0 where it is not
+    // known (a journal that an earlier Setup wrote), and the value is given to what is at the path.
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 };
