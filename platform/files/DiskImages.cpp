@@ -6,11 +6,14 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace platform {
 
@@ -184,6 +187,38 @@ bool ISOImageCutShort(const std::string& imagePath, off_t fileSize, std::string&
     return true;
 }
 
+// libarchive reads a gzip stream without looking at the checksum and length that close it, so a
+// compressed tar image whose data was damaged reads as if whole; zlib reads it again and checks.
+bool GzipStreamWhole(const std::string& imagePath, std::string& error)
+{
+    const gzFile file = gzopen(imagePath.c_str(), "rb");
+    if (file == nullptr) {
+        error = "cannot open " + imagePath + ": " + std::strerror(errno != 0 ? errno : ENOMEM);
+        return false;
+    }
+    std::vector<char> buffer(kBlockSize);
+    int got = 0;
+    while ((got = gzread(file, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
+    }
+    int code = Z_OK;
+    const std::string text = got < 0 ? gzerror(file, &code) : "";
+    gzclose_r(file);
+    if (got == 0)
+        return true;
+    error = "the image " + imagePath + " is damaged: " + (code == Z_ERRNO ? std::strerror(errno) : text);
+    return false;
+}
+
+// Whether libarchive read the image through a gzip filter.
+bool ReadThroughGzip(archive* reader)
+{
+    for (int filter = 0; filter < archive_filter_count(reader); ++filter) {
+        if (archive_filter_code(reader, filter) == ARCHIVE_FILTER_GZIP)
+            return true;
+    }
+    return false;
+}
+
 archive* OpenFolderReader(const std::string& folder, std::string& error)
 {
     archive* reader = archive_read_disk_new();
@@ -351,9 +386,11 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
         const int status = archive_read_next_header2(reader.get(), entry.get());
         if (status == ARCHIVE_EOF)
             break;
-        if (status < ARCHIVE_WARN) {
+        // A header that libarchive skipped as damaged (a retry) is a damaged image too, and a
+        // warning that left the entry without a name is no entry that can be laid out.
+        if (status == ARCHIVE_RETRY || status < ARCHIVE_WARN || archive_entry_pathname(entry.get()) == nullptr) {
             error = ErrorText(reader.get(), "cannot read " + imagePath);
-            return first && !isFolderImage ? kImageNotRecognized : kImageLayOutFailed;
+            return first && !isFolderImage && status < ARCHIVE_WARN ? kImageNotRecognized : kImageLayOutFailed;
         }
         first = false;
         std::string name;
@@ -384,7 +421,7 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
         }
 
         if (archive_write_header(writer.get(), entry.get()) < ARCHIVE_WARN) {
-            error = ErrorText(writer.get(), "cannot lay out " + name);
+            error = DiskErrorText(writer.get(), "cannot lay out " + name);
             return kImageLayOutFailed;
         }
         archive* failed =
@@ -406,8 +443,16 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
             return kImageLayOutFailed;
         }
     }
+    // An image file holds at least its payload's script: one that reads as no entries at all is
+    // cut short or damaged (an ISO image cut before its volume descriptor reads as an empty tar).
+    if (first && !isFolderImage) {
+        error = "the image " + imagePath + " holds no entries: it is cut short or damaged";
+        return kImageLayOutFailed;
+    }
+    if (!isFolderImage && ReadThroughGzip(reader.get()) && !GzipStreamWhole(imagePath, error))
+        return kImageLayOutFailed;
     if (archive_write_close(writer.get()) != ARCHIVE_OK) {
-        error = ErrorText(writer.get(), "cannot finish laying out " + imagePath);
+        error = DiskErrorText(writer.get(), "cannot finish laying out " + imagePath);
         return kImageLayOutFailed;
     }
     return kImageLaidOut;

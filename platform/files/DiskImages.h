@@ -31,7 +31,8 @@ enum DiskImageLayOutResult {
 // included), owners (by number; a process that is not root owns what it lays out), times and
 // symbolic links as they are. Entries that would land outside the folder make the whole image
 // fail, and so does any warning about an entry's data (a checksum that does not match, a write
-// that failed or was cut short: error then names the entry) and an ISO image cut short.
+// that failed or was cut short: error then names the entry), a damaged header, a compressed
+// stream whose checksum does not match, and an image cut short or that holds no entries.
 // hasPassphrase false means none was given. On failure what was laid out stays; the
 // caller removes it.
 DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPassphrase, const std::string& passphrase,

@@ -170,9 +170,12 @@ std::string UnicodeText::ShowBytes(const std::string& bytes)
     std::string shown;
     for (std::size_t at = 0; at < bytes.size();) {
         const UTF8Sequence sequence = DecodeUTF8(bytes.data() + at, bytes.size() - at);
-        if (!sequence.valid || sequence.codePoint == 0) {
+        if (!sequence.valid || sequence.codePoint < 0x20 || sequence.codePoint == 0x7F) {
             const unsigned char byte = static_cast<unsigned char>(bytes[at]);
             shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
+            ++at;
+        } else if (bytes[at] == '\\') {
+            shown += "\\\\";
             ++at;
         } else {
             shown.append(bytes, at, sequence.length);

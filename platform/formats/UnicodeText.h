@@ -46,8 +46,9 @@ public:
     // there is no sequence.
     static UTF8Sequence DecodeUTF8(const char* bytes, std::size_t size, unsigned options = kStrictUTF8);
 
-    // The bytes as text that shows what they hold: strict UTF-8 characters as they are, and
-    // every byte that is no part of one, and every NUL, as \xNN.
+    // The bytes as text that shows what they hold, on one line: strict UTF-8 characters as they
+    // are, and every byte that is no part of one, and every control character (NUL, a line break,
+    // an escape), as \xNN; a backslash is doubled, so that no name shows as another does.
     static std::string ShowBytes(const std::string& bytes);
 
     // Encodes as UTF-8; false when a code unit is an unpaired surrogate.

@@ -91,6 +91,33 @@ void CutISO(const std::string& image)
     fs::resize_file(image, 40000);
 }
 
+// The name in the header of the tar image's last member changed: its checksum fails.
+void DamagedTarHeader(const std::string& image)
+{
+    ToFileImage(image, platform::kDiskImageTar);
+    std::string bytes = tolktest::ReadTextFile(image);
+    const std::string::size_type magic = bytes.rfind("ustar");
+    ASSERT_NE(magic, std::string::npos);
+    bytes[magic - 257] ^= 1;
+    Write(image, bytes);
+}
+
+// The compressed tar's data is whole, but the checksum that closes its stream is not.
+void DamagedGzipStream(const std::string& image)
+{
+    ToFileImage(image, platform::kDiskImageTarGzip);
+    std::string bytes = tolktest::ReadTextFile(image);
+    bytes[bytes.size() - 8] ^= 1;
+    Write(image, bytes);
+}
+
+// Cut before the volume descriptor that says how long the image is.
+void ISOCutEarly(const std::string& image)
+{
+    ToFileImage(image, platform::kDiskImageISO);
+    fs::resize_file(image, 30000);
+}
+
 struct Medium {
     const char* name;
     void (*make)(const std::string& image);  // changes the Sketchbook payload's image
@@ -135,6 +162,9 @@ const Medium kMedia[] = {
      false,
      {"cannot copy Assets/Orvex Sketchbook.app/Contents/Resources/Welcome.txt from ", "ZIP bad CRC"}},
     {"CutImage", CutISO, false, false, false, {"OrvexSketchbook.dmg is cut short: it holds 40000 of its "}},
+    {"ImageCutBeforeItSaysItsLength", ISOCutEarly, false, false, false, {"OrvexSketchbook.dmg holds no entries"}},
+    {"DamagedTarHeader", DamagedTarHeader, false, false, false, {"cannot read ", "OrvexSketchbook.dmg"}},
+    {"DamagedGzipStream", DamagedGzipStream, false, false, false, {"OrvexSketchbook.dmg is damaged"}},
 };
 
 void PrintTo(const Medium& medium, std::ostream* out)
