@@ -66,7 +66,11 @@ public:
     // The same for a script given as UTF-8 text, which the engine takes over (utf8 is left empty):
     // the text is let go as soon as it is compiled, so that a large script (an install script
     // that lists every file of its payload) is not held in several copies while it runs.
-    virtual bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine = 1) = 0;
+    // keptFunctions: for a piece of a larger script whose declarations were made before (declare),
+    // the functions it declares, whose bindings stay as they are before it runs, where its own
+    // declarations would bind them anew as it starts.
+    virtual bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine = 1,
+                          const std::vector<std::string>& keptFunctions = std::vector<std::string>()) = 0;
     // Makes the declarations of a script, given as UTF-8 text, as its evaluation makes them at its
     // start (its functions, and its variables where the global object has no such property yet),
     // without running any of its statements: functions and variables get the names it declares

@@ -122,10 +122,13 @@ public:
         });
     }
 
-    bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine) override
+    bool evalText(std::string& utf8, Mivor::Variant& result, std::int32_t firstLine,
+                  const std::vector<std::string>& keptFunctions) override
     {
         return evaluate(result, [&]() {
             std::string source = LinesBefore(firstLine);
+            if (!keptFunctions.empty())
+                source += kRestoreKeptStatement;  // on the first line: the lines stay as they are
             {
                 // Decoded as a script text given whole is, each copy let go once the next is made.
                 std::u16string units;
@@ -136,7 +139,22 @@ public:
             EvalJob job{source.data(), source.size(), &result};
             const bool compiled = duk_safe_call(ctx_, CompileSource, &job, 0, 1) == DUK_EXEC_SUCCESS;
             std::string().swap(source);
-            return compiled && duk_safe_call(ctx_, RunCompiled, &job, 1, 1) == DUK_EXEC_SUCCESS;
+            if (!compiled)
+                return false;
+            if (!keptFunctions.empty()) {
+                KeepJob keep{&keptFunctions};
+                if (duk_safe_call(ctx_, KeepBindings, &keep, 0, 1) != DUK_EXEC_SUCCESS) {
+                    duk_remove(ctx_, -2);  // the compiled script, under the error
+                    return false;
+                }
+                duk_pop(ctx_);
+            }
+            const bool ran = duk_safe_call(ctx_, RunCompiled, &job, 1, 1) == DUK_EXEC_SUCCESS;
+            if (!keptFunctions.empty()) {
+                duk_safe_call(ctx_, DropKept, nullptr, 0, 1);
+                duk_pop(ctx_);
+            }
+            return ran;
         });
     }
 

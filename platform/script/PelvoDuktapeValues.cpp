@@ -279,6 +279,55 @@ duk_ret_t RunCompiled(duk_context* ctx, void* udata)
 
 namespace {
 
+// The global property under which the restoring function waits for the script's first statement:
+// a name that no identifier can spell.
+const char kKeptKey[] = "\0PelvoKept";
+const duk_size_t kKeptKeyLength = sizeof(kKeptKey) - 1;
+// Where that function holds what it gives back: a hidden key, which no script can reach.
+const char kKeptValues[] = DUK_HIDDEN_SYMBOL("kept");
+
+duk_ret_t RestoreKept(duk_context* ctx)
+{
+    duk_push_current_function(ctx);
+    duk_get_prop_string(ctx, -1, kKeptValues);
+    const duk_idx_t kept = duk_get_top_index(ctx);
+    duk_push_global_object(ctx);
+    const duk_idx_t global = kept + 1;
+    const duk_uarridx_t count = static_cast<duk_uarridx_t>(duk_get_length(ctx, kept));
+    for (duk_uarridx_t i = 0; i < count; i += 2) {
+        duk_get_prop_index(ctx, kept, i);
+        duk_get_prop_index(ctx, kept, i + 1);
+        if (!duk_is_object(ctx, -1)) {
+            duk_pop(ctx);
+            duk_del_prop(ctx, global);
+            continue;
+        }
+        const duk_idx_t descriptor = duk_get_top_index(ctx);
+        duk_dup(ctx, descriptor - 1);
+        const auto flag = [&](const char* field, duk_uint_t have, duk_uint_t set) {
+            duk_get_prop_string(ctx, descriptor, field);
+            const bool on = duk_to_boolean(ctx, -1) != 0;
+            duk_pop(ctx);
+            return have | (on ? set : 0);
+        };
+        duk_uint_t flags = DUK_DEFPROP_FORCE | flag("enumerable", DUK_DEFPROP_HAVE_ENUMERABLE, DUK_DEFPROP_ENUMERABLE) |
+                           flag("configurable", DUK_DEFPROP_HAVE_CONFIGURABLE, DUK_DEFPROP_CONFIGURABLE);
+        if (duk_has_prop_string(ctx, descriptor, "value")) {
+            duk_get_prop_string(ctx, descriptor, "value");
+            flags |= DUK_DEFPROP_HAVE_VALUE | flag("writable", DUK_DEFPROP_HAVE_WRITABLE, DUK_DEFPROP_WRITABLE);
+        } else {
+            duk_get_prop_string(ctx, descriptor, "get");
+            duk_get_prop_string(ctx, descriptor, "set");
+            flags |= DUK_DEFPROP_HAVE_GETTER | DUK_DEFPROP_HAVE_SETTER;
+        }
+        duk_def_prop(ctx, global, flags);
+        duk_pop_2(ctx);
+    }
+    duk_push_lstring(ctx, kKeptKey, kKeptKeyLength);
+    duk_del_prop(ctx, global);
+    return 0;
+}
+
 const duk_uint_t kOwnProperties = DUK_ENUM_OWN_PROPERTIES_ONLY | DUK_ENUM_INCLUDE_NONENUMERABLE;
 
 // Pushes the field of the descriptor of the object's own property whose key is at the top (read
@@ -345,6 +394,43 @@ duk_ret_t NameDeclarations(duk_context* ctx, void* udata)
 }
 
 }  // namespace
+
+const char kRestoreKeptStatement[] = "this[\"\\u0000PelvoKept\"]();";
+
+duk_ret_t KeepBindings(duk_context* ctx, void* udata)
+{
+    const KeepJob* job = static_cast<KeepJob*>(udata);
+    duk_push_global_object(ctx);
+    const duk_idx_t global = duk_get_top_index(ctx);
+    duk_push_lstring(ctx, kKeptKey, kKeptKeyLength);
+    duk_push_c_function(ctx, RestoreKept, 0);
+    duk_push_array(ctx);
+    duk_uarridx_t at = 0;
+    for (const std::string& name : *job->names) {
+        duk_push_lstring(ctx, name.data(), name.size());
+        duk_dup_top(ctx);
+        duk_put_prop_index(ctx, -3, at++);
+        duk_get_prop_desc(ctx, global, 0);
+        duk_put_prop_index(ctx, -2, at++);
+    }
+    duk_put_prop_string(ctx, -2, kKeptValues);
+    duk_def_prop(ctx, global,
+                 DUK_DEFPROP_HAVE_VALUE | DUK_DEFPROP_SET_WRITABLE | DUK_DEFPROP_SET_CONFIGURABLE |
+                     DUK_DEFPROP_CLEAR_ENUMERABLE | DUK_DEFPROP_FORCE);
+    duk_pop(ctx);
+    duk_push_undefined(ctx);
+    return 1;
+}
+
+duk_ret_t DropKept(duk_context* ctx, void*)
+{
+    duk_push_global_object(ctx);
+    duk_push_lstring(ctx, kKeptKey, kKeptKeyLength);
+    duk_del_prop(ctx, -2);
+    duk_pop(ctx);
+    duk_push_undefined(ctx);
+    return 1;
+}
 
 duk_ret_t DeclareSource(duk_context* ctx, void* udata)
 {

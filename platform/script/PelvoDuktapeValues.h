@@ -47,6 +47,18 @@ duk_ret_t EvalSource(duk_context* ctx, void* udata);
 duk_ret_t CompileSource(duk_context* ctx, void* udata);
 duk_ret_t RunCompiled(duk_context* ctx, void* udata);
 
+// A script that starts with kRestoreKeptStatement gives the global properties of the names back
+// what KeepBindings read of them before it ran (their descriptors, or their absence), once its
+// own declarations are made: a piece of a larger script whose declarations were made before binds
+// its functions anew as it starts, where the one script binds them once. DropKept removes what
+// KeepBindings left where the statement did not run (a script that did not compile).
+extern const char kRestoreKeptStatement[];
+struct KeepJob {
+    const std::vector<std::string>* names;
+};
+duk_ret_t KeepBindings(duk_context* ctx, void* udata);
+duk_ret_t DropKept(duk_context* ctx, void* udata);
+
 // Compiles CESU-8 source as global (eval) code, which fails unless it is a script of its own,
 // without running it. Then, unless the block is empty, runs the block (the same source inside a
 // block that never runs, which makes the source's declarations) twice as global code: first in a

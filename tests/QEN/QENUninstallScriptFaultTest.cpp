@@ -49,6 +49,11 @@ TEST_F(QENUninstallScriptFaultTest, EveryRecordedShapePlaysAsTheWholeTextDoes)
         "var Helper = function (p) { TestCommand('one-' + p); }, late;\nHelper('a');\nSetFractionComplete(1, 2);\n"
         "function " +
             helper + "Helper('b');\n",
+        // A later piece's function is bound once, at the start: what earlier pieces did to it
+        // (it replaced itself on its first call, a property was set) stays.
+        "Helper('a');\nHelper('b');\nSetFractionComplete(1, 2);\nHelper('c');\nTestCommand(Helper.tag);\n"
+        "function Helper(p) { TestCommand('init-' + p); Helper = function (q) { TestCommand('memo-' + q); };"
+        " Helper.tag = 'kept'; }\n",
         // A directive that opens a later piece opens nothing in one script.
         "var late;\nSetFractionComplete(1, 2);\n'use strict';\nundeclared = 'x';\nTestCommand(undeclared);\n",
         // An entry that goes on past a fraction line.
@@ -62,6 +67,16 @@ TEST_F(QENUninstallScriptFaultTest, EveryRecordedShapePlaysAsTheWholeTextDoes)
         EXPECT_TRUE(pieces.first) << shape << log_.Dump();
         EXPECT_EQ(pieces.second, whole.second) << shape;
     }
+    // An error names the line of the whole script, whatever line breaks the pieces before hold.
+    const std::string failing =
+        "var a;\rvar b;\r\nvar c;\xE2\x80\xA8var d;\xE2\x80\xA9\nSetFractionComplete(1, 2);\nnull.x;\n";
+    const std::regex line("\\(line \\d+\\)");
+    std::smatch wholeLine;
+    ASSERT_FALSE(Play(std::regex_replace(failing, std::regex("SetFractionComplete\\(\\d+, \\d+\\);"), "")).first);
+    const std::string wholeLog = log_.Dump();
+    ASSERT_TRUE(std::regex_search(wholeLog, wholeLine, line)) << wholeLog;
+    ASSERT_FALSE(Play(failing).first);
+    EXPECT_NE(log_.Dump().find(wholeLine.str()), std::string::npos) << wholeLine.str() << log_.Dump();
 }
 
 TEST_F(QENUninstallScriptFaultTest, FiftyThousandEntriesAreRemovedNewestFirst)

@@ -401,7 +401,8 @@ bool QENEngineMac::ProcessUTF8JavaScriptInstructions(const std::string& text, st
     return ProcessUTF8JavaScriptText(copy, firstLine);
 }
 
-bool QENEngineMac::ProcessUTF8JavaScriptText(std::string& text, std::int32_t firstLine)
+bool QENEngineMac::ProcessUTF8JavaScriptText(std::string& text, std::int32_t firstLine,
+                                             const std::vector<std::string>& keptFunctions)
 {
     Pelvo::EnginePtr engine = GetJavaScriptEngine();
     if (!engine) {
@@ -409,7 +410,7 @@ bool QENEngineMac::ProcessUTF8JavaScriptText(std::string& text, std::int32_t fir
         return false;
     }
     Mivor::Variant result;
-    if (engine->evalText(text, result, firstLine))
+    if (engine->evalText(text, result, firstLine, keptFunctions))
         return true;
     ReportScriptFailure(*engine);
     return false;

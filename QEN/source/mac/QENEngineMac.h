@@ -89,7 +89,9 @@ public:
     bool ProcessUTF8JavaScriptInstructions(const std::string& text, std::int32_t firstLine = 1);
     // The same, the engine taking the text over (it is left empty): a payload's script may list
     // every file of the payload, and is then held only as the engine's compiled code while it runs.
-    bool ProcessUTF8JavaScriptText(std::string& text, std::int32_t firstLine = 1);
+    // keptFunctions: see Pelvo::Engine::evalText.
+    bool ProcessUTF8JavaScriptText(std::string& text, std::int32_t firstLine = 1,
+                                   const std::vector<std::string>& keptFunctions = std::vector<std::string>());
     // Runs call statements whose arguments are literals as ProcessUTF8JavaScriptInstructions
     // would run their text, without compiling it (see Pelvo::Engine::runCalls).
     bool ProcessJavaScriptCalls(const std::vector<Pelvo::Engine::CallStatement>& statements);

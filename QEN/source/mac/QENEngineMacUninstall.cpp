@@ -122,6 +122,21 @@ bool MayOpenWithDirective(const std::string& text, std::size_t begin, std::size_
     return false;
 }
 
+// The line breaks of the range as the engine counts them: a line feed, a carriage return (with
+// the line feed after it, one), U+2028 and U+2029.
+std::int32_t LineBreaks(const std::string& text, std::size_t begin, std::size_t end)
+{
+    std::int32_t lines = 0;
+    for (std::size_t at = begin; at < end; ++at) {
+        if (text[at] == '\n' || (text[at] == '\r' && (at + 1 == end || text[at + 1] != '\n')))
+            ++lines;
+        else if (text.compare(at, 2, "\xE2\x80") == 0 && at + 2 < end &&
+                 (text[at + 2] == '\xA8' || text[at + 2] == '\xA9'))
+            ++lines;
+    }
+    return lines;
+}
+
 // The file is one script: what it declares is there from its start, even for the entries stored
 // before the declaration (newer ones, which are written first). So the engine makes the
 // declarations of every piece that it compiles, in order, before any piece runs (a piece of calls
@@ -130,27 +145,30 @@ bool MayOpenWithDirective(const std::string& text, std::size_t begin, std::size_
 //   syntax error, which then stops the playback before anything has run, as in one script);
 // - one that may open with a directive, which would set the mode of that piece alone (in one
 //   script it sets the mode of all, and only from the start of the file);
-// - a name that two pieces declare, one of them as a function: a piece binds its functions again
-//   as it starts, where one script binds the last declaration once, at its start. (A function
-//   that one piece alone declares is bound again to the declaration its start bound.)
-std::string DeclarePieces(Pelvo::Engine& engine, const std::string& text, const std::vector<std::size_t>& ends)
+// - a name that two pieces declare, one of them as a function: one script binds the last
+//   declaration once, at its start, for every call.
+// A piece binds its functions again as it starts, where one script binds them once: functions
+// gets the functions of each piece, which keep the bindings that the pieces before left them.
+std::string DeclarePieces(Pelvo::Engine& engine, const std::string& text, const std::vector<std::size_t>& ends,
+                          std::vector<std::vector<std::string> >& functions)
 {
     std::map<std::string, bool> declared;  // name -> whether a function
     std::size_t begin = 0;
     std::int32_t line = 1;
-    for (std::size_t end : ends) {
+    functions.assign(ends.size(), std::vector<std::string>());
+    for (std::size_t piece = 0; piece < ends.size(); ++piece) {
+        const std::size_t end = ends[piece];
         std::vector<Pelvo::Engine::CallStatement> calls;
         if (!QENStoredScriptCalls::Read(text, begin, end, line, calls)) {
-            const std::string piece = "the piece from line " + std::to_string(line);
-            std::vector<std::string> functions;
+            const std::string from = "the piece from line " + std::to_string(line);
             std::vector<std::string> variables;
-            if (!engine.declare(text.substr(begin, end - begin), line, functions, variables)) {
+            if (!engine.declare(text.substr(begin, end - begin), line, functions[piece], variables)) {
                 engine.clearError();
-                return piece + " is no script of its own";
+                return from + " is no script of its own";
             }
             if (MayOpenWithDirective(text, begin, end))
-                return piece + " may open with a directive";
-            for (const std::string& name : functions) {
+                return from + " may open with a directive";
+            for (const std::string& name : functions[piece]) {
                 if (!declared.insert(std::make_pair(name, true)).second)
                     return name + " is declared in two pieces";
             }
@@ -160,7 +178,7 @@ std::string DeclarePieces(Pelvo::Engine& engine, const std::string& text, const 
                     return name + " is declared in two pieces";
             }
         }
-        line += static_cast<std::int32_t>(std::count(text.begin() + begin, text.begin() + end, '\n'));
+        line += LineBreaks(text, begin, end);
         begin = end;
     }
     return std::string();
@@ -355,20 +373,26 @@ bool QENEngineMac::ProcessStoredUninstallScript(const FileSystemPath& path)
     // globals) the next sees, the first that fails ends the playback, and errors name the lines of
     // the whole script, as in one script.
     const std::vector<std::size_t> ends = PieceEnds(text);
-    const std::string whole = DeclarePieces(*engine, text, ends);
+    std::vector<std::vector<std::string> > functions;
+    const std::string whole = DeclarePieces(*engine, text, ends, functions);
     if (!whole.empty()) {
         log_->AppendToLog(LogAppender::kLogInfo, "The stored script is played as one script: " + whole + ".");
         return ProcessUTF8JavaScriptText(text);
     }
     std::size_t begin = 0;
     std::int32_t line = 1;
-    for (std::size_t end : ends) {
+    for (std::size_t piece = 0; piece < ends.size(); ++piece) {
+        const std::size_t end = ends[piece];
         std::vector<Pelvo::Engine::CallStatement> calls;
-        if (QENStoredScriptCalls::Read(text, begin, end, line, calls)
-                ? !ProcessJavaScriptCalls(calls)
-                : !ProcessUTF8JavaScriptInstructions(text.substr(begin, end - begin), line))
-            return false;
-        line += static_cast<std::int32_t>(std::count(text.begin() + begin, text.begin() + end, '\n'));
+        if (QENStoredScriptCalls::Read(text, begin, end, line, calls)) {
+            if (!ProcessJavaScriptCalls(calls))
+                return false;
+        } else {
+            std::string script = text.substr(begin, end - begin);
+            if (!ProcessUTF8JavaScriptText(script, line, functions[piece]))
+                return false;
+        }
+        line += LineBreaks(text, begin, end);
         begin = end;
     }
     return true;
