@@ -420,11 +420,24 @@ struct TrustedPath::Walking {
         std::size_t pendingBefore;
         uid_t owner;
         std::string link;
+        dev_t folderDevice;  // of the folder that holds the link
+        ino_t folderInode;
+    };
+
+    // Where such a link led, judged: a ".." of the path itself that climbs above that folder
+    // climbs out of where the link led, and only back into the link's own folder would the path's
+    // text have climbed (were the link a folder). The folders so reached on the way back must be
+    // the link's owner's too. depth: how far below the folder it led to the walk is now.
+    struct Floor {
+        Lead lead;
+        int depth;
     };
 
     std::vector<std::string> pending;  // the names still to walk, the next one at the back
+    std::size_t pathPending = 0;       // how many of them, at the front, are the path's own
     int links = 0;                     // followed so far
     std::vector<Lead> leads;
+    std::vector<Floor> floors;
 };
 
 bool TrustedPath::JudgeLink(Walking& walk, const std::string& name, const struct stat& link)
@@ -441,7 +454,8 @@ bool TrustedPath::JudgeLink(Walking& walk, const std::string& name, const struct
     // In a folder of the link's owner that nobody else can write, the link is that user's own,
     // followed as far as what that user owns.
     if (OwnersOwn(FolderStatus(), link)) {
-        walk.leads.push_back(Walking::Lead{walk.pending.size(), link.st_uid, InFolder(name)});
+        walk.leads.push_back(Walking::Lead{walk.pending.size(), link.st_uid, InFolder(name), FolderStatus().st_dev,
+                                           FolderStatus().st_ino});
         return true;
     }
     refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + DescribeUser(link.st_uid) +
@@ -474,8 +488,10 @@ bool TrustedPath::LedToOwnersOwn(Walking& walk, uid_t owner, const std::string& 
     // Every link whose names are used up, the outer ones of a chain with the innermost.
     for (; !walk.leads.empty() && walk.leads.back().pendingBefore >= walk.pending.size(); walk.leads.pop_back()) {
         const Walking::Lead& lead = walk.leads.back();
-        if (lead.owner == owner)
+        if (lead.owner == owner) {
+            walk.floors.push_back(Walking::Floor{lead, 0});
             continue;
+        }
         refusal_ = "Refused to follow the symbolic link \"" + lead.link + "\" of user " + DescribeUser(lead.owner) +
                    ": it leads to \"" + reached + "\" of user " + DescribeUser(owner) + ", not to what its owner owns";
         return false;
@@ -501,6 +517,7 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
     Walking walk;
     if (const int error = StartWalk(path, walk))
         return error;
+    walk.pathPending = walk.pending.size();
     int step = kNextName;
     while (step == kNextName && !walk.pending.empty())
         step = TakeName(walk);
@@ -569,11 +586,15 @@ int TrustedPath::EnterStart(bool absolute)
 int TrustedPath::TakeName(Walking& walk)
 {
     const std::string name = walk.pending.back();
+    // The path's own names lie under those of the links' texts.
+    const bool ofPath = walk.pending.size() == walk.pathPending;
+    if (ofPath)
+        --walk.pathPending;
     walk.pending.pop_back();
     const bool isLast = walk.pending.empty();
     // Only a link's text can end in ".." (the path itself was refused before).
     if (name == "..")
-        return isLast ? EINVAL : StepOut(walk);
+        return isLast ? EINVAL : StepOut(walk, ofPath);
     if (isLast && !followLast_) {
         name_ = name;
         return 0;
@@ -590,10 +611,26 @@ int TrustedPath::TakeName(Walking& walk)
     return isLast ? JudgeLast(walk, name, child, &status) : EnterNext(walk, name, child, status);
 }
 
-int TrustedPath::StepOut(Walking& walk)
+int TrustedPath::StepOut(Walking& walk, bool ofPath)
 {
     if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
         return error;
+    const struct stat& reached = FolderStatus();
+    for (auto floor = walk.floors.begin(); floor != walk.floors.end();) {
+        if (--floor->depth >= 0) {
+            ++floor;
+        } else if (reached.st_dev == floor->lead.folderDevice && reached.st_ino == floor->lead.folderInode) {
+            floor = walk.floors.erase(floor);  // back where the link stands: the path's own place
+        } else if (!ofPath || reached.st_uid == floor->lead.owner) {
+            floor->depth = 0;
+            ++floor;
+        } else {
+            refusal_ = "Refused to follow the symbolic link \"" + floor->lead.link + "\" of user " +
+                       DescribeUser(floor->lead.owner) + ": the path climbs out of where it leads, into \"" +
+                       FolderPath() + "\" of user " + DescribeUser(reached.st_uid);
+            return EPERM;
+        }
+    }
     return JudgeFolder(walk);
 }
 
@@ -604,6 +641,8 @@ int TrustedPath::EnterNext(Walking& walk, const std::string& name, int child, co
         return ENOTDIR;
     }
     Enter(child, &status, InFolder(name));
+    for (Walking::Floor& floor : walk.floors)
+        ++floor.depth;
     return JudgeFolder(walk);
 }
 
@@ -633,6 +672,7 @@ int TrustedPath::FollowLink(Walking& walk, const std::string& name, int link, co
     if (target[0] == '/') {
         if (const int error = EnterFolder(AT_FDCWD, "/", "/"))
             return error;
+        walk.floors.clear();  // the walk goes on from elsewhere
         if (JudgeKeptFolder() != 0)
             return EPERM;
     }

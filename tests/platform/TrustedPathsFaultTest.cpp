@@ -383,7 +383,11 @@ const Shape kShapes[] = {
     {"~/shared/home/SlashDot~/outside/dir", WalkAs::kFollowed, EPERM, "~/shared/home/SlashDot /"},
     {"~/shared/home/Docs/Slash~/shared/home/Other/doc", WalkAs::kNamed, EPERM, "~/shared/home/Other/Slash /"},
     {"~/shared/home/Here/Docs/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
-    {"~/shared/home/Here/../../outside/dir/file", WalkAs::kNamed, 0, "~/outside/dir|file"},
+    // The path's own ".." after a link of the user's climbs out of where the link led.
+    {"~/shared/home/Here/../../outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Here ~/shared"},
+    {"~/shared/home/Docs/../Here/../../outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Here ~/shared"},
+    {"~/shared/home/Docs/../../home/Other/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
+    {"~/shared/home/Docs/../Other/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
     {"~/shared/home/Slash", WalkAs::kNamed, 0, "~/shared/home|Slash"},
     {"~/shared/home/Here", WalkAs::kFollowed, EINVAL, ""},
     // ... and inside chains, where they hid the links around them.
