@@ -14,6 +14,7 @@
 #include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/FaultInjection.h"
+#include "platform/files/ChangedObject.h"
 
 #include "tests/support/OtherUser.h"
 
@@ -151,11 +152,23 @@ TEST_F(QENFileCommandsFaultTest, AModeOrOwnerGoesBackOnlyToTheFileItWasReadFrom)
     if (geteuid() != 0)
         GTEST_SKIP() << "files of another user need root";
     // nobody swaps a link in his home, after the change, between his folder that holds root's
-    // file and folder and his other folder that holds his own set-id file and open folder (a
-    // folder removed is made again there only if nothing is at its name).
+    // file and folder and his other folder that holds his own set-id file and open folder. Where
+    // the file system finds objects by their handles, the value goes back to the object it was
+    // read from, wherever the path leads; elsewhere it is refused. Never to the other object.
     NobodysFolder("home");
     NobodysFolder("home/A");
     NobodysFolder("home/B");
+    // A file removed is gone to a handle, but only missing at its path.
+    platform::ObjectIdentity removed;
+    {
+        FileOf("probe", 0, 0600);
+        platform::ChangedObject probe;
+        ASSERT_EQ(probe.Open(At("probe")), 0);
+        removed = probe.Identity();
+        ASSERT_EQ(unlink(At("probe").c_str()), 0);
+    }
+    const bool byHandle = platform::GiveBackMode(At("probe"), removed, 0600) == EPERM;
+    const std::string nobodys = std::to_string(tolktest::NobodyUser()) + ":" + std::to_string(tolktest::NobodyUser());
     enum Kind { kChmod, kChown, kDeleteDirectory };
     const struct {
         Kind kind;
@@ -170,6 +183,9 @@ TEST_F(QENFileCommandsFaultTest, AModeOrOwnerGoesBackOnlyToTheFileItWasReadFrom)
         FolderOf("home/A/d", 0, 0700);
         FolderOf("home/B/d", tolktest::NobodyUser(), 01777);
         NobodysLink("home/L", row.first);
+        const char* const name = row.kind == kDeleteDirectory ? "/d" : "/f";
+        const std::string changed = At(std::string("home/") + row.first + name);
+        const std::string before = OwnerOf(changed) + " " + ModeOf(changed);
         std::unique_ptr<QENCommand> command;
         if (row.kind == kChmod)
             command.reset(new QENChmodCommand(log_, P("home/L/f"), 0640));
@@ -178,19 +194,51 @@ TEST_F(QENFileCommandsFaultTest, AModeOrOwnerGoesBackOnlyToTheFileItWasReadFrom)
         else
             command.reset(new QENDeleteDirectoryCommand(log_, P("home/L/d")));
         ASSERT_TRUE(command->Perform());
-        const std::string other = At(std::string("home/") + row.then + (row.kind == kDeleteDirectory ? "/d" : "/f"));
+        const std::string other = At(std::string("home/") + row.then + name);
         if (row.kind == kDeleteDirectory) {
             ASSERT_EQ(rmdir(other.c_str()), 0);
         }
         const std::string untouched = OwnerOf(other) + " " + ModeOf(other);
         NobodysLink("home/L", row.then);
 
-        EXPECT_FALSE(command->Rollback());
+        EXPECT_EQ(command->Rollback(), byHandle);
         EXPECT_EQ(OwnerOf(other) + " " + ModeOf(other), untouched);
-        EXPECT_THAT(
-            FileSystemUtils::LastFailureReason(),
-            ::testing::StartsWith("Refused to give back the " + std::string(row.kind == kChown ? "owner" : "mode")));
+        // (nobody's set-id file, user 1's meanwhile, comes back without its set-id bits.)
+        if (byHandle)
+            EXPECT_EQ(OwnerOf(changed) + " " + ModeOf(changed),
+                      row.kind == kChown && row.first == std::string("B") ? nobodys + " 777" : before);
+        else
+            EXPECT_THAT(FileSystemUtils::LastFailureReason(),
+                        ::testing::StartsWith("Refused to give back the " +
+                                              std::string(row.kind == kChown ? "owner" : "mode")));
     }
+}
+
+TEST_F(QENFileCommandsFaultTest, AnotherUsersFileBecomesNoSetIdProgramOfAnotherOwner)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of another user need root";
+    NobodysFolder("home");
+    const std::string nobody = std::to_string(tolktest::NobodyUser());
+    // Root's file given to nobody, who makes it a set-id program of his: the rollback gives it
+    // back to root with the mode it had, not with his.
+    FileOf("home/f", 0, 0600);
+    QENChownCommand give(log_, P("home/f"), nobody, nobody);
+    ASSERT_TRUE(give.Perform());
+    ASSERT_EQ(chmod(At("home/f").c_str(), 04777), 0);
+    EXPECT_TRUE(give.Rollback());
+    EXPECT_EQ(OwnerOf(At("home/f")) + " " + ModeOf(At("home/f")), "0:0 600");
+    // Root's set-id program given to nobody, who could rewrite it meanwhile: given back without
+    // its set-id bits. And nobody's set-id file given to root keeps none.
+    FileOf("home/g", 0, 04755);
+    QENChownCommand lend(log_, P("home/g"), nobody, nobody);
+    ASSERT_TRUE(lend.Perform());
+    EXPECT_TRUE(lend.Rollback());
+    EXPECT_EQ(OwnerOf(At("home/g")) + " " + ModeOf(At("home/g")), "0:0 755");
+    FileOf("home/h", tolktest::NobodyUser(), 06755);
+    QENChownCommand take(log_, P("home/h"), "0", "0");
+    ASSERT_TRUE(take.Perform());
+    EXPECT_EQ(OwnerOf(At("home/h")) + " " + ModeOf(At("home/h")), "0:0 755");
 }
 
 TEST_F(QENFileCommandsFaultTest, ACopyGoesIntoTheFolderItsCheckFoundNotThroughALinkPlantedSince)

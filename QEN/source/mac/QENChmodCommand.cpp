@@ -1,6 +1,5 @@
 #include "QENChmodCommand.h"
 
-#include "platform/files/ChangedObject.h"
 #include "platform/files/DiskNames.h"
 
 #include <boost/format.hpp>
@@ -9,7 +8,7 @@ using boost::format;
 using boost::str;
 
 QENChmodCommand::QENChmodCommand(LogAppender& log, const FileSystemPath& path, unsigned short mode)
-    : QENCommand(log), path_(path), newMode_(mode), savedMode_(0), device_(0), inode_(0)
+    : QENCommand(log), path_(path), newMode_(mode), savedMode_(0)
 {
 }
 
@@ -30,8 +29,7 @@ bool QENChmodCommand::DoPerform()
         return false;
     }
     savedMode_ = static_cast<unsigned short>(object.Status().st_mode & 07777);
-    device_ = object.Status().st_dev;
-    inode_ = object.Status().st_ino;
+    object_ = object.Identity();
     log_.AppendToLog(LogAppender::kLogDebug, str(format("Saved permissions of %1$04o") % savedMode_));
     log_.AppendToLog(LogAppender::kLogDebug, str(format("Setting permissions to %1$04o") % newMode_));
     if (object.ChangeMode(newMode_) != 0) {
@@ -48,7 +46,7 @@ bool QENChmodCommand::DoRollback()
     const std::string path = path_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Restoring permissions for \"%1%\" to %2$04o") % path % savedMode_));
-    if (platform::GiveBackMode(platform::OnDiskPath(path), device_, inode_, savedMode_) != 0) {
+    if (platform::GiveBackMode(platform::OnDiskPath(path), object_, savedMode_) != 0) {
         log_.AppendToLog(LogAppender::kLogError,
                          str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path % savedMode_));
         return false;
@@ -64,8 +62,8 @@ bool QENChmodCommand::DoCommit()
 
 bool QENChmodCommand::UndoAfterPerform(QENUndoStep& step) const
 {
-    step = QENUndoStep(QENUndoStep::kSetMode, path_.AsUTF8String(), std::string(), savedMode_);
-    step.device = device_;
-    step.inode = inode_;
+    step = QENUndoStep(QENUndoStep::kSetMode, path_.AsUTF8String(), object_.handle, savedMode_);
+    step.device = object_.device;
+    step.inode = object_.inode;
     return true;
 }

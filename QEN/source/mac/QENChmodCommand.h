@@ -6,7 +6,7 @@
 #include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
-#include <cstdint>
+#include "platform/files/ChangedObject.h"
 
 class QENChmodCommand : public QENCommand {
 public:
@@ -28,6 +28,5 @@ private:
     unsigned short newMode_;
     unsigned short savedMode_;
     // The object changed, which alone may be given savedMode_ back.
-    std::uint64_t device_;
-    std::uint64_t inode_;
+    platform::ObjectIdentity object_;
 };

@@ -1,6 +1,5 @@
 #include "QENChownCommand.h"
 
-#include "platform/files/ChangedObject.h"
 #include "platform/files/DiskNames.h"
 
 #include <boost/format.hpp>
@@ -74,7 +73,7 @@ bool ResolveID(const std::string& text, bool isGroup, std::uint32_t& id)
     return LookUpName(text, isGroup, id);
 }
 
-// The warning of a change of owner that could not keep the mode (see ChangedObject::ChangeOwner).
+// The warning of a change of owner that could not give the mode (see ChangedObject::ChangeOwner).
 void WarnOfModeLost(LogAppender& log, const std::string& path, mode_t mode, bool modeKept)
 {
     if (!modeKept)
@@ -93,8 +92,7 @@ QENChownCommand::QENChownCommand(LogAppender& log, const FileSystemPath& path, s
       newGroup_(0),
       savedOwner_(0),
       savedGroup_(0),
-      device_(0),
-      inode_(0),
+      savedMode_(0),
       ownerResolved_(false),
       groupResolved_(false)
 {
@@ -139,13 +137,13 @@ bool QENChownCommand::DoPerform()
     }
     savedOwner_ = object.Status().st_uid;
     savedGroup_ = object.Status().st_gid;
-    device_ = object.Status().st_dev;
-    inode_ = object.Status().st_ino;
+    savedMode_ = static_cast<unsigned short>(object.Status().st_mode & 07777);
+    object_ = object.Identity();
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Saved owner %1% and group %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Setting owner to %1% and group to %2%") % newOwner_ % newGroup_));
-    mode_t mode = 0;
+    const mode_t mode = object.ModeKeptAcrossOwnerChange();
     bool modeKept = true;
     if (object.ChangeOwner(newOwner_, newGroup_, mode, modeKept) != 0) {
         log_.AppendToLog(
@@ -164,16 +162,21 @@ bool QENChownCommand::DoRollback()
     log_.AppendToLog(
         LogAppender::kLogDebug,
         str(format("Restoring owner to %1% and group to %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
-    mode_t mode = 0;
+    bool setIdKept = true;
     bool modeKept = true;
-    if (platform::GiveBackOwner(platform::OnDiskPath(path), device_, inode_, savedOwner_, savedGroup_, mode,
+    if (platform::GiveBackOwner(platform::OnDiskPath(path), object_, savedOwner_, savedGroup_, savedMode_, setIdKept,
                                 modeKept) != 0) {
         log_.AppendToLog(
             LogAppender::kLogError,
             str(format("Unable to restore owner %1% and group %2% for \"%3%\"") % savedOwner_ % savedGroup_ % path));
         return false;
     }
-    WarnOfModeLost(log_, path, mode, modeKept);
+    if (!setIdKept)
+        log_.AppendToLog(LogAppender::kLogWarn,
+                         str(format("The set-user-ID and set-group-ID bits of \"%1%\" were not given back: it was "
+                                    "user %2%'s meanwhile, who could have changed what it holds") %
+                             path % newOwner_));
+    WarnOfModeLost(log_, path, savedMode_, modeKept);
     log_.AppendToLog(LogAppender::kLogDebug, "Restored");
     return true;
 }
@@ -185,8 +188,9 @@ bool QENChownCommand::DoCommit()
 
 bool QENChownCommand::UndoAfterPerform(QENUndoStep& step) const
 {
-    step = QENUndoStep(QENUndoStep::kSetOwner, path_.AsUTF8String(), std::string(), 0, savedOwner_, savedGroup_);
-    step.device = device_;
-    step.inode = inode_;
+    step =
+        QENUndoStep(QENUndoStep::kSetOwner, path_.AsUTF8String(), object_.handle, savedMode_, savedOwner_, savedGroup_);
+    step.device = object_.device;
+    step.inode = object_.inode;
     return true;
 }

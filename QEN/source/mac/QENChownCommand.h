@@ -6,6 +6,8 @@
 #include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
+#include "platform/files/ChangedObject.h"
+
 #include <cstdint>
 #include <string>
 
@@ -35,9 +37,11 @@ private:
     std::uint32_t newGroup_;
     std::uint32_t savedOwner_;
     std::uint32_t savedGroup_;
+    // Its mode before the change, given back with them: while the object was another user's, that
+    // user could change its mode.
+    unsigned short savedMode_;
     // The object changed, which alone may be given savedOwner_ and savedGroup_ back.
-    std::uint64_t device_;
-    std::uint64_t inode_;
+    platform::ObjectIdentity object_;
     bool ownerResolved_;
     bool groupResolved_;
 };

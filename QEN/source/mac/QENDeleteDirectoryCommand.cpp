@@ -1,6 +1,5 @@
 #include "QENDeleteDirectoryCommand.h"
 
-#include "platform/files/ChangedObject.h"
 #include "platform/files/DiskNames.h"
 
 #include <boost/format.hpp>
@@ -11,14 +10,7 @@ using boost::format;
 using boost::str;
 
 QENDeleteDirectoryCommand::QENDeleteDirectoryCommand(LogAppender& log, const FileSystemPath& path)
-    : QENCommand(log),
-      path_(path),
-      savedMode_(0),
-      savedOwner_(0),
-      savedGroup_(0),
-      folderDevice_(0),
-      folderInode_(0),
-      undeletable_(false)
+    : QENCommand(log), path_(path), savedMode_(0), savedOwner_(0), savedGroup_(0), undeletable_(false)
 {
 }
 
@@ -45,8 +37,7 @@ bool QENDeleteDirectoryCommand::DoPerform()
                      str(format("Saved permissions of %1$04o for \"%2%\"") % savedMode_ % path));
     savedOwner_ = folder.Status().st_uid;
     savedGroup_ = folder.Status().st_gid;
-    folderDevice_ = folder.FolderStatus().st_dev;
-    folderInode_ = folder.FolderStatus().st_ino;
+    holder_ = folder.FolderIdentity();
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Saved owner of %1% and group of %2%") % savedOwner_ % savedGroup_));
 
@@ -71,8 +62,7 @@ bool QENDeleteDirectoryCommand::DoRollback()
     // Made again only in the folder it was removed from, and given its owner and mode through the
     // descriptor of the folder made, never by its name again.
     platform::ChangedObject folder;
-    if (folder.MakeFolder(platform::OnDiskPath(path), folderDevice_, folderInode_, savedMode_, savedOwner_,
-                          savedGroup_) != 0) {
+    if (folder.MakeFolder(platform::OnDiskPath(path), holder_, savedMode_, savedOwner_, savedGroup_) != 0) {
         log_.AppendToLog(
             LogAppender::kLogError,
             str(format("Unable to recreate directory at \"%1%\" with permissions of %2$04o") % path % savedMode_));
@@ -80,15 +70,14 @@ bool QENDeleteDirectoryCommand::DoRollback()
     }
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Restoring ownership to owner %1% and group %2%") % savedOwner_ % savedGroup_));
-    mode_t mode = 0;
     bool modeKept = true;
-    if (folder.ChangeOwner(savedOwner_, savedGroup_, mode, modeKept) != 0) {
+    if (folder.ChangeOwner(savedOwner_, savedGroup_, savedMode_, modeKept) != 0) {
         log_.AppendToLog(LogAppender::kLogError,
                          str(format("Unable to restore owner and group of \"%1%\" to %2% and %3%") % path %
                              savedOwner_ % savedGroup_));
         return false;
     }
-    if (folder.ChangeMode(savedMode_) != 0) {
+    if (!modeKept && folder.ChangeMode(savedMode_) != 0) {
         log_.AppendToLog(
             LogAppender::kLogError,
             str(format("Unable to recreate directory at \"%1%\" with permissions of %2$04o") % path % savedMode_));
@@ -105,9 +94,9 @@ bool QENDeleteDirectoryCommand::DoCommit()
 
 bool QENDeleteDirectoryCommand::UndoAfterPerform(QENUndoStep& step) const
 {
-    step = QENUndoStep(QENUndoStep::kRecreateDirectory, path_.AsUTF8String(), std::string(), savedMode_, savedOwner_,
+    step = QENUndoStep(QENUndoStep::kRecreateDirectory, path_.AsUTF8String(), holder_.handle, savedMode_, savedOwner_,
                        savedGroup_);
-    step.device = folderDevice_;
-    step.inode = folderInode_;
+    step.device = holder_.device;
+    step.inode = holder_.inode;
     return true;
 }

@@ -6,6 +6,8 @@
 #include "Common/source/xplat/FileSystemPath.h"
 #include "QENCommand.h"
 
+#include "platform/files/ChangedObject.h"
+
 #include <cstdint>
 
 class QENDeleteDirectoryCommand : public QENCommand {
@@ -33,7 +35,6 @@ private:
     std::uint32_t savedOwner_;
     std::uint32_t savedGroup_;
     // The folder that held the folder removed, which alone may have it made again.
-    std::uint64_t folderDevice_;
-    std::uint64_t folderInode_;
+    platform::ObjectIdentity holder_;
     bool undeletable_;
 };

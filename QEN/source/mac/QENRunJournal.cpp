@@ -38,6 +38,12 @@
 
 namespace {
 
+// The object of a step that names one (see QENUndoStep).
+platform::ObjectIdentity Identity(const QENUndoStep& step)
+{
+    return platform::ObjectIdentity{step.device, step.inode, step.other};
+}
+
 using InterruptedRun = QENRunJournalFile::InterruptedRun;
 
 std::string ParentOf(const std::string& path)
@@ -185,8 +191,8 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
         if (exists)
             return std::string();
         // Only in the folder it was removed from, where the journal names it.
-        failed = platform::MakeFolderAgain(platform::OnDiskPath(step.path), step.device, step.inode, step.mode,
-                                           step.owner, step.group) != 0;
+        failed = platform::MakeFolderAgain(platform::OnDiskPath(step.path), Identity(step), step.mode, step.owner,
+                                           step.group) != 0;
         return "Recreated folder \"" + step.path + "\"";
     case QENUndoStep::kRecreateSymlink:
         if (exists)
@@ -196,14 +202,14 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
     // Given back only to the object the value was read from, where the journal names it.
     case QENUndoStep::kSetMode:
         failed = step.inode != 0
-                     ? platform::GiveBackMode(platform::OnDiskPath(step.path), step.device, step.inode, step.mode) != 0
+                     ? platform::GiveBackMode(platform::OnDiskPath(step.path), Identity(step), step.mode) != 0
                      : !FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(step.mode));
         return (boost::format("Set the mode of \"%1%\" back to %2$04o") % step.path % step.mode).str();
     case QENUndoStep::kSetOwner: {
-        mode_t mode = 0;
+        bool setIdKept = true;
         bool modeKept = true;
-        failed = step.inode != 0 ? platform::GiveBackOwner(platform::OnDiskPath(step.path), step.device, step.inode,
-                                                           step.owner, step.group, mode, modeKept) != 0
+        failed = step.inode != 0 ? platform::GiveBackOwner(platform::OnDiskPath(step.path), Identity(step), step.owner,
+                                                           step.group, step.mode, setIdKept, modeKept) != 0
                                  : !FileSystemUtilsMac::SetOwnerGroup(path, step.owner, step.group);
         return (boost::format("Set the owner of \"%1%\" back to %2% and its group to %3%") % step.path % step.owner %
                 step.group)

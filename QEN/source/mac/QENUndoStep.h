@@ -10,11 +10,13 @@ struct QENUndoStep {
         kRemoveFile,         // path: a file or link the command made (or was making)
         kRemoveDirectory,    // path: a folder the command made; removed only while empty
         kRestoreFile,        // path, other: the file the command moved aside to the backup "other"
-        kRecreateDirectory,  // path, mode, owner, group, device, inode: a folder the command removed,
-                             // and the folder that held it
+        kRecreateDirectory,  // path, mode, owner, group, device, inode, other: a folder the command
+                             // removed, and the folder that held it (other: its handle)
         kRecreateSymlink,    // path, other: a link the command removed, and its text
-        kSetMode,            // path, mode, device, inode: the mode the command replaced, and its object
-        kSetOwner,           // path, owner, group, device, inode: the owner and group it replaced
+        kSetMode,            // path, mode, device, inode, other: the mode the command replaced, and its
+                             // object (other: its handle)
+        kSetOwner,           // path, owner, group, mode, device, inode, other: the owner, group and
+                             // mode it replaced, and its object
         kReplaceFile,        // path, other: a file replaced whole, whose earlier self "other" keeps
     };
 
@@ -34,6 +36,7 @@ struct QENUndoStep {
     // The object whose mode or owner the command replaced, which alone is given it back, or the
     // folder that held a folder removed, in which alone it is made again; 0 and 0 where it is not
     // known (a journal that an earlier Setup wrote), and the value is given to what is at the path.
+    // Where the file system gave a handle of it, other holds that (platform::ObjectIdentity).
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
 };
