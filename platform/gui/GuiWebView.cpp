@@ -177,10 +177,18 @@ struct GuiWebView::Signals {
         if (event == WEBKIT_LOAD_STARTED) {
             view->mainLoadFailed_ = false;
         } else if (event == WEBKIT_LOAD_COMMITTED) {
-            // What gets this far passed DecideResponse, or is the owner's data.
+            // What gets this far passed DecideResponse, or is the owner's data, or is a load that
+            // gets no answer to decide on (about:blank): that one is refused here, before any
+            // script of it runs, and the view goes back to the page it left.
             const gchar* uri = webkit_web_view_get_uri(webView);
             view->ownPage_ = uri != nullptr &&
                              ((!view->ownURL_.empty() && SameDocument(view->ownURL_, uri)) || view->InPageFolder(uri));
+            if (!view->ownPage_) {
+                webkit_web_view_stop_loading(webView);
+                if (webkit_web_view_can_go_back(webView))
+                    webkit_web_view_go_back(webView);
+                view->NavigationRefused(uri != nullptr ? uri : "");
+            }
         } else if (event == WEBKIT_LOAD_FINISHED && !view->mainLoadFailed_)
             view->DidFinishFrameLoad(true);
     }
@@ -289,13 +297,7 @@ struct GuiWebView::Signals {
         if (view->InPageFolder(url))
             return FALSE;
         webkit_policy_decision_ignore(WEBKIT_POLICY_DECISION(decision));
-        if (view->navigationRefused_) {
-            const std::function<void(const std::string&)> handler = view->navigationRefused_;
-            try {
-                handler(url);
-            } catch (...) {
-            }
-        }
+        view->NavigationRefused(url);
         return TRUE;
     }
 
@@ -575,6 +577,17 @@ void GuiWebView::SetNavigationRefusedHandler(std::function<void(const std::strin
 void GuiWebView::TerminatePageProcessForTesting()
 {
     webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(view_));
+}
+
+void GuiWebView::NavigationRefused(const std::string& url)
+{
+    if (!navigationRefused_)
+        return;
+    const std::function<void(const std::string&)> handler = navigationRefused_;
+    try {
+        handler(url);
+    } catch (...) {
+    }
 }
 
 void GuiWebView::DidFinishFrameLoad(bool mainFrame)

@@ -101,6 +101,8 @@ private:
     friend struct Signals;
 
     void DidFinishFrameLoad(bool mainFrame);
+    // Tells the handler of refused navigations (SetNavigationRefusedHandler) of one.
+    void NavigationRefused(const std::string& url);
     void HidePlaceholder();
     void RunAlert(const std::string& message, bool ownPage, std::vector<std::string>& replies);
     // Whether the URL is that of a file in the page folder.

@@ -15,8 +15,9 @@
 namespace {
 
 const char kBlankPage[] = "<HTML><HEAD><TITLE>Alert</TITLE></HEAD><BODY></BODY></HTML>";
-// Alert pages come as text; relative references resolve against this URL.
-const char kPageBaseURL[] = "http://localhost/";
+// Alert pages come as text, with no address of their own: their origin is one that no other page
+// shares (with a web address, a frame from that address would be the alert page's own).
+const char kPageBaseURL[] = "about:blank";
 const int kInitialWidth = 400;
 const int kInitialHeight = 200;
 

@@ -63,6 +63,10 @@ TEST_F(PageBridgeFaultTest, APageThatGoesElsewhereIsRefused)
     // The page that stays keeps its bridge.
     EXPECT_EQ(Evaluate("DQEN.UISetWindowTitle('Kept')"), "");
     EXPECT_EQ(WindowTitle(), "Kept");
+    // A place that answers nothing to decide on is refused too.
+    Evaluate("location = 'about:blank'");
+    ASSERT_TRUE(WaitFor([&]() { return Log().find("Refused to show \"about:blank\"") != std::string::npos; }));
+    ASSERT_TRUE(WaitForValue("String(location.href.indexOf('/resources/second.html') >= 0)", "true"));
 }
 
 TEST_F(PageBridgeFaultTest, AFrameFromElsewhereReachesNoMethod)
