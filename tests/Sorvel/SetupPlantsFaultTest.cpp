@@ -154,8 +154,9 @@ TEST_F(SetupPlantsFaultTest, AnInstallThroughALinkInASharedFolderFailsAndWritesN
 
     const tolktest::ProgramResult result = Run();
     EXPECT_NE(result.exitCode, 0) << result.output << result.errorOutput;
-    EXPECT_THAT(result.errorOutput, HasSubstr("Unable to create directory at \"" + app + "/Contents\""));
-    EXPECT_THAT(SessionLog(), HasSubstr(Refusal(app)));
+    // The cause is the refusal, which says why the command failed.
+    EXPECT_THAT(result.errorOutput, HasSubstr("Setup: cause: " + Refusal(app)));
+    EXPECT_THAT(SessionLog(), HasSubstr("Unable to create directory at \"" + app + "/Contents\""));
     EXPECT_EQ(tolktest::DescribeTree(outside_, true), before);
     // The payload's run was taken back: it is not recorded, and the link is as nobody left it.
     EXPECT_THAT(InstalledPayloads(), Not(::testing::Contains(kSketchbook)));

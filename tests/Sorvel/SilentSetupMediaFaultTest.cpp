@@ -122,49 +122,55 @@ struct Medium {
     const char* name;
     void (*make)(const std::string& image);  // changes the Sketchbook payload's image
     bool copied;                             // the root lays images out as copies
-    bool fullTemporaryFolder;                // the root's temporary folder holds 1 MB
+    const char* smallFolder;                 // a folder of the root that holds 1 MB, or null
     bool longInstallFolder;                  // an install folder name of 300 bytes
     std::vector<std::string> cause;          // what the cause line says; empty: the suite installs
 };
 
 const Medium kMedia[] = {
-    {"OddButValidNames", OddNames, true, false, false, {}},
+    {"OddButValidNames", OddNames, true, nullptr, false, {}},
     {"NotUTF8Mounted",
      NotUTF8,
      false,
-     false,
+     nullptr,
      false,
      {"QENGetPathChildren: the name \"caf\\xE9.txt\" in the folder \"", kResources, "\" is not UTF-8 text"}},
     {"NotUTF8Copied",
      NotUTF8,
      true,
-     false,
+     nullptr,
      false,
      {"QENGetPathChildren: the name \"caf\\xE9.txt\" in the folder \"", kResources, "\" is not UTF-8 text"}},
     {"PathTooLong",
      PathTooLong,
      false,
-     false,
+     nullptr,
      false,
      {"QENGetPathChildren: the path \"", "dd\" is longer than 1024 bytes"}},
-    {"NameTooLong", nullptr, false, false, true, {"the name \"nnnn", "\" is longer than 255 bytes"}},
+    {"NameTooLong", nullptr, false, nullptr, true, {"the name \"nnnn", "\" is longer than 255 bytes"}},
     {"FullTemporaryFolder",
      ManyZeros,
      false,
-     true,
+     "/private/tmp",
      false,
      {"Unable to mount the payload image", "cannot copy Assets/Orvex Sketchbook.app/Contents/Resources/Zeros into ",
       "No space left on device"}},
+    {"FullInstallFolder",
+     ManyZeros,
+     false,
+     "/Applications",
+     false,
+     {"Unable to copy \"", "/Resources/Zeros\" to \"", "No space left on device"}},
     {"DamagedZip",
      DamagedZip,
      false,
-     false,
+     nullptr,
      false,
      {"cannot copy Assets/Orvex Sketchbook.app/Contents/Resources/Welcome.txt from ", "ZIP bad CRC"}},
-    {"CutImage", CutISO, false, false, false, {"OrvexSketchbook.dmg is cut short: it holds 40000 of its "}},
-    {"ImageCutBeforeItSaysItsLength", ISOCutEarly, false, false, false, {"OrvexSketchbook.dmg holds no entries"}},
-    {"DamagedTarHeader", DamagedTarHeader, false, false, false, {"cannot read ", "OrvexSketchbook.dmg"}},
-    {"DamagedGzipStream", DamagedGzipStream, false, false, false, {"OrvexSketchbook.dmg is damaged"}},
+    {"CutImage", CutISO, false, nullptr, false, {"OrvexSketchbook.dmg is cut short: it holds 40000 of its "}},
+    {"ImageCutBeforeItSaysItsLength", ISOCutEarly, false, nullptr, false, {"OrvexSketchbook.dmg holds no entries"}},
+    {"DamagedTarHeader", DamagedTarHeader, false, nullptr, false, {"cannot read ", "OrvexSketchbook.dmg"}},
+    {"DamagedGzipStream", DamagedGzipStream, false, nullptr, false, {"OrvexSketchbook.dmg is damaged"}},
 };
 
 void PrintTo(const Medium& medium, std::ostream* out)
@@ -193,11 +199,11 @@ TEST_P(SilentSetupMediaFaultTest, InstallsThePayloadAsItIsOrNamesTheCause)
     if (medium.longInstallFolder)
         arguments.push_back("--INSTALLDIR=" + sysroot_.Path("/Applications/") + std::string(300, 'n'));
     std::function<bool()> inChild;
-    if (medium.fullTemporaryFolder) {
-        const std::string temporary = sysroot_.Path("/private/tmp");
-        inChild = [temporary]() {
+    if (medium.smallFolder != nullptr) {
+        const std::string small = sysroot_.Path(medium.smallFolder);
+        inChild = [small]() {
             return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                   mount("tmpfs", temporary.c_str(), "tmpfs", 0, "size=1m,mode=1777") == 0;
+                   mount("tmpfs", small.c_str(), "tmpfs", 0, "size=1m,mode=1777") == 0;
         };
     }
     const tolktest::ProgramResult result = tolktest::RunCapturingOutput(SETUP_PROGRAM, arguments, "", "", inChild);

@@ -2,6 +2,8 @@
 
 #include "QENRunJournal.h"
 
+#include "Common/source/xplat/FileSystemUtils.h"
+
 #include <csignal>
 #include <cstdlib>
 #include <vector>
@@ -93,6 +95,9 @@ private:
 QENEngine::ProcessCommandResult QENEngine::ProcessCommand(const QENCommandPtr& command)
 {
     CommandNumberScope number(logFilter_, performedCommands_.size() + 1);
+    // What the file layer notes as the reason of a failure (a refusal, the system's error) is this
+    // command's alone.
+    FileSystemUtils::ClearFailureReason();
     ProcessCommandResult result;
     if (!controller_.HandleControlMessages()) {
         log_->AppendToLog(LogAppender::kLogInfo, "Termination request received; stopping command processing.");

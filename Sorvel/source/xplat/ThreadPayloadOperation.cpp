@@ -1,6 +1,7 @@
 #include "ThreadPayloadOperation.h"
 
 #include "Common/source/mac/ThreadUtils.h"
+#include "Common/source/xplat/FileSystemUtils.h"
 #include "Common/source/xplat/LogFactory.h"
 #include "Common/source/xplat/RunReport.h"
 #include "ThreadOperation.h"
@@ -78,11 +79,13 @@ void ThreadPayloadOperation::AppendToLog(LogLevel level, const std::string& text
         texts.back() += " " + text;
     else
         texts.push_back(text);
-    // The cause is the first of those texts, of a numbered line the message alone.
+    // The cause is the first of those texts, of a numbered line the message alone, or the reason
+    // that the file layer noted for the command's failure.
     const std::string& message = numberedMessage_ != nullptr ? *numberedMessage_ : text;
-    if (firstErrorMessage_.empty())
-        firstErrorMessage_ = message;
-    else if (texts.size() == 1 && EndsInColon(firstErrorMessage_))
+    if (firstErrorMessage_.empty()) {
+        const std::string reason = numberedMessage_ != nullptr ? FileSystemUtils::LastFailureReason() : std::string();
+        firstErrorMessage_ = reason.empty() ? message : reason;
+    } else if (texts.size() == 1 && EndsInColon(firstErrorMessage_))
         firstErrorMessage_ += " " + message;
 }
 

@@ -39,7 +39,9 @@ public:
     // line for the status record; a text ending in a colon takes the next one in.
     using LogAppender::AppendToLog;
     void AppendToLog(LogLevel level, const std::string& text) override;
-    // The same for a numbered line; its message alone is what the run's cause would tell.
+    // The same for a numbered line (a command's); its message alone is what the run's cause would
+    // tell, or rather the reason that the file layer noted for the command's failure (the system's
+    // error, a refusal), which says why.
     void AppendNumberedToLog(LogLevel level, unsigned long number, const std::string& text) override;
 
     // Worker side: publishes percent (at most 100) and message with the error texts collected so
