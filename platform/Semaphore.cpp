@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -14,6 +15,16 @@ namespace platform {
 
 namespace {
 
+// The semaphores of a set made here: the one that the other calls use, and a mark that is 1 once
+// the set was given its first value. The mark tells a set whose creator died before giving it,
+// which holds 0 for good, from one that a holder keeps at 0; only a process that may change the
+// set can set it. The set's times cannot tell: any process that tries an operation with SEM_UNDO
+// on the set, even one refused for want of permission, leaves an undo record whose end, when the
+// process exits, stamps sem_otime.
+const unsigned short kValueSemaphore = 0;
+const unsigned short kReadyMark = 1;
+const int kSemaphores = 2;
+
 // Linux leaves this union to the caller.
 union SemaphoreArgument {
     int value;
@@ -21,39 +32,37 @@ union SemaphoreArgument {
     unsigned short* values;
 };
 
-bool ChangeSemaphore(int setId, short delta, short flags)
+bool Operate(int setId, struct sembuf* operations, std::size_t count)
 {
-    struct sembuf operation;
-    operation.sem_num = 0;
-    operation.sem_op = delta;
-    operation.sem_flg = flags;
     for (;;) {
-        if (semop(setId, &operation, 1) == 0)
+        if (semop(setId, operations, count) == 0)
             return true;
         if (errno != EINTR)
             return false;
     }
 }
 
-// Sets the value of a set that holds 0 to value in one operation, which also marks the set as
-// operated on (its sem_otime): false when the value is not 0 (or value is not positive).
-bool RaiseFromZero(int setId, int value)
+bool ChangeSemaphore(int setId, short delta, short flags)
 {
-    if (value <= 0 || value > 32767)
+    struct sembuf operation = {kValueSemaphore, delta, flags};
+    return Operate(setId, &operation, 1);
+}
+
+// Gives a set that holds 0 its first value and, where it has one, its mark, in one operation:
+// false when either is not 0 any more (another process gave them) or the value is out of range.
+// An older set of one semaphore has no mark: the operation itself marked it (its sem_otime).
+bool GiveFirstValue(int setId, int value, int semaphores)
+{
+    if (value < 0 || value > 32767)
         return false;
-    struct sembuf operations[2];
-    operations[0].sem_num = 0;
-    operations[0].sem_op = 0;  // only while the value is 0
-    operations[0].sem_flg = IPC_NOWAIT;
-    operations[1].sem_num = 0;
-    operations[1].sem_op = static_cast<short>(value);
-    operations[1].sem_flg = 0;  // the value outlives this process
-    for (;;) {
-        if (semop(setId, operations, 2) == 0)
-            return true;
-        if (errno != EINTR)
-            return false;
-    }
+    // Each only while it is 0; what is given outlives this process.
+    struct sembuf operations[4] = {
+        {kValueSemaphore, 0, IPC_NOWAIT},
+        {kValueSemaphore, static_cast<short>(value), 0},
+        {kReadyMark, 0, IPC_NOWAIT},
+        {kReadyMark, 1, 0},
+    };
+    return Operate(setId, operations, semaphores >= kSemaphores ? 4 : 2);
 }
 
 std::atomic<int> gTakeOverAge(2);  // seconds; see TakeOverUninitialisedSemaphoreSet
@@ -91,20 +100,12 @@ int OpenSemaphoreSet(key_t key, int permissions)
 
 int CreateSemaphoreSet(key_t key, int permissions, int initialValue)
 {
-    const int setId = semget(key, 1, IPC_CREAT | IPC_EXCL | permissions);
+    const int setId = semget(key, kSemaphores, IPC_CREAT | IPC_EXCL | permissions);
     if (setId < 0)
         return -1;
-    // A new set holds 0 and has never been operated on; the first value is given by an
-    // operation, so a set whose creator died before giving it stays recognisable (sem_otime 0).
-    bool initialised = false;
-    if (initialValue > 0) {
-        initialised = RaiseFromZero(setId, initialValue);
-    } else {
-        SemaphoreArgument argument;
-        argument.value = initialValue;
-        initialised = semctl(setId, 0, SETVAL, argument) == 0;
-    }
-    if (!initialised) {
+    // A new set holds 0 with its mark at 0, and so stays recognisable when this process dies
+    // before the next call.
+    if (!GiveFirstValue(setId, initialValue, kSemaphores)) {
         semctl(setId, 0, IPC_RMID);
         return -1;
     }
@@ -116,12 +117,14 @@ bool TakeOverUninitialisedSemaphoreSet(int setId, int initialValue)
     struct semid_ds info;
     SemaphoreArgument argument;
     argument.info = &info;
-    if (semctl(setId, 0, IPC_STAT, argument) != 0 || info.sem_otime != 0)
+    if (semctl(setId, 0, IPC_STAT, argument) != 0)
         return false;
+    const int semaphores = static_cast<int>(info.sem_nsems);
+    const bool given = semaphores >= kSemaphores ? semctl(setId, kReadyMark, GETVAL) != 0 : info.sem_otime != 0;
     // A creator that is alive gives the value within microseconds of making the set.
-    if (std::time(nullptr) - info.sem_ctime < gTakeOverAge.load())
+    if (given || std::time(nullptr) - info.sem_ctime < gTakeOverAge.load())
         return false;
-    return RaiseFromZero(setId, initialValue);
+    return GiveFirstValue(setId, initialValue, semaphores);
 }
 
 void SetSemaphoreTakeOverAgeForTesting(int seconds)
@@ -141,7 +144,7 @@ bool IncrementSemaphore(int setId)
 
 int SemaphoreValue(int setId)
 {
-    return semctl(setId, 0, GETVAL);
+    return semctl(setId, kValueSemaphore, GETVAL);
 }
 
 bool RemoveSemaphoreSet(int setId)

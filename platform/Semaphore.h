@@ -17,21 +17,23 @@ bool MakeIPCKey(const std::string& path, int projectId, key_t& key);
 // The same, with the owner of the file too.
 bool MakeIPCKey(const std::string& path, int projectId, key_t& key, uid_t& pathOwner);
 
-// Opens the existing set of one semaphore under the key; -1 when there is none or it may not
-// be opened (permissions).
+// Opens the existing set under the key; -1 when there is none or it may not be opened
+// (permissions).
 int OpenSemaphoreSet(key_t key, int permissions);
 
-// Creates a new set of one semaphore under the key and sets its value; -1 when a set of that
-// key exists already or when creation or the initial value fails (a half-made set is removed
-// again). Only the creating process sets the value, so two processes that race to create the
-// set can never reset a value that the winner has already taken. A positive value is given by
-// a semaphore operation, which marks the set as initialised (TakeOverUninitialisedSemaphoreSet).
+// Creates a new set under the key and sets its value; -1 when a set of that key exists already or
+// when creation or the initial value fails (a half-made set is removed again). Only the creating
+// process sets the value, so two processes that race to create the set can never reset a value
+// that the winner has already taken. The set holds a second semaphore that is set to 1 with the
+// value, in one operation: a set whose creator died in between is recognisable by it
+// (TakeOverUninitialisedSemaphoreSet). The calls below use the first semaphore.
 int CreateSemaphoreSet(key_t key, int permissions, int initialValue);
 
-// A set whose creator died between making it and giving it its first value holds 0 for good and
-// was never operated on. Such a set, made at least two seconds ago, gets initialValue (once:
-// of several processes that try, one succeeds). False when the set was initialised, is younger,
-// or cannot be read.
+// A set whose creator died between making it and giving it its first value holds 0 for good,
+// its mark 0 too. Such a set, made at least two seconds ago, gets initialValue (once: of several
+// processes that try, one succeeds). False when the set was initialised, is younger, or cannot
+// be read. A set of one semaphore, as earlier versions made, counts as initialised once it was
+// operated on.
 bool TakeOverUninitialisedSemaphoreSet(int setId, int initialValue);
 // Test hook: the age in seconds from which a set counts as abandoned (negative: the default).
 void SetSemaphoreTakeOverAgeForTesting(int seconds);

@@ -259,10 +259,15 @@ TEST_F(NamedLockTest, ASetWhoseCreatorDiedBeforeGivingItsValueIsTakenOver)
     const int leftover = platform::OpenSemaphoreSet(key, 0600);  // another test's, sharing the key
     if (leftover >= 0)
         platform::RemoveSemaphoreSet(leftover);
-    const int set = semget(key, 1, IPC_CREAT | IPC_EXCL | 0600);
+    const int set = semget(key, 2, IPC_CREAT | IPC_EXCL | 0600);  // the value's and the mark's, both 0
     ASSERT_GE(set, 0);
-    // Young, it may still be on its way: left alone.
+    // Young, it may still be on its way: left alone. A process that tried it and ended leaves it
+    // looking operated on (sem_otime), which tells nothing.
     EXPECT_TRUE(NamedLock::IsLocked(name));
+    HolderProcess prober("exit", name);
+    EXPECT_EQ(prober.ReadLine(), "refused");
+    prober.CloseInput();
+    prober.Wait();
     platform::SetSemaphoreTakeOverAgeForTesting(0);
     boost::shared_ptr<NamedLock> lock;
     EXPECT_TRUE(NamedLock::AcquireLock(name, lock));
