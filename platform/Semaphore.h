@@ -48,7 +48,8 @@ bool IncrementSemaphore(int setId);
 // The semaphore's current value, or -1 when the set cannot be read.
 int SemaphoreValue(int setId);
 
-// Removes the set from the system (sets outlive processes otherwise).
+// Removes the set from the system (sets outlive processes otherwise). False with errno set:
+// EINVAL or EIDRM when the set is gone already.
 bool RemoveSemaphoreSet(int setId);
 
 // Who made a set and who owns it, and its permission bits. The creator and the owner may both

@@ -71,9 +71,15 @@ NamedLock::NamedLockPlat::NamedLockPlat(const std::string& name)
         // taken for good.
         refusal_ = kNotTrusted;
         stranger_ = IsTrustedUser(owners.creator, rootOwner) ? owners.owner : owners.creator;
-        if (!superUser || !platform::RemoveSemaphoreSet(setId))
+        if (!superUser)
             return;
-        replaced_ = true;
+        if (platform::RemoveSemaphoreSet(setId)) {
+            replaced_ = true;
+        } else if (errno != EINVAL && errno != EIDRM) {
+            return;
+        }
+        // Gone already when it was not removed here: another of the super-user's Setups judged it
+        // too and removed it first. What is under the key now is judged the next time round.
     }
 }
 
