@@ -152,7 +152,7 @@ bool IsDamage(int code)
 capsStatus capsiCheckDatabaseFile(const std::string& path)
 {
     std::string refusal;
-    if (platform::CheckKeptFile(path, refusal) != EPERM)
+    if (platform::CheckKeptFileInOwnFolder(path, refusal) != EPERM)
         return kCapsOK;
     platform::ReportRefusal(refusal);
     // Whatever the run wanted of the database fails for it, and is then told in words (a failed

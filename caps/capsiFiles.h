@@ -46,9 +46,10 @@ capsStatus capsiSetDbAccess(const std::string& folder, const std::string& fileNa
 
 // Whether a database file may be opened: SQLite opens it by its path, and reads and writes what
 // lies there, so only a plain file with one name, of root or of this process's user, that no
-// other user can write, reached through folders that no other user can change, is opened
-// (platform::CheckKeptFile). 0 (also when nothing is there yet, to be made), or 11 with the
-// refusal reported.
+// other user can write, reached through folders that no other user can change, is opened; and
+// SQLite makes and reads its journal beside it by name, so its own folder must be one that no
+// other user can write, sticky or not (platform::CheckKeptFileInOwnFolder). 0 (also when nothing
+// is there yet, to be made), or 11 with the refusal reported and noted as the run's cause.
 capsStatus capsiCheckDatabaseFile(const std::string& path);
 
 // What SQLite's integrity check (which compares the indexes with their tables too) and the

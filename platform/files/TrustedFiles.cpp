@@ -73,7 +73,10 @@ int JudgeKeptFile(const TrustedPath& place, const std::string& path, const struc
 
 }  // namespace
 
-int CheckKeptFile(const std::string& path, std::string& refusal)
+namespace {
+
+// CheckKeptFile, and with ownFolder CheckKeptFileInOwnFolder.
+int CheckKept(const std::string& path, bool ownFolder, std::string& refusal)
 {
     TrustedPath place;
     if (const int walked = place.WalkKept(path)) {
@@ -81,9 +84,29 @@ int CheckKeptFile(const std::string& path, std::string& refusal)
         return walked;
     }
     struct stat status;
-    if (fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
-    return JudgeKeptFile(place, path, status, refusal);
+    const bool found = fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    const int error = found ? 0 : errno;
+    // Also before the file is made: what is made is read with what was put beside it.
+    const std::string others = ownFolder ? OthersByMode(place.FolderStatus()) : std::string();
+    if (!others.empty()) {
+        refusal = "Refused to read \"" + path + "\"" + (found ? ", " + DescribeObject(status) : std::string()) +
+                  ": the folder \"" + place.FolderPath() + "\" that holds it can be written by " + others +
+                  ", who could put files beside it that are read with it";
+        return EPERM;
+    }
+    return found ? JudgeKeptFile(place, path, status, refusal) : error;
+}
+
+}  // namespace
+
+int CheckKeptFile(const std::string& path, std::string& refusal)
+{
+    return CheckKept(path, false, refusal);
+}
+
+int CheckKeptFileInOwnFolder(const std::string& path, std::string& refusal)
+{
+    return CheckKept(path, true, refusal);
 }
 
 namespace {

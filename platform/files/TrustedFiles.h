@@ -45,7 +45,12 @@ int CreateUniqueFile(int folder, const std::string& prefix, std::string& name);
 // change (TrustedPath::WalkKept); else the errno value met (ENOENT when nothing is there, its
 // folders having passed). What a path names through such folders can be opened by its path.
 int CheckKeptFile(const std::string& path, std::string& refusal);
-// The same, and the file opened with the flags (O_RDONLY or O_RDWR, perhaps O_APPEND), never
+// The same for a file that is read with files beside it that are found by their names (a
+// database, whose journals its library makes and reads beside it): its own folder must moreover be
+// one that no other user can write, even a sticky one, in which every user can still make new
+// names. Judged also when nothing is there yet, to be made.
+int CheckKeptFileInOwnFolder(const std::string& path, std::string& refusal);
+// CheckKeptFile, and the file opened with the flags (O_RDONLY or O_RDWR, perhaps O_APPEND), never
 // through a link and never waiting on a pipe: the descriptor, or -1 with errno set (EPERM with
 // the refusal).
 int OpenKeptFile(const std::string& path, int flags, std::string& refusal);

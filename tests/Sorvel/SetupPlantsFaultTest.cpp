@@ -337,22 +337,36 @@ TEST_F(SetupPlantsFaultTest, ADatabaseFolderThatEveryUserCanWriteIsTheCauseOnThe
 {
     const std::string folder = Orvex("/caps");
     const std::string database = folder + "/caps.db";
+    const std::string root = ", a file of user " + platform::DescribeUser(0);
     const std::string shared = ": the folder \"" + folder + "\" on its way can be written by every user";
-    const std::vector<std::pair<std::string, std::string> > runs = {
-        {"", "Refused to read \"" + database + "\"" + shared},
-        {"repair", "Refused to read \"" + database + "\", a file of user " + platform::DescribeUser(0) + shared},
-        {"remove", "Refused to read \"" + database + "\", a file of user " + platform::DescribeUser(0) + shared},
+    // Sticky, it still lets every user put a journal beside the database, which SQLite would roll
+    // back into it.
+    const std::string sticky = ": the folder \"" + folder +
+                               "\" that holds it can be written by every user, who could put files beside it "
+                               "that are read with it";
+    struct Shape {
+        mode_t mode;
+        std::string deployment;
+        std::string refusal;
     };
-    for (const auto& run : runs) {
-        if (!run.first.empty() && !fs::exists(database)) {
+    const std::vector<Shape> runs = {
+        {0777, "", "Refused to read \"" + database + "\"" + shared},
+        {01777, "", "Refused to read \"" + database + "\"" + sticky},
+        {0777, "repair", "Refused to read \"" + database + "\"" + root + shared},
+        {01777, "repair", "Refused to read \"" + database + "\"" + root + sticky},
+        {0777, "remove", "Refused to read \"" + database + "\"" + root + shared},
+    };
+    for (const Shape& run : runs) {
+        if (!run.deployment.empty() && !fs::exists(database)) {
             ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
             ASSERT_EQ(Run().exitCode, 0);
         }
-        Share(folder);
-        const tolktest::ProgramResult result = Run(run.first);
-        EXPECT_EQ(result.exitCode, 22) << run.first;
-        EXPECT_THAT(result.errorOutput, HasSubstr("\nSetup: cause: " + run.second + "\n")) << run.first << "\n"
-                                                                                           << result.errorOutput;
+        ASSERT_EQ(chmod(folder.c_str(), run.mode), 0);
+        const tolktest::ProgramResult result = Run(run.deployment);
+        EXPECT_EQ(result.exitCode, 22) << run.deployment << " " << std::oct << run.mode;
+        EXPECT_THAT(result.errorOutput, HasSubstr("\nSetup: cause: " + run.refusal + "\n"))
+            << run.deployment << " " << std::oct << run.mode << "\n"
+            << result.errorOutput;
     }
 }
 
