@@ -49,6 +49,12 @@ bool IsAsciiText(const std::string& text)
     return true;
 }
 
+// Every copy removes a file that stands at a place it writes before it makes its own there
+// (exclusively: a link put at the name meanwhile makes cp fail), instead of opening what stands
+// there to write into it: a link swapped in after the patcher's checks, a pipe or a device that
+// an earlier patch left would be written through.
+const char* const kReplaceDestination = "--remove-destination";
+
 bool NeedsQuotes(const std::string& argument)
 {
     if (argument.empty())
@@ -149,14 +155,14 @@ std::vector<std::string> CopyCommand(const std::string& source, const std::strin
 {
     // GNU cp copies a source folder given as "folder/" into the target as a whole; "-T" makes it
     // copy the folder's contents instead. "--" keeps a folder name that begins with "-" from
-    // being read as an option.
+    // being read as an option. See kReplaceDestination.
     std::string from = source;
     if (from.empty() || from.back() != '/')
         from += '/';
     std::string into = target;
     if (into.empty() || into.back() != '/')
         into += '/';
-    return {"/bin/cp", verbose ? "-rfvT" : "-rfT", "--", from, into};
+    return {"/bin/cp", verbose ? "-rfvT" : "-rfT", kReplaceDestination, "--", from, into};
 }
 
 std::string StagedName(const std::string& versionFile)
@@ -276,7 +282,7 @@ PatchCopy PlanPatchCopy(const std::string& source, const std::string& target, co
             return plan;
         }
         if (!names.empty()) {
-            std::vector<std::string> command = {"/bin/cp", verbose ? "-rfv" : "-rf", "--"};
+            std::vector<std::string> command = {"/bin/cp", verbose ? "-rfv" : "-rf", kReplaceDestination, "--"};
             for (const std::string& entry : names)
                 command.push_back(from + "/" + entry);
             command.push_back(into + "/");

@@ -38,7 +38,8 @@ std::string& AppendPath(std::string& path, const std::string& name);
 int FindArg(int argc, const char* const argv[], const char* name);
 
 // The copy that puts the contents of the folder source into the folder target, merging with
-// and overwriting what is there, as an argument vector for RunCommand.
+// what is there and replacing its files (each removed before the copy makes its own), as an
+// argument vector for RunCommand.
 std::vector<std::string> CopyCommand(const std::string& source, const std::string& target, bool verbose);
 
 // The name that the version file (versionFile, a path relative to the folders copied) is staged

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -160,8 +161,9 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
     const std::string installed = InstallFolder(sysroot_);
     const std::string contents = installed + "/Setup.app/Contents";
     const std::string victim = sysroot_.Scratch() + "/victim";
-    const std::string program = PlacePatcher(sysroot_.Scratch() + "/Patch");
-    const std::string patch = sysroot_.Scratch() + "/Patch/PatchZR7_1.0";
+    const std::string patchFolder = sysroot_.Scratch() + "/Patch";
+    const std::string program = PlacePatcher(patchFolder);
+    const std::string patch = patchFolder + "/PatchZR7_1.0";
     const std::string patchContents = patch + "/Setup.app/Contents";
     const auto modeOf = [](const std::string& path) {
         struct stat status = {};
@@ -170,6 +172,10 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
     };
     const auto link = [](const std::string& to, const std::string& at) {
         ASSERT_EQ(symlink(to.c_str(), at.c_str()), 0);
+    };
+    const auto readMeReplaced = [&] {
+        EXPECT_TRUE(S_ISREG(modeOf(contents + "/ReadMe.txt")));
+        EXPECT_EQ("patched", ReadTextFile(contents + "/ReadMe.txt"));
     };
     const auto newProgramIn = [&](mode_t mode) {
         EXPECT_EQ("new program", ReadTextFile(contents + "/MacOS/Setup"));
@@ -201,11 +207,15 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
              link(victim, contents + "/ReadMe.txt");
              WriteTextFile(patchContents + "/ReadMe.txt", "patched");
          },
-         0, "",
+         0, "", readMeReplaced},
+        // cp may never open what stands at a place to write into it (a link swapped in since the
+        // checks would be written through the same way).
+        {"a device that an earlier patch left",
          [&] {
-             EXPECT_TRUE(S_ISREG(modeOf(contents + "/ReadMe.txt")));
-             EXPECT_EQ("patched", ReadTextFile(contents + "/ReadMe.txt"));
-         }},
+             ASSERT_EQ(mknod((contents + "/ReadMe.txt").c_str(), S_IFCHR | 0644, makedev(1, 3)), 0);
+             WriteTextFile(patchContents + "/ReadMe.txt", "patched");
+         },
+         0, "", readMeReplaced},
         {"a version file of other bytes", [&] { WriteTextFile(patchContents + "/Info.plist", "\x01\x02 no plist"); }, 3,
          "Refused to copy \"" + patchContents + "/Info.plist\": it is no property list that holds a version", nullptr},
         {"a version file without a version",

@@ -94,7 +94,8 @@ TEST_F(SetupPatcherRun, VerboseInAnyCaseAndPosition)
     const std::string target = InstallFolder(sysroot_) + "/";
     const PatcherResult result = RunPatcher(program_, {"one", "-V", "two"});
     EXPECT_EQ(0, result.exitCode);
-    const std::string command = "Executing command: /bin/cp -rfvT -- " + patchDir_ + "/PatchZR7_1.0/ \"" + target + "\"\n";
+    const std::string command =
+        "Executing command: /bin/cp -rfvT --remove-destination -- " + patchDir_ + "/PatchZR7_1.0/ \"" + target + "\"\n";
     EXPECT_EQ(0u, result.output.find("Version: 1000017\n" + command)) << result.output;
     EXPECT_NE(std::string::npos, result.output.find("added.txt")) << "cp lists what it copies";
     const std::string last = "Exit code: 0\n";

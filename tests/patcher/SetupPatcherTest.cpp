@@ -92,10 +92,11 @@ TEST(SetupPatcherArgs, FindArgAnswersHighestMatchIgnoringCase)
 TEST(SetupPatcherCopy, CommandCopiesContentsAndNeverReadsOptionsFromNames)
 {
     const std::vector<std::string> command = CopyCommand("-p/PatchZR7_1.0", "/R1", true);
-    EXPECT_EQ((std::vector<std::string>{"/bin/cp", "-rfvT", "--", "-p/PatchZR7_1.0/", "/R1/"}), command);
+    EXPECT_EQ((std::vector<std::string>{"/bin/cp", "-rfvT", "--remove-destination", "--", "-p/PatchZR7_1.0/", "/R1/"}),
+              command);
     EXPECT_EQ("-rfT", CopyCommand("P", "/R1/", false)[1]);
-    EXPECT_EQ("/R1/", CopyCommand("P", "/R1/", false)[4]);
-    EXPECT_EQ("/bin/cp -rfvT -- \"/a b/\\\"\\$(x)\\`/\" /R1/",
+    EXPECT_EQ("/R1/", CopyCommand("P", "/R1/", false)[5]);
+    EXPECT_EQ("/bin/cp -rfvT --remove-destination -- \"/a b/\\\"\\$(x)\\`/\" /R1/",
               CommandText(CopyCommand("/a b/\"$(x)`", "/R1", true)));
 }
 
