@@ -81,8 +81,11 @@ int main(int argc, char* argv[])
     if (exitCode == 0 && !copy.versionFile.empty()) {
         std::string refusal;
         if (const int error = PutVersionFileInPlace(copy, versionBytes, refusal)) {
-            std::fprintf(stderr, "SetupPatcher: cannot put \"%s\" in place: %s\n", copy.versionFile.c_str(),
-                         refusal.empty() ? std::strerror(error) : refusal.c_str());
+            if (refusal.empty())
+                std::fprintf(stderr, "SetupPatcher: cannot put \"%s\" in place: %s\n", copy.versionFile.c_str(),
+                             std::strerror(error));
+            else
+                std::fprintf(stderr, "SetupPatcher: %s\n", refusal.c_str());
             exitCode = 1;
         }
     }

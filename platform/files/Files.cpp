@@ -1,5 +1,6 @@
 #include "platform/files/Files.h"
 
+#include "platform/FaultInjection.h"
 #include "platform/files/TrustedFiles.h"
 #include "platform/files/TrustedPath.h"
 
@@ -85,15 +86,49 @@ bool WriteAll(int fd, const char* bytes, std::size_t size)
     return true;
 }
 
-// Gives the new file (open as fd, made as temporary in the folder) the owner and the permission
-// bits of the regular file it replaces (replaced, null for none: 0644 then) that keptBits keeps,
-// fills it with what produce makes, syncs it and renames it over name in the same folder, while it
-// is still a plain file with one name. 0, or the errno value of the step that failed (EMLINK for a
-// file that got another name or is no plain file); the new file goes then.
-int FillAndRename(int folder, int fd, const std::string& temporary, const std::string& name,
-                  const struct stat* replaced, mode_t keptBits,
-                  const std::function<bool(const ByteSink& write)>& produce)
+// What stands at the name in the walked folder instead of a file that this process made there
+// (another user's doing, where others can write), for a refusal: "a symbolic link of user nobody
+// (65534)", empty when nothing is there. It is removed when it is no folder (its name alone goes,
+// never what a link leads to): removed says so.
+std::string RemoveWhatTookName(const TrustedPath& place, const std::string& name, bool& removed)
 {
+    removed = false;
+    struct stat found;
+    if (fstatat(place.Folder(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::string();
+    removed = !S_ISDIR(found.st_mode) && unlinkat(place.Folder(), name.c_str(), 0) == 0;
+    return DescribeObject(found);
+}
+
+// The refusal for the new file at the walked name when another object took its temporary name:
+// before it was made there (made false), after, or (renamed) in the rename into place.
+std::string RefusedTakenName(const TrustedPath& place, const std::string& temporary, bool made, bool renamed)
+{
+    bool removed = false;
+    const std::string found = RemoveWhatTookName(place, renamed ? place.Name() : temporary, removed);
+    std::string refusal = "Refused to put \"" + place.NamePath() + "\" in place: ";
+    if (renamed)
+        refusal += "the rename from \"" + place.InFolder(temporary) + "\" put " + (found.empty() ? "nothing" : found) +
+                   " there, not the file made";
+    else if (found.empty())
+        refusal += "\"" + place.InFolder(temporary) + "\", where the new file was made, no longer names it";
+    else
+        refusal += "\"" + place.InFolder(temporary) + "\" is " + found + ", " +
+                   (made ? "not the file made there" : "put there after the name was cleared");
+    return removed ? refusal + "; it was removed" : refusal;
+}
+
+// Gives the new file (open as fd, made as temporary in the walked folder) the owner and the
+// permission bits of the regular file it replaces (replaced, null for none: 0644 then) that
+// keptBits keeps, fills it with what produce makes, syncs it and renames it over the walked name,
+// while it is still a plain file with one name. 0, or the errno value of the step that failed
+// (EMLINK for a file that got another name or is no plain file); the new file goes then. EPERM,
+// with the refusal, when another user's object took the temporary name and was renamed (or was
+// about to be) in the new file's place: it is removed.
+int FillAndRename(const TrustedPath& place, int fd, const std::string& temporary, const struct stat* replaced,
+                  mode_t keptBits, const std::function<bool(const ByteSink& write)>& produce, std::string& refusal)
+{
+    const int folder = place.Folder();
     int error = 0;
     const auto failed = [&error]() { error = errno != 0 ? errno : EIO; };
     // The owner first: changing it clears set-id bits. Only the super-user may give a file away;
@@ -135,12 +170,30 @@ int FillAndRename(int folder, int fd, const std::string& temporary, const std::s
         failed();
     // What is renamed into place is the file made here, not another name for something else.
     struct stat made;
-    if (error == 0 && fstat(fd, &made) != 0)
+    if (error == 0 && fstat(fd, &made) != 0) {
         failed();
-    else if (error == 0 && (!S_ISREG(made.st_mode) || made.st_nlink != 1))
+    } else if (error == 0 && made.st_nlink == 0) {
+        // Where others can write, another object was renamed over the new file since it was made.
+        refusal = RefusedTakenName(place, temporary, true, false);
+        close(fd);
+        return EPERM;
+    } else if (error == 0 && (!S_ISREG(made.st_mode) || made.st_nlink != 1)) {
         error = EMLINK;
-    if (error == 0 && renameat(folder, temporary.c_str(), folder, name.c_str()) != 0)
-        failed();
+    }
+    if (error == 0) {
+        errno = InjectedFault("put-in-place", place.InFolder(temporary));
+        if (errno != 0 || renameat(folder, temporary.c_str(), folder, place.Name().c_str()) != 0)
+            failed();
+    }
+    // The rename goes by name: what it put in place is looked at again, and must be the file made
+    // here. Anything else took the temporary name after the checks above, and is no file of ours.
+    struct stat placed;
+    if (error == 0 && (fstatat(folder, place.Name().c_str(), &placed, AT_SYMLINK_NOFOLLOW) != 0 ||
+                       placed.st_dev != made.st_dev || placed.st_ino != made.st_ino)) {
+        refusal = RefusedTakenName(place, temporary, true, true);
+        close(fd);
+        return EPERM;
+    }
     if (error != 0)
         unlinkat(folder, temporary.c_str(), 0);
     if (close(fd) != 0 && error == 0)
@@ -187,7 +240,11 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(const
     // Locked until it has its place: a copy that nobody holds was left by a writer that died,
     // and the next run removes it (RemoveIfAbandoned).
     flock(fd, LOCK_EX | LOCK_NB);
-    return FillAndRename(folder, fd, temporary, place.Name(), replacing ? &existing : nullptr, 07777, produce) == 0;
+    std::string refusal;
+    error = FillAndRename(place, fd, temporary, replacing ? &existing : nullptr, 07777, produce, refusal);
+    if (!refusal.empty())
+        ReportRefusal(refusal);
+    return error == 0;
 }
 
 int WriteFileStaged(const std::string& path, const std::string& stagedName, const std::string& bytes,
@@ -218,14 +275,16 @@ int WriteFileStaged(const std::string& path, const std::string& stagedName, cons
     const int fd = openat(folder, stagedName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = errno;
-        // Something took the name since: it is no file of this write's, and goes.
-        if (error == EEXIST)
-            unlinkat(folder, stagedName.c_str(), 0);
-        return error;
+        if (error != EEXIST && error != ELOOP)
+            return error;
+        // Something took the name since it was cleared: it is no file of this write's, and goes.
+        refusal = RefusedTakenName(place, stagedName, false, false);
+        return EPERM;
     }
     const mode_t kept = 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID);
-    return FillAndRename(folder, fd, stagedName, place.Name(), replacing ? &existing : nullptr, kept,
-                         [&bytes](const ByteSink& write) { return write(bytes.data(), bytes.size()); });
+    return FillAndRename(
+        place, fd, stagedName, replacing ? &existing : nullptr, kept,
+        [&bytes](const ByteSink& write) { return write(bytes.data(), bytes.size()); }, refusal);
 }
 
 }  // namespace platform

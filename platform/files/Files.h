@@ -35,7 +35,9 @@ enum class LinkHandling {
 // Writes the bytes to a new file beside the file replaced and renames it over that file, so that
 // a reader sees the old file or the new one, never a half-written one. A replaced regular file
 // keeps its owner (where the process may give files away) and permission bits; a new one gets
-// 0644. False, with everything unchanged, on any failure.
+// 0644. False, with everything unchanged, on any failure. Where others can write in the folder,
+// what took the new file's name before it was renamed into place (and so was renamed in its
+// place) is no file of this write's: it is removed and the refusal reported.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,
                          LinkHandling links = LinkHandling::kReplaceLink);
 
@@ -51,9 +53,11 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(const
 // removed first (its name alone), and the new file is made there exclusively, never through a
 // link, in the folder that the walk holds open; its owner and mode are given through its
 // descriptor, from the replaced regular file as it is opened, without the set-ID bits; it is
-// renamed over the path within that folder only while it is a plain file with one name. 0, or an
-// errno value with the staged name removed; EPERM with the refusal (not reported) when the walk or
-// the object at the path is refused (see TrustedPath::CheckObject).
+// renamed over the path within that folder only while it is a plain file with one name, and what
+// the rename put at the path must then be that file. 0, or an errno value with the staged name
+// removed; EPERM with the refusal (not reported) when the walk or the object at the path is
+// refused (see TrustedPath::CheckObject), or when another object took the staged name (before the
+// new file was made there, after, or in the rename): that object is removed.
 int WriteFileStaged(const std::string& path, const std::string& stagedName, const std::string& bytes,
                     std::string& refusal);
 

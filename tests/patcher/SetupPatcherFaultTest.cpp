@@ -2,6 +2,8 @@
 #include "PatcherRun.h"
 
 #include "patcher/SetupPatcher.h"
+#include "platform/FaultInjection.h"
+#include "platform/files/TrustedPath.h"
 #include "tests/support/OtherUser.h"
 
 #include <gtest/gtest.h>
@@ -268,4 +270,37 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
             EXPECT_EQ(before, tolktest::DescribeTree(installed, true));
         }
     }
+}
+
+TEST_F(SetupPatcherFault, WhatTookTheStagedNameIsNeverRenamedIntoPlace)
+{
+    // In a bundle folder that others can write, a link renamed over the staged version file after
+    // its checks, just before it is renamed into place, goes there in its stead: it must not stay.
+    InstallSetup(sysroot_, "1.0.0.23");
+    const std::string contents = InstallFolder(sysroot_) + "/Setup.app/Contents";
+    const std::string staged = contents + "/.Info.plist.patch";
+    const std::string victim = sysroot_.Scratch() + "/victim";
+    WriteTextFile(victim, "precious");
+    platform::SetFaultHookForTesting([&](const std::string& operation, const std::string& path) {
+        if (operation == "put-in-place" && path == staged) {
+            EXPECT_EQ(symlink(victim.c_str(), (contents + "/swap").c_str()), 0);
+            EXPECT_EQ(rename((contents + "/swap").c_str(), staged.c_str()), 0);
+        }
+        return 0;
+    });
+    SetupPatcher::PatchCopy copy;
+    copy.versionFile = contents + "/Info.plist";
+    std::string refusal;
+    const int error = SetupPatcher::PutVersionFileInPlace(copy, "<plist/>", refusal);
+    platform::SetFaultHookForTesting(platform::FaultHook());
+
+    EXPECT_EQ(EPERM, error);
+    EXPECT_EQ("Refused to put \"" + copy.versionFile + "\" in place: the rename from \"" + staged +
+                  "\" put a symbolic link of user " + platform::DescribeUser(geteuid()) +
+                  " there, not the file made; it was removed",
+              refusal);
+    struct stat status;
+    EXPECT_NE(lstat(copy.versionFile.c_str(), &status), 0) << "a link took the version file's place";
+    EXPECT_NE(lstat(staged.c_str(), &status), 0);
+    EXPECT_EQ("precious", ReadTextFile(victim));
 }
