@@ -1,5 +1,6 @@
 #include "platform/files/TrustedFiles.h"
 
+#include "platform/files/AccessControlList.h"
 #include "platform/files/TrustedPath.h"
 
 #include <dirent.h>
@@ -52,18 +53,19 @@ bool IsOwnPlainFile(const struct stat& status)
 
 namespace {
 
-// The kept file's status, judged: 0, or EPERM with the refusal. A program to run may have more
-// names than one: nobody else can write it through any of them.
-int JudgeKeptFile(const TrustedPath& place, const std::string& path, const struct stat& status, std::string& refusal,
-                  bool program = false)
+// The kept file's status, judged: 0, or EPERM with the refusal. others: who besides its owner can
+// write it (OthersByMode, or OthersByAccess where its access control list may be read). A program
+// to run may have more names than one: nobody else can write it through any of them.
+int JudgeKeptFile(const TrustedPath& place, const std::string& path, const struct stat& status,
+                  const std::string& others, std::string& refusal, bool program = false)
 {
     std::string why;
     if (!program && !IsOwnPlainFile(status))
         why = "only a plain file with one name, of the super-user or of this process's user, is read";
     else if (program && (!S_ISREG(status.st_mode) || (status.st_uid != 0 && status.st_uid != geteuid())))
         why = "only a program of the super-user or of this process's user is run";
-    else if (!OthersByMode(status).empty())
-        why = "it can be written by " + OthersByMode(status);
+    else if (!others.empty())
+        why = "it can be written by " + others;
     if (why.empty())
         return 0;
     refusal = std::string(program ? "Refused to run \"" : "Refused to read \"") + path + "\", " +
@@ -94,7 +96,8 @@ int CheckKept(const std::string& path, bool ownFolder, std::string& refusal)
                   ", who could put files beside it that are read with it";
         return EPERM;
     }
-    return found ? JudgeKeptFile(place, path, status, refusal) : error;
+    return found ? JudgeKeptFile(place, path, status, OthersByAccessAt(place.Folder(), place.Name(), status), refusal)
+                 : error;
 }
 
 }  // namespace
@@ -154,7 +157,8 @@ int CheckProgramFile(const std::string& path, std::string& refusal)
                       "\" on its way belongs to user " + DescribeUser(status.st_uid);
             return EPERM;
         }
-        return JudgeKeptFile(place, path, status, refusal, true);
+        return JudgeKeptFile(place, path, status, OthersByAccessAt(place.Folder(), place.Name(), status), refusal,
+                             true);
     }
     return ELOOP;
 }
@@ -166,9 +170,10 @@ int OpenKeptFile(const std::string& path, int flags, std::string& refusal)
     struct stat status;
     if (error == 0 && fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
         error = errno;
-    // Judged before it is opened: a pipe is never opened at all.
+    // Judged before it is opened (a pipe is never opened at all), and its access control list once
+    // it is open.
     if (error == 0)
-        error = JudgeKeptFile(place, path, status, refusal);
+        error = JudgeKeptFile(place, path, status, OthersByMode(status), refusal);
     else
         refusal = place.Refusal();
     if (error != 0) {
@@ -180,7 +185,8 @@ int OpenKeptFile(const std::string& path, int flags, std::string& refusal)
         return -1;
     struct stat opened;
     if (fstat(fd, &opened) != 0 || opened.st_dev != status.st_dev || opened.st_ino != status.st_ino ||
-        JudgeKeptFile(place, path, opened, refusal) != 0 || fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
+        JudgeKeptFile(place, path, opened, OthersByAccess(fd, opened), refusal) != 0 ||
+        fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
         close(fd);
         errno = refusal.empty() ? EAGAIN : EPERM;
         return -1;
@@ -200,8 +206,8 @@ int JudgeKeptTree(int folder, const std::string& name, const std::string& path, 
     std::string why;
     if (status.st_uid != 0 && status.st_uid != geteuid())
         why = "only what the super-user or this process's user owns is read";
-    else if (!S_ISLNK(status.st_mode) && !OthersByMode(status).empty())
-        why = "it can be written by " + OthersByMode(status);
+    else if (!S_ISLNK(status.st_mode) && !(why = OthersByAccessAt(folder, name, status)).empty())
+        why = "it can be written by " + why;
     if (!why.empty()) {
         refusal = "Refused to read \"" + path + "\", " + DescribeObject(status) + ": " + why;
         return EPERM;

@@ -1,5 +1,7 @@
 #include "platform/files/TrustedPath.h"
 
+#include "platform/files/AccessControlList.h"
+
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <pwd.h>
@@ -471,8 +473,8 @@ int TrustedPath::JudgeKeptFolder()
     std::string why;
     if (OfAnotherUser(folder))
         why = "belongs to user " + DescribeUser(folder.st_uid);
-    else if ((folder.st_mode & S_ISVTX) == 0 && !OthersByMode(folder).empty())
-        why = "can be written by " + OthersByMode(folder);
+    else if ((folder.st_mode & S_ISVTX) == 0 && !(why = OthersByAccess(folder_, folder)).empty())
+        why = "can be written by " + why;
     if (why.empty())
         return 0;
     refusal_ = "Refused to read \"" + keptPath_ + "\"";

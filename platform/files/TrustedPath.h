@@ -56,9 +56,9 @@ public:
     // Walks to the last name of an absolute path as Walk does without following it, for a file
     // that this process keeps and later reads to act on it: every folder on the way, "/" included,
     // and every link, must be the super-user's or this process's user's, and no folder may be
-    // writable by other users (unless sticky, or writable only by the administrators' groups 0
-    // and 80). EPERM with Refusal() naming the path and the folder or link otherwise; EINVAL for a
-    // relative path.
+    // writable by other users, by its mode or its access control list (unless sticky, or writable
+    // only by the administrators' groups 0 and 80; see OthersByAccess). EPERM with Refusal() naming
+    // the path and the folder or link otherwise; EINVAL for a relative path.
     int WalkKept(const std::string& path);
 
     // After a Walk: whether the object at the last name may be written, replaced or given another

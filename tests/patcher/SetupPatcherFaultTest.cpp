@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <endian.h>
+#include <linux/posix_acl.h>
+#include <linux/posix_acl_xattr.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -175,6 +179,21 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
     const auto link = [](const std::string& to, const std::string& at) {
         ASSERT_EQ(symlink(to.c_str(), at.c_str()), 0);
     };
+    // An access control list that lets nobody write, as setfacl -m u:nobody:rwx would give it.
+    const std::string aclName = "system.posix_acl_access";
+    const auto letNobodyWrite = [&aclName](const std::string& path) {
+        const std::uint32_t none = static_cast<std::uint32_t>(ACL_UNDEFINED_ID);
+        const posix_acl_xattr_entry entries[] = {{htole16(ACL_USER_OBJ), htole16(7), htole32(none)},
+                                                 {htole16(ACL_USER), htole16(7), htole32(tolktest::NobodyUser())},
+                                                 {htole16(ACL_GROUP_OBJ), htole16(5), htole32(none)},
+                                                 {htole16(ACL_MASK), htole16(7), htole32(none)},
+                                                 {htole16(ACL_OTHER), htole16(5), htole32(none)}};
+        const posix_acl_xattr_header header = {htole32(POSIX_ACL_XATTR_VERSION)};
+        std::string value(reinterpret_cast<const char*>(&header), sizeof(header));
+        value.append(reinterpret_cast<const char*>(entries), sizeof(entries));
+        ASSERT_EQ(setxattr(path.c_str(), aclName.c_str(), value.data(), value.size(), 0), 0) << path;
+    };
+    const std::string byList = "can be written by the users and groups its access control list names";
     const auto readMeReplaced = [&] {
         EXPECT_TRUE(S_ISREG(modeOf(contents + "/ReadMe.txt")));
         EXPECT_EQ("patched", ReadTextFile(contents + "/ReadMe.txt"));
@@ -218,6 +237,11 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
              WriteTextFile(patchContents + "/ReadMe.txt", "patched");
          },
          0, "", readMeReplaced},
+        {"a patch file that others can write through its access control list",
+         [&] { letNobodyWrite(patchContents + "/MacOS/Setup"); }, 3,
+         "Refused to read \"" + patchContents + "/MacOS/Setup\", a file of user root (0): it " + byList, nullptr},
+        {"a folder on the patch's way that others can write through its access control list",
+         [&] { letNobodyWrite(patchFolder); }, 3, "the folder \"" + patchFolder + "\" on its way " + byList, nullptr},
         {"a version file of other bytes", [&] { WriteTextFile(patchContents + "/Info.plist", "\x01\x02 no plist"); }, 3,
          "Refused to copy \"" + patchContents + "/Info.plist\": it is no property list that holds a version", nullptr},
         {"a version file without a version",
@@ -240,6 +264,8 @@ TEST_F(SetupPatcherFault, HostilePatchFoldersAreRefusedOrCopiedWithoutWritingThr
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(installed);
         std::filesystem::remove_all(patch);
+        removexattr(patchFolder.c_str(), aclName.c_str());
+        ASSERT_EQ(chmod(patchFolder.c_str(), 0755), 0);
         InstallSetup(sysroot_, "1.0.0.23");
         tolktest::MakeFolders(patchContents + "/MacOS");
         WriteTextFile(patchContents + "/MacOS/Setup", "new program");
