@@ -191,12 +191,21 @@ int SetUserDomainHome(const std::string& home, uid_t user, std::string& problem)
     problem.clear();
     const int error = JudgeUserHome(home, user, domain, problem);
     if (error != 0) {
-        domain.own = false;
-        domain.usable = false;
+        DropUserDomain();
+        return error;
     }
     std::lock_guard<std::mutex> lock(gUserDomainMutex);
     gUserDomain = domain;
-    return error;
+    return 0;
+}
+
+void DropUserDomain()
+{
+    UserDomain domain;
+    domain.own = false;
+    domain.usable = false;
+    std::lock_guard<std::mutex> lock(gUserDomainMutex);
+    gUserDomain = domain;
 }
 
 void ResetUserDomain()

@@ -57,6 +57,10 @@ std::string HomeFolder();
 // and the user domain has no folders (FindFolder answers kFileNotFoundErr for it) until
 // ResetUserDomain.
 int SetUserDomainHome(const std::string& home, uid_t user, std::string& problem);
+// Leaves the user domain without folders (FindFolder answers kFileNotFoundErr for it) until
+// ResetUserDomain, as a refused home does: for a process that acts for another user and was not
+// told that user's home (its own home, the super-user's, is never that user's domain).
+void DropUserDomain();
 // The user domain is this process's own again.
 void ResetUserDomain();
 

@@ -12,12 +12,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
+
+extern char** environ;
 
 namespace platform {
 
 namespace {
 
 const char kXAuthority[] = "XAUTHORITY";
+const char kNoXAuthority[] = "/dev/null";
 const off_t kMaxXAuthoritySize = 1024 * 1024;
 
 std::mutex gXAuthorityMutex;  // guards gXAuthorityCopy
@@ -124,6 +128,22 @@ int TakeSessionValue(const std::string& name, const std::string& value, uid_t us
     }
     setenv(name.c_str(), value.c_str(), 1);
     return 0;
+}
+
+void ForgetSessionValues()
+{
+    // Gathered first: unsetenv changes the environment under the loop.
+    std::vector<std::string> names;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string text(*entry);
+        const std::string name = text.substr(0, text.find('='));
+        if (name == "DISPLAY" || name == "LANG" || name == "LANGUAGE" || name == "LINGUAS" ||
+            name.compare(0, 3, "LC_") == 0)
+            names.push_back(name);
+    }
+    for (const std::string& name : names)
+        unsetenv(name.c_str());
+    setenv(kXAuthority, kNoXAuthority, 1);
 }
 
 }  // namespace platform

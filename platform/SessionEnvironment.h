@@ -23,4 +23,12 @@ namespace platform {
 // value met, with problem saying why, and the environment unchanged.
 int TakeSessionValue(const std::string& name, const std::string& value, uid_t user, std::string& problem);
 
+// Removes the session's values from this process's environment, for a process that acts for
+// another user and is to take them from that user through TakeSessionValue alone (the authoriser
+// may have kept the user's own, unchecked): DISPLAY, the locale variables (LANG, LANGUAGE, LINGUAS
+// and every LC_*) and XAUTHORITY, which names an empty authority ("/dev/null") instead, since
+// without one the X library reads the file in the home folder, the process's own (the
+// super-user's), and would send its cookies to whatever display the user names.
+void ForgetSessionValues();
+
 }  // namespace platform

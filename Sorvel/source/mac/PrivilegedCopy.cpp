@@ -4,8 +4,13 @@
 #include "platform/Folders.h"
 #include "platform/SessionEnvironment.h"
 #include "platform/SystemRoot.h"
+#include "platform/files/TrustedPath.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace PrivilegedCopy {
 
@@ -39,6 +44,16 @@ int Take(const HandedValue& handed, const std::string& value, std::string& probl
     return platform::TakeSessionValue(variable, value, platform::InvokingUser(), problem);
 }
 
+// The entry of the table that the argument names, or null.
+const HandedValue* Find(const std::string& argument)
+{
+    for (const HandedValue& handed : kHandedValues) {
+        if (argument == handed.argument)
+            return &handed;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::string> ValueArguments()
@@ -56,20 +71,55 @@ std::vector<std::string> ValueArguments()
 
 void TakeValues(std::vector<std::string>& arguments, std::vector<std::string>& problems)
 {
-    for (const HandedValue& handed : kHandedValues) {
-        bool taken = false;
-        for (std::size_t i = 1; i + 1 < arguments.size();) {
-            if (arguments[i] != handed.argument) {
-                ++i;
-                continue;
-            }
-            std::string problem;
-            if (!taken && Take(handed, arguments[i + 1], problem) != 0)
-                problems.push_back(problem);
-            taken = true;
-            arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(i),
-                            arguments.begin() + static_cast<std::ptrdiff_t>(i + 2));
+    // A copy that acts for another user (pkexec names that user) has of that user's choices only
+    // what it takes here and checks: the authoriser may have kept the user's own display, X
+    // authority and languages in the environment, unchecked.
+    const uid_t invoker = platform::InvokingUser();
+    const bool forAnotherUser = invoker != geteuid();
+    if (forAnotherUser)
+        platform::ForgetSessionValues();
+
+    // The pairs come first, as the relaunch puts them, and are read once from the left: a value
+    // is never read as a name, so that no value can take another name's place or hide one.
+    std::vector<std::pair<const HandedValue*, std::string> > pairs;
+    std::string malformed;
+    std::size_t end = 1;
+    while (end < arguments.size()) {
+        const HandedValue* handed = Find(arguments[end]);
+        if (handed == nullptr)
+            break;
+        if (end + 1 == arguments.size()) {
+            malformed = "\"" + arguments[end] + "\" has no value";
+            end = arguments.size();
+            break;
         }
+        for (const auto& pair : pairs) {
+            if (pair.first == handed)
+                malformed = "\"" + arguments[end] + "\" is given twice";
+        }
+        pairs.emplace_back(handed, arguments[end + 1]);
+        end += 2;
+    }
+    arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(1, arguments.size())),
+                    arguments.begin() + static_cast<std::ptrdiff_t>(std::min(end, arguments.size())));
+    if (!malformed.empty()) {
+        problems.push_back("Refused to take the values handed to Setup: " + malformed);
+        pairs.clear();
+    }
+
+    bool homeHanded = false;
+    for (const auto& pair : pairs) {
+        std::string problem;
+        if (Take(*pair.first, pair.second, problem) != 0)
+            problems.push_back(problem);
+        homeHanded = homeHanded || std::string(pair.first->argument) == kUserHomeArgument;
+    }
+    // Without the user's home judged, the copy has no user domain: its own home is the
+    // super-user's, never that user's.
+    if (forAnotherUser && !homeHanded) {
+        platform::DropUserDomain();
+        problems.push_back("Refused to use a user domain: no home folder of user " + platform::DescribeUser(invoker) +
+                           " was handed to Setup");
     }
 }
 

@@ -17,12 +17,16 @@ namespace PrivilegedCopy {
 // values and "-userHome" with the home folder ($HOME); an unset or empty one is left out.
 std::vector<std::string> ValueArguments();
 
-// In the copy, before anything reads them: takes the first value of each of those arguments
-// (after the program path) out of the arguments, checks it and applies it: the session's values
-// go into the environment (platform::TakeSessionValue), the system root too (its checks follow,
-// as for any root), and the home becomes the home of the user domain of the user who started
-// Setup (platform::SetUserDomainHome, platform::InvokingUser). A value that is refused is not
-// taken; each refusal is appended to problems.
+// In the copy, before anything reads them: takes the pairs of those arguments that come first
+// (after the program path), read once from the left up to the first argument that names none, out
+// of the arguments, checks each value and applies it: the session's values go into the
+// environment (platform::TakeSessionValue), the system root too (its checks follow, as for any
+// root), and the home becomes the home of the user domain of the user who started Setup
+// (platform::SetUserDomainHome, platform::InvokingUser). A value that is refused is not taken; a
+// list in which a name has no value or comes twice is refused whole. Where Setup acts for another
+// user (the copy that pkexec runs), the session's values that the environment holds are removed
+// first (platform::ForgetSessionValues), so that a refused one stays unset, and without a home
+// handed over the copy has no user domain. Each refusal is appended to problems.
 void TakeValues(std::vector<std::string>& arguments, std::vector<std::string>& problems);
 
 }  // namespace PrivilegedCopy

@@ -69,6 +69,9 @@ int main(int argc, char* argv[])
     // What the wizard's relaunch hands its privileged copy is taken before anything reads it.
     std::vector<std::string> valueProblems;
     PrivilegedCopy::TakeValues(arguments, valueProblems);
+    // The platform's services read the arguments without the values taken ("-AppleLanguages" as
+    // a value of one of them is none of theirs).
+    platform::SetProgramArguments(arguments);
     for (const std::string& problem : valueProblems)
         std::cerr << "Setup: " << problem << std::endl;
 
