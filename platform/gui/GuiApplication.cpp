@@ -1,5 +1,6 @@
 #include "platform/gui/GuiApplication.h"
 
+#include "platform/Authorization.h"
 #include "platform/HostInfo.h"
 #include "platform/RunLoop.h"
 #include "platform/gui/GuiWorkspace.h"
@@ -7,6 +8,7 @@
 #include <gtk/gtk.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -119,9 +121,11 @@ bool GuiApplication::Load(const std::vector<std::string>& arguments)
 
     // Of the arguments the toolkit is given the program's name and the display alone: it takes
     // every option of its own from them ("--gtk-module=" loads a library), and the arguments of a
-    // wizard run as root are the user's.
+    // wizard run as root are the user's. A process that acts for another user takes not even the
+    // display from them: its display is the one it took and checked (SessionEnvironment).
     std::vector<std::string> copies(1, arguments.empty() ? std::string("Setup") : arguments.front());
-    for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const bool forAnotherUser = InvokingUser() != geteuid();
+    for (std::size_t i = 1; i < arguments.size() && !forAnotherUser; ++i) {
         if (arguments[i].compare(0, std::strlen(kDisplayOption), kDisplayOption) == 0)
             copies.push_back(arguments[i]);
     }

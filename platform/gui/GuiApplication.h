@@ -21,8 +21,9 @@ public:
 
     // Connects to the display for the process (once; later calls answer the first result) and
     // lets the event loop serve RunLoop::Main(). The arguments are the program's own (a
-    // "--display=" in them is honoured, no other option of the toolkit's). False without a display; no window can then
-    // be made.
+    // "--display=" in them is honoured, no other option of the toolkit's, and none where the
+    // process acts for another user, see InvokingUser). False without a display; no window can
+    // then be made.
     static bool Load(const std::vector<std::string>& arguments = std::vector<std::string>());
     static bool IsLoaded();
 

@@ -4,7 +4,11 @@
 #include "platform/RunLoop.h"
 #include "platform/gui/GuiPasteboard.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <memory>
+#include <string>
 #include <thread>
 
 namespace tolktest {
@@ -124,6 +128,21 @@ TEST_F(GuiTest, PasteboardText)
     std::string text;
     EXPECT_TRUE(platform::ReadPasteboardText(text));
     EXPECT_EQ(text, "copied \xc3\xa9");
+}
+
+// Runs in a fresh process, which connects for the first time: the wizard that runs as root for
+// another user takes its display from what it checked, not from that user's "--display=".
+TEST(GuiApplicationDeathTest, ACopyForAnotherUserTakesNoDisplayFromItsArguments)
+{
+    if (std::getenv("DISPLAY") == nullptr)
+        GTEST_SKIP() << "no display";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv("PKEXEC_UID", std::to_string(geteuid() + 1).c_str(), 1);
+            std::exit(platform::GuiApplication::Load({"Setup", "--display=:4711"}) ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace tolktest
