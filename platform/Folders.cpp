@@ -216,16 +216,34 @@ void ResetUserDomain()
 
 UserDomainIdentity::UserDomainIdentity()
 {
+    Take(false, std::string(), 0);
+}
+
+UserDomainIdentity::UserDomainIdentity(const TrustedPath* walked)
+{
+    if (walked == nullptr)
+        Take(true, std::string(), 0);
+    else
+        Take(true, walked->FolderPath(), walked->FolderStatus().st_uid);
+}
+
+void UserDomainIdentity::Take(bool onlyInHome, const std::string& folder, uid_t folderOwner)
+{
     const UserDomain domain = CurrentUserDomain();
-    if (domain.own || domain.user == geteuid()) {
+    // The folder as a walk reached it, every link resolved: what lies in the home by another way
+    // is found there too.
+    const bool inHome = !domain.home.empty() && folder.compare(0, domain.home.size(), domain.home) == 0 &&
+                        (folder.size() == domain.home.size() || folder[domain.home.size()] == '/');
+    if (domain.own || domain.user == geteuid() || (onlyInHome && (!inHome || folderOwner != domain.user))) {
         taken_ = true;
         return;
     }
     // The file system identity is the thread's own (unlike the process's user IDs): the other
-    // threads go on as they are. An ID that cannot be set is answered by the one that stays.
+    // threads go on as they are. An ID that cannot be set is answered by the one that stays. The
+    // one before is kept for the end, where an identity of the same user is taken within another.
     changed_ = true;
-    setfsgid(domain.group);
-    setfsuid(domain.user);
+    previousGroup_ = static_cast<gid_t>(setfsgid(domain.group));
+    previousUser_ = static_cast<uid_t>(setfsuid(domain.user));
     taken_ = static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == domain.user &&
              static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) == domain.group;
 }
@@ -234,8 +252,8 @@ UserDomainIdentity::~UserDomainIdentity()
 {
     if (!changed_)
         return;
-    setfsuid(geteuid());
-    setfsgid(getegid());
+    setfsuid(previousUser_);
+    setfsgid(previousGroup_);
 }
 
 namespace {

@@ -10,6 +10,8 @@
 
 namespace platform {
 
+class TrustedPath;
+
 const short kSystemDomain = -32766;
 const short kLocalDomain = -32765;
 const short kUserDomain = -32763;
@@ -68,19 +70,33 @@ void ResetUserDomain();
 // domain, with that user's rights, and belongs to that user, where that user is not this
 // process's own: what Setup makes in a user's own folders for that user (the user domain's folders,
 // the pages it writes to the Desktop) is that user's. Otherwise it changes nothing. Taken() is
-// false when the identity could not be taken (then nothing should be made).
+// false when the identity could not be taken (then nothing should be made). One may live within
+// another; each gives back the identity it found.
 class UserDomainIdentity {
 public:
+    // For all that is made while it lives.
     UserDomainIdentity();
+    // For what is made in the folder that a trusted walk reached (null: none): the identity is
+    // taken only where that folder is the user's, in the user domain's home or below it (every
+    // link resolved). The helpers that make files, folders and links in a walked folder take one,
+    // so that whatever a payload makes in another user's folders, for that user, is that user's;
+    // in a folder of root's there (left by an earlier Setup), root makes it as before.
+    explicit UserDomainIdentity(const TrustedPath* walked);
     ~UserDomainIdentity();
     UserDomainIdentity(const UserDomainIdentity&) = delete;
     UserDomainIdentity& operator=(const UserDomainIdentity&) = delete;
 
     bool Taken() const { return taken_; }
+    // Whether what is made now is another user's (its owner cannot be given away then).
+    bool Changed() const { return changed_; }
 
 private:
+    void Take(bool onlyInHome, const std::string& folder, uid_t folderOwner);
+
     bool changed_ = false;
     bool taken_ = false;
+    uid_t previousUser_ = 0;
+    gid_t previousGroup_ = 0;
 };
 
 }  // namespace platform

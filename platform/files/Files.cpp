@@ -1,6 +1,7 @@
 #include "platform/files/Files.h"
 
 #include "platform/FaultInjection.h"
+#include "platform/Folders.h"
 #include "platform/files/TrustedFiles.h"
 #include "platform/files/TrustedPath.h"
 
@@ -124,9 +125,11 @@ std::string RefusedTakenName(const TrustedPath& place, const std::string& tempor
 // while it is still a plain file with one name. 0, or the errno value of the step that failed
 // (EMLINK for a file that got another name or is no plain file); the new file goes then. EPERM,
 // with the refusal, when another user's object took the temporary name and was renamed (or was
-// about to be) in the new file's place: it is removed.
+// about to be) in the new file's place: it is removed. A file made as another user (asAnotherUser,
+// see UserDomainIdentity) keeps that user as its owner.
 int FillAndRename(const TrustedPath& place, int fd, const std::string& temporary, const struct stat* replaced,
-                  mode_t keptBits, const std::function<bool(const ByteSink& write)>& produce, std::string& refusal)
+                  mode_t keptBits, bool asAnotherUser, const std::function<bool(const ByteSink& write)>& produce,
+                  std::string& refusal)
 {
     const int folder = place.Folder();
     int error = 0;
@@ -137,7 +140,7 @@ int FillAndRename(const TrustedPath& place, int fd, const std::string& temporary
     mode_t mode = 0644;
     if (replaced != nullptr) {
         mode = replaced->st_mode & keptBits;
-        if ((replaced->st_uid != geteuid() || replaced->st_gid != getegid()) &&
+        if (!asAnotherUser && (replaced->st_uid != geteuid() || replaced->st_gid != getegid()) &&
             fchown(fd, replaced->st_uid, replaced->st_gid) != 0 && geteuid() == 0)
             failed();
     }
@@ -233,6 +236,10 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(const
         return false;
     const bool replacing = exists && S_ISREG(existing.st_mode);
 
+    // A file written in another user's home, for that user, is that user's.
+    const UserDomainIdentity identity(&place);
+    if (!identity.Taken())
+        return false;
     std::string temporary;
     const int fd = CreateUniqueFile(folder, place.Name() + ".new", temporary);
     if (fd < 0)
@@ -241,7 +248,8 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(const
     // and the next run removes it (RemoveIfAbandoned).
     flock(fd, LOCK_EX | LOCK_NB);
     std::string refusal;
-    error = FillAndRename(place, fd, temporary, replacing ? &existing : nullptr, 07777, produce, refusal);
+    error = FillAndRename(place, fd, temporary, replacing ? &existing : nullptr, 07777, identity.Changed(), produce,
+                          refusal);
     if (!refusal.empty())
         ReportRefusal(refusal);
     return error == 0;
@@ -283,7 +291,7 @@ int WriteFileStaged(const std::string& path, const std::string& stagedName, cons
     }
     const mode_t kept = 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID);
     return FillAndRename(
-        place, fd, stagedName, replacing ? &existing : nullptr, kept,
+        place, fd, stagedName, replacing ? &existing : nullptr, kept, false,
         [&bytes](const ByteSink& write) { return write(bytes.data(), bytes.size()); }, refusal);
 }
 

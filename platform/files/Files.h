@@ -35,7 +35,8 @@ enum class LinkHandling {
 // Writes the bytes to a new file beside the file replaced and renames it over that file, so that
 // a reader sees the old file or the new one, never a half-written one. A replaced regular file
 // keeps its owner (where the process may give files away) and permission bits; a new one gets
-// 0644. False, with everything unchanged, on any failure. Where others can write in the folder,
+// 0644. In the home of another user's user domain the new file is that user's
+// (UserDomainIdentity). False, with everything unchanged, on any failure. Where others can write in the folder,
 // what took the new file's name before it was renamed into place (and so was renamed in its
 // place) is no file of this write's: it is removed and the refusal reported.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes,

@@ -1,5 +1,6 @@
 #include "platform/files/TrustedFiles.h"
 
+#include "platform/Folders.h"
 #include "platform/files/AccessControlList.h"
 #include "platform/files/TrustedPath.h"
 
@@ -302,6 +303,10 @@ int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& re
         refusal = place.Refusal();
         return walked == EINVAL ? EEXIST : walked;
     }
+    // A folder made in another user's home, for that user, is that user's.
+    const UserDomainIdentity identity(&place);
+    if (!identity.Taken())
+        return EPERM;
     if (mkdirat(place.Folder(), place.Name().c_str(), mode & 07777) != 0)
         return errno;
     // Not through a link that another user put in the new folder's place meanwhile.

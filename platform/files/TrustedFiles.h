@@ -14,7 +14,8 @@ namespace platform {
 // logger may use them on its own file).
 
 // One folder with the mode (narrowed by the umask unless exact, with which the mode is applied
-// again and, when that fails, the new folder removed). EEXIST when anything is at the path.
+// again and, when that fails, the new folder removed). EEXIST when anything is at the path. In
+// the home of another user's user domain it is made as that user (UserDomainIdentity).
 int MakeFolder(const std::string& path, mode_t mode, bool exact, std::string& refusal);
 
 // The folder and every missing one above it, parents first, each with MakeFolder (the umask

@@ -5,6 +5,7 @@
 #include "QEN/source/mac/QENChmodCommand.h"
 #include "QEN/source/mac/QENChownCommand.h"
 #include "QEN/source/mac/QENCopyFileCommand.h"
+#include "QEN/source/mac/QENCreateDirectoryCommand.h"
 #include "QEN/source/mac/QENCreateSymlinkCommand.h"
 #include "QEN/source/mac/QENDeleteDirectoryCommand.h"
 #include "QEN/source/mac/QENDeleteFileCommand.h"
@@ -14,7 +15,9 @@
 #include "Common/source/xplat/FileSystemUtils.h"
 
 #include "platform/FaultInjection.h"
+#include "platform/Folders.h"
 #include "platform/files/ChangedObject.h"
+#include "platform/files/Files.h"
 
 #include "tests/support/OtherUser.h"
 
@@ -239,6 +242,48 @@ TEST_F(QENFileCommandsFaultTest, AnotherUsersFileBecomesNoSetIdProgramOfAnotherO
     QENChownCommand take(log_, P("home/h"), "0", "0");
     ASSERT_TRUE(take.Perform());
     EXPECT_EQ(OwnerOf(At("home/h")) + " " + ModeOf(At("home/h")), "0:0 755");
+}
+
+TEST_F(QENFileCommandsFaultTest, WhatIsMadeInAnotherUsersHomeForHimIsHisAndGoesOnRollback)
+{
+    if (!tolktest::CanRunAsNobody())
+        GTEST_SKIP() << "cannot run as another user here";
+    // The wizard's copy that runs as root for nobody, whose home is the user domain's.
+    ASSERT_TRUE(tolktest::LetOthersThrough(sysroot_.Base()));
+    NobodysFolder("home");
+    std::string problem;
+    ASSERT_EQ(platform::SetUserDomainHome(At("home"), tolktest::NobodyUser(), problem), 0) << problem;
+    std::string prefs;
+    ASSERT_EQ(platform::FindFolder(platform::kUserDomain, platform::FourCharCode('p', 'r', 'e', 'f'), true, prefs), 0);
+    tolktest::WriteTextFile(At("payload"), "data");
+    QENCreateDirectoryCommand folder(log_, FileSystemPath(prefs + "/Orvex"), 0755);
+    QENCopyFileCommand copy(log_, P("payload"), FileSystemPath(prefs + "/Orvex/settings.plist"));
+    QENCreateSymlinkCommand link(log_, FileSystemPath(prefs + "/Orvex/current"), "settings.plist");
+    QENCopyFileCommand outside(log_, P("payload"), P("outside"));
+    ASSERT_TRUE(folder.Perform());
+    ASSERT_TRUE(copy.Perform());
+    ASSERT_TRUE(link.Perform());
+    ASSERT_TRUE(outside.Perform());
+    ASSERT_TRUE(platform::WriteFileAtomically(prefs + "/Orvex/written.plist", "written"));
+
+    const std::string nobodys = std::to_string(tolktest::NobodyUser()) + ":" + std::to_string(tolktest::NobodyGroup());
+    for (const char* name : {"", "/settings.plist", "/current", "/written.plist"})
+        EXPECT_EQ(OwnerOf(prefs + "/Orvex" + name), nobodys) << name;
+    EXPECT_EQ(ContentOf(prefs + "/Orvex/settings.plist"), "data");
+    EXPECT_EQ(OwnerOf(At("outside")), OwnerOf(At("payload")));
+    // In a folder of root's there, left by an earlier Setup, root makes it as before.
+    tolktest::MakeFolders(prefs + "/Legacy");
+    QENCopyFileCommand legacy(log_, P("payload"), FileSystemPath(prefs + "/Legacy/settings.plist"));
+    EXPECT_TRUE(legacy.Perform());
+    EXPECT_EQ(OwnerOf(prefs + "/Legacy/settings.plist"), OwnerOf(At("payload")));
+    // A failed run takes them away again, newest first.
+    ASSERT_EQ(unlink((prefs + "/Orvex/written.plist").c_str()), 0);
+    EXPECT_TRUE(outside.Rollback());
+    EXPECT_TRUE(link.Rollback());
+    EXPECT_TRUE(copy.Rollback());
+    EXPECT_TRUE(folder.Rollback());
+    EXPECT_EQ(OwnerOf(prefs + "/Orvex"), "<missing>");
+    EXPECT_EQ(OwnerOf(At("outside")), "<missing>");
 }
 
 TEST_F(QENFileCommandsFaultTest, ACopyGoesIntoTheFolderItsCheckFoundNotThroughALinkPlantedSince)

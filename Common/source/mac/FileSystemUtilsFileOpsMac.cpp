@@ -4,6 +4,7 @@
 #include "FileSystemUtilsMac.h"
 
 #include "platform/FaultInjection.h"
+#include "platform/Folders.h"
 #include "platform/files/DiskNames.h"
 #include "platform/files/ExtendedAttributes.h"
 #include "platform/files/FileRef.h"
@@ -121,7 +122,8 @@ bool CopyData(int from, int to)
 }
 
 // Everything of the copy after the target was created; false leaves the caller to delete it.
-bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileSystemPath& targetPath)
+// Without sourceOwner the copy keeps the owner it was made with.
+bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileSystemPath& targetPath, bool sourceOwner)
 {
     std::string finderInfoBytes;
     std::string resourceFork;
@@ -166,7 +168,7 @@ bool FillCopy(int source, const struct stat& sourceInfo, int target, const FileS
     struct stat targetInfo;
     if (fstat(target, &targetInfo) != 0)
         return false;
-    if ((targetInfo.st_uid != sourceInfo.st_uid || targetInfo.st_gid != sourceInfo.st_gid) &&
+    if (sourceOwner && (targetInfo.st_uid != sourceInfo.st_uid || targetInfo.st_gid != sourceInfo.st_gid) &&
         fchown(target, sourceInfo.st_uid, sourceInfo.st_gid) != 0)
         return false;
     return fchmod(target, sourceInfo.st_mode & 07777) == 0;
@@ -255,6 +257,10 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFil
     if (from.get() < 0 || fstat(from.get(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode))
         return false;
 
+    // A copy made in another user's home, for that user, is that user's, not the source's owner's.
+    const platform::UserDomainIdentity identity(place.folder_ < 0 ? nullptr : place.walk_.get());
+    if (!identity.Taken())
+        return false;
     // Exclusive, and never through a link: an existing target, whatever it is (another spelling
     // of its name on a volume that ignores case included), fails the copy. Owner-only until the
     // copy is complete and gets the source's mode.
@@ -270,7 +276,7 @@ bool CopyFile(const FileSystemPath& source, const FileSystemPath& target, NewFil
             NoteCopyFailure(source, target, error);
         return false;
     }
-    const bool filled = FillCopy(from.get(), sourceInfo, to.get(), target);
+    const bool filled = FillCopy(from.get(), sourceInfo, to.get(), target, !identity.Changed());
     const int fillError = filled ? 0 : errno;
     const bool closed = to.Close();
     if (closed && filled) {

@@ -444,8 +444,11 @@ bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
         return false;
     const std::string text = OnDisk(path);
     platform::TrustedPath place;
-    if (!WalkTrusted(text, false, false, place) ||
-        symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0)
+    if (!WalkTrusted(text, false, false, place))
+        return false;
+    // A link made in another user's home, for that user, is that user's.
+    const platform::UserDomainIdentity identity(&place);
+    if (!identity.Taken() || symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0)
         return false;
     platform::NoteNameChange(text);
     return true;

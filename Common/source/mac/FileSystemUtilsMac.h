@@ -62,7 +62,9 @@ bool MoveFileToTemp(const FileSystemPath& source, FileSystemPath& temp);
 
 // One folder with the mode, which the umask narrows unless exact is set; with exact the mode is
 // applied again and, when that fails, the new folder is removed. Like every change below, never
-// through a link, nor to a file, that another user planted where others can write.
+// through a link, nor to a file, that another user planted where others can write. Like the
+// links below, and files (FileSystemUtils::CopyFile), a folder made in the home of another user's
+// user domain is that user's (platform::UserDomainIdentity).
 bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact);
 // The folder and every missing parent, parents first, each with CreateDirectory; true at once
 // when anything exists at the path. Parents made before a failure stay.

@@ -71,7 +71,8 @@ bool GetRemovableDrives(std::vector<std::string>& drives);
 // Copies a file (symbolic links followed) into a new file at the target, which must not exist:
 // the data, the Finder information (without the has-been-placed flag, so that the Finder places
 // the copy afresh), the resource fork, the access and modification dates, then the owner, group
-// and mode. Any failure after the target was created deletes it again.
+// and mode (in the home of another user's user domain the copy is that user's instead, see
+// platform::UserDomainIdentity). Any failure after the target was created deletes it again.
 bool CopyFile(const FileSystemPath& source, const FileSystemPath& target);
 
 // Where a new file is to be made, looked up once for the check that nothing is there and for
