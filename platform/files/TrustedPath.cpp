@@ -422,24 +422,25 @@ struct TrustedPath::Walking {
         std::size_t pendingBefore;
         uid_t owner;
         std::string link;
-        dev_t folderDevice;  // of the folder that holds the link
-        ino_t folderInode;
     };
 
-    // Where such a link led, judged: a ".." of the path itself that climbs above that folder
-    // climbs out of where the link led, and only back into the link's own folder would the path's
-    // text have climbed (were the link a folder). The folders so reached on the way back must be
-    // the link's owner's too. depth: how far below the folder it led to the walk is now.
-    struct Floor {
-        Lead lead;
-        int depth;
+    // A name of the path itself, taken in a folder, which a ".." of the path that follows takes
+    // back: by the path's text, that ".." climbs back into the folder the name was taken in. Where
+    // links of another user, followed for the name, made it climb elsewhere, it may climb only into
+    // what such a user owns.
+    struct PathName {
+        dev_t folderDevice;
+        ino_t folderInode;
+        std::vector<uid_t> linkOwners;
+        std::string link;  // the first of those links
     };
 
     std::vector<std::string> pending;  // the names still to walk, the next one at the back
     std::size_t pathPending = 0;       // how many of them, at the front, are the path's own
+    bool pathClimbs = false;           // whether the path holds a ".." (else pathNames stays empty)
     int links = 0;                     // followed so far
     std::vector<Lead> leads;
-    std::vector<Floor> floors;
+    std::vector<PathName> pathNames;
 };
 
 bool TrustedPath::JudgeLink(Walking& walk, const std::string& name, const struct stat& link)
@@ -456,8 +457,13 @@ bool TrustedPath::JudgeLink(Walking& walk, const std::string& name, const struct
     // In a folder of the link's owner that nobody else can write, the link is that user's own,
     // followed as far as what that user owns.
     if (OwnersOwn(FolderStatus(), link)) {
-        walk.leads.push_back(Walking::Lead{walk.pending.size(), link.st_uid, InFolder(name), FolderStatus().st_dev,
-                                           FolderStatus().st_ino});
+        walk.leads.push_back(Walking::Lead{walk.pending.size(), link.st_uid, InFolder(name)});
+        if (!walk.pathNames.empty()) {
+            Walking::PathName& taken = walk.pathNames.back();
+            if (taken.linkOwners.empty())
+                taken.link = InFolder(name);
+            taken.linkOwners.push_back(link.st_uid);
+        }
         return true;
     }
     refusal_ = "Refused to follow the symbolic link \"" + InFolder(name) + "\" of user " + DescribeUser(link.st_uid) +
@@ -490,10 +496,8 @@ bool TrustedPath::LedToOwnersOwn(Walking& walk, uid_t owner, const std::string& 
     // Every link whose names are used up, the outer ones of a chain with the innermost.
     for (; !walk.leads.empty() && walk.leads.back().pendingBefore >= walk.pending.size(); walk.leads.pop_back()) {
         const Walking::Lead& lead = walk.leads.back();
-        if (lead.owner == owner) {
-            walk.floors.push_back(Walking::Floor{lead, 0});
+        if (lead.owner == owner)
             continue;
-        }
         refusal_ = "Refused to follow the symbolic link \"" + lead.link + "\" of user " + DescribeUser(lead.owner) +
                    ": it leads to \"" + reached + "\" of user " + DescribeUser(owner) + ", not to what its owner owns";
         return false;
@@ -520,6 +524,7 @@ int TrustedPath::Walk(const std::string& path, bool followLast, bool kept)
     if (const int error = StartWalk(path, walk))
         return error;
     walk.pathPending = walk.pending.size();
+    walk.pathClimbs = std::find(walk.pending.begin(), walk.pending.end(), "..") != walk.pending.end();
     int step = kNextName;
     while (step == kNextName && !walk.pending.empty())
         step = TakeName(walk);
@@ -597,6 +602,8 @@ int TrustedPath::TakeName(Walking& walk)
     // Only a link's text can end in ".." (the path itself was refused before).
     if (name == "..")
         return isLast ? EINVAL : StepOut(walk, ofPath);
+    if (ofPath && walk.pathClimbs)
+        walk.pathNames.push_back(Walking::PathName{FolderStatus().st_dev, FolderStatus().st_ino, {}, std::string()});
     if (isLast && !followLast_) {
         name_ = name;
         return 0;
@@ -617,23 +624,28 @@ int TrustedPath::StepOut(Walking& walk, bool ofPath)
 {
     if (const int error = EnterFolder(folder_, "..", folderPath_.empty() ? "/" : Parent(folderPath_)))
         return error;
+    if (!ofPath || walk.pathNames.empty())
+        return JudgeFolder(walk);
+    const Walking::PathName taken = walk.pathNames.back();
+    walk.pathNames.pop_back();
     const struct stat& reached = FolderStatus();
-    for (auto floor = walk.floors.begin(); floor != walk.floors.end();) {
-        if (--floor->depth >= 0) {
-            ++floor;
-        } else if (reached.st_dev == floor->lead.folderDevice && reached.st_ino == floor->lead.folderInode) {
-            floor = walk.floors.erase(floor);  // back where the link stands: the path's own place
-        } else if (!ofPath || reached.st_uid == floor->lead.owner) {
-            floor->depth = 0;
-            ++floor;
-        } else {
-            refusal_ = "Refused to follow the symbolic link \"" + floor->lead.link + "\" of user " +
-                       DescribeUser(floor->lead.owner) + ": the path climbs out of where it leads, into \"" +
-                       FolderPath() + "\" of user " + DescribeUser(reached.st_uid);
-            return EPERM;
+    const bool asWritten = reached.st_dev == taken.folderDevice && reached.st_ino == taken.folderInode;
+    if (asWritten || taken.linkOwners.empty())
+        return JudgeFolder(walk);
+    if (std::find(taken.linkOwners.begin(), taken.linkOwners.end(), reached.st_uid) != taken.linkOwners.end()) {
+        // Still the user's, but not where the text climbs to: the next ".." is judged the same way.
+        if (!walk.pathNames.empty()) {
+            Walking::PathName& before = walk.pathNames.back();
+            if (before.linkOwners.empty())
+                before.link = taken.link;
+            before.linkOwners.insert(before.linkOwners.end(), taken.linkOwners.begin(), taken.linkOwners.end());
         }
+        return JudgeFolder(walk);
     }
-    return JudgeFolder(walk);
+    refusal_ = "Refused to follow the symbolic link \"" + taken.link + "\" of user " +
+               DescribeUser(taken.linkOwners.front()) + ": the path climbs out of where it leads, into \"" +
+               FolderPath() + "\" of user " + DescribeUser(reached.st_uid);
+    return EPERM;
 }
 
 int TrustedPath::EnterNext(Walking& walk, const std::string& name, int child, const struct stat& status)
@@ -643,8 +655,6 @@ int TrustedPath::EnterNext(Walking& walk, const std::string& name, int child, co
         return ENOTDIR;
     }
     Enter(child, &status, InFolder(name));
-    for (Walking::Floor& floor : walk.floors)
-        ++floor.depth;
     return JudgeFolder(walk);
 }
 
@@ -674,7 +684,6 @@ int TrustedPath::FollowLink(Walking& walk, const std::string& name, int link, co
     if (target[0] == '/') {
         if (const int error = EnterFolder(AT_FDCWD, "/", "/"))
             return error;
-        walk.floors.clear();  // the walk goes on from elsewhere
         if (JudgeKeptFolder() != 0)
             return EPERM;
     }

@@ -117,8 +117,8 @@ private:
     int EnterStart(bool absolute);
     // The next pending name, taken in the folder walked in.
     int TakeName(Walking& walk);
-    // A ".." of a link's text, or of the path (ofPath) after a folder: the folder's parent is
-    // entered.
+    // A ".." of a link's text, or of the path (ofPath), which takes back the path's name before
+    // it: the folder's parent is entered.
     int StepOut(Walking& walk, bool ofPath);
     // A folder on the way, opened as child, is entered.
     int EnterNext(Walking& walk, const std::string& name, int child, const struct stat& status);

@@ -386,6 +386,9 @@ const Shape kShapes[] = {
     // The path's own ".." after a link of the user's climbs out of where the link led.
     {"~/shared/home/Here/../../outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Here ~/shared"},
     {"~/shared/home/Docs/../Here/../../outside/dir/file", WalkAs::kNamed, EPERM, "~/shared/home/Here ~/shared"},
+    {"~/shared/home/Here/Other/Home/../../../outside/dir/file", WalkAs::kNamed, EPERM,
+     "~/shared/home/Other/Home ~/shared"},
+    {"~/shared/home/Here/Other/Home/../doc", WalkAs::kNamed, 0, "~/shared/home|doc"},
     {"~/shared/home/Docs/../../home/Other/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
     {"~/shared/home/Docs/../Other/doc", WalkAs::kNamed, 0, "~/shared/home/Other|doc"},
     {"~/shared/home/Slash", WalkAs::kNamed, 0, "~/shared/home|Slash"},
@@ -486,7 +489,8 @@ TEST_F(TrustedPathsFaultTest, EveryShapeOfAPathMeetsTheSameLinks)
                symlink("Slash", (home + "/ToSlash").c_str()) == 0 &&
                symlink("Here/../../outside/dir", (home + "/ViaHere").c_str()) == 0 &&
                symlink("../Here/../../outside/dir", (home + "/Other/ViaHere").c_str()) == 0 &&
-               symlink("Here/./Here/Docs", (home + "/HereChain").c_str()) == 0;
+               symlink("Here/./Here/Docs", (home + "/HereChain").c_str()) == 0 &&
+               symlink((home + "/Other").c_str(), (home + "/Other/Home").c_str()) == 0;
     });
     before_ = tolktest::DescribeTree(outside_, true);
 
