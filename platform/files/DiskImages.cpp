@@ -205,18 +205,50 @@ bool GzipStreamWhole(const std::string& imagePath, std::string& error)
     gzclose_r(file);
     if (got == 0)
         return true;
-    error = "the image " + imagePath + " is damaged: " + (code == Z_ERRNO ? std::strerror(errno) : text);
+    // zlib's text names the file itself first.
+    const std::string::size_type named =
+        text.compare(0, imagePath.size() + 2, imagePath + ": ") == 0 ? imagePath.size() + 2 : 0;
+    error = "the image " + imagePath + " is damaged: " + (code == Z_ERRNO ? std::strerror(errno) : text.substr(named));
     return false;
 }
 
-// Whether libarchive read the image through a gzip filter.
-bool ReadThroughGzip(archive* reader)
+// The same for any other compression: libarchive checks what closes the stream (an lz4 frame's
+// checksum, say) only when it reads that far, which the format's reader never does.
+bool CompressedStreamWhole(const std::string& imagePath, std::string& error)
 {
-    for (int filter = 0; filter < archive_filter_count(reader); ++filter) {
-        if (archive_filter_code(reader, filter) == ARCHIVE_FILTER_GZIP)
-            return true;
+    ReadHandle reader(archive_read_new());
+    if (reader.get() == nullptr) {
+        error = "out of memory";
+        return false;
     }
+    archive_read_support_filter_all(reader.get());
+    archive_read_support_format_raw(reader.get());
+    EntryHandle entry;
+    int status = archive_read_open_filename(reader.get(), imagePath.c_str(), kBlockSize);
+    if (status == ARCHIVE_OK)
+        status = archive_read_next_header2(reader.get(), entry.get());
+    while (status == ARCHIVE_OK) {
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        status = archive_read_data_block(reader.get(), &block, &size, &offset);
+    }
+    if (status == ARCHIVE_EOF)
+        return true;
+    error = ErrorText(reader.get(), "the image " + imagePath + " is damaged");
     return false;
+}
+
+// Whether the compressed image's stream is whole to its end: by zlib where the file is gzip
+// (libarchive does not check a gzip stream's checksum), by libarchive otherwise.
+bool StreamWhole(archive* reader, const std::string& imagePath, std::string& error)
+{
+    const int filters = archive_filter_count(reader);
+    if (filters < 2)
+        return true;  // none but the file itself
+    if (archive_filter_code(reader, filters - 2) == ARCHIVE_FILTER_GZIP)
+        return GzipStreamWhole(imagePath, error);
+    return CompressedStreamWhole(imagePath, error);
 }
 
 archive* OpenFolderReader(const std::string& folder, std::string& error)
@@ -446,10 +478,10 @@ DiskImageLayOutResult LayOutDiskImage(const std::string& imagePath, bool hasPass
     // An image file holds at least its payload's script: one that reads as no entries at all is
     // cut short or damaged (an ISO image cut before its volume descriptor reads as an empty tar).
     if (first && !isFolderImage) {
-        error = "the image " + imagePath + " holds no entries: it is cut short or damaged";
+        error = "the image " + imagePath + " holds no entries: it is empty, cut short or damaged";
         return kImageLayOutFailed;
     }
-    if (!isFolderImage && ReadThroughGzip(reader.get()) && !GzipStreamWhole(imagePath, error))
+    if (!isFolderImage && !StreamWhole(reader.get(), imagePath, error))
         return kImageLayOutFailed;
     if (archive_write_close(writer.get()) != ARCHIVE_OK) {
         error = DiskErrorText(writer.get(), "cannot finish laying out " + imagePath);

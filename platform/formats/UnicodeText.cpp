@@ -164,13 +164,26 @@ std::string UnicodeText::CaseFoldedKey(const std::string& utf8)
     return key;
 }
 
+namespace {
+
+// The characters that would not show as themselves on one line of a terminal: the controls (C0
+// and C1), the line and paragraph separators, and the marks that turn the direction of the text.
+bool ShownEscaped(std::uint32_t codePoint)
+{
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F) || codePoint == 0x2028 || codePoint == 0x2029 ||
+           (codePoint >= 0x200E && codePoint <= 0x200F) || (codePoint >= 0x202A && codePoint <= 0x202E) ||
+           (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
+}  // namespace
+
 std::string UnicodeText::ShowBytes(const std::string& bytes)
 {
     static const char kHex[] = "0123456789ABCDEF";
     std::string shown;
     for (std::size_t at = 0; at < bytes.size();) {
         const UTF8Sequence sequence = DecodeUTF8(bytes.data() + at, bytes.size() - at);
-        if (!sequence.valid || sequence.codePoint < 0x20 || sequence.codePoint == 0x7F) {
+        if (!sequence.valid || ShownEscaped(sequence.codePoint)) {
             const unsigned char byte = static_cast<unsigned char>(bytes[at]);
             shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0xF];
             ++at;

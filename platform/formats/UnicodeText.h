@@ -48,7 +48,8 @@ public:
 
     // The bytes as text that shows what they hold, on one line: strict UTF-8 characters as they
     // are, and every byte that is no part of one, and every control character (NUL, a line break,
-    // an escape), as \xNN; a backslash is doubled, so that no name shows as another does.
+    // an escape, C1 controls, the line separators and the marks that turn the text's direction),
+    // as \xNN for each of its bytes; a backslash is doubled, so that no name shows as another does.
     static std::string ShowBytes(const std::string& bytes);
 
     // Encodes as UTF-8; false when a code unit is an unpaired surrogate.

@@ -229,7 +229,7 @@ int Attach(int argc, char** argv)
             if (result == platform::kImageWrongPassphrase)
                 return Fail("attach", "Authentication error");
             if (result == platform::kImageNotRecognized)
-                return Fail("attach", "image not recognized");
+                return Fail("attach", error.empty() ? "image not recognized" : "image not recognized: " + error);
             return Fail("attach", error);
         }
         attachment.entries = tools::ListBelow(attachment.mountPoint);

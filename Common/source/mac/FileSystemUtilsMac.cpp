@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,6 +47,13 @@ bool GetAllVolumes(std::vector<boost::shared_ptr<FileSystemVolume> >& volumes)
 }
 
 namespace {
+
+// The system's error of a step that made nothing, as the reason of the failure it causes (a full
+// disk, a name too long).
+void NoteSystemFailure(const char* what, const std::string& path, int error)
+{
+    FileSystemUtils::NoteFailureReason("Unable to " + std::string(what) + " \"" + path + "\": " + std::strerror(error));
+}
 
 // The path as the file system spells it (see platform::OnDiskPath).
 std::string OnDisk(const FileSystemPath& path)
@@ -349,6 +357,8 @@ bool CreateDirectory(const FileSystemPath& path, unsigned short mode, bool exact
     const int error = platform::MakeFolder(text, static_cast<mode_t>(mode & 07777), exact, refusal);
     if (!refusal.empty())
         FileSystemUtils::NoteFailureReason(refusal);
+    else if (error != 0 && error != EEXIST)
+        NoteSystemFailure("create the folder", text, error);
     errno = error;
     if (error != 0)
         return false;
@@ -448,8 +458,13 @@ bool CreateSymlink(const FileSystemPath& path, const std::string& destination)
         return false;
     // A link made in another user's home, for that user, is that user's.
     const platform::UserDomainIdentity identity(&place);
-    if (!identity.Taken() || symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0)
+    if (!identity.Taken())
         return false;
+    if (symlinkat(destination.c_str(), place.Folder(), place.Name().c_str()) != 0) {
+        if (errno != EEXIST)
+            NoteSystemFailure("create the symbolic link", text, errno);
+        return false;
+    }
     platform::NoteNameChange(text);
     return true;
 }
