@@ -183,10 +183,11 @@ struct GuiWebView::Signals {
             const gchar* uri = webkit_web_view_get_uri(webView);
             view->ownPage_ = uri != nullptr &&
                              ((!view->ownURL_.empty() && SameDocument(view->ownURL_, uri)) || view->InPageFolder(uri));
-            if (!view->ownPage_) {
+            if (view->ownPage_) {
+                view->shownURL_ = uri;
+            } else {
                 webkit_web_view_stop_loading(webView);
-                if (webkit_web_view_can_go_back(webView))
-                    webkit_web_view_go_back(webView);
+                view->ShowOwnPageAgain();
                 view->NavigationRefused(uri != nullptr ? uri : "");
             }
         } else if (event == WEBKIT_LOAD_FINISHED && !view->mainLoadFailed_)
@@ -577,6 +578,21 @@ void GuiWebView::SetNavigationRefusedHandler(std::function<void(const std::strin
 void GuiWebView::TerminatePageProcessForTesting()
 {
     webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(view_));
+}
+
+void GuiWebView::ShowOwnPageAgain()
+{
+    // Back where the page left from, as it was; a page that replaced its own entry is loaded anew.
+    WebKitWebView* view = AsView(view_);
+    WebKitBackForwardListItem* back =
+        webkit_back_forward_list_get_back_item(webkit_web_view_get_back_forward_list(view));
+    const gchar* backURL = back != nullptr ? webkit_back_forward_list_item_get_uri(back) : nullptr;
+    if (backURL != nullptr && backURL == shownURL_) {
+        webkit_web_view_go_back(view);
+    } else if (!shownURL_.empty()) {
+        pendingURL_ = shownURL_;
+        webkit_web_view_load_uri(view, shownURL_.c_str());
+    }
 }
 
 void GuiWebView::NavigationRefused(const std::string& url)

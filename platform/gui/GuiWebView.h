@@ -101,6 +101,8 @@ private:
     friend struct Signals;
 
     void DidFinishFrameLoad(bool mainFrame);
+    // After a refused page committed: the last own page shown, again.
+    void ShowOwnPageAgain();
     // Tells the handler of refused navigations (SetNavigationRefusedHandler) of one.
     void NavigationRefused(const std::string& url);
     void HidePlaceholder();
@@ -124,6 +126,7 @@ private:
     std::string pageFolder_;  // lexically normal, with a trailing separator; empty: none
     std::string ownURL_;      // the URL the owner loaded last (or the base URL of its data)
     std::string pendingURL_;  // what the owner loads now, until its answer has come; empty: none
+    std::string shownURL_;    // the last own page that the main frame showed
     bool ownPage_;            // the main frame shows the owner's page or one of the page folder
     unsigned finishedLoads_;
     // Scripts evaluated inside the alert handler, one list per alert being handled (alerts
