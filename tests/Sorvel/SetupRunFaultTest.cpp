@@ -370,3 +370,13 @@ TEST_F(SetupRunFaultTest, OutputThatCannotBeWrittenFailsTheRun)
         }
     }
 }
+
+TEST_F(SetupRunFaultTest, AValueHandedToTheCopyIsNoOption)
+{
+    // The relaunch hands its copy values first; a language that reads as an option is none.
+    const tolktest::ProgramResult asked = tolktest::RunCapturingOutput(SETUP_PROGRAM, {"--help"}, "", "");
+    const tolktest::ProgramResult handed =
+        tolktest::RunCapturingOutput(SETUP_PROGRAM, {"-LANG", "--help", "--mode=terminal"}, "", "");
+    EXPECT_THAT(asked.output, HasSubstr("Usage: "));
+    EXPECT_THAT(handed.output, Not(HasSubstr("Usage: ")));
+}

@@ -50,17 +50,6 @@ int main(int argc, char* argv[])
     std::signal(SIGPIPE, SIG_IGN);
     platform::SetProgramArguments(argc, argv);
 
-    for (int i = 1; i < argc; ++i) {
-        if (argv[i] != nullptr && std::string(argv[i]) == "--help") {
-            // The usage is all this run makes: when it cannot be written, the run failed.
-            if (!(std::cout << kUsage << std::flush)) {
-                std::cerr << "Setup: the standard output could not be written: " << std::strerror(errno) << std::endl;
-                return kExitOutputFailed;
-            }
-            return 0;
-        }
-    }
-
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) {
         if (argv[i] != nullptr)
@@ -74,6 +63,18 @@ int main(int argc, char* argv[])
     platform::SetProgramArguments(arguments);
     for (const std::string& problem : valueProblems)
         std::cerr << "Setup: " << problem << std::endl;
+
+    // Asked for among the arguments, never as one of the values taken before.
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == "--help") {
+            // The usage is all this run makes: when it cannot be written, the run failed.
+            if (!(std::cout << kUsage << std::flush)) {
+                std::cerr << "Setup: the standard output could not be written: " << std::strerror(errno) << std::endl;
+                return kExitOutputFailed;
+            }
+            return 0;
+        }
+    }
 
     // A root that cannot be used would be taken as "/", the real system, where the start-up checks
     // then fail for reasons that are not the user's.
