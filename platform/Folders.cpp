@@ -216,25 +216,18 @@ void ResetUserDomain()
 
 UserDomainIdentity::UserDomainIdentity()
 {
-    Take(false, std::string(), 0);
+    Take(false, 0);
 }
 
 UserDomainIdentity::UserDomainIdentity(const TrustedPath* walked)
 {
-    if (walked == nullptr)
-        Take(true, std::string(), 0);
-    else
-        Take(true, walked->FolderPath(), walked->FolderStatus().st_uid);
+    Take(true, walked != nullptr ? walked->FolderStatus().st_uid : 0);
 }
 
-void UserDomainIdentity::Take(bool onlyInHome, const std::string& folder, uid_t folderOwner)
+void UserDomainIdentity::Take(bool onlyInUsersFolder, uid_t folderOwner)
 {
     const UserDomain domain = CurrentUserDomain();
-    // The folder as a walk reached it, every link resolved: what lies in the home by another way
-    // is found there too.
-    const bool inHome = !domain.home.empty() && folder.compare(0, domain.home.size(), domain.home) == 0 &&
-                        (folder.size() == domain.home.size() || folder[domain.home.size()] == '/');
-    if (domain.own || domain.user == geteuid() || (onlyInHome && (!inHome || folderOwner != domain.user))) {
+    if (domain.own || domain.user == geteuid() || (onlyInUsersFolder && folderOwner != domain.user)) {
         taken_ = true;
         return;
     }

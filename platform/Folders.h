@@ -77,10 +77,10 @@ public:
     // For all that is made while it lives.
     UserDomainIdentity();
     // For what is made in the folder that a trusted walk reached (null: none): the identity is
-    // taken only where that folder is the user's, in the user domain's home or below it (every
-    // link resolved). The helpers that make files, folders and links in a walked folder take one,
+    // taken only where that folder is the user's (in the home, or where a link of the user's in the
+    // user domain led). The helpers that make files, folders and links in a walked folder take one,
     // so that whatever a payload makes in another user's folders, for that user, is that user's;
-    // in a folder of root's there (left by an earlier Setup), root makes it as before.
+    // in a folder of root's (one that an earlier Setup left in the home), root makes it as before.
     explicit UserDomainIdentity(const TrustedPath* walked);
     ~UserDomainIdentity();
     UserDomainIdentity(const UserDomainIdentity&) = delete;
@@ -91,7 +91,7 @@ public:
     bool Changed() const { return changed_; }
 
 private:
-    void Take(bool onlyInHome, const std::string& folder, uid_t folderOwner);
+    void Take(bool onlyInUsersFolder, uid_t folderOwner);
 
     bool changed_ = false;
     bool taken_ = false;

@@ -271,6 +271,12 @@ TEST_F(QENFileCommandsFaultTest, WhatIsMadeInAnotherUsersHomeForHimIsHisAndGoesO
         EXPECT_EQ(OwnerOf(prefs + "/Orvex" + name), nobodys) << name;
     EXPECT_EQ(ContentOf(prefs + "/Orvex/settings.plist"), "data");
     EXPECT_EQ(OwnerOf(At("outside")), OwnerOf(At("payload")));
+    // Where a link of his there leads, to a folder of his elsewhere, it is his too.
+    NobodysFolder("elsewhere");
+    NobodysLink(prefs.substr(At("").size()) + "/Out", At("elsewhere"));
+    QENCopyFileCommand through(log_, P("payload"), FileSystemPath(prefs + "/Out/settings.plist"));
+    EXPECT_TRUE(through.Perform());
+    EXPECT_EQ(OwnerOf(At("elsewhere/settings.plist")), nobodys);
     // In a folder of root's there, left by an earlier Setup, root makes it as before.
     tolktest::MakeFolders(prefs + "/Legacy");
     QENCopyFileCommand legacy(log_, P("payload"), FileSystemPath(prefs + "/Legacy/settings.plist"));
