@@ -23,25 +23,66 @@ namespace {
 
 const mode_t kSetIdBits = S_ISUID | S_ISGID;
 
-// The handle as text: its type, a colon and its bytes in hex; empty where the file system gives
-// none (or handles cannot be asked for here).
-std::string HandleOf(int fd)
+// When the object was made, as text ("<seconds>.<nanoseconds>"); empty where the file system
+// does not tell. Where no handle can be used, this tells an object from another that took its
+// inode since.
+std::string BirthOf(int fd)
 {
+    struct statx born;
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &born) != 0 || (born.stx_mask & STATX_BTIME) == 0)
+        return std::string();
+    return std::to_string(born.stx_btime.tv_sec) + "." + std::to_string(born.stx_btime.tv_nsec);
+}
+
+// How the object open as fd is found again, as the text that ObjectIdentity keeps: "B" and its
+// birth time, where known, and "H", the handle's type, a colon and its bytes in hex, where the
+// file system gives one, separated by a blank.
+std::string FindingOf(int fd)
+{
+    std::string text;
+    const std::string birth = BirthOf(fd);
+    if (!birth.empty())
+        text = "B" + birth;
     std::vector<unsigned char> storage(sizeof(struct file_handle) + MAX_HANDLE_SZ);
     struct file_handle* handle = reinterpret_cast<struct file_handle*>(storage.data());
     handle->handle_bytes = MAX_HANDLE_SZ;
     int mount = 0;
     if (name_to_handle_at(fd, "", handle, &mount, AT_EMPTY_PATH) != 0)
-        return std::string();
+        return text;
     static const char kHex[] = "0123456789abcdef";
-    std::string text = std::to_string(handle->handle_type) + ":";
+    text += (text.empty() ? "H" : " H") + std::to_string(handle->handle_type) + ":";
     for (unsigned i = 0; i < handle->handle_bytes; ++i)
         text += std::string{kHex[handle->f_handle[i] >> 4], kHex[handle->f_handle[i] & 0xF]};
     return text;
 }
 
-bool ParseHandle(const std::string& text, std::vector<unsigned char>& storage)
+// The part of the text that begins with the letter; empty where there is none.
+std::string FindingPart(const std::string& finding, char letter)
 {
+    for (std::string::size_type at = 0; at < finding.size();) {
+        std::string::size_type end = finding.find(' ', at);
+        if (end == std::string::npos)
+            end = finding.size();
+        if (finding[at] == letter)
+            return finding.substr(at + 1, end - at - 1);
+        at = end + 1;
+    }
+    return std::string();
+}
+
+// Whether the object open as fd was made when the identity says (or either does not tell).
+bool SameBirth(int fd, const ObjectIdentity& object)
+{
+    const std::string kept = FindingPart(object.handle, 'B');
+    if (kept.empty())
+        return true;
+    const std::string now = BirthOf(fd);
+    return now.empty() || now == kept;
+}
+
+bool ParseHandle(const std::string& finding, std::vector<unsigned char>& storage)
+{
+    const std::string text = FindingPart(finding, 'H');
     const std::string::size_type colon = text.find(':');
     const std::string hex = colon == std::string::npos ? std::string() : text.substr(colon + 1);
     if (colon == std::string::npos || colon == 0 || hex.empty() || hex.size() % 2 != 0 ||
@@ -184,7 +225,7 @@ int ChangedObject::Open(const std::string& path)
         return errno;
     if (const int error = Take(fd))
         return error;
-    identity_ = ObjectIdentity{status_.st_dev, status_.st_ino, HandleOf(fd_)};
+    identity_ = ObjectIdentity{status_.st_dev, status_.st_ino, FindingOf(fd_)};
     return 0;
 }
 
@@ -201,7 +242,7 @@ int ChangedObject::Take(int fd)
 
 int ChangedObject::OpenByHandle(const ObjectIdentity& object, const std::string& path, const std::string& value)
 {
-    if (object.handle.empty())
+    if (FindingPart(object.handle, 'H').empty())
         return ENOTSUP;
     const int fd = OpenHandle(object);
     if (fd < 0 && errno != ESTALE)
@@ -225,7 +266,7 @@ int ChangedObject::OpenChanged(const std::string& path, const ObjectIdentity& ob
         return found;
     if (const int error = Open(path))
         return error;
-    if (status_.st_dev == object.device && status_.st_ino == object.inode)
+    if (status_.st_dev == object.device && status_.st_ino == object.inode && SameBirth(fd_, object))
         return 0;
     ReportRefusal("Refused to give back " + value + " of \"" + path + "\": it leads now to " + DescribeObject(status_) +
                   ", not to what that was read from");
@@ -250,7 +291,7 @@ int ChangedObject::OpenToRemove(const std::string& path)
 {
     if (const int error = WalkToName(path))
         return error;
-    folderIdentity_ = ObjectIdentity{folderStatus_.st_dev, folderStatus_.st_ino, HandleOf(place_->Folder())};
+    folderIdentity_ = ObjectIdentity{folderStatus_.st_dev, folderStatus_.st_ino, FindingOf(place_->Folder())};
     // Not judged as an object to write: removing a name is the business of the folders that hold it.
     const int fd = openat(place_->Folder(), place_->Name().c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     return fd < 0 ? errno : Take(fd);
@@ -297,7 +338,8 @@ int ChangedObject::MakeFolder(const std::string& path, const ObjectIdentity& hol
     } else {
         if (const int error = WalkToName(path))
             return error == EINVAL ? EEXIST : error;
-        if (holder.inode != 0 && (folderStatus_.st_dev != holder.device || folderStatus_.st_ino != holder.inode)) {
+        if (holder.inode != 0 && (folderStatus_.st_dev != holder.device || folderStatus_.st_ino != holder.inode ||
+                                  !SameBirth(place_->Folder(), holder))) {
             ReportRefusal("Refused to give back " + std::string(value) + " of \"" + path + "\": it leads now into \"" +
                           place_->FolderPath() + "\", " + DescribeObject(folderStatus_) +
                           ", not into the folder that held what that was read from");
@@ -353,13 +395,34 @@ mode_t ChangedObject::ModeKeptAcrossOwnerChange() const
     return status_.st_uid == 0 || S_ISDIR(status_.st_mode) ? mode : mode & ~kSetIdBits;
 }
 
-int GiveBackMode(const std::string& path, const ObjectIdentity& object, mode_t mode)
+namespace {
+
+// The set-id bits of a file are given back only where nobody but its owner and root could have
+// written what it holds since: not where it belongs now to another user than the one it is given
+// back to, nor where its mode lets others write it.
+mode_t SetIdKept(const struct stat& now, uid_t owner, mode_t mode, bool& setIdKept)
 {
+    setIdKept = true;
+    if ((mode & kSetIdBits) == 0 || S_ISDIR(now.st_mode))
+        return mode;
+    if ((now.st_uid != 0 && now.st_uid != owner) || !OthersByMode(now).empty()) {
+        setIdKept = false;
+        mode &= ~kSetIdBits;
+    }
+    return mode;
+}
+
+}  // namespace
+
+int GiveBackMode(const std::string& path, const ObjectIdentity& object, mode_t mode, bool& setIdKept)
+{
+    setIdKept = true;
     char value[32];
     std::snprintf(value, sizeof(value), "the mode %04o", static_cast<unsigned>(mode & 07777));
     ChangedObject changed;
     const int error = changed.OpenChanged(path, object, value);
-    return error != 0 ? error : changed.ChangeMode(mode);
+    return error != 0 ? error
+                      : changed.ChangeMode(SetIdKept(changed.Status(), changed.Status().st_uid, mode, setIdKept));
 }
 
 int GiveBackOwner(const std::string& path, const ObjectIdentity& object, uid_t owner, gid_t group, mode_t mode,
@@ -372,12 +435,7 @@ int GiveBackOwner(const std::string& path, const ObjectIdentity& object, uid_t o
         changed.OpenChanged(path, object, "the owner " + std::to_string(owner) + " and group " + std::to_string(group));
     if (error != 0)
         return error;
-    const uid_t now = changed.Status().st_uid;
-    if ((mode & kSetIdBits) != 0 && !S_ISDIR(changed.Status().st_mode) && now != 0 && now != owner) {
-        setIdKept = false;
-        mode &= ~kSetIdBits;
-    }
-    return changed.ChangeOwner(owner, group, mode, modeKept);
+    return changed.ChangeOwner(owner, group, SetIdKept(changed.Status(), owner, mode, setIdKept), modeKept);
 }
 
 int MakeFolderAgain(const std::string& path, const ObjectIdentity& holder, mode_t mode, uid_t owner, gid_t group)

@@ -22,9 +22,10 @@ namespace platform {
 
 class TrustedPath;
 
-// An object as the file system finds it again: its device and inode, and its handle where the
-// file system gives one (empty otherwise, or where it was not known, as in a journal of an
-// earlier Setup; 0 and 0: nothing is known of it).
+// An object as the file system finds it again: its device and inode, and as text its handle and
+// the time it was made where the file system gives them (empty where neither is known, as in a
+// journal of an earlier Setup; 0 and 0: nothing is known of it). Found by its path, an object is
+// the same only where its birth time is the same too, so that one that took its inode is not.
 struct ObjectIdentity {
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
@@ -108,11 +109,13 @@ private:
 };
 
 // Give back the mode read before from the object, to that object (OpenChanged): 0, or the errno
-// value (EPERM, the refusal reported, where it is gone or another object is there now).
-int GiveBackMode(const std::string& path, const ObjectIdentity& object, mode_t mode);
+// value (EPERM, the refusal reported, where it is gone or another object is there now). The
+// set-id bits of a file are not given back where its mode lets others write it now, who could
+// have written it meanwhile (setIdKept false then).
+int GiveBackMode(const std::string& path, const ObjectIdentity& object, mode_t mode, bool& setIdKept);
 // Give back the owner and group, and the mode, read from the object before its owner changed.
 // The set-id bits of a file are not given back where it belongs now to a user other than root and
-// the owner given back, who could have written it meanwhile (setIdKept false then).
+// the owner given back, or where its mode lets others write it (setIdKept false then).
 int GiveBackOwner(const std::string& path, const ObjectIdentity& object, uid_t owner, gid_t group, mode_t mode,
                   bool& setIdKept, bool& modeKept);
 // Makes a folder removed from the folder that held it again, with the mode, owner and group read

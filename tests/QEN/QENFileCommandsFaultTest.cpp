@@ -170,7 +170,8 @@ TEST_F(QENFileCommandsFaultTest, AModeOrOwnerGoesBackOnlyToTheFileItWasReadFrom)
         removed = probe.Identity();
         ASSERT_EQ(unlink(At("probe").c_str()), 0);
     }
-    const bool byHandle = platform::GiveBackMode(At("probe"), removed, 0600) == EPERM;
+    bool setIdKept = true;
+    const bool byHandle = platform::GiveBackMode(At("probe"), removed, 0600, setIdKept) == EPERM;
     const std::string nobodys = std::to_string(tolktest::NobodyUser()) + ":" + std::to_string(tolktest::NobodyUser());
     enum Kind { kChmod, kChown, kDeleteDirectory };
     const struct {
@@ -242,6 +243,12 @@ TEST_F(QENFileCommandsFaultTest, AnotherUsersFileBecomesNoSetIdProgramOfAnotherO
     QENChownCommand take(log_, P("home/h"), "0", "0");
     ASSERT_TRUE(take.Perform());
     EXPECT_EQ(OwnerOf(At("home/h")) + " " + ModeOf(At("home/h")), "0:0 755");
+    // Root's set-id program that the run let everyone write is given back without its bits.
+    FileOf("home/i", 0, 04755);
+    QENChmodCommand open(log_, P("home/i"), 0777);
+    ASSERT_TRUE(open.Perform());
+    EXPECT_TRUE(open.Rollback());
+    EXPECT_EQ(OwnerOf(At("home/i")) + " " + ModeOf(At("home/i")), "0:0 755");
 }
 
 TEST_F(QENFileCommandsFaultTest, WhatIsMadeInAnotherUsersHomeForHimIsHisAndGoesOnRollback)

@@ -46,11 +46,17 @@ bool QENChmodCommand::DoRollback()
     const std::string path = path_.AsUTF8String();
     log_.AppendToLog(LogAppender::kLogDebug,
                      str(format("Restoring permissions for \"%1%\" to %2$04o") % path % savedMode_));
-    if (platform::GiveBackMode(platform::OnDiskPath(path), object_, savedMode_) != 0) {
+    bool setIdKept = true;
+    if (platform::GiveBackMode(platform::OnDiskPath(path), object_, savedMode_, setIdKept) != 0) {
         log_.AppendToLog(LogAppender::kLogError,
                          str(format("Unable to restore permissions of \"%1%\" to %2$04o") % path % savedMode_));
         return false;
     }
+    if (!setIdKept)
+        log_.AppendToLog(LogAppender::kLogWarn,
+                         str(format("The set-user-ID and set-group-ID bits of \"%1%\" were not given back: its "
+                                    "mode let other users write it meanwhile") %
+                             path));
     log_.AppendToLog(LogAppender::kLogDebug, "Restored");
     return true;
 }

@@ -200,11 +200,13 @@ std::string TakeBack(const QENUndoStep& step, bool& failed)
         failed = !FileSystemUtilsMac::CreateSymlink(path, step.other);
         return "Recreated link \"" + step.path + "\"";
     // Given back only to the object the value was read from, where the journal names it.
-    case QENUndoStep::kSetMode:
-        failed = step.inode != 0
-                     ? platform::GiveBackMode(platform::OnDiskPath(step.path), Identity(step), step.mode) != 0
-                     : !FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(step.mode));
+    case QENUndoStep::kSetMode: {
+        bool setIdKept = true;
+        failed = step.inode != 0 ? platform::GiveBackMode(platform::OnDiskPath(step.path), Identity(step), step.mode,
+                                                          setIdKept) != 0
+                                 : !FileSystemUtilsMac::SetMode(path, static_cast<unsigned short>(step.mode));
         return (boost::format("Set the mode of \"%1%\" back to %2$04o") % step.path % step.mode).str();
+    }
     case QENUndoStep::kSetOwner: {
         bool setIdKept = true;
         bool modeKept = true;
