@@ -152,7 +152,15 @@ bool IsDamage(int code)
 capsStatus capsiCheckDatabaseFile(const std::string& path)
 {
     std::string refusal;
-    if (platform::CheckKeptFileInOwnFolder(path, refusal) != EPERM)
+    bool refused = platform::CheckKeptFileInOwnFolder(path, refusal) == EPERM;
+    // SQLite reads the files it keeps beside the database by their names (a hot journal is played
+    // into it): each that is there must be one that no other user made or can write, as one left
+    // from before its folder was closed to them may be.
+    for (const char* beside : {"-journal", "-wal", "-shm"}) {
+        if (!refused)
+            refused = platform::CheckKeptFile(path + beside, refusal) == EPERM;
+    }
+    if (!refused)
         return kCapsOK;
     platform::ReportRefusal(refusal);
     // Whatever the run wanted of the database fails for it, and is then told in words (a failed

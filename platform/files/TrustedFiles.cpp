@@ -90,7 +90,7 @@ int CheckKept(const std::string& path, bool ownFolder, std::string& refusal)
     const bool found = fstatat(place.Folder(), place.Name().c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
     const int error = found ? 0 : errno;
     // Also before the file is made: what is made is read with what was put beside it.
-    const std::string others = ownFolder ? OthersByMode(place.FolderStatus()) : std::string();
+    const std::string others = ownFolder ? OthersByAccess(place.Folder(), place.FolderStatus()) : std::string();
     if (!others.empty()) {
         refusal = "Refused to read \"" + path + "\"" + (found ? ", " + DescribeObject(status) : std::string()) +
                   ": the folder \"" + place.FolderPath() + "\" that holds it can be written by " + others +

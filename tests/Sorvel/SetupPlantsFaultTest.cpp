@@ -368,6 +368,15 @@ TEST_F(SetupPlantsFaultTest, ADatabaseFolderThatEveryUserCanWriteIsTheCauseOnThe
             << run.deployment << " " << std::oct << run.mode << "\n"
             << result.errorOutput;
     }
+    // A journal that another user left beside it while it could (the folder closed since) is
+    // no journal of the database's.
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    tolktest::WriteTextFile(database + "-journal", "");
+    ASSERT_EQ(chown((database + "-journal").c_str(), tolktest::NobodyUser(), tolktest::NobodyGroup()), 0);
+    const tolktest::ProgramResult result = Run("repair");
+    EXPECT_EQ(result.exitCode, 22);
+    EXPECT_THAT(result.errorOutput, HasSubstr("\nSetup: cause: Refused to read \"" + database +
+                                              "-journal\", a file of user " + tolktest::NobodyText()));
 }
 
 TEST_F(SetupPlantsFaultTest, NoToolOfAnotherUserInASystemRootThatEveryoneCanWriteRuns)
