@@ -277,9 +277,17 @@ int WriteFileStaged(const std::string& path, const std::string& stagedName, cons
     if (replaced >= 0)
         close(replaced);
 
-    // Only the name of what a killed run left is removed: never what a link there leads to.
-    if (unlinkat(folder, stagedName.c_str(), 0) != 0 && errno != ENOENT)
-        return errno;
+    // Only the name of what a killed run left is removed: never what a link there leads to. A
+    // folder there is no file of a run's: it is named, and stays.
+    if (unlinkat(folder, stagedName.c_str(), 0) != 0 && errno != ENOENT) {
+        error = errno;
+        struct stat found;
+        if (error != EISDIR || fstatat(folder, stagedName.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0)
+            return error;
+        refusal = "Refused to put \"" + place.NamePath() + "\" in place: \"" + place.InFolder(stagedName) +
+                  "\", the name it is made by, is " + DescribeObject(found) + ", which stays there";
+        return EPERM;
+    }
     const int fd = openat(folder, stagedName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {
         error = errno;

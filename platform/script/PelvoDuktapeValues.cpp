@@ -411,7 +411,20 @@ duk_ret_t KeepBindings(duk_context* ctx, void* udata)
         duk_dup_top(ctx);
         duk_put_prop_index(ctx, -3, at++);
         duk_get_prop_desc(ctx, global, 0);
+        // The piece's declaration binds the name anew, which the engine refuses where it cannot
+        // be changed (one script binds it once, before anything made it so): it can, until the
+        // piece's first statement gives back what was here.
+        bool fixed = false;
+        if (duk_is_object(ctx, -1)) {
+            duk_get_prop_string(ctx, -1, "configurable");
+            fixed = duk_to_boolean(ctx, -1) == 0;
+            duk_pop(ctx);
+        }
         duk_put_prop_index(ctx, -2, at++);
+        if (fixed) {
+            duk_push_lstring(ctx, name.data(), name.size());
+            duk_def_prop(ctx, global, DUK_DEFPROP_HAVE_CONFIGURABLE | DUK_DEFPROP_CONFIGURABLE | DUK_DEFPROP_FORCE);
+        }
     }
     duk_put_prop_string(ctx, -2, kKeptValues);
     duk_def_prop(ctx, global,

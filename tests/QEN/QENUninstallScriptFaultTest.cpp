@@ -54,6 +54,9 @@ TEST_F(QENUninstallScriptFaultTest, EveryRecordedShapePlaysAsTheWholeTextDoes)
         "Helper('a');\nHelper('b');\nSetFractionComplete(1, 2);\nHelper('c');\nTestCommand(Helper.tag);\n"
         "function Helper(p) { TestCommand('init-' + p); Helper = function (q) { TestCommand('memo-' + q); };"
         " Helper.tag = 'kept'; }\n",
+        // ... also where an earlier piece made it so that it cannot be changed.
+        "Helper('a');\nObject.freeze(this);\nSetFractionComplete(1, 2);\nHelper('b');\n"
+        "function Helper(p) { TestCommand('frozen-' + p); }\n",
         // A directive that opens a later piece opens nothing in one script.
         "var late;\nSetFractionComplete(1, 2);\n'use strict';\nundeclared = 'x';\nTestCommand(undeclared);\n",
         // An entry that goes on past a fraction line.
