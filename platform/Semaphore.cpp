@@ -32,6 +32,14 @@ union SemaphoreArgument {
     unsigned short* values;
 };
 
+// The set's status (IPC_STAT).
+bool StatSet(int setId, struct semid_ds& info)
+{
+    SemaphoreArgument argument;
+    argument.info = &info;
+    return semctl(setId, 0, IPC_STAT, argument) == 0;
+}
+
 bool Operate(int setId, struct sembuf* operations, std::size_t count)
 {
     for (;;) {
@@ -115,9 +123,7 @@ int CreateSemaphoreSet(key_t key, int permissions, int initialValue)
 bool TakeOverUninitialisedSemaphoreSet(int setId, int initialValue)
 {
     struct semid_ds info;
-    SemaphoreArgument argument;
-    argument.info = &info;
-    if (semctl(setId, 0, IPC_STAT, argument) != 0)
+    if (!StatSet(setId, info))
         return false;
     const int semaphores = static_cast<int>(info.sem_nsems);
     const bool given = semaphores >= kSemaphores ? semctl(setId, kReadyMark, GETVAL) != 0 : info.sem_otime != 0;
@@ -155,9 +161,7 @@ bool RemoveSemaphoreSet(int setId)
 bool ReadSemaphoreSetOwners(int setId, SemaphoreSetOwners& owners)
 {
     struct semid_ds info;
-    SemaphoreArgument argument;
-    argument.info = &info;
-    if (semctl(setId, 0, IPC_STAT, argument) != 0)
+    if (!StatSet(setId, info))
         return false;
     owners.creator = info.sem_perm.cuid;
     owners.owner = info.sem_perm.uid;
@@ -168,11 +172,11 @@ bool ReadSemaphoreSetOwners(int setId, SemaphoreSetOwners& owners)
 bool GiveSemaphoreSet(int setId, uid_t owner)
 {
     struct semid_ds info;
-    SemaphoreArgument argument;
-    argument.info = &info;
-    if (semctl(setId, 0, IPC_STAT, argument) != 0)
+    if (!StatSet(setId, info))
         return false;
     info.sem_perm.uid = owner;
+    SemaphoreArgument argument;
+    argument.info = &info;
     return semctl(setId, 0, IPC_SET, argument) == 0;
 }
 
